@@ -1,0 +1,8 @@
+// orvane-report: the structure report on the command line.
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    return 0;
+}

@@ -1,0 +1,128 @@
+// Writes Access database files (.mdb, Jet 4; plus Jet 3 and ACE variants) from a plain description of
+// their tables. Used to generate test fixtures, the bundled sample database and benchmark files; never
+// part of the program. The files carry what a catalogue reader needs (header page, MSysObjects, table
+// definitions, usage maps) and no indexes or user data rows; they are checked against mdbtools.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+namespace jet {
+
+// Column type codes as stored in a table definition.
+enum class ColumnType : std::uint8_t
+{
+    Bool = 1,
+    Byte = 2,
+    Int = 3,  // 16-bit
+    Long = 4, // 32-bit; AutoNumber with Column::autoNumber
+    Money = 5,
+    Float = 6,
+    Double = 7,
+    DateTime = 8,
+    Binary = 9,
+    Text = 10,
+    OLE = 11,
+    Memo = 12, // Hyperlink with Column::hyperlink
+    Unknown13 = 13,
+    RepId = 15,   // GUID; GUID AutoNumber with Column::autoNumber
+    Numeric = 16, // Decimal(precision, scale)
+    Complex = 18, // ACE only: attachments, multi-value fields
+    BigInt = 19,  // ACE only
+    ExtDateTime = 20, // ACE only
+};
+
+// Column flag bits as stored (byte 15 of a Jet 4 column block).
+namespace ColumnFlag {
+inline constexpr std::uint8_t Fixed = 0x01;
+inline constexpr std::uint8_t Updatable = 0x02;
+inline constexpr std::uint8_t AutoLong = 0x04;
+inline constexpr std::uint8_t AutoGuid = 0x40;
+inline constexpr std::uint8_t Hyperlink = 0x80;
+} // namespace ColumnFlag
+
+struct Column
+{
+    QString name;
+    ColumnType type = ColumnType::Long;
+    // Text: characters (stored as twice as many bytes in Jet 4 and ACE); Binary: bytes. 0 = 255.
+    // Ignored for the other types, which get their storage size.
+    int length = 0;
+    // Fixed-length Text or Binary. Types of a fixed storage size are always flagged fixed.
+    bool fixed = false;
+    // Long: AutoNumber (flag 0x04); RepId: GUID AutoNumber (flag 0x40). Ignored for other types.
+    bool autoNumber = false;
+    // Memo only: flag 0x80.
+    bool hyperlink = false;
+    // Numeric only (stored at bytes 11 and 12 of the column block).
+    int precision = 18;
+    int scale = 0;
+    // OR'ed into the stored flag byte as is, for odd combinations.
+    std::uint8_t extraFlags = 0;
+};
+
+namespace TableFlag {
+inline constexpr std::uint32_t User = 0;
+inline constexpr std::uint32_t AltSystem = 0x2;
+inline constexpr std::uint32_t Hidden = 0x8;
+inline constexpr std::uint32_t System = 0x80000000u;
+} // namespace TableFlag
+
+struct Table
+{
+    QString name;
+    QList<Column> columns;
+    std::uint32_t flags = TableFlag::User; // MSysObjects.Flags
+    std::uint32_t rowCount = 0;            // only the count in the definition; no rows are written
+};
+
+// A catalogue row that is not a local table (query 5, linked table 6, ODBC link 4, relationship 8,
+// form -32768, ...). It gets no table definition; its Id points at no page.
+struct CatalogObject
+{
+    QString name;
+    std::int16_t type = 5;
+    std::uint32_t flags = 0;
+};
+
+enum class Format
+{
+    Jet4,  // 4 KiB pages, version byte 1
+    Jet3,  // 2 KiB pages, version byte 0, 20-byte code page password at 0x42
+    Ace12, // as Jet 4 with version byte 2 and "Standard ACE DB"; a password is stored as Jet 4 does
+};
+
+struct Database
+{
+    Format format = Format::Jet4;
+    // Empty = no password. Jet 4/ACE: up to 20 UTF-16 units; Jet 3: up to 20 bytes of Windows-1252.
+    // Longer texts are cut to what the field holds.
+    QString password;
+    double creationDate = 44532.65; // OLE date; its integer part masks the Jet 4 password
+    std::uint16_t codePage = 1252;
+    std::uint32_t sortOrder = 0x409;
+    QList<Table> tables;
+    // Adds MSysObjects (0x80000002, with a row for itself), MSysACEs, MSysQueries, MSysRelationships
+    // (0x80000000) and MSysAccessStorage (0x2). Without it only MSysObjects is written (mdbtools needs
+    // it), and its catalogue row is left out.
+    bool withSystemTables = true;
+    QList<CatalogObject> otherObjects;
+};
+
+// The whole file image. Table definitions longer than a page continue on further pages, so tables
+// with hundreds of columns are fine. Throws std::invalid_argument for descriptions that cannot be
+// stored (empty or overlong names, lengths out of range, more than 4096 columns).
+QByteArray buildFile(const Database& db);
+// Writes buildFile(db) to path; throws std::runtime_error when the file cannot be written.
+void writeFile(const QString& path, const Database& db);
+
+// One column of every type Jet 4 knows, with the usual flags: the tour of a column reader.
+Table everyTypeTable(const QString& name = QStringLiteral("AllTypes"));
+// The bundled sample: customers, orders, products, order details, a hidden table, the system tables.
+Database sampleDatabase();
+// tables x columnsPerTable columns of mixed types, for benchmarks.
+Database benchmarkDatabase(int tables = 2000, int columnsPerTable = 30);
+
+} // namespace jet

@@ -1,0 +1,90 @@
+// The fixed-layout lines of the structure report and the sinks they are written to. The window,
+// the command-line program and the tests share this code, so a report is the same text wherever
+// it is written.
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+#include <QByteArray>
+#include <QIODevice>
+
+// Receives the report one line at a time, without a line end.
+class TReportLineSink
+{
+public:
+    virtual ~TReportLineSink() = default;
+    virtual void AddLine(const QString& line) = 0;
+    // Called after the header, after every entry of the table list (written or skipped) and at the
+    // end of a run, so a sink that batches its output knows a good moment to pass it on.
+    virtual void Flush() {}
+};
+
+// Keeps the lines in memory; for tests and for callers that want the whole report as text.
+class TStringLineSink : public TReportLineSink
+{
+public:
+    void AddLine(const QString& line) override { m_lines.append(line); }
+    const QStringList& lines() const { return m_lines; }
+    // The lines, each followed by "\n".
+    QString text() const;
+    void clear() { m_lines.clear(); }
+
+private:
+    QStringList m_lines;
+};
+
+// Streams each line as UTF-8 followed by "\n" to a device (a file, stdout); memory does not grow
+// with the report.
+class TDeviceLineSink : public TReportLineSink
+{
+public:
+    explicit TDeviceLineSink(QIODevice& device) : m_device(device) {}
+    ~TDeviceLineSink() override;
+    void AddLine(const QString& line) override;
+    void Flush() override;
+    // False once any write to the device has failed (disk full, closed pipe).
+    bool ok() const { return m_ok; }
+
+private:
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    bool m_ok = true;
+};
+
+// The pure line compositions. Every width is a minimum: nothing is ever cut.
+constexpr int kReportMargin = 6;      // blanks before every line
+constexpr int kIndentStep = 4;        // blanks per indentation level
+constexpr int kFrameWidth = 70;       // delimiter characters in a frame line
+constexpr int kTitleFillWidth = 65;   // a title is filled with delimiters up to this length
+
+QString ReportLine(const QString& text);
+QString IndentedLine(const QString& text, int level);
+QString FrameText(QChar delimiter);
+// Three delimiters, a blank and the text; with fill, a blank and delimiters up to the fill width.
+QString TitleText(QChar delimiter, const QString& text, bool fill);
+// "%3d %-30s %-20s %5d  %1s"
+QString ColumnEntry(int number, const QString& name, const QString& typeName, int length,
+                    const QString& nullMark);
+
+// Writes the report's line kinds to a sink with one delimiter character.
+class TReportWriter
+{
+public:
+    TReportWriter(TReportLineSink& sink, QChar delimiter) : m_sink(sink), m_delimiter(delimiter) {}
+
+    void AddReportLine(const QString& text);
+    void AddIndentedLine(const QString& text, int level);
+    void AddSeparatorLine();
+    void AddTitleLine(const QString& text, bool fill);
+    void AddColumnLine(int number, const QString& name, const QString& typeName, int length,
+                       const QString& nullMark);
+
+    QChar delimiter() const { return m_delimiter; }
+    TReportLineSink& sink() { return m_sink; }
+
+private:
+    TReportLineSink& m_sink;
+    QChar m_delimiter;
+};

@@ -1,0 +1,81 @@
+#include "TableList.h"
+
+#include "KorvConnection.h"
+#include "QueryObject.h"
+
+namespace {
+
+void AddEntry(TTableList& entries, const Variant& object)
+{
+    // Read by the object itself, not through the facade, which would hide a failure as "".
+    entries.append(TTableEntry{object.get(QStringLiteral("Name")).toText(), false, true});
+}
+
+} // namespace
+
+void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, const QString& database,
+                          bool views, TTableList& entries)
+{
+    if (database.isEmpty())
+        return;
+    if (provider == ptSQLServer) {
+        connection.SetDatabase(connection.DatabaseByName(database));
+        if (views) {
+            const std::int32_t count = connection.ViewCount();
+            for (std::int32_t i = 1; i <= count; ++i)
+                AddEntry(entries, connection.ViewByIndex(i));
+        } else {
+            const std::int32_t count = connection.TableCount();
+            for (std::int32_t i = 1; i <= count; ++i)
+                AddEntry(entries, connection.TableByIndex(i));
+        }
+    } else if (provider == ptAccess) {
+        const std::int32_t count = connection.TableCount();
+        for (std::int32_t i = 0; i < count; ++i)
+            AddEntry(entries, connection.TableByIndex(i));
+    }
+}
+
+QString SystemTableQuery(TProviderType provider)
+{
+    // Sent exactly as written; the SQL Server catalogue's type code really is a lower-case 's' here.
+    if (provider == ptSQLServer)
+        return QStringLiteral("SELECT * FROM sysobjects where xtype = 's'");
+    return QStringLiteral("SELECT * FROM MSysObjects where type = 1 and flags <> 0");
+}
+
+void ApplySystemTableRule(TTableList& entries, bool showSystemTables, TQueryObject& query,
+                          const QString& connectionString, const QString& statement)
+{
+    query.setConnectionString(connectionString);
+    query.close();
+    query.setCommandText(statement);
+    query.open();
+    for (TTableEntry& entry : entries) {
+        if (query.locate(QStringLiteral("name"), entry.text)) {
+            entry.enabled = showSystemTables;
+            entry.checked = false;
+        }
+    }
+}
+
+void ApplySystemTableRule(TTableList& entries, bool showSystemTables, TProviderType provider,
+                          const QString& connectionString)
+{
+    std::unique_ptr<TQueryObject> query = CreateQueryObject(provider);
+    ApplySystemTableRule(entries, showSystemTables, *query, connectionString, SystemTableQuery(provider));
+}
+
+void SelectAll(TTableList& entries)
+{
+    for (TTableEntry& entry : entries) {
+        if (entry.enabled)
+            entry.checked = true;
+    }
+}
+
+void UnselectAll(TTableList& entries)
+{
+    for (TTableEntry& entry : entries)
+        entry.checked = false;
+}

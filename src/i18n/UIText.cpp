@@ -1,0 +1,138 @@
+#include "UIText.h"
+
+#include <exception>
+#include <iterator>
+
+int CurrentLanguage = 0;
+
+namespace {
+
+struct UIText
+{
+    int id;
+    const char* english; // UTF-8
+    const char* german;  // UTF-8
+};
+
+// The report header labels 154 to 158 are padded to one width so the values after them line up;
+// their trailing blanks, and the one after the German 210, are part of the text.
+constexpr UIText kTexts[] = {
+    {1, "OK", "OK"},
+    {2, "Cancel", "Abbrechen"},
+    {3, "SQLServer", "SQLServer"},
+    {4, "Access", "Access"},
+    {5, "Orvane", "Orvane"},
+    {21, "Profile", "Profil"},
+    {22, "Server", "Server"},
+    {23, "Database", "Datenbank"},
+    {24, "Version", "Version"},
+    {25, "Select", "Auswahl"},
+    {26, "Tables", "Tabellen"},
+    {27, "Views", "Views"},
+    {41, "Databasename", "Datenbankname"},
+    {43, "Access databases", "Access Datenbanken"},
+    {51, "&File", "&Datei"},
+    {52, "&Edit", "&Bearbeiten"},
+    {53, "&Options", "&Optionen"},
+    {54, "&Help", "&Hilfe"},
+    {81, "&Enable systables", "&Systemtabellen aktivieren"},
+    {82, "Enable systables", "Systemtabellen aktivieren"},
+    {83, "&Output to file", "&Listbox in Datei"},
+    {84, "Save Output to file <TEMP>:\\", "Ausgabe speichern in <TEMP>:\\"},
+    {85, "Output to &Clipboard", "Listbox in &Zwischenablage"},
+    {86, "Copy Output to Clipboard", "Ausgabe in die Zwischenablage abspreichern"},
+    {87, "Search &Text", "Suche &Text"},
+    {88, "Search Text", "Suche Text"},
+    {89, "&Cancel", "&Abbruch"},
+    {90, "Cancel", "Abbruch"},
+    {91, "&Exit", "&Beenden"},
+    {92, "Exit", "Beenden"},
+    {93, "&Print", "&Drucken"},
+    {94, "Print", "Drucken"},
+    {95, "&Select all", "&Alles markieren"},
+    {96, "Select all", "Alles markieren"},
+    {97, "&Unselect all", "&Markierungen aufheben"},
+    {98, "Unselect all", "Markierungen aufheben"},
+    {99, "&Refresh", "&Aktualisieren"},
+    {100, "Refresh", "Aktualisieren"},
+    {101, "&Output", "Aus&gabe"},
+    {102, "Output", "Ausgabe"},
+    {103, "&Delimiter", "&Trennzeichen"},
+    {104, "Select Delimiter", "Trennzeichen auswählen"},
+    {105, "&Language", "&Sprache"},
+    {106, "Select Language", "Sprache auswählen"},
+    {107, "Save Profile", "Profil sichern"},
+    {108, "Save Profile", "Profil sichern"},
+    {109, "Delete Profile", "Profil löschen"},
+    {110, "Delete Profile", "Profil löschen"},
+    {111, "Open Database", "Datenbank öffnen"},
+    {112, "Open Database", "Datenbank öffnen"},
+    {113, "Info about ...", "Info über ..."},
+    {114, "Info about ...", "Info über ..."},
+    {151, "Input Dialog", "Eingabedialog"},
+    {152, "Input new Language !", "Geben Sie eine Sprache ein !"},
+    {153, "Input new Delimiter !", "Geben Sie ein Trennzeichen ein !"},
+    {154, "Date:      ", "Datum:     "},
+    {155, "Provider:  ", "Provider:  "},
+    {156, "Server:    ", "Server:    "},
+    {157, "Database:  ", "Datenbank: "},
+    {158, "Version:   ", "Version:   "},
+    {159, "Input new Profile name !", "Geben Sie einen Profilnamen ein !"},
+    {160, "This name already exists. Please enter new name:",
+     "Dieser Name existiert bereits. Bitte geben Sie einen anderen Namen ein:"},
+    {161, "Input database password !", "Geben Sie das Datenbankkennwort ein !"},
+    {201, "Login User", "Anmeldung Benutzer"},
+    {202, "User", "Name"},
+    {203, "Password", "Kennwort"},
+    {204, "Login Database", "Anmeldung Datenbank"},
+    {205, "Password", "Kennwort"},
+    {206, "Info about", "Info über"},
+    {210, "Comment:", "Kommentar: "},
+    {211,
+     "This program is freeware: you may use and pass it on free of charge. It comes as it is, "
+     "without any warranty of any kind. You use it at your own risk; its authors accept no "
+     "liability for any damage or loss of data that may result from its use.",
+     "Dieses Programm ist Freeware: Sie dürfen es kostenlos benutzen und weitergeben. Es wird so "
+     "bereitgestellt, wie es ist, ohne jede Gewährleistung. Die Benutzung erfolgt auf eigenes "
+     "Risiko; die Autoren haften nicht für Schäden oder Datenverluste, die aus der Benutzung "
+     "entstehen."},
+    {212, "E-Mail:", "E-Mail:"},
+};
+
+const UIText* find(int id)
+{
+    for (const UIText& t : kTexts) {
+        if (t.id == id)
+            return &t;
+    }
+    return nullptr;
+}
+
+QString identifierText(int id)
+{
+    return QStringLiteral("#") + QString::number(id);
+}
+
+} // namespace
+
+QString LoadUIText(int id)
+{
+    // A text is shown wherever the caller puts it; nothing here may escape into a command.
+    try {
+        switch (CurrentLanguage) {
+        case 1:
+        case 2: {
+            const UIText* t = find(id);
+            if (!t)
+                return identifierText(id);
+            return QString::fromUtf8(CurrentLanguage == 1 ? t->german : t->english);
+        }
+        case 99:
+            return identifierText(id);
+        default:
+            return QString();
+        }
+    } catch (const std::exception&) {
+        return QString();
+    }
+}

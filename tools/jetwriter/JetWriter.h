@@ -104,10 +104,13 @@ struct Database
     std::uint16_t codePage = 1252;
     std::uint32_t sortOrder = 0x409;
     QList<Table> tables;
-    // Adds MSysObjects (0x80000002, with a row for itself), MSysACEs, MSysQueries, MSysRelationships
-    // (0x80000000) and MSysAccessStorage (0x2). Without it only MSysObjects is written (mdbtools needs
-    // it), and its catalogue row is left out.
+    // Adds the system tables with the flags Access gives them: MSysObjects 0x80000002 (with a row
+    // for itself, Id 2), MSysACEs, MSysQueries, MSysRelationships 0x80000000, MSysAccessStorage 0xA
+    // (0x2 | hidden), MSysIMEXSpecs 0x2; plus the catalogue rows "Tables", "Databases",
+    // "Relationships" (Type 3) and "MSysDb" (Type 2). Without it only the MSysObjects definition is
+    // written (readers need it) and it has no row for itself, so a query naming it finds no table.
     bool withSystemTables = true;
+    // Further catalogue rows after the tables, in this order.
     QList<CatalogObject> otherObjects;
 };
 
@@ -120,7 +123,8 @@ void writeFile(const QString& path, const Database& db);
 
 // One column of every type Jet 4 knows, with the usual flags: the tour of a column reader.
 Table everyTypeTable(const QString& name = QStringLiteral("AllTypes"));
-// The bundled sample: customers, orders, products, order details, a hidden table, the system tables.
+// The bundled sample: Customers, Orders, "Order Details", Products, Countries, the hidden table
+// AppSettings (Flags 8), a query and a report in the catalogue, and the system tables.
 Database sampleDatabase();
 // tables x columnsPerTable columns of mixed types, for benchmarks.
 Database benchmarkDatabase(int tables = 2000, int columnsPerTable = 30);

@@ -1,0 +1,174 @@
+// Ready-made databases: the bundled sample, the column-type tour and benchmark files.
+#include "JetWriter.h"
+
+#include <stdexcept>
+
+namespace jet {
+namespace {
+
+Column column(const QString& name, ColumnType type, int length = 0)
+{
+    Column c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    return c;
+}
+
+Column autoNumber(const QString& name)
+{
+    Column c = column(name, ColumnType::Long);
+    c.autoNumber = true;
+    return c;
+}
+
+Column decimal(const QString& name, int precision, int scale)
+{
+    Column c = column(name, ColumnType::Numeric);
+    c.precision = precision;
+    c.scale = scale;
+    return c;
+}
+
+} // namespace
+
+Table everyTypeTable(const QString& name)
+{
+    Column fixedText = column(QStringLiteral("FixedText"), ColumnType::Text, 10);
+    fixedText.fixed = true;
+    Column fixedBinary = column(QStringLiteral("FixedBinary"), ColumnType::Binary, 16);
+    fixedBinary.fixed = true;
+    Column hyperlink = column(QStringLiteral("Hyperlink"), ColumnType::Memo);
+    hyperlink.hyperlink = true;
+    Column guidAuto = column(QStringLiteral("GuidAuto"), ColumnType::RepId);
+    guidAuto.autoNumber = true;
+    return Table{name,
+                 {autoNumber(QStringLiteral("AutoId")),
+                  column(QStringLiteral("YesNo"), ColumnType::Bool),
+                  column(QStringLiteral("ByteValue"), ColumnType::Byte),
+                  column(QStringLiteral("IntValue"), ColumnType::Int),
+                  column(QStringLiteral("LongValue"), ColumnType::Long),
+                  column(QStringLiteral("MoneyValue"), ColumnType::Money),
+                  column(QStringLiteral("SingleValue"), ColumnType::Float),
+                  column(QStringLiteral("DoubleValue"), ColumnType::Double),
+                  column(QStringLiteral("DateValue"), ColumnType::DateTime),
+                  column(QStringLiteral("VarBinary"), ColumnType::Binary, 50),
+                  fixedBinary,
+                  column(QStringLiteral("Text50"), ColumnType::Text, 50),
+                  fixedText,
+                  column(QStringLiteral("OleObject"), ColumnType::OLE),
+                  column(QStringLiteral("MemoText"), ColumnType::Memo),
+                  hyperlink,
+                  column(QStringLiteral("Guid"), ColumnType::RepId),
+                  guidAuto,
+                  decimal(QStringLiteral("Amount"), 18, 4)},
+                 TableFlag::User,
+                 0};
+}
+
+Database sampleDatabase()
+{
+    Column website = column(QStringLiteral("Website"), ColumnType::Memo);
+    website.hyperlink = true;
+    Table customers{QStringLiteral("Customers"),
+                    {autoNumber(QStringLiteral("Customer_ID")),
+                     column(QStringLiteral("CompanyName"), ColumnType::Text, 40),
+                     column(QStringLiteral("ContactName"), ColumnType::Text, 30),
+                     column(QStringLiteral("Address"), ColumnType::Text, 60),
+                     column(QStringLiteral("City"), ColumnType::Text, 15),
+                     column(QStringLiteral("PostalCode"), ColumnType::Text, 10),
+                     column(QStringLiteral("Country"), ColumnType::Text, 15),
+                     column(QStringLiteral("Phone"), ColumnType::Text, 24),
+                     column(QStringLiteral("Notes"), ColumnType::Memo),
+                     website},
+                    TableFlag::User,
+                    91};
+    Table products{QStringLiteral("Products"),
+                   {autoNumber(QStringLiteral("Product_ID")),
+                    column(QStringLiteral("ProductName"), ColumnType::Text, 40),
+                    column(QStringLiteral("QuantityPerUnit"), ColumnType::Text, 20),
+                    column(QStringLiteral("UnitPrice"), ColumnType::Money),
+                    column(QStringLiteral("UnitsInStock"), ColumnType::Int),
+                    column(QStringLiteral("ReorderLevel"), ColumnType::Byte),
+                    decimal(QStringLiteral("WeightKg"), 10, 3),
+                    column(QStringLiteral("Discontinued"), ColumnType::Bool),
+                    column(QStringLiteral("Picture"), ColumnType::OLE)},
+                   TableFlag::User,
+                   77};
+    Column tracking = column(QStringLiteral("TrackingGuid"), ColumnType::RepId);
+    Table orders{QStringLiteral("Orders"),
+                 {autoNumber(QStringLiteral("Order_ID")),
+                  column(QStringLiteral("Customer_ID"), ColumnType::Long),
+                  column(QStringLiteral("OrderDate"), ColumnType::DateTime),
+                  column(QStringLiteral("ShippedDate"), ColumnType::DateTime),
+                  column(QStringLiteral("Freight"), ColumnType::Money),
+                  column(QStringLiteral("ShipName"), ColumnType::Text, 40),
+                  column(QStringLiteral("ShipCountry"), ColumnType::Text, 15),
+                  tracking},
+                 TableFlag::User,
+                 830};
+    Table details{QStringLiteral("Order Details"),
+                  {column(QStringLiteral("Order_ID"), ColumnType::Long),
+                   column(QStringLiteral("Product_ID"), ColumnType::Long),
+                   column(QStringLiteral("UnitPrice"), ColumnType::Money),
+                   column(QStringLiteral("Quantity"), ColumnType::Int),
+                   column(QStringLiteral("Discount"), ColumnType::Float)},
+                  TableFlag::User,
+                  2155};
+    Column code = column(QStringLiteral("CountryCode"), ColumnType::Text, 2);
+    code.fixed = true;
+    Table countries{QStringLiteral("Countries"),
+                    {code, column(QStringLiteral("CountryName"), ColumnType::Text, 50),
+                     column(QStringLiteral("VatRate"), ColumnType::Double)},
+                    TableFlag::User,
+                    21};
+    Table settings{QStringLiteral("AppSettings"),
+                   {column(QStringLiteral("SettingName"), ColumnType::Text, 50),
+                    column(QStringLiteral("SettingValue"), ColumnType::Text, 255),
+                    column(QStringLiteral("ChangedAt"), ColumnType::DateTime)},
+                   TableFlag::Hidden,
+                   4};
+
+    Database db;
+    db.tables = {customers, orders, details, products, countries, settings};
+    db.otherObjects = {CatalogObject{QStringLiteral("Orders by Country"), 5, 0},
+                       CatalogObject{QStringLiteral("Customer List"), -32764, 0}};
+    return db;
+}
+
+Database benchmarkDatabase(int tables, int columnsPerTable)
+{
+    if (tables < 0 || columnsPerTable < 0 || columnsPerTable > 255)
+        throw std::invalid_argument("benchmark database: 0 or more tables of 0 to 255 columns");
+    // A spread of types close to what real schemas hold: mostly numbers and short text.
+    struct Kind
+    {
+        ColumnType type;
+        int length;
+        const char* suffix;
+    };
+    static const Kind kinds[] = {{ColumnType::Long, 0, "Id"},        {ColumnType::Text, 50, "Name"},
+                                 {ColumnType::Text, 255, "Remark"},  {ColumnType::DateTime, 0, "Date"},
+                                 {ColumnType::Money, 0, "Amount"},   {ColumnType::Int, 0, "Count"},
+                                 {ColumnType::Double, 0, "Ratio"},   {ColumnType::Bool, 0, "Flag"},
+                                 {ColumnType::Memo, 0, "Notes"},     {ColumnType::Numeric, 0, "Value"},
+                                 {ColumnType::Byte, 0, "Level"},     {ColumnType::Text, 10, "Code"}};
+    Database db;
+    db.tables.reserve(tables);
+    for (int t = 1; t <= tables; ++t) {
+        Table table;
+        table.name = QStringLiteral("Table%1").arg(t, 4, 10, QLatin1Char('0'));
+        table.columns.reserve(columnsPerTable);
+        for (int c = 1; c <= columnsPerTable; ++c) {
+            const Kind& k = kinds[(t + c) % std::size(kinds)];
+            Column col = column(QStringLiteral("Col%1_%2").arg(c, 2, 10, QLatin1Char('0')).arg(QLatin1String(k.suffix)),
+                                k.type, k.length);
+            col.autoNumber = c == 1 && k.type == ColumnType::Long;
+            table.columns.append(col);
+        }
+        db.tables.append(table);
+    }
+    return db;
+}
+
+} // namespace jet

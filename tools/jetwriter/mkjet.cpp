@@ -1,0 +1,103 @@
+// mkjet: writes the sample database or a benchmark database as an .mdb file.
+//   mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb
+//   mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES] [COLUMNS]
+// The password is read from the first line of standard input, never taken from the arguments,
+// where other users of the machine could see it.
+#include "JetWriter.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTextStream>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+
+namespace {
+
+int usage()
+{
+    std::fputs("usage: mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb\n"
+               "       mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES [COLUMNS]]\n",
+               stderr);
+    return 2;
+}
+
+bool toCount(const QString& text, int max, int* out)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0 || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    jet::Format format = jet::Format::Jet4;
+    bool passwordFromStdin = false;
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+        const QString opt = args.takeFirst();
+        if (opt == QLatin1String("--password-stdin")) {
+            passwordFromStdin = true;
+        } else if (opt == QLatin1String("--format") && !args.isEmpty()) {
+            const QString f = args.takeFirst();
+            if (f == QLatin1String("jet4"))
+                format = jet::Format::Jet4;
+            else if (f == QLatin1String("jet3"))
+                format = jet::Format::Jet3;
+            else if (f == QLatin1String("ace"))
+                format = jet::Format::Ace12;
+            else
+                return usage();
+        } else {
+            return usage();
+        }
+    }
+    if (args.size() < 2)
+        return usage();
+    const QString kind = args.at(0);
+    const QString out = args.at(1);
+
+    jet::Database db;
+    if (kind == QLatin1String("sample") && args.size() == 2) {
+        db = jet::sampleDatabase();
+    } else if (kind == QLatin1String("bench") && args.size() <= 4) {
+        int tables = 2000;
+        int columns = 30;
+        if (args.size() > 2 && !toCount(args.at(2), 1000000, &tables))
+            return usage();
+        if (args.size() > 3 && !toCount(args.at(3), 255, &columns))
+            return usage();
+        db = jet::benchmarkDatabase(tables, columns);
+    } else {
+        return usage();
+    }
+    db.format = format;
+    if (passwordFromStdin) {
+        std::string line;
+        std::getline(std::cin, line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        db.password = QString::fromStdString(line);
+    }
+
+    try {
+        QElapsedTimer timer;
+        timer.start();
+        jet::writeFile(out, db);
+        QTextStream(stdout) << out << ": " << db.tables.size() << " tables written in " << timer.elapsed()
+                            << " ms\n";
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mkjet: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

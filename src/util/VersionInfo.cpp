@@ -4,6 +4,7 @@
 
 #include <QByteArrayMatcher>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <array>
 
@@ -51,6 +52,13 @@ bool isHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
+QString decodeValue(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    return decoder.hasError() ? FromWindows1252(bytes) : text;
+}
+
 enum class BlockResult { Invalid, OtherLanguage, Found };
 
 // Checks that data (starting at the pattern) holds a complete, well-formed block and, when it is
@@ -86,7 +94,7 @@ BlockResult parseBlock(const QByteArray& data, const char* key, QString& value)
         if (valueEnd < 0)
             return BlockResult::Invalid;
         if (!haveKey && data.mid(pos, keyEnd - pos) == key) {
-            found = FromAnsiBytes(data.mid(keyEnd + 1, valueEnd - keyEnd - 1));
+            found = decodeValue(data.mid(keyEnd + 1, valueEnd - keyEnd - 1));
             haveKey = true;
         }
         pos = valueEnd + 1;

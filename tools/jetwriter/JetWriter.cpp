@@ -242,20 +242,24 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
                     .arg(table.columns.size())
                     .arg(kMaxColumns));
     TableDefs defs;
+    defs.columns.reserve(table.columns.size());
     QSet<QString> seen;
     int number = 0;
     for (const Column& c : table.columns) {
-        const QString where = QStringLiteral("column \"%1\" of table \"%2\"").arg(c.name, table.name);
-        checkName(c.name, QStringLiteral("a column of table \"%1\":").arg(table.name));
-        if (seen.contains(c.name.toLower()))
-            invalid(QStringLiteral("%1 appears twice").arg(where));
-        seen.insert(c.name.toLower());
+        // Message texts are only composed on failure: benchmark files have tens of thousands of columns.
+        auto where = [&] { return QStringLiteral("column \"%1\" of table \"%2\"").arg(c.name, table.name); };
+        if (c.name.trimmed().isEmpty() || c.name.size() > kMaxNameLength)
+            checkName(c.name, QStringLiteral("a column of table \"%1\":").arg(table.name));
+        const QString folded = c.name.toLower();
+        if (seen.contains(folded))
+            invalid(QStringLiteral("%1 appears twice").arg(where()));
+        seen.insert(folded);
         if (!knownType(c.type))
             invalid(QStringLiteral("%1 has type code %2, which Jet does not know")
-                        .arg(where)
+                        .arg(where())
                         .arg(int(c.type)));
         if (lay.jet3 && (c.type == ColumnType::Numeric || int(c.type) >= int(ColumnType::Complex)))
-            invalid(QStringLiteral("%1: a Jet 3 file cannot hold type code %2").arg(where).arg(int(c.type)));
+            invalid(QStringLiteral("%1: a Jet 3 file cannot hold type code %2").arg(where()).arg(int(c.type)));
 
         ColumnDef d{};
         d.type = c.type;
@@ -266,7 +270,7 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
         if (c.type == ColumnType::Text || c.type == ColumnType::Binary) {
             const int chars = c.length == 0 ? 255 : c.length;
             if (chars < 1 || chars > 255)
-                invalid(QStringLiteral("%1 has length %2; 1 to 255 fit").arg(where).arg(c.length));
+                invalid(QStringLiteral("%1 has length %2; 1 to 255 fit").arg(where()).arg(c.length));
             d.size = c.type == ColumnType::Text ? chars * lay.textUnit : chars;
             d.fixed = c.fixed;
         }
@@ -274,7 +278,7 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
             if (c.precision < 1 || c.precision > 28 || c.scale < 0 || c.scale > c.precision)
                 invalid(QStringLiteral("%1 has precision %2 and scale %3; precision 1 to 28 and scale 0 to "
                                        "precision fit")
-                            .arg(where)
+                            .arg(where())
                             .arg(c.precision)
                             .arg(c.scale));
             d.misc1 = std::uint8_t(c.precision);
@@ -436,7 +440,11 @@ public:
         const auto n = std::uint32_t(m_bytes.size() / m_lay.pageSize);
         if (n >= 0x7FFFFF)
             invalid(QStringLiteral("the database would need more pages than a page pointer can address"));
-        m_bytes.append(QByteArray(m_lay.pageSize, '\0'));
+        // Grown by doubling: appending page by page would copy the image once per page.
+        const qsizetype needed = m_bytes.size() + m_lay.pageSize;
+        if (m_bytes.capacity() < needed)
+            m_bytes.reserve(std::max<qsizetype>(needed, 2 * m_bytes.capacity()));
+        m_bytes.resize(needed, '\0');
         return n;
     }
     char* page(std::uint32_t n) { return m_bytes.data() + qsizetype(n) * m_lay.pageSize; }

@@ -90,7 +90,8 @@ struct CatalogObject
 enum class Format
 {
     Jet4,  // 4 KiB pages, version byte 1
-    Jet3,  // 2 KiB pages, version byte 0, 20-byte code page password at 0x42
+    Jet3,  // 2 KiB pages, version byte 0, text in Windows-1252, 20-byte password at 0x42; no Decimal
+           // or ACE types, and catalogue rows must stay under 256 bytes (names of 64 characters fit)
     Ace12, // as Jet 4 with version byte 2 and "Standard ACE DB"; a password is stored as Jet 4 does
 };
 
@@ -125,8 +126,10 @@ void writeFile(const QString& path, const Database& db);
 Table everyTypeTable(const QString& name = QStringLiteral("AllTypes"));
 // The bundled sample: Customers, Orders, "Order Details", Products, Countries, the hidden table
 // AppSettings (Flags 8), a query and a report in the catalogue, and the system tables.
-Database sampleDatabase();
-// tables x columnsPerTable columns of mixed types, for benchmarks.
-Database benchmarkDatabase(int tables = 2000, int columnsPerTable = 30);
+// For Jet 3, which has no Decimal, Double stands in.
+Database sampleDatabase(Format format = Format::Jet4);
+// tables x columnsPerTable (0 to 255) columns of mixed types, named Table0001... and
+// Col01_<kind>..., for benchmarks. Throws std::invalid_argument for counts out of range.
+Database benchmarkDatabase(int tables = 2000, int columnsPerTable = 30, Format format = Format::Jet4);
 
 } // namespace jet

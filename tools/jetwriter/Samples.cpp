@@ -66,8 +66,9 @@ Table everyTypeTable(const QString& name)
                  0};
 }
 
-Database sampleDatabase()
+Database sampleDatabase(Format format)
 {
+    const bool jet3 = format == Format::Jet3;
     Column website = column(QStringLiteral("Website"), ColumnType::Memo);
     website.hyperlink = true;
     Table customers{QStringLiteral("Customers"),
@@ -90,7 +91,8 @@ Database sampleDatabase()
                     column(QStringLiteral("UnitPrice"), ColumnType::Money),
                     column(QStringLiteral("UnitsInStock"), ColumnType::Int),
                     column(QStringLiteral("ReorderLevel"), ColumnType::Byte),
-                    decimal(QStringLiteral("WeightKg"), 10, 3),
+                    jet3 ? column(QStringLiteral("WeightKg"), ColumnType::Double)
+                         : decimal(QStringLiteral("WeightKg"), 10, 3),
                     column(QStringLiteral("Discontinued"), ColumnType::Bool),
                     column(QStringLiteral("Picture"), ColumnType::OLE)},
                    TableFlag::User,
@@ -130,13 +132,14 @@ Database sampleDatabase()
                    4};
 
     Database db;
+    db.format = format;
     db.tables = {customers, orders, details, products, countries, settings};
     db.otherObjects = {CatalogObject{QStringLiteral("Orders by Country"), 5, 0},
                        CatalogObject{QStringLiteral("Customer List"), -32764, 0}};
     return db;
 }
 
-Database benchmarkDatabase(int tables, int columnsPerTable)
+Database benchmarkDatabase(int tables, int columnsPerTable, Format format)
 {
     if (tables < 0 || columnsPerTable < 0 || columnsPerTable > 255)
         throw std::invalid_argument("benchmark database: 0 or more tables of 0 to 255 columns");
@@ -154,6 +157,7 @@ Database benchmarkDatabase(int tables, int columnsPerTable)
                                  {ColumnType::Memo, 0, "Notes"},     {ColumnType::Numeric, 0, "Value"},
                                  {ColumnType::Byte, 0, "Level"},     {ColumnType::Text, 10, "Code"}};
     Database db;
+    db.format = format;
     db.tables.reserve(tables);
     for (int t = 1; t <= tables; ++t) {
         Table table;
@@ -161,8 +165,11 @@ Database benchmarkDatabase(int tables, int columnsPerTable)
         table.columns.reserve(columnsPerTable);
         for (int c = 1; c <= columnsPerTable; ++c) {
             const Kind& k = kinds[(t + c) % std::size(kinds)];
-            Column col = column(QStringLiteral("Col%1_%2").arg(c, 2, 10, QLatin1Char('0')).arg(QLatin1String(k.suffix)),
-                                k.type, k.length);
+            const ColumnType type =
+                k.type == ColumnType::Numeric && format == Format::Jet3 ? ColumnType::Double : k.type;
+            Column col = column(
+                QStringLiteral("Col%1_%2").arg(c, 2, 10, QLatin1Char('0')).arg(QLatin1String(k.suffix)), type,
+                k.length);
             col.autoNumber = c == 1 && k.type == ColumnType::Long;
             table.columns.append(col);
         }

@@ -68,7 +68,7 @@ int main(int argc, char** argv)
 
     jet::Database db;
     if (kind == QLatin1String("sample") && args.size() == 2) {
-        db = jet::sampleDatabase();
+        db = jet::sampleDatabase(format);
     } else if (kind == QLatin1String("bench") && args.size() <= 4) {
         int tables = 2000;
         int columns = 30;
@@ -76,11 +76,10 @@ int main(int argc, char** argv)
             return usage();
         if (args.size() > 3 && !toCount(args.at(3), 255, &columns))
             return usage();
-        db = jet::benchmarkDatabase(tables, columns);
+        db = jet::benchmarkDatabase(tables, columns, format);
     } else {
         return usage();
     }
-    db.format = format;
     if (passwordFromStdin) {
         std::string line;
         std::getline(std::cin, line);

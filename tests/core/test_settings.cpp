@@ -1,0 +1,177 @@
+// Where the settings file lives and the process-wide wrappers around it.
+#include "KorvIniFiles.h"
+#include "Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ostream>
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// Root ignores permission bits, so a folder is locked with the immutable flag there.
+class LockedFolder
+{
+public:
+    explicit LockedFolder(const QString& path) : m_path(QFile::encodeName(path))
+    {
+        m_active = geteuid() != 0 ? chmod(m_path.constData(), 0555) == 0 : setImmutable(true);
+    }
+    ~LockedFolder()
+    {
+        if (m_active && geteuid() != 0)
+            chmod(m_path.constData(), 0755);
+        else if (m_active)
+            setImmutable(false);
+    }
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = open(m_path.constData(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (ok) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        close(fd);
+        return ok;
+    }
+
+    QByteArray m_path;
+    bool m_active = false;
+};
+
+class SettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        m_saved = SettingsFileName();
+        SetSettingsFileName(dir.filePath(QStringLiteral("orvane.ini")));
+    }
+    void TearDown() override
+    {
+        SetSettingsFileName(m_saved);
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
+    }
+
+    QTemporaryDir dir;
+
+private:
+    QString m_saved;
+};
+
+TEST_F(SettingsTest, DefaultsAreExactlyLanguageThenDelimiter)
+{
+    CreateDefaultSettings();
+    EXPECT_EQ(readBytes(SettingsFileName()), QByteArray("[Application]\nLanguage=1\nDelimiter=*\n"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("application"), QStringLiteral("DELIMITER")), QStringLiteral("*"));
+}
+
+TEST_F(SettingsTest, WrappersUseTheProcessWideFile)
+{
+    WriteSetting(QStringLiteral("Application"), QStringLiteral("Filename"), QStringLiteral("Orvane.txt"));
+    EXPECT_EQ(IniReadString(dir.filePath(QStringLiteral("orvane.ini")), QStringLiteral("Application"),
+                            QStringLiteral("Filename")),
+              QStringLiteral("Orvane.txt"));
+    SetSettingsFileName(dir.filePath(QStringLiteral("other.ini")));
+    EXPECT_EQ(ReadSetting(QStringLiteral("Application"), QStringLiteral("Filename")), kNotPresentValue);
+}
+
+// A command that fails halfway keeps what it wrote before the failure, and says which file.
+TEST_F(SettingsTest, FailedWriteKeepsEarlierValues)
+{
+    WriteSetting(QStringLiteral("PR_Access_x"), QStringLiteral("Database"), QStringLiteral("/a.mdb"));
+    LockedFolder lock(dir.path());
+    if (!lock.active())
+        GTEST_SKIP() << "this file system cannot lock the folder";
+    try {
+        WriteSetting(QStringLiteral("PR_Access_x"), QStringLiteral("User"), QStringLiteral("Admin"));
+        FAIL() << "write into a locked folder succeeded";
+    } catch (const SettingsWriteError& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()),
+                  QStringLiteral("nach %1 kann nicht geschrieben werden").arg(SettingsFileName()));
+    }
+    EXPECT_EQ(ReadSetting(QStringLiteral("PR_Access_x"), QStringLiteral("Database")), QStringLiteral("/a.mdb"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("PR_Access_x"), QStringLiteral("User")), kNotPresentValue);
+}
+
+struct NameCase
+{
+    const char* exe; // relative to the test folder
+    const char* ini;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.exe; }
+
+class SettingsNameTest : public SettingsTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(SettingsNameTest, BesideAWritableExecutable)
+{
+    const QString exe = dir.filePath(QString::fromUtf8(GetParam().exe));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(exe).path()));
+    EXPECT_EQ(DetermineSettingsFileName(exe), dir.filePath(QString::fromUtf8(GetParam().ini)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SettingsNameTest,
+                         ::testing::Values(NameCase{"orvane", "orvane.ini"}, NameCase{"bin/Orvane.exe", "bin/Orvane.ini"},
+                                           NameCase{"my.tool.bin", "my.tool.ini"},
+                                           NameCase{"Tools.old/tool", "Tools.old/tool.ini"}));
+
+TEST_F(SettingsTest, ReadOnlyFolderMovesToUserConfiguration)
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir(config).removeRecursively();
+    const QString exe = dir.filePath(QStringLiteral("orvane"));
+    LockedFolder lock(dir.path());
+    if (!lock.active())
+        GTEST_SKIP() << "this file system cannot lock the folder";
+    const QString name = DetermineSettingsFileName(exe);
+    EXPECT_EQ(name, config + QStringLiteral("/orvane.ini"));
+    EXPECT_TRUE(QFileInfo(config).isDir());
+    SetSettingsFileName(name);
+    CreateDefaultSettings();
+    EXPECT_EQ(ReadSetting(QStringLiteral("Application"), QStringLiteral("Language")), QStringLiteral("1"));
+}
+
+TEST_F(SettingsTest, ExistingFileInReadOnlyFolderStaysInUse)
+{
+    CreateDefaultSettings();
+    LockedFolder lock(dir.path());
+    if (!lock.active())
+        GTEST_SKIP() << "this file system cannot lock the folder";
+    EXPECT_EQ(DetermineSettingsFileName(dir.filePath(QStringLiteral("orvane"))),
+              dir.filePath(QStringLiteral("orvane.ini")));
+}
+
+TEST_F(SettingsTest, MissingFolderMovesToUserConfiguration)
+{
+    EXPECT_EQ(DetermineSettingsFileName(dir.filePath(QStringLiteral("gone/orvane"))),
+              QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/orvane.ini"));
+}
+
+} // namespace

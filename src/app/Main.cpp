@@ -1,0 +1,722 @@
+// The main window: layout, commands, creation sequence, page switch and the default error handler.
+#include "Main.h"
+
+#include "AppResources.h"
+#include "Language.h"
+#include "Settings.h"
+#include "UIText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace {
+
+QIcon glyph(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+}
+
+QAction* makeAction(QObject* owner, const char* name, const char* icon, const QKeySequence& shortcut = {})
+{
+    auto* action = new QAction(owner);
+    action->setObjectName(QLatin1String(name));
+    if (icon)
+        action->setIcon(glyph(icon));
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    return action;
+}
+
+template <class W> W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(std::shared_ptr<TPrompter> prompter, const QString& executablePath, QWidget* parent)
+    : QMainWindow(parent), m_prompter(std::move(prompter))
+{
+    InitAppResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Orvane"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+
+    buildActions();
+    buildMenus();
+    buildToolbar();
+    buildPages();
+    buildWorkArea();
+    buildStatusBar();
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("pnlCentral"));
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(tbdSymbolleiste);
+    column->addWidget(pgcProvider);
+    column->addWidget(Splitter1, 1);
+    setCentralWidget(central);
+
+    resize(842, 543);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    connectEvents();
+    // Shortcuts must win over the line edits and the pane, which claim Ctrl+A and Ctrl+C for
+    // themselves; the check happens application-wide because the focus may sit in any child.
+    qApp->installEventFilter(this);
+
+    FormCreate(executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath);
+}
+
+TfrmMain::~TfrmMain()
+{
+    qApp->removeEventFilter(this);
+}
+
+void TfrmMain::setPrompter(std::shared_ptr<TPrompter> prompter)
+{
+    m_prompter = std::move(prompter);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+void TfrmMain::buildActions()
+{
+    actExit = makeAction(this, "actExit", "exit");
+    actOpenDatabase = makeAction(this, "actOpenDatabase", "open");
+    actRefresh = makeAction(this, "actRefresh", "refresh", QKeySequence(Qt::Key_F5));
+    actMarkAll = makeAction(this, "actMarkAll", "markall", QKeySequence(Qt::CTRL | Qt::Key_A));
+    actMarkNo = makeAction(this, "actMarkNo", "markno", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A));
+    actPrint = makeAction(this, "actPrint", "print", QKeySequence(Qt::CTRL | Qt::Key_P));
+    actSaveListbox = makeAction(this, "actSaveListbox", "save");
+    actSaveClipboard = makeAction(this, "actSaveClipboard", "clipboard", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
+    actFindText = makeAction(this, "actFindText", "find", QKeySequence(Qt::Key_F3));
+    actBreak = makeAction(this, "actBreak", "cancel", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    actOutput = makeAction(this, "actOutput", "output");
+    actEnableSys = makeAction(this, "actEnableSys", nullptr, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
+    actSetLanguage = makeAction(this, "actSetLanguage", "globe", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
+    actSetDelimiter = makeAction(this, "actSetDelimiter", "star", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
+    actSetProfil = makeAction(this, "actSetProfil", "save");
+    actDeleteProfile = makeAction(this, "actDeleteProfile", "cancel");
+    actInfoUeber = makeAction(this, "actInfoUeber", "info");
+    actSaveClipboardSelected = makeAction(this, "actSaveClipboardSelected", nullptr, QKeySequence(Qt::CTRL | Qt::Key_C));
+
+    // The menu's check item: choosing it toggles its mark, then runs the command, which only reads
+    // the mark. It is a separate object so that running the command (from the toolbar of a test or
+    // a script) does not toggle anything by itself.
+    tbiSysTables = new QAction(this);
+    tbiSysTables->setObjectName(QStringLiteral("tbiSysTables"));
+    tbiSysTables->setCheckable(true);
+    tbiSysTables->setChecked(false);
+    // The shortcut behaves like choosing the menu item: it toggles the mark too, otherwise pressing
+    // it would only apply the unchanged setting again.
+    actEnableSys->installEventFilter(this);
+
+    const QList<QAction*> all{actExit,        actOpenDatabase, actRefresh,       actMarkAll,      actMarkNo,
+                              actPrint,       actSaveListbox,  actSaveClipboard, actFindText,     actBreak,
+                              actOutput,      actEnableSys,    actSetLanguage,   actSetDelimiter, actSetProfil,
+                              actDeleteProfile, actInfoUeber,  actSaveClipboardSelected};
+    // Added to the window itself so every shortcut works wherever the focus is.
+    addActions(all);
+    for (QAction* action : all)
+        if (!action->shortcut().isEmpty())
+            m_shortcuts.append(action->shortcut());
+
+    attach(actExit, &TfrmMain::actExitExecute);
+    attach(actOpenDatabase, &TfrmMain::actOpenDatabaseExecute);
+    attach(actRefresh, &TfrmMain::actRefreshExecute);
+    attach(actMarkAll, &TfrmMain::actMarkAllExecute);
+    attach(actMarkNo, &TfrmMain::actMarkNoExecute);
+    attach(actPrint, &TfrmMain::actPrintExecute);
+    attach(actSaveListbox, &TfrmMain::actSaveListboxExecute);
+    attach(actSaveClipboard, &TfrmMain::actSaveClipboardExecute);
+    attach(actFindText, &TfrmMain::actFindTextExecute);
+    attach(actBreak, &TfrmMain::actBreakExecute);
+    attach(actOutput, &TfrmMain::actOutputExecute);
+    attach(actEnableSys, &TfrmMain::actEnableSysExecute);
+    attach(actSetLanguage, &TfrmMain::actSetLanguageExecute);
+    attach(actSetDelimiter, &TfrmMain::actSetDelimiterExecute);
+    attach(actSetProfil, &TfrmMain::actSetProfilExecute);
+    attach(actDeleteProfile, &TfrmMain::actDeleteProfileExecute);
+    attach(actInfoUeber, &TfrmMain::actInfoUeberExecute);
+    attach(actSaveClipboardSelected, &TfrmMain::actSaveClipboardSelectedExecute);
+
+    connect(tbiSysTables, &QAction::triggered, actEnableSys, &QAction::trigger);
+}
+
+void TfrmMain::buildMenus()
+{
+    tbdMenue = named(new QWidget(this), "tbdMenue");
+    tbdMenue->setFixedHeight(23);
+    auto* dock = new QHBoxLayout(tbdMenue);
+    dock->setContentsMargins(0, 0, 0, 0);
+    tbtMenue = named(new QMenuBar(tbdMenue), "tbtMenue");
+    tbtMenue->setNativeMenuBar(false);
+    dock->addWidget(tbtMenue);
+
+    tbsiDatei = named(tbtMenue->addMenu(QString()), "tbsiDatei");
+    tbsiDatei->addAction(actPrint);
+    tbsiDatei->addSeparator();
+    tbsiDatei->addAction(actExit);
+
+    tbsiBearbeiten = named(tbtMenue->addMenu(QString()), "tbsiBearbeiten");
+    tbsiBearbeiten->addAction(actMarkAll);
+    tbsiBearbeiten->addAction(actMarkNo);
+    tbsiBearbeiten->addSeparator();
+    tbsiBearbeiten->addAction(actSaveClipboard);
+    tbsiBearbeiten->addAction(actSaveListbox);
+    tbsiBearbeiten->addSeparator();
+    tbsiBearbeiten->addAction(actFindText);
+    tbsiBearbeiten->addAction(actRefresh);
+
+    tbsiOptionen = named(tbtMenue->addMenu(QString()), "tbsiOptionen");
+    tbsiOptionen->addAction(actSetLanguage);
+    tbsiOptionen->addAction(actSetDelimiter);
+    tbsiOptionen->addAction(tbiSysTables);
+
+    tbsiHilfe = named(tbtMenue->addMenu(QString()), "tbsiHilfe");
+    tbsiHilfe->addAction(actInfoUeber);
+
+    for (QMenu* menu : {tbsiDatei, tbsiBearbeiten, tbsiOptionen, tbsiHilfe})
+        menu->setToolTipsVisible(true);
+    setMenuWidget(tbdMenue);
+}
+
+void TfrmMain::buildToolbar()
+{
+    tbdSymbolleiste = named(new QWidget(this), "tbdSymbolleiste");
+    tbdSymbolleiste->setFixedHeight(28);
+    auto* dock = new QHBoxLayout(tbdSymbolleiste);
+    dock->setContentsMargins(0, 0, 0, 0);
+    tbtSymbolleiste = named(new QToolBar(tbdSymbolleiste), "tbtSymbolleiste");
+    tbtSymbolleiste->setMovable(false);
+    tbtSymbolleiste->setFloatable(false);
+    tbtSymbolleiste->setIconSize(QSize(16, 16));
+    tbtSymbolleiste->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    dock->addWidget(tbtSymbolleiste);
+
+    tbtSymbolleiste->addAction(actExit);
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actOpenDatabase);
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actRefresh);
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actMarkAll);
+    tbtSymbolleiste->addAction(actMarkNo);
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actPrint);
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actSaveListbox);
+    tbtSymbolleiste->addAction(actSaveClipboard);
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actFindText);
+
+    auto* toolWindow = named(new QWidget(tbtSymbolleiste), "TBToolWindow1");
+    auto* holder = new QHBoxLayout(toolWindow);
+    holder->setContentsMargins(0, 0, 0, 0);
+    edtSearch = named(new QLineEdit(toolWindow), "edtSearch");
+    edtSearch->setFixedWidth(121);
+    edtSearch->setText(QStringLiteral("..."));
+    holder->addWidget(edtSearch);
+    tbtSymbolleiste->addWidget(toolWindow)->setObjectName(QStringLiteral("tbcFindWindow"));
+
+    tbtSymbolleiste->addSeparator();
+    tbtSymbolleiste->addAction(actBreak);
+}
+
+void TfrmMain::buildPages()
+{
+    pgcProvider = named(new QTabWidget(this), "pgcProvider");
+    pgcProvider->setFixedHeight(134);
+    tshSQLServer = buildSQLServerPage();
+    tshAccess = buildAccessPage();
+    pgcProvider->addTab(tshSQLServer, QString());
+    pgcProvider->addTab(tshAccess, QString());
+}
+
+namespace {
+
+QWidget* column(QWidget* page, QHBoxLayout* row, const char* name, int width)
+{
+    auto* panel = named(new QWidget(page), name);
+    if (width > 0)
+        panel->setFixedWidth(width);
+    row->addWidget(panel, width > 0 ? 0 : 1);
+    return panel;
+}
+
+QLineEdit* field(QWidget* parent, const char* name, int x, int y, int width)
+{
+    auto* edit = named(new QLineEdit(parent), name);
+    edit->setGeometry(x, y, width, 21);
+    return edit;
+}
+
+QLabel* label(QWidget* parent, const char* name, int x, int y)
+{
+    auto* text = named(new QLabel(parent), name);
+    text->move(x, y);
+    text->setMinimumWidth(90);
+    return text;
+}
+
+QComboBox* profileBox(QWidget* parent, const char* name)
+{
+    auto* box = named(new QComboBox(parent), name);
+    box->setGeometry(8, 26, 201, 21);
+    box->setEditable(false);
+    box->setMaxVisibleItems(8);
+    box->setInsertPolicy(QComboBox::InsertAtBottom);
+    return box;
+}
+
+QToolButton* glyphButton(QWidget* parent, const char* name, QAction* command, int x, int y)
+{
+    auto* button = named(new QToolButton(parent), name);
+    button->setDefaultAction(command);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setGeometry(x, y, 97, 25);
+    return button;
+}
+
+} // namespace
+
+QWidget* TfrmMain::buildSQLServerPage()
+{
+    auto* page = named(new QWidget(pgcProvider), "tshSQLServer");
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    QWidget* first = column(page, row, "pnlSQLServer1", 329);
+    auto* serverDatabase = named(new QWidget(first), "pnlServerDatabase");
+    serverDatabase->setGeometry(0, 0, 329, 58);
+    // The two fields only show the current connection; the user reaches them through the
+    // open command or a profile.
+    serverDatabase->setEnabled(false);
+    lblSQLServerServer = label(serverDatabase, "lblSQLServerServer", 8, 10);
+    edtSQLServer = field(serverDatabase, "edtSQLServer", 112, 6, 201);
+    lblSQLServerDatenbank = label(serverDatabase, "lblSQLServerDatenbank", 8, 38);
+    edtSQLDatabase = field(serverDatabase, "edtSQLDatabase", 112, 34, 201);
+    lblSQLServerVersion = label(first, "lblSQLServerVersion", 8, 66);
+    edtSQLServerVersion = field(first, "edtSQLServerVersion", 112, 62, 201);
+
+    QWidget* second = column(page, row, "pnlSQLServer2", 280);
+    lblSQLServerProfil = label(second, "lblSQLServerProfil", 8, 8);
+    cboSQLServerProfile = profileBox(second, "cboSQLServerProfile");
+    glyphButton(second, "btnSQLServerSaveProfile", actSetProfil, 8, 56);
+    glyphButton(second, "btnSQLServerDeleteProfile", actDeleteProfile, 112, 56);
+
+    QWidget* third = column(page, row, "pnlSQLServer3", 0);
+    lblSQLServerSelect = label(third, "lblSQLServerSelect", 8, 8);
+    rbTables = named(new QRadioButton(third), "rbTables");
+    rbTables->move(8, 28);
+    rbTables->setMinimumWidth(120);
+    rbTables->setChecked(true);
+    rbViews = named(new QRadioButton(third), "rbViews");
+    rbViews->move(8, 50);
+    rbViews->setMinimumWidth(120);
+    return page;
+}
+
+QWidget* TfrmMain::buildAccessPage()
+{
+    auto* page = named(new QWidget(pgcProvider), "tshAccess");
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    QWidget* first = column(page, row, "pnlAccess1", 329);
+    lblAccessDatenbank = label(first, "lblAccessDatenbank", 8, 8);
+    edtAccessDB = field(first, "edtAccessDB", 8, 26, 265);
+    btnOpenDatabase = named(new QToolButton(first), "btnOpenDatabase");
+    btnOpenDatabase->setAutoRaise(true);
+    btnOpenDatabase->setIcon(glyph("open"));
+    btnOpenDatabase->setGeometry(277, 25, 23, 22);
+    lblAccessVersion = label(first, "lblAccessVersion", 8, 62);
+    edtAccessVersion = field(first, "edtAccessVersion", 64, 58, 201);
+
+    QWidget* second = column(page, row, "Panel1", 280);
+    lblAccessProfil = label(second, "lblAccessProfil", 8, 8);
+    cboAccessProfile = profileBox(second, "cboAccessProfile");
+    glyphButton(second, "btnAccessSaveProfile", actSetProfil, 8, 56);
+    glyphButton(second, "btnAccessDeleteProfile", actDeleteProfile, 112, 56);
+
+    column(page, row, "pnlAccess2", 0);
+    return page;
+}
+
+void TfrmMain::buildWorkArea()
+{
+    Splitter1 = named(new QSplitter(Qt::Horizontal, this), "Splitter1");
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+
+    chkTables = named(new QListWidget(Splitter1), "chkTables");
+    chkTables->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto* right = named(new QWidget(Splitter1), "pnlReport");
+    auto* row = new QHBoxLayout(right);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    pnlOutput = named(new QWidget(right), "pnlOutput");
+    pnlOutput->setFixedWidth(40);
+    // Anchored on all four sides: the layout keeps the button filling its panel at every size.
+    auto* fill = new QVBoxLayout(pnlOutput);
+    fill->setContentsMargins(0, 0, 0, 0);
+    btnOutput = named(new QToolButton(pnlOutput), "btnOutput");
+    btnOutput->setDefaultAction(actOutput);
+    btnOutput->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnOutput->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    fill->addWidget(btnOutput);
+    row->addWidget(pnlOutput);
+
+    memOutput = named(new QTextEdit(right), "memOutput");
+    QFont courier(QStringLiteral("Courier New"), 9);
+    courier.setStyleHint(QFont::Monospace);
+    courier.setFixedPitch(true);
+    memOutput->setFont(courier);
+    memOutput->setCurrentFont(courier);
+    memOutput->setLineWrapMode(QTextEdit::WidgetWidth);
+    memOutput->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memOutput->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memOutput->setTextInteractionFlags(Qt::TextEditorInteraction);
+    row->addWidget(memOutput, 1);
+
+    Splitter1->addWidget(chkTables);
+    Splitter1->addWidget(right);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({201, 842 - 201 - 3});
+}
+
+void TfrmMain::buildStatusBar()
+{
+    fcStatusBar1 = named(new QStatusBar(this), "fcStatusBar1");
+    fcStatusBar1->setFixedHeight(20);
+    fcStatusBar1->setSizeGripEnabled(false);
+    pbrAufbau = named(new QProgressBar(fcStatusBar1), "pbrAufbau");
+    pbrAufbau->setRange(0, 100);
+    pbrAufbau->setValue(0);
+    pbrAufbau->setTextVisible(false);
+    fcStatusBar1->addWidget(pbrAufbau, 1);
+    setStatusBar(fcStatusBar1);
+}
+
+void TfrmMain::connectEvents()
+{
+    connect(pgcProvider, &QTabWidget::currentChanged, this, [this] {
+        if (!m_settingPage)
+            runGuarded([this] { pgcProviderChange(); });
+    });
+    connect(edtAccessDB, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtAccessDBChange(); }); });
+    connect(btnOpenDatabase, &QToolButton::clicked, actOpenDatabase, &QAction::trigger);
+    connect(edtSearch, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtSearchChange(); }); });
+    connect(cboSQLServerProfile, &QComboBox::activated, this,
+            [this] { runGuarded([this] { cboSQLServerProfileCloseUp(); }); });
+    connect(cboAccessProfile, &QComboBox::activated, this,
+            [this] { runGuarded([this] { cboAccessProfileCloseUp(); }); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Default error handler and shortcut routing
+
+void TfrmMain::runGuarded(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const std::exception& e) {
+        m_prompter->ShowDefaultError(this, QString::fromUtf8(e.what()));
+    } catch (...) {
+        m_prompter->ShowDefaultError(this, QStringLiteral("Unbekannter Fehler"));
+    }
+}
+
+void TfrmMain::attach(QAction* action, void (TfrmMain::*handler)())
+{
+    connect(action, &QAction::triggered, this, [this, action, handler] {
+        // A report run processes events between its entries; nothing but Break may change the
+        // state it works on meanwhile.
+        if (m_reportRunning && action != actBreak) {
+            QApplication::beep();
+            return;
+        }
+        runGuarded([this, handler] { (this->*handler)(); });
+    });
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == actEnableSys && event->type() == QEvent::Shortcut) {
+        tbiSysTables->toggle();
+        return false;
+    }
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QKeySequence pressed(key->keyCombination());
+            // Leaving the override unaccepted lets the window's action take the key.
+            if (m_shortcuts.contains(pressed))
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation, closing, state
+
+void TfrmMain::FormCreate(const QString& executablePath)
+{
+    Connection = std::make_unique<TKorvConnection>();
+    Connection->setBeep([] { QApplication::beep(); });
+    ResetConnectionState();
+    runGuarded([&] { SetSettingsFileName(DetermineSettingsFileName(executablePath)); });
+    // A settings folder that cannot be written must not keep the window from starting: the
+    // failure is reported and the defaults below apply.
+    runGuarded([] {
+        if (!QFileInfo::exists(SettingsFileName()))
+            CreateDefaultSettings();
+    });
+    CurrentLanguage = DetermineLanguage();
+    const QString delimiter = ReadSetting(QStringLiteral("Application"), QStringLiteral("Delimiter"));
+    // An empty value has no first character; the default file's delimiter stands in.
+    m_delimiterChar = delimiter.isEmpty() ? QChar(u'*') : delimiter.at(0);
+
+    m_settingPage = true;
+    pgcProvider->setCurrentWidget(tshSQLServer);
+    m_settingPage = false;
+    Connection->SetConnectionType(ctDMO);
+    m_provider = ptSQLServer;
+
+    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb)|*.MDB");
+    m_openDialog.InitialDir = QDir::homePath();
+    m_openDialog.HideReadOnly = true;
+    m_openDialog.NoChangeDir = true;
+    m_openDialog.FileMustExist = true;
+
+    btnOutput->setGeometry(0, 0, pnlOutput->width(), pnlOutput->height());
+    ApplyLanguage();
+    FillProfileLists();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TfrmMain::FormClose()
+{
+    Connection.reset();
+}
+
+void TfrmMain::SetServer(const QString& value)
+{
+    m_server = value;
+    edtSQLServer->setText(value);
+}
+
+void TfrmMain::SetDatabase(const QString& value)
+{
+    m_database = value;
+    edtSQLDatabase->setText(value);
+    // Setting the same text again emits no change, so the change handler's write-back ends here.
+    edtAccessDB->setText(value);
+}
+
+void TfrmMain::ResetConnectionState()
+{
+    SetServer(QString());
+    SetDatabase(QString());
+    SetUser(QString());
+    SetPassword(QString());
+    m_savePW.clear();
+    m_userPassword.clear();
+    m_systemDatabase.clear();
+    edtAccessVersion->clear();
+    edtSQLServerVersion->clear();
+    chkTables->clear();
+    memOutput->clear();
+}
+
+void TfrmMain::pgcProviderChange()
+{
+    ResetConnectionState();
+    if (pgcProvider->currentWidget() == tshSQLServer) {
+        m_provider = ptSQLServer;
+        if (Connection)
+            Connection->SetConnectionType(ctDMO);
+        LoadProfile(cboSQLServerProfile->currentText());
+    } else if (pgcProvider->currentWidget() == tshAccess) {
+        m_provider = ptAccess;
+        if (Connection)
+            Connection->SetConnectionType(ctADOX);
+        LoadProfile(cboAccessProfile->currentText());
+    }
+}
+
+void TfrmMain::edtAccessDBChange()
+{
+    chkTables->clear();
+    SetDatabase(edtAccessDB->text());
+}
+
+void TfrmMain::FillProfileLists() {}
+
+void TfrmMain::LoadProfile(const QString& profileName)
+{
+    if (profileName.isEmpty())
+        return;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Language
+
+void TfrmMain::syncSysTablesItem()
+{
+    QString text = actEnableSys->text();
+    const QString keys = actEnableSys->shortcut().toString(QKeySequence::NativeText);
+    if (!keys.isEmpty())
+        text += u'\t' + keys;
+    tbiSysTables->setText(text);
+    tbiSysTables->setToolTip(actEnableSys->toolTip());
+    tbiSysTables->setStatusTip(actEnableSys->statusTip());
+}
+
+void TfrmMain::ApplyLanguage()
+{
+    const auto hint = [](QAction* action, const QString& text) {
+        action->setToolTip(text);
+        action->setStatusTip(text);
+    };
+    const auto command = [&](QAction* action, int captionId) {
+        action->setText(LoadUIText(captionId));
+        hint(action, LoadUIText(captionId + 1));
+    };
+
+    tbsiDatei->setTitle(LoadUIText(51));
+    tbsiBearbeiten->setTitle(LoadUIText(52));
+    tbsiOptionen->setTitle(LoadUIText(53));
+    tbsiHilfe->setTitle(LoadUIText(54));
+    command(actBreak, 89);
+    command(actEnableSys, 81);
+    command(actExit, 91);
+    command(actFindText, 87);
+    command(actMarkAll, 95);
+    command(actMarkNo, 97);
+    actOutput->setText(QString());
+    hint(actOutput, LoadUIText(102));
+    command(actPrint, 93);
+    command(actRefresh, 99);
+    command(actSaveClipboard, 85);
+    actSaveListbox->setText(LoadUIText(83));
+    hint(actSaveListbox, LoadUIText(84) + ReadSetting(QStringLiteral("Application"), QStringLiteral("Filename")));
+    command(actSetDelimiter, 103);
+    command(actSetLanguage, 105);
+    command(actSetProfil, 107);
+    command(actDeleteProfile, 109);
+    command(actOpenDatabase, 111);
+    command(actInfoUeber, 113);
+
+    pgcProvider->setTabText(pgcProvider->indexOf(tshSQLServer), LoadUIText(3));
+    lblSQLServerServer->setText(LoadUIText(22));
+    lblSQLServerDatenbank->setText(LoadUIText(23));
+    lblSQLServerVersion->setText(LoadUIText(24));
+    lblSQLServerProfil->setText(LoadUIText(21));
+    lblSQLServerSelect->setText(LoadUIText(25));
+    rbTables->setText(LoadUIText(26));
+    rbViews->setText(LoadUIText(27));
+
+    pgcProvider->setTabText(pgcProvider->indexOf(tshAccess), LoadUIText(4));
+    lblAccessDatenbank->setText(LoadUIText(41));
+    lblAccessProfil->setText(LoadUIText(21));
+    lblAccessVersion->setText(LoadUIText(24));
+
+    btnOpenDatabase->setToolTip(LoadUIText(112));
+    syncSysTablesItem();
+}
+
+void TfrmMain::actSetLanguageExecute()
+{
+    const QString answer = m_prompter->InputBox(this, LoadUIText(151), LoadUIText(152),
+                                                QString::number(CurrentLanguage));
+    // A refused write ends the command here, so the language in use stays as it was.
+    WriteSetting(QStringLiteral("Application"), QStringLiteral("Language"), answer);
+    CurrentLanguage = DetermineLanguage();
+    ApplyLanguage();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TfrmMain::actExitExecute()
+{
+    close();
+}
+
+void TfrmMain::actInfoUeberExecute()
+{
+    m_prompter->ShowAbout(this);
+}
+
+void TfrmMain::actBreakExecute()
+{
+    CancelRequested = true;
+}
+
+void TfrmMain::actEnableSysExecute()
+{
+    ShowSystemTables = tbiSysTables->isChecked();
+}
+
+void TfrmMain::actOpenDatabaseExecute() {}
+void TfrmMain::actRefreshExecute() {}
+void TfrmMain::actMarkAllExecute() {}
+void TfrmMain::actMarkNoExecute() {}
+void TfrmMain::actPrintExecute() {}
+void TfrmMain::actSaveListboxExecute() {}
+void TfrmMain::actSaveClipboardExecute() {}
+void TfrmMain::actFindTextExecute() {}
+void TfrmMain::actOutputExecute() {}
+void TfrmMain::actSetDelimiterExecute() {}
+void TfrmMain::actSetProfilExecute() {}
+void TfrmMain::actDeleteProfileExecute() {}
+void TfrmMain::actSaveClipboardSelectedExecute() {}
+void TfrmMain::edtSearchChange() {}
+void TfrmMain::cboSQLServerProfileCloseUp() {}
+void TfrmMain::cboAccessProfileCloseUp() {}

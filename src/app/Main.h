@@ -1,0 +1,228 @@
+// The program's main window: its controls, commands, menus and toolbar, the connection state it
+// keeps (the published properties and the facade), its creation sequence and the page switch.
+// Command handlers only wire controls to core logic; every modal thing goes through the prompter.
+#pragma once
+
+#include "KorvConnection.h"
+#include "Prompter.h"
+#include "ProviderType.h"
+
+#include <QKeySequence>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+class TfrmMain : public QMainWindow
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Server READ Server WRITE SetServer)
+    Q_PROPERTY(QString Database READ Database WRITE SetDatabase)
+    Q_PROPERTY(QString User READ User WRITE SetUser)
+    Q_PROPERTY(QString Password READ Password WRITE SetPassword)
+    Q_PROPERTY(QString UserPassword READ UserPassword WRITE SetUserPassword)
+    Q_PROPERTY(QString SystemDatabase READ SystemDatabase WRITE SetSystemDatabase)
+    Q_PROPERTY(QString SavePW READ SavePW WRITE SetSavePW)
+    Q_PROPERTY(int Provider READ ProviderValue)
+
+public:
+    // executablePath decides where the settings file lives (empty: the running program's own
+    // path); tests point it into a temporary folder.
+    explicit TfrmMain(std::shared_ptr<TPrompter> prompter, const QString& executablePath = {},
+                      QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Connection state beyond the controls.
+    std::unique_ptr<TKorvConnection> Connection;
+    QString AccessConnectionString;
+    QString SQLServerConnectionString;
+    bool ShowSystemTables = false;
+    std::int32_t SearchPosition = 0;
+    bool CancelRequested = false;
+
+    // Published properties. Server and Database show on the pages; the others are plain values.
+    QString Server() const { return m_server; }
+    void SetServer(const QString& value);
+    QString Database() const { return m_database; }
+    void SetDatabase(const QString& value);
+    QString User() const { return m_user; }
+    void SetUser(const QString& value) { m_user = value; }
+    QString Password() const { return m_password; }
+    void SetPassword(const QString& value) { m_password = value; }
+    QString UserPassword() const { return m_userPassword; }
+    void SetUserPassword(const QString& value) { m_userPassword = value; }
+    QString SystemDatabase() const { return m_systemDatabase; }
+    void SetSystemDatabase(const QString& value) { m_systemDatabase = value; }
+    QString SavePW() const { return m_savePW; }
+    void SetSavePW(const QString& value) { m_savePW = value; }
+    TProviderType Provider() const { return m_provider; }
+    int ProviderValue() const { return m_provider; }
+
+    // The report delimiter read at creation and changed by the delimiter command.
+    QChar DelimiterChar() const { return m_delimiterChar; }
+
+    TPrompter& prompter() { return *m_prompter; }
+    void setPrompter(std::shared_ptr<TPrompter> prompter);
+
+    void ResetConnectionState();
+    void ApplyLanguage();
+    // The filter, start folder and options the Access file dialog is shown with.
+    const TOpenDialogSettings& openDialogSettings() const { return m_openDialog; }
+
+    // Runs work under the default error handler: a failure is shown in the handler's box and the
+    // window stays usable. Public so every entry into the window's logic can share it.
+    void runGuarded(const std::function<void()>& work);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate(const QString& executablePath);
+    void FormClose();
+    void buildActions();
+    void buildMenus();
+    void buildToolbar();
+    void buildPages();
+    QWidget* buildSQLServerPage();
+    QWidget* buildAccessPage();
+    void buildWorkArea();
+    void buildStatusBar();
+    void connectEvents();
+    void syncSysTablesItem();
+
+    // Command handlers.
+    void actExitExecute();
+    void actOpenDatabaseExecute();
+    void actRefreshExecute();
+    void actMarkAllExecute();
+    void actMarkNoExecute();
+    void actPrintExecute();
+    void actSaveListboxExecute();
+    void actSaveClipboardExecute();
+    void actFindTextExecute();
+    void actBreakExecute();
+    void actOutputExecute();
+    void actEnableSysExecute();
+    void actSetLanguageExecute();
+    void actSetDelimiterExecute();
+    void actSetProfilExecute();
+    void actDeleteProfileExecute();
+    void actInfoUeberExecute();
+    void actSaveClipboardSelectedExecute();
+
+    // Control events.
+    void pgcProviderChange();
+    void edtAccessDBChange();
+    void edtSearchChange();
+    void cboSQLServerProfileCloseUp();
+    void cboAccessProfileCloseUp();
+
+    void FillProfileLists();
+    void LoadProfile(const QString& profileName);
+
+    // Connects an action to its handler through the default error handler; while a report runs,
+    // only the Break command gets through.
+    void attach(QAction* action, void (TfrmMain::*handler)());
+
+    std::shared_ptr<TPrompter> m_prompter;
+
+    QString m_server;
+    QString m_database;
+    QString m_user;
+    QString m_password;
+    QString m_userPassword;
+    QString m_systemDatabase;
+    QString m_savePW;
+    TProviderType m_provider = ptSQLServer;
+    QChar m_delimiterChar = u'*';
+    bool m_reportRunning = false;
+    bool m_settingPage = false;
+    TOpenDialogSettings m_openDialog;
+    QList<QKeySequence> m_shortcuts;
+
+    // Commands.
+    QAction* actExit = nullptr;
+    QAction* actOpenDatabase = nullptr;
+    QAction* actRefresh = nullptr;
+    QAction* actMarkAll = nullptr;
+    QAction* actMarkNo = nullptr;
+    QAction* actPrint = nullptr;
+    QAction* actSaveListbox = nullptr;
+    QAction* actSaveClipboard = nullptr;
+    QAction* actFindText = nullptr;
+    QAction* actBreak = nullptr;
+    QAction* actOutput = nullptr;
+    QAction* actEnableSys = nullptr;
+    QAction* actSetLanguage = nullptr;
+    QAction* actSetDelimiter = nullptr;
+    QAction* actSetProfil = nullptr;
+    QAction* actDeleteProfile = nullptr;
+    QAction* actInfoUeber = nullptr;
+    QAction* actSaveClipboardSelected = nullptr;
+    QAction* tbiSysTables = nullptr;
+
+    // Bars.
+    QWidget* tbdMenue = nullptr;
+    QMenuBar* tbtMenue = nullptr;
+    QMenu* tbsiDatei = nullptr;
+    QMenu* tbsiBearbeiten = nullptr;
+    QMenu* tbsiOptionen = nullptr;
+    QMenu* tbsiHilfe = nullptr;
+    QWidget* tbdSymbolleiste = nullptr;
+    QToolBar* tbtSymbolleiste = nullptr;
+    QLineEdit* edtSearch = nullptr;
+    QStatusBar* fcStatusBar1 = nullptr;
+    QProgressBar* pbrAufbau = nullptr;
+
+    // Provider pages.
+    QTabWidget* pgcProvider = nullptr;
+    QWidget* tshSQLServer = nullptr;
+    QWidget* tshAccess = nullptr;
+    QLabel* lblSQLServerServer = nullptr;
+    QLineEdit* edtSQLServer = nullptr;
+    QLabel* lblSQLServerDatenbank = nullptr;
+    QLineEdit* edtSQLDatabase = nullptr;
+    QLabel* lblSQLServerVersion = nullptr;
+    QLineEdit* edtSQLServerVersion = nullptr;
+    QLabel* lblSQLServerProfil = nullptr;
+    QComboBox* cboSQLServerProfile = nullptr;
+    QLabel* lblSQLServerSelect = nullptr;
+    QRadioButton* rbTables = nullptr;
+    QRadioButton* rbViews = nullptr;
+    QLabel* lblAccessDatenbank = nullptr;
+    QLineEdit* edtAccessDB = nullptr;
+    QToolButton* btnOpenDatabase = nullptr;
+    QLabel* lblAccessVersion = nullptr;
+    QLineEdit* edtAccessVersion = nullptr;
+    QLabel* lblAccessProfil = nullptr;
+    QComboBox* cboAccessProfile = nullptr;
+
+    // Working area.
+    QSplitter* Splitter1 = nullptr;
+    QListWidget* chkTables = nullptr;
+    QWidget* pnlOutput = nullptr;
+    QToolButton* btnOutput = nullptr;
+    QTextEdit* memOutput = nullptr;
+};

@@ -1,0 +1,90 @@
+// The one seam through which the main window shows anything modal: the input box, the error boxes,
+// the file-open dialog, the login dialogs, the data link dialog and the about dialog. The window
+// never opens a dialog itself, so tests install a scripted prompter and drive every command
+// without a human at the keyboard.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The button that closed an error box, as a modal result.
+enum TModalResult : int
+{
+    mrOK = 1,
+    mrCancel = 2,
+    mrYes = 6,
+    mrNo = 7
+};
+
+// What the Access file dialog is prepared with at window creation.
+struct TOpenDialogSettings
+{
+    // Description and pattern separated by "|", as the window composes it.
+    QString Filter;
+    QString InitialDir;
+    bool HideReadOnly = true;
+    bool NoChangeDir = true;
+    bool FileMustExist = true;
+};
+
+struct TLoginUserAnswer
+{
+    bool OK = false;
+    QString User;
+    QString Password;
+};
+
+struct TLoginDatabaseAnswer
+{
+    bool OK = false;
+    QString Password;
+};
+
+class TPrompter
+{
+public:
+    virtual ~TPrompter() = default;
+
+    // Title, prompt and preset answer; cancelling gives back the preset.
+    virtual QString InputBox(QWidget* parent, const QString& title, const QString& prompt,
+                             const QString& preset) = 0;
+
+    // The program's own error box: error icon, title "Fehler", buttons by kind
+    // (2 Yes/No, 3 Yes/No/Cancel, 4 Yes/Cancel, anything else OK). Returns a TModalResult.
+    virtual int ShowErrorMessage(QWidget* parent, const QString& message, int kind) = 0;
+
+    // The box of the default error handler: error icon, caption "Orvane", OK.
+    virtual void ShowDefaultError(QWidget* parent, const QString& message) = 0;
+
+    // The chosen file's full path, or the empty text when the user cancels.
+    virtual QString OpenFile(QWidget* parent, const TOpenDialogSettings& settings) = 0;
+
+    virtual TLoginUserAnswer AskUserLogin(QWidget* parent) = 0;
+    virtual TLoginDatabaseAnswer AskDatabasePassword(QWidget* parent) = 0;
+
+    // The SQL Server data link dialog: the composed initialisation string when confirmed,
+    // the initial string unchanged when cancelled.
+    virtual QString PromptDataLink(QWidget* parent, const QString& initial) = 0;
+
+    virtual void ShowAbout(QWidget* parent) = 0;
+};
+
+// The real thing: Qt dialogs.
+class TQtPrompter : public TPrompter
+{
+public:
+    QString InputBox(QWidget* parent, const QString& title, const QString& prompt,
+                     const QString& preset) override;
+    int ShowErrorMessage(QWidget* parent, const QString& message, int kind) override;
+    void ShowDefaultError(QWidget* parent, const QString& message) override;
+    QString OpenFile(QWidget* parent, const TOpenDialogSettings& settings) override;
+    TLoginUserAnswer AskUserLogin(QWidget* parent) override;
+    TLoginDatabaseAnswer AskDatabasePassword(QWidget* parent) override;
+    QString PromptDataLink(QWidget* parent, const QString& initial) override;
+    void ShowAbout(QWidget* parent) override;
+};
+
+// Turns the window's "description|pattern" filter into a Qt name filter whose pattern matches
+// in any letter case: file names are case-sensitive here, and "*.MDB" alone would hide x.mdb.
+QString QtNameFilter(const QString& filter);

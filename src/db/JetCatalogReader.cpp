@@ -1,0 +1,315 @@
+#include "JetCatalogReader.h"
+
+#include "Automation.h"
+#include "JetChildProcess.h"
+
+#include <mdbsql.h>
+#include <mdbtools.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::atomic<int> g_timeoutMs{20000};
+
+// What a child may send at most: far more than any real catalogue, far less than trouble.
+constexpr qint64 kMaxChildOutput = 256LL * 1024 * 1024;
+
+constexpr std::uint32_t kMagicCatalogue = 0x314A434F; // "OCJ1"
+constexpr std::uint32_t kMagicQuery = 0x31514A4F;     // "OJQ1"
+constexpr std::uint32_t kMagicError = 0x454A434F;     // "OCJE"
+constexpr std::uint32_t kMagicEnd = 0x21444E45;       // "END!"
+
+constexpr std::int32_t kJetCannotOpen = 3049;
+constexpr std::int32_t kJetTooFewParameters = 3061;
+constexpr std::int32_t kJetSyntaxError = 3075;
+constexpr std::int32_t kHelpBase = 5000000;
+
+// The child serialises into this; the parent reads with bounds checks, since a child that dies
+// half-way leaves a torn message.
+class Writer
+{
+public:
+    void u32(std::uint32_t v) { m_data.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void i32(std::int32_t v) { m_data.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void str(const char* s)
+    {
+        const std::size_t n = s ? std::strlen(s) : 0;
+        u32(static_cast<std::uint32_t>(n));
+        m_data.append(s ? s : "", n);
+    }
+    const std::string& data() const { return m_data; }
+
+private:
+    std::string m_data;
+};
+
+class Reader
+{
+public:
+    explicit Reader(const QByteArray& data) : m_data(data) {}
+    bool u32(std::uint32_t& v) { return raw(&v, sizeof v); }
+    bool i32(std::int32_t& v) { return raw(&v, sizeof v); }
+    bool str(QString& s)
+    {
+        std::uint32_t n = 0;
+        if (!u32(n) || n > static_cast<std::uint32_t>(m_data.size() - m_pos))
+            return false;
+        s = QString::fromUtf8(m_data.constData() + m_pos, static_cast<qsizetype>(n));
+        m_pos += n;
+        return true;
+    }
+    qsizetype remaining() const { return m_data.size() - m_pos; }
+
+private:
+    bool raw(void* out, std::size_t n)
+    {
+        if (remaining() < static_cast<qsizetype>(n))
+            return false;
+        std::memcpy(out, m_data.constData() + m_pos, n);
+        m_pos += static_cast<qsizetype>(n);
+        return true;
+    }
+    const QByteArray& m_data;
+    qsizetype m_pos = 0;
+};
+
+[[noreturn]] void damaged(const QString& path)
+{
+    throw AutomationError(kHelpBase + kJetCannotOpen,
+                          QStringLiteral("Cannot open database '%1'.  It may not be a database that your "
+                                         "application recognizes, or the file may be corrupt.")
+                              .arg(path));
+}
+
+void sendError(int fd, std::int32_t number, const char* message)
+{
+    Writer w;
+    w.u32(kMagicError);
+    w.i32(number);
+    w.str(message);
+    WriteAllToFd(fd, w.data().data(), static_cast<qint64>(w.data().size()));
+}
+
+// Runs in the child.
+void readCatalogueChild(const std::string& path, int fd)
+{
+    MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (!mdb) {
+        sendError(fd, kJetCannotOpen, "");
+        return;
+    }
+    // The raw-type filter of the reader keeps exactly the local tables (type 1), system ones too.
+    if (!mdb_read_catalog(mdb, MDB_TABLE)) {
+        sendError(fd, kJetCannotOpen, "");
+        return;
+    }
+    Writer w;
+    w.u32(kMagicCatalogue);
+    w.u32(mdb->num_catalog);
+    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        w.str(entry->object_name);
+        w.i32(entry->flags);
+        MdbTableDef* table = mdb_read_table(entry);
+        if (!table || !mdb_read_columns(table)) {
+            sendError(fd, kJetCannotOpen, entry->object_name);
+            return;
+        }
+        w.u32(table->num_cols);
+        for (unsigned int c = 0; c < table->num_cols; ++c) {
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
+            w.str(col->name);
+            w.i32(col->col_type);
+            w.i32(col->col_size);
+            w.u32((col->is_fixed ? 1u : 0u) | (col->is_long_auto ? 2u : 0u) | (col->is_uuid_auto ? 4u : 0u));
+            // libmdb names these two the wrong way round: its "scale" is the precision.
+            w.i32(col->col_scale);
+            w.i32(col->col_prec);
+        }
+        mdb_free_tabledef(table);
+    }
+    w.u32(kMagicEnd);
+    WriteAllToFd(fd, w.data().data(), static_cast<qint64>(w.data().size()));
+    // No mdb_close: the child ends now, and a damaged file should not get another chance to crash.
+}
+
+// Comparison nodes whose column name matched no column of the table: the reader would silently
+// treat them as constants and return rows a real engine would refuse.
+int countUnresolvedColumns(const MdbSargNode* node, int depth = 0)
+{
+    if (!node || depth > 1000)
+        return 0;
+    int n = 0;
+    if (mdb_is_relational_op(node->op) && node->parent && !node->col)
+        n = 1;
+    return n + countUnresolvedColumns(node->left, depth + 1) + countUnresolvedColumns(node->right, depth + 1);
+}
+
+void runQueryChild(const std::string& path, const std::string& sqlText, int fd)
+{
+    MdbSQL* sql = mdb_sql_init();
+    // Not mdb_sql_open: it passes the name through wordexp(), which runs "$(...)" in a file name as
+    // a command and splits names at blanks.
+    sql->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (!sql->mdb) {
+        sendError(fd, kJetCannotOpen, "");
+        return;
+    }
+    if (!mdb_sql_run_query(sql, sqlText.c_str()) || !sql->cur_table) {
+        sendError(fd, kJetSyntaxError, sql->error_msg);
+        return;
+    }
+    const int unresolved = countUnresolvedColumns(sql->cur_table->sarg_tree);
+    if (unresolved > 0) {
+        const std::string message = "Too few parameters. Expected " + std::to_string(unresolved) + ".";
+        sendError(fd, kJetTooFewParameters, message.c_str());
+        return;
+    }
+    Writer w;
+    w.u32(kMagicQuery);
+    w.u32(sql->num_columns);
+    for (unsigned int j = 0; j < sql->num_columns; ++j)
+        w.str(static_cast<MdbSQLColumn*>(g_ptr_array_index(sql->columns, j))->name);
+    while (mdb_sql_fetch_row(sql, sql->cur_table)) {
+        w.u32(1);
+        for (unsigned int j = 0; j < sql->num_columns; ++j)
+            w.str(static_cast<const char*>(g_ptr_array_index(sql->bound_values, j)));
+    }
+    w.u32(0);
+    w.u32(kMagicEnd);
+    WriteAllToFd(fd, w.data().data(), static_cast<qint64>(w.data().size()));
+}
+
+// Runs work in a child and hands back its message, or throws for a child that failed.
+QByteArray runChild(const QString& path, const std::function<void(int)>& work)
+{
+    const ChildRunResult r = RunInChildProcess(work, g_timeoutMs.load(), kMaxChildOutput);
+    if (r.status == ChildRunResult::StartFailed)
+        throw AutomationError(kHelpBase + kJetCannotOpen,
+                              QStringLiteral("Could not start the reader for '%1'.").arg(path));
+    if (r.status != ChildRunResult::Finished || r.exitCode != 0)
+        damaged(path);
+    return r.output;
+}
+
+// Throws the error a child reported; returns when the message is not an error.
+void throwIfError(const QByteArray& data, const QString& path)
+{
+    Reader in(data);
+    std::uint32_t magic = 0;
+    if (!in.u32(magic))
+        damaged(path);
+    if (magic != kMagicError)
+        return;
+    std::int32_t number = 0;
+    QString message;
+    if (!in.i32(number) || !in.str(message) || number == kJetCannotOpen)
+        damaged(path);
+    if (message.isEmpty())
+        message = QStringLiteral("Syntax error in query.");
+    throw AutomationError(kHelpBase + number, message);
+}
+
+} // namespace
+
+void SetJetReaderTimeout(int milliseconds)
+{
+    g_timeoutMs.store(milliseconds > 0 ? milliseconds : 1);
+}
+
+int JetReaderTimeout()
+{
+    return g_timeoutMs.load();
+}
+
+JetCatalogue ReadJetCatalogue(const QString& path)
+{
+    const std::string file = path.toStdString();
+    const QByteArray data = runChild(path, [&file](int fd) { readCatalogueChild(file, fd); });
+    throwIfError(data, path);
+
+    Reader in(data);
+    std::uint32_t magic = 0, tableCount = 0;
+    if (!in.u32(magic) || magic != kMagicCatalogue || !in.u32(tableCount))
+        damaged(path);
+    JetCatalogue catalogue;
+    for (std::uint32_t t = 0; t < tableCount; ++t) {
+        JetTableInfo table;
+        std::uint32_t columnCount = 0;
+        if (!in.str(table.name) || !in.i32(table.flags) || !in.u32(columnCount))
+            damaged(path);
+        // Every column takes at least 24 bytes of the message: a count beyond that is a torn message.
+        if (columnCount > static_cast<std::uint32_t>(in.remaining() / 24))
+            damaged(path);
+        table.columns.reserve(columnCount);
+        for (std::uint32_t c = 0; c < columnCount; ++c) {
+            JetColumnInfo col;
+            std::int32_t type = 0, size = 0, precision = 0, scale = 0;
+            std::uint32_t flags = 0;
+            if (!in.str(col.name) || !in.i32(type) || !in.i32(size) || !in.u32(flags) || !in.i32(precision) ||
+                !in.i32(scale))
+                damaged(path);
+            col.jetType = type;
+            col.size = size;
+            col.fixed = flags & 1u;
+            col.autoLong = flags & 2u;
+            col.autoGuid = flags & 4u;
+            col.precision = precision;
+            col.scale = scale;
+            table.columns.append(col);
+        }
+        catalogue.tables.append(table);
+    }
+    std::uint32_t end = 0;
+    if (!in.u32(end) || end != kMagicEnd)
+        damaged(path);
+    return catalogue;
+}
+
+JetQueryResult RunJetQuery(const QString& path, const QString& sql)
+{
+    // The reader refuses a statement that ends in ";", which the engine it stands in for accepts.
+    QString text = sql.trimmed();
+    while (text.endsWith(u';'))
+        text = text.chopped(1).trimmed();
+    const std::string file = path.toStdString();
+    const std::string statement = text.toStdString();
+    const QByteArray data = runChild(path, [&](int fd) { runQueryChild(file, statement, fd); });
+    throwIfError(data, path);
+
+    Reader in(data);
+    std::uint32_t magic = 0, columnCount = 0;
+    if (!in.u32(magic) || magic != kMagicQuery || !in.u32(columnCount) ||
+        columnCount > static_cast<std::uint32_t>(in.remaining() / 4))
+        damaged(path);
+    JetQueryResult result;
+    for (std::uint32_t j = 0; j < columnCount; ++j) {
+        QString name;
+        if (!in.str(name))
+            damaged(path);
+        result.columns.append(name);
+    }
+    for (;;) {
+        std::uint32_t more = 0;
+        if (!in.u32(more))
+            damaged(path);
+        if (!more)
+            break;
+        QStringList row;
+        row.reserve(columnCount);
+        for (std::uint32_t j = 0; j < columnCount; ++j) {
+            QString value;
+            if (!in.str(value))
+                damaged(path);
+            row.append(value);
+        }
+        result.rows.append(row);
+    }
+    std::uint32_t end = 0;
+    if (!in.u32(end) || end != kMagicEnd)
+        damaged(path);
+    return result;
+}

@@ -1,0 +1,172 @@
+#include "JetChildProcess.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Virtual size of this process, in bytes, from /proc; 0 when it cannot be read.
+unsigned long long currentAddressSpace()
+{
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f)
+        return 0;
+    unsigned long long pages = 0;
+    if (std::fscanf(f, "%llu", &pages) != 1)
+        pages = 0;
+    std::fclose(f);
+    return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
+}
+
+void prepareChild()
+{
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (devNull >= 0) {
+        ::dup2(devNull, STDOUT_FILENO);
+        ::dup2(devNull, STDERR_FILENO);
+        ::close(devNull);
+    }
+    struct rlimit noCore = {0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    // A hostile file must not make the reader eat the machine's memory: allow 1 GiB on top of what
+    // the forked copy of the program already maps.
+    const unsigned long long now = currentAddressSpace();
+    if (now > 0) {
+        struct rlimit as = {now + (1ULL << 30), now + (1ULL << 30)};
+        ::setrlimit(RLIMIT_AS, &as);
+    }
+    // The parent may have ignored SIGPIPE; the child should simply die if the parent goes away.
+    ::signal(SIGPIPE, SIG_DFL);
+}
+
+void killAndReap(pid_t pid)
+{
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
+bool WriteAllToFd(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput)
+{
+    ChildRunResult result;
+    int fds[2];
+    // Close-on-exec, so a program another thread starts meanwhile cannot keep our pipe open.
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return result;
+
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return result;
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        prepareChild();
+        int code = 0;
+        try {
+            work(fds[1]);
+        } catch (...) {
+            code = 3;
+        }
+        ::close(fds[1]);
+        ::_exit(code);
+    }
+
+    ::close(fds[1]);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool timedOut = false;
+    bool tooMuch = false;
+    char buffer[65536];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        struct pollfd p = {fds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            timedOut = true; // cannot wait any more: treat like a child that never finished
+            break;
+        }
+        if (ready == 0)
+            continue; // the deadline check above ends the loop
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            break;
+        }
+        if (n == 0)
+            break; // the child closed its end: it is finishing
+        if (result.output.size() + n > maxOutput) {
+            tooMuch = true;
+            break;
+        }
+        result.output.append(buffer, n);
+    }
+    ::close(fds[0]);
+
+    if (timedOut || tooMuch) {
+        killAndReap(pid);
+        result.status = timedOut ? ChildRunResult::TimedOut : ChildRunResult::TooMuchData;
+        return result;
+    }
+
+    // The pipe is closed; the child ends right after. Give it what is left of the time limit.
+    int status = 0;
+    for (;;) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            break;
+        if (r < 0 && errno != EINTR) {
+            result.status = ChildRunResult::Crashed;
+            return result;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            killAndReap(pid);
+            result.status = ChildRunResult::TimedOut;
+            return result;
+        }
+        ::usleep(1000);
+    }
+    if (WIFEXITED(status)) {
+        result.status = ChildRunResult::Finished;
+        result.exitCode = WEXITSTATUS(status);
+    } else {
+        result.status = ChildRunResult::Crashed;
+    }
+    return result;
+}

@@ -1,0 +1,410 @@
+#include "JetProvider.h"
+
+#include "ConnectionStringItems.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::int32_t kHelpBase = 5000000;
+
+[[noreturn]] void jetError(std::int32_t number, const QString& message)
+{
+    throw AutomationError(kHelpBase + number, message);
+}
+
+[[noreturn]] void notFound(const QString& path)
+{
+    jetError(3024, QStringLiteral("Could not find file '%1'.").arg(path));
+}
+
+[[noreturn]] void cannotOpen(const QString& path)
+{
+    jetError(3051, QStringLiteral("The database engine cannot open the file '%1'.  It is already opened "
+                                  "exclusively by another user, or you need permission to view its data.")
+                       .arg(path));
+}
+
+[[noreturn]] void unrecognized(const QString& path)
+{
+    jetError(3343, QStringLiteral("Unrecognized database format '%1'.").arg(path));
+}
+
+// Member names are matched as automation does: without regard to case.
+bool is(const QString& name, const char* member)
+{
+    return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
+}
+
+[[noreturn]] void notInCollection()
+{
+    throw AutomationError(0, QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                            "requested name or ordinal."));
+}
+
+const Variant& singleArgument(const QString& member, const QList<Variant>& args)
+{
+    if (args.size() != 1)
+        throw AutomationError(0, QStringLiteral("Invalid number of parameters for %1.").arg(member));
+    return args.first();
+}
+
+// The first page of the file, read without blocking (a FIFO or device never gets this far) and with
+// its length; throws the Jet errors for what is not a readable regular file.
+QByteArray readFirstPage(const QString& path, std::int64_t& size)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (native.isEmpty() || ::stat(native.constData(), &st) != 0) {
+        if (native.isEmpty() || errno == ENOENT || errno == ENOTDIR)
+            notFound(path);
+        cannotOpen(path);
+    }
+    if (!S_ISREG(st.st_mode))
+        cannotOpen(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        cannotOpen(path);
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        cannotOpen(path);
+    }
+    QByteArray page(4096, '\0');
+    qsizetype have = 0;
+    bool failed = false;
+    while (have < page.size()) {
+        const ssize_t n = ::read(fd, page.data() + have, static_cast<size_t>(page.size() - have));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            failed = true;
+            break;
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    ::close(fd);
+    if (failed)
+        cannotOpen(path);
+    page.truncate(have);
+    size = static_cast<std::int64_t>(opened.st_size);
+    return page;
+}
+
+// The catalogue of one open: immutable, shared by every object handed out from it, so that objects
+// a caller still holds stay valid after the catalogue is reconnected.
+struct CatalogueData
+{
+    QString path;
+    JetFileHeader header;
+    QList<JetTableInfo> tables;         // by name, without regard to case
+    QHash<QString, int> tableIndex;     // case-folded name -> position
+    QList<QHash<QString, int>> columnIndex;
+
+    static int lookup(const QHash<QString, int>& index, const QString& name)
+    {
+        return index.value(name.toCaseFolded(), -1);
+    }
+};
+
+using DataPtr = std::shared_ptr<const CatalogueData>;
+
+// Item's argument: a number is a position counting from 0, text a name.
+int itemPosition(const Variant& key, const QHash<QString, int>& index, int count)
+{
+    int position = -1;
+    switch (key.kind()) {
+    case Variant::Kind::Int:
+        position = key.toInt();
+        break;
+    case Variant::Kind::Text:
+        position = CatalogueData::lookup(index, key.toText());
+        break;
+    default:
+        break;
+    }
+    if (position < 0 || position >= count)
+        notInCollection();
+    return position;
+}
+
+class JetColumn final : public Dispatch
+{
+public:
+    JetColumn(DataPtr data, int table, int column) : m_data(std::move(data)), m_table(table), m_column(column) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        const JetColumnInfo& c = m_data->tables[m_table].columns[m_column];
+        if (!args.isEmpty())
+            return Dispatch::get(name, args);
+        if (is(name, "Name"))
+            return Variant(c.name);
+        if (is(name, "Type"))
+            return Variant(JetAdoType(c));
+        if (is(name, "DefinedSize"))
+            return Variant(JetDefinedSize(c, m_data->header));
+        if (is(name, "Precision"))
+            return Variant(std::int32_t(c.jetType == 16 ? c.precision : 0));
+        if (is(name, "NumericScale"))
+            return Variant(std::int32_t(c.jetType == 16 ? c.scale : 0));
+        return Dispatch::get(name, args);
+    }
+
+private:
+    DataPtr m_data;
+    int m_table;
+    int m_column;
+};
+
+class JetColumns final : public Dispatch
+{
+public:
+    JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(table) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        const int count = static_cast<int>(m_data->tables[m_table].columns.size());
+        if (is(name, "Count") && args.isEmpty())
+            return Variant(std::int32_t(count));
+        if (is(name, "Item")) {
+            const int position = itemPosition(singleArgument(name, args), m_data->columnIndex[m_table], count);
+            return Variant(DispatchPtr(std::make_shared<JetColumn>(m_data, m_table, position)));
+        }
+        return Dispatch::get(name, args);
+    }
+    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
+
+private:
+    DataPtr m_data;
+    int m_table;
+};
+
+class JetTable final : public Dispatch
+{
+public:
+    JetTable(DataPtr data, int table) : m_data(std::move(data)), m_table(table) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        const JetTableInfo& t = m_data->tables[m_table];
+        if (!args.isEmpty())
+            return Dispatch::get(name, args);
+        if (is(name, "Name"))
+            return Variant(t.name);
+        if (is(name, "Columns"))
+            return Variant(DispatchPtr(std::make_shared<JetColumns>(m_data, m_table)));
+        if (is(name, "Type")) {
+            const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
+            return Variant(system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE"));
+        }
+        return Dispatch::get(name, args);
+    }
+
+private:
+    DataPtr m_data;
+    int m_table;
+};
+
+class JetTables final : public Dispatch
+{
+public:
+    explicit JetTables(DataPtr data) : m_data(std::move(data)) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        const int count = static_cast<int>(m_data->tables.size());
+        if (is(name, "Count") && args.isEmpty())
+            return Variant(std::int32_t(count));
+        if (is(name, "Item")) {
+            const int position = itemPosition(singleArgument(name, args), m_data->tableIndex, count);
+            return Variant(DispatchPtr(std::make_shared<JetTable>(m_data, position)));
+        }
+        return Dispatch::get(name, args);
+    }
+    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
+
+private:
+    DataPtr m_data;
+};
+
+DataPtr openCatalogue(const QString& connectionString)
+{
+    const JetConnectionSettings settings = ParseJetConnectionString(connectionString);
+    const JetFileHeader header = CheckJetAccess(settings);
+    JetCatalogue read = ReadJetCatalogue(settings.dataSource);
+
+    auto data = std::make_shared<CatalogueData>();
+    data->path = settings.dataSource;
+    data->header = header;
+    data->tables = std::move(read.tables);
+    std::stable_sort(data->tables.begin(), data->tables.end(), [](const JetTableInfo& a, const JetTableInfo& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    data->tableIndex.reserve(data->tables.size());
+    data->columnIndex.reserve(data->tables.size());
+    for (int t = 0; t < data->tables.size(); ++t) {
+        QHash<QString, int> columns;
+        const QList<JetColumnInfo>& cols = data->tables[t].columns;
+        for (int c = static_cast<int>(cols.size()) - 1; c >= 0; --c)
+            columns.insert(cols[c].name.toCaseFolded(), c);
+        data->columnIndex.append(columns);
+    }
+    // Filled backwards so that of two names differing only in case the first wins, as a search would.
+    for (int t = static_cast<int>(data->tables.size()) - 1; t >= 0; --t)
+        data->tableIndex.insert(data->tables[t].name.toCaseFolded(), t);
+    return data;
+}
+
+class JetCatalog final : public Dispatch
+{
+public:
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (!args.isEmpty())
+            return Dispatch::get(name, args);
+        if (is(name, "ActiveConnection"))
+            return m_data ? Variant(m_connectionString) : Variant();
+        if (is(name, "Tables")) {
+            if (!m_data)
+                throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
+            return Variant(DispatchPtr(std::make_shared<JetTables>(m_data)));
+        }
+        return Dispatch::get(name, args);
+    }
+
+    void put(const QString& name, const Variant& value) override
+    {
+        if (!is(name, "ActiveConnection")) {
+            Dispatch::put(name, value);
+            return;
+        }
+        // A refused connection leaves the catalogue as it was.
+        const QString connectionString = value.toText();
+        m_data = openCatalogue(connectionString);
+        m_connectionString = connectionString;
+    }
+
+private:
+    DataPtr m_data;
+    QString m_connectionString;
+};
+
+} // namespace
+
+JetConnectionSettings ParseJetConnectionString(const QString& connectionString)
+{
+    JetConnectionSettings s;
+    for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
+        const QString key = item.key.trimmed();
+        // A later item overrides an earlier one with the same key.
+        if (key.compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0)
+            s.dataSource = item.value;
+        else if (key.compare(QLatin1String("User ID"), Qt::CaseInsensitive) == 0)
+            s.userId = item.value;
+        else if (key.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0)
+            s.password = item.value;
+        else if (key.compare(QLatin1String("Jet OLEDB:Database Password"), Qt::CaseInsensitive) == 0)
+            s.databasePassword = item.value;
+    }
+    return s;
+}
+
+JetFileHeader CheckJetAccess(const JetConnectionSettings& settings)
+{
+    // Only the default workgroup exists here: its one account is Admin without a password. The log-in
+    // comes before the file, as with Jet.
+    const bool defaultUser = settings.userId.isEmpty() ||
+                             settings.userId.compare(QLatin1String("Admin"), Qt::CaseInsensitive) == 0;
+    if (!defaultUser || !settings.password.isEmpty())
+        jetError(3029, QStringLiteral("Not a valid account name or password."));
+
+    const QString& path = settings.dataSource;
+    std::int64_t size = 0;
+    const QByteArray firstPage = readFirstPage(path, size);
+    JetFileHeader header;
+    if (!ParseJetHeader(firstPage, size, header))
+        unrecognized(path);
+    if (!JetPasswordMatches(header, settings.databasePassword))
+        jetError(3031, QStringLiteral("Not a valid password."));
+    // ACE files with a database password are encrypted throughout, which the reader cannot undo.
+    if (header.isAce() && !header.password.isEmpty())
+        jetError(3343, QStringLiteral("The file '%1' is an encrypted database (it has a database password). "
+                                      "Encrypted .accdb files cannot be read; remove the password in "
+                                      "Access first.")
+                           .arg(path));
+    return header;
+}
+
+std::int32_t JetAdoType(const JetColumnInfo& c)
+{
+    switch (c.jetType) {
+    case 1:
+        return 11; // Boolean
+    case 2:
+        return 17; // UnsignedTinyInt
+    case 3:
+        return 2; // SmallInt
+    case 4:
+        return 3; // Integer
+    case 5:
+        return 6; // Currency
+    case 6:
+        return 4; // Single
+    case 7:
+        return 5; // Double
+    case 8:
+        return 7; // Date
+    case 9:
+        return c.fixed ? 128 : 204; // Binary / VarBinary
+    case 10:
+        return c.fixed ? 130 : 202; // WChar / VarWChar
+    case 11:
+        return 205; // LongVarBinary
+    case 12:
+        return 203; // LongVarWChar
+    case 15:
+        return 72; // GUID
+    case 16:
+        return 131; // Numeric
+    case 18:
+        return 205; // attachments and multi-value fields
+    case 19:
+        return 20; // BigInt
+    case 20:
+        return 135; // DBTimeStamp
+    default:
+        return 0; // a code this program does not know: named "unknown"
+    }
+}
+
+std::int32_t JetDefinedSize(const JetColumnInfo& c, const JetFileHeader& header)
+{
+    switch (c.jetType) {
+    case 10:
+        // Jet 4 and ACE keep text as UTF-16: the stored size is twice the length in characters.
+        return header.isJet3() ? c.size : c.size / 2;
+    case 9:
+        return c.size;
+    case 12:
+        return 536870910;
+    case 11:
+        return 1073741823;
+    default:
+        return 0;
+    }
+}
+
+DispatchPtr CreateJetCatalog()
+{
+    return std::make_shared<JetCatalog>();
+}

@@ -1,6 +1,6 @@
 #include "TextCodec.h"
 
-#include <QStringDecoder>
+#include <QUtf8StringView>
 
 namespace {
 
@@ -22,9 +22,9 @@ char16_t decodeByte(unsigned char b)
 
 bool IsValidUtf8(const QByteArray& bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(bytes);
-    return !decoder.hasError();
+    // A stateless decoder forgets its errors between calls and a stateful one holds back an
+    // unfinished sequence at the end without reporting it; the view's own check sees both.
+    return QUtf8StringView(bytes.constData(), bytes.size()).isValidUtf8();
 }
 
 QByteArray ToWindows1252(const QString& text, bool* ok)

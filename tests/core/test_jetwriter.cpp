@@ -1,0 +1,643 @@
+// The Jet writer's files, judged by a reader that is not ours: mdbtools' command-line tools.
+// The header password is decoded here with an RC4 of the test's own, not the writer's.
+#include "JetWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList lines() const
+    {
+        QStringList result;
+        for (const QString& l : out.split(QLatin1Char('\n')))
+            if (!l.trimmed().isEmpty())
+                result.append(l.trimmed());
+        return result;
+    }
+};
+
+ToolRun runTool(const QString& tool, const QStringList& args, const QByteArray& input = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(tool, args);
+    ToolRun r;
+    if (!p.waitForStarted(10000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+const char* formatName(jet::Format f)
+{
+    switch (f) {
+    case jet::Format::Jet3:
+        return "Jet3";
+    case jet::Format::Jet4:
+        return "Jet4";
+    case jet::Format::Ace12:
+        return "Ace12";
+    }
+    return "?";
+}
+
+class JetFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"mdb-tables", "mdb-schema", "mdb-sql", "mdb-export", "mdb-ver"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                GTEST_SKIP() << tool << " (package mdbtools) is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    QString write(const jet::Database& db, const QString& name = QStringLiteral("test.mdb"))
+    {
+        const QString path = m_dir.filePath(name);
+        jet::writeFile(path, db);
+        return path;
+    }
+
+    // Column name -> type text as mdb-schema prints it for one table.
+    static QMap<QString, QString> schemaOf(const QString& path, const QString& table,
+                                           const QString& backend = QStringLiteral("access"))
+    {
+        const ToolRun r = runTool(QStringLiteral("mdb-schema"), {QStringLiteral("-T"), table, path, backend});
+        QMap<QString, QString> columns;
+        for (const QString& line : r.lines()) {
+            const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+            if (!line.startsWith(QLatin1Char('[')) && !line.startsWith(QLatin1Char('"')))
+                continue;
+            if (tab < 0)
+                continue;
+            QString name = line.left(tab);
+            name = name.mid(1, name.size() - 2);
+            QString type = line.mid(tab).trimmed();
+            if (type.endsWith(QLatin1Char(',')))
+                type.chop(1);
+            columns.insert(name, type.trimmed());
+        }
+        return columns;
+    }
+
+    // Column names in the order mdb-schema prints them.
+    static QStringList columnOrder(const QString& path, const QString& table)
+    {
+        QStringList names;
+        const ToolRun r = runTool(QStringLiteral("mdb-schema"), {QStringLiteral("-T"), table, path});
+        for (const QString& line : r.lines())
+            if (line.startsWith(QLatin1Char('[')) && line.contains(QLatin1Char('\t')))
+                names.append(line.section(QLatin1Char('\t'), 0, 0).mid(1).chopped(1));
+        return names;
+    }
+
+    // Name -> Flags of the rows the program's system-table query selects.
+    static QMap<QString, qint64> systemQuery(const QString& path, ToolRun* run = nullptr)
+    {
+        const ToolRun r = runTool(QStringLiteral("mdb-sql"), {QStringLiteral("-P"), QStringLiteral("-H"),
+                                                              QStringLiteral("-F"), QStringLiteral("-d"),
+                                                              QStringLiteral("|"), path},
+                                  "SELECT Name, Flags FROM MSysObjects where type = 1 and flags <> 0\n");
+        if (run)
+            *run = r;
+        QMap<QString, qint64> rows;
+        for (const QString& line : r.lines())
+            rows.insert(line.section(QLatin1Char('|'), 0, 0), line.section(QLatin1Char('|'), 1).toLongLong());
+        return rows;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+jet::Column column(const QString& name, jet::ColumnType type, int length = 0)
+{
+    jet::Column c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    return c;
+}
+
+jet::Table table(const QString& name, QList<jet::Column> columns, std::uint32_t flags = jet::TableFlag::User)
+{
+    return jet::Table{name, std::move(columns), flags, 0};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Catalogue: versions, table lists, the system-table query
+
+class FormatTest : public JetFiles, public ::testing::WithParamInterface<jet::Format>
+{
+};
+
+TEST_P(FormatTest, ReaderSeesVersionTablesAndSystemFlags)
+{
+    jet::Database db;
+    db.format = GetParam();
+    db.tables = {table(QStringLiteral("Kunden"), {column(QStringLiteral("Nr"), jet::ColumnType::Long)}),
+                 table(QStringLiteral("Versteckt"), {column(QStringLiteral("Wert"), jet::ColumnType::Text, 20)},
+                       jet::TableFlag::Hidden),
+                 table(QStringLiteral("Bücher €"), {column(QStringLiteral("Größe"), jet::ColumnType::Double)})};
+    const QString path = write(db);
+
+    const char* expectedVersion = GetParam() == jet::Format::Jet3   ? "JET3"
+                                  : GetParam() == jet::Format::Jet4 ? "JET4"
+                                                                    : "ACE12";
+    EXPECT_EQ(runTool(QStringLiteral("mdb-ver"), {path}).lines(), QStringList{QLatin1String(expectedVersion)});
+
+    // Hidden user tables are user tables; system tables only show on request.
+    const QStringList user{QStringLiteral("Kunden"), QStringLiteral("Versteckt"), QStringLiteral("Bücher €")};
+    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines(), user);
+    const QStringList all = QStringList{QStringLiteral("MSysObjects"),       QStringLiteral("MSysACEs"),
+                                        QStringLiteral("MSysQueries"),       QStringLiteral("MSysRelationships"),
+                                        QStringLiteral("MSysAccessStorage"), QStringLiteral("MSysIMEXSpecs")} +
+                            user;
+    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(), all);
+
+    const QMap<QString, qint64> expected{{QStringLiteral("MSysObjects"), -2147483646},
+                                         {QStringLiteral("MSysACEs"), -2147483648LL},
+                                         {QStringLiteral("MSysQueries"), -2147483648LL},
+                                         {QStringLiteral("MSysRelationships"), -2147483648LL},
+                                         {QStringLiteral("MSysAccessStorage"), 10},
+                                         {QStringLiteral("MSysIMEXSpecs"), 2},
+                                         {QStringLiteral("Versteckt"), 8}};
+    EXPECT_EQ(systemQuery(path), expected);
+    EXPECT_EQ(schemaOf(path, QStringLiteral("Bücher €")).value(QStringLiteral("Größe")), QStringLiteral("Double"));
+}
+
+TEST_P(FormatTest, WithoutSystemTablesOnlyTheCatalogueDefinitionRemains)
+{
+    jet::Database db;
+    db.format = GetParam();
+    db.withSystemTables = false;
+    db.tables = {table(QStringLiteral("Solo"), {column(QStringLiteral("A"), jet::ColumnType::Long)})};
+    const QString path = write(db);
+    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(),
+              QStringList{QStringLiteral("Solo")});
+    // No catalogue row names MSysObjects, so a query on it finds no table: the failure case of
+    // the system-table query.
+    ToolRun run;
+    EXPECT_TRUE(systemQuery(path, &run).isEmpty());
+    EXPECT_TRUE(run.err.contains(QLatin1String("MSysObjects is not a table"))) << run.err.toStdString();
+}
+
+TEST_P(FormatTest, TextLengthsAreCharactersWhateverTheStorageUnit)
+{
+    jet::Database db;
+    db.format = GetParam();
+    db.tables = {table(QStringLiteral("T"), {column(QStringLiteral("One"), jet::ColumnType::Text, 1),
+                                             column(QStringLiteral("Fifty"), jet::ColumnType::Text, 50),
+                                             column(QStringLiteral("Max"), jet::ColumnType::Text, 255),
+                                             column(QStringLiteral("Default"), jet::ColumnType::Text, 0)})};
+    const auto schema = schemaOf(write(db), QStringLiteral("T"));
+    EXPECT_EQ(schema.value(QStringLiteral("One")), QStringLiteral("Text (1)"));
+    EXPECT_EQ(schema.value(QStringLiteral("Fifty")), QStringLiteral("Text (50)"));
+    EXPECT_EQ(schema.value(QStringLiteral("Max")), QStringLiteral("Text (255)"));
+    EXPECT_EQ(schema.value(QStringLiteral("Default")), QStringLiteral("Text (255)"));
+}
+
+TEST_P(FormatTest, WideTableDefinitionContinuesOverSeveralPages)
+{
+    jet::Table wide;
+    wide.name = QStringLiteral("Wide");
+    QStringList expected;
+    for (int i = 0; i < 255; ++i) {
+        const QString name = QStringLiteral("Column%1_").arg(i, 3, 10, QLatin1Char('0')).leftJustified(64, QLatin1Char('x'));
+        wide.columns.append(column(name, i % 3 ? jet::ColumnType::Text : jet::ColumnType::Long, 20));
+        expected.append(name);
+    }
+    jet::Database db;
+    db.format = GetParam();
+    db.tables = {wide, table(QStringLiteral("After"), {column(QStringLiteral("Z"), jet::ColumnType::Byte)})};
+    const QString path = write(db);
+    EXPECT_EQ(columnOrder(path, QStringLiteral("Wide")), expected);
+    EXPECT_EQ(columnOrder(path, QStringLiteral("After")), QStringList{QStringLiteral("Z")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FormatTest,
+                         ::testing::Values(jet::Format::Jet4, jet::Format::Jet3, jet::Format::Ace12),
+                         [](const auto& p) { return std::string(formatName(p.param)); });
+
+// ---------------------------------------------------------------------------------------------
+// Columns
+
+TEST_F(JetFiles, EveryColumnTypeReadsBackAsItsType)
+{
+    jet::Database db;
+    db.tables = {jet::everyTypeTable()};
+    const QString path = write(db);
+    const QMap<QString, QString> expected{
+        {QStringLiteral("AutoId"), QStringLiteral("Long Integer")},
+        {QStringLiteral("YesNo"), QStringLiteral("Boolean NOT NULL")},
+        {QStringLiteral("ByteValue"), QStringLiteral("Byte")},
+        {QStringLiteral("IntValue"), QStringLiteral("Integer")},
+        {QStringLiteral("LongValue"), QStringLiteral("Long Integer")},
+        {QStringLiteral("MoneyValue"), QStringLiteral("Currency")},
+        {QStringLiteral("SingleValue"), QStringLiteral("Single")},
+        {QStringLiteral("DoubleValue"), QStringLiteral("Double")},
+        {QStringLiteral("DateValue"), QStringLiteral("DateTime")},
+        {QStringLiteral("VarBinary"), QStringLiteral("Binary")},
+        {QStringLiteral("FixedBinary"), QStringLiteral("Binary")},
+        {QStringLiteral("Text50"), QStringLiteral("Text (50)")},
+        {QStringLiteral("FixedText"), QStringLiteral("Text (10)")},
+        {QStringLiteral("OleObject"), QStringLiteral("OLE (255)")},
+        {QStringLiteral("MemoText"), QStringLiteral("Memo/Hyperlink (255)")},
+        {QStringLiteral("Hyperlink"), QStringLiteral("Memo/Hyperlink (255)")},
+        {QStringLiteral("Guid"), QStringLiteral("Replication ID")},
+        {QStringLiteral("GuidAuto"), QStringLiteral("Replication ID")},
+        {QStringLiteral("Amount"), QStringLiteral("Numeric (18, 4)")}};
+    EXPECT_EQ(schemaOf(path, QStringLiteral("AllTypes")), expected);
+
+    // mdbtools shows the long-integer AutoNumber flag only through its SQL back ends.
+    const auto pg = schemaOf(path, QStringLiteral("AllTypes"), QStringLiteral("postgres"));
+    EXPECT_EQ(pg.value(QStringLiteral("autoid")), QStringLiteral("SERIAL"));
+    EXPECT_EQ(pg.value(QStringLiteral("longvalue")), QStringLiteral("INTEGER"));
+}
+
+// The remaining flag bits are invisible to the command-line tools, so they are read from the
+// definition page that MSysObjects.Id names, at the offsets of the documented Jet 4 layout.
+TEST_F(JetFiles, ColumnFlagBitsSitInTheDefinition)
+{
+    jet::Database db;
+    db.tables = {jet::everyTypeTable()};
+    const QString path = write(db);
+    const ToolRun exported = runTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"),
+                                                                    QStringLiteral("-Q"), path,
+                                                                    QStringLiteral("MSysObjects")});
+    int page = -1;
+    for (const QString& line : exported.lines())
+        if (line.section(QLatin1Char('|'), 2, 2) == QLatin1String("AllTypes"))
+            page = line.section(QLatin1Char('|'), 0, 0).toInt();
+    ASSERT_GT(page, 2);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_GE(bytes.size(), (page + 1) * 4096);
+    const char* tdef = bytes.constData() + page * 4096;
+    ASSERT_EQ(tdef[0], 0x02);
+    ASSERT_EQ(std::uint8_t(tdef[45]), jet::everyTypeTable().columns.size());
+    auto flagsOf = [&](const QString& name) {
+        const auto cols = jet::everyTypeTable().columns;
+        for (int i = 0; i < cols.size(); ++i)
+            if (cols[i].name == name)
+                return std::uint8_t(tdef[63 + 25 * i + 15]);
+        return std::uint8_t(0xFF);
+    };
+    EXPECT_EQ(flagsOf(QStringLiteral("AutoId")) & 0x04, 0x04);
+    EXPECT_EQ(flagsOf(QStringLiteral("LongValue")) & 0x04, 0);
+    EXPECT_EQ(flagsOf(QStringLiteral("GuidAuto")) & 0x40, 0x40);
+    EXPECT_EQ(flagsOf(QStringLiteral("Guid")) & 0x40, 0);
+    EXPECT_EQ(flagsOf(QStringLiteral("Hyperlink")) & 0x80, 0x80);
+    EXPECT_EQ(flagsOf(QStringLiteral("MemoText")) & 0x80, 0);
+    EXPECT_EQ(flagsOf(QStringLiteral("FixedText")) & 0x01, 0x01);
+    EXPECT_EQ(flagsOf(QStringLiteral("Text50")) & 0x01, 0);
+    EXPECT_EQ(flagsOf(QStringLiteral("FixedBinary")) & 0x01, 0x01);
+    EXPECT_EQ(flagsOf(QStringLiteral("VarBinary")) & 0x01, 0);
+}
+
+struct DecimalCase
+{
+    int precision;
+    int scale;
+};
+
+void PrintTo(const DecimalCase& c, std::ostream* os)
+{
+    *os << "Decimal(" << c.precision << "," << c.scale << ")";
+}
+
+class DecimalTest : public JetFiles, public ::testing::WithParamInterface<DecimalCase>
+{
+};
+
+// mdbtools names the two bytes the other way round; what matters is that precision comes first.
+TEST_P(DecimalTest, PrecisionAndScaleReadBack)
+{
+    jet::Column c = column(QStringLiteral("Amount"), jet::ColumnType::Numeric);
+    c.precision = GetParam().precision;
+    c.scale = GetParam().scale;
+    jet::Database db;
+    db.tables = {table(QStringLiteral("D"), {c})};
+    EXPECT_EQ(schemaOf(write(db), QStringLiteral("D")).value(QStringLiteral("Amount")),
+              QStringLiteral("Numeric (%1, %2)").arg(GetParam().precision).arg(GetParam().scale));
+}
+
+INSTANTIATE_TEST_SUITE_P(Decimals, DecimalTest,
+                         ::testing::Values(DecimalCase{1, 0}, DecimalCase{10, 3}, DecimalCase{18, 4},
+                                           DecimalCase{28, 0}, DecimalCase{28, 28}),
+                         [](const auto& p) {
+                             return "P" + std::to_string(p.param.precision) + "S" +
+                                    std::to_string(p.param.scale);
+                         });
+
+// ---------------------------------------------------------------------------------------------
+// Sample and benchmark databases
+
+TEST_F(JetFiles, SampleDatabaseHasItsSchemaAndCatalogueObjects)
+{
+    const QString path = write(jet::sampleDatabase());
+    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines(),
+              (QStringList{QStringLiteral("Customers"), QStringLiteral("Orders"), QStringLiteral("Order Details"),
+                           QStringLiteral("Products"), QStringLiteral("Countries"), QStringLiteral("AppSettings")}));
+    EXPECT_EQ(systemQuery(path).value(QStringLiteral("AppSettings")), 8);
+    const auto customers = schemaOf(path, QStringLiteral("Customers"));
+    EXPECT_EQ(customers.value(QStringLiteral("Customer_ID")), QStringLiteral("Long Integer"));
+    EXPECT_EQ(customers.value(QStringLiteral("CompanyName")), QStringLiteral("Text (40)"));
+    EXPECT_EQ(schemaOf(path, QStringLiteral("Products")).value(QStringLiteral("WeightKg")),
+              QStringLiteral("Numeric (10, 3)"));
+
+    // The query and the report are catalogue rows of their own types, not tables.
+    const ToolRun objects = runTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"),
+                                                                   QStringLiteral("-Q"), path,
+                                                                   QStringLiteral("MSysObjects")});
+    QMap<QString, QString> types;
+    for (const QString& line : objects.lines())
+        types.insert(line.section(QLatin1Char('|'), 2, 2), line.section(QLatin1Char('|'), 3, 3));
+    EXPECT_EQ(types.value(QStringLiteral("Orders by Country")), QStringLiteral("5"));
+    EXPECT_EQ(types.value(QStringLiteral("Customer List")), QStringLiteral("-32764"));
+    EXPECT_EQ(types.value(QStringLiteral("Tables")), QStringLiteral("3"));
+}
+
+TEST_F(JetFiles, SampleDatabaseAlsoWritesAsJet3)
+{
+    const QString path = write(jet::sampleDatabase(jet::Format::Jet3));
+    EXPECT_EQ(runTool(QStringLiteral("mdb-ver"), {path}).lines(), QStringList{QStringLiteral("JET3")});
+    EXPECT_EQ(schemaOf(path, QStringLiteral("Products")).value(QStringLiteral("WeightKg")), QStringLiteral("Double"));
+}
+
+TEST_F(JetFiles, BenchmarkDatabaseListsAllItsTables)
+{
+    const QString path = write(jet::benchmarkDatabase(2000, 30));
+    const QStringList tables = runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines();
+    ASSERT_EQ(tables.size(), 2000);
+    EXPECT_EQ(tables.first(), QStringLiteral("Table0001"));
+    EXPECT_EQ(tables.last(), QStringLiteral("Table2000"));
+    // The last definition is reachable and whole.
+    const QStringList columns = columnOrder(path, QStringLiteral("Table2000"));
+    ASSERT_EQ(columns.size(), 30);
+    EXPECT_TRUE(columns.first().startsWith(QLatin1String("Col01_")));
+    EXPECT_TRUE(columns.last().startsWith(QLatin1String("Col30_")));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Database password in the header page
+
+void rc4Apply(const std::array<unsigned char, 4>& key, char* data, int len)
+{
+    unsigned char s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<unsigned char>(i);
+    unsigned j = 0;
+    for (int i = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % 4]) % 256;
+        std::swap(s[i], s[j]);
+    }
+    unsigned a = 0, b = 0;
+    for (int n = 0; n < len; ++n) {
+        a = (a + 1) % 256;
+        b = (b + s[a]) % 256;
+        std::swap(s[a], s[b]);
+        data[n] = char(static_cast<unsigned char>(data[n]) ^ s[(s[a] + s[b]) % 256]);
+    }
+}
+
+struct PasswordCase
+{
+    const char* label;
+    jet::Format format;
+    QString password;
+    double creationDate;
+    QByteArray expectedField; // Jet 3: the stored bytes; Jet 4/ACE: the decoded UTF-16LE
+};
+
+void PrintTo(const PasswordCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class PasswordTest : public JetFiles, public ::testing::WithParamInterface<PasswordCase>
+{
+};
+
+TEST_P(PasswordTest, HeaderFieldDecodesToThePassword)
+{
+    const PasswordCase& c = GetParam();
+    jet::Database db = jet::sampleDatabase(c.format);
+    db.password = c.password;
+    db.creationDate = c.creationDate;
+    const QString path = write(db);
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray header = f.read(c.format == jet::Format::Jet3 ? 2048 : 4096);
+    ASSERT_EQ(header.at(0), 0);
+    const bool jet3 = c.format == jet::Format::Jet3;
+    EXPECT_EQ(header.mid(4, 15), c.format == jet::Format::Ace12 ? "Standard ACE DB" : "Standard Jet DB");
+    rc4Apply({0xC7, 0xDA, 0x39, 0x6B}, header.data() + 0x18, jet3 ? 126 : 128);
+    EXPECT_EQ(std::uint8_t(header[0x3C]) | (std::uint8_t(header[0x3D]) << 8), 1252);
+    EXPECT_EQ(header.mid(0x3E, 4), QByteArray(4, '\0')) << "a database key would make readers decrypt pages";
+
+    QByteArray field = header.mid(0x42, jet3 ? 20 : 40);
+    if (!jet3) {
+        double stored;
+        std::memcpy(&stored, header.constData() + 0x72, 8);
+        EXPECT_EQ(stored, c.creationDate);
+        const auto mask = std::uint32_t(std::int32_t(c.creationDate));
+        for (int i = 0; i < field.size(); ++i)
+            field[i] = char(std::uint8_t(field[i]) ^ std::uint8_t(mask >> (8 * (i % 4))));
+    }
+    QByteArray expected = c.expectedField;
+    expected.resize(field.size(), '\0');
+    EXPECT_EQ(field.toHex(' '), expected.toHex(' '));
+
+    // mdbtools ignores the password, so a protected file still lists.
+    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines().size(), 6);
+}
+
+QByteArray utf16le(const QString& s)
+{
+    QByteArray out;
+    for (QChar ch : s) {
+        out.append(char(ch.unicode() & 0xFF));
+        out.append(char(ch.unicode() >> 8));
+    }
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Passwords, PasswordTest,
+    ::testing::Values(
+        PasswordCase{"Jet4None", jet::Format::Jet4, QString(), 44532.65, QByteArray()},
+        PasswordCase{"Jet4Plain", jet::Format::Jet4, QStringLiteral("Secret1"), 44532.65, utf16le("Secret1")},
+        PasswordCase{"Jet4NonAscii", jet::Format::Jet4, QStringLiteral("Pässwort€Ω"), 44532.65,
+                     QByteArray("P\0\xE4\0s\0s\0w\0o\0r\0t\0\xAC\x20\xA9\x03", 20)},
+        PasswordCase{"Jet4Twenty", jet::Format::Jet4, QStringLiteral("abcdefghijKLMNOPQRST"), 44532.65,
+                     utf16le("abcdefghijKLMNOPQRST")},
+        PasswordCase{"Jet4LongerIsCut", jet::Format::Jet4, QStringLiteral("abcdefghijKLMNOPQRSTuvwxy"), 44532.65,
+                     utf16le("abcdefghijKLMNOPQRST")},
+        PasswordCase{"Jet4ZeroDateNoMask", jet::Format::Jet4, QStringLiteral("pw"), 0.0, utf16le("pw")},
+        PasswordCase{"Jet4DateBefore1900", jet::Format::Jet4, QStringLiteral("pw"), -700.75, utf16le("pw")},
+        PasswordCase{"AcePlain", jet::Format::Ace12, QStringLiteral("Secret1"), 45000.5, utf16le("Secret1")},
+        PasswordCase{"Jet3None", jet::Format::Jet3, QString(), 0.0, QByteArray()},
+        PasswordCase{"Jet3CodePage", jet::Format::Jet3, QStringLiteral("Grüße€"), 0.0,
+                     QByteArray("Gr\xFC\xDF" "e\x80")},
+        PasswordCase{"Jet3LongerIsCut", jet::Format::Jet3, QStringLiteral("abcdefghijKLMNOPQRSTuvwxy"), 0.0,
+                     QByteArray("abcdefghijKLMNOPQRST")}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+// ---------------------------------------------------------------------------------------------
+// Descriptions the writer refuses
+
+struct RefusalCase
+{
+    const char* label;
+    std::function<void(jet::Database&)> spoil;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class RefusalTest : public ::testing::TestWithParam<RefusalCase>
+{
+};
+
+TEST_P(RefusalTest, BadDescriptionIsAnErrorNotAFile)
+{
+    jet::Database db;
+    db.tables = {table(QStringLiteral("Good"), {column(QStringLiteral("A"), jet::ColumnType::Long)})};
+    ASSERT_NO_THROW(jet::buildFile(db));
+    GetParam().spoil(db);
+    EXPECT_THROW(jet::buildFile(db), std::invalid_argument);
+}
+
+jet::Column& firstColumn(jet::Database& db)
+{
+    return db.tables[0].columns[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RefusalTest,
+    ::testing::Values(
+        RefusalCase{"EmptyTableName", [](jet::Database& db) { db.tables[0].name = QStringLiteral("  "); }},
+        RefusalCase{"TableName65", [](jet::Database& db) { db.tables[0].name = QString(65, QLatin1Char('t')); }},
+        RefusalCase{"DuplicateTableInOtherCase",
+                    [](jet::Database& db) {
+                        db.tables.append(db.tables[0]);
+                        db.tables[1].name = QStringLiteral("GOOD");
+                    }},
+        RefusalCase{"UserTableNamedLikeTheCatalogue",
+                    [](jet::Database& db) { db.tables[0].name = QStringLiteral("msysobjects"); }},
+        RefusalCase{"EmptyColumnName", [](jet::Database& db) { firstColumn(db).name.clear(); }},
+        RefusalCase{"DuplicateColumn",
+                    [](jet::Database& db) {
+                        db.tables[0].columns.append(column(QStringLiteral("a"), jet::ColumnType::Text, 5));
+                    }},
+        RefusalCase{"TooManyColumns",
+                    [](jet::Database& db) {
+                        for (int i = 0; i < 255; ++i)
+                            db.tables[0].columns.append(column(QStringLiteral("C%1").arg(i), jet::ColumnType::Byte));
+                    }},
+        RefusalCase{"TextLength256",
+                    [](jet::Database& db) { firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Text, 256); }},
+        RefusalCase{"NegativeBinaryLength",
+                    [](jet::Database& db) {
+                        firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Binary, -1);
+                    }},
+        RefusalCase{"DecimalPrecision0",
+                    [](jet::Database& db) {
+                        firstColumn(db).type = jet::ColumnType::Numeric;
+                        firstColumn(db).precision = 0;
+                    }},
+        RefusalCase{"DecimalPrecision29",
+                    [](jet::Database& db) {
+                        firstColumn(db).type = jet::ColumnType::Numeric;
+                        firstColumn(db).precision = 29;
+                    }},
+        RefusalCase{"DecimalScaleAbovePrecision",
+                    [](jet::Database& db) {
+                        firstColumn(db).type = jet::ColumnType::Numeric;
+                        firstColumn(db).precision = 5;
+                        firstColumn(db).scale = 6;
+                    }},
+        RefusalCase{"UnknownTypeCode",
+                    [](jet::Database& db) { firstColumn(db).type = static_cast<jet::ColumnType>(14); }},
+        RefusalCase{"Jet3Decimal",
+                    [](jet::Database& db) {
+                        db.format = jet::Format::Jet3;
+                        firstColumn(db).type = jet::ColumnType::Numeric;
+                    }},
+        RefusalCase{"Jet3NameOutsideCodePage",
+                    [](jet::Database& db) {
+                        db.format = jet::Format::Jet3;
+                        db.tables[0].name = QStringLiteral("Ωmega");
+                    }},
+        RefusalCase{"Jet3PasswordOutsideCodePage",
+                    [](jet::Database& db) {
+                        db.format = jet::Format::Jet3;
+                        db.password = QStringLiteral("пароль");
+                    }},
+        RefusalCase{"CreationDateNaN", [](jet::Database& db) { db.creationDate = std::nan(""); }},
+        RefusalCase{"EmptyObjectName",
+                    [](jet::Database& db) { db.otherObjects.append(jet::CatalogObject{QString(), 5, 0}); }}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+TEST(JetWriterFile, UnwritablePathThrowsAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("missing/sub/x.mdb"));
+    EXPECT_THROW(jet::writeFile(path, jet::sampleDatabase()), std::runtime_error);
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(JetWriterFile, RefusedDescriptionLeavesAnExistingFileAlone)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("keep.mdb"));
+    jet::writeFile(path, jet::sampleDatabase());
+    const QByteArray before = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    jet::Database bad;
+    bad.tables = {table(QString(), {})};
+    EXPECT_THROW(jet::writeFile(path, bad), std::invalid_argument);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+} // namespace

@@ -1,8 +1,17 @@
 // orvane-report: the structure report on the command line.
+#include "ReportCommand.h"
+#include "Settings.h"
+
 #include <QCoreApplication>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    // The same name as the window, so both find the same settings in the configuration folder.
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    SetSettingsFileName(ReportCommandSettingsFile(QCoreApplication::applicationDirPath()));
+    TTerminalPrompter prompter;
+    return RunReportCommand(QCoreApplication::arguments().mid(1), prompter, stdin, stdout, stderr);
 }

@@ -1,0 +1,507 @@
+// orvane-report end to end: the built program on generated Access files, and the opening flow
+// with scripted answers in process.
+#include "JetWriter.h"
+#include "ReportCommand.h"
+#include "Settings.h"
+#include "VersionInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kProgram = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
+
+struct ProgramRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the program in a session of its own, so it has no terminal to ask on.
+ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {}, const QString& program = kProgram)
+{
+    QProcess process;
+    process.setChildProcessModifier([] { ::setsid(); });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    ProgramRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+jet::Column Col(const QString& name, jet::ColumnType type, int length = 0)
+{
+    jet::Column c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    return c;
+}
+
+// Two user tables, a hidden one and the usual system tables.
+jet::Database ShopDatabase(const QString& password = {})
+{
+    jet::Database db;
+    db.password = password;
+    db.tables = {jet::Table{QStringLiteral("Orders"),
+                            {Col(QStringLiteral("Order_ID"), jet::ColumnType::Long),
+                             Col(QStringLiteral("ShipName"), jet::ColumnType::Text, 40)}},
+                 jet::Table{QStringLiteral("Customers"),
+                            {Col(QStringLiteral("Customer_ID"), jet::ColumnType::Long),
+                             Col(QStringLiteral("CompanyName"), jet::ColumnType::Text, 35)}},
+                 jet::Table{QStringLiteral("Hidden"), {Col(QStringLiteral("X"), jet::ColumnType::Long)},
+                            jet::TableFlag::Hidden}};
+    return db;
+}
+
+QString L(const QString& text)
+{
+    return QString(6, QLatin1Char(' ')) + text;
+}
+
+QString Title(const QString& name, QChar d = QLatin1Char('*'))
+{
+    return L(QString(3, d) + QLatin1Char(' ') + name + QLatin1Char(' ') + QString(65 - name.size(), d));
+}
+
+QString Col(int n, const QString& name, const QString& type, int length)
+{
+    return QString(10, QLatin1Char(' ')) + QString::number(n).rightJustified(3) + QLatin1Char(' ') +
+           name.leftJustified(30) + QLatin1Char(' ') + type.leftJustified(20) + QLatin1Char(' ') +
+           QString::number(length).rightJustified(5) + QStringLiteral("   ");
+}
+
+const QString kCustomersBlock = Title(QStringLiteral("Customers")) + QLatin1Char('\n') +
+                                Col(1, QStringLiteral("Customer_ID"), QStringLiteral("Integer"), 0) +
+                                QLatin1Char('\n') +
+                                Col(2, QStringLiteral("CompanyName"), QStringLiteral("VarWChar"), 35) + QLatin1Char('\n');
+const QString kOrdersBlock = Title(QStringLiteral("Orders")) + QLatin1Char('\n') +
+                             Col(1, QStringLiteral("Order_ID"), QStringLiteral("Integer"), 0) + QLatin1Char('\n') +
+                             Col(2, QStringLiteral("ShipName"), QStringLiteral("VarWChar"), 40) + QLatin1Char('\n');
+
+class ReportCliTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QFileInfo::exists(kProgram)) << "build the orvane-report target first";
+    }
+
+    QString Write(const QString& name, const jet::Database& db)
+    {
+        const QString path = m_dir.filePath(name);
+        jet::writeFile(path, db);
+        return path;
+    }
+
+    // The header as the program writes it, up to and including its closing frame; the date line
+    // is checked for its label only, the time being the program's own.
+    static void ExpectHeader(const QStringList& lines, const QString& database, QChar d = QLatin1Char('*'),
+                             bool german = false)
+    {
+        ASSERT_GE(lines.size(), 8);
+        const QString frame = L(QString(70, d));
+        const QString p = QString(3, d) + QLatin1Char(' ');
+        EXPECT_EQ(lines.at(0), frame);
+        EXPECT_EQ(lines.at(1), L(p + QStringLiteral("Orvane ") + OwnVersionInfoString(2)));
+        EXPECT_EQ(lines.at(2), L(p + QString::fromUtf8(kProgramCopyright)));
+        EXPECT_EQ(lines.at(3), frame);
+        EXPECT_TRUE(lines.at(4).startsWith(L(p + (german ? QStringLiteral("Datum:     ") : QStringLiteral("Date:      ")))))
+            << lines.at(4).toStdString();
+        EXPECT_EQ(lines.at(5), L(p + QStringLiteral("Provider:  Access")));
+        EXPECT_EQ(lines.at(6), L(p + (german ? QStringLiteral("Datenbank: ") : QStringLiteral("Database:  ")) + database));
+        EXPECT_EQ(lines.at(7), frame);
+    }
+
+    // The report without its eight header lines.
+    static QString Body(const QString& out) { return out.section(QLatin1Char('\n'), 8); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(ReportCliTest, PlainFileReportsEveryEnabledTableInCatalogueOrder)
+{
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const ProgramRun run = RunProgram({QStringLiteral("--language"), QStringLiteral("en"), file});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty());
+    ExpectHeader(run.out.split(QLatin1Char('\n')), file);
+    // The hidden table is flagged in the system catalogue and is left out like the system tables.
+    EXPECT_EQ(Body(run.out), kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
+}
+
+TEST_F(ReportCliTest, RelativePathIsReportedAsTheFullPath)
+{
+    Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    QProcess process;
+    process.setChildProcessModifier([] { ::setsid(); });
+    process.setWorkingDirectory(m_dir.path());
+    process.start(kProgram, {QStringLiteral("--language"), QStringLiteral("de"), QStringLiteral("--delimiter"),
+                             QStringLiteral("="), QStringLiteral("shop.mdb")});
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    ExpectHeader(QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n')),
+                 QDir(m_dir.path()).absoluteFilePath(QStringLiteral("shop.mdb")), QLatin1Char('='), true);
+}
+
+TEST_F(ReportCliTest, TableOptionsPickEntriesKeepingCatalogueOrder)
+{
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const ProgramRun run = RunProgram({QStringLiteral("--language"), QStringLiteral("en"), QStringLiteral("--table"),
+                                QStringLiteral("orders"), QStringLiteral("--table=Customers"), file});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(Body(run.out), kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
+
+    const ProgramRun one = RunProgram({QStringLiteral("--table"), QStringLiteral("Orders"), file});
+    ASSERT_EQ(one.exitCode, 0);
+    EXPECT_EQ(Body(one.out), kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
+}
+
+TEST_F(ReportCliTest, SystemTablesOnlyWhenAsked)
+{
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const ProgramRun without = RunProgram({file});
+    ASSERT_EQ(without.exitCode, 0);
+    EXPECT_FALSE(without.out.contains(QStringLiteral("MSys")));
+
+    const ProgramRun with = RunProgram({QStringLiteral("--system-tables"), file});
+    ASSERT_EQ(with.exitCode, 0);
+    for (const char* name : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "Hidden"})
+        EXPECT_TRUE(with.out.contains(Title(QString::fromUtf8(name)))) << name;
+
+    const ProgramRun picked = RunProgram({QStringLiteral("--table"), QStringLiteral("MSysObjects"), file});
+    EXPECT_EQ(picked.exitCode, 1);
+    EXPECT_TRUE(picked.out.isEmpty());
+    EXPECT_EQ(picked.err, QStringLiteral("orvane-report: 'MSysObjects' is a system table (add --system-tables)\n"));
+}
+
+TEST_F(ReportCliTest, UnknownTableIsAnErrorAndPrintsNoReport)
+{
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const ProgramRun run = RunProgram({QStringLiteral("--table"), QStringLiteral("Nope"), file});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err, QStringLiteral("orvane-report: no table named 'Nope'\n"));
+}
+
+struct PasswordCase
+{
+    const char* label;
+    QByteArray stdinText;
+    bool passwordStdin;
+    int exitCode;
+};
+
+void PrintTo(const PasswordCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class PasswordTest : public ReportCliTest, public ::testing::WithParamInterface<PasswordCase>
+{
+};
+
+TEST_P(PasswordTest, OpensOnlyWithTheRightPassword)
+{
+    const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("s3cret;=x")));
+    QStringList arguments{file};
+    if (GetParam().passwordStdin)
+        arguments.prepend(QStringLiteral("--password-stdin"));
+    const ProgramRun run = RunProgram(arguments, GetParam().stdinText);
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err.toStdString();
+    if (GetParam().exitCode == 0) {
+        EXPECT_TRUE(run.out.contains(kCustomersBlock));
+        EXPECT_TRUE(run.err.isEmpty());
+    } else {
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err, QStringLiteral("5003031: Not a valid password.\n"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stdin, PasswordTest,
+    ::testing::Values(PasswordCase{"Right", "s3cret;=x\n", true, 0},
+                      PasswordCase{"RightWithCrLfAndMoreLines", "s3cret;=x\r\nignored\n", true, 0},
+                      PasswordCase{"RightWithoutLineEnd", "s3cret;=x", true, 0},
+                      PasswordCase{"Wrong", "s3cret\n", true, 1},
+                      PasswordCase{"EmptyInput", "", true, 1},
+                      PasswordCase{"NotGivenAndNoTerminal", "s3cret;=x\n", false, 1}),
+    [](const ::testing::TestParamInfo<PasswordCase>& p) { return std::string(p.param.label); });
+
+TEST_F(ReportCliTest, WorkgroupUserWithoutTerminalGetsTheAccountError)
+{
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const ProgramRun bob = RunProgram({QStringLiteral("--user"), QStringLiteral("bob"), file});
+    EXPECT_EQ(bob.exitCode, 1);
+    EXPECT_TRUE(bob.err.startsWith(QStringLiteral("5003029: "))) << bob.err.toStdString();
+    EXPECT_EQ(RunProgram({QStringLiteral("--user"), QStringLiteral("admin"), file}).exitCode, 0);
+}
+
+TEST_F(ReportCliTest, MissingFileGivesTheWindowsErrorText)
+{
+    const QString file = m_dir.filePath(QStringLiteral("absent.mdb"));
+    const ProgramRun run = RunProgram({file});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err, QStringLiteral("5003024: Could not find file '%1'.\n").arg(file));
+}
+
+struct UsageCase
+{
+    const char* label;
+    QStringList arguments;
+    const char* message;
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class UsageTest : public ::testing::TestWithParam<UsageCase>
+{
+};
+
+TEST_P(UsageTest, ExitsTwoWithMessageAndUsage)
+{
+    const ProgramRun run = RunProgram(GetParam().arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("orvane-report: ") + QString::fromUtf8(GetParam().message) +
+                                   QLatin1Char('\n')))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Usage: orvane-report")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, UsageTest,
+    ::testing::Values(
+        UsageCase{"UnknownOption", {QStringLiteral("--frobnicate"), QStringLiteral("x.mdb")}, "unknown option --frobnicate"},
+        UsageCase{"PasswordArgument",
+                  {QStringLiteral("--password"), QStringLiteral("pw"), QStringLiteral("x.mdb")},
+                  "passwords are not taken from the command line; use --password-stdin"},
+        UsageCase{"NoFile", {QStringLiteral("--system-tables")}, "no database file given"},
+        UsageCase{"TwoFiles", {QStringLiteral("a.mdb"), QStringLiteral("b.mdb")}, "only one database file can be reported"},
+        UsageCase{"BadLanguage", {QStringLiteral("--language=fr"), QStringLiteral("x.mdb")},
+                  "--language takes de or en, not 'fr'"},
+        UsageCase{"LongDelimiter", {QStringLiteral("--delimiter"), QStringLiteral("ab"), QStringLiteral("x.mdb")},
+                  "--delimiter takes exactly one character"},
+        UsageCase{"MissingValue", {QStringLiteral("x.mdb"), QStringLiteral("--table")}, "option --table needs a value"}),
+    [](const ::testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.label); });
+
+TEST_F(ReportCliTest, OutputFileIsReplacedOnlyBySuccessfulRuns)
+{
+    const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("pw")));
+    const QString output = m_dir.filePath(QStringLiteral("report.txt"));
+    const ProgramRun good = RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), output, file}, "pw\n");
+    ASSERT_EQ(good.exitCode, 0) << good.err.toStdString();
+    EXPECT_TRUE(good.out.isEmpty());
+    QFile written(output);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray report = written.readAll();
+    written.close();
+    EXPECT_TRUE(report.endsWith(L(QString(70, QLatin1Char('*'))).toUtf8() + '\n'));
+    EXPECT_TRUE(report.contains(kOrdersBlock.toUtf8()));
+
+    const ProgramRun bad = RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), output, file}, "no\n");
+    EXPECT_EQ(bad.exitCode, 1);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), report);
+    // Nothing but the report and the database is left in the folder.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
+
+    const ProgramRun nowhere = RunProgram({QStringLiteral("--output"), m_dir.filePath(QStringLiteral("no/such/dir/r.txt")),
+                                    QStringLiteral("--password-stdin"), file},
+                                   "pw\n");
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_TRUE(nowhere.err.startsWith(QStringLiteral("orvane-report: cannot write ")));
+}
+
+struct SettingsCase
+{
+    const char* label;
+    const char* ini; // nullptr: no settings file
+    QChar delimiter;
+    bool german;
+};
+
+void PrintTo(const SettingsCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class SettingsTest : public ReportCliTest, public ::testing::WithParamInterface<SettingsCase>
+{
+};
+
+// The program is copied into a folder of its own, where it finds the window's settings file.
+TEST_P(SettingsTest, LanguageAndDelimiterComeFromTheWindowsSettingsFile)
+{
+    const QString folder = m_dir.filePath(QStringLiteral("bin"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString program = folder + QStringLiteral("/orvane-report");
+    ASSERT_TRUE(QFile::copy(kProgram, program));
+    const QString ini = folder + QStringLiteral("/orvane.ini");
+    if (GetParam().ini) {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(GetParam().ini);
+    }
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const ProgramRun run = RunProgram({file}, {}, program);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ExpectHeader(run.out.split(QLatin1Char('\n')), file, GetParam().delimiter, GetParam().german);
+    EXPECT_TRUE(run.out.contains(Title(QStringLiteral("Orders"), GetParam().delimiter)));
+    // Reading settings never creates or changes the file.
+    EXPECT_EQ(QFileInfo::exists(ini), GetParam().ini != nullptr);
+
+    const ProgramRun overridden =
+        RunProgram({QStringLiteral("--language=en"), QStringLiteral("--delimiter=+"), file}, {}, program);
+    ExpectHeader(overridden.out.split(QLatin1Char('\n')), file, QLatin1Char('+'), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsTest,
+    ::testing::Values(SettingsCase{"NoFileGivesDefaults", nullptr, QLatin1Char('*'), true},
+                      SettingsCase{"EnglishHash", "[Application]\nLanguage=English\nDelimiter=#-\n", QLatin1Char('#'), false},
+                      SettingsCase{"MissingDelimiterKey", "[Application]\nLanguage=1\n", QLatin1Char('_'), true},
+                      SettingsCase{"EmptyDelimiter", "[Application]\r\nLanguage=2\r\nDelimiter= \r\n", QLatin1Char('*'),
+                                   false}),
+    [](const ::testing::TestParamInfo<SettingsCase>& p) { return std::string(p.param.label); });
+
+// A terminal the program can ask on: the password must be read there, without being echoed.
+TEST_F(ReportCliTest, AsksForTheDatabasePasswordOnTheTerminalWithoutEcho)
+{
+    const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("tty-secret")));
+    const QByteArray programPath = kProgram.toLocal8Bit();
+    const QByteArray filePath = file.toLocal8Bit();
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDOUT_FILENO); // the report itself is not what this test reads
+        ::setenv("LC_ALL", "C.UTF-8", 1);
+        ::execl(programPath.constData(), programPath.constData(), filePath.constData(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    QByteArray seen;
+    auto readUntil = [&](const QByteArray& what) {
+        char buffer[256];
+        for (int i = 0; i < 200 && !seen.contains(what); ++i) {
+            fd_set fds;
+            FD_ZERO(&fds);
+            FD_SET(master, &fds);
+            timeval tv{0, 100000};
+            if (select(master + 1, &fds, nullptr, nullptr, &tv) > 0) {
+                const ssize_t n = ::read(master, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                seen.append(buffer, n);
+            }
+        }
+        return seen.contains(what);
+    };
+    ASSERT_TRUE(readUntil("Database password: ")) << seen.toStdString();
+    ASSERT_EQ(::write(master, "wrong\n", 6), 6);
+    seen.clear();
+    ASSERT_TRUE(readUntil("Database password: ")) << seen.toStdString();
+    ASSERT_EQ(::write(master, "tty-secret\n", 11), 11);
+    int status = 0;
+    seen.clear();
+    readUntil("\x01never");
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(seen.contains("tty-secret")) << "the password was echoed";
+}
+
+// The opening flow with answers scripted in process.
+class ScriptedPrompter : public TCredentialPrompter
+{
+public:
+    QStringList answers;
+    int asked = 0;
+    bool AskDatabasePassword(QString& password) override
+    {
+        ++asked;
+        if (answers.isEmpty())
+            return false;
+        password = answers.takeFirst();
+        return true;
+    }
+    bool AskUserLogin(QString&, QString& password, bool) override { return AskDatabasePassword(password); }
+};
+
+struct RetryCase
+{
+    const char* label;
+    QStringList answers;
+    int exitCode;
+    int asked;
+};
+
+void PrintTo(const RetryCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class RetryTest : public ReportCliTest, public ::testing::WithParamInterface<RetryCase>
+{
+};
+
+TEST_P(RetryTest, AsksAgainAFewTimesThenGivesUp)
+{
+    const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("right")));
+    SetSettingsFileName(QString());
+    ScriptedPrompter prompter;
+    prompter.answers = GetParam().answers;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    std::FILE* in = std::tmpfile();
+    ASSERT_TRUE(out && err && in);
+    EXPECT_EQ(RunReportCommand({file}, prompter, in, out, err), GetParam().exitCode);
+    EXPECT_EQ(prompter.asked, GetParam().asked);
+    std::fclose(out);
+    std::fclose(err);
+    std::fclose(in);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RetryTest,
+    ::testing::Values(RetryCase{"RightAtOnce", {QStringLiteral("right")}, 0, 1},
+                      RetryCase{"TwoWrongThenRight",
+                                {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("right")}, 0, 3},
+                      RetryCase{"ThreeWrong", {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                                               QStringLiteral("right")}, 1, 3},
+                      RetryCase{"EndOfInput", {}, 1, 1}),
+    [](const ::testing::TestParamInfo<RetryCase>& p) { return std::string(p.param.label); });
+
+} // namespace

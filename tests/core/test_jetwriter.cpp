@@ -124,9 +124,9 @@ protected:
     // Name -> Flags of the rows the program's system-table query selects.
     static QMap<QString, qint64> systemQuery(const QString& path, ToolRun* run = nullptr)
     {
-        const ToolRun r = runTool(QStringLiteral("mdb-sql"), {QStringLiteral("-P"), QStringLiteral("-H"),
-                                                              QStringLiteral("-F"), QStringLiteral("-d"),
-                                                              QStringLiteral("|"), path},
+        const ToolRun r = runTool(QStringLiteral("mdb-sql"),
+                                  {QStringLiteral("-P"), QStringLiteral("-H"), QStringLiteral("-F"),
+                                   QStringLiteral("-d"), QStringLiteral("|"), path},
                                   "SELECT Name, Flags FROM MSysObjects where type = 1 and flags <> 0\n");
         if (run)
             *run = r;
@@ -164,25 +164,30 @@ TEST_P(FormatTest, ReaderSeesVersionTablesAndSystemFlags)
 {
     jet::Database db;
     db.format = GetParam();
-    db.tables = {table(QStringLiteral("Kunden"), {column(QStringLiteral("Nr"), jet::ColumnType::Long)}),
-                 table(QStringLiteral("Versteckt"), {column(QStringLiteral("Wert"), jet::ColumnType::Text, 20)},
-                       jet::TableFlag::Hidden),
-                 table(QStringLiteral("Bücher €"), {column(QStringLiteral("Größe"), jet::ColumnType::Double)})};
+    db.tables = {
+        table(QStringLiteral("Kunden"), {column(QStringLiteral("Nr"), jet::ColumnType::Long)}),
+        table(QStringLiteral("Versteckt"), {column(QStringLiteral("Wert"), jet::ColumnType::Text, 20)},
+              jet::TableFlag::Hidden),
+        table(QStringLiteral("Bücher €"), {column(QStringLiteral("Größe"), jet::ColumnType::Double)})};
     const QString path = write(db);
 
     const char* expectedVersion = GetParam() == jet::Format::Jet3   ? "JET3"
                                   : GetParam() == jet::Format::Jet4 ? "JET4"
                                                                     : "ACE12";
-    EXPECT_EQ(runTool(QStringLiteral("mdb-ver"), {path}).lines(), QStringList{QLatin1String(expectedVersion)});
+    EXPECT_EQ(runTool(QStringLiteral("mdb-ver"), {path}).lines(),
+              QStringList{QLatin1String(expectedVersion)});
 
     // Hidden user tables are user tables; system tables only show on request.
     const QStringList user{QStringLiteral("Kunden"), QStringLiteral("Versteckt"), QStringLiteral("Bücher €")};
     EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines(), user);
-    const QStringList all = QStringList{QStringLiteral("MSysObjects"),       QStringLiteral("MSysACEs"),
-                                        QStringLiteral("MSysQueries"),       QStringLiteral("MSysRelationships"),
-                                        QStringLiteral("MSysAccessStorage"), QStringLiteral("MSysIMEXSpecs")} +
-                            user;
-    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(), all);
+    const QStringList all =
+        QStringList{QStringLiteral("MSysObjects"),       QStringLiteral("MSysACEs"),
+                    QStringLiteral("MSysQueries"),       QStringLiteral("MSysRelationships"),
+                    QStringLiteral("MSysAccessStorage"), QStringLiteral("MSysIMEXSpecs")} +
+        user;
+    EXPECT_EQ(
+        runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(),
+        all);
 
     const QMap<QString, qint64> expected{{QStringLiteral("MSysObjects"), -2147483646},
                                          {QStringLiteral("MSysACEs"), -2147483648LL},
@@ -192,7 +197,8 @@ TEST_P(FormatTest, ReaderSeesVersionTablesAndSystemFlags)
                                          {QStringLiteral("MSysIMEXSpecs"), 2},
                                          {QStringLiteral("Versteckt"), 8}};
     EXPECT_EQ(systemQuery(path), expected);
-    EXPECT_EQ(schemaOf(path, QStringLiteral("Bücher €")).value(QStringLiteral("Größe")), QStringLiteral("Double"));
+    EXPECT_EQ(schemaOf(path, QStringLiteral("Bücher €")).value(QStringLiteral("Größe")),
+              QStringLiteral("Double"));
 }
 
 TEST_P(FormatTest, WithoutSystemTablesOnlyTheCatalogueDefinitionRemains)
@@ -202,8 +208,9 @@ TEST_P(FormatTest, WithoutSystemTablesOnlyTheCatalogueDefinitionRemains)
     db.withSystemTables = false;
     db.tables = {table(QStringLiteral("Solo"), {column(QStringLiteral("A"), jet::ColumnType::Long)})};
     const QString path = write(db);
-    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(),
-              QStringList{QStringLiteral("Solo")});
+    EXPECT_EQ(
+        runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(),
+        QStringList{QStringLiteral("Solo")});
     // No catalogue row names MSysObjects, so a query on it finds no table: the failure case of
     // the system-table query.
     ToolRun run;
@@ -232,7 +239,8 @@ TEST_P(FormatTest, WideTableDefinitionContinuesOverSeveralPages)
     wide.name = QStringLiteral("Wide");
     QStringList expected;
     for (int i = 0; i < 255; ++i) {
-        const QString name = QStringLiteral("Column%1_").arg(i, 3, 10, QLatin1Char('0')).leftJustified(64, QLatin1Char('x'));
+        const QString name =
+            QStringLiteral("Column%1_").arg(i, 3, 10, QLatin1Char('0')).leftJustified(64, QLatin1Char('x'));
         wide.columns.append(column(name, i % 3 ? jet::ColumnType::Text : jet::ColumnType::Long, 20));
         expected.append(name);
     }
@@ -291,9 +299,9 @@ TEST_F(JetFiles, ColumnFlagBitsSitInTheDefinition)
     jet::Database db;
     db.tables = {jet::everyTypeTable()};
     const QString path = write(db);
-    const ToolRun exported = runTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"),
-                                                                    QStringLiteral("-Q"), path,
-                                                                    QStringLiteral("MSysObjects")});
+    const ToolRun exported =
+        runTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"),
+                                               QStringLiteral("-Q"), path, QStringLiteral("MSysObjects")});
     int page = -1;
     for (const QString& line : exported.lines())
         if (line.section(QLatin1Char('|'), 2, 2) == QLatin1String("AllTypes"))
@@ -367,8 +375,9 @@ TEST_F(JetFiles, SampleDatabaseHasItsSchemaAndCatalogueObjects)
 {
     const QString path = write(jet::sampleDatabase());
     EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines(),
-              (QStringList{QStringLiteral("Customers"), QStringLiteral("Orders"), QStringLiteral("Order Details"),
-                           QStringLiteral("Products"), QStringLiteral("Countries"), QStringLiteral("AppSettings")}));
+              (QStringList{QStringLiteral("Customers"), QStringLiteral("Orders"),
+                           QStringLiteral("Order Details"), QStringLiteral("Products"),
+                           QStringLiteral("Countries"), QStringLiteral("AppSettings")}));
     EXPECT_EQ(systemQuery(path).value(QStringLiteral("AppSettings")), 8);
     const auto customers = schemaOf(path, QStringLiteral("Customers"));
     EXPECT_EQ(customers.value(QStringLiteral("Customer_ID")), QStringLiteral("Long Integer"));
@@ -377,9 +386,9 @@ TEST_F(JetFiles, SampleDatabaseHasItsSchemaAndCatalogueObjects)
               QStringLiteral("Numeric (10, 3)"));
 
     // The query and the report are catalogue rows of their own types, not tables.
-    const ToolRun objects = runTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"),
-                                                                   QStringLiteral("-Q"), path,
-                                                                   QStringLiteral("MSysObjects")});
+    const ToolRun objects =
+        runTool(QStringLiteral("mdb-export"), {QStringLiteral("-d"), QStringLiteral("|"),
+                                               QStringLiteral("-Q"), path, QStringLiteral("MSysObjects")});
     QMap<QString, QString> types;
     for (const QString& line : objects.lines())
         types.insert(line.section(QLatin1Char('|'), 2, 2), line.section(QLatin1Char('|'), 3, 3));
@@ -392,7 +401,8 @@ TEST_F(JetFiles, SampleDatabaseAlsoWritesAsJet3)
 {
     const QString path = write(jet::sampleDatabase(jet::Format::Jet3));
     EXPECT_EQ(runTool(QStringLiteral("mdb-ver"), {path}).lines(), QStringList{QStringLiteral("JET3")});
-    EXPECT_EQ(schemaOf(path, QStringLiteral("Products")).value(QStringLiteral("WeightKg")), QStringLiteral("Double"));
+    EXPECT_EQ(schemaOf(path, QStringLiteral("Products")).value(QStringLiteral("WeightKg")),
+              QStringLiteral("Double"));
 }
 
 TEST_F(JetFiles, BenchmarkDatabaseListsAllItsTables)
@@ -503,14 +513,15 @@ INSTANTIATE_TEST_SUITE_P(
                      QByteArray("P\0\xE4\0s\0s\0w\0o\0r\0t\0\xAC\x20\xA9\x03", 20)},
         PasswordCase{"Jet4Twenty", jet::Format::Jet4, QStringLiteral("abcdefghijKLMNOPQRST"), 44532.65,
                      utf16le("abcdefghijKLMNOPQRST")},
-        PasswordCase{"Jet4LongerIsCut", jet::Format::Jet4, QStringLiteral("abcdefghijKLMNOPQRSTuvwxy"), 44532.65,
-                     utf16le("abcdefghijKLMNOPQRST")},
+        PasswordCase{"Jet4LongerIsCut", jet::Format::Jet4, QStringLiteral("abcdefghijKLMNOPQRSTuvwxy"),
+                     44532.65, utf16le("abcdefghijKLMNOPQRST")},
         PasswordCase{"Jet4ZeroDateNoMask", jet::Format::Jet4, QStringLiteral("pw"), 0.0, utf16le("pw")},
         PasswordCase{"Jet4DateBefore1900", jet::Format::Jet4, QStringLiteral("pw"), -700.75, utf16le("pw")},
         PasswordCase{"AcePlain", jet::Format::Ace12, QStringLiteral("Secret1"), 45000.5, utf16le("Secret1")},
         PasswordCase{"Jet3None", jet::Format::Jet3, QString(), 0.0, QByteArray()},
         PasswordCase{"Jet3CodePage", jet::Format::Jet3, QStringLiteral("Grüße€"), 0.0,
-                     QByteArray("Gr\xFC\xDF" "e\x80")},
+                     QByteArray("Gr\xFC\xDF"
+                                "e\x80")},
         PasswordCase{"Jet3LongerIsCut", jet::Format::Jet3, QStringLiteral("abcdefghijKLMNOPQRSTuvwxy"), 0.0,
                      QByteArray("abcdefghijKLMNOPQRST")}),
     [](const auto& p) { return std::string(p.param.label); });
@@ -551,7 +562,8 @@ INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusalTest,
     ::testing::Values(
         RefusalCase{"EmptyTableName", [](jet::Database& db) { db.tables[0].name = QStringLiteral("  "); }},
-        RefusalCase{"TableName65", [](jet::Database& db) { db.tables[0].name = QString(65, QLatin1Char('t')); }},
+        RefusalCase{"TableName65",
+                    [](jet::Database& db) { db.tables[0].name = QString(65, QLatin1Char('t')); }},
         RefusalCase{"DuplicateTableInOtherCase",
                     [](jet::Database& db) {
                         db.tables.append(db.tables[0]);
@@ -567,10 +579,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"TooManyColumns",
                     [](jet::Database& db) {
                         for (int i = 0; i < 255; ++i)
-                            db.tables[0].columns.append(column(QStringLiteral("C%1").arg(i), jet::ColumnType::Byte));
+                            db.tables[0].columns.append(
+                                column(QStringLiteral("C%1").arg(i), jet::ColumnType::Byte));
                     }},
         RefusalCase{"TextLength256",
-                    [](jet::Database& db) { firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Text, 256); }},
+                    [](jet::Database& db) {
+                        firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Text, 256);
+                    }},
         RefusalCase{"NegativeBinaryLength",
                     [](jet::Database& db) {
                         firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Binary, -1);

@@ -21,8 +21,8 @@
 namespace jet {
 namespace {
 
-constexpr int kMaxNameLength = 64; // Access refuses longer object and column names
-constexpr int kMaxColumns = 255;   // Access's limit; readers keep the column number in one byte
+constexpr int kMaxNameLength = 64;  // Access refuses longer object and column names
+constexpr int kMaxColumns = 255;    // Access's limit; readers keep the column number in one byte
 constexpr int kMapBitmapBytes = 64; // a usage-map row as Access writes it: 512 pages from its start page
 
 [[noreturn]] void invalid(const QString& what)
@@ -153,7 +153,9 @@ void checkName(const QString& name, const QString& what)
     if (name.trimmed().isEmpty())
         invalid(QStringLiteral("%1 name is empty").arg(what));
     if (name.size() > kMaxNameLength)
-        invalid(QStringLiteral("%1 name \"%2\" is longer than %3 characters").arg(what, name).arg(kMaxNameLength));
+        invalid(QStringLiteral("%1 name \"%2\" is longer than %3 characters")
+                    .arg(what, name)
+                    .arg(kMaxNameLength));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -255,11 +257,11 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
             invalid(QStringLiteral("%1 appears twice").arg(where()));
         seen.insert(folded);
         if (!knownType(c.type))
-            invalid(QStringLiteral("%1 has type code %2, which Jet does not know")
-                        .arg(where())
-                        .arg(int(c.type)));
+            invalid(
+                QStringLiteral("%1 has type code %2, which Jet does not know").arg(where()).arg(int(c.type)));
         if (lay.jet3 && (c.type == ColumnType::Numeric || int(c.type) >= int(ColumnType::Complex)))
-            invalid(QStringLiteral("%1: a Jet 3 file cannot hold type code %2").arg(where()).arg(int(c.type)));
+            invalid(
+                QStringLiteral("%1: a Jet 3 file cannot hold type code %2").arg(where()).arg(int(c.type)));
 
         ColumnDef d{};
         d.type = c.type;
@@ -315,7 +317,8 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
 // ---------------------------------------------------------------------------------------------
 // Table definitions
 
-QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint32_t flags, std::uint32_t rowCount)
+QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint32_t flags,
+                            std::uint32_t rowCount)
 {
     const bool system = (flags & (TableFlag::System | TableFlag::AltSystem)) != 0;
     const int ncols = int(defs.columns.size());
@@ -394,7 +397,8 @@ QByteArray buildRow(const Layout& lay, const TableDefs& defs, const std::vector<
         if (v)
             mask[d.number / 8] = char(mask[d.number / 8] | (1 << (d.number % 8)));
         if (d.fixed && v && d.type != ColumnType::Bool)
-            std::memcpy(row.data() + w + d.fixedOffset, v->constData(), std::min<qsizetype>(v->size(), d.size));
+            std::memcpy(row.data() + w + d.fixedOffset, v->constData(),
+                        std::min<qsizetype>(v->size(), d.size));
     }
     for (int vi = 0; vi < defs.varCount; ++vi) {
         for (int i = 0; i < ncols; ++i) {
@@ -581,17 +585,17 @@ Column col(const QString& name, ColumnType type, int length = 0)
 
 Table msysObjects()
 {
-    return Table{QStringLiteral("MSysObjects"),
-                 {col("Id", ColumnType::Long), col("ParentId", ColumnType::Long),
-                  col("Name", ColumnType::Text, 255), col("Type", ColumnType::Int),
-                  col("DateCreate", ColumnType::DateTime), col("DateUpdate", ColumnType::DateTime),
-                  col("Owner", ColumnType::Binary, 255), col("Flags", ColumnType::Long),
-                  col("Database", ColumnType::Memo), col("Connect", ColumnType::Memo),
-                  col("ForeignName", ColumnType::Text, 255), col("RmtInfoShort", ColumnType::Binary, 255),
-                  col("RmtInfoLong", ColumnType::OLE), col("Lv", ColumnType::OLE), col("LvProp", ColumnType::OLE),
-                  col("LvModule", ColumnType::OLE), col("LvExtra", ColumnType::OLE)},
-                 TableFlag::System | TableFlag::AltSystem,
-                 0};
+    return Table{
+        QStringLiteral("MSysObjects"),
+        {col("Id", ColumnType::Long), col("ParentId", ColumnType::Long), col("Name", ColumnType::Text, 255),
+         col("Type", ColumnType::Int), col("DateCreate", ColumnType::DateTime),
+         col("DateUpdate", ColumnType::DateTime), col("Owner", ColumnType::Binary, 255),
+         col("Flags", ColumnType::Long), col("Database", ColumnType::Memo), col("Connect", ColumnType::Memo),
+         col("ForeignName", ColumnType::Text, 255), col("RmtInfoShort", ColumnType::Binary, 255),
+         col("RmtInfoLong", ColumnType::OLE), col("Lv", ColumnType::OLE), col("LvProp", ColumnType::OLE),
+         col("LvModule", ColumnType::OLE), col("LvExtra", ColumnType::OLE)},
+        TableFlag::System | TableFlag::AltSystem,
+        0};
 }
 
 QList<Table> otherSystemTables()
@@ -603,23 +607,24 @@ QList<Table> otherSystemTables()
                0};
     Table queries{QStringLiteral("MSysQueries"),
                   {col("Attribute", ColumnType::Byte), col("Expression", ColumnType::Memo),
-                   col("Flag", ColumnType::Int), col("LvExtra", ColumnType::OLE), col("Name1", ColumnType::Text, 255),
-                   col("Name2", ColumnType::Text, 255), col("ObjectId", ColumnType::Long),
-                   col("Order", ColumnType::Binary, 255)},
+                   col("Flag", ColumnType::Int), col("LvExtra", ColumnType::OLE),
+                   col("Name1", ColumnType::Text, 255), col("Name2", ColumnType::Text, 255),
+                   col("ObjectId", ColumnType::Long), col("Order", ColumnType::Binary, 255)},
                   TableFlag::System,
                   0};
-    Table relationships{QStringLiteral("MSysRelationships"),
-                        {col("ccolumn", ColumnType::Long), col("grbit", ColumnType::Long),
-                         col("icolumn", ColumnType::Long), col("szColumn", ColumnType::Text, 64),
-                         col("szObject", ColumnType::Text, 64), col("szReferencedColumn", ColumnType::Text, 64),
-                         col("szReferencedObject", ColumnType::Text, 64),
-                         col("szRelationship", ColumnType::Text, 64)},
-                        TableFlag::System,
-                        0};
+    Table relationships{
+        QStringLiteral("MSysRelationships"),
+        {col("ccolumn", ColumnType::Long), col("grbit", ColumnType::Long), col("icolumn", ColumnType::Long),
+         col("szColumn", ColumnType::Text, 64), col("szObject", ColumnType::Text, 64),
+         col("szReferencedColumn", ColumnType::Text, 64), col("szReferencedObject", ColumnType::Text, 64),
+         col("szRelationship", ColumnType::Text, 64)},
+        TableFlag::System,
+        0};
     Table storage{QStringLiteral("MSysAccessStorage"),
                   {col("DateCreate", ColumnType::DateTime), col("DateUpdate", ColumnType::DateTime),
-                   col("Id", ColumnType::Long), col("Lv", ColumnType::OLE), col("Name", ColumnType::Text, 128),
-                   col("ParentId", ColumnType::Long), col("Type", ColumnType::Long)},
+                   col("Id", ColumnType::Long), col("Lv", ColumnType::OLE),
+                   col("Name", ColumnType::Text, 128), col("ParentId", ColumnType::Long),
+                   col("Type", ColumnType::Long)},
                   TableFlag::AltSystem | TableFlag::Hidden,
                   0};
     storage.columns[2].autoNumber = true;
@@ -713,13 +718,14 @@ QByteArray buildFile(const Database& db)
         defs.push_back(defineColumns(lay, t));
 
     Image image(lay);
-    image.newPage();                         // 0: header
-    const std::uint32_t mapPage = image.newPage(); // 1: first usage-map page
+    image.newPage();                                   // 0: header
+    const std::uint32_t mapPage = image.newPage();     // 1: first usage-map page
     const std::uint32_t catalogPage = image.newPage(); // 2: MSysObjects
     std::vector<std::uint32_t> tdefPages;
     tdefPages.reserve(tables.size());
     for (qsizetype i = 0; i < tables.size(); ++i)
-        tdefPages.push_back(image.writeDefinition(definitionStream(lay, defs[i], tables[i].flags, tables[i].rowCount)));
+        tdefPages.push_back(
+            image.writeDefinition(definitionStream(lay, defs[i], tables[i].flags, tables[i].rowCount)));
 
     // The catalogue rows.
     const double date = db.creationDate;
@@ -780,9 +786,11 @@ void writeFile(const QString& path, const Database& db)
     const QByteArray bytes = buildFile(db);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
-        throw std::runtime_error(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
     if (f.write(bytes) != bytes.size() || !f.commit())
-        throw std::runtime_error(QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
 }
 
 } // namespace jet

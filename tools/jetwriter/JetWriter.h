@@ -27,10 +27,10 @@ enum class ColumnType : std::uint8_t
     OLE = 11,
     Memo = 12, // Hyperlink with Column::hyperlink
     Unknown13 = 13,
-    RepId = 15,   // GUID; GUID AutoNumber with Column::autoNumber
-    Numeric = 16, // Decimal(precision, scale)
-    Complex = 18, // ACE only: attachments, multi-value fields
-    BigInt = 19,  // ACE only
+    RepId = 15,       // GUID; GUID AutoNumber with Column::autoNumber
+    Numeric = 16,     // Decimal(precision, scale)
+    Complex = 18,     // ACE only: attachments, multi-value fields
+    BigInt = 19,      // ACE only
     ExtDateTime = 20, // ACE only
 };
 

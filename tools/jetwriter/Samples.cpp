@@ -43,8 +43,7 @@ Table everyTypeTable(const QString& name)
     Column guidAuto = column(QStringLiteral("GuidAuto"), ColumnType::RepId);
     guidAuto.autoNumber = true;
     return Table{name,
-                 {autoNumber(QStringLiteral("AutoId")),
-                  column(QStringLiteral("YesNo"), ColumnType::Bool),
+                 {autoNumber(QStringLiteral("AutoId")), column(QStringLiteral("YesNo"), ColumnType::Bool),
                   column(QStringLiteral("ByteValue"), ColumnType::Byte),
                   column(QStringLiteral("IntValue"), ColumnType::Int),
                   column(QStringLiteral("LongValue"), ColumnType::Long),
@@ -52,15 +51,11 @@ Table everyTypeTable(const QString& name)
                   column(QStringLiteral("SingleValue"), ColumnType::Float),
                   column(QStringLiteral("DoubleValue"), ColumnType::Double),
                   column(QStringLiteral("DateValue"), ColumnType::DateTime),
-                  column(QStringLiteral("VarBinary"), ColumnType::Binary, 50),
-                  fixedBinary,
-                  column(QStringLiteral("Text50"), ColumnType::Text, 50),
-                  fixedText,
+                  column(QStringLiteral("VarBinary"), ColumnType::Binary, 50), fixedBinary,
+                  column(QStringLiteral("Text50"), ColumnType::Text, 50), fixedText,
                   column(QStringLiteral("OleObject"), ColumnType::OLE),
-                  column(QStringLiteral("MemoText"), ColumnType::Memo),
-                  hyperlink,
-                  column(QStringLiteral("Guid"), ColumnType::RepId),
-                  guidAuto,
+                  column(QStringLiteral("MemoText"), ColumnType::Memo), hyperlink,
+                  column(QStringLiteral("Guid"), ColumnType::RepId), guidAuto,
                   decimal(QStringLiteral("Amount"), 18, 4)},
                  TableFlag::User,
                  0};
@@ -80,10 +75,9 @@ Database sampleDatabase(Format format)
                      column(QStringLiteral("PostalCode"), ColumnType::Text, 10),
                      column(QStringLiteral("Country"), ColumnType::Text, 15),
                      column(QStringLiteral("Phone"), ColumnType::Text, 24),
-                     column(QStringLiteral("Notes"), ColumnType::Memo),
-                     website},
+                     column(QStringLiteral("Notes"), ColumnType::Memo), website},
                     TableFlag::User,
-                    91};
+                    0};
     Table products{QStringLiteral("Products"),
                    {autoNumber(QStringLiteral("Product_ID")),
                     column(QStringLiteral("ProductName"), ColumnType::Text, 40),
@@ -96,7 +90,7 @@ Database sampleDatabase(Format format)
                     column(QStringLiteral("Discontinued"), ColumnType::Bool),
                     column(QStringLiteral("Picture"), ColumnType::OLE)},
                    TableFlag::User,
-                   77};
+                   0};
     Column tracking = column(QStringLiteral("TrackingGuid"), ColumnType::RepId);
     Table orders{QStringLiteral("Orders"),
                  {autoNumber(QStringLiteral("Order_ID")),
@@ -105,10 +99,9 @@ Database sampleDatabase(Format format)
                   column(QStringLiteral("ShippedDate"), ColumnType::DateTime),
                   column(QStringLiteral("Freight"), ColumnType::Money),
                   column(QStringLiteral("ShipName"), ColumnType::Text, 40),
-                  column(QStringLiteral("ShipCountry"), ColumnType::Text, 15),
-                  tracking},
+                  column(QStringLiteral("ShipCountry"), ColumnType::Text, 15), tracking},
                  TableFlag::User,
-                 830};
+                 0};
     Table details{QStringLiteral("Order Details"),
                   {column(QStringLiteral("Order_ID"), ColumnType::Long),
                    column(QStringLiteral("Product_ID"), ColumnType::Long),
@@ -116,20 +109,20 @@ Database sampleDatabase(Format format)
                    column(QStringLiteral("Quantity"), ColumnType::Int),
                    column(QStringLiteral("Discount"), ColumnType::Float)},
                   TableFlag::User,
-                  2155};
+                  0};
     Column code = column(QStringLiteral("CountryCode"), ColumnType::Text, 2);
     code.fixed = true;
     Table countries{QStringLiteral("Countries"),
                     {code, column(QStringLiteral("CountryName"), ColumnType::Text, 50),
                      column(QStringLiteral("VatRate"), ColumnType::Double)},
                     TableFlag::User,
-                    21};
+                    0};
     Table settings{QStringLiteral("AppSettings"),
                    {column(QStringLiteral("SettingName"), ColumnType::Text, 50),
                     column(QStringLiteral("SettingValue"), ColumnType::Text, 255),
                     column(QStringLiteral("ChangedAt"), ColumnType::DateTime)},
                    TableFlag::Hidden,
-                   4};
+                   0};
 
     Database db;
     db.format = format;
@@ -150,12 +143,12 @@ Database benchmarkDatabase(int tables, int columnsPerTable, Format format)
         int length;
         const char* suffix;
     };
-    static const Kind kinds[] = {{ColumnType::Long, 0, "Id"},        {ColumnType::Text, 50, "Name"},
-                                 {ColumnType::Text, 255, "Remark"},  {ColumnType::DateTime, 0, "Date"},
-                                 {ColumnType::Money, 0, "Amount"},   {ColumnType::Int, 0, "Count"},
-                                 {ColumnType::Double, 0, "Ratio"},   {ColumnType::Bool, 0, "Flag"},
-                                 {ColumnType::Memo, 0, "Notes"},     {ColumnType::Numeric, 0, "Value"},
-                                 {ColumnType::Byte, 0, "Level"},     {ColumnType::Text, 10, "Code"}};
+    static const Kind kinds[] = {{ColumnType::Long, 0, "Id"},       {ColumnType::Text, 50, "Name"},
+                                 {ColumnType::Text, 255, "Remark"}, {ColumnType::DateTime, 0, "Date"},
+                                 {ColumnType::Money, 0, "Amount"},  {ColumnType::Int, 0, "Count"},
+                                 {ColumnType::Double, 0, "Ratio"},  {ColumnType::Bool, 0, "Flag"},
+                                 {ColumnType::Memo, 0, "Notes"},    {ColumnType::Numeric, 0, "Value"},
+                                 {ColumnType::Byte, 0, "Level"},    {ColumnType::Text, 10, "Code"}};
     Database db;
     db.format = format;
     db.tables.reserve(tables);

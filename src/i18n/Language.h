@@ -3,5 +3,8 @@
 
 #include <QString>
 
-int LanguageCodeFromSetting(const QString& value); // the matching rule, no file access
-int DetermineLanguage();                           // ReadSetting("Application","Language") -> code
+// The matching rule alone, no file access: 1 German, 2 English, 99 identifier display.
+int LanguageCodeFromSetting(const QString& value);
+
+// ReadSetting("Application", "Language") turned into a code by LanguageCodeFromSetting.
+int DetermineLanguage();

@@ -3,5 +3,9 @@
 
 #include <QString>
 
-extern int CurrentLanguage;          // 0 until set; 1 German, 2 English, 99 identifier display
+// 0 until set; 1 German, 2 English, 99 identifier display.
+extern int CurrentLanguage;
+
+// The text in the current language; "#<id>" for an identifier the table lacks (and for every
+// identifier in identifier display); empty for any other language value. Never throws.
 QString LoadUIText(int id);

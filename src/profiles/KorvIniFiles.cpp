@@ -15,13 +15,21 @@
 // within it the first key of a name wins, for reading as for writing.
 
 SettingsWriteError::SettingsWriteError(const QString& fileName)
-    : std::runtime_error(QStringLiteral("nach %1 kann nicht geschrieben werden").arg(fileName).toUtf8().toStdString())
+    : std::runtime_error(
+          QStringLiteral("nach %1 kann nicht geschrieben werden").arg(fileName).toUtf8().toStdString())
 {
 }
 
 namespace {
 
-enum class LineKind { Other, Blank, Comment, Section, Key };
+enum class LineKind
+{
+    Other,
+    Blank,
+    Comment,
+    Section,
+    Key
+};
 
 struct Line
 {
@@ -223,8 +231,8 @@ bool hasLineBreak(const QString& s)
 void checkWritable(const QString& fileName, const QString& section, const QString& key, const QString& value)
 {
     const QString k = trimBlanks(key);
-    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) || k.contains(u'=')
-        || k.startsWith(u'[') || k.startsWith(u';'))
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) || k.contains(u'=') ||
+        k.startsWith(u'[') || k.startsWith(u';'))
         throw SettingsWriteError(fileName);
 }
 
@@ -270,7 +278,8 @@ void IniWriteString(const QString& fileName, const QString& section, const QStri
         prefix = decodeLine(prefix).toUtf8();
         line = makeLine(prefix + value.toUtf8(), line.eol);
     } else if (!sections.empty()) {
-        insertLines(file, sections.front().end, {makeLine((key + QStringLiteral("=") + value).toUtf8(), file.eol)});
+        insertLines(file, sections.front().end,
+                    {makeLine((key + QStringLiteral("=") + value).toUtf8(), file.eol)});
     } else {
         insertLines(file, file.lines.size(),
                     {makeLine((QStringLiteral("[") + section + QStringLiteral("]")).toUtf8(), file.eol),

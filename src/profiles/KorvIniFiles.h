@@ -10,14 +10,29 @@
 // Returned by IniReadString when the key (or its section, or the file) is absent.
 inline const QString kNotPresentValue = QStringLiteral("_$$$_");
 
-// what() is "nach <file> kann nicht geschrieben werden" in UTF-8
-class SettingsWriteError : public std::runtime_error {
+// what() is "nach <file> kann nicht geschrieben werden" in UTF-8.
+class SettingsWriteError : public std::runtime_error
+{
 public:
     explicit SettingsWriteError(const QString& fileName);
 };
 
-QString IniReadString(const QString& fileName, const QString& section, const QString& key);   // absent -> kNotPresentValue
-void IniWriteString(const QString& fileName, const QString& section, const QString& key, const QString& value); // throws SettingsWriteError
-QStringList IniSectionNames(const QString& fileName);            // file order; empty when missing
-bool IniSectionExists(const QString& fileName, const QString& section); // at least one key
-void IniEraseSection(const QString& fileName, const QString& section);  // throws SettingsWriteError
+// The value without its surrounding blanks, whatever its length; kNotPresentValue when absent.
+QString IniReadString(const QString& fileName, const QString& section, const QString& key);
+
+// Replaces the value where the key stands, or adds the key at the end of its section, or the
+// section at the end of the file; creates a missing file. Every other line keeps its bytes.
+// Throws SettingsWriteError when the file cannot be replaced, and for a section, key or value
+// that would break the line structure (a line break, or a key holding "=" or starting a header
+// or comment); the file is then unchanged.
+void IniWriteString(const QString& fileName, const QString& section, const QString& key,
+                    const QString& value);
+
+// Section names in file order, each once; empty when the file is missing.
+QStringList IniSectionNames(const QString& fileName);
+
+// True when the section holds at least one key.
+bool IniSectionExists(const QString& fileName, const QString& section);
+
+// Removes every occurrence of the section with its keys. Throws SettingsWriteError.
+void IniEraseSection(const QString& fileName, const QString& section);

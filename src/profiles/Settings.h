@@ -4,11 +4,18 @@
 
 #include <QString>
 
-QString SettingsFileName();                       // the process-wide value
+// The process-wide value.
+QString SettingsFileName();
 void SetSettingsFileName(const QString& path);
-// Beside the executable when that file exists or its folder is writable, else the user's
-// configuration folder (QStandardPaths::AppConfigLocation); name = FileBaseName + ".ini".
+
+// Beside the executable (FileBaseName + ".ini") when that file exists or its folder is writable,
+// else the same name in the user's configuration folder (QStandardPaths::AppConfigLocation),
+// which is created.
 QString DetermineSettingsFileName(const QString& executablePath);
+
 QString ReadSetting(const QString& section, const QString& key);
-void WriteSetting(const QString& section, const QString& key, const QString& value); // throws SettingsWriteError
-void CreateDefaultSettings();                     // Application: Language=1, Delimiter=*
+// Throws SettingsWriteError.
+void WriteSetting(const QString& section, const QString& key, const QString& value);
+
+// Section "Application": Language=1, then Delimiter=*.
+void CreateDefaultSettings();

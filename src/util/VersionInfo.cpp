@@ -20,6 +20,7 @@ namespace {
 // ("StringFileInfo\" language and code page "\"), a zero byte, then key and value pairs as
 // zero-terminated texts, ended by an empty key. Values are Windows-1252 or UTF-8 text.
 // It must survive into the linked program, where the reader finds it by scanning the file.
+// clang-format off
 [[gnu::used]] const char kVersionBlock[] =
     "StringFileInfo\\040704E4\\\0"
     "CompanyName\0" "The Orvane developers\0"
@@ -33,6 +34,7 @@ namespace {
     "ProductVersion\0" "0.7\0"
     "Comments\0" "--- keine ---\0"
     "\0";
+// clang-format on
 
 // The search pattern is cut from the block itself, so the program holds the bytes
 // "StringFileInfo\" exactly once and a lookup in its own file cannot stop at a stray copy.
@@ -42,10 +44,9 @@ constexpr char kGermanAnsi[] = "040704E4";
 constexpr qsizetype kMaxBlock = 4096;
 constexpr qint64 kChunk = 64 * 1024;
 
-constexpr std::array<const char*, 10> kKeys = {"CompanyName",    "FileDescription", "FileVersion",
-                                               "InternalName",   "LegalCopyright",  "LegalTradeMarks",
-                                               "OriginalFilename", "ProductName",   "ProductVersion",
-                                               "Comments"};
+constexpr std::array<const char*, 10> kKeys = {
+    "CompanyName",     "FileDescription",  "FileVersion", "InternalName",   "LegalCopyright",
+    "LegalTradeMarks", "OriginalFilename", "ProductName", "ProductVersion", "Comments"};
 
 bool isHex(char c)
 {
@@ -59,7 +60,12 @@ QString decodeValue(const QByteArray& bytes)
     return decoder.hasError() ? FromWindows1252(bytes) : text;
 }
 
-enum class BlockResult { Invalid, OtherLanguage, Found };
+enum class BlockResult
+{
+    Invalid,
+    OtherLanguage,
+    Found
+};
 
 // Checks that data (starting at the pattern) holds a complete, well-formed block and, when it is
 // the German/1252 one, takes the value of key (empty when the block lacks that key).

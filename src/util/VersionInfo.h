@@ -4,8 +4,15 @@
 
 #include <QString>
 
-QString VersionInfoString(const QString& filePath, int index); // "" when the file has no block / no German-1252 block / bad index
-QString OwnVersionInfoString(int index);                        // the running executable (/proc/self/exe)
-extern const char kProgramCopyright[];   // the copyright notice line
+// Value of key index 0..9 (CompanyName, FileDescription, FileVersion, InternalName,
+// LegalCopyright, LegalTradeMarks, OriginalFilename, ProductName, ProductVersion, Comments) from
+// the file's German/1252 block; "" when the file has no such block, or for a bad index.
+QString VersionInfoString(const QString& filePath, int index);
+
+// The same for the running executable (/proc/self/exe).
+QString OwnVersionInfoString(int index);
+
+// The copyright notice line.
+extern const char kProgramCopyright[];
 extern const char kMakerEmail[];
 extern const char kMakerWebAddress[];

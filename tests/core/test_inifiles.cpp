@@ -19,8 +19,7 @@
 namespace {
 
 // Byte strings with embedded zero bytes.
-template <size_t N>
-QByteArray raw(const char (&s)[N])
+template <size_t N> QByteArray raw(const char (&s)[N])
 {
     return QByteArray(s, N - 1);
 }
@@ -67,7 +66,9 @@ public:
     explicit Unwritable(const QString& path) : m_path(QFile::encodeName(path))
     {
         if (geteuid() != 0) {
-            struct stat st {};
+            struct stat st
+            {
+            };
             if (stat(m_path.constData(), &st) == 0 && chmod(m_path.constData(), st.st_mode & ~0222) == 0) {
                 m_mode = st.st_mode;
                 m_active = true;
@@ -128,9 +129,14 @@ struct ReadCase
     QString expected;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class IniReadTest : public IniTest, public ::testing::WithParamInterface<ReadCase> {};
+class IniReadTest : public IniTest, public ::testing::WithParamInterface<ReadCase>
+{
+};
 
 TEST_P(IniReadTest, FindsValue)
 {
@@ -163,10 +169,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[A]\nk=v\n", "A", "k", "v"},
         ReadCase{"Utf8Line", "[A]\nk=M\xC3\xBCller\n", "A", "k", QStringLiteral(u"Müller")},
         ReadCase{"Windows1252Line", "[A]\nk=M\xFCller \x80\n", "A", "k", QStringLiteral(u"Müller €")},
-        ReadCase{"Windows1252SectionName", "[PR_Access_Gr\xF6\xDF" "e]\nk=v\n", "PR_Access_Größe", "k", "v"},
+        ReadCase{"Windows1252SectionName",
+                 "[PR_Access_Gr\xF6\xDF"
+                 "e]\nk=v\n",
+                 "PR_Access_Größe", "k", "v"},
         ReadCase{"GarbageAroundKeys", raw("\x00\xFF\xFE\n[A]\n\x01\x00zz\x00\n=\nk=v\n"), "A", "k", "v"},
         ReadCase{"GarbageInsideSection", raw("[A]\n\x00\xFF\xFE\x00junk\nk=v\n"), "A", "k", "v"},
-        ReadCase{"LongValueWhole", "[A]\nk=" + QByteArray(100000, 'x') + "\n", "A", "k", QString(100000, u'x')},
+        ReadCase{"LongValueWhole", "[A]\nk=" + QByteArray(100000, 'x') + "\n", "A", "k",
+                 QString(100000, u'x')},
         ReadCase{"EmptyFile", "", "A", "k", kAbsent}));
 
 TEST_F(IniTest, MissingFileReadsAsAbsent)
@@ -187,7 +197,8 @@ TEST_F(IniTest, SectionNamesInFileOrderOnceEach)
 {
     writeBytes(file, "k=v\n[Application]\nLanguage=1\n; [NotOne]\n[PR_Access_b]\n[ PR_SQLServer_a ]\nx=1\n"
                      "[pr_access_B]\ny=2\n[PR_Access_a]b]\n");
-    EXPECT_EQ(IniSectionNames(file), (QStringList{"Application", "PR_Access_b", "PR_SQLServer_a", "PR_Access_a]b"}));
+    EXPECT_EQ(IniSectionNames(file),
+              (QStringList{"Application", "PR_Access_b", "PR_SQLServer_a", "PR_Access_a]b"}));
 }
 
 TEST_F(IniTest, SectionExistsOnlyWithAKey)
@@ -212,9 +223,14 @@ struct WriteCase
     QByteArray after;
 };
 
-void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WriteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class IniWriteTest : public IniTest, public ::testing::WithParamInterface<WriteCase> {};
+class IniWriteTest : public IniTest, public ::testing::WithParamInterface<WriteCase>
+{
+};
 
 TEST_P(IniWriteTest, ChangesOnlyItsLine)
 {
@@ -229,8 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
     Files, IniWriteTest,
     ::testing::Values(
         WriteCase{"CreatesFile", "", "S", "k", "v", "[S]\nk=v\n"},
-        WriteCase{"ReplacesInPlaceKeepingSpelling", "; note\n[Application]\nX=1\nLANGUAGE = 1\nY=2\n", "application",
-                  "Language", "English", "; note\n[Application]\nX=1\nLANGUAGE =English\nY=2\n"},
+        WriteCase{"ReplacesInPlaceKeepingSpelling", "; note\n[Application]\nX=1\nLANGUAGE = 1\nY=2\n",
+                  "application", "Language", "English",
+                  "; note\n[Application]\nX=1\nLANGUAGE =English\nY=2\n"},
         WriteCase{"NewKeyAtEndOfSection", "[A]\nx=1\n\n; about B\n[B]\ny=2\n", "A", "k", "v",
                   "[A]\nx=1\nk=v\n\n; about B\n[B]\ny=2\n"},
         WriteCase{"NewKeyInEmptySection", "[A]\n[B]\ny=2\n", "A", "k", "v", "[A]\nk=v\n[B]\ny=2\n"},
@@ -247,10 +264,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "[A]\nx=1\nk=v\n[B]\n[a]\ny=1\n"},
         WriteCase{"ForeignBytesElsewhereKept", "[A]\nname=M\xFCller\n", "A", "k", QStringLiteral(u"ä"),
                   "[A]\nname=M\xFCller\nk=\xC3\xA4\n"},
-        WriteCase{"Windows1252KeyRewrittenAsUtf8", "[A]\nGr\xF6\xDF" "e=1\n", "A", "Gr\xC3\xB6\xC3\x9F" "e", "2",
-                  "[A]\nGr\xC3\xB6\xC3\x9F" "e=2\n"},
-        WriteCase{"GarbageKept", raw("[A]\n\x00\xFF junk\nk=1\n"), "A", "k", "2", raw("[A]\n\x00\xFF junk\nk=2\n")},
-        WriteCase{"LongValue", "[A]\nk=1\n", "A", "k", QString(5000, u'y'), "[A]\nk=" + QByteArray(5000, 'y') + "\n"},
+        WriteCase{"Windows1252KeyRewrittenAsUtf8",
+                  "[A]\nGr\xF6\xDF"
+                  "e=1\n",
+                  "A",
+                  "Gr\xC3\xB6\xC3\x9F"
+                  "e",
+                  "2",
+                  "[A]\nGr\xC3\xB6\xC3\x9F"
+                  "e=2\n"},
+        WriteCase{"GarbageKept", raw("[A]\n\x00\xFF junk\nk=1\n"), "A", "k", "2",
+                  raw("[A]\n\x00\xFF junk\nk=2\n")},
+        WriteCase{"LongValue", "[A]\nk=1\n", "A", "k", QString(5000, u'y'),
+                  "[A]\nk=" + QByteArray(5000, 'y') + "\n"},
         WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "2", "\xEF\xBB\xBF[A]\nk=2\n"}));
 
 struct RoundTripCase
@@ -260,9 +286,14 @@ struct RoundTripCase
     QString read;
 };
 
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoundTripCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class IniRoundTripTest : public IniTest, public ::testing::WithParamInterface<RoundTripCase> {};
+class IniRoundTripTest : public IniTest, public ::testing::WithParamInterface<RoundTripCase>
+{
+};
 
 TEST_P(IniRoundTripTest, ReadsBackWhatWasWritten)
 {
@@ -273,13 +304,13 @@ TEST_P(IniRoundTripTest, ReadsBackWhatWasWritten)
 
 INSTANTIATE_TEST_SUITE_P(
     Values, IniRoundTripTest,
-    ::testing::Values(RoundTripCase{"Ascii", "Data Source=x;User ID=sa", "Data Source=x;User ID=sa"},
-                      RoundTripCase{"NonAscii", QStringLiteral(u"Größe äöü €"), QStringLiteral(u"Größe äöü €")},
-                      RoundTripCase{"OutsideWindows1252", QStringLiteral(u"Ωmega 日本"), QStringLiteral(u"Ωmega 日本")},
-                      RoundTripCase{"SurroundingBlanks", "  x y  ", "x y"},
-                      RoundTripCase{"SingleBlank", " ", ""}, RoundTripCase{"Empty", "", ""},
-                      RoundTripCase{"Marker", "_$$$_", "_$$$_"},
-                      RoundTripCase{"Brackets", "[B]", "[B]"}, RoundTripCase{"Semicolon", ";x", ";x"}));
+    ::testing::Values(
+        RoundTripCase{"Ascii", "Data Source=x;User ID=sa", "Data Source=x;User ID=sa"},
+        RoundTripCase{"NonAscii", QStringLiteral(u"Größe äöü €"), QStringLiteral(u"Größe äöü €")},
+        RoundTripCase{"OutsideWindows1252", QStringLiteral(u"Ωmega 日本"), QStringLiteral(u"Ωmega 日本")},
+        RoundTripCase{"SurroundingBlanks", "  x y  ", "x y"}, RoundTripCase{"SingleBlank", " ", ""},
+        RoundTripCase{"Empty", "", ""}, RoundTripCase{"Marker", "_$$$_", "_$$$_"},
+        RoundTripCase{"Brackets", "[B]", "[B]"}, RoundTripCase{"Semicolon", ";x", ";x"}));
 
 TEST_F(IniTest, CaseVariantsOfASectionAreOne)
 {
@@ -301,9 +332,14 @@ struct EraseCase
     QByteArray after;
 };
 
-void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EraseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class IniEraseTest : public IniTest, public ::testing::WithParamInterface<EraseCase> {};
+class IniEraseTest : public IniTest, public ::testing::WithParamInterface<EraseCase>
+{
+};
 
 TEST_P(IniEraseTest, RemovesSectionOnly)
 {
@@ -314,13 +350,12 @@ TEST_P(IniEraseTest, RemovesSectionOnly)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, IniEraseTest,
-    ::testing::Values(
-        EraseCase{"Middle", "[A]\na=1\n[B]\nb=1\nc=2\n\n; about C\n[C]\nc=1\n", "b",
-                  "[A]\na=1\n\n; about C\n[C]\nc=1\n"},
-        EraseCase{"Last", "[A]\r\na=1\r\n[B]\r\nb=1", "B", "[A]\r\na=1\r\n"},
-        EraseCase{"EveryDuplicate", "[B]\nb=1\n[A]\na=1\n[b]\nb=2\n", "B", "[A]\na=1\n"},
-        EraseCase{"HeaderOnly", "[A]\na=1\n[B]\n", "B", "[A]\na=1\n"},
-        EraseCase{"AbsentLeavesFile", "[A]\na=1", "B", "[A]\na=1"}));
+    ::testing::Values(EraseCase{"Middle", "[A]\na=1\n[B]\nb=1\nc=2\n\n; about C\n[C]\nc=1\n", "b",
+                                "[A]\na=1\n\n; about C\n[C]\nc=1\n"},
+                      EraseCase{"Last", "[A]\r\na=1\r\n[B]\r\nb=1", "B", "[A]\r\na=1\r\n"},
+                      EraseCase{"EveryDuplicate", "[B]\nb=1\n[A]\na=1\n[b]\nb=2\n", "B", "[A]\na=1\n"},
+                      EraseCase{"HeaderOnly", "[A]\na=1\n[B]\n", "B", "[A]\na=1\n"},
+                      EraseCase{"AbsentLeavesFile", "[A]\na=1", "B", "[A]\na=1"}));
 
 TEST_F(IniTest, EraseOfMissingFileCreatesNothing)
 {
@@ -344,9 +379,14 @@ struct RefusedCase
     const char* value;
 };
 
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefusedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class IniRefusedTest : public IniTest, public ::testing::WithParamInterface<RefusedCase> {};
+class IniRefusedTest : public IniTest, public ::testing::WithParamInterface<RefusedCase>
+{
+};
 
 // Text that would turn into extra lines of the file must not get in, and nothing else changes.
 TEST_P(IniRefusedTest, RefusedWithoutChange)
@@ -376,7 +416,8 @@ TEST_F(IniTest, PathIsADirectory)
         IniWriteString(file, QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
         FAIL() << "write into a directory succeeded";
     } catch (const SettingsWriteError& e) {
-        EXPECT_EQ(QString::fromUtf8(e.what()), QStringLiteral("nach %1 kann nicht geschrieben werden").arg(file));
+        EXPECT_EQ(QString::fromUtf8(e.what()),
+                  QStringLiteral("nach %1 kann nicht geschrieben werden").arg(file));
     }
     EXPECT_THROW(IniEraseSection(file, QStringLiteral("A")), SettingsWriteError);
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("orvane.ini/inner"))).isDir());
@@ -396,7 +437,9 @@ TEST_F(IniTest, NonRegularFileIsNotReplaced)
     ASSERT_EQ(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     EXPECT_THROW(IniWriteString(file, QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v")),
                  SettingsWriteError);
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(stat(QFile::encodeName(file).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
@@ -407,19 +450,26 @@ struct LockedCase
     bool lockFolder; // otherwise the file itself
 };
 
-void PrintTo(const LockedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LockedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class IniLockedTest : public IniTest, public ::testing::WithParamInterface<LockedCase> {};
+class IniLockedTest : public IniTest, public ::testing::WithParamInterface<LockedCase>
+{
+};
 
 TEST_P(IniLockedTest, FailedWriteLosesNothing)
 {
-    const QByteArray before = "; mine\n[Application]\nLanguage=2\nDelimiter=#\n[PR_Access_x]\nDatabase=/a.mdb\n";
+    const QByteArray before =
+        "; mine\n[Application]\nLanguage=2\nDelimiter=#\n[PR_Access_x]\nDatabase=/a.mdb\n";
     writeBytes(file, before);
     Unwritable lock(GetParam().lockFolder ? dir.path() : file);
     if (!lock.active())
         GTEST_SKIP() << "this file system cannot make the path unwritable";
-    EXPECT_THROW(IniWriteString(file, QStringLiteral("Application"), QStringLiteral("Language"), QStringLiteral("1")),
-                 SettingsWriteError);
+    EXPECT_THROW(
+        IniWriteString(file, QStringLiteral("Application"), QStringLiteral("Language"), QStringLiteral("1")),
+        SettingsWriteError);
     EXPECT_THROW(IniWriteString(file, QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v")),
                  SettingsWriteError);
     EXPECT_THROW(IniEraseSection(file, QStringLiteral("PR_Access_x")), SettingsWriteError);
@@ -429,6 +479,7 @@ TEST_P(IniLockedTest, FailedWriteLosesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, IniLockedTest,
-                         ::testing::Values(LockedCase{"ReadOnlyFolder", true}, LockedCase{"ReadOnlyFile", false}));
+                         ::testing::Values(LockedCase{"ReadOnlyFolder", true},
+                                           LockedCase{"ReadOnlyFile", false}));
 
 } // namespace

@@ -116,7 +116,8 @@ TEST_F(SettingsTest, FailedWriteKeepsEarlierValues)
         EXPECT_EQ(QString::fromUtf8(e.what()),
                   QStringLiteral("nach %1 kann nicht geschrieben werden").arg(SettingsFileName()));
     }
-    EXPECT_EQ(ReadSetting(QStringLiteral("PR_Access_x"), QStringLiteral("Database")), QStringLiteral("/a.mdb"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("PR_Access_x"), QStringLiteral("Database")),
+              QStringLiteral("/a.mdb"));
     EXPECT_EQ(ReadSetting(QStringLiteral("PR_Access_x"), QStringLiteral("User")), kNotPresentValue);
 }
 
@@ -126,9 +127,14 @@ struct NameCase
     const char* ini;
 };
 
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.exe; }
+void PrintTo(const NameCase& c, std::ostream* os)
+{
+    *os << c.exe;
+}
 
-class SettingsNameTest : public SettingsTest, public ::testing::WithParamInterface<NameCase> {};
+class SettingsNameTest : public SettingsTest, public ::testing::WithParamInterface<NameCase>
+{
+};
 
 TEST_P(SettingsNameTest, BesideAWritableExecutable)
 {
@@ -138,7 +144,8 @@ TEST_P(SettingsNameTest, BesideAWritableExecutable)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, SettingsNameTest,
-                         ::testing::Values(NameCase{"orvane", "orvane.ini"}, NameCase{"bin/Orvane.exe", "bin/Orvane.ini"},
+                         ::testing::Values(NameCase{"orvane", "orvane.ini"},
+                                           NameCase{"bin/Orvane.exe", "bin/Orvane.ini"},
                                            NameCase{"my.tool.bin", "my.tool.ini"},
                                            NameCase{"Tools.old/tool", "Tools.old/tool.ini"}));
 
@@ -171,7 +178,8 @@ TEST_F(SettingsTest, ExistingFileInReadOnlyFolderStaysInUse)
 TEST_F(SettingsTest, MissingFolderMovesToUserConfiguration)
 {
     EXPECT_EQ(DetermineSettingsFileName(dir.filePath(QStringLiteral("gone/orvane"))),
-              QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/orvane.ini"));
+              QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                  QStringLiteral("/orvane.ini"));
 }
 
 } // namespace

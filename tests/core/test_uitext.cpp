@@ -34,9 +34,14 @@ struct TextCase
     QString text;
 };
 
-void PrintTo(const TextCase& c, std::ostream* os) { *os << "language " << c.language << " id " << c.id; }
+void PrintTo(const TextCase& c, std::ostream* os)
+{
+    *os << "language " << c.language << " id " << c.id;
+}
 
-class UITextTest : public ::testing::TestWithParam<TextCase> {};
+class UITextTest : public ::testing::TestWithParam<TextCase>
+{
+};
 
 // Exact texts, including the padding the report header and the about dialog rely on.
 TEST_P(UITextTest, GivesText)
@@ -48,13 +53,14 @@ TEST_P(UITextTest, GivesText)
 INSTANTIATE_TEST_SUITE_P(
     Table, UITextTest,
     ::testing::Values(
-        TextCase{1, 5, "Orvane"}, TextCase{2, 5, "Orvane"}, TextCase{1, 2, "Abbrechen"}, TextCase{2, 2, "Cancel"},
-        TextCase{1, 51, "&Datei"}, TextCase{2, 52, "&Edit"},
+        TextCase{1, 5, "Orvane"}, TextCase{2, 5, "Orvane"}, TextCase{1, 2, "Abbrechen"},
+        TextCase{2, 2, "Cancel"}, TextCase{1, 51, "&Datei"}, TextCase{2, 52, "&Edit"},
         TextCase{1, 84, "Ausgabe speichern in <TEMP>:\\"}, TextCase{2, 84, "Save Output to file <TEMP>:\\"},
         TextCase{1, 86, "Ausgabe in die Zwischenablage abspreichern"}, TextCase{1, 101, "Aus&gabe"},
         TextCase{1, 104, QStringLiteral(u"Trennzeichen auswählen")},
-        TextCase{1, 109, QStringLiteral(u"Profil löschen")}, TextCase{1, 110, QStringLiteral(u"Profil löschen")},
-        TextCase{2, 107, "Save Profile"}, TextCase{2, 108, "Save Profile"}, TextCase{1, 107, "Profil sichern"},
+        TextCase{1, 109, QStringLiteral(u"Profil löschen")},
+        TextCase{1, 110, QStringLiteral(u"Profil löschen")}, TextCase{2, 107, "Save Profile"},
+        TextCase{2, 108, "Save Profile"}, TextCase{1, 107, "Profil sichern"},
         TextCase{1, 108, "Profil sichern"}, TextCase{1, 112, QStringLiteral(u"Datenbank öffnen")},
         TextCase{1, 114, QStringLiteral(u"Info über ...")}, TextCase{2, 113, "Info about ..."},
         TextCase{2, 154, "Date:      "}, TextCase{1, 154, "Datum:     "}, TextCase{2, 155, "Provider:  "},

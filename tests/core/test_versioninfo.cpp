@@ -16,9 +16,14 @@ struct OwnCase
     QString value;
 };
 
-void PrintTo(const OwnCase& c, std::ostream* os) { *os << "index " << c.index; }
+void PrintTo(const OwnCase& c, std::ostream* os)
+{
+    *os << "index " << c.index;
+}
 
-class OwnVersionTest : public ::testing::TestWithParam<OwnCase> {};
+class OwnVersionTest : public ::testing::TestWithParam<OwnCase>
+{
+};
 
 TEST_P(OwnVersionTest, FromRunningExecutable)
 {
@@ -64,9 +69,14 @@ struct FileCase
     QString version;
 };
 
-void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class VersionFileTest : public ::testing::TestWithParam<FileCase> {};
+class VersionFileTest : public ::testing::TestWithParam<FileCase>
+{
+};
 
 TEST_P(VersionFileTest, FileVersion)
 {
@@ -83,17 +93,17 @@ const QByteArray kFiller(70000, '\x7F');
 
 INSTANTIATE_TEST_SUITE_P(
     Files, VersionFileTest,
-    ::testing::Values(FileCase{"Empty", "", ""}, FileCase{"NoBlock", QByteArray(100000, 'S'), ""},
-                      FileCase{"German", "head" + german("1.2.3.4") + "tail", "1.2.3.4"},
-                      FileCase{"EnglishOnly", "head" + english("1.2.3.4") + "tail", ""},
-                      FileCase{"EnglishThenGerman", english("9") + german("1.0"), "1.0"},
-                      FileCase{"GermanWithoutKey", block("040704E4", {{"Comments", "x"}}) + english("9"), ""},
-                      FileCase{"AcrossReadPieces", QByteArray(65536 - 7, 'a') + german("5.6"), "5.6"},
-                      FileCase{"DeepInLargeFile", kFiller + kFiller + kFiller + german("7.7") + kFiller, "7.7"},
-                      FileCase{"BrokenHeaderSkipped",
-                               QByteArray("String") + "FileInfo\\0407X4E4\\" + '\0' + german("2.0"), "2.0"},
-                      FileCase{"Windows1252Value", block("040704E4", {{"FileVersion", "1\xB2"}}),
-                               QStringLiteral(u"1²")}));
+    ::testing::Values(
+        FileCase{"Empty", "", ""}, FileCase{"NoBlock", QByteArray(100000, 'S'), ""},
+        FileCase{"German", "head" + german("1.2.3.4") + "tail", "1.2.3.4"},
+        FileCase{"EnglishOnly", "head" + english("1.2.3.4") + "tail", ""},
+        FileCase{"EnglishThenGerman", english("9") + german("1.0"), "1.0"},
+        FileCase{"GermanWithoutKey", block("040704E4", {{"Comments", "x"}}) + english("9"), ""},
+        FileCase{"AcrossReadPieces", QByteArray(65536 - 7, 'a') + german("5.6"), "5.6"},
+        FileCase{"DeepInLargeFile", kFiller + kFiller + kFiller + german("7.7") + kFiller, "7.7"},
+        FileCase{"BrokenHeaderSkipped", QByteArray("String") + "FileInfo\\0407X4E4\\" + '\0' + german("2.0"),
+                 "2.0"},
+        FileCase{"Windows1252Value", block("040704E4", {{"FileVersion", "1\xB2"}}), QStringLiteral(u"1²")}));
 
 // A block cut off anywhere must be rejected without reading past the file.
 TEST(VersionInfoTest, TruncatedBlocksGiveNothing)

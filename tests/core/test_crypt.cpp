@@ -278,19 +278,15 @@ TEST_P(CipherTest, Cfb8DecryptInvertsEncryptAndResetRestartsTheStream)
     EXPECT_EQ(data, plain);
 }
 
-TEST_P(CipherTest, VectorIsTheEncryptedBlockOfOnes)
+TEST_P(CipherTest, DecryptingTheVectorGivesTheBlockOfOnes)
 {
     auto cipher = makeCipher(GetParam());
     cipher->InitStr("key text");
-    const QByteArray ones(cipher->BlockSize(), '\xFF');
-    QByteArray expected(cipher->BlockSize(), 0);
-    cipher->EncryptECB(reinterpret_cast<const unsigned char*>(ones.constData()),
-                       reinterpret_cast<unsigned char*>(expected.data()));
-    EXPECT_EQ(cipher->IV(), expected);
+    const QByteArray iv = cipher->IV();
     QByteArray back(cipher->BlockSize(), 0);
-    cipher->DecryptECB(reinterpret_cast<const unsigned char*>(expected.constData()),
+    cipher->DecryptECB(reinterpret_cast<const unsigned char*>(iv.constData()),
                        reinterpret_cast<unsigned char*>(back.data()));
-    EXPECT_EQ(back, ones);
+    EXPECT_EQ(back, QByteArray(cipher->BlockSize(), '\xFF'));
 }
 
 std::string cipherName(const ::testing::TestParamInfo<int>& info)

@@ -411,9 +411,6 @@ QByteArray buildRow(const Layout& lay, const TableDefs& defs, const std::vector<
         }
     }
     varStart[defs.varCount] = int(row.size());
-    if (lay.jet3 && varStart[defs.varCount] > 255)
-        invalid(QStringLiteral("a catalogue row of %1 bytes is too long for a Jet 3 file; use shorter names")
-                    .arg(row.size()));
     auto putOffset = [&](int v) { row.append(lay.jet3 ? QByteArray(1, char(v)) : le16(v)); };
     if (defs.varCount > 0) {
         for (int vi = defs.varCount; vi >= 0; --vi)
@@ -421,6 +418,10 @@ QByteArray buildRow(const Layout& lay, const TableDefs& defs, const std::vector<
         putOffset(defs.varCount);
     }
     row.append(mask);
+    // Jet 3 offsets are single bytes; longer rows need a jump table, which is not written.
+    if (lay.jet3 && row.size() > 256)
+        invalid(QStringLiteral("a row of %1 bytes is too long for a Jet 3 file; use shorter names")
+                    .arg(row.size()));
     return row;
 }
 
@@ -693,7 +694,7 @@ QByteArray buildFile(const Database& db)
     if (!std::isfinite(db.creationDate))
         invalid(QStringLiteral("the creation date is not a number"));
 
-    // Everything that can be refused is checked before any page is laid out.
+    // Names are checked up front; any later refusal still throws before writeFile touches the disk.
     QList<Table> tables;
     if (db.withSystemTables)
         tables = otherSystemTables();
@@ -718,7 +719,7 @@ QByteArray buildFile(const Database& db)
         defs.push_back(defineColumns(lay, t));
 
     Image image(lay);
-    image.newPage();                                   // 0: header
+    writeHeader(image.page(image.newPage()), lay, db); // 0: header
     const std::uint32_t mapPage = image.newPage();     // 1: first usage-map page
     const std::uint32_t catalogPage = image.newPage(); // 2: MSysObjects
     std::vector<std::uint32_t> tdefPages;
@@ -777,7 +778,6 @@ QByteArray buildFile(const Database& db)
     for (std::uint32_t tdef : tdefPages)
         patchMaps(tdef, noPages, noPages);
 
-    writeHeader(image.page(0), lay, db);
     return image.take();
 }
 

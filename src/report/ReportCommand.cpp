@@ -94,7 +94,6 @@ public:
     // One line typed at the terminal; false at end of input.
     bool ask(const QString& prompt, bool echo, QString& answer)
     {
-        write(prompt.toUtf8());
         struct termios saved;
         const bool quiet = !echo && tcgetattr(m_fd, &saved) == 0;
         using Handler = void (*)(int);
@@ -110,6 +109,8 @@ public:
             silent.c_lflag |= ECHONL;
             tcsetattr(m_fd, TCSAFLUSH, &silent);
         }
+        // Only now: whatever is typed after the prompt appears must already be unechoed.
+        write(prompt.toUtf8());
         QByteArray line;
         bool gotLine = false;
         char c;

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <vector>
 
@@ -46,21 +45,6 @@ struct IniFile
     QByteArray eol = "\n"; // style for lines we add; new files get Unix line ends
 };
 
-// A line that is valid UTF-8 is UTF-8; anything else came from the Windows program.
-// The check and the decoding are one pass of the decoder.
-bool decodeUtf8(const QByteArray& bytes, QString& text)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    text = decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
-QString decodeLine(const QByteArray& bytes)
-{
-    QString text;
-    return decodeUtf8(bytes, text) ? text : FromWindows1252(bytes);
-}
-
 // Windows trims these around names and values; a line end never reaches here.
 bool isBlank(QChar c)
 {
@@ -84,7 +68,8 @@ void classify(Line& line, bool firstLine)
     // A byte-order mark from an editor would otherwise hide the first section header.
     if (firstLine && bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
-    const QString text = trimBlanks(decodeLine(bytes));
+    // Decided line by line: a file from the Windows program gains UTF-8 lines once this one writes.
+    const QString text = trimBlanks(FromAnsiBytes(bytes));
     if (text.isEmpty()) {
         line.kind = LineKind::Blank;
     } else if (text.front() == u';') {
@@ -275,7 +260,7 @@ void IniWriteString(const QString& fileName, const QString& section, const QStri
         Line& line = file.lines[index];
         // Keep the key as it is spelt in the file, up to and including its "=".
         QByteArray prefix = line.raw.left(line.raw.indexOf('=') + 1);
-        prefix = decodeLine(prefix).toUtf8();
+        prefix = FromAnsiBytes(prefix).toUtf8();
         line = makeLine(prefix + value.toUtf8(), line.eol);
     } else if (!sections.empty()) {
         insertLines(file, sections.front().end,

@@ -4,7 +4,6 @@
 
 #include <QByteArrayMatcher>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <array>
 
@@ -53,13 +52,6 @@ bool isHex(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-QString decodeValue(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    return decoder.hasError() ? FromWindows1252(bytes) : text;
-}
-
 enum class BlockResult
 {
     Invalid,
@@ -100,7 +92,7 @@ BlockResult parseBlock(const QByteArray& data, const char* key, QString& value)
         if (valueEnd < 0)
             return BlockResult::Invalid;
         if (!haveKey && data.mid(pos, keyEnd - pos) == key) {
-            found = decodeValue(data.mid(keyEnd + 1, valueEnd - keyEnd - 1));
+            found = FromAnsiBytes(data.mid(keyEnd + 1, valueEnd - keyEnd - 1));
             haveKey = true;
         }
         pos = valueEnd + 1;

@@ -169,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ByteOrderMark", "\xEF\xBB\xBF[A]\nk=v\n", "A", "k", "v"},
         ReadCase{"Utf8Line", "[A]\nk=M\xC3\xBCller\n", "A", "k", QStringLiteral(u"Müller")},
         ReadCase{"Windows1252Line", "[A]\nk=M\xFCller \x80\n", "A", "k", QStringLiteral(u"Müller €")},
+        ReadCase{"CutUtf8SequenceIsWindows1252", "[A]\nk=ab\xC3\n", "A", "k", QStringLiteral(u"abÃ")},
         ReadCase{"Windows1252SectionName",
                  "[PR_Access_Gr\xF6\xDF"
                  "e]\nk=v\n",

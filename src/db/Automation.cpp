@@ -180,7 +180,10 @@ bool operator==(const Variant& a, const Variant& b)
         return a.m_text == b.m_text;
     if (a.m_kind == K::Bool && b.m_kind == K::Bool)
         return a.m_bool == b.m_bool;
-    // Mixed number/boolean/text: compare as numbers, True being -1.
+    // Text against a boolean converts the text to a boolean ("True", "false", a number).
+    if ((a.m_kind == K::Bool && b.m_kind == K::Text) || (a.m_kind == K::Text && b.m_kind == K::Bool))
+        return a.toBool() == b.toBool();
+    // Numbers with numbers, booleans or numeric text: compare as numbers, True being -1.
     return a.toInt() == b.toInt();
 }
 

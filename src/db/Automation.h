@@ -74,8 +74,8 @@ public:
     Variant invoke(const QString& name, const QList<Variant>& args = {}) const;
 
     // Equality as automation compares values: numbers and booleans by value (True equals -1), text
-    // with text exactly, text with a number or boolean after converting the text (throws when it
-    // cannot), objects by identity, Empty only with Empty.
+    // with text exactly, text with a boolean or a number after converting the text to that type
+    // (throws when it cannot), objects by identity, Empty only with Empty.
     friend bool operator==(const Variant& a, const Variant& b);
 
 private:

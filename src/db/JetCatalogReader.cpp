@@ -41,6 +41,7 @@ public:
         m_data.append(s ? s : "", n);
     }
     const std::string& data() const { return m_data; }
+    void reserve(std::size_t n) { m_data.reserve(n); }
 
 private:
     std::string m_data;
@@ -107,6 +108,7 @@ void readCatalogueChild(const std::string& path, int fd)
         return;
     }
     Writer w;
+    w.reserve(std::size_t(mdb->num_catalog) * 1024);
     w.u32(kMagicCatalogue);
     w.u32(mdb->num_catalog);
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {

@@ -104,7 +104,8 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool timedOut = false;
     bool tooMuch = false;
-    char buffer[65536];
+    static constexpr qsizetype kChunk = 1 << 18;
+    QByteArray chunk(kChunk, Qt::Uninitialized);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
@@ -123,7 +124,7 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
         }
         if (ready == 0)
             continue; // the deadline check above ends the loop
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        const ssize_t n = ::read(fds[0], chunk.data(), static_cast<size_t>(kChunk));
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -135,7 +136,7 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
             tooMuch = true;
             break;
         }
-        result.output.append(buffer, n);
+        result.output.append(chunk.constData(), n);
     }
     ::close(fds[0]);
 

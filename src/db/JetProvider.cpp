@@ -108,7 +108,6 @@ struct CatalogueData
     JetFileHeader header;
     QList<JetTableInfo> tables;         // by name, without regard to case
     QHash<QString, int> tableIndex;     // case-folded name -> position
-    QList<QHash<QString, int>> columnIndex;
 
     static int lookup(const QHash<QString, int>& index, const QString& name)
     {
@@ -118,8 +117,9 @@ struct CatalogueData
 
 using DataPtr = std::shared_ptr<const CatalogueData>;
 
-// Item's argument: a number is a position counting from 0, text a name.
-int itemPosition(const Variant& key, const QHash<QString, int>& index, int count)
+// Item's argument: a number is a position counting from 0, text a name (found by findName).
+template <typename FindName>
+int itemPosition(const Variant& key, int count, FindName findName)
 {
     int position = -1;
     switch (key.kind()) {
@@ -127,7 +127,7 @@ int itemPosition(const Variant& key, const QHash<QString, int>& index, int count
         position = key.toInt();
         break;
     case Variant::Kind::Text:
-        position = CatalogueData::lookup(index, key.toText());
+        position = findName(key.toText());
         break;
     default:
         break;
@@ -177,7 +177,15 @@ public:
         if (is(name, "Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, "Item")) {
-            const int position = itemPosition(singleArgument(name, args), m_data->columnIndex[m_table], count);
+            // Tables have few columns and are rarely searched by name: no index is kept for them.
+            const QList<JetColumnInfo>& columns = m_data->tables[m_table].columns;
+            const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
+                for (int c = 0; c < count; ++c) {
+                    if (columns[c].name.compare(wanted, Qt::CaseInsensitive) == 0)
+                        return c;
+                }
+                return -1;
+            });
             return Variant(DispatchPtr(std::make_shared<JetColumn>(m_data, m_table, position)));
         }
         return Dispatch::get(name, args);
@@ -226,7 +234,9 @@ public:
         if (is(name, "Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, "Item")) {
-            const int position = itemPosition(singleArgument(name, args), m_data->tableIndex, count);
+            const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
+                return CatalogueData::lookup(m_data->tableIndex, wanted);
+            });
             return Variant(DispatchPtr(std::make_shared<JetTable>(m_data, position)));
         }
         return Dispatch::get(name, args);
@@ -251,14 +261,6 @@ DataPtr openCatalogue(const QString& connectionString)
         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
     });
     data->tableIndex.reserve(data->tables.size());
-    data->columnIndex.reserve(data->tables.size());
-    for (int t = 0; t < data->tables.size(); ++t) {
-        QHash<QString, int> columns;
-        const QList<JetColumnInfo>& cols = data->tables[t].columns;
-        for (int c = static_cast<int>(cols.size()) - 1; c >= 0; --c)
-            columns.insert(cols[c].name.toCaseFolded(), c);
-        data->columnIndex.append(columns);
-    }
     // Filled backwards so that of two names differing only in case the first wins, as a search would.
     for (int t = static_cast<int>(data->tables.size()) - 1; t >= 0; --t)
         data->tableIndex.insert(data->tables[t].name.toCaseFolded(), t);

@@ -1,0 +1,110 @@
+#include "KorvDMOConnection.h"
+
+#include "ADOStringProp.h"
+
+namespace {
+
+template <typename T, typename F>
+T guarded(F&& body, T neutral)
+{
+    try {
+        return body();
+    } catch (...) {
+        return neutral;
+    }
+}
+
+Variant item(const Variant& owner, const char* collection, const Variant& key)
+{
+    const Variant items = owner.get(QString::fromLatin1(collection));
+    return items.invoke(QStringLiteral("Item"), {key});
+}
+
+std::int32_t count(const Variant& owner, const char* collection)
+{
+    const Variant items = owner.get(QString::fromLatin1(collection));
+    return items.get(QStringLiteral("Count")).toInt();
+}
+
+} // namespace
+
+// Members are built in order; if the log-in throws, the ones built so far (the parsed values, the
+// server object) are released on the way out, and no half-made back end is left behind.
+TKorvDMOConnection::TKorvDMOConnection(const QString& connectionString)
+{
+    ConnectionProps = std::make_unique<TKorvADOStringProp>(connectionString);
+    SQLServer = CreateOleObject(QStringLiteral("SQLDMO.SQLServer"));
+    SQLServer.put(QStringLiteral("LoginSecure"), Variant(false));
+    SQLServer.put(QStringLiteral("LoginTimeout"), Variant(std::int32_t(30)));
+    SQLServer.put(QStringLiteral("AutoReconnect"), Variant(true));
+    SQLServer.invoke(QStringLiteral("Connect"),
+                     {Variant(ConnectionProps->DataSource), Variant(ConnectionProps->UserID),
+                      Variant(ConnectionProps->Password)});
+}
+
+TKorvDMOConnection::~TKorvDMOConnection() = default;
+
+void TKorvDMOConnection::SetDatabase(const Variant& database)
+{
+    CurrentDatabase = database;
+}
+
+void TKorvDMOConnection::SetTable(const Variant& table)
+{
+    CurrentTable = table;
+}
+
+void TKorvDMOConnection::SetColumn(const Variant& column)
+{
+    CurrentColumn = column;
+}
+
+void TKorvDMOConnection::SetView(const Variant& view)
+{
+    CurrentView = view;
+}
+
+Variant TKorvDMOConnection::DatabaseByName(const QString& name)
+{
+    return guarded([&] { return item(SQLServer, "Databases", Variant(name)); }, Variant());
+}
+
+Variant TKorvDMOConnection::TableByName(const QString& name)
+{
+    return guarded([&] { return item(CurrentDatabase, "Tables", Variant(name)); }, Variant());
+}
+
+Variant TKorvDMOConnection::TableByIndex(std::int32_t index)
+{
+    return guarded([&] { return item(CurrentDatabase, "Tables", Variant(index)); }, Variant());
+}
+
+Variant TKorvDMOConnection::ColumnByIndex(std::int32_t index)
+{
+    return guarded([&] { return item(CurrentTable, "Columns", Variant(index)); }, Variant());
+}
+
+Variant TKorvDMOConnection::ViewByIndex(std::int32_t index)
+{
+    return guarded([&] { return item(CurrentDatabase, "Views", Variant(index)); }, Variant());
+}
+
+Variant TKorvDMOConnection::ViewByName(const QString& name)
+{
+    return guarded([&] { return item(CurrentDatabase, "Views", Variant(name)); }, Variant());
+}
+
+std::int32_t TKorvDMOConnection::TableCount()
+{
+    return guarded([&] { return count(CurrentDatabase, "Tables"); }, std::int32_t(0));
+}
+
+std::int32_t TKorvDMOConnection::ColumnCount()
+{
+    return guarded([&] { return count(CurrentTable, "Columns"); }, std::int32_t(0));
+}
+
+std::int32_t TKorvDMOConnection::ViewCount()
+{
+    return guarded([&] { return count(CurrentDatabase, "Views"); }, std::int32_t(0));
+}

@@ -2,8 +2,10 @@
 #include "Main.h"
 
 #include "AppResources.h"
+#include "KorvADOXConnection.h"
 #include "Language.h"
 #include "Settings.h"
+#include "StructureReport.h"
 #include "UIText.h"
 
 #include <QAction>
@@ -25,6 +27,9 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolBar>
@@ -141,8 +146,8 @@ void TfrmMain::buildActions()
     tbiSysTables->setCheckable(true);
     tbiSysTables->setChecked(false);
     // The shortcut behaves like choosing the menu item: it toggles the mark too, otherwise pressing
-    // it would only apply the unchanged setting again.
-    actEnableSys->installEventFilter(this);
+    // it would only apply the unchanged setting again. The window's application-wide event filter
+    // (installed below) sees the action's shortcut event.
 
     const QList<QAction*> all{actExit,        actOpenDatabase, actRefresh,       actMarkAll,      actMarkNo,
                               actPrint,       actSaveListbox,  actSaveClipboard, actFindText,     actBreak,
@@ -699,24 +704,349 @@ void TfrmMain::actBreakExecute()
     CancelRequested = true;
 }
 
-void TfrmMain::actEnableSysExecute()
-{
-    ShowSystemTables = tbiSysTables->isChecked();
-}
 
-void TfrmMain::actOpenDatabaseExecute() {}
-void TfrmMain::actRefreshExecute() {}
-void TfrmMain::actMarkAllExecute() {}
-void TfrmMain::actMarkNoExecute() {}
 void TfrmMain::actPrintExecute() {}
 void TfrmMain::actSaveListboxExecute() {}
 void TfrmMain::actSaveClipboardExecute() {}
 void TfrmMain::actFindTextExecute() {}
-void TfrmMain::actOutputExecute() {}
-void TfrmMain::actSetDelimiterExecute() {}
 void TfrmMain::actSetProfilExecute() {}
 void TfrmMain::actDeleteProfileExecute() {}
 void TfrmMain::actSaveClipboardSelectedExecute() {}
 void TfrmMain::edtSearchChange() {}
 void TfrmMain::cboSQLServerProfileCloseUp() {}
 void TfrmMain::cboAccessProfileCloseUp() {}
+
+// ---------------------------------------------------------------------------------------------
+// Connection settings and opening
+
+TConnectionProperties TfrmMain::connectionProperties() const
+{
+    return {m_server, m_database, m_user, m_password, m_userPassword, m_systemDatabase, m_savePW};
+}
+
+QString TfrmMain::BuildSQLServerConnectionString() const
+{
+    return ::BuildSQLServerConnectionString(connectionProperties());
+}
+
+QString TfrmMain::BuildAccessConnectionString() const
+{
+    return ::BuildAccessConnectionString(connectionProperties());
+}
+
+void TfrmMain::ApplySQLServerConnectionString()
+{
+    TConnectionProperties read = connectionProperties();
+    ::ApplySQLServerConnectionString(SQLServerConnectionString, read);
+    SetServer(read.Server);
+    SetDatabase(read.Database);
+    SetUser(read.User);
+    SetPassword(read.Password);
+    SetSavePW(read.SavePW);
+}
+
+void TfrmMain::PromptSQLServerConnection()
+{
+    const QString initial = BuildSQLServerConnectionString();
+    SQLServerConnectionString = m_prompter->PromptDataLink(this, initial);
+    ApplySQLServerConnectionString();
+    // The dialog gives the initial string back when cancelled: nothing is to be opened then.
+    if (SQLServerConnectionString == initial)
+        SQLServerConnectionString.clear();
+}
+
+void TfrmMain::OpenAccessDatabase()
+{
+    // Each refused attempt asks again for as long as the user confirms; a loop rather than the
+    // nested retry, so a long series of wrong entries cannot exhaust the stack.
+    for (;;) {
+        AccessConnectionString = BuildAccessConnectionString();
+        if (AccessConnectionString.isEmpty())
+            return;
+        Connection->Open(AccessConnectionString);
+        const TErrorItem* error =
+            Connection->ADOXConnection ? Connection->ADOXConnection->ErrorItem.get() : nullptr;
+        const std::int32_t number = error ? error->Number : 0;
+        if (number == 0)
+            return;
+        if (number == 5003029) {
+            if (!AskUserLogin())
+                return;
+        } else if (number == 5003031) {
+            if (!AskDatabasePassword())
+                return;
+        } else {
+            m_prompter->ShowErrorMessage(this, QStringLiteral("%1: %2").arg(number).arg(error->Text), 0);
+            return;
+        }
+    }
+}
+
+bool TfrmMain::AskUserLogin()
+{
+    const TLoginUserAnswer answer = m_prompter->AskUserLogin(this);
+    if (answer.OK) {
+        SetUser(answer.User);
+        SetUserPassword(answer.Password);
+        return true;
+    }
+    SetUser(QString());
+    SetUserPassword(QString());
+    edtAccessDB->setText(QString());
+    return false;
+}
+
+bool TfrmMain::AskDatabasePassword()
+{
+    const TLoginDatabaseAnswer answer = m_prompter->AskDatabasePassword(this);
+    if (answer.OK) {
+        SetPassword(answer.Password);
+        return true;
+    }
+    SetPassword(QString());
+    edtAccessDB->setText(QString());
+    return false;
+}
+
+void TfrmMain::actOpenDatabaseExecute()
+{
+    ResetConnectionState();
+    if (m_provider == ptSQLServer) {
+        SQLServerConnectionString.clear();
+        PromptSQLServerConnection();
+        if (!SQLServerConnectionString.isEmpty()) {
+            Connection->Open(SQLServerConnectionString);
+            actRefreshExecute();
+            cboSQLServerProfile->setCurrentIndex(-1);
+        }
+    } else {
+        const QString file = m_prompter->OpenFile(this, m_openDialog);
+        if (file.isEmpty())
+            return;
+        SetDatabase(file);
+        OpenAccessDatabase();
+        if (!AccessConnectionString.isEmpty()) {
+            actRefreshExecute();
+            cboAccessProfile->setCurrentIndex(-1);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Table list
+
+TTableList TfrmMain::tableEntries() const
+{
+    TTableList entries;
+    entries.reserve(chkTables->count());
+    for (int i = 0; i < chkTables->count(); ++i) {
+        const QListWidgetItem* item = chkTables->item(i);
+        entries.append({item->text(), item->checkState() == Qt::Checked, (item->flags() & Qt::ItemIsEnabled) != 0});
+    }
+    return entries;
+}
+
+void TfrmMain::updateTableEntries(const TTableList& entries)
+{
+    const int count = std::min<int>(entries.size(), chkTables->count());
+    for (int i = 0; i < count; ++i) {
+        QListWidgetItem* item = chkTables->item(i);
+        const TTableEntry& entry = entries.at(i);
+        Qt::ItemFlags flags = Qt::ItemIsUserCheckable | Qt::ItemIsSelectable;
+        if (entry.enabled)
+            flags |= Qt::ItemIsEnabled;
+        if (item->flags() != flags)
+            item->setFlags(flags);
+        const Qt::CheckState state = entry.checked ? Qt::Checked : Qt::Unchecked;
+        if (item->checkState() != state)
+            item->setCheckState(state);
+    }
+}
+
+void TfrmMain::showTableEntries(const TTableList& entries)
+{
+    chkTables->setUpdatesEnabled(false);
+    for (const TTableEntry& entry : entries) {
+        auto* item = new QListWidgetItem(entry.text);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Unchecked);
+        chkTables->addItem(item);
+    }
+    updateTableEntries(entries);
+    chkTables->setUpdatesEnabled(true);
+}
+
+void TfrmMain::actRefreshExecute()
+{
+    chkTables->clear();
+    memOutput->clear();
+    TTableList entries;
+    const bool views = m_provider == ptSQLServer && rbViews->isChecked();
+    try {
+        ListCatalogueObjects(*Connection, m_provider, m_database, views, entries);
+    } catch (...) {
+        // The entries read before the failure stay; the system-table step does not run.
+        showTableEntries(entries);
+        throw;
+    }
+    showTableEntries(entries);
+    actEnableSysExecute();
+}
+
+void TfrmMain::actEnableSysExecute()
+{
+    ShowSystemTables = tbiSysTables->isChecked();
+    TTableList entries = tableEntries();
+    // Without entries there is nothing to grey out; asking the database anyway would only report
+    // that no database is open yet, right after the user cancelled or was shown why it failed.
+    if (entries.isEmpty())
+        return;
+    const QString connectionString = m_provider == ptSQLServer ? SQLServerConnectionString : AccessConnectionString;
+    ApplySystemTableRule(entries, ShowSystemTables, m_provider, connectionString);
+    updateTableEntries(entries);
+    chkTables->viewport()->update();
+}
+
+void TfrmMain::actMarkAllExecute()
+{
+    TTableList entries = tableEntries();
+    SelectAll(entries);
+    updateTableEntries(entries);
+}
+
+void TfrmMain::actMarkNoExecute()
+{
+    TTableList entries = tableEntries();
+    UnselectAll(entries);
+    updateTableEntries(entries);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Report
+
+namespace {
+
+// Appends the report to the pane one entry at a time: the lines of one entry go in as a single
+// edit at the end of the document, so a long report is laid out incrementally, not per line.
+class TPaneLineSink : public TReportLineSink
+{
+public:
+    explicit TPaneLineSink(QTextEdit* pane) : m_pane(pane), m_first(pane->document()->isEmpty()) {}
+    ~TPaneLineSink() override { Flush(); }
+
+    void AddLine(const QString& line) override { m_pending.append(line); }
+
+    void Flush() override
+    {
+        if (m_pending.isEmpty())
+            return;
+        QTextCursor cursor(m_pane->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.beginEditBlock();
+        for (const QString& line : std::as_const(m_pending)) {
+            if (!m_first)
+                cursor.insertBlock();
+            m_first = false;
+            cursor.insertText(line);
+        }
+        cursor.endEditBlock();
+        m_pending.clear();
+    }
+
+private:
+    QTextEdit* m_pane;
+    QStringList m_pending;
+    bool m_first;
+};
+
+class TWindowRunHooks : public TReportRunHooks
+{
+public:
+    TWindowRunHooks(TfrmMain& window, QProgressBar* bar, QRadioButton* views)
+        : m_window(window), m_bar(bar), m_views(views)
+    {
+    }
+    ~TWindowRunHooks() override
+    {
+        if (m_waiting)
+            QApplication::restoreOverrideCursor();
+    }
+
+    bool CancelRequested() override { return m_window.CancelRequested; }
+    void BeginWait() override
+    {
+        if (!m_waiting)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_waiting = true;
+    }
+    void EndWait() override
+    {
+        if (m_waiting)
+            QApplication::restoreOverrideCursor();
+        m_waiting = false;
+    }
+    void SetProgressRange(int minimum, int maximum) override { m_bar->setRange(minimum, maximum); }
+    void StepProgress() override { m_bar->setValue(m_bar->value() + 1); }
+    void SetProgressPosition(int position) override { m_bar->setValue(position); }
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    bool ViewsSelectedNow() override { return m_window.Provider() == ptSQLServer && m_views->isChecked(); }
+
+private:
+    TfrmMain& m_window;
+    QProgressBar* m_bar;
+    QRadioButton* m_views;
+    bool m_waiting = false;
+};
+
+} // namespace
+
+void TfrmMain::actOutputExecute()
+{
+    CancelRequested = false;
+    memOutput->clear();
+    if (chkTables->count() == 0)
+        return;
+
+    TReportSettings settings;
+    settings.provider = m_provider;
+    settings.server = m_server;
+    settings.database = m_database;
+    settings.versionText = m_provider == ptSQLServer ? edtSQLServerVersion->text() : edtAccessVersion->text();
+    settings.delimiter = m_delimiterChar;
+    settings.views = m_provider == ptSQLServer && rbViews->isChecked();
+    if (m_clock)
+        settings.clock = m_clock;
+    settings.locale = QLocale();
+
+    QList<TReportEntry> entries;
+    entries.reserve(chkTables->count());
+    for (int i = 0; i < chkTables->count(); ++i)
+        entries.append({chkTables->item(i)->text(), chkTables->item(i)->checkState() == Qt::Checked});
+
+    // The pane keeps no undo history of a generated report: it would double the memory of a long
+    // one for nothing the user asked for.
+    memOutput->setUndoRedoEnabled(false);
+    m_reportRunning = true;
+    struct RunEnd
+    {
+        TfrmMain* window;
+        ~RunEnd()
+        {
+            window->m_reportRunning = false;
+            window->memOutput->setUndoRedoEnabled(true);
+        }
+    } runEnd{this};
+    TPaneLineSink sink(memOutput);
+    TWindowRunHooks hooks(*this, pbrAufbau, rbViews);
+    RunStructureReport(*Connection, settings, entries, sink, hooks);
+}
+
+void TfrmMain::actSetDelimiterExecute()
+{
+    const QString answer =
+        m_prompter->InputBox(this, LoadUIText(151), LoadUIText(153), QString(m_delimiterChar));
+    // An empty answer has no first character: the delimiter stays as it was.
+    if (!answer.isEmpty())
+        m_delimiterChar = answer.at(0);
+    WriteSetting(QStringLiteral("Application"), QStringLiteral("Delimiter"), QString(m_delimiterChar));
+}

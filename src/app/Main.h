@@ -5,8 +5,11 @@
 
 #include "KorvConnection.h"
 #include "Prompter.h"
+#include "ConnectionSettings.h"
 #include "ProviderType.h"
+#include "TableList.h"
 
+#include <QDateTime>
 #include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
@@ -90,6 +93,21 @@ public:
     // The filter, start folder and options the Access file dialog is shown with.
     const TOpenDialogSettings& openDialogSettings() const { return m_openDialog; }
 
+    // The date the report header shows; tests fix it.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    bool reportRunning() const { return m_reportRunning; }
+
+    // Connection strings from the published properties.
+    QString BuildSQLServerConnectionString() const;
+    QString BuildAccessConnectionString() const;
+    // The data link dialog; sets SQLServerConnectionString (empty when cancelled) and the properties.
+    void PromptSQLServerConnection();
+    // Reads Server, Database, User, Password and SavePW back out of SQLServerConnectionString.
+    void ApplySQLServerConnectionString();
+    // Builds the Access string, opens it and, while the file refuses the login or the password,
+    // asks for it and tries again; any other failure is shown once.
+    void OpenAccessDatabase();
+
     // Runs work under the default error handler: a failure is shown in the handler's box and the
     // window stays usable. Public so every entry into the window's logic can share it.
     void runGuarded(const std::function<void()>& work);
@@ -139,6 +157,13 @@ private:
     void cboSQLServerProfileCloseUp();
     void cboAccessProfileCloseUp();
 
+    bool AskUserLogin();
+    bool AskDatabasePassword();
+    TTableList tableEntries() const;
+    void showTableEntries(const TTableList& entries);
+    void updateTableEntries(const TTableList& entries);
+    TConnectionProperties connectionProperties() const;
+
     void FillProfileLists();
     void LoadProfile(const QString& profileName);
 
@@ -158,6 +183,7 @@ private:
     TProviderType m_provider = ptSQLServer;
     QChar m_delimiterChar = u'*';
     bool m_reportRunning = false;
+    std::function<QDateTime()> m_clock;
     bool m_settingPage = false;
     TOpenDialogSettings m_openDialog;
     QList<QKeySequence> m_shortcuts;

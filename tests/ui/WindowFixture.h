@@ -1,0 +1,91 @@
+// Shared set-up of the window suites: a fresh temporary folder that stands for the program's
+// folder (so the settings file lands there), a scripted prompter, and lookup by object name.
+#pragma once
+
+#include "FakePrompter.h"
+#include "Main.h"
+#include "Settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+class WindowFixture : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        // The program installs the toolkit's German texts at start; so do the tests.
+        static QTranslator toolkitTexts;
+        static const bool loaded = toolkitTexts.load(QStringLiteral("qtbase_de"),
+                                                     QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+        if (loaded)
+            QApplication::installTranslator(&toolkitTexts);
+        // Keeps a fallback settings folder away from the user's real one.
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+
+    void TearDown() override
+    {
+        if (window)
+            window->close();
+        window.reset();
+    }
+
+    QString exePath() const { return folder.filePath(QStringLiteral("orvane")); }
+    QString iniPath() const { return folder.filePath(QStringLiteral("orvane.ini")); }
+
+    void writeIni(const QByteArray& text)
+    {
+        QFile file(iniPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    QByteArray readIni() const
+    {
+        QFile file(SettingsFileName());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void start(const QString& executable = {})
+    {
+        window = std::make_unique<TfrmMain>(prompter, executable.isEmpty() ? exePath() : executable);
+    }
+
+    void startShown()
+    {
+        start();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        window->activateWindow();
+        QApplication::processEvents();
+    }
+
+    QAction* action(const char* name) const
+    {
+        auto* found = window->findChild<QAction*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    template <class T> T* child(const char* name) const
+    {
+        auto* found = window->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<FakePrompter> prompter = std::make_shared<FakePrompter>();
+    std::unique_ptr<TfrmMain> window;
+};

@@ -1,0 +1,522 @@
+// The main window: first start, settings location, language on every control, the language
+// command, the page switch, the Access file field, shortcuts and the output button.
+#include "WindowFixture.h"
+
+#include "KorvIniFiles.h"
+#include "UIText.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include <ostream>
+
+namespace {
+
+QStringList contentLines(const QByteArray& text)
+{
+    QStringList lines;
+    for (const QByteArray& line : text.split('\n')) {
+        const QString trimmed = QString::fromUtf8(line).trimmed();
+        if (!trimmed.isEmpty())
+            lines << trimmed;
+    }
+    return lines;
+}
+
+void addTable(QListWidget* list, const QString& name)
+{
+    auto* item = new QListWidgetItem(name, list);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Checked);
+}
+
+} // namespace
+
+using MainWindowTest = WindowFixture;
+
+TEST_F(MainWindowTest, FirstStartWritesDefaultsAndOpensEmptyInGerman)
+{
+    ASSERT_FALSE(QFile::exists(iniPath()));
+    start();
+
+    EXPECT_EQ(SettingsFileName(), iniPath());
+    EXPECT_EQ(contentLines(readIni()), (QStringList{"[Application]", "Language=1", "Delimiter=*"}));
+    EXPECT_EQ(CurrentLanguage, 1);
+    EXPECT_EQ(window->DelimiterChar(), QChar(u'*'));
+    EXPECT_EQ(window->objectName(), "frmMain");
+    EXPECT_EQ(window->windowTitle(), "Orvane");
+    EXPECT_EQ(window->size(), QSize(842, 543));
+
+    auto* pages = child<QTabWidget>("pgcProvider");
+    EXPECT_EQ(pages->currentWidget(), child<QWidget>("tshSQLServer"));
+    EXPECT_EQ(window->Provider(), ptSQLServer);
+    ASSERT_NE(window->Connection, nullptr);
+    EXPECT_EQ(window->Connection->ConnectionType, ctDMO);
+    EXPECT_EQ(child<QMenu>("tbsiDatei")->title(), "&Datei");
+
+    for (const char* name : {"edtSQLServer", "edtSQLDatabase", "edtSQLServerVersion", "edtAccessDB", "edtAccessVersion"})
+        EXPECT_TRUE(child<QLineEdit>(name)->text().isEmpty()) << name;
+    EXPECT_EQ(child<QListWidget>("chkTables")->count(), 0);
+    EXPECT_TRUE(child<QTextEdit>("memOutput")->toPlainText().isEmpty());
+    EXPECT_TRUE(child<QRadioButton>("rbTables")->isChecked());
+    EXPECT_FALSE(action("tbiSysTables")->isChecked());
+    EXPECT_EQ(child<QProgressBar>("pbrAufbau")->value(), 0);
+    EXPECT_EQ(child<QLineEdit>("edtSearch")->text(), "...");
+    EXPECT_TRUE(window->Server().isEmpty() && window->Database().isEmpty() && window->User().isEmpty() &&
+                window->Password().isEmpty() && window->SavePW().isEmpty());
+    EXPECT_TRUE(prompter->shown.isEmpty());
+}
+
+TEST_F(MainWindowTest, ExistingSettingsAreNotOverwritten)
+{
+    writeIni("[Application]\nLanguage=English\nDelimiter=#-\n[PR_Access_x]\nDatabase=a.mdb\n");
+    start();
+    EXPECT_EQ(CurrentLanguage, 2);
+    // Only the first character of a longer value delimits.
+    EXPECT_EQ(window->DelimiterChar(), QChar(u'#'));
+    EXPECT_EQ(IniReadString(iniPath(), "PR_Access_x", "Database"), "a.mdb");
+}
+
+TEST_F(MainWindowTest, MissingDelimiterKeyGivesTheMarkersFirstCharacter)
+{
+    writeIni("[Application]\nLanguage=1\n");
+    start();
+    EXPECT_EQ(window->DelimiterChar(), QChar(u'_'));
+}
+
+TEST_F(MainWindowTest, StartsWhenTheProgramFolderCannotBeWritten)
+{
+    // A "folder" that is a plain file cannot take a settings file, whoever runs the tests.
+    const QString blocker = folder.filePath(QStringLiteral("bin"));
+    {
+        QFile file(blocker);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QFile::remove(QDir(configFolder).filePath(QStringLiteral("orvane.ini")));
+
+    start(blocker + QStringLiteral("/orvane"));
+
+    EXPECT_FALSE(SettingsFileName().startsWith(blocker));
+    EXPECT_TRUE(QFile::exists(SettingsFileName()));
+    EXPECT_EQ(contentLines(readIni()), (QStringList{"[Application]", "Language=1", "Delimiter=*"}));
+    EXPECT_EQ(child<QMenu>("tbsiDatei")->title(), "&Datei");
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    QFile::remove(SettingsFileName());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Texts on the controls
+
+struct LanguageCase
+{
+    const char* setting;
+    int code;
+    const char* fileMenu;
+    const char* editMenu;
+    const char* exitCaption;
+    const char* exitHint;
+    const char* saveHint;
+    const char* sqlTab;
+    const char* accessLabel;
+    const char* tablesRadio;
+    const char* openButtonHint;
+};
+
+void PrintTo(const LanguageCase& c, std::ostream* os)
+{
+    *os << c.setting;
+}
+
+class LanguageOnControls : public WindowFixture, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(LanguageOnControls, ShowTheLanguagesTexts)
+{
+    const LanguageCase& c = GetParam();
+    writeIni(QByteArray("[Application]\nLanguage=") + c.setting + "\nDelimiter=*\nFilename=Orvane.txt\n");
+    start();
+
+    EXPECT_EQ(CurrentLanguage, c.code);
+    EXPECT_EQ(child<QMenu>("tbsiDatei")->title(), QString::fromUtf8(c.fileMenu));
+    EXPECT_EQ(child<QMenu>("tbsiBearbeiten")->title(), QString::fromUtf8(c.editMenu));
+    EXPECT_EQ(action("actExit")->text(), QString::fromUtf8(c.exitCaption));
+    EXPECT_EQ(action("actExit")->toolTip(), QString::fromUtf8(c.exitHint));
+    EXPECT_EQ(action("actSaveListbox")->toolTip(), QString::fromUtf8(c.saveHint));
+    auto* pages = child<QTabWidget>("pgcProvider");
+    EXPECT_EQ(pages->tabText(0), QString::fromUtf8(c.sqlTab));
+    EXPECT_EQ(child<QLabel>("lblAccessDatenbank")->text(), QString::fromUtf8(c.accessLabel));
+    EXPECT_EQ(child<QRadioButton>("rbTables")->text(), QString::fromUtf8(c.tablesRadio));
+    EXPECT_EQ(child<QToolButton>("btnOpenDatabase")->toolTip(), QString::fromUtf8(c.openButtonHint));
+    // The output command never has a caption, in no language.
+    EXPECT_TRUE(action("actOutput")->text().isEmpty());
+    EXPECT_FALSE(action("actOutput")->toolTip().isEmpty());
+    EXPECT_EQ(window->windowTitle(), "Orvane");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, LanguageOnControls,
+    ::testing::Values(LanguageCase{"1", 1, "&Datei", "&Bearbeiten", "&Beenden", "Beenden",
+                                   "Ausgabe speichern in <TEMP>:\\Orvane.txt", "SQLServer", "Datenbankname",
+                                   "Tabellen", "Datenbank öffnen"},
+                      LanguageCase{"english", 2, "&File", "&Edit", "&Exit", "Exit",
+                                   "Save Output to file <TEMP>:\\Orvane.txt", "SQLServer", "Databasename", "Tables",
+                                   "Open Database"},
+                      LanguageCase{"DEBUG", 99, "#51", "#52", "#91", "#92", "#84Orvane.txt", "#3", "#41", "#26",
+                                   "#112"}));
+
+// With the identifiers on display every command shows which texts it was given, so a wrong pair
+// anywhere in the table shows up.
+struct CommandCase
+{
+    const char* action;
+    int captionId; // 0: no caption
+    int hintId;
+};
+
+void PrintTo(const CommandCase& c, std::ostream* os)
+{
+    *os << c.action;
+}
+
+class CommandTexts : public WindowFixture, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(CommandTexts, CaptionAndHintFollowTheirIdentifiers)
+{
+    writeIni("[Application]\nLanguage=99\nDelimiter=*\nFilename=r.rtf\n");
+    start();
+    const CommandCase& c = GetParam();
+    QAction* command = action(c.action);
+    ASSERT_NE(command, nullptr);
+    EXPECT_EQ(command->text(), c.captionId ? QStringLiteral("#%1").arg(c.captionId) : QString());
+    QString hint = QStringLiteral("#%1").arg(c.hintId);
+    if (c.hintId == 84)
+        hint += QStringLiteral("r.rtf");
+    EXPECT_EQ(command->toolTip(), hint);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllCommands, CommandTexts,
+    ::testing::Values(CommandCase{"actExit", 91, 92}, CommandCase{"actOpenDatabase", 111, 112},
+                      CommandCase{"actRefresh", 99, 100}, CommandCase{"actMarkAll", 95, 96},
+                      CommandCase{"actMarkNo", 97, 98}, CommandCase{"actPrint", 93, 94},
+                      CommandCase{"actSaveListbox", 83, 84}, CommandCase{"actSaveClipboard", 85, 86},
+                      CommandCase{"actFindText", 87, 88}, CommandCase{"actBreak", 89, 90},
+                      CommandCase{"actOutput", 0, 102}, CommandCase{"actEnableSys", 81, 82},
+                      CommandCase{"actSetLanguage", 105, 106}, CommandCase{"actSetDelimiter", 103, 104},
+                      CommandCase{"actSetProfil", 107, 108}, CommandCase{"actDeleteProfile", 109, 110},
+                      CommandCase{"actInfoUeber", 113, 114}));
+
+TEST_F(MainWindowTest, LabelsAndTabsFollowTheirIdentifiers)
+{
+    writeIni("[Application]\nLanguage=99\n");
+    start();
+    const std::pair<const char*, int> labels[] = {
+        {"lblSQLServerServer", 22}, {"lblSQLServerDatenbank", 23}, {"lblSQLServerVersion", 24},
+        {"lblSQLServerProfil", 21}, {"lblSQLServerSelect", 25},    {"lblAccessDatenbank", 41},
+        {"lblAccessProfil", 21},    {"lblAccessVersion", 24}};
+    for (const auto& [name, id] : labels)
+        EXPECT_EQ(child<QLabel>(name)->text(), QStringLiteral("#%1").arg(id)) << name;
+    EXPECT_EQ(child<QRadioButton>("rbViews")->text(), "#27");
+    EXPECT_EQ(child<QTabWidget>("pgcProvider")->tabText(1), "#4");
+    EXPECT_EQ(child<QMenu>("tbsiOptionen")->title(), "#53");
+    EXPECT_EQ(child<QMenu>("tbsiHilfe")->title(), "#54");
+    // Absent "Filename": the reader's marker stands where the file name would be.
+    EXPECT_EQ(action("actSaveListbox")->toolTip(), "#84_$$$_");
+}
+
+TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
+{
+    start();
+    const auto names = [this](const char* menu) {
+        QStringList result;
+        for (QAction* item : child<QMenu>(menu)->actions())
+            result << (item->isSeparator() ? QStringLiteral("|") : item->objectName());
+        return result;
+    };
+    EXPECT_EQ(names("tbsiDatei"), (QStringList{"actPrint", "|", "actExit"}));
+    EXPECT_EQ(names("tbsiBearbeiten"), (QStringList{"actMarkAll", "actMarkNo", "|", "actSaveClipboard",
+                                                    "actSaveListbox", "|", "actFindText", "actRefresh"}));
+    EXPECT_EQ(names("tbsiOptionen"), (QStringList{"actSetLanguage", "actSetDelimiter", "tbiSysTables"}));
+    EXPECT_EQ(names("tbsiHilfe"), (QStringList{"actInfoUeber"}));
+    // Key names beside the menu items are the toolkit's German ones in every language.
+    EXPECT_TRUE(action("tbiSysTables")->text().endsWith(QStringLiteral("\tStrg+Alt+S")))
+        << action("tbiSysTables")->text().toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The language command
+
+struct LanguageCommandCase
+{
+    const char* stored;
+    const char* answer; // nullptr: cancelled
+    const char* title;
+    const char* prompt;
+    const char* preset;
+    const char* storedAfter;
+    int codeAfter;
+    const char* editMenuAfter;
+};
+
+void PrintTo(const LanguageCommandCase& c, std::ostream* os)
+{
+    *os << c.stored << " -> " << (c.answer ? c.answer : "(cancel)");
+}
+
+class LanguageCommand : public WindowFixture, public ::testing::WithParamInterface<LanguageCommandCase> {};
+
+TEST_P(LanguageCommand, StoresTheAnswerAndAppliesIt)
+{
+    const LanguageCommandCase& c = GetParam();
+    writeIni(QByteArray("[Application]\nLanguage=") + c.stored + "\nDelimiter=*\n");
+    start();
+    if (c.answer)
+        prompter->answerInput(QString::fromUtf8(c.answer));
+    else
+        prompter->cancelInput();
+
+    action("actSetLanguage")->trigger();
+
+    ASSERT_EQ(prompter->ofKind("input").size(), 1);
+    const auto& shown = prompter->ofKind("input").constFirst();
+    EXPECT_EQ(shown.title, QString::fromUtf8(c.title));
+    EXPECT_EQ(shown.text, QString::fromUtf8(c.prompt));
+    EXPECT_EQ(shown.preset, QString::fromUtf8(c.preset));
+    EXPECT_EQ(IniReadString(iniPath(), "Application", "Language"), QString::fromUtf8(c.storedAfter));
+    EXPECT_EQ(CurrentLanguage, c.codeAfter);
+    EXPECT_EQ(child<QMenu>("tbsiBearbeiten")->title(), QString::fromUtf8(c.editMenuAfter));
+    EXPECT_TRUE(prompter->ofKind("default-error").isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, LanguageCommand,
+    ::testing::Values(
+        LanguageCommandCase{"1", "Deutsch", "Eingabedialog", "Geben Sie eine Sprache ein !", "1", "Deutsch", 1,
+                            "&Bearbeiten"},
+        LanguageCommandCase{"English", nullptr, "Input Dialog", "Input new Language !", "2", "2", 2, "&Edit"},
+        LanguageCommandCase{"1", "e", "Eingabedialog", "Geben Sie eine Sprache ein !", "1", "e", 2, "&Edit"},
+        LanguageCommandCase{"2", "Englisch", "Input Dialog", "Input new Language !", "2", "Englisch", 1,
+                            "&Bearbeiten"},
+        LanguageCommandCase{"99", nullptr, "#151", "#152", "99", "99", 99, "#52"},
+        LanguageCommandCase{"Debug", "2", "#151", "#152", "99", "2", 2, "&Edit"}));
+
+TEST_F(MainWindowTest, LanguageCommandThatCannotWriteKeepsTheLanguage)
+{
+    writeIni("[Application]\nLanguage=2\n");
+    start();
+    // A folder where the settings file was: no write can succeed, whoever runs the tests.
+    ASSERT_TRUE(QFile::remove(iniPath()));
+    ASSERT_TRUE(QDir().mkdir(iniPath()));
+    prompter->answerInput(QStringLiteral("1"));
+
+    action("actSetLanguage")->trigger();
+
+    const auto errors = prompter->ofKind("default-error");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].title, "Orvane");
+    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("kann nicht geschrieben werden"))) << errors[0].text.toStdString();
+    EXPECT_EQ(CurrentLanguage, 2);
+    EXPECT_EQ(child<QMenu>("tbsiBearbeiten")->title(), "&Edit");
+
+    // The window is still usable afterwards.
+    action("actInfoUeber")->trigger();
+    EXPECT_EQ(prompter->aboutShown, 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Page switch and the Access file field
+
+TEST_F(MainWindowTest, PageSwitchResetsTheConnectionAndFollowsTheProvider)
+{
+    start();
+    window->SetServer("srv");
+    window->SetDatabase("db");
+    window->SetUser("sa");
+    window->SetPassword("pw");
+    window->SetUserPassword("upw");
+    window->SetSystemDatabase("sys.mdw");
+    window->SetSavePW("True");
+    child<QLineEdit>("edtSQLServerVersion")->setText("v1");
+    child<QLineEdit>("edtAccessVersion")->setText("v2");
+    child<QTextEdit>("memOutput")->setPlainText("report");
+    addTable(child<QListWidget>("chkTables"), "Customers");
+    window->SQLServerConnectionString = "kept";
+
+    auto* pages = child<QTabWidget>("pgcProvider");
+    pages->setCurrentWidget(child<QWidget>("tshAccess"));
+
+    EXPECT_EQ(window->Provider(), ptAccess);
+    EXPECT_EQ(window->Connection->ConnectionType, ctADOX);
+    EXPECT_TRUE(window->Server().isEmpty() && window->Database().isEmpty() && window->User().isEmpty() &&
+                window->Password().isEmpty() && window->UserPassword().isEmpty() &&
+                window->SystemDatabase().isEmpty() && window->SavePW().isEmpty());
+    for (const char* name : {"edtSQLServer", "edtSQLDatabase", "edtSQLServerVersion", "edtAccessDB", "edtAccessVersion"})
+        EXPECT_TRUE(child<QLineEdit>(name)->text().isEmpty()) << name;
+    EXPECT_EQ(child<QListWidget>("chkTables")->count(), 0);
+    EXPECT_TRUE(child<QTextEdit>("memOutput")->toPlainText().isEmpty());
+    EXPECT_EQ(window->SQLServerConnectionString, "kept");
+
+    pages->setCurrentWidget(child<QWidget>("tshSQLServer"));
+    EXPECT_EQ(window->Provider(), ptSQLServer);
+    EXPECT_EQ(window->Connection->ConnectionType, ctDMO);
+}
+
+TEST_F(MainWindowTest, WritersShowServerAndDatabaseOnThePages)
+{
+    start();
+    addTable(child<QListWidget>("chkTables"), "Orders");
+    window->SetServer("host,1433");
+    window->SetDatabase("C:\\data\\shop.mdb");
+    EXPECT_EQ(child<QLineEdit>("edtSQLServer")->text(), "host,1433");
+    EXPECT_EQ(child<QLineEdit>("edtSQLDatabase")->text(), "C:\\data\\shop.mdb");
+    EXPECT_EQ(child<QLineEdit>("edtAccessDB")->text(), "C:\\data\\shop.mdb");
+    // A new database empties the list through the file field's change event.
+    EXPECT_EQ(child<QListWidget>("chkTables")->count(), 0);
+    EXPECT_EQ(window->property("Database").toString(), "C:\\data\\shop.mdb");
+}
+
+TEST_F(MainWindowTest, TypingInTheAccessFileFieldEmptiesTheListWithEveryKey)
+{
+    startShown();
+    auto* pages = child<QTabWidget>("pgcProvider");
+    pages->setCurrentWidget(child<QWidget>("tshAccess"));
+    auto* file = child<QLineEdit>("edtAccessDB");
+    auto* list = child<QListWidget>("chkTables");
+    file->setFocus();
+
+    QString typed;
+    for (QChar key : QStringLiteral("/d/x.mdb")) {
+        addTable(list, "T");
+        QTest::keyClicks(file, QString(key));
+        typed += key;
+        EXPECT_EQ(list->count(), 0) << "after " << typed.toStdString();
+        EXPECT_EQ(child<QLineEdit>("edtSQLDatabase")->text(), typed);
+        EXPECT_EQ(window->Database(), typed);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shortcuts, commands, layout
+
+struct ShortcutCase
+{
+    const char* focus;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* action;
+};
+
+void PrintTo(const ShortcutCase& c, std::ostream* os)
+{
+    *os << c.action << " from " << c.focus;
+}
+
+class Shortcuts : public WindowFixture, public ::testing::WithParamInterface<ShortcutCase> {};
+
+TEST_P(Shortcuts, ReachTheWindowsCommandWhereverTheFocusIs)
+{
+    const ShortcutCase& c = GetParam();
+    startShown();
+    auto* target = child<QWidget>(c.focus);
+    target->setFocus();
+    QApplication::processEvents();
+    QSignalSpy fired(action(c.action), &QAction::triggered);
+    auto* edit = qobject_cast<QLineEdit*>(target);
+    const QString before = edit ? edit->text() : QString();
+    // Commands that ask something are answered with Cancel.
+    prompter->cancelInput();
+
+    QTest::keyClick(target, c.key, c.modifiers);
+
+    EXPECT_EQ(fired.count(), 1);
+    // The field kept its own handling out of the way: nothing was selected or typed.
+    if (edit) {
+        EXPECT_FALSE(edit->hasSelectedText());
+        EXPECT_EQ(edit->text(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, Shortcuts,
+    ::testing::Values(ShortcutCase{"edtSearch", Qt::Key_A, Qt::ControlModifier, "actMarkAll"},
+                      ShortcutCase{"edtSearch", Qt::Key_C, Qt::ControlModifier, "actSaveClipboardSelected"},
+                      ShortcutCase{"edtSearch", Qt::Key_C, Qt::ControlModifier | Qt::AltModifier, "actSaveClipboard"},
+                      ShortcutCase{"edtSearch", Qt::Key_F3, Qt::NoModifier, "actFindText"},
+                      ShortcutCase{"edtSearch", Qt::Key_Q, Qt::ControlModifier, "actBreak"},
+                      ShortcutCase{"memOutput", Qt::Key_A, Qt::ControlModifier, "actMarkAll"},
+                      ShortcutCase{"memOutput", Qt::Key_C, Qt::ControlModifier, "actSaveClipboardSelected"},
+                      ShortcutCase{"chkTables", Qt::Key_F5, Qt::NoModifier, "actRefresh"},
+                      ShortcutCase{"chkTables", Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, "actMarkNo"},
+                      ShortcutCase{"edtSQLServerVersion", Qt::Key_P, Qt::ControlModifier, "actPrint"},
+                      ShortcutCase{"edtSQLServerVersion", Qt::Key_D, Qt::ControlModifier | Qt::AltModifier,
+                                   "actSetDelimiter"}));
+
+TEST_F(MainWindowTest, BreakShortcutSetsTheCancelFlag)
+{
+    startShown();
+    child<QLineEdit>("edtSearch")->setFocus();
+    QTest::keyClick(child<QWidget>("edtSearch"), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(window->CancelRequested);
+}
+
+TEST_F(MainWindowTest, SystemTablesItemAndShortcutToggleTheMarkTheCommandReads)
+{
+    startShown();
+    QAction* item = action("tbiSysTables");
+
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(window->ShowSystemTables);
+
+    QSignalSpy fired(action("actEnableSys"), &QAction::triggered);
+    child<QWidget>("chkTables")->setFocus();
+    QTest::keyClick(child<QWidget>("chkTables"), Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(fired.count(), 1);
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(window->ShowSystemTables);
+
+    // Running the command itself applies the mark as it stands.
+    action("actEnableSys")->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(window->ShowSystemTables);
+}
+
+TEST_F(MainWindowTest, OutputButtonFillsItsPanelAtEverySize)
+{
+    startShown();
+    auto* panel = child<QWidget>("pnlOutput");
+    auto* button = child<QToolButton>("btnOutput");
+    for (const QSize size : {QSize(1200, 800), QSize(600, 400), QSize(842, 543)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        EXPECT_EQ(button->geometry(), panel->rect()) << size.width() << "x" << size.height();
+        EXPECT_EQ(panel->width(), 40);
+    }
+}
+
+TEST_F(MainWindowTest, InfoCommandShowsTheAboutDialog)
+{
+    start();
+    action("actInfoUeber")->trigger();
+    EXPECT_EQ(prompter->kinds(), QStringList{"about"});
+}
+
+TEST_F(MainWindowTest, ExitClosesTheWindowAndReleasesTheFacade)
+{
+    startShown();
+    action("actExit")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->Connection, nullptr);
+    EXPECT_TRUE(prompter->shown.isEmpty());
+}

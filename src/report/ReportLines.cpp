@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <charconv>
+
 QString TStringLineSink::text() const
 {
     QString out;
@@ -16,6 +18,11 @@ QString TStringLineSink::text() const
     return out;
 }
 
+TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device), m_encoder(QStringConverter::Utf8)
+{
+    m_buffer.reserve(kFlushSize + 4096);
+}
+
 TDeviceLineSink::~TDeviceLineSink()
 {
     Flush();
@@ -25,10 +32,13 @@ void TDeviceLineSink::AddLine(const QString& line)
 {
     if (!m_ok)
         return;
-    m_buffer += line.toUtf8();
-    m_buffer += '\n';
+    const qsizetype used = m_buffer.size();
+    m_buffer.resize(used + m_encoder.requiredSpace(line.size()) + 1);
+    char* end = m_encoder.appendToBuffer(m_buffer.data() + used, line);
+    *end++ = '\n';
+    m_buffer.resize(end - m_buffer.constData());
     // A table of thousands of columns must not pile up unbounded between two flush points.
-    if (m_buffer.size() >= 64 * 1024)
+    if (m_buffer.size() >= kFlushSize)
         Flush();
 }
 
@@ -38,7 +48,7 @@ void TDeviceLineSink::Flush()
         if (m_device.write(m_buffer) != m_buffer.size())
             m_ok = false;
     }
-    m_buffer.clear();
+    m_buffer.resize(0);
 }
 
 QString ReportLine(const QString& text)
@@ -68,21 +78,53 @@ QString TitleText(QChar delimiter, const QString& text, bool fill)
     return out;
 }
 
+namespace {
+
+void AppendBlanks(QString& out, qsizetype count)
+{
+    if (count > 0)
+        out.resize(out.size() + count, QLatin1Char(' '));
+}
+
+void AppendLeft(QString& out, const QString& text, qsizetype width)
+{
+    out += text;
+    AppendBlanks(out, width - text.size());
+}
+
+void AppendRight(QString& out, qint64 number, qsizetype width)
+{
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, number);
+    const qsizetype size = result.ptr - digits;
+    AppendBlanks(out, width - size);
+    out += QLatin1StringView(digits, size);
+}
+
+// The report writes tens of thousands of these lines; they are composed in one buffer, without
+// the temporaries that padding each field separately would cost.
+void AppendColumnEntry(QString& out, int number, const QString& name, const QString& typeName, int length,
+                       const QString& nullMark)
+{
+    out.reserve(out.size() + 64 + name.size() + typeName.size() + nullMark.size());
+    AppendRight(out, number, 3);
+    out += QLatin1Char(' ');
+    AppendLeft(out, name, 30);
+    out += QLatin1Char(' ');
+    AppendLeft(out, typeName, 20);
+    out += QLatin1Char(' ');
+    AppendRight(out, length, 5);
+    out += QLatin1String("  ");
+    AppendLeft(out, nullMark, 1);
+}
+
+} // namespace
+
 QString ColumnEntry(int number, const QString& name, const QString& typeName, int length,
                     const QString& nullMark)
 {
-    const QLatin1Char blank(' ');
     QString out;
-    out.reserve(64 + name.size() + typeName.size());
-    out += QString::number(number).rightJustified(3, blank);
-    out += blank;
-    out += name.leftJustified(30, blank);
-    out += blank;
-    out += typeName.leftJustified(20, blank);
-    out += blank;
-    out += QString::number(length).rightJustified(5, blank);
-    out += QLatin1String("  ");
-    out += nullMark.leftJustified(1, blank);
+    AppendColumnEntry(out, number, name, typeName, length, nullMark);
     return out;
 }
 
@@ -109,5 +151,9 @@ void TReportWriter::AddTitleLine(const QString& text, bool fill)
 void TReportWriter::AddColumnLine(int number, const QString& name, const QString& typeName, int length,
                                   const QString& nullMark)
 {
-    AddIndentedLine(ColumnEntry(number, name, typeName, length, nullMark), 1);
+    QString line;
+    line.reserve(kReportMargin + kIndentStep + 64 + name.size() + typeName.size() + nullMark.size());
+    AppendBlanks(line, kReportMargin + kIndentStep);
+    AppendColumnEntry(line, number, name, typeName, length, nullMark);
+    m_sink.AddLine(line);
 }

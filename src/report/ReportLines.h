@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QStringEncoder>
 
 // Receives the report one line at a time, without a line end.
 class TReportLineSink
@@ -40,7 +41,7 @@ private:
 class TDeviceLineSink : public TReportLineSink
 {
 public:
-    explicit TDeviceLineSink(QIODevice& device) : m_device(device) {}
+    explicit TDeviceLineSink(QIODevice& device);
     ~TDeviceLineSink() override;
     void AddLine(const QString& line) override;
     void Flush() override;
@@ -48,7 +49,9 @@ public:
     bool ok() const { return m_ok; }
 
 private:
+    static constexpr qsizetype kFlushSize = 64 * 1024;
     QIODevice& m_device;
+    QStringEncoder m_encoder;
     QByteArray m_buffer;
     bool m_ok = true;
 };

@@ -1,0 +1,339 @@
+// The about dialog and the two login dialogs in each language, and the real prompter's boxes
+// (buttons by kind, the returned result, Cancel giving the preset back).
+#include "Prompter.h"
+#include "UIText.h"
+#include "VersionInfo.h"
+#include "d_InfoUeber.h"
+#include "d_LoginDatabase.h"
+#include "d_LoginUser.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+
+namespace {
+
+// Runs action on the next modal dialog once it is shown.
+void whenModalShown(std::function<void(QWidget*)> action)
+{
+    QTimer::singleShot(0, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            whenModalShown(action);
+            return;
+        }
+        action(modal);
+    });
+}
+
+class DialogTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTranslator toolkitTexts;
+        if (toolkitTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&toolkitTexts);
+    }
+    void TearDown() override { CurrentLanguage = 1; }
+};
+
+template <class T> T* find(QObject* parent, const char* name)
+{
+    auto* found = parent->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// About dialog
+
+struct AboutCase
+{
+    int language;
+    const char* title;
+    const char* versionLabel;
+    const char* commentLabel;
+    const char* ok;
+};
+
+void PrintTo(const AboutCase& c, std::ostream* os)
+{
+    *os << "language " << c.language;
+}
+
+class AboutDialog : public DialogTest, public ::testing::WithParamInterface<AboutCase> {};
+
+TEST_P(AboutDialog, ShowsTheTextsOfTheLanguage)
+{
+    const AboutCase& c = GetParam();
+    CurrentLanguage = c.language;
+    TdlgInfoAbout dialog(nullptr, [](const QUrl&) {});
+
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(c.title));
+    EXPECT_EQ(find<QLabel>(&dialog, "lblInfoVersion")->text(),
+              QString::fromUtf8(c.versionLabel) + QStringLiteral(" 0.7.1.2"));
+    EXPECT_EQ(find<QLabel>(&dialog, "lblInfoComment")->text(), QString::fromUtf8(c.commentLabel));
+    EXPECT_EQ(find<QPushButton>(&dialog, "btnInfoOK")->text(), QString::fromUtf8(c.ok));
+    EXPECT_EQ(find<QLabel>(&dialog, "lblInfoCopyright")->text(), QString::fromUtf8(kProgramCopyright));
+    EXPECT_EQ(find<QLabel>(&dialog, "lblInfoEmail")->text(),
+              LoadUIText(212) + u' ' + QString::fromUtf8(kMakerEmail));
+    EXPECT_EQ(find<QPushButton>(&dialog, "btnInfoHyperlink")->text(), QString::fromUtf8(kMakerWebAddress));
+    EXPECT_EQ(find<QPlainTextEdit>(&dialog, "memInfoComment")->toPlainText(), LoadUIText(211));
+    EXPECT_TRUE(find<QPlainTextEdit>(&dialog, "memInfoComment")->isReadOnly());
+    EXPECT_EQ(dialog.size(), QSize(438, 333));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, AboutDialog,
+                         ::testing::Values(AboutCase{1, "Info über Orvane", "Version:   ", "Kommentar: ", "OK"},
+                                           AboutCase{2, "Info about Orvane", "Version:   ", "Comment:", "OK"},
+                                           AboutCase{99, "#206 #5", "#158", "#210", "#1"}));
+
+TEST_F(DialogTest, AboutLinkAndPictureOpenTheWebAddressAndKeepTheDialogOpen)
+{
+    QList<QUrl> opened;
+    TdlgInfoAbout dialog(nullptr, [&](const QUrl& url) { opened << url; });
+    dialog.show();
+    QTest::mouseClick(find<QPushButton>(&dialog, "btnInfoHyperlink"), Qt::LeftButton);
+    QTest::mouseClick(find<QLabel>(&dialog, "imgInfoProgramIcon"), Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0], QUrl(QString::fromUtf8(kMakerWebAddress)));
+    EXPECT_EQ(opened[1], opened[0]);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(find<QLabel>(&dialog, "imgInfoProgramIcon")->pixmap().isNull());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Login dialogs
+
+struct LoginCase
+{
+    int language;
+    const char* userTitle;
+    const char* userLabel;
+    const char* passwordLabel;
+    const char* databaseTitle;
+    const char* cancel;
+};
+
+void PrintTo(const LoginCase& c, std::ostream* os)
+{
+    *os << "language " << c.language;
+}
+
+class LoginDialogs : public DialogTest, public ::testing::WithParamInterface<LoginCase> {};
+
+TEST_P(LoginDialogs, ShowTheTextsOfTheLanguage)
+{
+    const LoginCase& c = GetParam();
+    CurrentLanguage = c.language;
+    TdlgLoginUser user;
+    EXPECT_EQ(user.windowTitle(), QString::fromUtf8(c.userTitle));
+    EXPECT_EQ(find<QLabel>(&user, "lblLoginUserName")->text(), QString::fromUtf8(c.userLabel));
+    EXPECT_EQ(find<QLabel>(&user, "lblLoginUserPassword")->text(), QString::fromUtf8(c.passwordLabel));
+    EXPECT_EQ(find<QPushButton>(&user, "btnOK")->text(), "OK");
+    EXPECT_EQ(find<QPushButton>(&user, "btnCancel")->text(), QString::fromUtf8(c.cancel));
+    EXPECT_EQ(user.size(), QSize(265, 135));
+
+    TdlgLoginDatabase database;
+    EXPECT_EQ(database.windowTitle(), QString::fromUtf8(c.databaseTitle));
+    EXPECT_EQ(find<QLabel>(&database, "lblLoginDatabasePassword")->text(), QString::fromUtf8(c.passwordLabel));
+    EXPECT_EQ(find<QPushButton>(&database, "btnCancel")->text(), QString::fromUtf8(c.cancel));
+    EXPECT_EQ(database.size(), QSize(265, 103));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LoginDialogs,
+                         ::testing::Values(LoginCase{1, "Anmeldung Benutzer", "Name", "Kennwort",
+                                                     "Anmeldung Datenbank", "Abbrechen"},
+                                           LoginCase{2, "Login User", "User", "Password", "Login Database",
+                                                     "Cancel"}));
+
+TEST_F(DialogTest, EnterInTheFieldsConfirmsWithWhatWasTyped)
+{
+    TdlgLoginUser user;
+    user.show();
+    QTest::keyClicks(find<QLineEdit>(&user, "edtLoginUserName"), "Maria");
+    QTest::keyClicks(find<QLineEdit>(&user, "edtLoginUserPassword"), "s3cret;=x");
+    QTest::keyClick(find<QLineEdit>(&user, "edtLoginUserPassword"), Qt::Key_Return);
+    EXPECT_TRUE(user.OK);
+    EXPECT_EQ(user.User, "Maria");
+    EXPECT_EQ(user.Password, "s3cret;=x");
+    EXPECT_EQ(user.result(), QDialog::Accepted);
+
+    TdlgLoginDatabase database;
+    database.show();
+    QTest::keyClicks(find<QLineEdit>(&database, "edtLoginDatabasePassword"), "pw");
+    QTest::keyClick(find<QLineEdit>(&database, "edtLoginDatabasePassword"), Qt::Key_Enter);
+    EXPECT_TRUE(database.OK);
+    EXPECT_EQ(database.Password, "pw");
+}
+
+TEST_F(DialogTest, EscapeCancelsAndKeepsNothing)
+{
+    TdlgLoginUser user;
+    user.show();
+    QTest::keyClicks(find<QLineEdit>(&user, "edtLoginUserName"), "Maria");
+    QTest::keyClick(find<QLineEdit>(&user, "edtLoginUserName"), Qt::Key_Escape);
+    EXPECT_FALSE(user.OK);
+    EXPECT_TRUE(user.User.isEmpty());
+    EXPECT_EQ(user.result(), QDialog::Rejected);
+
+    TdlgLoginDatabase database;
+    database.show();
+    QTest::keyClicks(find<QLineEdit>(&database, "edtLoginDatabasePassword"), "pw");
+    QTest::mouseClick(find<QPushButton>(&database, "btnCancel"), Qt::LeftButton);
+    EXPECT_FALSE(database.OK);
+    EXPECT_TRUE(database.Password.isEmpty());
+}
+
+TEST_F(DialogTest, PasswordFieldsMaskEveryCharacterWithHash)
+{
+    TdlgLoginUser user;
+    auto* field = find<QLineEdit>(&user, "edtLoginUserPassword");
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(field->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, field), int(u'#'));
+    TdlgLoginDatabase database;
+    auto* other = find<QLineEdit>(&database, "edtLoginDatabasePassword");
+    EXPECT_EQ(other->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, other), int(u'#'));
+    // The user name is readable.
+    EXPECT_EQ(find<QLineEdit>(&user, "edtLoginUserName")->echoMode(), QLineEdit::Normal);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The real prompter's boxes
+
+struct ErrorBoxCase
+{
+    int kind;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton press;
+    int result;
+};
+
+void PrintTo(const ErrorBoxCase& c, std::ostream* os)
+{
+    *os << "kind " << c.kind << " result " << c.result;
+}
+
+class ErrorBox : public DialogTest, public ::testing::WithParamInterface<ErrorBoxCase> {};
+
+TEST_P(ErrorBox, ShowsTheKindsButtonsAndReturnsTheOnePressed)
+{
+    const ErrorBoxCase& c = GetParam();
+    QMessageBox::StandardButtons seen;
+    QString title, text, pressedText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    whenModalShown([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        seen = box->standardButtons();
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        pressedText = box->button(c.press)->text();
+        box->button(c.press)->click();
+    });
+
+    TQtPrompter prompter;
+    EXPECT_EQ(prompter.ShowErrorMessage(nullptr, QStringLiteral("5003024: Could not find file 'x'."), c.kind),
+              c.result);
+    EXPECT_EQ(seen, c.buttons);
+    EXPECT_EQ(title, "Fehler");
+    EXPECT_EQ(text, "5003024: Could not find file 'x'.");
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    const char* expectedCaption = c.press == QMessageBox::Yes ? "&Ja"
+                                  : c.press == QMessageBox::No ? "&Nein"
+                                  : c.press == QMessageBox::Cancel ? "Abbrechen"
+                                                                   : "OK";
+    EXPECT_EQ(pressedText, expectedCaption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ErrorBox,
+    ::testing::Values(ErrorBoxCase{0, QMessageBox::Ok, QMessageBox::Ok, mrOK},
+                      ErrorBoxCase{7, QMessageBox::Ok, QMessageBox::Ok, mrOK},
+                      ErrorBoxCase{2, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, mrNo},
+                      ErrorBoxCase{3, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                   QMessageBox::Cancel, mrCancel},
+                      ErrorBoxCase{4, QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes, mrYes}));
+
+TEST_F(DialogTest, DefaultErrorBoxIsCaptionedWithTheProgramName)
+{
+    QString title;
+    QMessageBox::StandardButtons seen;
+    whenModalShown([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        seen = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    TQtPrompter().ShowDefaultError(nullptr, QStringLiteral("boom"));
+    EXPECT_EQ(title, "Orvane");
+    EXPECT_EQ(seen, QMessageBox::Ok);
+}
+
+TEST_F(DialogTest, InputBoxGivesTheAnswerOrThePresetOnCancel)
+{
+    whenModalShown([](QWidget* modal) {
+        auto* input = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(input, nullptr);
+        input->setTextValue(QStringLiteral("English"));
+        input->accept();
+    });
+    EXPECT_EQ(TQtPrompter().InputBox(nullptr, "Input Dialog", "Input new Language !", "1"), "English");
+
+    QString cancelText;
+    whenModalShown([&](QWidget* modal) {
+        auto* input = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(input, nullptr);
+        input->setTextValue(QStringLiteral("typed"));
+        cancelText = modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text();
+        input->reject();
+    });
+    EXPECT_EQ(TQtPrompter().InputBox(nullptr, "Input Dialog", "Input new Language !", "99"), "99");
+    EXPECT_EQ(cancelText, "Abbrechen");
+}
+
+struct FilterCase
+{
+    const char* filter;
+    const char* qtFilter;
+};
+
+void PrintTo(const FilterCase& c, std::ostream* os)
+{
+    *os << c.filter;
+}
+
+class NameFilter : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(NameFilter, MatchesTheExtensionInAnyCase)
+{
+    EXPECT_EQ(QtNameFilter(QString::fromUtf8(GetParam().filter)), QString::fromUtf8(GetParam().qtFilter));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, NameFilter,
+    ::testing::Values(FilterCase{"Access Datenbanken (*.mdb)|*.MDB", "Access Datenbanken (*.mdb) (*.[mM][dD][bB])"},
+                      FilterCase{"Access databases (*.mdb)|*.MDB", "Access databases (*.mdb) (*.[mM][dD][bB])"},
+                      FilterCase{"All|*.mdb;*.accdb", "All (*.[mM][dD][bB] *.[aA][cC][cC][dD][bB])"},
+                      FilterCase{"Everything", "Everything (*)"}));

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -26,8 +27,14 @@ unsigned long long currentAddressSpace()
     return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
 }
 
-void prepareChild()
+void prepareChild(int timeoutMs)
 {
+    // A crash must simply end the child, whatever crash handler the program installed.
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+        ::signal(sig, SIG_DFL);
+    // Never outlive the parent, nor the time it is willing to wait.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::alarm(static_cast<unsigned>(timeoutMs / 1000 + 2));
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (devNull >= 0) {
         ::dup2(devNull, STDOUT_FILENO);
@@ -89,7 +96,7 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     }
     if (pid == 0) {
         ::close(fds[0]);
-        prepareChild();
+        prepareChild(timeoutMs);
         int code = 0;
         try {
             work(fds[1]);

@@ -457,6 +457,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
 
         TConnectionProperties props;
         props.Database = QFileInfo(options.file).absoluteFilePath();
+        // The report would be renamed over the database it describes.
+        if (!options.output.isEmpty() && QFileInfo::exists(options.output) &&
+            QFileInfo(options.output).canonicalFilePath() == QFileInfo(options.file).canonicalFilePath())
+            throw ReportCommandError(QStringLiteral("orvane-report: the output file is the database file"));
         props.User = options.user;
         if (options.passwordStdin)
             props.Password = ReadFirstLine(in);

@@ -336,6 +336,18 @@ TEST_F(ReportCliTest, OutputFileIsReplacedOnlyBySuccessfulRuns)
     // Nothing but the report and the database is left in the folder.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
 
+    const QByteArray database = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const ProgramRun overDatabase =
+        RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), file, file}, "pw\n");
+    EXPECT_EQ(overDatabase.exitCode, 1);
+    EXPECT_EQ(overDatabase.err, QStringLiteral("orvane-report: the output file is the database file\n"));
+    QFile again(file);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), database);
+
     const ProgramRun nowhere = RunProgram({QStringLiteral("--output"), m_dir.filePath(QStringLiteral("no/such/dir/r.txt")),
                                     QStringLiteral("--password-stdin"), file},
                                    "pw\n");

@@ -237,7 +237,11 @@ JetCatalogue ReadJetCatalogue(const QString& path)
     std::uint32_t magic = 0, tableCount = 0;
     if (!in.u32(magic) || magic != kMagicCatalogue || !in.u32(tableCount))
         damaged(path);
+    // Every table takes at least 12 bytes of the message: a count beyond that is a torn message.
+    if (tableCount > static_cast<std::uint32_t>(in.remaining() / 12))
+        damaged(path);
     JetCatalogue catalogue;
+    catalogue.tables.reserve(tableCount);
     for (std::uint32_t t = 0; t < tableCount; ++t) {
         JetTableInfo table;
         std::uint32_t columnCount = 0;

@@ -1,0 +1,444 @@
+// The window against real Access files written by the Jet writer: the open command with its
+// login retries and error box, the table list with greyed system tables, the report in the pane,
+// Break, the delimiter command, and the SQL Server branch through a scripted data link dialog.
+#include "WindowFixture.h"
+
+#include "JetWriter.h"
+#include "KorvADOXConnection.h"
+#include "KorvIniFiles.h"
+#include "StructureReport.h"
+#include "UIText.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <ostream>
+
+namespace {
+
+jet::Table table(const QString& name, int columns)
+{
+    jet::Table t;
+    t.name = name;
+    for (int i = 1; i <= columns; ++i) {
+        jet::Column c;
+        c.name = QStringLiteral("%1_Col%2").arg(name).arg(i);
+        c.type = i % 2 ? jet::ColumnType::Long : jet::ColumnType::Text;
+        c.length = 40;
+        t.columns << c;
+    }
+    return t;
+}
+
+const QDateTime kFixedTime(QDate(2026, 3, 14), QTime(9, 5, 7));
+
+} // namespace
+
+class WindowDatabaseTest : public WindowFixture
+{
+protected:
+    QString makeFile(const QString& password = {}, int tables = 3)
+    {
+        jet::Database db;
+        db.password = password;
+        for (int i = 1; i <= tables; ++i)
+            db.tables << table(QStringLiteral("Table%1").arg(i, 2, 10, QLatin1Char('0')), 3);
+        const QString path = folder.filePath(QStringLiteral("shop.mdb"));
+        jet::writeFile(path, db);
+        return path;
+    }
+
+    void startOnAccessPage()
+    {
+        start();
+        window->setClock([] { return kFixedTime; });
+        child<QTabWidget>("pgcProvider")->setCurrentWidget(child<QWidget>("tshAccess"));
+    }
+
+    QListWidget* list() const { return child<QListWidget>("chkTables"); }
+
+    QStringList entries(bool onlyEnabled) const
+    {
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i)
+            if (!onlyEnabled || (list()->item(i)->flags() & Qt::ItemIsEnabled))
+                names << list()->item(i)->text();
+        return names;
+    }
+
+    QStringList checked() const
+    {
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i)
+            if (list()->item(i)->checkState() == Qt::Checked)
+                names << list()->item(i)->text();
+        return names;
+    }
+
+    QStringList paneLines() const
+    {
+        QStringList lines;
+        const QTextDocument* doc = child<QTextEdit>("memOutput")->document();
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            lines << b.text();
+        if (lines.size() == 1 && lines[0].isEmpty())
+            lines.clear();
+        return lines;
+    }
+};
+
+TEST_F(WindowDatabaseTest, OpensAPlainFileAndGreysItsSystemTables)
+{
+    const QString path = makeFile();
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(path);
+    prompter->errorsExpected = false;
+
+    action("actOpenDatabase")->trigger();
+
+    ASSERT_EQ(prompter->kinds(), QStringList{"open"});
+    EXPECT_EQ(prompter->shown[0].preset, "Access Datenbanken (*.mdb)|*.MDB");
+    EXPECT_EQ(prompter->shown[0].text, QDir::homePath());
+    EXPECT_EQ(window->Database(), path);
+    EXPECT_EQ(child<QLineEdit>("edtAccessDB")->text(), path);
+    EXPECT_TRUE(window->AccessConnectionString.startsWith(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Password=;User ID=;Data Source=") + path + u';'))
+        << window->AccessConnectionString.toStdString();
+
+    EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
+    const QStringList all = entries(false);
+    EXPECT_GT(all.size(), 3);
+    for (const QString& name : all) {
+        if (name.startsWith(QStringLiteral("MSys")))
+            EXPECT_FALSE(entries(true).contains(name)) << name.toStdString();
+    }
+    EXPECT_TRUE(checked().isEmpty());
+}
+
+TEST_F(WindowDatabaseTest, SystemTableMarkSelectAllAndUnselectAll)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(makeFile());
+    action("actOpenDatabase")->trigger();
+    const QStringList user{"Table01", "Table02", "Table03"};
+    const QStringList all = entries(false);
+
+    action("actMarkAll")->trigger();
+    EXPECT_EQ(checked(), user);
+
+    action("tbiSysTables")->trigger();
+    EXPECT_EQ(entries(true), all);
+    // Released system tables stay unchecked until checked; the user tables keep their marks.
+    EXPECT_EQ(checked(), user);
+    action("actMarkAll")->trigger();
+    EXPECT_EQ(checked(), all);
+
+    action("tbiSysTables")->trigger();
+    EXPECT_EQ(entries(true), user);
+    EXPECT_EQ(checked(), user);
+
+    action("actMarkNo")->trigger();
+    EXPECT_TRUE(checked().isEmpty());
+    EXPECT_TRUE(prompter->ofKind("default-error").isEmpty());
+}
+
+TEST_F(WindowDatabaseTest, WrongPasswordsAskAgainUntilTheRightOne)
+{
+    const QString path = makeFile(QStringLiteral("Geheim"));
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(path);
+    for (const char* attempt : {"geheim", "", "Geheim "})
+        prompter->databasePasswordAnswers.enqueue({true, QString::fromUtf8(attempt)});
+    prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("Geheim")});
+    prompter->errorsExpected = false;
+
+    action("actOpenDatabase")->trigger();
+
+    EXPECT_EQ(prompter->ofKind("login-db").size(), 4);
+    EXPECT_EQ(window->Password(), "Geheim");
+    EXPECT_EQ(window->Database(), path);
+    EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
+}
+
+TEST_F(WindowDatabaseTest, ManyWrongPasswordsDoNotExhaustTheStack)
+{
+    const QString path = makeFile(QStringLiteral("pw"));
+    start();
+    child<QTabWidget>("pgcProvider")->setCurrentWidget(child<QWidget>("tshAccess"));
+    window->SetDatabase(path);
+    for (int i = 0; i < 2000; ++i)
+        prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("nope")});
+    prompter->databasePasswordAnswers.enqueue({false, {}});
+
+    window->OpenAccessDatabase();
+
+    EXPECT_EQ(prompter->ofKind("login-db").size(), 2001);
+    EXPECT_TRUE(window->Database().isEmpty());
+}
+
+TEST_F(WindowDatabaseTest, CancelledPasswordGivesUpTheFile)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(makeFile(QStringLiteral("pw")));
+    prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("wrong")});
+    prompter->databasePasswordAnswers.enqueue({false, {}});
+    prompter->errorsExpected = false;
+
+    action("actOpenDatabase")->trigger();
+
+    EXPECT_EQ(prompter->kinds(), (QStringList{"open", "login-db", "login-db"}));
+    EXPECT_TRUE(window->Password().isEmpty());
+    EXPECT_TRUE(window->Database().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>("edtAccessDB")->text().isEmpty());
+    EXPECT_EQ(list()->count(), 0);
+}
+
+struct UserLoginCase
+{
+    const char* name;
+    TLoginUserAnswer answer;
+    bool opened;
+};
+
+void PrintTo(const UserLoginCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class UserLogin : public WindowDatabaseTest, public ::testing::WithParamInterface<UserLoginCase> {};
+
+TEST_P(UserLogin, RefusedAccountIsAskedForThroughTheUserDialog)
+{
+    const UserLoginCase& c = GetParam();
+    const QString path = makeFile();
+    startOnAccessPage();
+    window->SetDatabase(path);
+    window->SetUser(QStringLiteral("Maria"));
+    window->SetUserPassword(QStringLiteral("x"));
+    prompter->userLoginAnswers.enqueue(c.answer);
+    prompter->errorsExpected = false;
+
+    window->OpenAccessDatabase();
+
+    EXPECT_EQ(prompter->kinds(), QStringList{"login-user"});
+    EXPECT_EQ(window->User(), c.answer.OK ? c.answer.User : QString());
+    EXPECT_EQ(window->UserPassword(), c.answer.OK ? c.answer.Password : QString());
+    EXPECT_EQ(window->Database(), c.opened ? path : QString());
+    EXPECT_EQ(child<QLineEdit>("edtAccessDB")->text(), c.opened ? path : QString());
+    ASSERT_NE(window->Connection->ADOXConnection, nullptr);
+    EXPECT_EQ(window->Connection->ADOXConnection->ErrorItem->Number == 0, c.opened);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, UserLogin,
+                         ::testing::Values(UserLoginCase{"admin", {true, "admin", ""}, true},
+                                           UserLoginCase{"cancel", {false, "", ""}, false}));
+
+TEST_F(WindowDatabaseTest, MissingFileShowsOneErrorBoxAndAnEmptyList)
+{
+    startOnAccessPage();
+    const QString missing = folder.filePath(QStringLiteral("gone.mdb"));
+    prompter->openAnswers.enqueue(missing);
+
+    action("actOpenDatabase")->trigger();
+
+    EXPECT_EQ(prompter->kinds(), (QStringList{"open", "error"}));
+    const auto errors = prompter->ofKind("error");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].text, QStringLiteral("5003024: Could not find file '%1'.").arg(missing));
+    EXPECT_EQ(errors[0].errorKind, 0);
+    EXPECT_EQ(list()->count(), 0);
+}
+
+TEST_F(WindowDatabaseTest, CancelledFileDialogOpensNothing)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(QString());
+    action("actOpenDatabase")->trigger();
+    EXPECT_EQ(prompter->kinds(), QStringList{"open"});
+    EXPECT_TRUE(window->AccessConnectionString.isEmpty());
+    EXPECT_TRUE(window->Database().isEmpty());
+}
+
+TEST_F(WindowDatabaseTest, OutputWritesTheSameLinesAsTheReportWriter)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(makeFile());
+    action("actOpenDatabase")->trigger();
+    child<QLineEdit>("edtAccessVersion")->setText(QStringLiteral("v 1.0"));
+    action("actMarkAll")->trigger();
+    child<QTextEdit>("memOutput")->setPlainText(QStringLiteral("old report"));
+
+    action("actOutput")->trigger();
+
+    TReportSettings settings;
+    settings.provider = ptAccess;
+    settings.database = window->Database();
+    settings.versionText = QStringLiteral("v 1.0");
+    settings.clock = [] { return kFixedTime; };
+    settings.locale = QLocale();
+    QList<TReportEntry> reportEntries;
+    for (const QString& name : entries(false))
+        reportEntries.append({name, checked().contains(name)});
+    TStringLineSink expected;
+    TReportRunHooks quiet;
+    RunStructureReport(*window->Connection, settings, reportEntries, expected, quiet);
+
+    EXPECT_EQ(paneLines(), expected.lines());
+    EXPECT_EQ(paneLines().constFirst(), QString(6, u' ') + QString(70, u'*'));
+    EXPECT_TRUE(paneLines().contains(QStringLiteral("      *** Table02 ") + QString(58, u'*')));
+    EXPECT_EQ(child<QProgressBar>("pbrAufbau")->value(), 0);
+    EXPECT_FALSE(window->reportRunning());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowDatabaseTest, OutputWithAnEmptyListOnlyEmptiesThePane)
+{
+    start();
+    child<QTextEdit>("memOutput")->setPlainText(QStringLiteral("old report"));
+    action("actOutput")->trigger();
+    EXPECT_TRUE(paneLines().isEmpty());
+    EXPECT_TRUE(prompter->shown.isEmpty());
+}
+
+TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(makeFile({}, 8));
+    action("actOpenDatabase")->trigger();
+    action("actMarkAll")->trigger();
+    const int userTables = checked().size();
+    ASSERT_EQ(userTables, 8);
+    const int listSize = list()->count();
+
+    // Break is pressed while the third table is written; the press is handled when the run
+    // processes events after that entry.
+    const QString third = QStringLiteral("      *** Table03 ");
+    QObject::connect(child<QTextEdit>("memOutput")->document(), &QTextDocument::contentsChanged, window.get(),
+                     [&] {
+                         static bool pressed = false;
+                         if (pressed || !child<QTextEdit>("memOutput")->toPlainText().contains(third))
+                             return;
+                         pressed = true;
+                         QTimer::singleShot(0, window.get(), [&] {
+                             EXPECT_TRUE(window->reportRunning());
+                             action("actRefresh")->trigger(); // refused while the run goes on
+                             action("actBreak")->trigger();
+                         });
+                     });
+
+    action("actOutput")->trigger();
+
+    const QStringList lines = paneLines();
+    EXPECT_TRUE(lines.join(u'\n').contains(third));
+    EXPECT_FALSE(lines.join(u'\n').contains(QStringLiteral("*** Table04")));
+    // No closing frame after a cancelled run: the last line is a column of the third table.
+    EXPECT_TRUE(lines.constLast().contains(QStringLiteral("Table03_Col3"))) << lines.constLast().toStdString();
+    EXPECT_EQ(list()->count(), listSize);
+    EXPECT_EQ(checked().size(), userTables);
+    EXPECT_GT(child<QProgressBar>("pbrAufbau")->value(), 0);
+    EXPECT_FALSE(window->reportRunning());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The next run starts afresh and runs to its end.
+    action("actOutput")->trigger();
+    EXPECT_EQ(paneLines().constLast(), QString(6, u' ') + QString(70, u'*'));
+}
+
+struct DelimiterCase
+{
+    const char* answer; // nullptr: cancelled
+    QChar expected;
+};
+
+void PrintTo(const DelimiterCase& c, std::ostream* os)
+{
+    *os << (c.answer ? c.answer : "(cancel)");
+}
+
+class DelimiterCommand : public WindowDatabaseTest, public ::testing::WithParamInterface<DelimiterCase> {};
+
+TEST_P(DelimiterCommand, KeepsTheFirstCharacterAndStoresIt)
+{
+    const DelimiterCase& c = GetParam();
+    start();
+    if (c.answer)
+        prompter->answerInput(QString::fromUtf8(c.answer));
+    else
+        prompter->cancelInput();
+    // Something else in the file must survive the write.
+    WriteSetting(QStringLiteral("Application"), QStringLiteral("Filename"), QStringLiteral("r.rtf"));
+
+    action("actSetDelimiter")->trigger();
+
+    ASSERT_EQ(prompter->ofKind("input").size(), 1);
+    EXPECT_EQ(prompter->shown[0].title, "Eingabedialog");
+    EXPECT_EQ(prompter->shown[0].text, "Geben Sie ein Trennzeichen ein !");
+    EXPECT_EQ(prompter->shown[0].preset, "*");
+    EXPECT_EQ(window->DelimiterChar(), c.expected);
+    EXPECT_EQ(IniReadString(iniPath(), "Application", "Delimiter"), QString(c.expected));
+    EXPECT_EQ(IniReadString(iniPath(), "Application", "Filename"), "r.rtf");
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DelimiterCommand,
+                         ::testing::Values(DelimiterCase{"=", u'='}, DelimiterCase{"#-", u'#'},
+                                           DelimiterCase{nullptr, u'*'}, DelimiterCase{"", u'*'},
+                                           DelimiterCase{"§", u'§'}));
+
+TEST_F(WindowDatabaseTest, DelimiterChangeAppliesToTheNextReport)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(makeFile({}, 1));
+    action("actOpenDatabase")->trigger();
+    action("actMarkAll")->trigger();
+    prompter->answerInput(QStringLiteral("="));
+    action("actSetDelimiter")->trigger();
+    action("actOutput")->trigger();
+    EXPECT_EQ(paneLines().constFirst(), QString(6, u' ') + QString(70, u'='));
+    EXPECT_EQ(paneLines().constLast(), QString(6, u' ') + QString(70, u'='));
+}
+
+// ---------------------------------------------------------------------------------------------
+// SQL Server page
+
+TEST_F(WindowDatabaseTest, CancelledDataLinkDialogOpensNothing)
+{
+    start();
+    prompter->dataLinkAnswers.enqueue(nullptr);
+    action("actOpenDatabase")->trigger();
+
+    ASSERT_EQ(prompter->kinds(), QStringList{"data-link"});
+    EXPECT_TRUE(prompter->shown[0].preset.startsWith(
+        QStringLiteral("Provider=SQLOLEDB;Password=;User ID=;Data Source=;Persist Security Info=False;")));
+    EXPECT_TRUE(window->SQLServerConnectionString.isEmpty());
+    EXPECT_EQ(window->SavePW(), "False");
+    EXPECT_EQ(list()->count(), 0);
+}
+
+TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
+{
+    start();
+    // A port nobody listens on: the log-in fails at once and, as for any refused log-in, quietly.
+    const QString answer = QStringLiteral("Provider=SQLOLEDB.1;Password=pw;Persist Security Info=False;User ID=sa;"
+                                          "Initial Catalog=Sales;Data Source=127.0.0.1,1");
+    prompter->dataLinkAnswers.enqueue([answer](const QString&) { return answer; });
+    prompter->errorsExpected = false;
+
+    action("actOpenDatabase")->trigger();
+
+    EXPECT_EQ(window->SQLServerConnectionString, answer);
+    EXPECT_EQ(window->Server(), "127.0.0.1,1");
+    EXPECT_EQ(window->Database(), "Sales");
+    EXPECT_EQ(child<QLineEdit>("edtSQLDatabase")->text(), "Sales");
+    EXPECT_EQ(window->User(), "sa");
+    // Not to be kept: the property is emptied although the string still carries it.
+    EXPECT_TRUE(window->Password().isEmpty());
+    EXPECT_EQ(window->SavePW(), "False");
+    EXPECT_EQ(list()->count(), 0);
+}

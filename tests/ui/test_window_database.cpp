@@ -116,8 +116,9 @@ TEST_F(WindowDatabaseTest, OpensAPlainFileAndGreysItsSystemTables)
     const QStringList all = entries(false);
     EXPECT_GT(all.size(), 3);
     for (const QString& name : all) {
-        if (name.startsWith(QStringLiteral("MSys")))
+        if (name.startsWith(QStringLiteral("MSys"))) {
             EXPECT_FALSE(entries(true).contains(name)) << name.toStdString();
+        }
     }
     EXPECT_TRUE(checked().isEmpty());
 }

@@ -258,6 +258,23 @@ TEST_F(JetFiles, Jet3AndAceFilesAreRead)
     }
 }
 
+TEST_F(JetFiles, AceOnlyTypesHaveTheirAdoNumbers)
+{
+    jet::Database db;
+    db.format = jet::Format::Ace12;
+    db.tables = {jet::Table{QStringLiteral("New"),
+                            {col("Big", jet::ColumnType::BigInt), col("When", jet::ColumnType::ExtDateTime),
+                             col("Files", jet::ColumnType::Complex)}}};
+    const Variant columns = open(jetString(write(db, "new.accdb")))
+                                .get(QStringLiteral("Tables"))
+                                .get(QStringLiteral("Item"), {Variant("New")})
+                                .get(QStringLiteral("Columns"));
+    QList<int> types;
+    for (int i = 0; i < 3; ++i)
+        types << columns.get(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Type")).toInt();
+    EXPECT_EQ(types, QList<int>({20, 135, 205}));
+}
+
 struct PasswordCase
 {
     const char* name;

@@ -3,7 +3,6 @@
 #include "ConnectionSettings.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
-#include "KorvIniFiles.h"
 #include "Language.h"
 #include "ReportLines.h"
 #include "Settings.h"
@@ -15,6 +14,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <termios.h>
@@ -210,7 +210,8 @@ QString OpenAccessFile(TKorvConnection& connection, TConnectionProperties& props
             Wipe(password);
             continue;
         }
-        if (result.number == kErrorPasswordRefused && !passwordFromStdin && passwordAsks < kTerminalAttempts) {
+        if (result.number == kErrorPasswordRefused && !passwordFromStdin &&
+            passwordAsks < kTerminalAttempts) {
             ++passwordAsks;
             QString password;
             if (!prompter.AskDatabasePassword(password))
@@ -242,7 +243,8 @@ void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTab
             for (qsizetype i = 0; i < entries.size(); ++i) {
                 if (entries.at(i).text.compare(name, Qt::CaseInsensitive) == 0) {
                     if (found >= 0)
-                        throw ReportCommandError(QStringLiteral("orvane-report: the table name '%1' is ambiguous").arg(name));
+                        throw ReportCommandError(
+                            QStringLiteral("orvane-report: the table name '%1' is ambiguous").arg(name));
                     found = i;
                 }
             }
@@ -252,7 +254,8 @@ void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTab
         TTableEntry& entry = entries[found];
         if (!entry.enabled && !systemTables)
             throw ReportCommandError(
-                QStringLiteral("orvane-report: '%1' is a system table (add --system-tables)").arg(entry.text));
+                QStringLiteral("orvane-report: '%1' is a system table (add --system-tables)")
+                    .arg(entry.text));
         entry.checked = true;
     }
 }
@@ -266,39 +269,45 @@ QList<TReportEntry> ReportEntries(const TTableList& entries)
     return out;
 }
 
-void WriteReport(TKorvConnection& connection, const TReportSettings& settings, const QList<TReportEntry>& entries,
-                 const QString& outputFile, std::FILE* out)
+void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
+                 const QList<TReportEntry>& entries, const QString& outputFile, std::FILE* out)
 {
     TReportRunHooks hooks;
     if (outputFile.isEmpty()) {
         QFile device;
         if (!device.open(out, QIODevice::WriteOnly))
-            throw ReportCommandError(QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
         TDeviceLineSink sink(device);
         RunStructureReport(connection, settings, entries, sink, hooks);
         sink.Flush();
         if (!sink.ok() || !device.flush())
-            throw ReportCommandError(QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
         return;
     }
     // Written beside the target and renamed at the end, so a failure keeps the old file.
     QSaveFile file(outputFile);
     if (!file.open(QIODevice::WriteOnly))
-        throw ReportCommandError(QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
     TDeviceLineSink sink(file);
     RunStructureReport(connection, settings, entries, sink, hooks);
     sink.Flush();
     if (!sink.ok()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw ReportCommandError(QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
     }
     if (!file.commit())
-        throw ReportCommandError(QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
 }
 
 // Takes the value of an option given as "--name value" or "--name=value".
-bool OptionValue(const QStringList& arguments, qsizetype& i, const QString& name, QString& value, QString& error)
+bool OptionValue(const QStringList& arguments, qsizetype& i, const QString& name, QString& value,
+                 QString& error)
 {
     const QString& argument = arguments.at(i);
     if (argument.startsWith(name + QLatin1Char('='))) {
@@ -432,8 +441,8 @@ QString ReportCommandSettingsFile(const QString& executableFolder)
     return DetermineSettingsFileName(executableFolder + QStringLiteral("/orvane"));
 }
 
-int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in, std::FILE* out,
-                     std::FILE* err)
+int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in,
+                     std::FILE* out, std::FILE* err)
 {
     TReportCommandOptions options;
     QString error;
@@ -452,8 +461,8 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         const bool haveSettings = !SettingsFileName().isEmpty() && QFileInfo(SettingsFileName()).isFile();
         CurrentLanguage = options.language != 0 ? options.language : haveSettings ? DetermineLanguage() : 1;
         const QChar delimiter = !options.delimiter.isNull() ? options.delimiter
-                                : haveSettings             ? DelimiterFromSettings()
-                                                           : QLatin1Char('*');
+                                : haveSettings              ? DelimiterFromSettings()
+                                                            : QLatin1Char('*');
 
         TConnectionProperties props;
         props.Database = QFileInfo(options.file).absoluteFilePath();

@@ -53,5 +53,5 @@ constexpr int kTerminalAttempts = 3;
 QString ReportCommandSettingsFile(const QString& executableFolder);
 
 // The whole program: 0 done, 1 error (message on err), 2 usage error (usage on err).
-int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in, std::FILE* out,
-                     std::FILE* err);
+int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in,
+                     std::FILE* out, std::FILE* err);

@@ -57,10 +57,10 @@ private:
 };
 
 // The pure line compositions. Every width is a minimum: nothing is ever cut.
-constexpr int kReportMargin = 6;      // blanks before every line
-constexpr int kIndentStep = 4;        // blanks per indentation level
-constexpr int kFrameWidth = 70;       // delimiter characters in a frame line
-constexpr int kTitleFillWidth = 65;   // a title is filled with delimiters up to this length
+constexpr int kReportMargin = 6;    // blanks before every line
+constexpr int kIndentStep = 4;      // blanks per indentation level
+constexpr int kFrameWidth = 70;     // delimiter characters in a frame line
+constexpr int kTitleFillWidth = 65; // a title is filled with delimiters up to this length
 
 QString ReportLine(const QString& text);
 QString IndentedLine(const QString& text, int level);

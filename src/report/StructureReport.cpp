@@ -56,7 +56,8 @@ QString ReportDateTimeText(const QDateTime& when, const QLocale& locale)
 {
     QString text = locale.toString(when.date(), QLocale::ShortFormat);
     if (when.time().msecsSinceStartOfDay() != 0)
-        text += QLatin1Char(' ') + locale.toString(when.time(), WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+        text += QLatin1Char(' ') +
+                locale.toString(when.time(), WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
     return text;
 }
 
@@ -102,11 +103,13 @@ void WriteViewStructure(TKorvConnection& connection, TReportWriter& writer, cons
     try {
         writer.AddTitleLine(name, true);
         connection.SetView(connection.ViewByName(name));
-        const std::int32_t count = connection.CurrentView.invoke(QStringLiteral("ListColumns")).get(QStringLiteral("Count")).toInt();
+        const std::int32_t count =
+            connection.CurrentView.invoke(QStringLiteral("ListColumns")).get(QStringLiteral("Count")).toInt();
         for (std::int32_t i = 1; i <= count; ++i) {
             // The view hands out a fresh column list on every request, so each read asks anew.
             auto item = [&connection, i] {
-                return connection.CurrentView.invoke(QStringLiteral("ListColumns")).get(QStringLiteral("Item"), {Variant(i)});
+                return connection.CurrentView.invoke(QStringLiteral("ListColumns"))
+                    .get(QStringLiteral("Item"), {Variant(i)});
             };
             connection.SetColumn(item());
             const QString columnName = item().get(QStringLiteral("Name")).toText();

@@ -50,7 +50,11 @@ public:
     // Wait cursor. EndWait is called on every way out once BeginWait was called.
     virtual void BeginWait() {}
     virtual void EndWait() {}
-    virtual void SetProgressRange(int minimum, int maximum) { Q_UNUSED(minimum) Q_UNUSED(maximum) }
+    virtual void SetProgressRange(int minimum, int maximum)
+    {
+        Q_UNUSED(minimum)
+        Q_UNUSED(maximum)
+    }
     virtual void StepProgress() {}
     virtual void SetProgressPosition(int position) { Q_UNUSED(position) }
     // Called after each entry so that painting and the Break command get their turn.

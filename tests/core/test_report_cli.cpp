@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <fcntl.h>
+#include <ostream>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,7 +29,8 @@ struct ProgramRun
 };
 
 // Runs the program in a session of its own, so it has no terminal to ask on.
-ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {}, const QString& program = kProgram)
+ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {},
+                      const QString& program = kProgram)
 {
     QProcess process;
     process.setChildProcessModifier([] { ::setsid(); });
@@ -73,7 +74,8 @@ jet::Database ShopDatabase(const QString& password = {})
                  jet::Table{QStringLiteral("Customers"),
                             {Col(QStringLiteral("Customer_ID"), jet::ColumnType::Long),
                              Col(QStringLiteral("CompanyName"), jet::ColumnType::Text, 35)}},
-                 jet::Table{QStringLiteral("Hidden"), {Col(QStringLiteral("X"), jet::ColumnType::Long)},
+                 jet::Table{QStringLiteral("Hidden"),
+                            {Col(QStringLiteral("X"), jet::ColumnType::Long)},
                             jet::TableFlag::Hidden}};
     return db;
 }
@@ -95,13 +97,14 @@ QString Col(int n, const QString& name, const QString& type, int length)
            QString::number(length).rightJustified(5) + QStringLiteral("   ");
 }
 
-const QString kCustomersBlock = Title(QStringLiteral("Customers")) + QLatin1Char('\n') +
-                                Col(1, QStringLiteral("Customer_ID"), QStringLiteral("Integer"), 0) +
-                                QLatin1Char('\n') +
-                                Col(2, QStringLiteral("CompanyName"), QStringLiteral("VarWChar"), 35) + QLatin1Char('\n');
-const QString kOrdersBlock = Title(QStringLiteral("Orders")) + QLatin1Char('\n') +
-                             Col(1, QStringLiteral("Order_ID"), QStringLiteral("Integer"), 0) + QLatin1Char('\n') +
-                             Col(2, QStringLiteral("ShipName"), QStringLiteral("VarWChar"), 40) + QLatin1Char('\n');
+const QString kCustomersBlock =
+    Title(QStringLiteral("Customers")) + QLatin1Char('\n') +
+    Col(1, QStringLiteral("Customer_ID"), QStringLiteral("Integer"), 0) + QLatin1Char('\n') +
+    Col(2, QStringLiteral("CompanyName"), QStringLiteral("VarWChar"), 35) + QLatin1Char('\n');
+const QString kOrdersBlock =
+    Title(QStringLiteral("Orders")) + QLatin1Char('\n') +
+    Col(1, QStringLiteral("Order_ID"), QStringLiteral("Integer"), 0) + QLatin1Char('\n') +
+    Col(2, QStringLiteral("ShipName"), QStringLiteral("VarWChar"), 40) + QLatin1Char('\n');
 
 class ReportCliTest : public ::testing::Test
 {
@@ -131,10 +134,12 @@ protected:
         EXPECT_EQ(lines.at(1), L(p + QStringLiteral("Orvane ") + OwnVersionInfoString(2)));
         EXPECT_EQ(lines.at(2), L(p + QString::fromUtf8(kProgramCopyright)));
         EXPECT_EQ(lines.at(3), frame);
-        EXPECT_TRUE(lines.at(4).startsWith(L(p + (german ? QStringLiteral("Datum:     ") : QStringLiteral("Date:      ")))))
+        EXPECT_TRUE(lines.at(4).startsWith(
+            L(p + (german ? QStringLiteral("Datum:     ") : QStringLiteral("Date:      ")))))
             << lines.at(4).toStdString();
         EXPECT_EQ(lines.at(5), L(p + QStringLiteral("Provider:  Access")));
-        EXPECT_EQ(lines.at(6), L(p + (german ? QStringLiteral("Datenbank: ") : QStringLiteral("Database:  ")) + database));
+        EXPECT_EQ(lines.at(6),
+                  L(p + (german ? QStringLiteral("Datenbank: ") : QStringLiteral("Database:  ")) + database));
         EXPECT_EQ(lines.at(7), frame);
     }
 
@@ -152,7 +157,8 @@ TEST_F(ReportCliTest, PlainFileReportsEveryEnabledTableInCatalogueOrder)
     EXPECT_TRUE(run.err.isEmpty());
     ExpectHeader(run.out.split(QLatin1Char('\n')), file);
     // The hidden table is flagged in the system catalogue and is left out like the system tables.
-    EXPECT_EQ(Body(run.out), kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
+    EXPECT_EQ(Body(run.out),
+              kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
 }
 
 TEST_F(ReportCliTest, RelativePathIsReportedAsTheFullPath)
@@ -161,8 +167,8 @@ TEST_F(ReportCliTest, RelativePathIsReportedAsTheFullPath)
     QProcess process;
     process.setChildProcessModifier([] { ::setsid(); });
     process.setWorkingDirectory(m_dir.path());
-    process.start(kProgram, {QStringLiteral("--language"), QStringLiteral("de"), QStringLiteral("--delimiter"),
-                             QStringLiteral("="), QStringLiteral("shop.mdb")});
+    process.start(kProgram, {QStringLiteral("--language"), QStringLiteral("de"),
+                             QStringLiteral("--delimiter"), QStringLiteral("="), QStringLiteral("shop.mdb")});
     process.closeWriteChannel();
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 0);
@@ -173,10 +179,12 @@ TEST_F(ReportCliTest, RelativePathIsReportedAsTheFullPath)
 TEST_F(ReportCliTest, TableOptionsPickEntriesKeepingCatalogueOrder)
 {
     const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
-    const ProgramRun run = RunProgram({QStringLiteral("--language"), QStringLiteral("en"), QStringLiteral("--table"),
-                                QStringLiteral("orders"), QStringLiteral("--table=Customers"), file});
+    const ProgramRun run =
+        RunProgram({QStringLiteral("--language"), QStringLiteral("en"), QStringLiteral("--table"),
+                    QStringLiteral("orders"), QStringLiteral("--table=Customers"), file});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(Body(run.out), kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
+    EXPECT_EQ(Body(run.out),
+              kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
 
     const ProgramRun one = RunProgram({QStringLiteral("--table"), QStringLiteral("Orders"), file});
     ASSERT_EQ(one.exitCode, 0);
@@ -198,7 +206,8 @@ TEST_F(ReportCliTest, SystemTablesOnlyWhenAsked)
     const ProgramRun picked = RunProgram({QStringLiteral("--table"), QStringLiteral("MSysObjects"), file});
     EXPECT_EQ(picked.exitCode, 1);
     EXPECT_TRUE(picked.out.isEmpty());
-    EXPECT_EQ(picked.err, QStringLiteral("orvane-report: 'MSysObjects' is a system table (add --system-tables)\n"));
+    EXPECT_EQ(picked.err,
+              QStringLiteral("orvane-report: 'MSysObjects' is a system table (add --system-tables)\n"));
 }
 
 TEST_F(ReportCliTest, UnknownTableIsAnErrorAndPrintsNoReport)
@@ -249,8 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PasswordCase{"Right", "s3cret;=x\n", true, 0},
                       PasswordCase{"RightWithCrLfAndMoreLines", "s3cret;=x\r\nignored\n", true, 0},
                       PasswordCase{"RightWithoutLineEnd", "s3cret;=x", true, 0},
-                      PasswordCase{"Wrong", "s3cret\n", true, 1},
-                      PasswordCase{"EmptyInput", "", true, 1},
+                      PasswordCase{"Wrong", "s3cret\n", true, 1}, PasswordCase{"EmptyInput", "", true, 1},
                       PasswordCase{"NotGivenAndNoTerminal", "s3cret;=x\n", false, 1}),
     [](const ::testing::TestParamInfo<PasswordCase>& p) { return std::string(p.param.label); });
 
@@ -301,25 +309,34 @@ TEST_P(UsageTest, ExitsTwoWithMessageAndUsage)
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, UsageTest,
-    ::testing::Values(
-        UsageCase{"UnknownOption", {QStringLiteral("--frobnicate"), QStringLiteral("x.mdb")}, "unknown option --frobnicate"},
-        UsageCase{"PasswordArgument",
-                  {QStringLiteral("--password"), QStringLiteral("pw"), QStringLiteral("x.mdb")},
-                  "passwords are not taken from the command line; use --password-stdin"},
-        UsageCase{"NoFile", {QStringLiteral("--system-tables")}, "no database file given"},
-        UsageCase{"TwoFiles", {QStringLiteral("a.mdb"), QStringLiteral("b.mdb")}, "only one database file can be reported"},
-        UsageCase{"BadLanguage", {QStringLiteral("--language=fr"), QStringLiteral("x.mdb")},
-                  "--language takes de or en, not 'fr'"},
-        UsageCase{"LongDelimiter", {QStringLiteral("--delimiter"), QStringLiteral("ab"), QStringLiteral("x.mdb")},
-                  "--delimiter takes exactly one character"},
-        UsageCase{"MissingValue", {QStringLiteral("x.mdb"), QStringLiteral("--table")}, "option --table needs a value"}),
+    ::testing::Values(UsageCase{"UnknownOption",
+                                {QStringLiteral("--frobnicate"), QStringLiteral("x.mdb")},
+                                "unknown option --frobnicate"},
+                      UsageCase{"PasswordArgument",
+                                {QStringLiteral("--password"), QStringLiteral("pw"), QStringLiteral("x.mdb")},
+                                "passwords are not taken from the command line; use --password-stdin"},
+                      UsageCase{"NoFile", {QStringLiteral("--system-tables")}, "no database file given"},
+                      UsageCase{"TwoFiles",
+                                {QStringLiteral("a.mdb"), QStringLiteral("b.mdb")},
+                                "only one database file can be reported"},
+                      UsageCase{"BadLanguage",
+                                {QStringLiteral("--language=fr"), QStringLiteral("x.mdb")},
+                                "--language takes de or en, not 'fr'"},
+                      UsageCase{
+                          "LongDelimiter",
+                          {QStringLiteral("--delimiter"), QStringLiteral("ab"), QStringLiteral("x.mdb")},
+                          "--delimiter takes exactly one character"},
+                      UsageCase{"MissingValue",
+                                {QStringLiteral("x.mdb"), QStringLiteral("--table")},
+                                "option --table needs a value"}),
     [](const ::testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.label); });
 
 TEST_F(ReportCliTest, OutputFileIsReplacedOnlyBySuccessfulRuns)
 {
     const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("pw")));
     const QString output = m_dir.filePath(QStringLiteral("report.txt"));
-    const ProgramRun good = RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), output, file}, "pw\n");
+    const ProgramRun good =
+        RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), output, file}, "pw\n");
     ASSERT_EQ(good.exitCode, 0) << good.err.toStdString();
     EXPECT_TRUE(good.out.isEmpty());
     QFile written(output);
@@ -329,7 +346,8 @@ TEST_F(ReportCliTest, OutputFileIsReplacedOnlyBySuccessfulRuns)
     EXPECT_TRUE(report.endsWith(L(QString(70, QLatin1Char('*'))).toUtf8() + '\n'));
     EXPECT_TRUE(report.contains(kOrdersBlock.toUtf8()));
 
-    const ProgramRun bad = RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), output, file}, "no\n");
+    const ProgramRun bad =
+        RunProgram({QStringLiteral("--password-stdin"), QStringLiteral("--output"), output, file}, "no\n");
     EXPECT_EQ(bad.exitCode, 1);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), report);
@@ -348,9 +366,10 @@ TEST_F(ReportCliTest, OutputFileIsReplacedOnlyBySuccessfulRuns)
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));
     EXPECT_EQ(again.readAll(), database);
 
-    const ProgramRun nowhere = RunProgram({QStringLiteral("--output"), m_dir.filePath(QStringLiteral("no/such/dir/r.txt")),
-                                    QStringLiteral("--password-stdin"), file},
-                                   "pw\n");
+    const ProgramRun nowhere =
+        RunProgram({QStringLiteral("--output"), m_dir.filePath(QStringLiteral("no/such/dir/r.txt")),
+                    QStringLiteral("--password-stdin"), file},
+                   "pw\n");
     EXPECT_EQ(nowhere.exitCode, 1);
     EXPECT_TRUE(nowhere.err.startsWith(QStringLiteral("orvane-report: cannot write ")));
 }
@@ -401,10 +420,12 @@ TEST_P(SettingsTest, LanguageAndDelimiterComeFromTheWindowsSettingsFile)
 INSTANTIATE_TEST_SUITE_P(
     Files, SettingsTest,
     ::testing::Values(SettingsCase{"NoFileGivesDefaults", nullptr, QLatin1Char('*'), true},
-                      SettingsCase{"EnglishHash", "[Application]\nLanguage=English\nDelimiter=#-\n", QLatin1Char('#'), false},
-                      SettingsCase{"MissingDelimiterKey", "[Application]\nLanguage=1\n", QLatin1Char('_'), true},
-                      SettingsCase{"EmptyDelimiter", "[Application]\r\nLanguage=2\r\nDelimiter= \r\n", QLatin1Char('*'),
-                                   false}),
+                      SettingsCase{"EnglishHash", "[Application]\nLanguage=English\nDelimiter=#-\n",
+                                   QLatin1Char('#'), false},
+                      SettingsCase{"MissingDelimiterKey", "[Application]\nLanguage=1\n", QLatin1Char('_'),
+                                   true},
+                      SettingsCase{"EmptyDelimiter", "[Application]\r\nLanguage=2\r\nDelimiter= \r\n",
+                                   QLatin1Char('*'), false}),
     [](const ::testing::TestParamInfo<SettingsCase>& p) { return std::string(p.param.label); });
 
 // A terminal the program can ask on: the password must be read there, without being echoed.
@@ -420,7 +441,8 @@ TEST_F(ReportCliTest, AsksForTheDatabasePasswordOnTheTerminalWithoutEcho)
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, STDOUT_FILENO); // the report itself is not what this test reads
         ::setenv("LC_ALL", "C.UTF-8", 1);
-        ::execl(programPath.constData(), programPath.constData(), filePath.constData(), static_cast<char*>(nullptr));
+        ::execl(programPath.constData(), programPath.constData(), filePath.constData(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     QByteArray seen;
@@ -508,12 +530,15 @@ TEST_P(RetryTest, AsksAgainAFewTimesThenGivesUp)
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, RetryTest,
-    ::testing::Values(RetryCase{"RightAtOnce", {QStringLiteral("right")}, 0, 1},
-                      RetryCase{"TwoWrongThenRight",
-                                {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("right")}, 0, 3},
-                      RetryCase{"ThreeWrong", {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
-                                               QStringLiteral("right")}, 1, 3},
-                      RetryCase{"EndOfInput", {}, 1, 1}),
+    ::testing::Values(
+        RetryCase{"RightAtOnce", {QStringLiteral("right")}, 0, 1},
+        RetryCase{
+            "TwoWrongThenRight", {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("right")}, 0, 3},
+        RetryCase{"ThreeWrong",
+                  {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("right")},
+                  1,
+                  3},
+        RetryCase{"EndOfInput", {}, 1, 1}),
     [](const ::testing::TestParamInfo<RetryCase>& p) { return std::string(p.param.label); });
 
 } // namespace

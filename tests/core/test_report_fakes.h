@@ -124,7 +124,8 @@ inline std::shared_ptr<Object> TableWith(const QString& name, int base, const QL
 }
 
 // A view whose ListColumns hands out a fresh list on every call, counting the calls.
-inline std::shared_ptr<Object> ViewWith(const QString& name, const QList<DispatchPtr>& columns, int* listCalls)
+inline std::shared_ptr<Object> ViewWith(const QString& name, const QList<DispatchPtr>& columns,
+                                        int* listCalls)
 {
     auto view = MakeObject(name);
     view->methods[QStringLiteral("ListColumns")] = [columns, listCalls](const QList<Variant>&) {
@@ -152,8 +153,8 @@ struct JetCatalog
         catalog->properties[QStringLiteral("Tables")] = Variant(DispatchPtr(collection));
         const QString password = requiredPassword;
         catalog->methods[QStringLiteral("put:ActiveConnection")] = [password](const QList<Variant>& args) {
-            if (!password.isEmpty() &&
-                !args.first().toText().contains(QStringLiteral("Database Password=") + password + QLatin1Char(';')))
+            if (!password.isEmpty() && !args.first().toText().contains(QStringLiteral("Database Password=") +
+                                                                       password + QLatin1Char(';')))
                 throw AutomationError(5003031, QStringLiteral("Not a valid password."));
             return Variant();
         };

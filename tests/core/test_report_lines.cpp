@@ -50,12 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
     Layout, ColumnLineTest,
     ::testing::Values(
         ColumnCase{"NotNullable", 1, kCustomerId, QStringLiteral("int"), 4, QStringLiteral("+"),
-                   Blanks(10) + QStringLiteral("  1 ") + kCustomerId + Blanks(30 - 11) + QStringLiteral(" int") +
-                       Blanks(17) + QStringLiteral("     4  +")},
+                   Blanks(10) + QStringLiteral("  1 ") + kCustomerId + Blanks(30 - 11) +
+                       QStringLiteral(" int") + Blanks(17) + QStringLiteral("     4  +")},
         ColumnCase{"NullableBlankMark", 1, kCustomerId, QStringLiteral("int"), 4, QStringLiteral(" "),
                    Blanks(10) + QStringLiteral("  1 ") + kCustomerId + Blanks(19) + QStringLiteral(" int") +
                        Blanks(17) + QStringLiteral("     4   ")},
-        ColumnCase{"EmptyMarkGivesBlank", 12, QStringLiteral("Price"), QStringLiteral("Currency"), 8, QString(),
+        ColumnCase{"EmptyMarkGivesBlank", 12, QStringLiteral("Price"), QStringLiteral("Currency"), 8,
+                   QString(),
                    Blanks(10) + QStringLiteral(" 12 Price") + Blanks(25) + QStringLiteral(" Currency") +
                        Blanks(12) + QStringLiteral("     8   ")},
         ColumnCase{"LongNamePushesTheRest", 3, kName35, QStringLiteral("VarWChar"), 50, QString(),
@@ -73,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ColumnLine, CustomerIdLineIsSeventyFourCharactersWithFieldsInPlace)
 {
-    const QString line = IndentedLine(ColumnEntry(1, kCustomerId, QStringLiteral("int"), 4, QStringLiteral("+")), 1);
+    const QString line =
+        IndentedLine(ColumnEntry(1, kCustomerId, QStringLiteral("int"), 4, QStringLiteral("+")), 1);
     ASSERT_EQ(line.size(), 74);
     EXPECT_EQ(line.mid(10, 3), QStringLiteral("  1"));
     EXPECT_EQ(line.mid(14, 30).trimmed(), kCustomerId);
@@ -135,7 +137,9 @@ INSTANTIATE_TEST_SUITE_P(Lengths, TitleLineTest,
                                            TitleCase{"Seventy", 70, true, 81, 0, true},
                                            TitleCase{"EmptyTitle", 0, true, 76, 65, false},
                                            TitleCase{"HeaderWithoutFill", 20, false, 30, 0, false}),
-                         [](const ::testing::TestParamInfo<TitleCase>& p) { return std::string(p.param.label); });
+                         [](const ::testing::TestParamInfo<TitleCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 TEST(FrameLine, SeventyDelimitersAfterSixBlanks)
 {

@@ -38,8 +38,10 @@ QString Column(int n, const QString& name, const QString& type, int length, cons
 QStringList Header(const QString& provider, const QString& server, const QString& database,
                    const QString& version, QChar d = QLatin1Char('*'))
 {
-    QStringList lines{Frame(d), Line(QString(3, d) + QStringLiteral(" Orvane ") + OwnVersionInfoString(2)),
-                      Line(QString(3, d) + QLatin1Char(' ') + QString::fromUtf8(kProgramCopyright)), Frame(d),
+    QStringList lines{Frame(d),
+                      Line(QString(3, d) + QStringLiteral(" Orvane ") + OwnVersionInfoString(2)),
+                      Line(QString(3, d) + QLatin1Char(' ') + QString::fromUtf8(kProgramCopyright)),
+                      Frame(d),
                       Line(QString(3, d) + QStringLiteral(" Date:      14.03.26 09:05:07")),
                       Line(QString(3, d) + QStringLiteral(" Provider:  ") + provider)};
     if (!server.isEmpty())
@@ -131,14 +133,15 @@ protected:
 fake::JetCatalog ShopCatalog()
 {
     fake::JetCatalog c;
-    c.tables = {fake::TableWith(QStringLiteral("Customers"), 0,
-                                {fake::JetColumn(QStringLiteral("CustomerID"), 3, 4),
-                                 fake::JetColumn(QStringLiteral("Name"), 202, 50)}),
-                fake::TableWith(QStringLiteral("MSysObjects"), 0, {fake::JetColumn(QStringLiteral("Id"), 3, 4)}),
-                fake::TableWith(QStringLiteral("Orders"), 0,
-                                {fake::JetColumn(QStringLiteral("OrderID"), 3, 4),
-                                 fake::JetColumn(QStringLiteral("Placed"), 7, 8),
-                                 fake::JetColumn(QStringLiteral("Odd"), 17, 1)})};
+    c.tables = {
+        fake::TableWith(QStringLiteral("Customers"), 0,
+                        {fake::JetColumn(QStringLiteral("CustomerID"), 3, 4),
+                         fake::JetColumn(QStringLiteral("Name"), 202, 50)}),
+        fake::TableWith(QStringLiteral("MSysObjects"), 0, {fake::JetColumn(QStringLiteral("Id"), 3, 4)}),
+        fake::TableWith(QStringLiteral("Orders"), 0,
+                        {fake::JetColumn(QStringLiteral("OrderID"), 3, 4),
+                         fake::JetColumn(QStringLiteral("Placed"), 7, 8),
+                         fake::JetColumn(QStringLiteral("Odd"), 17, 1)})};
     return c;
 }
 
@@ -156,8 +159,10 @@ TEST_F(StructureReportTest, AccessReportMatchesExpectedText)
 
     QStringList expected = Header(QStringLiteral("Access"), QString(), QStringLiteral("/data/shop.mdb"),
                                   QStringLiteral("2.1 beta"));
-    expected << Title(QStringLiteral("Customers")) << Column(1, QStringLiteral("CustomerID"), QStringLiteral("Integer"), 4, {})
-             << Column(2, QStringLiteral("Name"), QStringLiteral("VarWChar"), 50, {}) << Title(QStringLiteral("Orders"))
+    expected << Title(QStringLiteral("Customers"))
+             << Column(1, QStringLiteral("CustomerID"), QStringLiteral("Integer"), 4, {})
+             << Column(2, QStringLiteral("Name"), QStringLiteral("VarWChar"), 50, {})
+             << Title(QStringLiteral("Orders"))
              << Column(1, QStringLiteral("OrderID"), QStringLiteral("Integer"), 4, {})
              << Column(2, QStringLiteral("Placed"), QStringLiteral("Date"), 8, {})
              << Column(3, QStringLiteral("Odd"), QStringLiteral("unknown"), 1, {}) << Frame();
@@ -173,9 +178,10 @@ TEST_F(StructureReportTest, SqlServerTablesCarryNullMarkAndServerLine)
 {
     fake::ServerCatalog c;
     c.database = QStringLiteral("Sales");
-    c.tables = {fake::TableWith(QStringLiteral("Customer"), 1,
-                                {fake::ServerColumn(QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, false),
-                                 fake::ServerColumn(QStringLiteral("Remark"), QStringLiteral("varchar"), 200, true)})};
+    c.tables = {fake::TableWith(
+        QStringLiteral("Customer"), 1,
+        {fake::ServerColumn(QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, false),
+         fake::ServerColumn(QStringLiteral("Remark"), QStringLiteral("varchar"), 200, true)})};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
@@ -184,10 +190,12 @@ TEST_F(StructureReportTest, SqlServerTablesCarryNullMarkAndServerLine)
     RecordingHooks hooks;
     RunStructureReport(m_connection, s, {{QStringLiteral("Customer"), true}}, sink, hooks);
 
-    QStringList expected = Header(QStringLiteral("SQLServer"), QStringLiteral("DBHOST"), QStringLiteral("Sales"), {});
+    QStringList expected =
+        Header(QStringLiteral("SQLServer"), QStringLiteral("DBHOST"), QStringLiteral("Sales"), {});
     expected << Title(QStringLiteral("Customer"))
              << Column(1, QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, QStringLiteral("+"))
-             << Column(2, QStringLiteral("Remark"), QStringLiteral("varchar"), 200, QStringLiteral(" ")) << Frame();
+             << Column(2, QStringLiteral("Remark"), QStringLiteral("varchar"), 200, QStringLiteral(" "))
+             << Frame();
     EXPECT_EQ(sink.lines(), expected);
     EXPECT_EQ(sink.lines().at(expected.size() - 3).size(), 74);
 }
@@ -197,10 +205,11 @@ TEST_F(StructureReportTest, ViewBlocksEndInBlankAndAskForTheColumnListAnew)
     int listCalls = 0;
     fake::ServerCatalog c;
     c.database = QStringLiteral("Sales");
-    c.views = {fake::ViewWith(QStringLiteral("vOpenOrders"),
-                              {fake::ServerColumn(QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
-                               fake::ServerColumn(QStringLiteral("Total"), QStringLiteral("money"), 8, false)},
-                              &listCalls)};
+    c.views = {
+        fake::ViewWith(QStringLiteral("vOpenOrders"),
+                       {fake::ServerColumn(QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
+                        fake::ServerColumn(QStringLiteral("Total"), QStringLiteral("money"), 8, false)},
+                       &listCalls)};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
@@ -225,17 +234,19 @@ TEST_F(StructureReportTest, FailingViewEndsOnlyItsOwnBlock)
     c.database = QStringLiteral("Sales");
     auto broken = fake::ViewWith(QStringLiteral("vBroken"), {}, nullptr);
     broken->failing.insert(QStringLiteral("ListColumns"));
-    c.views = {broken, fake::ViewWith(QStringLiteral("vGood"),
-                                      {fake::ServerColumn(QStringLiteral("A"), QStringLiteral("int"), 4, true)},
-                                      nullptr)};
+    c.views = {broken,
+               fake::ViewWith(QStringLiteral("vGood"),
+                              {fake::ServerColumn(QStringLiteral("A"), QStringLiteral("int"), 4, true)},
+                              nullptr)};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
     s.views = true;
     TStringLineSink sink;
     RecordingHooks hooks;
-    EXPECT_EQ(RunStructureReport(m_connection, s, {{QStringLiteral("vBroken"), true}, {QStringLiteral("vGood"), true}},
-                                 sink, hooks),
+    EXPECT_EQ(RunStructureReport(m_connection, s,
+                                 {{QStringLiteral("vBroken"), true}, {QStringLiteral("vGood"), true}}, sink,
+                                 hooks),
               TReportOutcome::Completed);
     const QStringList lines = sink.lines();
     const QStringList tail = lines.mid(lines.size() - 4);
@@ -248,8 +259,8 @@ TEST_F(StructureReportTest, TableMissingFromCatalogueShowsOnlyItsTitle)
     OpenJet(ShopCatalog());
     TStringLineSink sink;
     RecordingHooks hooks;
-    RunStructureReport(m_connection, AccessSettings(QStringLiteral("x.mdb")), {{QStringLiteral("Gone"), true}}, sink,
-                       hooks);
+    RunStructureReport(m_connection, AccessSettings(QStringLiteral("x.mdb")),
+                       {{QStringLiteral("Gone"), true}}, sink, hooks);
     const QStringList lines = sink.lines();
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines.at(lines.size() - 2), Title(QStringLiteral("Gone")));
@@ -263,9 +274,11 @@ TEST_F(StructureReportTest, NoEntryCheckedGivesHeaderAndOneFrame)
     s.delimiter = QLatin1Char('=');
     TStringLineSink sink;
     RecordingHooks hooks;
-    RunStructureReport(m_connection, s, {{QStringLiteral("Customers"), false}, {QStringLiteral("Orders"), false}}, sink,
+    RunStructureReport(m_connection, s,
+                       {{QStringLiteral("Customers"), false}, {QStringLiteral("Orders"), false}}, sink,
                        hooks);
-    QStringList expected = Header(QStringLiteral("Access"), {}, QStringLiteral("x.mdb"), {}, QLatin1Char('='));
+    QStringList expected =
+        Header(QStringLiteral("Access"), {}, QStringLiteral("x.mdb"), {}, QLatin1Char('='));
     expected << Frame(QLatin1Char('='));
     EXPECT_EQ(sink.lines(), expected);
     EXPECT_EQ(hooks.progressMax, 2);
@@ -276,7 +289,8 @@ TEST_F(StructureReportTest, EmptyListWritesNothingAndLeavesCursorAndBarAlone)
 {
     TStringLineSink sink;
     RecordingHooks hooks;
-    EXPECT_EQ(RunStructureReport(m_connection, AccessSettings({}), {}, sink, hooks), TReportOutcome::EmptyList);
+    EXPECT_EQ(RunStructureReport(m_connection, AccessSettings({}), {}, sink, hooks),
+              TReportOutcome::EmptyList);
     EXPECT_TRUE(sink.lines().isEmpty());
     EXPECT_EQ(hooks.waitBegun, 0);
     EXPECT_EQ(hooks.progressMax, -1);
@@ -334,7 +348,8 @@ TEST_P(CancelTest, FinishesTheBlockInHandAndStartsNoOther)
     const qsizetype headerSize = 8; // no server and no version line
     ASSERT_EQ(lines.size(), headerSize + 2 * p.cancelAfterChecked);
     const int lastChecked = (p.cancelAfterChecked - 1) * p.checkedEvery;
-    EXPECT_EQ(lines.at(lines.size() - 2), Title(QStringLiteral("T%1").arg(lastChecked, 3, 10, QLatin1Char('0'))));
+    EXPECT_EQ(lines.at(lines.size() - 2),
+              Title(QStringLiteral("T%1").arg(lastChecked, 3, 10, QLatin1Char('0'))));
     EXPECT_EQ(lines.last(), Column(1, QStringLiteral("c"), QStringLiteral("Integer"), 4, {}));
     // The bar stays where the run got to; the cursor is back.
     EXPECT_EQ(hooks.progress, lastChecked + 1);
@@ -387,7 +402,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"GermanMidnight", QLocale(QLocale::German, QLocale::Germany),
                                QDateTime(QDate(2026, 3, 14), QTime(0, 0)), QStringLiteral("14.03.26")},
                       DateCase{"GermanJustAfterMidnight", QLocale(QLocale::German, QLocale::Germany),
-                               QDateTime(QDate(2026, 3, 14), QTime(0, 0, 1)), QStringLiteral("14.03.26 00:00:01")},
+                               QDateTime(QDate(2026, 3, 14), QTime(0, 0, 1)),
+                               QStringLiteral("14.03.26 00:00:01")},
                       DateCase{"English", QLocale(QLocale::English, QLocale::UnitedStates), kFixedTime,
                                QStringLiteral("3/14/26 9:05:07 AM")}),
     [](const ::testing::TestParamInfo<DateCase>& p) { return std::string(p.param.label); });

@@ -129,7 +129,8 @@ public:
     }
     bool locate(const QString& field, const QString& value) const override
     {
-        return m_open && field.compare(QLatin1String("name"), Qt::CaseInsensitive) == 0 && systemNames.contains(value);
+        return m_open && field.compare(QLatin1String("name"), Qt::CaseInsensitive) == 0 &&
+               systemNames.contains(value);
     }
 
 private:
@@ -158,7 +159,8 @@ protected:
         TTableList entries;
         for (int i = 0; i < 22; ++i) {
             const bool isSystem = i % 7 != 3;
-            const QString name = (isSystem ? QStringLiteral("sys") : QStringLiteral("user")) + QString::number(i);
+            const QString name =
+                (isSystem ? QStringLiteral("sys") : QStringLiteral("user")) + QString::number(i);
             if (isSystem)
                 *system << name;
             entries.append(TTableEntry{name, false, true});
@@ -172,9 +174,8 @@ TEST_P(SystemTableRuleTest, RunsTheProvidersStatementOverItsConnectionString)
     auto query = std::make_unique<ScriptedQuery>();
     ScriptedQuery* seen = query.get();
     auto holder = std::make_shared<std::unique_ptr<ScriptedQuery>>(std::move(query));
-    RegisterQueryObjectFactory(GetParam().provider, [holder]() -> std::unique_ptr<TQueryObject> {
-        return std::move(*holder);
-    });
+    RegisterQueryObjectFactory(GetParam().provider,
+                               [holder]() -> std::unique_ptr<TQueryObject> { return std::move(*holder); });
     TTableList entries{{QStringLiteral("a"), true, true}};
     ApplySystemTableRule(entries, false, GetParam().provider, QStringLiteral("conn"));
     EXPECT_EQ(seen->calls, (QStringList{QStringLiteral("connection:conn"), QStringLiteral("close"),
@@ -225,15 +226,16 @@ TEST_P(SystemTableRuleTest, FailingQueryChangesNoEntry)
     ScriptedQuery query;
     query.systemNames = {QStringLiteral("sys")};
     query.failOpen = true;
-    EXPECT_THROW(ApplySystemTableRule(entries, false, query, QString(), SystemTableQuery(GetParam().provider)),
-                 AutomationError);
+    EXPECT_THROW(
+        ApplySystemTableRule(entries, false, query, QString(), SystemTableQuery(GetParam().provider)),
+        AutomationError);
     EXPECT_EQ(entries, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Providers, SystemTableRuleTest,
-                         ::testing::Values(ProviderCase{ptSQLServer, "SELECT * FROM sysobjects where xtype = 's'"},
-                                           ProviderCase{ptAccess,
-                                                        "SELECT * FROM MSysObjects where type = 1 and flags <> 0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Providers, SystemTableRuleTest,
+    ::testing::Values(ProviderCase{ptSQLServer, "SELECT * FROM sysobjects where xtype = 's'"},
+                      ProviderCase{ptAccess, "SELECT * FROM MSysObjects where type = 1 and flags <> 0"}));
 
 TEST(MarkCommands, SelectAllSkipsDisabledUnselectAllClearsEverything)
 {

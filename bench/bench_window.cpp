@@ -1,0 +1,116 @@
+// bench_window FILE: times the window's Refresh, Select all and Output on one Access file,
+// offscreen, with the real window and a prompter that only answers the file dialog.
+#include "Main.h"
+#include "Prompter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+class BenchPrompter : public TPrompter
+{
+public:
+    explicit BenchPrompter(QString file) : m_file(std::move(file)) {}
+    bool failed = false;
+
+    QString InputBox(QWidget*, const QString&, const QString&, const QString& preset) override { return preset; }
+    int ShowErrorMessage(QWidget*, const QString& message, int) override
+    {
+        report(message);
+        return mrOK;
+    }
+    void ShowDefaultError(QWidget*, const QString& message) override { report(message); }
+    QString OpenFile(QWidget*, const TOpenDialogSettings&) override { return m_file; }
+    TLoginUserAnswer AskUserLogin(QWidget*) override { return {}; }
+    TLoginDatabaseAnswer AskDatabasePassword(QWidget*) override { return {}; }
+    QString PromptDataLink(QWidget*, const QString& initial) override { return initial; }
+    void ShowAbout(QWidget*) override {}
+
+private:
+    void report(const QString& message)
+    {
+        failed = true;
+        std::fprintf(stderr, "bench_window: %s\n", qPrintable(message));
+    }
+    QString m_file;
+};
+
+// Milliseconds one command takes, including the events it leaves for the window to process.
+qint64 timeAction(TfrmMain& window, const char* name)
+{
+    QAction* action = window.findChild<QAction*>(QLatin1String(name));
+    if (!action) {
+        std::fprintf(stderr, "bench_window: no action %s\n", name);
+        return -1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    action->trigger();
+    QCoreApplication::processEvents();
+    return timer.elapsed();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_window FILE.mdb\n");
+        return 2;
+    }
+    const QString file = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+
+    // A settings file of its own, so a run never touches the user's.
+    QTemporaryDir settingsDir;
+    auto prompter = std::make_shared<BenchPrompter>(file);
+    TfrmMain window(prompter, settingsDir.filePath(QStringLiteral("orvane")));
+    window.show();
+    QCoreApplication::processEvents();
+
+    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("pgcProvider"));
+    if (!pages) {
+        std::fprintf(stderr, "bench_window: no provider pages\n");
+        return 1;
+    }
+    pages->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    const qint64 open = timeAction(window, "actOpenDatabase");
+    const qint64 refresh = timeAction(window, "actRefresh");
+    const qint64 markAll = timeAction(window, "actMarkAll");
+    const qint64 output = timeAction(window, "actOutput");
+
+    const auto* list = window.findChild<QListWidget*>(QStringLiteral("chkTables"));
+    const auto* pane = window.findChild<QTextEdit*>(QStringLiteral("memOutput"));
+    const int entries = list ? list->count() : -1;
+    const int lines = pane ? pane->document()->blockCount() : -1;
+    if (prompter->failed || entries <= 0 || lines <= 1) {
+        std::fprintf(stderr, "bench_window: the commands did not produce a report (%d entries, %d lines)\n",
+                     entries, lines);
+        return 1;
+    }
+    const qint64 total = refresh + markAll + output;
+    std::printf("%-34s %10s\n", "window command", "wall [ms]");
+    std::printf("%-34s %10lld\n", "Open (file dialog, includes a Refresh)", static_cast<long long>(open));
+    std::printf("%-34s %10lld\n", qPrintable(QStringLiteral("Refresh (%1 entries)").arg(entries)),
+                static_cast<long long>(refresh));
+    std::printf("%-34s %10lld\n", "Select all", static_cast<long long>(markAll));
+    std::printf("%-34s %10lld\n", qPrintable(QStringLiteral("Output (%1 lines)").arg(lines)),
+                static_cast<long long>(output));
+    std::printf("%-34s %10lld  < 2000 ms: %s\n", "Refresh + Select all + Output", static_cast<long long>(total),
+                total < 2000 ? "ok" : "MISSED");
+    return 0;
+}

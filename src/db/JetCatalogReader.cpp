@@ -6,6 +6,7 @@
 #include <mdbsql.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -21,6 +22,7 @@ constexpr std::uint32_t kMagicCatalogue = 0x314A434F; // "OCJ1"
 constexpr std::uint32_t kMagicQuery = 0x31514A4F;     // "OJQ1"
 constexpr std::uint32_t kMagicError = 0x454A434F;     // "OCJE"
 constexpr std::uint32_t kMagicEnd = 0x21444E45;       // "END!"
+constexpr std::uint32_t kTagTable = 0x4C424154;       // "TABL"
 
 constexpr std::int32_t kJetCannotOpen = 3049;
 constexpr std::int32_t kJetTooFewParameters = 3061;
@@ -42,6 +44,12 @@ public:
     }
     const std::string& data() const { return m_data; }
     void reserve(std::size_t n) { m_data.reserve(n); }
+    // Sends what is buffered, so the parent can take it apart while the rest is being read.
+    void flush(int fd)
+    {
+        WriteAllToFd(fd, m_data.data(), static_cast<qint64>(m_data.size()));
+        m_data.clear();
+    }
 
 private:
     std::string m_data;
@@ -50,7 +58,9 @@ private:
 class Reader
 {
 public:
-    explicit Reader(const QByteArray& data) : m_data(data) {}
+    explicit Reader(const QByteArray& data, qsizetype pos = 0) : m_data(data), m_pos(pos) {}
+    qsizetype pos() const { return m_pos; }
+    void seek(qsizetype pos) { m_pos = pos; }
     bool u32(std::uint32_t& v) { return raw(&v, sizeof v); }
     bool i32(std::int32_t& v) { return raw(&v, sizeof v); }
     bool str(QString& s)
@@ -74,7 +84,7 @@ private:
         return true;
     }
     const QByteArray& m_data;
-    qsizetype m_pos = 0;
+    qsizetype m_pos;
 };
 
 [[noreturn]] void damaged(const QString& path)
@@ -108,18 +118,20 @@ void readCatalogueChild(const std::string& path, int fd)
         return;
     }
     Writer w;
-    w.reserve(std::size_t(mdb->num_catalog) * 1024);
+    w.reserve(1 << 17);
     w.u32(kMagicCatalogue);
     w.u32(mdb->num_catalog);
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        w.str(entry->object_name);
-        w.i32(entry->flags);
         MdbTableDef* table = mdb_read_table(entry);
         if (!table || !mdb_read_columns(table)) {
+            w.flush(fd);
             sendError(fd, kJetCannotOpen, entry->object_name);
             return;
         }
+        w.u32(kTagTable);
+        w.str(entry->object_name);
+        w.i32(entry->flags);
         w.u32(table->num_cols);
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
@@ -132,9 +144,11 @@ void readCatalogueChild(const std::string& path, int fd)
             w.i32(col->col_prec);
         }
         mdb_free_tabledef(table);
+        if (w.data().size() >= (1u << 16))
+            w.flush(fd);
     }
     w.u32(kMagicEnd);
-    WriteAllToFd(fd, w.data().data(), static_cast<qint64>(w.data().size()));
+    w.flush(fd);
     // No mdb_close: the child ends now, and a damaged file should not get another chance to crash.
 }
 
@@ -186,9 +200,10 @@ void runQueryChild(const std::string& path, const std::string& sqlText, int fd)
 }
 
 // Runs work in a child and hands back its message, or throws for a child that failed.
-QByteArray runChild(const QString& path, const std::function<void(int)>& work)
+QByteArray runChild(const QString& path, const std::function<void(int)>& work,
+                    const std::function<void(const QByteArray&)>& onData = {})
 {
-    const ChildRunResult r = RunInChildProcess(work, g_timeoutMs.load(), kMaxChildOutput);
+    const ChildRunResult r = RunInChildProcess(work, g_timeoutMs.load(), kMaxChildOutput, onData);
     if (r.status == ChildRunResult::StartFailed)
         throw AutomationError(kHelpBase + kJetCannotOpen,
                               QStringLiteral("Could not start the reader for '%1'.").arg(path));
@@ -229,27 +244,23 @@ int JetReaderTimeout()
 
 JetCatalogue ReadJetCatalogue(const QString& path)
 {
-    const std::string file = path.toStdString();
-    const QByteArray data = runChild(path, [&file](int fd) { readCatalogueChild(file, fd); });
-    throwIfError(data, path);
-
-    Reader in(data);
-    std::uint32_t magic = 0, tableCount = 0;
-    if (!in.u32(magic) || magic != kMagicCatalogue || !in.u32(tableCount))
-        damaged(path);
-    // Every table takes at least 12 bytes of the message: a count beyond that is a torn message.
-    if (tableCount > static_cast<std::uint32_t>(in.remaining() / 12))
-        damaged(path);
+    // The message is taken apart while the child is still reading, table by table: a table whose
+    // bytes have not all arrived is tried again with the next piece. The checks are the same for a
+    // partial and a final message; only at the end does "incomplete" mean "damaged".
     JetCatalogue catalogue;
-    catalogue.tables.reserve(tableCount);
-    for (std::uint32_t t = 0; t < tableCount; ++t) {
-        JetTableInfo table;
+    qsizetype position = 0;
+    bool started = false;
+    bool finished = false;
+    bool failed = false; // the child reported an error (or sent something else): judged at the end
+    std::uint32_t tableCount = 0;
+
+    auto parseTable = [](Reader& in, JetTableInfo& table) {
         std::uint32_t columnCount = 0;
         if (!in.str(table.name) || !in.i32(table.flags) || !in.u32(columnCount))
-            damaged(path);
-        // Every column takes at least 24 bytes of the message: a count beyond that is a torn message.
+            return false;
+        // Every column takes at least 24 bytes: a count beyond what has arrived cannot be read yet.
         if (columnCount > static_cast<std::uint32_t>(in.remaining() / 24))
-            damaged(path);
+            return false;
         table.columns.reserve(columnCount);
         for (std::uint32_t c = 0; c < columnCount; ++c) {
             JetColumnInfo col;
@@ -257,7 +268,7 @@ JetCatalogue ReadJetCatalogue(const QString& path)
             std::uint32_t flags = 0;
             if (!in.str(col.name) || !in.i32(type) || !in.i32(size) || !in.u32(flags) || !in.i32(precision) ||
                 !in.i32(scale))
-                damaged(path);
+                return false;
             col.jetType = type;
             col.size = size;
             col.fixed = flags & 1u;
@@ -267,10 +278,57 @@ JetCatalogue ReadJetCatalogue(const QString& path)
             col.scale = scale;
             table.columns.append(col);
         }
-        catalogue.tables.append(table);
+        return true;
+    };
+
+    auto consume = [&](const QByteArray& data) {
+        if (failed || finished)
+            return;
+        Reader in(data, position);
+        if (!started) {
+            std::uint32_t magic = 0;
+            if (!in.u32(magic))
+                return;
+            if (magic != kMagicCatalogue || !in.u32(tableCount)) {
+                failed = magic != kMagicCatalogue;
+                return;
+            }
+            started = true;
+            // A guess for the reserve only; what arrives decides.
+            catalogue.tables.reserve(static_cast<qsizetype>(std::min<std::uint32_t>(tableCount, 1u << 16)));
+        }
+        for (;;) {
+            const qsizetype before = in.pos();
+            std::uint32_t tag = 0;
+            if (!in.u32(tag))
+                break;
+            if (tag == kMagicEnd) {
+                finished = true;
+                break;
+            }
+            if (tag != kTagTable) {
+                failed = true; // an error report; read again from here at the end
+                in.seek(before);
+                break;
+            }
+            JetTableInfo table;
+            if (!parseTable(in, table)) {
+                in.seek(before);
+                break;
+            }
+            catalogue.tables.append(std::move(table));
+        }
+        position = in.pos();
+    };
+
+    const std::string file = path.toStdString();
+    const QByteArray data = runChild(path, [&file](int fd) { readCatalogueChild(file, fd); }, consume);
+    consume(data);
+    if (!started || failed) {
+        throwIfError(data.mid(position), path);
+        damaged(path);
     }
-    std::uint32_t end = 0;
-    if (!in.u32(end) || end != kMagicEnd)
+    if (!finished || static_cast<std::uint32_t>(catalogue.tables.size()) != tableCount || position != data.size())
         damaged(path);
     return catalogue;
 }

@@ -79,7 +79,8 @@ bool WriteAllToFd(int fd, const char* data, qint64 size)
     return true;
 }
 
-ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput)
+ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput,
+                                 const std::function<void(const QByteArray& received)>& onData)
 {
     ChildRunResult result;
     int fds[2];
@@ -144,6 +145,15 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
             break;
         }
         result.output.append(chunk.constData(), n);
+        if (onData) {
+            try {
+                onData(result.output);
+            } catch (...) {
+                ::close(fds[0]);
+                killAndReap(pid);
+                throw;
+            }
+        }
     }
     ::close(fds[0]);
 

@@ -30,6 +30,6 @@ bool ParseJetHeader(const QByteArray& firstPage, std::int64_t fileSize, JetFileH
 // the field holds. A file without a password accepts only the empty text.
 bool JetPasswordMatches(const JetFileHeader& header, const QString& candidate);
 
-// Builds a header page (for tests and the file writer's cross-checks): applies the fixed RC4 mask
-// to region [0x18, 0x18 + 126 or 128) of page in place. Masking twice restores the original.
+// Applies the fixed RC4 mask of the header to region [0x18, 0x18 + 126 or 128) of page in place;
+// masking twice restores the original, so the same call reads and writes a header.
 void ApplyJetHeaderMask(QByteArray& page, bool jet3);

@@ -258,6 +258,23 @@ TEST_F(JetFiles, Jet3AndAceFilesAreRead)
     }
 }
 
+// Big enough that the catalogue reaches the program in many pieces.
+TEST_F(JetFiles, ALargeCatalogueArrivesWhole)
+{
+    const jet::Database db = jet::benchmarkDatabase(400, 30);
+    const Variant tables = open(jetString(write(db, "big.mdb"))).get(QStringLiteral("Tables"));
+    const int count = tables.get(QStringLiteral("Count")).toInt();
+    int userTables = 0;
+    for (int i = 0; i < count; ++i) {
+        const Variant table = tables.get(QStringLiteral("Item"), {Variant(i)});
+        if (table.get(QStringLiteral("Name")).toText().startsWith(QLatin1String("MSys")))
+            continue;
+        ++userTables;
+        ASSERT_EQ(table.get(QStringLiteral("Columns")).get(QStringLiteral("Count")).toInt(), 30) << i;
+    }
+    EXPECT_EQ(userTables, 400);
+}
+
 TEST_F(JetFiles, AceOnlyTypesHaveTheirAdoNumbers)
 {
     jet::Database db;

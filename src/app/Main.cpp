@@ -926,13 +926,12 @@ void TfrmMain::actMarkNoExecute()
 
 namespace {
 
-// Appends the report to the pane one entry at a time: the lines of one entry go in as a single
-// edit at the end of the document, so a long report is laid out incrementally, not per line.
+// Appends the report to a document one entry at a time: the lines of one entry go in as a single
+// edit at its end.
 class TPaneLineSink : public TReportLineSink
 {
 public:
-    explicit TPaneLineSink(QTextEdit* pane) : m_pane(pane), m_first(pane->document()->isEmpty()) {}
-    ~TPaneLineSink() override { Flush(); }
+    explicit TPaneLineSink(QTextDocument* document) : m_document(document), m_first(document->isEmpty()) {}
 
     void AddLine(const QString& line) override { m_pending.append(line); }
 
@@ -940,21 +939,21 @@ public:
     {
         if (m_pending.isEmpty())
             return;
-        QTextCursor cursor(m_pane->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.beginEditBlock();
+        QString text;
         for (const QString& line : std::as_const(m_pending)) {
             if (!m_first)
-                cursor.insertBlock();
+                text += QChar::ParagraphSeparator;
             m_first = false;
-            cursor.insertText(line);
+            text += line;
         }
-        cursor.endEditBlock();
+        QTextCursor cursor(m_document);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text);
         m_pending.clear();
     }
 
 private:
-    QTextEdit* m_pane;
+    QTextDocument* m_document;
     QStringList m_pending;
     bool m_first;
 };
@@ -1023,20 +1022,32 @@ void TfrmMain::actOutputExecute()
     for (int i = 0; i < chkTables->count(); ++i)
         entries.append({chkTables->item(i)->text(), chkTables->item(i)->checkState() == Qt::Checked});
 
-    // The pane keeps no undo history of a generated report: it would double the memory of a long
-    // one for nothing the user asked for.
-    memOutput->setUndoRedoEnabled(false);
+    // The report is written into a document of its own and shown when the run ends, whichever
+    // way it ends: laying out every line in the visible pane as it arrives would cost more than
+    // writing the whole report. The pane keeps no undo history of a generated report.
+    auto* report = new QTextDocument(memOutput);
+    report->setDefaultFont(memOutput->font());
+    report->setUndoRedoEnabled(false);
+    TPaneLineSink sink(report);
     m_reportRunning = true;
     struct RunEnd
     {
         TfrmMain* window;
+        QTextDocument* report;
+        TPaneLineSink& sink;
         ~RunEnd()
         {
+            sink.Flush();
+            QTextDocument* previous = window->memOutput->document();
+            // The pane deletes the document it created itself; an earlier report is ours to delete.
+            const bool ours = previous->parent() == window->memOutput;
+            window->memOutput->setDocument(report);
+            report->setUndoRedoEnabled(true);
+            if (ours)
+                delete previous;
             window->m_reportRunning = false;
-            window->memOutput->setUndoRedoEnabled(true);
         }
-    } runEnd{this};
-    TPaneLineSink sink(memOutput);
+    } runEnd{this, report, sink};
     TWindowRunHooks hooks(*this, pbrAufbau, rbViews);
     RunStructureReport(*Connection, settings, entries, sink, hooks);
 }

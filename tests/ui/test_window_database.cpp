@@ -297,6 +297,14 @@ TEST_F(WindowDatabaseTest, OutputWritesTheSameLinesAsTheReportWriter)
     EXPECT_EQ(child<QProgressBar>("pbrAufbau")->value(), 0);
     EXPECT_FALSE(window->reportRunning());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // The report's columns line up only in the pane's fixed-pitch font.
+    auto* pane = child<QTextEdit>("memOutput");
+    EXPECT_EQ(pane->document()->defaultFont().family(), pane->font().family());
+    EXPECT_TRUE(pane->document()->isUndoRedoEnabled());
+
+    // A second run replaces the first.
+    action("actOutput")->trigger();
+    EXPECT_EQ(paneLines(), expected.lines());
 }
 
 TEST_F(WindowDatabaseTest, OutputWithAnEmptyListOnlyEmptiesThePane)
@@ -321,18 +329,19 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     // Break is pressed while the third table is written; the press is handled when the run
     // processes events after that entry.
     const QString third = QStringLiteral("      *** Table03 ");
-    QObject::connect(child<QTextEdit>("memOutput")->document(), &QTextDocument::contentsChanged, window.get(),
-                     [&] {
-                         static bool pressed = false;
-                         if (pressed || !child<QTextEdit>("memOutput")->toPlainText().contains(third))
-                             return;
-                         pressed = true;
-                         QTimer::singleShot(0, window.get(), [&] {
-                             EXPECT_TRUE(window->reportRunning());
-                             action("actRefresh")->trigger(); // refused while the run goes on
-                             action("actBreak")->trigger();
-                         });
-                     });
+    auto* bar = child<QProgressBar>("pbrAufbau");
+    const int thirdPosition = entries(false).indexOf(QStringLiteral("Table03")) + 1;
+    bool pressed = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, window.get(), [&](int value) {
+        if (pressed || value != thirdPosition)
+            return;
+        pressed = true;
+        QTimer::singleShot(0, window.get(), [&] {
+            EXPECT_TRUE(window->reportRunning());
+            action("actRefresh")->trigger(); // refused while the run goes on
+            action("actBreak")->trigger();
+        });
+    });
 
     action("actOutput")->trigger();
 
@@ -343,7 +352,8 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     EXPECT_TRUE(lines.constLast().contains(QStringLiteral("Table03_Col3"))) << lines.constLast().toStdString();
     EXPECT_EQ(list()->count(), listSize);
     EXPECT_EQ(checked().size(), userTables);
-    EXPECT_GT(child<QProgressBar>("pbrAufbau")->value(), 0);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(bar->value(), thirdPosition);
     EXPECT_FALSE(window->reportRunning());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -443,3 +453,4 @@ TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
     EXPECT_EQ(window->SavePW(), "False");
     EXPECT_EQ(list()->count(), 0);
 }
+

@@ -1,5 +1,6 @@
 #include "Prompter.h"
 
+#include "d_DataLink.h"
 #include "d_InfoUeber.h"
 #include "d_LoginDatabase.h"
 #include "d_LoginUser.h"
@@ -108,8 +109,9 @@ TLoginDatabaseAnswer TQtPrompter::AskDatabasePassword(QWidget* parent)
 
 QString TQtPrompter::PromptDataLink(QWidget* parent, const QString& initial)
 {
-    Q_UNUSED(parent);
-    return initial;
+    TdlgDataLink dialog(initial, parent);
+    dialog.exec();
+    return dialog.result();
 }
 
 void TQtPrompter::ShowAbout(QWidget* parent)

@@ -1,6 +1,8 @@
 // The about dialog and the two login dialogs in each language, and the real prompter's boxes
 // (buttons by kind, the returned result, Cancel giving the preset back).
+#include "ConnectionSettings.h"
 #include "Prompter.h"
+#include "d_DataLink.h"
 #include "UIText.h"
 #include "VersionInfo.h"
 #include "d_InfoUeber.h"
@@ -8,6 +10,8 @@
 #include "d_LoginUser.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QInputDialog>
@@ -337,3 +341,94 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase{"Access databases (*.mdb)|*.MDB", "Access databases (*.mdb) (*.[mM][dD][bB])"},
                       FilterCase{"All|*.mdb;*.accdb", "All (*.[mM][dD][bB] *.[aA][cC][cC][dD][bB])"},
                       FilterCase{"Everything", "Everything (*)"}));
+
+// ---------------------------------------------------------------------------------------------
+// Data link dialog
+
+struct DataLinkCase
+{
+    const char* name;
+    TDataLinkFields fields;
+};
+
+void PrintTo(const DataLinkCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class DataLinkString : public ::testing::TestWithParam<DataLinkCase> {};
+
+TEST_P(DataLinkString, ComposedSettingsReadBackUnchanged)
+{
+    const TDataLinkFields& f = GetParam().fields;
+    const QString composed = TdlgDataLink::Compose(f);
+    const TDataLinkFields parsed = TdlgDataLink::Parse(composed);
+    EXPECT_EQ(parsed.Server, f.Server);
+    EXPECT_EQ(parsed.User, f.User);
+    EXPECT_EQ(parsed.Password, f.Password);
+    EXPECT_EQ(parsed.Database, f.Database);
+    EXPECT_EQ(parsed.SavePassword, f.SavePassword);
+
+    // The window reads the same settings out of it.
+    TConnectionProperties props;
+    ApplySQLServerConnectionString(composed, props);
+    EXPECT_EQ(props.Server, f.Server);
+    EXPECT_EQ(props.Database, f.Database);
+    EXPECT_EQ(props.User, f.User);
+    EXPECT_EQ(props.SavePW, f.SavePassword ? "True" : "False");
+    EXPECT_EQ(props.Password, f.SavePassword ? f.Password : QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DataLinkString,
+    ::testing::Values(DataLinkCase{"plain", {"DBHOST", "sa", "pw", true, "Sales"}},
+                      DataLinkCase{"not kept", {"DBHOST\\SQL2019", "sa", "pw", false, "Sales"}},
+                      DataLinkCase{"separators", {"host,1433", "user;x", "p;w=1", true, "Data Source=evil"}},
+                      DataLinkCase{"quotes and blanks", {" srv ", "O'Brien", "\"quoted\"", true, "my db "}},
+                      DataLinkCase{"empty", {"", "", "", false, ""}}));
+
+TEST(DataLinkStringTest, ReadsTheProvidersKeysInAnyCase)
+{
+    const TDataLinkFields f = TdlgDataLink::Parse(
+        "Provider=SQLOLEDB;password=pw;user id=sa;data source=srv;persist security info=TRUE;initial catalog=db");
+    EXPECT_EQ(f.Server, "srv");
+    EXPECT_EQ(f.User, "sa");
+    EXPECT_EQ(f.Password, "pw");
+    EXPECT_EQ(f.Database, "db");
+    EXPECT_TRUE(f.SavePassword);
+}
+
+TEST_F(DialogTest, DataLinkDialogGivesTheComposedStringOrTheInitialOne)
+{
+    const QString initial = QStringLiteral("Provider=SQLOLEDB;Password=;User ID=;Data Source=old;"
+                                           "Persist Security Info=False;Initial Catalog=");
+    {
+        TdlgDataLink dialog(initial, nullptr, [](const QString&) { return QStringList{"master", "Sales"}; });
+        EXPECT_EQ(find<QLineEdit>(&dialog, "edtServer")->text(), "old");
+        find<QLineEdit>(&dialog, "edtServer")->setText("DBHOST");
+        find<QLineEdit>(&dialog, "edtUser")->setText("sa");
+        find<QLineEdit>(&dialog, "edtPassword")->setText("pw");
+        find<QCheckBox>(&dialog, "chkSavePassword")->setChecked(true);
+        dialog.btnRefreshClick();
+        auto* databases = find<QComboBox>(&dialog, "cboDatabase");
+        ASSERT_EQ(databases->count(), 2);
+        databases->setCurrentIndex(1);
+        whenModalShown([](QWidget* modal) {
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        dialog.exec();
+        EXPECT_EQ(dialog.result(), "Provider=SQLOLEDB.1;Password=pw;Persist Security Info=True;User ID=sa;"
+                                   "Initial Catalog=Sales;Data Source=DBHOST");
+    }
+    {
+        TdlgDataLink dialog(initial, nullptr, [](const QString&) -> QStringList {
+            throw std::runtime_error("Login failed for user 'sa'.");
+        });
+        find<QLineEdit>(&dialog, "edtServer")->setText("changed");
+        dialog.btnTestClick();
+        EXPECT_TRUE(find<QLabel>(&dialog, "lblStatus")->text().contains("Login failed for user 'sa'."));
+        whenModalShown([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+        dialog.exec();
+        EXPECT_EQ(dialog.result(), initial);
+    }
+}

@@ -1,0 +1,158 @@
+#include "d_DataLink.h"
+
+#include "ConnectionStringItems.h"
+#include "KorvDMOConnection.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+QStringList ListServerDatabases(const QString& connectionString)
+{
+    TKorvDMOConnection connection(connectionString);
+    const Variant databases = connection.SQLServer.get(QStringLiteral("Databases"));
+    const std::int32_t count = databases.get(QStringLiteral("Count")).toInt();
+    QStringList names;
+    for (std::int32_t i = 1; i <= count; ++i)
+        names << databases.get(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Name")).toText();
+    return names;
+}
+
+TDataLinkFields TdlgDataLink::Parse(const QString& connectionString)
+{
+    TDataLinkFields fields;
+    for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
+        const QString key = item.key.trimmed();
+        const auto is = [&](const char* name) { return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+        if (is("Data Source") || is("Server"))
+            fields.Server = item.value;
+        else if (is("User ID") || is("UID"))
+            fields.User = item.value;
+        else if (is("Password") || is("PWD"))
+            fields.Password = item.value;
+        else if (is("Initial Catalog") || is("Database"))
+            fields.Database = item.value;
+        else if (is("Persist Security Info"))
+            fields.SavePassword = item.value.trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
+    }
+    // The empty-value marker stands for nothing.
+    for (QString* value : {&fields.Server, &fields.User, &fields.Password, &fields.Database})
+        if (*value == QLatin1String("\"\""))
+            value->clear();
+    return fields;
+}
+
+QString TdlgDataLink::Compose(const TDataLinkFields& fields)
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Password=%1;Persist Security Info=%2;User ID=%3;"
+                          "Initial Catalog=%4;Data Source=%5")
+        .arg(QuoteConnectionValue(fields.Password),
+             fields.SavePassword ? QStringLiteral("True") : QStringLiteral("False"),
+             QuoteConnectionValue(fields.User), QuoteConnectionValue(fields.Database),
+             QuoteConnectionValue(fields.Server));
+}
+
+TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseLister lister)
+    : QDialog(parent), m_lister(std::move(lister)), m_result(initial)
+{
+    if (!m_lister)
+        m_lister = ListServerDatabases;
+    setObjectName(QStringLiteral("dlgDataLink"));
+    setWindowTitle(QStringLiteral("Data Link Properties"));
+
+    const TDataLinkFields start = Parse(initial);
+    auto* form = new QFormLayout;
+    edtServer = new QLineEdit(start.Server, this);
+    edtServer->setObjectName(QStringLiteral("edtServer"));
+    form->addRow(QStringLiteral("Server name:"), edtServer);
+    edtUser = new QLineEdit(start.User, this);
+    edtUser->setObjectName(QStringLiteral("edtUser"));
+    form->addRow(QStringLiteral("User name:"), edtUser);
+    edtPassword = new QLineEdit(start.Password, this);
+    edtPassword->setObjectName(QStringLiteral("edtPassword"));
+    edtPassword->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("Password:"), edtPassword);
+    chkSavePassword = new QCheckBox(QStringLiteral("Allow saving password"), this);
+    chkSavePassword->setObjectName(QStringLiteral("chkSavePassword"));
+    chkSavePassword->setChecked(start.SavePassword);
+    form->addRow(QString(), chkSavePassword);
+
+    auto* databaseRow = new QHBoxLayout;
+    cboDatabase = new QComboBox(this);
+    cboDatabase->setObjectName(QStringLiteral("cboDatabase"));
+    cboDatabase->setEditable(true);
+    cboDatabase->setEditText(start.Database);
+    cboDatabase->setMinimumWidth(200);
+    btnRefresh = new QPushButton(QStringLiteral("Refresh"), this);
+    btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
+    btnRefresh->setAutoDefault(false);
+    databaseRow->addWidget(cboDatabase, 1);
+    databaseRow->addWidget(btnRefresh);
+    form->addRow(QStringLiteral("Database:"), databaseRow);
+
+    btnTest = new QPushButton(QStringLiteral("Test Connection"), this);
+    btnTest->setObjectName(QStringLiteral("btnTest"));
+    btnTest->setAutoDefault(false);
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setWordWrap(true);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(form);
+    column->addWidget(btnTest, 0, Qt::AlignLeft);
+    column->addWidget(lblStatus);
+    column->addStretch();
+    column->addWidget(buttons);
+
+    connect(btnRefresh, &QPushButton::clicked, this, &TdlgDataLink::btnRefreshClick);
+    connect(btnTest, &QPushButton::clicked, this, &TdlgDataLink::btnTestClick);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        m_result = Compose(fields());
+        accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+TDataLinkFields TdlgDataLink::fields() const
+{
+    return {edtServer->text(), edtUser->text(), edtPassword->text(), chkSavePassword->isChecked(),
+            cboDatabase->currentText()};
+}
+
+void TdlgDataLink::btnRefreshClick()
+{
+    const QString keep = cboDatabase->currentText();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        const QStringList names = m_lister(Compose(fields()));
+        cboDatabase->clear();
+        cboDatabase->addItems(names);
+        cboDatabase->setEditText(keep);
+        lblStatus->clear();
+    } catch (const std::exception& e) {
+        lblStatus->setText(QString::fromUtf8(e.what()));
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void TdlgDataLink::btnTestClick()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        m_lister(Compose(fields()));
+        lblStatus->setText(QStringLiteral("Test connection succeeded."));
+    } catch (const std::exception& e) {
+        lblStatus->setText(QStringLiteral("Test connection failed: ") + QString::fromUtf8(e.what()));
+    }
+    QApplication::restoreOverrideCursor();
+}

@@ -116,6 +116,28 @@ TEST_F(MainWindowTest, StartsWhenTheProgramFolderCannotBeWritten)
     QFile::remove(SettingsFileName());
 }
 
+TEST_F(MainWindowTest, StartsInGermanWhenNoSettingsFileCanBeWrittenAnywhere)
+{
+    const QString blocker = folder.filePath(QStringLiteral("bin"));
+    {
+        QFile file(blocker);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // The fallback folder lies under the home folder; a home that is a plain file takes nothing.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", blocker.toUtf8());
+    start(blocker + QStringLiteral("/orvane"));
+    qputenv("HOME", home);
+
+    const auto errors = prompter->ofKind("default-error");
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("kann nicht geschrieben werden")));
+    // The failure is reported and the window still comes up complete.
+    EXPECT_EQ(CurrentLanguage, 1);
+    EXPECT_EQ(child<QMenu>("tbsiDatei")->title(), "&Datei");
+    EXPECT_EQ(window->Connection->ConnectionType, ctDMO);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Texts on the controls
 

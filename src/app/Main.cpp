@@ -255,6 +255,7 @@ void TfrmMain::buildToolbar()
     edtSearch->setFixedWidth(121);
     edtSearch->setText(QStringLiteral("..."));
     holder->addWidget(edtSearch);
+    toolWindow->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     tbtSymbolleiste->addWidget(toolWindow)->setObjectName(QStringLiteral("tbcFindWindow"));
 
     tbtSymbolleiste->addSeparator();

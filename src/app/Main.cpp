@@ -32,6 +32,7 @@
 #include <QTextDocument>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -445,8 +446,19 @@ void TfrmMain::buildStatusBar()
 void TfrmMain::connectEvents()
 {
     connect(pgcProvider, &QTabWidget::currentChanged, this, [this] {
-        if (!m_settingPage)
-            runGuarded([this] { pgcProviderChange(); });
+        if (m_settingPage)
+            return;
+        // A running report reads through the facade of the page it started on; the page stays
+        // until the run has ended.
+        if (m_reportRunning) {
+            QApplication::beep();
+            m_settingPage = true;
+            pgcProvider->setCurrentIndex(m_provider == ptSQLServer ? pgcProvider->indexOf(tshSQLServer)
+                                                                   : pgcProvider->indexOf(tshAccess));
+            m_settingPage = false;
+            return;
+        }
+        runGuarded([this] { pgcProviderChange(); });
     });
     connect(edtAccessDB, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtAccessDBChange(); }); });
     connect(btnOpenDatabase, &QToolButton::clicked, actOpenDatabase, &QAction::trigger);
@@ -480,6 +492,9 @@ void TfrmMain::attach(QAction* action, void (TfrmMain::*handler)())
             QApplication::beep();
             return;
         }
+        // After closing, the facade is gone and nothing is left to command.
+        if (!Connection)
+            return;
         runGuarded([this, handler] { (this->*handler)(); });
     });
 }
@@ -542,6 +557,14 @@ void TfrmMain::FormCreate(const QString& executablePath)
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
+    // Closing while a report runs would destroy the facade under the run: the run is broken off
+    // at its next entry and the window closes as soon as it has stopped.
+    if (m_reportRunning) {
+        CancelRequested = true;
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -1047,6 +1070,8 @@ void TfrmMain::actOutputExecute()
             if (ours)
                 delete previous;
             window->m_reportRunning = false;
+            if (window->m_closeRequested)
+                QTimer::singleShot(0, window, &QWidget::close);
         }
     } runEnd{this, report, sink};
     TWindowRunHooks hooks(*this, pbrAufbau, rbViews);

@@ -183,6 +183,7 @@ private:
     TProviderType m_provider = ptSQLServer;
     QChar m_delimiterChar = u'*';
     bool m_reportRunning = false;
+    bool m_closeRequested = false;
     std::function<QDateTime()> m_clock;
     bool m_settingPage = false;
     TOpenDialogSettings m_openDialog;

@@ -362,6 +362,42 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     EXPECT_EQ(paneLines().constLast(), QString(6, u' ') + QString(70, u'*'));
 }
 
+TEST_F(WindowDatabaseTest, ClosingDuringAReportStopsTheRunThenCloses)
+{
+    startOnAccessPage();
+    window->show();
+    prompter->openAnswers.enqueue(makeFile({}, 6));
+    action("actOpenDatabase")->trigger();
+    action("actMarkAll")->trigger();
+    auto* pages = child<QTabWidget>("pgcProvider");
+    auto* bar = child<QProgressBar>("pbrAufbau");
+    const int secondPosition = entries(false).indexOf(QStringLiteral("Table02")) + 1;
+    bool done = false;
+    QObject::connect(bar, &QProgressBar::valueChanged, window.get(), [&](int value) {
+        if (done || value != secondPosition)
+            return;
+        done = true;
+        QTimer::singleShot(0, window.get(), [&] {
+            // The page stays while the run reads through its facade.
+            pages->setCurrentWidget(child<QWidget>("tshSQLServer"));
+            EXPECT_EQ(pages->currentWidget(), child<QWidget>("tshAccess"));
+            EXPECT_EQ(window->Provider(), ptAccess);
+            window->close();
+            EXPECT_NE(window->Connection, nullptr);
+        });
+    });
+
+    action("actOutput")->trigger();
+    ASSERT_TRUE(done);
+    EXPECT_FALSE(paneLines().join(u'\n').contains(QStringLiteral("*** Table03")));
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->Connection, nullptr);
+    // Commands after closing find no facade and do nothing.
+    action("actRefresh")->trigger();
+    EXPECT_TRUE(prompter->ofKind("default-error").isEmpty());
+}
+
 struct DelimiterCase
 {
     const char* answer; // nullptr: cancelled

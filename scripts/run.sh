@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh orvane orvane-report orvane_sample_db
 BUILD_DIR=${BUILD_DIR:-build}
 SAMPLE="$BUILD_DIR/sample/orvane-sample.mdb"
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then

@@ -463,10 +463,19 @@ void TfrmMain::connectEvents()
     connect(edtAccessDB, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtAccessDBChange(); }); });
     connect(btnOpenDatabase, &QToolButton::clicked, actOpenDatabase, &QAction::trigger);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtSearchChange(); }); });
-    connect(cboSQLServerProfile, &QComboBox::activated, this,
-            [this] { runGuarded([this] { cboSQLServerProfileCloseUp(); }); });
-    connect(cboAccessProfile, &QComboBox::activated, this,
-            [this] { runGuarded([this] { cboAccessProfileCloseUp(); }); });
+    // Choosing a profile opens its database: not while a report reads the current one.
+    connect(cboSQLServerProfile, &QComboBox::activated, this, [this] {
+        if (m_reportRunning)
+            QApplication::beep();
+        else
+            runGuarded([this] { cboSQLServerProfileCloseUp(); });
+    });
+    connect(cboAccessProfile, &QComboBox::activated, this, [this] {
+        if (m_reportRunning)
+            QApplication::beep();
+        else
+            runGuarded([this] { cboAccessProfileCloseUp(); });
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -60,10 +60,12 @@ const Variant& singleArgument(const QString& member, const QList<Variant>& args)
 // its length; throws the Jet errors for what is not a readable regular file.
 QByteArray readFirstPage(const QString& path, std::int64_t& size)
 {
+    // A NUL inside the name would make the system open a shorter name: some other file.
     const QByteArray native = QFile::encodeName(path);
+    const bool unusable = native.isEmpty() || native.contains('\0');
     struct stat st;
-    if (native.isEmpty() || ::stat(native.constData(), &st) != 0) {
-        if (native.isEmpty() || errno == ENOENT || errno == ENOTDIR)
+    if (unusable || ::stat(native.constData(), &st) != 0) {
+        if (unusable || errno == ENOENT || errno == ENOTDIR)
             notFound(path);
         cannotOpen(path);
     }

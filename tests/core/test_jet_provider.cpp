@@ -404,6 +404,10 @@ TEST_F(JetFiles, FilesThatCannotBeReadGiveJetsErrors)
     EXPECT_EQ(text, QStringLiteral("Could not find file '%1'.").arg(missing));
     EXPECT_EQ(openError(jetString(QString())), 5003024);
     EXPECT_EQ(openError(jetString(dir() + "/nofolder/x.mdb")), 5003024);
+    // The name must not be cut at a NUL and open the file before it.
+    jet::Database db;
+    const QString real = write(db, QStringLiteral("real.mdb"));
+    EXPECT_EQ(openError(jetString(real + QChar(0) + QStringLiteral("x"))), 5003024);
 
     EXPECT_EQ(openError(jetString(dir()), &text), 5003051);
     EXPECT_TRUE(text.contains(dir()));

@@ -8,8 +8,10 @@
 #include "StructureReport.h"
 #include "UIText.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -28,7 +30,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QTextDocument>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -740,12 +745,8 @@ void TfrmMain::actBreakExecute()
 
 void TfrmMain::actPrintExecute() {}
 void TfrmMain::actSaveListboxExecute() {}
-void TfrmMain::actSaveClipboardExecute() {}
-void TfrmMain::actFindTextExecute() {}
 void TfrmMain::actSetProfilExecute() {}
 void TfrmMain::actDeleteProfileExecute() {}
-void TfrmMain::actSaveClipboardSelectedExecute() {}
-void TfrmMain::edtSearchChange() {}
 void TfrmMain::cboSQLServerProfileCloseUp() {}
 void TfrmMain::cboAccessProfileCloseUp() {}
 
@@ -1095,4 +1096,91 @@ void TfrmMain::actSetDelimiterExecute()
     if (!answer.isEmpty())
         m_delimiterChar = answer.at(0);
     WriteSetting(QStringLiteral("Application"), QStringLiteral("Delimiter"), QString(m_delimiterChar));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copying and searching the report
+
+QStringList TfrmMain::paneLines() const
+{
+    QTextDocument* document = memOutput->document();
+    // Lines are counted as the pane shows them, so the layout has to be complete.
+    document->documentLayout()->documentSize();
+    QStringList lines;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        const QTextLayout* layout = block.layout();
+        if (!layout || layout->lineCount() <= 1) {
+            lines << text;
+            continue;
+        }
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            lines << text.mid(line.textStart(), line.textLength());
+        }
+    }
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void TfrmMain::actSaveClipboardExecute()
+{
+    QString text;
+    for (const QString& line : paneLines())
+        text += line + QStringLiteral("\r\n");
+    QApplication::clipboard()->setText(text);
+}
+
+void TfrmMain::actSaveClipboardSelectedExecute()
+{
+    QApplication::clipboard()->setText(memOutput->textCursor().selection().toPlainText());
+}
+
+void TfrmMain::edtSearchChange()
+{
+    SearchPosition = 0;
+    // The report is written in the default colour; only hits have been coloured since.
+    if (m_searchMarked) {
+        QTextCursor all(memOutput->document());
+        all.select(QTextCursor::Document);
+        QTextCharFormat black;
+        black.setForeground(Qt::black);
+        all.mergeCharFormat(black);
+        m_searchMarked = false;
+    }
+    memOutput->setTextCursor(QTextCursor(memOutput->document()));
+}
+
+void TfrmMain::actFindTextExecute()
+{
+    FindNextInOutput();
+}
+
+void TfrmMain::FindNextInOutput()
+{
+    memOutput->setUpdatesEnabled(false);
+    const QTextCursor current = memOutput->textCursor();
+    if (current.hasSelection())
+        SearchPosition = current.selectionStart() + (current.selectionEnd() - current.selectionStart());
+    QTextDocument* document = memOutput->document();
+    const int length = document->characterCount() - 1;
+    memOutput->setTextCursor(QTextCursor(document));
+
+    const QString wanted = edtSearch->text();
+    QTextCursor hit;
+    if (!wanted.isEmpty() && SearchPosition >= 0 && SearchPosition < length)
+        hit = document->find(wanted, SearchPosition);
+    if (!hit.isNull()) {
+        memOutput->setFocus();
+        memOutput->setTextCursor(hit);
+        QTextCharFormat red;
+        red.setForeground(Qt::red);
+        hit.mergeCharFormat(red);
+        m_searchMarked = true;
+        SearchPosition = hit.selectionStart() + 1;
+    } else {
+        SearchPosition = 0;
+    }
+    memOutput->setUpdatesEnabled(true);
 }

@@ -108,6 +108,9 @@ public:
     // asks for it and tries again; any other failure is shown once.
     void OpenAccessDatabase();
 
+    // The pane's lines as it shows them: a wrapped line counts as several; no empty last line.
+    QStringList paneLines() const;
+
     // Runs work under the default error handler: a failure is shown in the handler's box and the
     // window stays usable. Public so every entry into the window's logic can share it.
     void runGuarded(const std::function<void()>& work);
@@ -164,6 +167,8 @@ private:
     void updateTableEntries(const TTableList& entries);
     TConnectionProperties connectionProperties() const;
 
+    void FindNextInOutput();
+
     void FillProfileLists();
     void LoadProfile(const QString& profileName);
 
@@ -184,6 +189,7 @@ private:
     QChar m_delimiterChar = u'*';
     bool m_reportRunning = false;
     bool m_closeRequested = false;
+    bool m_searchMarked = false;
     std::function<QDateTime()> m_clock;
     bool m_settingPage = false;
     TOpenDialogSettings m_openDialog;

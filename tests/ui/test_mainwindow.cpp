@@ -5,6 +5,7 @@
 #include "KorvIniFiles.h"
 #include "UIText.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -541,4 +542,110 @@ TEST_F(MainWindowTest, ExitClosesTheWindowAndReleasesTheFacade)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->Connection, nullptr);
     EXPECT_TRUE(prompter->shown.isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copying and searching the pane
+
+class PaneCommands : public WindowFixture
+{
+protected:
+    QTextEdit* pane() const { return child<QTextEdit>("memOutput"); }
+    QString selected() const { return pane()->textCursor().selectedText(); }
+    QColor colourAt(int position) const
+    {
+        QTextCursor c(pane()->document());
+        c.setPosition(position + 1);
+        return c.charFormat().foreground().color();
+    }
+};
+
+TEST_F(PaneCommands, CopyPutsEveryLineWithCrLfAndEmptyPaneGivesNothing)
+{
+    startShown();
+    QApplication::clipboard()->setText(QStringLiteral("stale"));
+    action("actSaveClipboard")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString());
+
+    pane()->setPlainText(QStringLiteral("first line\nsecond line\n"));
+    action("actSaveClipboard")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "first line\r\nsecond line\r\n");
+}
+
+TEST_F(PaneCommands, CopyBreaksWrappedLinesWhereThePaneBreaksThem)
+{
+    startShown();
+    const QString frame = QString(6, u' ') + QString(70, u'*');
+    pane()->setPlainText(frame);
+    window->resize(420, 400);
+    QApplication::processEvents();
+    action("actSaveClipboard")->trigger();
+    const QStringList copied = QApplication::clipboard()->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    EXPECT_GE(copied.size(), 2);
+    EXPECT_EQ(copied.join(QString()), frame);
+}
+
+TEST_F(PaneCommands, CtrlCInTheSearchFieldCopiesThePanesSelection)
+{
+    startShown();
+    pane()->setPlainText(QStringLiteral("alpha beta\ngamma"));
+    QTextCursor c(pane()->document());
+    c.setPosition(6);
+    c.setPosition(13, QTextCursor::KeepAnchor);
+    pane()->setTextCursor(c);
+    auto* search = child<QLineEdit>("edtSearch");
+    search->setFocus();
+    search->selectAll();
+    QTest::keyClick(search, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "beta\nga");
+}
+
+TEST_F(PaneCommands, FindNextMarksHitAfterHitIgnoringCaseThenStartsOver)
+{
+    startShown();
+    pane()->setPlainText(QStringLiteral("  1 CustomerID  int\n  2 Name\n  3 OrderId  int"));
+    auto* search = child<QLineEdit>("edtSearch");
+    search->setText(QStringLiteral("ID"));
+    const QString text = pane()->toPlainText();
+    const int first = text.indexOf(QStringLiteral("ID"));
+    const int second = text.indexOf(QStringLiteral("Id"));
+
+    action("actFindText")->trigger();
+    EXPECT_EQ(selected(), "ID");
+    EXPECT_EQ(pane()->textCursor().selectionStart(), first);
+    EXPECT_EQ(colourAt(first), QColor(Qt::red));
+
+    action("actFindText")->trigger();
+    EXPECT_EQ(selected(), "Id");
+    EXPECT_EQ(pane()->textCursor().selectionStart(), second);
+    EXPECT_EQ(colourAt(first), QColor(Qt::red)); // earlier hits stay marked
+
+    action("actFindText")->trigger();
+    EXPECT_TRUE(selected().isEmpty());
+    EXPECT_EQ(window->SearchPosition, 0);
+
+    action("actFindText")->trigger();
+    EXPECT_EQ(pane()->textCursor().selectionStart(), first);
+
+    // A new search text clears every mark and starts from the top.
+    search->setText(QStringLiteral("name"));
+    EXPECT_EQ(colourAt(first), QColor(Qt::black));
+    EXPECT_EQ(colourAt(second), QColor(Qt::black));
+    EXPECT_FALSE(pane()->textCursor().hasSelection());
+    EXPECT_EQ(window->SearchPosition, 0);
+    action("actFindText")->trigger();
+    EXPECT_EQ(selected(), "Name");
+}
+
+TEST_F(PaneCommands, FindNextWithoutAnOccurrenceOnlyRemovesTheSelection)
+{
+    startShown();
+    pane()->setPlainText(QStringLiteral("Customers\nOrders"));
+    pane()->selectAll();
+    child<QLineEdit>("edtSearch")->setText(QStringLiteral("xyz"));
+    pane()->selectAll();
+    action("actFindText")->trigger();
+    EXPECT_FALSE(pane()->textCursor().hasSelection());
+    EXPECT_EQ(window->SearchPosition, 0);
+    EXPECT_EQ(pane()->toPlainText(), "Customers\nOrders");
 }

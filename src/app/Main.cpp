@@ -4,6 +4,7 @@
 #include "AppResources.h"
 #include "KorvADOXConnection.h"
 #include "Language.h"
+#include "ReportPrinter.h"
 #include "Settings.h"
 #include "StructureReport.h"
 #include "UIText.h"
@@ -24,6 +25,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
@@ -743,7 +746,6 @@ void TfrmMain::actBreakExecute()
 }
 
 
-void TfrmMain::actPrintExecute() {}
 void TfrmMain::actSaveListboxExecute() {}
 void TfrmMain::actSetProfilExecute() {}
 void TfrmMain::actDeleteProfileExecute() {}
@@ -1183,4 +1185,31 @@ void TfrmMain::FindNextInOutput()
         SearchPosition = 0;
     }
     memOutput->setUpdatesEnabled(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+void TfrmMain::actPrintExecute()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore
+    {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+
+    // A printer set up for this job alone: nothing carries over from one job to the next.
+    QPrinter printer(QPrinter::HighResolution);
+    if (m_printTarget.isEmpty()) {
+        const QPrinterInfo target = QPrinterInfo::defaultPrinter();
+        if (target.isNull())
+            throw PrintError(QStringLiteral("Es ist kein Standarddrucker eingerichtet."));
+        printer.setPrinterName(target.printerName());
+    } else {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_printTarget);
+    }
+    QStringList lines = paneLines();
+    lines << QStringLiteral(" ");
+    PrintLines(printer, LoadUIText(5) + u' ' + m_database, memOutput->font(), lines);
 }

@@ -93,6 +93,9 @@ public:
     // The filter, start folder and options the Access file dialog is shown with.
     const TOpenDialogSettings& openDialogSettings() const { return m_openDialog; }
 
+    // Prints into this PDF file instead of the default printer (tests, and a print preview).
+    void setPrintTarget(const QString& pdfFile) { m_printTarget = pdfFile; }
+
     // The date the report header shows; tests fix it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     bool reportRunning() const { return m_reportRunning; }
@@ -190,6 +193,7 @@ private:
     bool m_reportRunning = false;
     bool m_closeRequested = false;
     bool m_searchMarked = false;
+    QString m_printTarget;
     std::function<QDateTime()> m_clock;
     bool m_settingPage = false;
     TOpenDialogSettings m_openDialog;

@@ -32,14 +32,14 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
-#include <QTextDocumentFragment>
-#include <QTextLayout>
 #include <QTextDocument>
-#include <QTabWidget>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -135,17 +135,21 @@ void TfrmMain::buildActions()
     actMarkNo = makeAction(this, "actMarkNo", "markno", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A));
     actPrint = makeAction(this, "actPrint", "print", QKeySequence(Qt::CTRL | Qt::Key_P));
     actSaveListbox = makeAction(this, "actSaveListbox", "save");
-    actSaveClipboard = makeAction(this, "actSaveClipboard", "clipboard", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
+    actSaveClipboard =
+        makeAction(this, "actSaveClipboard", "clipboard", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
     actFindText = makeAction(this, "actFindText", "find", QKeySequence(Qt::Key_F3));
     actBreak = makeAction(this, "actBreak", "cancel", QKeySequence(Qt::CTRL | Qt::Key_Q));
     actOutput = makeAction(this, "actOutput", "output");
     actEnableSys = makeAction(this, "actEnableSys", nullptr, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
-    actSetLanguage = makeAction(this, "actSetLanguage", "globe", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
-    actSetDelimiter = makeAction(this, "actSetDelimiter", "star", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
+    actSetLanguage =
+        makeAction(this, "actSetLanguage", "globe", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
+    actSetDelimiter =
+        makeAction(this, "actSetDelimiter", "star", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
     actSetProfil = makeAction(this, "actSetProfil", "save");
     actDeleteProfile = makeAction(this, "actDeleteProfile", "cancel");
     actInfoUeber = makeAction(this, "actInfoUeber", "info");
-    actSaveClipboardSelected = makeAction(this, "actSaveClipboardSelected", nullptr, QKeySequence(Qt::CTRL | Qt::Key_C));
+    actSaveClipboardSelected =
+        makeAction(this, "actSaveClipboardSelected", nullptr, QKeySequence(Qt::CTRL | Qt::Key_C));
 
     // The menu's check item: choosing it toggles its mark, then runs the command, which only reads
     // the mark. It is a separate object so that running the command (from the toolbar of a test or
@@ -158,10 +162,12 @@ void TfrmMain::buildActions()
     // it would only apply the unchanged setting again. The window's application-wide event filter
     // (installed below) sees the action's shortcut event.
 
-    const QList<QAction*> all{actExit,        actOpenDatabase, actRefresh,       actMarkAll,      actMarkNo,
-                              actPrint,       actSaveListbox,  actSaveClipboard, actFindText,     actBreak,
-                              actOutput,      actEnableSys,    actSetLanguage,   actSetDelimiter, actSetProfil,
-                              actDeleteProfile, actInfoUeber,  actSaveClipboardSelected};
+    const QList<QAction*> all{actExit,          actOpenDatabase,  actRefresh,
+                              actMarkAll,       actMarkNo,        actPrint,
+                              actSaveListbox,   actSaveClipboard, actFindText,
+                              actBreak,         actOutput,        actEnableSys,
+                              actSetLanguage,   actSetDelimiter,  actSetProfil,
+                              actDeleteProfile, actInfoUeber,     actSaveClipboardSelected};
     // Added to the window itself so every shortcut works wherever the focus is.
     addActions(all);
     for (QAction* action : all)
@@ -468,7 +474,8 @@ void TfrmMain::connectEvents()
         }
         runGuarded([this] { pgcProviderChange(); });
     });
-    connect(edtAccessDB, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtAccessDBChange(); }); });
+    connect(edtAccessDB, &QLineEdit::textChanged, this,
+            [this] { runGuarded([this] { edtAccessDBChange(); }); });
     connect(btnOpenDatabase, &QToolButton::clicked, actOpenDatabase, &QAction::trigger);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtSearchChange(); }); });
     // Choosing a profile opens its database: not while a report reads the current one.
@@ -691,7 +698,8 @@ void TfrmMain::ApplyLanguage()
     command(actRefresh, 99);
     command(actSaveClipboard, 85);
     actSaveListbox->setText(LoadUIText(83));
-    hint(actSaveListbox, LoadUIText(84) + ReadSetting(QStringLiteral("Application"), QStringLiteral("Filename")));
+    hint(actSaveListbox,
+         LoadUIText(84) + ReadSetting(QStringLiteral("Application"), QStringLiteral("Filename")));
     command(actSetDelimiter, 103);
     command(actSetLanguage, 105);
     command(actSetProfil, 107);
@@ -719,8 +727,8 @@ void TfrmMain::ApplyLanguage()
 
 void TfrmMain::actSetLanguageExecute()
 {
-    const QString answer = m_prompter->InputBox(this, LoadUIText(151), LoadUIText(152),
-                                                QString::number(CurrentLanguage));
+    const QString answer =
+        m_prompter->InputBox(this, LoadUIText(151), LoadUIText(152), QString::number(CurrentLanguage));
     // A refused write ends the command here, so the language in use stays as it was.
     WriteSetting(QStringLiteral("Application"), QStringLiteral("Language"), answer);
     CurrentLanguage = DetermineLanguage();
@@ -744,7 +752,6 @@ void TfrmMain::actBreakExecute()
 {
     CancelRequested = true;
 }
-
 
 void TfrmMain::actSaveListboxExecute() {}
 void TfrmMain::actSetProfilExecute() {}
@@ -877,7 +884,8 @@ TTableList TfrmMain::tableEntries() const
     entries.reserve(chkTables->count());
     for (int i = 0; i < chkTables->count(); ++i) {
         const QListWidgetItem* item = chkTables->item(i);
-        entries.append({item->text(), item->checkState() == Qt::Checked, (item->flags() & Qt::ItemIsEnabled) != 0});
+        entries.append(
+            {item->text(), item->checkState() == Qt::Checked, (item->flags() & Qt::ItemIsEnabled) != 0});
     }
     return entries;
 }
@@ -937,7 +945,8 @@ void TfrmMain::actEnableSysExecute()
     // that no database is open yet, right after the user cancelled or was shown why it failed.
     if (entries.isEmpty())
         return;
-    const QString connectionString = m_provider == ptSQLServer ? SQLServerConnectionString : AccessConnectionString;
+    const QString connectionString =
+        m_provider == ptSQLServer ? SQLServerConnectionString : AccessConnectionString;
     ApplySystemTableRule(entries, ShowSystemTables, m_provider, connectionString);
     updateTableEntries(entries);
     chkTables->viewport()->update();

@@ -3,9 +3,9 @@
 // Command handlers only wire controls to core logic; every modal thing goes through the prompter.
 #pragma once
 
+#include "ConnectionSettings.h"
 #include "KorvConnection.h"
 #include "Prompter.h"
-#include "ConnectionSettings.h"
 #include "ProviderType.h"
 #include "TableList.h"
 

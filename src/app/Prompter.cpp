@@ -11,7 +11,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-QString TQtPrompter::InputBox(QWidget* parent, const QString& title, const QString& prompt, const QString& preset)
+QString TQtPrompter::InputBox(QWidget* parent, const QString& title, const QString& prompt,
+                              const QString& preset)
 {
     bool ok = false;
     const QString answer = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, preset, &ok);

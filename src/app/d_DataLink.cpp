@@ -32,7 +32,9 @@ TDataLinkFields TdlgDataLink::Parse(const QString& connectionString)
     TDataLinkFields fields;
     for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
         const QString key = item.key.trimmed();
-        const auto is = [&](const char* name) { return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+        const auto is = [&](const char* name) {
+            return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+        };
         if (is("Data Source") || is("Server"))
             fields.Server = item.value;
         else if (is("User ID") || is("UID"))
@@ -42,7 +44,8 @@ TDataLinkFields TdlgDataLink::Parse(const QString& connectionString)
         else if (is("Initial Catalog") || is("Database"))
             fields.Database = item.value;
         else if (is("Persist Security Info"))
-            fields.SavePassword = item.value.trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
+            fields.SavePassword =
+                item.value.trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
     }
     // The empty-value marker stands for nothing.
     for (QString* value : {&fields.Server, &fields.User, &fields.Password, &fields.Database})

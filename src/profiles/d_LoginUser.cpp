@@ -1,7 +1,7 @@
 #include "d_LoginUser.h"
 
-#include "d_LoginDatabase.h"
 #include "UIText.h"
+#include "d_LoginDatabase.h"
 
 #include <QFrame>
 #include <QLabel>

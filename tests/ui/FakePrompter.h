@@ -19,7 +19,8 @@ class FakePrompter : public TPrompter
 public:
     struct Shown
     {
-        QString kind; // "input", "error", "default-error", "open", "login-user", "login-db", "data-link", "about"
+        QString
+            kind; // "input", "error", "default-error", "open", "login-user", "login-db", "data-link", "about"
         QString title;
         QString text;
         QString preset; // input box preset, data link initial string, open dialog filter
@@ -49,10 +50,7 @@ public:
     {
         inputAnswers.enqueue([text] { return text; });
     }
-    void cancelInput()
-    {
-        inputAnswers.enqueue(nullptr);
-    }
+    void cancelInput() { inputAnswers.enqueue(nullptr); }
 
     QList<Shown> ofKind(const QString& kind) const
     {

@@ -2,17 +2,17 @@
 // (buttons by kind, the returned result, Cancel giving the preset back).
 #include "ConnectionSettings.h"
 #include "Prompter.h"
-#include "d_DataLink.h"
 #include "UIText.h"
 #include "VersionInfo.h"
+#include "d_DataLink.h"
 #include "d_InfoUeber.h"
 #include "d_LoginDatabase.h"
 #include "d_LoginUser.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
@@ -52,7 +52,8 @@ protected:
     static void SetUpTestSuite()
     {
         static QTranslator toolkitTexts;
-        if (toolkitTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        if (toolkitTexts.load(QStringLiteral("qtbase_de"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
             QApplication::installTranslator(&toolkitTexts);
     }
     void TearDown() override { CurrentLanguage = 1; }
@@ -84,7 +85,9 @@ void PrintTo(const AboutCase& c, std::ostream* os)
     *os << "language " << c.language;
 }
 
-class AboutDialog : public DialogTest, public ::testing::WithParamInterface<AboutCase> {};
+class AboutDialog : public DialogTest, public ::testing::WithParamInterface<AboutCase>
+{
+};
 
 TEST_P(AboutDialog, ShowsTheTextsOfTheLanguage)
 {
@@ -107,7 +110,8 @@ TEST_P(AboutDialog, ShowsTheTextsOfTheLanguage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, AboutDialog,
-                         ::testing::Values(AboutCase{1, "Info über Orvane", "Version:   ", "Kommentar: ", "OK"},
+                         ::testing::Values(AboutCase{1, "Info über Orvane",
+                                                     "Version:   ", "Kommentar: ", "OK"},
                                            AboutCase{2, "Info about Orvane", "Version:   ", "Comment:", "OK"},
                                            AboutCase{99, "#206 #5", "#158", "#210", "#1"}));
 
@@ -143,7 +147,9 @@ void PrintTo(const LoginCase& c, std::ostream* os)
     *os << "language " << c.language;
 }
 
-class LoginDialogs : public DialogTest, public ::testing::WithParamInterface<LoginCase> {};
+class LoginDialogs : public DialogTest, public ::testing::WithParamInterface<LoginCase>
+{
+};
 
 TEST_P(LoginDialogs, ShowTheTextsOfTheLanguage)
 {
@@ -159,7 +165,8 @@ TEST_P(LoginDialogs, ShowTheTextsOfTheLanguage)
 
     TdlgLoginDatabase database;
     EXPECT_EQ(database.windowTitle(), QString::fromUtf8(c.databaseTitle));
-    EXPECT_EQ(find<QLabel>(&database, "lblLoginDatabasePassword")->text(), QString::fromUtf8(c.passwordLabel));
+    EXPECT_EQ(find<QLabel>(&database, "lblLoginDatabasePassword")->text(),
+              QString::fromUtf8(c.passwordLabel));
     EXPECT_EQ(find<QPushButton>(&database, "btnCancel")->text(), QString::fromUtf8(c.cancel));
     EXPECT_EQ(database.size(), QSize(265, 103));
 }
@@ -237,7 +244,9 @@ void PrintTo(const ErrorBoxCase& c, std::ostream* os)
     *os << "kind " << c.kind << " result " << c.result;
 }
 
-class ErrorBox : public DialogTest, public ::testing::WithParamInterface<ErrorBoxCase> {};
+class ErrorBox : public DialogTest, public ::testing::WithParamInterface<ErrorBoxCase>
+{
+};
 
 TEST_P(ErrorBox, ShowsTheKindsButtonsAndReturnsTheOnePressed)
 {
@@ -263,8 +272,8 @@ TEST_P(ErrorBox, ShowsTheKindsButtonsAndReturnsTheOnePressed)
     EXPECT_EQ(title, "Fehler");
     EXPECT_EQ(text, "5003024: Could not find file 'x'.");
     EXPECT_EQ(icon, QMessageBox::Critical);
-    const char* expectedCaption = c.press == QMessageBox::Yes ? "&Ja"
-                                  : c.press == QMessageBox::No ? "&Nein"
+    const char* expectedCaption = c.press == QMessageBox::Yes      ? "&Ja"
+                                  : c.press == QMessageBox::No     ? "&Nein"
                                   : c.press == QMessageBox::Cancel ? "Abbrechen"
                                                                    : "OK";
     EXPECT_EQ(pressedText, expectedCaption);
@@ -328,19 +337,23 @@ void PrintTo(const FilterCase& c, std::ostream* os)
     *os << c.filter;
 }
 
-class NameFilter : public ::testing::TestWithParam<FilterCase> {};
+class NameFilter : public ::testing::TestWithParam<FilterCase>
+{
+};
 
 TEST_P(NameFilter, MatchesTheExtensionInAnyCase)
 {
     EXPECT_EQ(QtNameFilter(QString::fromUtf8(GetParam().filter)), QString::fromUtf8(GetParam().qtFilter));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Filters, NameFilter,
-    ::testing::Values(FilterCase{"Access Datenbanken (*.mdb)|*.MDB", "Access Datenbanken (*.mdb) (*.[mM][dD][bB])"},
-                      FilterCase{"Access databases (*.mdb)|*.MDB", "Access databases (*.mdb) (*.[mM][dD][bB])"},
-                      FilterCase{"All|*.mdb;*.accdb", "All (*.[mM][dD][bB] *.[aA][cC][cC][dD][bB])"},
-                      FilterCase{"Everything", "Everything (*)"}));
+INSTANTIATE_TEST_SUITE_P(Filters, NameFilter,
+                         ::testing::Values(FilterCase{"Access Datenbanken (*.mdb)|*.MDB",
+                                                      "Access Datenbanken (*.mdb) (*.[mM][dD][bB])"},
+                                           FilterCase{"Access databases (*.mdb)|*.MDB",
+                                                      "Access databases (*.mdb) (*.[mM][dD][bB])"},
+                                           FilterCase{"All|*.mdb;*.accdb",
+                                                      "All (*.[mM][dD][bB] *.[aA][cC][cC][dD][bB])"},
+                                           FilterCase{"Everything", "Everything (*)"}));
 
 // ---------------------------------------------------------------------------------------------
 // Data link dialog
@@ -356,7 +369,9 @@ void PrintTo(const DataLinkCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class DataLinkString : public ::testing::TestWithParam<DataLinkCase> {};
+class DataLinkString : public ::testing::TestWithParam<DataLinkCase>
+{
+};
 
 TEST_P(DataLinkString, ComposedSettingsReadBackUnchanged)
 {
@@ -389,8 +404,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DataLinkStringTest, ReadsTheProvidersKeysInAnyCase)
 {
-    const TDataLinkFields f = TdlgDataLink::Parse(
-        "Provider=SQLOLEDB;password=pw;user id=sa;data source=srv;persist security info=TRUE;initial catalog=db");
+    const TDataLinkFields f = TdlgDataLink::Parse("Provider=SQLOLEDB;password=pw;user id=sa;data "
+                                                  "source=srv;persist security info=TRUE;initial catalog=db");
     EXPECT_EQ(f.Server, "srv");
     EXPECT_EQ(f.User, "sa");
     EXPECT_EQ(f.Password, "pw");

@@ -66,7 +66,8 @@ TEST_F(MainWindowTest, FirstStartWritesDefaultsAndOpensEmptyInGerman)
     EXPECT_EQ(window->Connection->ConnectionType, ctDMO);
     EXPECT_EQ(child<QMenu>("tbsiDatei")->title(), "&Datei");
 
-    for (const char* name : {"edtSQLServer", "edtSQLDatabase", "edtSQLServerVersion", "edtAccessDB", "edtAccessVersion"})
+    for (const char* name :
+         {"edtSQLServer", "edtSQLDatabase", "edtSQLServerVersion", "edtAccessDB", "edtAccessVersion"})
         EXPECT_TRUE(child<QLineEdit>(name)->text().isEmpty()) << name;
     EXPECT_EQ(child<QListWidget>("chkTables")->count(), 0);
     EXPECT_TRUE(child<QTextEdit>("memOutput")->toPlainText().isEmpty());
@@ -162,7 +163,9 @@ void PrintTo(const LanguageCase& c, std::ostream* os)
     *os << c.setting;
 }
 
-class LanguageOnControls : public WindowFixture, public ::testing::WithParamInterface<LanguageCase> {};
+class LanguageOnControls : public WindowFixture, public ::testing::WithParamInterface<LanguageCase>
+{
+};
 
 TEST_P(LanguageOnControls, ShowTheLanguagesTexts)
 {
@@ -193,10 +196,10 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Ausgabe speichern in <TEMP>:\\Orvane.txt", "SQLServer", "Datenbankname",
                                    "Tabellen", "Datenbank öffnen"},
                       LanguageCase{"english", 2, "&File", "&Edit", "&Exit", "Exit",
-                                   "Save Output to file <TEMP>:\\Orvane.txt", "SQLServer", "Databasename", "Tables",
-                                   "Open Database"},
-                      LanguageCase{"DEBUG", 99, "#51", "#52", "#91", "#92", "#84Orvane.txt", "#3", "#41", "#26",
-                                   "#112"}));
+                                   "Save Output to file <TEMP>:\\Orvane.txt", "SQLServer", "Databasename",
+                                   "Tables", "Open Database"},
+                      LanguageCase{"DEBUG", 99, "#51", "#52", "#91", "#92", "#84Orvane.txt", "#3", "#41",
+                                   "#26", "#112"}));
 
 // With the identifiers on display every command shows which texts it was given, so a wrong pair
 // anywhere in the table shows up.
@@ -212,7 +215,9 @@ void PrintTo(const CommandCase& c, std::ostream* os)
     *os << c.action;
 }
 
-class CommandTexts : public WindowFixture, public ::testing::WithParamInterface<CommandCase> {};
+class CommandTexts : public WindowFixture, public ::testing::WithParamInterface<CommandCase>
+{
+};
 
 TEST_P(CommandTexts, CaptionAndHintFollowTheirIdentifiers)
 {
@@ -244,10 +249,10 @@ TEST_F(MainWindowTest, LabelsAndTabsFollowTheirIdentifiers)
 {
     writeIni("[Application]\nLanguage=99\n");
     start();
-    const std::pair<const char*, int> labels[] = {
-        {"lblSQLServerServer", 22}, {"lblSQLServerDatenbank", 23}, {"lblSQLServerVersion", 24},
-        {"lblSQLServerProfil", 21}, {"lblSQLServerSelect", 25},    {"lblAccessDatenbank", 41},
-        {"lblAccessProfil", 21},    {"lblAccessVersion", 24}};
+    const std::pair<const char*, int> labels[] = {{"lblSQLServerServer", 22},  {"lblSQLServerDatenbank", 23},
+                                                  {"lblSQLServerVersion", 24}, {"lblSQLServerProfil", 21},
+                                                  {"lblSQLServerSelect", 25},  {"lblAccessDatenbank", 41},
+                                                  {"lblAccessProfil", 21},     {"lblAccessVersion", 24}};
     for (const auto& [name, id] : labels)
         EXPECT_EQ(child<QLabel>(name)->text(), QStringLiteral("#%1").arg(id)) << name;
     EXPECT_EQ(child<QRadioButton>("rbViews")->text(), "#27");
@@ -297,7 +302,9 @@ void PrintTo(const LanguageCommandCase& c, std::ostream* os)
     *os << c.stored << " -> " << (c.answer ? c.answer : "(cancel)");
 }
 
-class LanguageCommand : public WindowFixture, public ::testing::WithParamInterface<LanguageCommandCase> {};
+class LanguageCommand : public WindowFixture, public ::testing::WithParamInterface<LanguageCommandCase>
+{
+};
 
 TEST_P(LanguageCommand, StoresTheAnswerAndAppliesIt)
 {
@@ -325,8 +332,8 @@ TEST_P(LanguageCommand, StoresTheAnswerAndAppliesIt)
 INSTANTIATE_TEST_SUITE_P(
     Answers, LanguageCommand,
     ::testing::Values(
-        LanguageCommandCase{"1", "Deutsch", "Eingabedialog", "Geben Sie eine Sprache ein !", "1", "Deutsch", 1,
-                            "&Bearbeiten"},
+        LanguageCommandCase{"1", "Deutsch", "Eingabedialog", "Geben Sie eine Sprache ein !", "1", "Deutsch",
+                            1, "&Bearbeiten"},
         LanguageCommandCase{"English", nullptr, "Input Dialog", "Input new Language !", "2", "2", 2, "&Edit"},
         LanguageCommandCase{"1", "e", "Eingabedialog", "Geben Sie eine Sprache ein !", "1", "e", 2, "&Edit"},
         LanguageCommandCase{"2", "Englisch", "Input Dialog", "Input new Language !", "2", "Englisch", 1,
@@ -348,7 +355,8 @@ TEST_F(MainWindowTest, LanguageCommandThatCannotWriteKeepsTheLanguage)
     const auto errors = prompter->ofKind("default-error");
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0].title, "Orvane");
-    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("kann nicht geschrieben werden"))) << errors[0].text.toStdString();
+    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("kann nicht geschrieben werden")))
+        << errors[0].text.toStdString();
     EXPECT_EQ(CurrentLanguage, 2);
     EXPECT_EQ(child<QMenu>("tbsiBearbeiten")->title(), "&Edit");
 
@@ -384,7 +392,8 @@ TEST_F(MainWindowTest, PageSwitchResetsTheConnectionAndFollowsTheProvider)
     EXPECT_TRUE(window->Server().isEmpty() && window->Database().isEmpty() && window->User().isEmpty() &&
                 window->Password().isEmpty() && window->UserPassword().isEmpty() &&
                 window->SystemDatabase().isEmpty() && window->SavePW().isEmpty());
-    for (const char* name : {"edtSQLServer", "edtSQLDatabase", "edtSQLServerVersion", "edtAccessDB", "edtAccessVersion"})
+    for (const char* name :
+         {"edtSQLServer", "edtSQLDatabase", "edtSQLServerVersion", "edtAccessDB", "edtAccessVersion"})
         EXPECT_TRUE(child<QLineEdit>(name)->text().isEmpty()) << name;
     EXPECT_EQ(child<QListWidget>("chkTables")->count(), 0);
     EXPECT_TRUE(child<QTextEdit>("memOutput")->toPlainText().isEmpty());
@@ -445,7 +454,9 @@ void PrintTo(const ShortcutCase& c, std::ostream* os)
     *os << c.action << " from " << c.focus;
 }
 
-class Shortcuts : public WindowFixture, public ::testing::WithParamInterface<ShortcutCase> {};
+class Shortcuts : public WindowFixture, public ::testing::WithParamInterface<ShortcutCase>
+{
+};
 
 TEST_P(Shortcuts, ReachTheWindowsCommandWhereverTheFocusIs)
 {
@@ -472,18 +483,19 @@ TEST_P(Shortcuts, ReachTheWindowsCommandWhereverTheFocusIs)
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, Shortcuts,
-    ::testing::Values(ShortcutCase{"edtSearch", Qt::Key_A, Qt::ControlModifier, "actMarkAll"},
-                      ShortcutCase{"edtSearch", Qt::Key_C, Qt::ControlModifier, "actSaveClipboardSelected"},
-                      ShortcutCase{"edtSearch", Qt::Key_C, Qt::ControlModifier | Qt::AltModifier, "actSaveClipboard"},
-                      ShortcutCase{"edtSearch", Qt::Key_F3, Qt::NoModifier, "actFindText"},
-                      ShortcutCase{"edtSearch", Qt::Key_Q, Qt::ControlModifier, "actBreak"},
-                      ShortcutCase{"memOutput", Qt::Key_A, Qt::ControlModifier, "actMarkAll"},
-                      ShortcutCase{"memOutput", Qt::Key_C, Qt::ControlModifier, "actSaveClipboardSelected"},
-                      ShortcutCase{"chkTables", Qt::Key_F5, Qt::NoModifier, "actRefresh"},
-                      ShortcutCase{"chkTables", Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, "actMarkNo"},
-                      ShortcutCase{"edtSQLServerVersion", Qt::Key_P, Qt::ControlModifier, "actPrint"},
-                      ShortcutCase{"edtSQLServerVersion", Qt::Key_D, Qt::ControlModifier | Qt::AltModifier,
-                                   "actSetDelimiter"}));
+    ::testing::Values(
+        ShortcutCase{"edtSearch", Qt::Key_A, Qt::ControlModifier, "actMarkAll"},
+        ShortcutCase{"edtSearch", Qt::Key_C, Qt::ControlModifier, "actSaveClipboardSelected"},
+        ShortcutCase{"edtSearch", Qt::Key_C, Qt::ControlModifier | Qt::AltModifier, "actSaveClipboard"},
+        ShortcutCase{"edtSearch", Qt::Key_F3, Qt::NoModifier, "actFindText"},
+        ShortcutCase{"edtSearch", Qt::Key_Q, Qt::ControlModifier, "actBreak"},
+        ShortcutCase{"memOutput", Qt::Key_A, Qt::ControlModifier, "actMarkAll"},
+        ShortcutCase{"memOutput", Qt::Key_C, Qt::ControlModifier, "actSaveClipboardSelected"},
+        ShortcutCase{"chkTables", Qt::Key_F5, Qt::NoModifier, "actRefresh"},
+        ShortcutCase{"chkTables", Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, "actMarkNo"},
+        ShortcutCase{"edtSQLServerVersion", Qt::Key_P, Qt::ControlModifier, "actPrint"},
+        ShortcutCase{"edtSQLServerVersion", Qt::Key_D, Qt::ControlModifier | Qt::AltModifier,
+                     "actSetDelimiter"}));
 
 TEST_F(MainWindowTest, BreakShortcutSetsTheCancelFlag)
 {
@@ -580,7 +592,8 @@ TEST_F(PaneCommands, CopyBreaksWrappedLinesWhereThePaneBreaksThem)
     window->resize(420, 400);
     QApplication::processEvents();
     action("actSaveClipboard")->trigger();
-    const QStringList copied = QApplication::clipboard()->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList copied =
+        QApplication::clipboard()->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     EXPECT_GE(copied.size(), 2);
     EXPECT_EQ(copied.join(QString()), frame);
 }

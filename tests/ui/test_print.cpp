@@ -21,7 +21,9 @@ void PrintTo(const BreakCase& c, std::ostream* os)
     *os << '"' << c.text << "\" in " << c.width;
 }
 
-class BreakPrint : public ::testing::TestWithParam<BreakCase> {};
+class BreakPrint : public ::testing::TestWithParam<BreakCase>
+{
+};
 
 TEST_P(BreakPrint, BreaksAtTheLastCharacterThatFits)
 {
@@ -56,7 +58,10 @@ class PrintCommand : public WindowFixture
 {
 protected:
     QString pdf() const { return folder.filePath(QStringLiteral("job.pdf")); }
-    bool havePoppler() const { return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(); }
+    bool havePoppler() const
+    {
+        return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
+    }
     int pages() const
     {
         const QString info = run(QStringLiteral("pdfinfo"), {pdf()});
@@ -82,7 +87,8 @@ TEST_F(PrintCommand, PrintsEveryLineThenOneBlankUnderTheJobTitle)
     action("actPrint")->trigger();
 
     ASSERT_TRUE(prompter->shown.isEmpty());
-    const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf(), QStringLiteral("-")});
+    const QString text =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf(), QStringLiteral("-")});
     QStringList printed;
     for (const QString& line : text.split(u'\n')) {
         const QString trimmed = line.trimmed().remove(u'\f');

@@ -213,7 +213,9 @@ void PrintTo(const UserLoginCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class UserLogin : public WindowDatabaseTest, public ::testing::WithParamInterface<UserLoginCase> {};
+class UserLogin : public WindowDatabaseTest, public ::testing::WithParamInterface<UserLoginCase>
+{
+};
 
 TEST_P(UserLogin, RefusedAccountIsAskedForThroughTheUserDialog)
 {
@@ -349,7 +351,8 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     EXPECT_TRUE(lines.join(u'\n').contains(third));
     EXPECT_FALSE(lines.join(u'\n').contains(QStringLiteral("*** Table04")));
     // No closing frame after a cancelled run: the last line is a column of the third table.
-    EXPECT_TRUE(lines.constLast().contains(QStringLiteral("Table03_Col3"))) << lines.constLast().toStdString();
+    EXPECT_TRUE(lines.constLast().contains(QStringLiteral("Table03_Col3")))
+        << lines.constLast().toStdString();
     EXPECT_EQ(list()->count(), listSize);
     EXPECT_EQ(checked().size(), userTables);
     EXPECT_TRUE(pressed);
@@ -409,7 +412,9 @@ void PrintTo(const DelimiterCase& c, std::ostream* os)
     *os << (c.answer ? c.answer : "(cancel)");
 }
 
-class DelimiterCommand : public WindowDatabaseTest, public ::testing::WithParamInterface<DelimiterCase> {};
+class DelimiterCommand : public WindowDatabaseTest, public ::testing::WithParamInterface<DelimiterCase>
+{
+};
 
 TEST_P(DelimiterCommand, KeepsTheFirstCharacterAndStoresIt)
 {
@@ -472,8 +477,9 @@ TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
 {
     start();
     // A port nobody listens on: the log-in fails at once and, as for any refused log-in, quietly.
-    const QString answer = QStringLiteral("Provider=SQLOLEDB.1;Password=pw;Persist Security Info=False;User ID=sa;"
-                                          "Initial Catalog=Sales;Data Source=127.0.0.1,1");
+    const QString answer =
+        QStringLiteral("Provider=SQLOLEDB.1;Password=pw;Persist Security Info=False;User ID=sa;"
+                       "Initial Catalog=Sales;Data Source=127.0.0.1,1");
     prompter->dataLinkAnswers.enqueue([answer](const QString&) { return answer; });
     prompter->errorsExpected = false;
 
@@ -489,4 +495,3 @@ TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
     EXPECT_EQ(window->SavePW(), "False");
     EXPECT_EQ(list()->count(), 0);
 }
-

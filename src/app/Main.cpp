@@ -116,6 +116,10 @@ TfrmMain::TfrmMain(std::shared_ptr<TPrompter> prompter, const QString& executabl
 TfrmMain::~TfrmMain()
 {
     qApp->removeEventFilter(this);
+    // The children outlive this part of the window while the base class deletes them; none of
+    // their last signals may reach a handler whose members are already gone.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
 }
 
 void TfrmMain::setPrompter(std::shared_ptr<TPrompter> prompter)

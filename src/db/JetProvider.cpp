@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <vector>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,10 +38,38 @@ constexpr std::int32_t kHelpBase = 5000000;
     jetError(3343, QStringLiteral("Unrecognized database format '%1'.").arg(path));
 }
 
-// Member names are matched as automation does: without regard to case.
-bool is(const QString& name, const char* member)
+constexpr char16_t asciiLower(char16_t c)
 {
-    return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 0x20) : c;
+}
+
+// name against an ASCII member name of the same length.
+bool sameMemberName(const QString& name, const char* member)
+{
+    const qsizetype length = name.size();
+    const QChar* chars = name.constData();
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = chars[i].unicode();
+        const char16_t m = static_cast<unsigned char>(member[i]);
+        if (c == m)
+            continue;
+        if (c >= 0x80)
+            return name.compare(QLatin1StringView(member, length), Qt::CaseInsensitive) == 0;
+        if (asciiLower(c) != asciiLower(m))
+            return false;
+    }
+    return true;
+}
+
+// Member names are matched as automation does: without regard to case. A report asks for several
+// members of every column, so the common case (an ASCII name) is settled without Qt's general case
+// folding; a name with other characters still gets the full Unicode comparison. Simple case
+// folding keeps every UTF-16 length, so a name of another length never matches.
+template <std::size_t N>
+inline bool is(const QString& name, const char (&member)[N])
+{
+    constexpr qsizetype length = qsizetype(N - 1);
+    return name.size() == length && sameMemberName(name, member);
 }
 
 [[noreturn]] void notInCollection()
@@ -188,7 +217,14 @@ public:
                 }
                 return -1;
             });
-            return Variant(DispatchPtr(std::make_shared<JetColumn>(m_data, m_table, position)));
+            // A report reads every column several times over; each is made once and then shared,
+            // as a real collection hands out the same member object each time.
+            if (m_items.empty())
+                m_items.resize(static_cast<std::size_t>(count));
+            DispatchPtr& item = m_items[static_cast<std::size_t>(position)];
+            if (!item)
+                item = std::make_shared<JetColumn>(m_data, m_table, position);
+            return Variant(item);
         }
         return Dispatch::get(name, args);
     }
@@ -197,6 +233,7 @@ public:
 private:
     DataPtr m_data;
     int m_table;
+    std::vector<DispatchPtr> m_items;
 };
 
 class JetTable final : public Dispatch
@@ -211,8 +248,12 @@ public:
             return Dispatch::get(name, args);
         if (is(name, "Name"))
             return Variant(t.name);
-        if (is(name, "Columns"))
-            return Variant(DispatchPtr(std::make_shared<JetColumns>(m_data, m_table)));
+        if (is(name, "Columns")) {
+            // The facade asks for the collection once per column read: keep the one object.
+            if (!m_columns)
+                m_columns = std::make_shared<JetColumns>(m_data, m_table);
+            return Variant(m_columns);
+        }
         if (is(name, "Type")) {
             const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
             return Variant(system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE"));
@@ -223,6 +264,7 @@ public:
 private:
     DataPtr m_data;
     int m_table;
+    DispatchPtr m_columns;
 };
 
 class JetTables final : public Dispatch
@@ -281,7 +323,10 @@ public:
         if (is(name, "Tables")) {
             if (!m_data)
                 throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
-            return Variant(DispatchPtr(std::make_shared<JetTables>(m_data)));
+            // Kept for the catalogue this connection read; a new connection makes a new one.
+            if (!m_tables)
+                m_tables = std::make_shared<JetTables>(m_data);
+            return Variant(m_tables);
         }
         return Dispatch::get(name, args);
     }
@@ -295,11 +340,13 @@ public:
         // A refused connection leaves the catalogue as it was.
         const QString connectionString = value.toText();
         m_data = openCatalogue(connectionString);
+        m_tables.reset();
         m_connectionString = connectionString;
     }
 
 private:
     DataPtr m_data;
+    DispatchPtr m_tables;
     QString m_connectionString;
 };
 

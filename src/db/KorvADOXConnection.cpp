@@ -1,7 +1,6 @@
 #include "KorvADOXConnection.h"
 
 #include <array>
-#include <utility>
 
 namespace {
 
@@ -79,7 +78,12 @@ Variant TKorvADOXConnection::ColumnByIndex(std::int32_t index)
     return guarded(
         [&] {
             const Variant columns = CurrentTable.get(QStringLiteral("Columns"));
-            return columns.get(QStringLiteral("Item"), {Variant(index)});
+            // One argument list, reused: a report asks for tens of thousands of columns.
+            if (m_itemArgs.size() != 1)
+                m_itemArgs = {Variant(index)};
+            else
+                m_itemArgs[0] = Variant(index);
+            return columns.get(QStringLiteral("Item"), m_itemArgs);
         },
         Variant());
 }
@@ -106,18 +110,31 @@ std::int32_t TKorvADOXConnection::ColumnCount()
 
 QString TKorvADOXConnection::DataTypeName(std::int32_t dataType)
 {
-    static const std::array<std::pair<std::int32_t, const char*>, 27> kNames = {{
-        {2, "SmallInt"},     {3, "Integer"},       {4, "Single"},      {5, "Double"},
-        {6, "Currency"},     {7, "Date"},          {8, "BSTR"},        {11, "Boolean"},
-        {12, "Variant"},     {14, "Decimal"},      {16, "TinyInt"},    {20, "BigInt"},
-        {72, "GUID"},        {128, "Binary"},      {129, "Char"},      {130, "WChar"},
-        {131, "Numeric"},    {132, "UserDefined"}, {133, "DBDate"},    {134, "DBTime"},
-        {135, "DBTimeStamp"}, {200, "VarChar"},    {201, "LongVarChar"}, {202, "VarWChar"},
-        {203, "LongVarWChar"}, {204, "VarBinary"}, {205, "LongVarBinary"},
+    struct Name
+    {
+        std::int32_t number;
+        QString name;
+    };
+    // Made once: every column line of a report asks for one of these.
+    static const std::array<Name, 27> kNames = {{
+        {2, QStringLiteral("SmallInt")},       {3, QStringLiteral("Integer")},
+        {4, QStringLiteral("Single")},         {5, QStringLiteral("Double")},
+        {6, QStringLiteral("Currency")},       {7, QStringLiteral("Date")},
+        {8, QStringLiteral("BSTR")},           {11, QStringLiteral("Boolean")},
+        {12, QStringLiteral("Variant")},       {14, QStringLiteral("Decimal")},
+        {16, QStringLiteral("TinyInt")},       {20, QStringLiteral("BigInt")},
+        {72, QStringLiteral("GUID")},          {128, QStringLiteral("Binary")},
+        {129, QStringLiteral("Char")},         {130, QStringLiteral("WChar")},
+        {131, QStringLiteral("Numeric")},      {132, QStringLiteral("UserDefined")},
+        {133, QStringLiteral("DBDate")},       {134, QStringLiteral("DBTime")},
+        {135, QStringLiteral("DBTimeStamp")},  {200, QStringLiteral("VarChar")},
+        {201, QStringLiteral("LongVarChar")},  {202, QStringLiteral("VarWChar")},
+        {203, QStringLiteral("LongVarWChar")}, {204, QStringLiteral("VarBinary")},
+        {205, QStringLiteral("LongVarBinary")},
     }};
-    for (const auto& [number, name] : kNames) {
-        if (number == dataType)
-            return QString::fromLatin1(name);
+    for (const Name& entry : kNames) {
+        if (entry.number == dataType)
+            return entry.name;
     }
     return QStringLiteral("unknown");
 }

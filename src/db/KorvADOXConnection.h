@@ -46,4 +46,7 @@ public:
     std::int32_t ColumnCount();
     // The ADO data type constant's name without "ad" ("VarWChar" for 202), "unknown" for others.
     static QString DataTypeName(std::int32_t dataType);
+
+private:
+    QList<Variant> m_itemArgs;
 };

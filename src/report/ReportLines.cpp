@@ -2,7 +2,14 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 QString TStringLineSink::text() const
 {
@@ -17,6 +24,43 @@ QString TStringLineSink::text() const
     }
     return out;
 }
+
+namespace {
+
+// Copies chars to out as bytes while they are ASCII, four at a time; false at the first that is
+// not (out then holds a partial copy).
+bool CopyAscii(char* out, const char16_t* chars, qsizetype size)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= size; i += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(eight, high), zero)) != 0xFFFF)
+            return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(eight, eight));
+    }
+#endif
+    for (; i + 4 <= size; i += 4) {
+        std::uint64_t four;
+        std::memcpy(&four, chars + i, sizeof four);
+        if (four & 0xFF80FF80FF80FF80ULL)
+            return false;
+        out[i] = char(chars[i]);
+        out[i + 1] = char(chars[i + 1]);
+        out[i + 2] = char(chars[i + 2]);
+        out[i + 3] = char(chars[i + 3]);
+    }
+    for (; i < size; ++i) {
+        if (chars[i] >= 0x80)
+            return false;
+        out[i] = char(chars[i]);
+    }
+    return true;
+}
+
+} // namespace
 
 TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device), m_encoder(QStringConverter::Utf8)
 {
@@ -33,8 +77,27 @@ void TDeviceLineSink::AddLine(const QString& line)
     if (!m_ok)
         return;
     const qsizetype used = m_buffer.size();
-    m_buffer.resize(used + m_encoder.requiredSpace(line.size()) + 1);
-    char* end = m_encoder.appendToBuffer(m_buffer.data() + used, line);
+    const qsizetype size = line.size();
+    // Report lines are nearly always plain ASCII: those are copied byte for byte. Anything else, or
+    // a line after one that ended inside a surrogate pair, goes through the encoder, which keeps
+    // the state between lines.
+    bool ascii = !m_encoderPending;
+    const char16_t* chars = reinterpret_cast<const char16_t*>(line.constData());
+    m_buffer.resize(used + (ascii ? size : m_encoder.requiredSpace(size)) + 1);
+    char* end = m_buffer.data() + used;
+    if (ascii) {
+        ascii = CopyAscii(end, chars, size);
+        if (ascii) {
+            end += size;
+        } else {
+            m_buffer.resize(used + m_encoder.requiredSpace(size) + 1);
+            end = m_buffer.data() + used;
+        }
+    }
+    if (!ascii) {
+        end = m_encoder.appendToBuffer(end, line);
+        m_encoderPending = size > 0 && QChar::isHighSurrogate(chars[size - 1]);
+    }
     *end++ = '\n';
     m_buffer.resize(end - m_buffer.constData());
     // A table of thousands of columns must not pile up unbounded between two flush points.
@@ -80,42 +143,85 @@ QString TitleText(QChar delimiter, const QString& text, bool fill)
 
 namespace {
 
-void AppendBlanks(QString& out, qsizetype count)
+// Column lines are the bulk of a report (tens of thousands of them): each is composed in one
+// string of its final length, written through a plain pointer, without the temporaries and
+// growth steps that appending field by field costs.
+constexpr qsizetype kNumberWidth = 3;
+constexpr qsizetype kNameWidth = 30;
+constexpr qsizetype kTypeWidth = 20;
+constexpr qsizetype kLengthWidth = 5;
+constexpr qsizetype kMarkWidth = 1;
+
+struct Digits
 {
-    if (count > 0)
-        out.resize(out.size() + count, QLatin1Char(' '));
+    char text[24];
+    qsizetype size;
+};
+
+Digits ToDigits(qint64 number)
+{
+    Digits d;
+    d.size = std::to_chars(d.text, d.text + sizeof d.text, number).ptr - d.text;
+    return d;
 }
 
-void AppendLeft(QString& out, const QString& text, qsizetype width)
+char16_t* PutBlanks(char16_t* out, qsizetype count)
 {
-    out += text;
-    AppendBlanks(out, width - text.size());
+    static constexpr qsizetype kChunk = 64;
+    static const auto kBlanks = [] {
+        std::array<char16_t, kChunk> blanks;
+        blanks.fill(u' ');
+        return blanks;
+    }();
+    while (count > 0) {
+        const qsizetype n = qMin(count, kChunk);
+        std::memcpy(out, kBlanks.data(), size_t(n) * sizeof(char16_t));
+        out += n;
+        count -= n;
+    }
+    return out;
 }
 
-void AppendRight(QString& out, qint64 number, qsizetype width)
+char16_t* PutLeft(char16_t* out, const QString& text, qsizetype width)
 {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, number);
-    const qsizetype size = result.ptr - digits;
-    AppendBlanks(out, width - size);
-    out += QLatin1StringView(digits, size);
+    const qsizetype size = text.size();
+    if (size > 0)
+        std::memcpy(out, text.constData(), size_t(size) * sizeof(char16_t));
+    return PutBlanks(out + size, width - size);
 }
 
-// The report writes tens of thousands of these lines; they are composed in one buffer, without
-// the temporaries that padding each field separately would cost.
-void AppendColumnEntry(QString& out, int number, const QString& name, const QString& typeName, int length,
-                       const QString& nullMark)
+char16_t* PutRight(char16_t* out, const Digits& digits, qsizetype width)
 {
-    out.reserve(out.size() + 64 + name.size() + typeName.size() + nullMark.size());
-    AppendRight(out, number, 3);
-    out += QLatin1Char(' ');
-    AppendLeft(out, name, 30);
-    out += QLatin1Char(' ');
-    AppendLeft(out, typeName, 20);
-    out += QLatin1Char(' ');
-    AppendRight(out, length, 5);
-    out += QLatin1String("  ");
-    AppendLeft(out, nullMark, 1);
+    out = PutBlanks(out, width - digits.size);
+    for (qsizetype i = 0; i < digits.size; ++i)
+        *out++ = char16_t(digits.text[i]);
+    return out;
+}
+
+// Composes into out, which keeps its storage from line to line when nobody else holds it.
+void ComposeColumnEntry(QString& out, qsizetype indent, int number, const QString& name, const QString& typeName,
+                        int length, const QString& nullMark)
+{
+    const Digits numberDigits = ToDigits(number);
+    const Digits lengthDigits = ToDigits(length);
+    // "%3d %-30s %-20s %5d  %1s": every width is a minimum.
+    const qsizetype size = indent + qMax(kNumberWidth, numberDigits.size) + 1 + qMax(kNameWidth, name.size()) + 1 +
+                           qMax(kTypeWidth, typeName.size()) + 1 + qMax(kLengthWidth, lengthDigits.size) + 2 +
+                           qMax(kMarkWidth, nullMark.size());
+    out.resize(size);
+    char16_t* p = reinterpret_cast<char16_t*>(out.data());
+    p = PutBlanks(p, indent);
+    p = PutRight(p, numberDigits, kNumberWidth);
+    *p++ = u' ';
+    p = PutLeft(p, name, kNameWidth);
+    *p++ = u' ';
+    p = PutLeft(p, typeName, kTypeWidth);
+    *p++ = u' ';
+    p = PutRight(p, lengthDigits, kLengthWidth);
+    *p++ = u' ';
+    *p++ = u' ';
+    p = PutLeft(p, nullMark, kMarkWidth);
+    Q_ASSERT(p == reinterpret_cast<char16_t*>(out.data()) + size);
 }
 
 } // namespace
@@ -124,7 +230,7 @@ QString ColumnEntry(int number, const QString& name, const QString& typeName, in
                     const QString& nullMark)
 {
     QString out;
-    AppendColumnEntry(out, number, name, typeName, length, nullMark);
+    ComposeColumnEntry(out, 0, number, name, typeName, length, nullMark);
     return out;
 }
 
@@ -151,9 +257,6 @@ void TReportWriter::AddTitleLine(const QString& text, bool fill)
 void TReportWriter::AddColumnLine(int number, const QString& name, const QString& typeName, int length,
                                   const QString& nullMark)
 {
-    QString line;
-    line.reserve(kReportMargin + kIndentStep + 64 + name.size() + typeName.size() + nullMark.size());
-    AppendBlanks(line, kReportMargin + kIndentStep);
-    AppendColumnEntry(line, number, name, typeName, length, nullMark);
-    m_sink.AddLine(line);
+    ComposeColumnEntry(m_line, kReportMargin + kIndentStep, number, name, typeName, length, nullMark);
+    m_sink.AddLine(m_line);
 }

@@ -54,6 +54,7 @@ private:
     QStringEncoder m_encoder;
     QByteArray m_buffer;
     bool m_ok = true;
+    bool m_encoderPending = false; // the last encoded line ended in a high surrogate
 };
 
 // The pure line compositions. Every width is a minimum: nothing is ever cut.
@@ -90,4 +91,5 @@ public:
 private:
     TReportLineSink& m_sink;
     QChar m_delimiter;
+    QString m_line; // reused for column lines
 };

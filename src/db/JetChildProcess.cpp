@@ -1,5 +1,6 @@
 #include "JetChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -27,8 +28,14 @@ unsigned long long currentAddressSpace()
     return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
 }
 
-void prepareChild(int timeoutMs)
+void prepareChild(int timeoutMs, int keepFd)
 {
+    // Only the pipe to the parent stays open. A reader started by another thread of the parent at
+    // the same moment would otherwise keep the write end of this one's pipe (or this one that of
+    // the other) and hold the parent's wait for the end of the message until it exits.
+    if (keepFd > STDERR_FILENO + 1)
+        ::close_range(STDERR_FILENO + 1, static_cast<unsigned>(keepFd - 1), 0);
+    ::close_range(static_cast<unsigned>(std::max(keepFd + 1, STDERR_FILENO + 1)), ~0U, 0);
     // A crash must simply end the child, whatever crash handler the program installed.
     for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
         ::signal(sig, SIG_DFL);
@@ -97,7 +104,7 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     }
     if (pid == 0) {
         ::close(fds[0]);
-        prepareChild(timeoutMs);
+        prepareChild(timeoutMs, fds[1]);
         int code = 0;
         try {
             work(fds[1]);

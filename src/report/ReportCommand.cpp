@@ -1,6 +1,7 @@
 #include "ReportCommand.h"
 
 #include "ConnectionSettings.h"
+#include "QueryObject.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
 #include "Language.h"
@@ -15,6 +16,10 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <csignal>
 #include <fcntl.h>
 #include <termios.h>
@@ -157,6 +162,90 @@ private:
     }
 
     int m_fd;
+};
+
+// --- the system-table query ahead of time -----------------------------------------------------
+
+// The system-table query reads the file on its own, so it can run while the catalogue is being
+// read: started with the connection string of the first attempt, its result is used when the
+// statement and the connection string it is finally asked for are the same; otherwise it runs
+// again as usual. Only the calls of one thread reach it; the early run has its own.
+class TEarlyQuery final : public TQueryObject
+{
+public:
+    explicit TEarlyQuery(std::unique_ptr<TQueryObject> inner) : m_inner(std::move(inner)) {}
+    ~TEarlyQuery() override
+    {
+        settle();
+        Wipe(m_earlyConnectionString);
+        Wipe(m_connectionString);
+    }
+    TEarlyQuery(const TEarlyQuery&) = delete;
+    TEarlyQuery& operator=(const TEarlyQuery&) = delete;
+
+    void start(const QString& connectionString, const QString& sql)
+    {
+        m_earlyConnectionString = connectionString;
+        m_earlySql = sql;
+        m_inner->setConnectionString(connectionString);
+        m_inner->close();
+        m_inner->setCommandText(sql);
+        try {
+            m_early = std::thread([this] {
+                try {
+                    m_inner->open();
+                } catch (...) {
+                    m_earlyError = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the query simply runs when it is asked for.
+            Wipe(m_earlyConnectionString);
+        }
+    }
+
+    void setConnectionString(const QString& connectionString) override { m_connectionString = connectionString; }
+    void close() override { m_open = false; }
+    void setCommandText(const QString& sql) override { m_sql = sql; }
+    void open() override
+    {
+        m_open = false;
+        const bool started = m_early.joinable();
+        settle();
+        const bool same = started && m_connectionString == m_earlyConnectionString && m_sql == m_earlySql;
+        Wipe(m_earlyConnectionString);
+        if (same) {
+            if (std::exception_ptr error = std::exchange(m_earlyError, nullptr))
+                std::rethrow_exception(error);
+        } else {
+            m_earlyError = nullptr;
+            m_inner->setConnectionString(m_connectionString);
+            m_inner->close();
+            m_inner->setCommandText(m_sql);
+            m_inner->open();
+        }
+        m_open = true;
+    }
+    bool locate(const QString& field, const QString& value) const override
+    {
+        return m_open && m_inner->locate(field, value);
+    }
+
+private:
+    void settle()
+    {
+        if (m_early.joinable())
+            m_early.join();
+    }
+
+    std::unique_ptr<TQueryObject> m_inner;
+    std::thread m_early;
+    std::exception_ptr m_earlyError;
+    QString m_earlyConnectionString;
+    QString m_earlySql;
+    QString m_connectionString;
+    QString m_sql;
+    bool m_open = false;
 };
 
 // --- the report -------------------------------------------------------------------------------
@@ -474,6 +563,14 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         if (options.passwordStdin)
             props.Password = ReadFirstLine(in);
 
+        TEarlyQuery systemTables(CreateQueryObject(ptAccess));
+        const QString systemTableQuery = SystemTableQuery(ptAccess);
+        {
+            QString firstConnectionString = BuildAccessConnectionString(props);
+            systemTables.start(firstConnectionString, systemTableQuery);
+            Wipe(firstConnectionString);
+        }
+
         TKorvConnection connection;
         connection.SetConnectionType(ctADOX);
         const QString connectionString = OpenAccessFile(connection, props, options.passwordStdin, prompter);
@@ -482,7 +579,7 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
 
         TTableList entries;
         ListCatalogueObjects(connection, ptAccess, props.Database, false, entries);
-        ApplySystemTableRule(entries, options.systemTables, ptAccess, connectionString);
+        ApplySystemTableRule(entries, options.systemTables, systemTables, connectionString, systemTableQuery);
         ChooseEntries(entries, options.tables, options.systemTables);
 
         TReportSettings settings;

@@ -1,6 +1,7 @@
 // The settings file: lookups in hand-edited and foreign files, byte-exact updates, and failures
 // that must leave the old file as it was.
 #include "KorvIniFiles.h"
+#include "Unwritable.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -57,59 +56,6 @@ std::string printable(const QByteArray& bytes)
     }
     return out;
 }
-
-// Makes a path unchangeable for the duration of a test. Root ignores permission bits, so for root
-// the file system's immutable flag is used instead.
-class Unwritable
-{
-public:
-    explicit Unwritable(const QString& path) : m_path(QFile::encodeName(path))
-    {
-        if (geteuid() != 0) {
-            struct stat st
-            {
-            };
-            if (stat(m_path.constData(), &st) == 0 && chmod(m_path.constData(), st.st_mode & ~0222) == 0) {
-                m_mode = st.st_mode;
-                m_active = true;
-            }
-            return;
-        }
-        m_active = setImmutable(true);
-    }
-    ~Unwritable()
-    {
-        if (!m_active)
-            return;
-        if (geteuid() != 0)
-            chmod(m_path.constData(), m_mode);
-        else
-            setImmutable(false);
-    }
-    Unwritable(const Unwritable&) = delete;
-    Unwritable& operator=(const Unwritable&) = delete;
-    bool active() const { return m_active; }
-
-private:
-    bool setImmutable(bool on)
-    {
-        const int fd = open(m_path.constData(), O_RDONLY | O_NONBLOCK);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        close(fd);
-        return ok;
-    }
-
-    QByteArray m_path;
-    mode_t m_mode = 0;
-    bool m_active = false;
-};
 
 class IniTest : public ::testing::Test
 {

@@ -1,6 +1,7 @@
 // Where the settings file lives and the process-wide wrappers around it.
 #include "KorvIniFiles.h"
 #include "Settings.h"
+#include "Unwritable.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,45 +23,6 @@ QByteArray readBytes(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
-
-// Root ignores permission bits, so a folder is locked with the immutable flag there.
-class LockedFolder
-{
-public:
-    explicit LockedFolder(const QString& path) : m_path(QFile::encodeName(path))
-    {
-        m_active = geteuid() != 0 ? chmod(m_path.constData(), 0555) == 0 : setImmutable(true);
-    }
-    ~LockedFolder()
-    {
-        if (m_active && geteuid() != 0)
-            chmod(m_path.constData(), 0755);
-        else if (m_active)
-            setImmutable(false);
-    }
-    LockedFolder(const LockedFolder&) = delete;
-    LockedFolder& operator=(const LockedFolder&) = delete;
-    bool active() const { return m_active; }
-
-private:
-    bool setImmutable(bool on)
-    {
-        const int fd = open(m_path.constData(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        close(fd);
-        return ok;
-    }
-
-    QByteArray m_path;
-    bool m_active = false;
-};
 
 class SettingsTest : public ::testing::Test
 {
@@ -106,7 +66,7 @@ TEST_F(SettingsTest, WrappersUseTheProcessWideFile)
 TEST_F(SettingsTest, FailedWriteKeepsEarlierValues)
 {
     WriteSetting(QStringLiteral("PR_Access_x"), QStringLiteral("Database"), QStringLiteral("/a.mdb"));
-    LockedFolder lock(dir.path());
+    Unwritable lock(dir.path());
     if (!lock.active())
         GTEST_SKIP() << "this file system cannot lock the folder";
     try {
@@ -154,7 +114,7 @@ TEST_F(SettingsTest, ReadOnlyFolderMovesToUserConfiguration)
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir(config).removeRecursively();
     const QString exe = dir.filePath(QStringLiteral("orvane"));
-    LockedFolder lock(dir.path());
+    Unwritable lock(dir.path());
     if (!lock.active())
         GTEST_SKIP() << "this file system cannot lock the folder";
     const QString name = DetermineSettingsFileName(exe);
@@ -168,7 +128,7 @@ TEST_F(SettingsTest, ReadOnlyFolderMovesToUserConfiguration)
 TEST_F(SettingsTest, ExistingFileInReadOnlyFolderStaysInUse)
 {
     CreateDefaultSettings();
-    LockedFolder lock(dir.path());
+    Unwritable lock(dir.path());
     if (!lock.active())
         GTEST_SKIP() << "this file system cannot lock the folder";
     EXPECT_EQ(DetermineSettingsFileName(dir.filePath(QStringLiteral("orvane"))),

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -201,7 +202,7 @@ void runQueryChild(const std::string& path, const std::string& sqlText, int fd)
 
 // Runs work in a child and hands back its message, or throws for a child that failed.
 QByteArray runChild(const QString& path, const std::function<void(int)>& work,
-                    const std::function<void(const QByteArray&)>& onData = {})
+                    const std::function<qsizetype(const QByteArray&)>& onData = {})
 {
     const ChildRunResult r = RunInChildProcess(work, g_timeoutMs.load(), kMaxChildOutput, onData);
     if (r.status == ChildRunResult::StartFailed)
@@ -245,8 +246,9 @@ int JetReaderTimeout()
 JetCatalogue ReadJetCatalogue(const QString& path)
 {
     // The message is taken apart while the child is still reading, table by table: a table whose
-    // bytes have not all arrived is tried again with the next piece. The checks are the same for a
-    // partial and a final message; only at the end does "incomplete" mean "damaged".
+    // bytes have not all arrived is tried again with the next piece, and what has been taken is
+    // handed back to be dropped. The checks are the same for a partial and a final message; only
+    // at the end does "incomplete" mean "damaged". position counts from the start of what is kept.
     JetCatalogue catalogue;
     qsizetype position = 0;
     bool started = false;
@@ -320,9 +322,14 @@ JetCatalogue ReadJetCatalogue(const QString& path)
         }
         position = in.pos();
     };
+    // While the child runs: everything read so far is taken and dropped.
+    auto consumeAndTake = [&](const QByteArray& data) -> qsizetype {
+        consume(data);
+        return std::exchange(position, 0);
+    };
 
     const std::string file = path.toStdString();
-    const QByteArray data = runChild(path, [&file](int fd) { readCatalogueChild(file, fd); }, consume);
+    const QByteArray data = runChild(path, [&file](int fd) { readCatalogueChild(file, fd); }, consumeAndTake);
     consume(data);
     if (!started || failed) {
         throwIfError(data.mid(position), path);

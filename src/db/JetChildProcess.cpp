@@ -87,7 +87,7 @@ bool WriteAllToFd(int fd, const char* data, qint64 size)
 }
 
 ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput,
-                                 const std::function<void(const QByteArray& received)>& onData)
+                                 const std::function<qsizetype(const QByteArray& received)>& onData)
 {
     ChildRunResult result;
     int fds[2];
@@ -119,8 +119,10 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool timedOut = false;
     bool tooMuch = false;
-    static constexpr qsizetype kChunk = 1 << 18;
-    QByteArray chunk(kChunk, Qt::Uninitialized);
+    // Read straight into the output; what the caller takes is dropped, so a long message does not
+    // pile up (nor get copied again on every growth) when it is taken apart as it arrives.
+    static constexpr qsizetype kChunk = 1 << 16;
+    qint64 total = 0;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
@@ -139,7 +141,10 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
         }
         if (ready == 0)
             continue; // the deadline check above ends the loop
-        const ssize_t n = ::read(fds[0], chunk.data(), static_cast<size_t>(kChunk));
+        const qsizetype have = result.output.size();
+        result.output.resize(have + kChunk);
+        const ssize_t n = ::read(fds[0], result.output.data() + have, static_cast<size_t>(kChunk));
+        result.output.resize(have + (n > 0 ? n : 0));
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -147,14 +152,17 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
         }
         if (n == 0)
             break; // the child closed its end: it is finishing
-        if (result.output.size() + n > maxOutput) {
+        total += n;
+        if (total > maxOutput) {
+            result.output.resize(have);
             tooMuch = true;
             break;
         }
-        result.output.append(chunk.constData(), n);
         if (onData) {
             try {
-                onData(result.output);
+                const qsizetype taken = onData(result.output);
+                if (taken > 0)
+                    result.output.remove(0, qMin(taken, result.output.size()));
             } catch (...) {
                 ::close(fds[0]);
                 killAndReap(pid);

@@ -25,9 +25,11 @@ struct ChildRunResult
 // work runs in the child with the write end of the pipe; the child then ends without running any
 // destructor or exit handler of the parent's program. The child's standard output and error go to
 // /dev/null, it writes no core file and its address space is limited. onData, when given, sees the
-// output received so far after every piece that arrives, so the parent can work while the child does.
+// output received and not yet taken after every piece that arrives, so the parent can work while
+// the child does; it answers how many leading bytes it has taken, which are then dropped (output
+// ends up holding only what was never taken). maxOutput limits all the child writes, taken or not.
 ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput,
-                                 const std::function<void(const QByteArray& received)>& onData = {});
+                                 const std::function<qsizetype(const QByteArray& received)>& onData = {});
 
 // Writes all of data to fd, retrying after interruptions; false when the pipe fails.
 bool WriteAllToFd(int fd, const char* data, qint64 size);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
@@ -160,9 +161,15 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
         }
         if (onData) {
             try {
-                const qsizetype taken = onData(result.output);
-                if (taken > 0)
-                    result.output.remove(0, qMin(taken, result.output.size()));
+                const qsizetype taken = qMin(onData(result.output), result.output.size());
+                if (taken > 0) {
+                    // Moved down by hand: the buffer keeps its place and size, so the next read
+                    // lands in memory already in use instead of a fresh allocation.
+                    const qsizetype rest = result.output.size() - taken;
+                    char* buffer = result.output.data();
+                    std::memmove(buffer, buffer + taken, static_cast<size_t>(rest));
+                    result.output.resize(rest);
+                }
             } catch (...) {
                 ::close(fds[0]);
                 killAndReap(pid);

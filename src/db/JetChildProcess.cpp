@@ -95,6 +95,9 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     // Close-on-exec, so a program another thread starts meanwhile cannot keep our pipe open.
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return result;
+    // A roomy pipe lets the child write a large catalogue without waiting for the parent at every
+    // 64 KiB: on a busy machine each such wait costs a trip through the scheduler. Refused is fine.
+    ::fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
 
     std::fflush(nullptr);
     const pid_t pid = ::fork();

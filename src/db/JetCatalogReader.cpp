@@ -68,6 +68,17 @@ public:
     void seek(qsizetype pos) { m_pos = pos; }
     bool u32(std::uint32_t& v) { return raw(&v, sizeof v); }
     bool i32(std::int32_t& v) { return raw(&v, sizeof v); }
+    // A string's bytes without converting them; false when they have not all arrived.
+    bool bytes(const char*& data, qsizetype& size)
+    {
+        std::uint32_t n = 0;
+        if (!u32(n) || n > static_cast<std::uint32_t>(m_data.size() - m_pos))
+            return false;
+        data = m_data.constData() + m_pos;
+        size = static_cast<qsizetype>(n);
+        m_pos += size;
+        return true;
+    }
     bool str(QString& s)
     {
         std::uint32_t n = 0;
@@ -260,6 +271,24 @@ void throwIfError(const QByteArray& data, const QString& path)
 
 } // namespace
 
+void JetTableInfo::addColumnName(JetColumnInfo& column, const char* utf8, qsizetype size)
+{
+    column.nameStart = columnNames.size();
+    qsizetype i = 0;
+    while (i < size && static_cast<unsigned char>(utf8[i]) < 0x80)
+        ++i;
+    if (i == size) {
+        // Plain ASCII, nearly always: widened in place.
+        columnNames.resize(column.nameStart + size);
+        char16_t* out = reinterpret_cast<char16_t*>(columnNames.data()) + column.nameStart;
+        for (qsizetype k = 0; k < size; ++k)
+            out[k] = static_cast<unsigned char>(utf8[k]);
+    } else {
+        columnNames += QString::fromUtf8(utf8, size);
+    }
+    column.nameLength = columnNames.size() - column.nameStart;
+}
+
 void SetJetReaderTimeout(int milliseconds)
 {
     g_timeoutMs.store(milliseconds > 0 ? milliseconds : 1);
@@ -291,13 +320,17 @@ JetCatalogue ReadJetCatalogue(const QString& path)
         if (columnCount > static_cast<std::uint32_t>(in.remaining() / 24))
             return false;
         table.columns.reserve(columnCount);
+        table.columnNames.reserve(static_cast<qsizetype>(columnCount) * 16);
         for (std::uint32_t c = 0; c < columnCount; ++c) {
             JetColumnInfo col;
             std::int32_t type = 0, size = 0, precision = 0, scale = 0;
             std::uint32_t flags = 0;
-            if (!in.str(col.name) || !in.i32(type) || !in.i32(size) || !in.u32(flags) || !in.i32(precision) ||
-                !in.i32(scale))
+            const char* name = nullptr;
+            qsizetype nameSize = 0;
+            if (!in.bytes(name, nameSize) || !in.i32(type) || !in.i32(size) || !in.u32(flags) ||
+                !in.i32(precision) || !in.i32(scale))
                 return false;
+            table.addColumnName(col, name, nameSize);
             col.jetType = type;
             col.size = size;
             col.fixed = flags & 1u;

@@ -7,13 +7,16 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <cstdint>
 #include <memory>
 
 struct JetColumnInfo
 {
-    QString name;
+    // The name lives in its table's columnNames, from nameStart on.
+    qsizetype nameStart = 0;
+    qsizetype nameLength = 0;
     int jetType = 0;     // type code as stored in the table definition
     int size = 0;        // stored length in bytes
     bool fixed = false;
@@ -28,6 +31,16 @@ struct JetTableInfo
     QString name;
     std::int32_t flags = 0; // MSysObjects.Flags
     QList<JetColumnInfo> columns;
+    // Every column name one after the other: one allocation per table rather than one per column,
+    // which a catalogue of tens of thousands of columns notices when it is built and torn down.
+    QString columnNames;
+
+    QStringView columnName(const JetColumnInfo& column) const
+    {
+        return QStringView(columnNames).mid(column.nameStart, column.nameLength);
+    }
+    // Appends a column name given as UTF-8.
+    void addColumnName(JetColumnInfo& column, const char* utf8, qsizetype size);
 };
 
 struct JetCatalogue

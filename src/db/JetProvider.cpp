@@ -175,11 +175,12 @@ public:
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const JetColumnInfo& c = m_data->tables[m_table].columns[m_column];
+        const JetTableInfo& t = m_data->tables[m_table];
+        const JetColumnInfo& c = t.columns[m_column];
         if (!args.isEmpty())
             return Dispatch::get(name, args);
         if (is(name, "Name"))
-            return Variant(c.name);
+            return Variant(t.columnName(c).toString());
         if (is(name, "Type"))
             return Variant(JetAdoType(c));
         if (is(name, "DefinedSize"))
@@ -209,10 +210,10 @@ public:
             return Variant(std::int32_t(count));
         if (is(name, "Item")) {
             // Tables have few columns and are rarely searched by name: no index is kept for them.
-            const QList<JetColumnInfo>& columns = m_data->tables[m_table].columns;
+            const JetTableInfo& table = m_data->tables[m_table];
             const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
                 for (int c = 0; c < count; ++c) {
-                    if (columns[c].name.compare(wanted, Qt::CaseInsensitive) == 0)
+                    if (table.columnName(table.columns[c]).compare(wanted, Qt::CaseInsensitive) == 0)
                         return c;
                 }
                 return -1;

@@ -1,0 +1,257 @@
+// The shortcuts a large report runs through: member names matched without Qt's general case
+// folding, collection members made once and shared, column names kept per table, the reader
+// child's message taken apart as it arrives, column lines composed in a reused buffer and plain
+// ASCII lines written without the encoder. Each must answer exactly what the general path does.
+#include "Automation.h"
+#include "JetChildProcess.h"
+#include "JetProvider.h"
+#include "ReportLines.h"
+
+#include "JetWriter.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ostream>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+jet::Column column(const QString& name, jet::ColumnType type, int length = 0)
+{
+    jet::Column c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    return c;
+}
+
+// One table whose column names need more than ASCII.
+class CatalogueFile : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        jet::Database db;
+        jet::Table orders;
+        orders.name = QStringLiteral("Orders");
+        orders.columns = {column(QStringLiteral("Note"), jet::ColumnType::Text, 40),
+                          column(QStringLiteral("Straße"), jet::ColumnType::Long),
+                          column(QStringLiteral("Größe_€"), jet::ColumnType::Text, 12)};
+        db.tables = {orders};
+        m_path = m_dir.filePath(QStringLiteral("hot.mdb"));
+        jet::writeFile(m_path, db);
+        m_catalog = CreateOleObject(QStringLiteral("ADOX.Catalog"));
+        m_catalog.put(QStringLiteral("ActiveConnection"),
+                      Variant(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(m_path)));
+    }
+
+    Variant table() const
+    {
+        return m_catalog.get(QStringLiteral("Tables")).get(QStringLiteral("Item"), {Variant("Orders")});
+    }
+    Variant columnAt(int position) const
+    {
+        return table().get(QStringLiteral("Columns")).get(QStringLiteral("Item"), {Variant(position)});
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    Variant m_catalog;
+};
+
+struct MemberCase
+{
+    const char* label;
+    QString spelling;
+    QString member; // empty: no such member
+};
+
+void PrintTo(const MemberCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class MemberNameTest : public CatalogueFile, public ::testing::WithParamInterface<MemberCase>
+{
+};
+
+TEST_P(MemberNameTest, MatchesAsTheGeneralComparisonDoes)
+{
+    const Variant note = columnAt(0);
+    if (GetParam().member.isEmpty()) {
+        EXPECT_THROW(note.get(GetParam().spelling), AutomationError);
+        return;
+    }
+    const Variant expected = note.get(GetParam().member);
+    const Variant got = note.get(GetParam().spelling);
+    EXPECT_EQ(got.kind(), expected.kind());
+    EXPECT_EQ(got.toText(), expected.toText());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, MemberNameTest,
+    ::testing::Values(MemberCase{"Exact", QStringLiteral("DefinedSize"), QStringLiteral("DefinedSize")},
+                      MemberCase{"Lower", QStringLiteral("name"), QStringLiteral("Name")},
+                      MemberCase{"Upper", QStringLiteral("TYPE"), QStringLiteral("Type")},
+                      MemberCase{"Mixed", QStringLiteral("dEFINEDsIZE"), QStringLiteral("DefinedSize")},
+                      // U+017F LATIN SMALL LETTER LONG S folds to "s" in Unicode case folding.
+                      MemberCase{"FoldsBeyondAscii", QStringLiteral("Definedſize"), QStringLiteral("DefinedSize")},
+                      MemberCase{"Shorter", QStringLiteral("Nam"), QString()},
+                      MemberCase{"Longer", QStringLiteral("Names"), QString()},
+                      MemberCase{"SameLengthOtherLetters", QStringLiteral("Nome"), QString()},
+                      MemberCase{"AccentedLetter", QStringLiteral("Näme"), QString()}));
+
+TEST_F(CatalogueFile, CollectionHandsOutTheSameMemberObjectEachTime)
+{
+    const Variant columns = table().get(QStringLiteral("Columns"));
+    EXPECT_TRUE(columns.get(QStringLiteral("Item"), {Variant(1)}) == columns.get(QStringLiteral("Item"), {Variant(1)}));
+    EXPECT_FALSE(columns.get(QStringLiteral("Item"), {Variant(0)}) == columns.get(QStringLiteral("Item"), {Variant(1)}));
+    // By name or by position: one object.
+    EXPECT_TRUE(columns.get(QStringLiteral("Item"), {Variant("NOTE")}) == columns.get(QStringLiteral("Item"), {Variant(0)}));
+}
+
+TEST_F(CatalogueFile, ColumnNamesBeyondAsciiReadBackExactlyAndAreFoundWithoutRegardToCase)
+{
+    EXPECT_EQ(columnAt(0).get(QStringLiteral("Name")).toText(), QStringLiteral("Note"));
+    EXPECT_EQ(columnAt(1).get(QStringLiteral("Name")).toText(), QStringLiteral("Straße"));
+    EXPECT_EQ(columnAt(2).get(QStringLiteral("Name")).toText(), QStringLiteral("Größe_€"));
+    const Variant columns = table().get(QStringLiteral("Columns"));
+    EXPECT_EQ(columns.get(QStringLiteral("Item"), {Variant(QStringLiteral("GRÖßE_€"))}).get(QStringLiteral("Name")).toText(),
+              QStringLiteral("Größe_€"));
+    // Case folding maps one character to one: "ß" is no "SS".
+    EXPECT_THROW(columns.get(QStringLiteral("Item"), {Variant(QStringLiteral("STRASSE"))}), AutomationError);
+}
+
+TEST_F(CatalogueFile, MemberObjectsOutliveTheirTableAndAReconnectedCatalogue)
+{
+    const Variant kept = columnAt(2);
+    m_catalog.put(QStringLiteral("ActiveConnection"),
+                  Variant(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(m_path)));
+    m_catalog.clear();
+    EXPECT_EQ(kept.get(QStringLiteral("Name")).toText(), QStringLiteral("Größe_€"));
+    EXPECT_EQ(kept.get(QStringLiteral("DefinedSize")).toInt(), 12);
+}
+
+// A line with one character at every position of a 20-character line: before, inside and after the
+// blocks the ASCII copy works in.
+struct SinkCase
+{
+    int position;
+    QString character;
+};
+
+void PrintTo(const SinkCase& c, std::ostream* os)
+{
+    *os << "U+" << std::hex << unsigned(c.character.at(0).unicode()) << " at " << std::dec << c.position;
+}
+
+class DeviceSinkTest : public ::testing::TestWithParam<SinkCase>
+{
+};
+
+TEST_P(DeviceSinkTest, WritesEveryLineAsUtf8WhateverItsCharacters)
+{
+    QString odd = QStringLiteral("abcdefghijklmnopqrst");
+    odd.replace(GetParam().position, 1, GetParam().character);
+    const QStringList lines = {QStringLiteral("plain ascii line of some length"), odd, QStringLiteral("after"),
+                               odd.left(GetParam().position + 1)};
+    QByteArray expected;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        TDeviceLineSink sink(buffer);
+        for (const QString& line : lines) {
+            sink.AddLine(line);
+            expected += line.toUtf8() + '\n';
+        }
+    }
+    EXPECT_EQ(buffer.data(), expected);
+}
+
+std::vector<SinkCase> SinkCases()
+{
+    std::vector<SinkCase> cases;
+    for (int position = 0; position < 20; ++position) {
+        cases.push_back({position, QStringLiteral("é")});
+        cases.push_back({position, QString(QChar(0x80))}); // the first character beyond ASCII
+    }
+    cases.push_back({7, QStringLiteral("€")});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, DeviceSinkTest, ::testing::ValuesIn(SinkCases()));
+
+TEST(DeviceSink, SurrogatePairSplitAcrossTheAsciiBlocksStaysOneCharacter)
+{
+    // U+1F600 as a pair at positions 7 and 8: across the first block of eight.
+    const QString line = QStringLiteral("1234567") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("90");
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        TDeviceLineSink sink(buffer);
+        sink.AddLine(line);
+        sink.AddLine(QStringLiteral("next"));
+    }
+    EXPECT_EQ(buffer.data(), QByteArray("1234567\xF0\x9F\x98\x80" "90\nnext\n"));
+}
+
+TEST(ReportWriter, SinkKeepsEveryColumnLineIntactWhileTheWriterReusesItsBuffer)
+{
+    TStringLineSink sink;
+    TReportWriter writer(sink, QLatin1Char('*'));
+    writer.AddColumnLine(1, QStringLiteral("A_rather_long_column_name_of_40_characters"), QStringLiteral("VarWChar"),
+                         50, QString());
+    writer.AddColumnLine(2, QStringLiteral("B"), QStringLiteral("Integer"), 0, QStringLiteral("+"));
+    ASSERT_EQ(sink.lines().size(), 2);
+    const auto reference = [](int number, const char* name, const char* type, int length, const char* mark) {
+        return QStringLiteral("          ") + QString::asprintf("%3d %-30s %-20s %5d  %1s", number, name, type, length, mark);
+    };
+    EXPECT_EQ(sink.lines().at(0), reference(1, "A_rather_long_column_name_of_40_characters", "VarWChar", 50, ""));
+    EXPECT_EQ(sink.lines().at(1), reference(2, "B", "Integer", 0, "+"));
+}
+
+TEST(ChildOutput, BytesTheCallerTakesAreDroppedAndTheRestKept)
+{
+    QByteArray seen;
+    qsizetype offered = 0;
+    const ChildRunResult r = RunInChildProcess(
+        [](int fd) {
+            for (const char* piece : {"abc", "def", "ghij"}) {
+                WriteAllToFd(fd, piece, qint64(std::strlen(piece)));
+                ::usleep(20000);
+            }
+        },
+        5000, 100, [&](const QByteArray& received) -> qsizetype {
+            // Everything but the last byte is taken each time.
+            ++offered;
+            seen += received.left(received.size() - 1);
+            return received.size() - 1;
+        });
+    ASSERT_EQ(r.status, ChildRunResult::Finished);
+    EXPECT_GE(offered, 1);
+    EXPECT_EQ(seen + r.output, QByteArray("abcdefghij"));
+    EXPECT_EQ(r.output, QByteArray("j"));
+}
+
+TEST(ChildOutput, LimitCountsEverythingTheChildWroteEvenWhenTaken)
+{
+    const ChildRunResult r = RunInChildProcess(
+        [](int fd) {
+            const QByteArray block(64, 'x');
+            for (int i = 0; i < 4; ++i) {
+                WriteAllToFd(fd, block.constData(), block.size());
+                ::usleep(10000);
+            }
+        },
+        5000, 100, [](const QByteArray& received) -> qsizetype { return received.size(); });
+    EXPECT_EQ(r.status, ChildRunResult::TooMuchData);
+}
+
+} // namespace

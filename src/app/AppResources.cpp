@@ -1,5 +1,8 @@
 #include "AppResources.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QtGlobal>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -12,4 +15,14 @@ void InitAppResources()
 {
     static const bool done = (initIcons(), true);
     Q_UNUSED(done);
+}
+
+bool InstallToolkitTexts()
+{
+    // Lives as long as the program: the application keeps only a pointer to it.
+    static QTranslator toolkitTexts;
+    static const bool installed =
+        toolkitTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(&toolkitTexts);
+    return installed;
 }

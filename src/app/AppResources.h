@@ -1,5 +1,12 @@
-// The window's images ship inside orvane_ui, a static library, whose resource initialiser the
-// linker drops unless someone calls it. Every unit that shows an image calls this first.
+// Start-up pieces of the window program that live in orvane_ui, so the tests run the same code
+// the program runs.
 #pragma once
 
+// The window's images ship inside orvane_ui, a static library, whose resource initialiser the
+// linker drops unless someone calls it. Every unit that shows an image calls this first.
 void InitAppResources();
+
+// Installs the toolkit's German texts (error title, Yes/No/Cancel, the key names "Strg+" and
+// "Umsch+"), which the program shows in every UI language. Returns false, leaving the toolkit's
+// English texts, when the translation is not installed. Calling it again does nothing more.
+bool InstallToolkitTexts();

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -30,6 +31,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -975,17 +977,40 @@ void TfrmMain::actMarkNoExecute()
 
 namespace {
 
-// Appends the report to a document one entry at a time: the lines of one entry go in as a single
-// edit at its end.
+// Shows the report in the pane while it is written. Laying out every line in the visible pane as
+// it arrives cost ten times the report itself, so lines are collected and appended in batches, at
+// most one batch per interval, each as one edit at the document's end: earlier lines keep their
+// layout and only the new ones are laid out.
 class TPaneLineSink : public TReportLineSink
 {
 public:
-    explicit TPaneLineSink(QTextDocument* document) : m_document(document), m_first(document->isEmpty()) {}
+    TPaneLineSink(QTextEdit* pane, int intervalMs)
+        : m_pane(pane), m_intervalMs(intervalMs), m_first(pane->document()->isEmpty())
+    {
+        // The pane follows the report as it grows; its scroll range learns of new lines only
+        // after they were laid out, so the scrolling goes with the range. The user's cursor and
+        // selection stay where they are.
+        QScrollBar* bar = pane->verticalScrollBar();
+        m_follow = QObject::connect(bar, &QScrollBar::rangeChanged, bar,
+                                    [bar](int, int maximum) { bar->setValue(maximum); });
+    }
+    ~TPaneLineSink() override { QObject::disconnect(m_follow); }
+    TPaneLineSink(const TPaneLineSink&) = delete;
+    TPaneLineSink& operator=(const TPaneLineSink&) = delete;
 
     void AddLine(const QString& line) override { m_pending.append(line); }
 
     void Flush() override
     {
+        if (m_shown.isValid() && m_shown.elapsed() < m_intervalMs)
+            return;
+        Publish();
+    }
+
+    // Appends whatever is pending now, whatever the interval says.
+    void Publish()
+    {
+        m_shown.start();
         if (m_pending.isEmpty())
             return;
         QString text;
@@ -995,16 +1020,23 @@ public:
             m_first = false;
             text += line;
         }
-        QTextCursor cursor(m_document);
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text);
         m_pending.clear();
+        QTextCursor cursor(m_pane->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.beginEditBlock();
+        cursor.insertText(text);
+        cursor.endEditBlock();
+        QScrollBar* bar = m_pane->verticalScrollBar();
+        bar->setValue(bar->maximum());
     }
 
 private:
-    QTextDocument* m_document;
+    QTextEdit* m_pane;
+    int m_intervalMs;
     QStringList m_pending;
+    QElapsedTimer m_shown;
     bool m_first;
+    QMetaObject::Connection m_follow;
 };
 
 class TWindowRunHooks : public TReportRunHooks
@@ -1071,34 +1103,25 @@ void TfrmMain::actOutputExecute()
     for (int i = 0; i < chkTables->count(); ++i)
         entries.append({chkTables->item(i)->text(), chkTables->item(i)->checkState() == Qt::Checked});
 
-    // The report is written into a document of its own and shown when the run ends, whichever
-    // way it ends: laying out every line in the visible pane as it arrives would cost more than
-    // writing the whole report. The pane keeps no undo history of a generated report.
-    auto* report = new QTextDocument(memOutput);
-    report->setDefaultFont(memOutput->font());
-    report->setUndoRedoEnabled(false);
-    TPaneLineSink sink(report);
+    // A generated report keeps no undo history: undoing it line by line would be of no use and
+    // recording sixty thousand lines costs time and memory.
+    memOutput->document()->setUndoRedoEnabled(false);
+    TPaneLineSink sink(memOutput, m_paneIntervalMs);
     m_reportRunning = true;
     struct RunEnd
     {
         TfrmMain* window;
-        QTextDocument* report;
         TPaneLineSink& sink;
         ~RunEnd()
         {
-            sink.Flush();
-            QTextDocument* previous = window->memOutput->document();
-            // The pane deletes the document it created itself; an earlier report is ours to delete.
-            const bool ours = previous->parent() == window->memOutput;
-            window->memOutput->setDocument(report);
-            report->setUndoRedoEnabled(true);
-            if (ours)
-                delete previous;
+            // Whichever way the run ends (completed, broken off, failed), what was written shows.
+            sink.Publish();
+            window->memOutput->document()->setUndoRedoEnabled(true);
             window->m_reportRunning = false;
             if (window->m_closeRequested)
                 QTimer::singleShot(0, window, &QWidget::close);
         }
-    } runEnd{this, report, sink};
+    } runEnd{this, sink};
     TWindowRunHooks hooks(*this, pbrAufbau, rbViews);
     RunStructureReport(*Connection, settings, entries, sink, hooks);
 }

@@ -99,6 +99,8 @@ public:
     // The date the report header shows; tests fix it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     bool reportRunning() const { return m_reportRunning; }
+    // How often, at most, a running report appends its new lines to the pane (milliseconds).
+    void setPaneInterval(int milliseconds) { m_paneIntervalMs = milliseconds; }
 
     // Connection strings from the published properties.
     QString BuildSQLServerConnectionString() const;
@@ -191,6 +193,7 @@ private:
     TProviderType m_provider = ptSQLServer;
     QChar m_delimiterChar = u'*';
     bool m_reportRunning = false;
+    int m_paneIntervalMs = 200;
     bool m_closeRequested = false;
     bool m_searchMarked = false;
     QString m_printTarget;

@@ -1,10 +1,9 @@
 // Program entry of the Orvane window.
+#include "AppResources.h"
 #include "Main.h"
 #include "Prompter.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <memory>
 
@@ -14,11 +13,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
 
-    // The toolkit's own texts (error title, Yes/No/Cancel, key names) are German in every UI
-    // language; a missing translation only leaves them in English.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    // A missing translation only leaves the toolkit's texts in English.
+    InstallToolkitTexts();
 
     TfrmMain window(std::make_shared<TQtPrompter>(), QApplication::applicationFilePath());
     window.show();

@@ -2,6 +2,7 @@
 // folder (so the settings file lands there), a scripted prompter, and lookup by object name.
 #pragma once
 
+#include "AppResources.h"
 #include "FakePrompter.h"
 #include "Main.h"
 #include "Settings.h"
@@ -9,10 +10,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -23,11 +22,7 @@ protected:
     static void SetUpTestSuite()
     {
         // The program installs the toolkit's German texts at start; so do the tests.
-        static QTranslator toolkitTexts;
-        static const bool loaded = toolkitTexts.load(QStringLiteral("qtbase_de"),
-                                                     QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-        if (loaded)
-            QApplication::installTranslator(&toolkitTexts);
+        InstallToolkitTexts();
         // Keeps a fallback settings folder away from the user's real one.
         QStandardPaths::setTestModeEnabled(true);
     }

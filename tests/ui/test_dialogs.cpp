@@ -1,5 +1,6 @@
 // The about dialog and the two login dialogs in each language, and the real prompter's boxes
 // (buttons by kind, the returned result, Cancel giving the preset back).
+#include "AppResources.h"
 #include "ConnectionSettings.h"
 #include "Prompter.h"
 #include "UIText.h"
@@ -16,7 +17,6 @@
 #include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -24,7 +24,6 @@
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
-#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -51,10 +50,7 @@ class DialogTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        static QTranslator toolkitTexts;
-        if (toolkitTexts.load(QStringLiteral("qtbase_de"),
-                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QApplication::installTranslator(&toolkitTexts);
+        InstallToolkitTexts();
     }
     void TearDown() override { CurrentLanguage = 1; }
 };

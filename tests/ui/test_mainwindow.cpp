@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include "KorvIniFiles.h"
+#include "AppResources.h"
 #include "UIText.h"
 
 #include <QClipboard>
@@ -14,6 +15,8 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -526,6 +529,103 @@ TEST_F(MainWindowTest, SystemTablesItemAndShortcutToggleTheMarkTheCommandReads)
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(window->ShowSystemTables);
 }
+
+struct LayoutCase
+{
+    const char* name;
+    int width;  // -1: free
+    int height; // -1: free
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Layout : public WindowFixture, public ::testing::WithParamInterface<LayoutCase>
+{
+};
+
+// The report's columns, the pages' fields and the bars only fit together at these sizes.
+TEST_P(Layout, ControlHasItsSize)
+{
+    const LayoutCase& c = GetParam();
+    startShown();
+    // A page lays out its columns only once it has been shown.
+    auto* pages = child<QTabWidget>("pgcProvider");
+    pages->setCurrentWidget(child<QWidget>("tshAccess"));
+    QApplication::processEvents();
+    pages->setCurrentWidget(child<QWidget>("tshSQLServer"));
+    QApplication::processEvents();
+
+    auto* control = child<QWidget>(c.name);
+    ASSERT_NE(control, nullptr);
+    if (c.width >= 0) {
+        EXPECT_EQ(control->width(), c.width);
+    }
+    if (c.height >= 0) {
+        EXPECT_EQ(control->height(), c.height);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, Layout,
+    ::testing::Values(LayoutCase{"tbdMenue", 842, 23}, LayoutCase{"tbdSymbolleiste", 842, 28},
+                      LayoutCase{"pgcProvider", 842, 134}, LayoutCase{"chkTables", 201, -1},
+                      LayoutCase{"pnlOutput", 40, -1}, LayoutCase{"fcStatusBar1", 842, 20},
+                      LayoutCase{"pnlSQLServer1", 329, -1}, LayoutCase{"pnlSQLServer2", 280, -1},
+                      LayoutCase{"edtSQLServer", 201, -1}, LayoutCase{"edtSQLDatabase", 201, -1},
+                      LayoutCase{"edtSQLServerVersion", 201, -1}, LayoutCase{"cboSQLServerProfile", 201, -1},
+                      LayoutCase{"btnSQLServerSaveProfile", 97, 25},
+                      LayoutCase{"btnSQLServerDeleteProfile", 97, 25}, LayoutCase{"pnlAccess1", 329, -1},
+                      LayoutCase{"Panel1", 280, -1}, LayoutCase{"edtAccessDB", 265, -1},
+                      LayoutCase{"btnOpenDatabase", 23, 22}, LayoutCase{"edtAccessVersion", 201, -1},
+                      LayoutCase{"cboAccessProfile", 201, -1}, LayoutCase{"btnAccessSaveProfile", 97, 25},
+                      LayoutCase{"btnAccessDeleteProfile", 97, 25}, LayoutCase{"edtSearch", 121, -1}));
+
+TEST_F(MainWindowTest, SplitterIsThinAndTheOpenButtonFlatBesideTheFileField)
+{
+    startShown();
+    EXPECT_EQ(child<QSplitter>("Splitter1")->handleWidth(), 3);
+    auto* open = child<QToolButton>("btnOpenDatabase");
+    EXPECT_TRUE(open->autoRaise());
+    EXPECT_GE(open->x(), child<QLineEdit>("edtAccessDB")->geometry().right());
+    // The window opens centred on the screen (to the pixel, as far as halving allows).
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((window->geometry().center() - screen.center()).manhattanLength(), 4);
+}
+
+struct MenuKeyCase
+{
+    const char* action;
+    const char* shown;
+};
+
+void PrintTo(const MenuKeyCase& c, std::ostream* os)
+{
+    *os << c.action;
+}
+
+class MenuKeys : public WindowFixture, public ::testing::WithParamInterface<MenuKeyCase>
+{
+};
+
+// Menus write an item's shortcut with the toolkit's key names, which are German in every language.
+TEST_P(MenuKeys, ShowTheGermanKeyNamesInEveryLanguage)
+{
+    ASSERT_TRUE(InstallToolkitTexts());
+    writeIni("[Application]\nLanguage=2\nDelimiter=*\n");
+    start();
+    EXPECT_EQ(action(GetParam().action)->shortcut().toString(QKeySequence::NativeText),
+              QString::fromUtf8(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, MenuKeys,
+                         ::testing::Values(MenuKeyCase{"actMarkNo", "Strg+Alt+A"},
+                                           MenuKeyCase{"actMarkAll", "Strg+A"}, MenuKeyCase{"actPrint", "Strg+P"},
+                                           MenuKeyCase{"actSaveClipboard", "Strg+Alt+C"},
+                                           MenuKeyCase{"actSetLanguage", "Strg+Alt+L"},
+                                           MenuKeyCase{"actRefresh", "F5"}));
 
 TEST_F(MainWindowTest, OutputButtonFillsItsPanelAtEverySize)
 {

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -327,6 +328,8 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     const int userTables = checked().size();
     ASSERT_EQ(userTables, 8);
     const int listSize = list()->count();
+    // Every entry reaches the pane as soon as it is written.
+    window->setPaneInterval(0);
 
     // Break is pressed while the third table is written; the press is handled when the run
     // processes events after that entry.
@@ -340,6 +343,10 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
         pressed = true;
         QTimer::singleShot(0, window.get(), [&] {
             EXPECT_TRUE(window->reportRunning());
+            // The pane shows the report as far as it is written, not only when the run ends.
+            const QString soFar = paneLines().join(u'\n');
+            EXPECT_TRUE(soFar.contains(third));
+            EXPECT_FALSE(soFar.contains(QStringLiteral("*** Table04")));
             action("actRefresh")->trigger(); // refused while the run goes on
             action("actBreak")->trigger();
         });
@@ -363,6 +370,39 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     // The next run starts afresh and runs to its end.
     action("actOutput")->trigger();
     EXPECT_EQ(paneLines().constLast(), QString(6, u' ') + QString(70, u'*'));
+}
+
+TEST_F(WindowDatabaseTest, PaneFollowsTheReportWhileItGrows)
+{
+    startOnAccessPage();
+    window->show();
+    QApplication::processEvents();
+    prompter->openAnswers.enqueue(makeFile({}, 30));
+    action("actOpenDatabase")->trigger();
+    action("actMarkAll")->trigger();
+    window->setPaneInterval(0);
+
+    auto* pane = child<QTextEdit>("memOutput");
+    auto* bar = child<QProgressBar>("pbrAufbau");
+    const int position = entries(false).indexOf(QStringLiteral("Table20")) + 1;
+    int scrolledTo = -1;
+    int scrollEnd = -1;
+    QObject::connect(bar, &QProgressBar::valueChanged, window.get(), [&](int value) {
+        if (value != position)
+            return;
+        // Looked at after the run has let the pane catch up, as the user would see it.
+        QTimer::singleShot(0, window.get(), [&] {
+            QTimer::singleShot(0, window.get(), [&] {
+                scrolledTo = pane->verticalScrollBar()->value();
+                scrollEnd = pane->verticalScrollBar()->maximum();
+            });
+        });
+    });
+
+    action("actOutput")->trigger();
+
+    ASSERT_GT(scrollEnd, 0) << "the pane was not looked at while the run went on";
+    EXPECT_EQ(scrolledTo, scrollEnd);
 }
 
 TEST_F(WindowDatabaseTest, ClosingDuringAReportStopsTheRunThenCloses)

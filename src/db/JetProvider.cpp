@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,17 +45,20 @@ constexpr char16_t asciiLower(char16_t c)
 }
 
 // name against an ASCII member name of the same length.
-bool sameMemberName(const QString& name, const char* member)
+bool sameMemberName(const QString& name, const char16_t* member)
 {
     const qsizetype length = name.size();
-    const QChar* chars = name.constData();
+    const char16_t* chars = reinterpret_cast<const char16_t*>(name.constData());
+    // As spelled in the program (the common case): one block compare.
+    if (std::memcmp(chars, member, static_cast<size_t>(length) * sizeof(char16_t)) == 0)
+        return true;
     for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = chars[i].unicode();
-        const char16_t m = static_cast<unsigned char>(member[i]);
+        const char16_t c = chars[i];
+        const char16_t m = member[i];
         if (c == m)
             continue;
         if (c >= 0x80)
-            return name.compare(QLatin1StringView(member, length), Qt::CaseInsensitive) == 0;
+            return name.compare(QStringView(member, length), Qt::CaseInsensitive) == 0;
         if (asciiLower(c) != asciiLower(m))
             return false;
     }
@@ -66,10 +70,17 @@ bool sameMemberName(const QString& name, const char* member)
 // folding; a name with other characters still gets the full Unicode comparison. Simple case
 // folding keeps every UTF-16 length, so a name of another length never matches.
 template <std::size_t N>
-inline bool is(const QString& name, const char (&member)[N])
+inline bool is(const QString& name, const char16_t (&member)[N])
 {
     constexpr qsizetype length = qsizetype(N - 1);
-    return name.size() == length && sameMemberName(name, member);
+    if (name.size() != length)
+        return false;
+    // Most misses differ in the first letter: settled here without a call. A first character
+    // beyond ASCII is left to the full comparison.
+    const char16_t first = name.front().unicode();
+    if (first < 0x80 && asciiLower(first) != asciiLower(member[0]))
+        return false;
+    return sameMemberName(name, member);
 }
 
 [[noreturn]] void notInCollection()
@@ -179,15 +190,15 @@ public:
         const JetColumnInfo& c = t.columns[m_column];
         if (!args.isEmpty())
             return Dispatch::get(name, args);
-        if (is(name, "Name"))
+        if (is(name, u"Name"))
             return Variant(t.columnName(c).toString());
-        if (is(name, "Type"))
+        if (is(name, u"Type"))
             return Variant(JetAdoType(c));
-        if (is(name, "DefinedSize"))
+        if (is(name, u"DefinedSize"))
             return Variant(JetDefinedSize(c, m_data->header));
-        if (is(name, "Precision"))
+        if (is(name, u"Precision"))
             return Variant(std::int32_t(c.jetType == 16 ? c.precision : 0));
-        if (is(name, "NumericScale"))
+        if (is(name, u"NumericScale"))
             return Variant(std::int32_t(c.jetType == 16 ? c.scale : 0));
         return Dispatch::get(name, args);
     }
@@ -206,9 +217,9 @@ public:
     Variant get(const QString& name, const QList<Variant>& args) override
     {
         const int count = static_cast<int>(m_data->tables[m_table].columns.size());
-        if (is(name, "Count") && args.isEmpty())
+        if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
-        if (is(name, "Item")) {
+        if (is(name, u"Item")) {
             // Tables have few columns and are rarely searched by name: no index is kept for them.
             const JetTableInfo& table = m_data->tables[m_table];
             const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
@@ -247,15 +258,15 @@ public:
         const JetTableInfo& t = m_data->tables[m_table];
         if (!args.isEmpty())
             return Dispatch::get(name, args);
-        if (is(name, "Name"))
+        if (is(name, u"Name"))
             return Variant(t.name);
-        if (is(name, "Columns")) {
+        if (is(name, u"Columns")) {
             // The facade asks for the collection once per column read: keep the one object.
             if (!m_columns)
                 m_columns = std::make_shared<JetColumns>(m_data, m_table);
             return Variant(m_columns);
         }
-        if (is(name, "Type")) {
+        if (is(name, u"Type")) {
             const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
             return Variant(system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE"));
         }
@@ -276,9 +287,9 @@ public:
     Variant get(const QString& name, const QList<Variant>& args) override
     {
         const int count = static_cast<int>(m_data->tables.size());
-        if (is(name, "Count") && args.isEmpty())
+        if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
-        if (is(name, "Item")) {
+        if (is(name, u"Item")) {
             const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
                 return CatalogueData::lookup(m_data->tableIndex, wanted);
             });
@@ -319,9 +330,9 @@ public:
     {
         if (!args.isEmpty())
             return Dispatch::get(name, args);
-        if (is(name, "ActiveConnection"))
+        if (is(name, u"ActiveConnection"))
             return m_data ? Variant(m_connectionString) : Variant();
-        if (is(name, "Tables")) {
+        if (is(name, u"Tables")) {
             if (!m_data)
                 throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
             // Kept for the catalogue this connection read; a new connection makes a new one.
@@ -334,7 +345,7 @@ public:
 
     void put(const QString& name, const Variant& value) override
     {
-        if (!is(name, "ActiveConnection")) {
+        if (!is(name, u"ActiveConnection")) {
             Dispatch::put(name, value);
             return;
         }

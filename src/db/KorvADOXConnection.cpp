@@ -1,5 +1,6 @@
 #include "KorvADOXConnection.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -132,9 +133,10 @@ QString TKorvADOXConnection::DataTypeName(std::int32_t dataType)
         {203, QStringLiteral("LongVarWChar")}, {204, QStringLiteral("VarBinary")},
         {205, QStringLiteral("LongVarBinary")},
     }};
-    for (const Name& entry : kNames) {
-        if (entry.number == dataType)
-            return entry.name;
-    }
+    // The table is ordered by number.
+    const auto found = std::lower_bound(kNames.begin(), kNames.end(), dataType,
+                                        [](const Name& entry, std::int32_t number) { return entry.number < number; });
+    if (found != kNames.end() && found->number == dataType)
+        return found->name;
     return QStringLiteral("unknown");
 }

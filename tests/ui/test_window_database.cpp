@@ -151,6 +151,26 @@ TEST_F(WindowDatabaseTest, SystemTableMarkSelectAllAndUnselectAll)
     EXPECT_TRUE(prompter->ofKind("default-error").isEmpty());
 }
 
+TEST_F(WindowDatabaseTest, RefreshWhoseSystemTableQueryFailsKeepsItsEntriesReleased)
+{
+    startOnAccessPage();
+    const QString path = makeFile();
+    prompter->openAnswers.enqueue(path);
+    action("actOpenDatabase")->trigger();
+    ASSERT_TRUE(prompter->ofKind("default-error").isEmpty());
+    const QStringList all = entries(false);
+
+    // The catalogue was read when the file was opened; the system catalogue is asked afresh.
+    ASSERT_TRUE(QFile::remove(path));
+    action("actRefresh")->trigger();
+
+    EXPECT_EQ(prompter->ofKind("default-error").size(), 1);
+    EXPECT_EQ(entries(false), all);
+    // Nothing was greyed and nothing checked: the command ended before it changed any entry.
+    EXPECT_EQ(entries(true), all);
+    EXPECT_TRUE(checked().isEmpty());
+}
+
 TEST_F(WindowDatabaseTest, WrongPasswordsAskAgainUntilTheRightOne)
 {
     const QString path = makeFile(QStringLiteral("Geheim"));

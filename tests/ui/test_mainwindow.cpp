@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <ostream>
@@ -593,6 +594,30 @@ TEST_F(MainWindowTest, SplitterIsThinAndTheOpenButtonFlatBesideTheFileField)
     // The window opens centred on the screen (to the pixel, as far as halving allows).
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE((window->geometry().center() - screen.center()).manhattanLength(), 4);
+}
+
+TEST_F(MainWindowTest, ToolbarHoldsItsButtonsInOrderAndCommandsCarryTheirImages)
+{
+    start();
+    QStringList items;
+    for (QAction* item : child<QToolBar>("tbtSymbolleiste")->actions())
+        items << (item->isSeparator() ? QStringLiteral("|") : item->objectName());
+    EXPECT_EQ(items, (QStringList{"actExit", "|", "actOpenDatabase", "|", "actRefresh", "|", "actMarkAll",
+                                  "actMarkNo", "|", "actPrint", "|", "actSaveListbox", "actSaveClipboard", "|",
+                                  "actFindText", "tbcFindWindow", "|", "actBreak"}));
+    EXPECT_FALSE(child<QToolBar>("tbtSymbolleiste")->isMovable());
+    EXPECT_FALSE(child<QToolBar>("tbtSymbolleiste")->isFloatable());
+
+    // The images live in the library's resources, which only load when asked for.
+    for (const char* name : {"actExit", "actOpenDatabase", "actRefresh", "actMarkAll", "actMarkNo", "actPrint",
+                             "actSaveListbox", "actSaveClipboard", "actFindText", "actBreak", "actOutput",
+                             "actSetLanguage", "actSetDelimiter", "actSetProfil", "actDeleteProfile",
+                             "actInfoUeber"})
+        EXPECT_FALSE(action(name)->icon().isNull()) << name;
+    EXPECT_FALSE(child<QToolButton>("btnOpenDatabase")->icon().isNull());
+    // The output button shows its arrow and nothing else.
+    EXPECT_EQ(child<QToolButton>("btnOutput")->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_TRUE(action("actOutput")->text().isEmpty());
 }
 
 struct MenuKeyCase

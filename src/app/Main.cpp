@@ -435,6 +435,9 @@ void TfrmMain::buildWorkArea()
     QFont courier(QStringLiteral("Courier New"), 9);
     courier.setStyleHint(QFont::Monospace);
     courier.setFixedPitch(true);
+    // Report lines are plain fixed-pitch text that needs no shaping (no ligatures, no kerning);
+    // skipping it makes laying out a long report several times cheaper.
+    courier.setStyleStrategy(QFont::PreferNoShaping);
     memOutput->setFont(courier);
     memOutput->setCurrentFont(courier);
     memOutput->setLineWrapMode(QTextEdit::WidgetWidth);

@@ -179,10 +179,11 @@ int itemPosition(const Variant& key, int count, FindName findName)
     return position;
 }
 
+// Lives inside its collection (see JetColumns), which keeps the catalogue alive for it.
 class JetColumn final : public Dispatch
 {
 public:
-    JetColumn(DataPtr data, int table, int column) : m_data(std::move(data)), m_table(table), m_column(column) {}
+    JetColumn(const CatalogueData* data, int table, int column) : m_data(data), m_table(table), m_column(column) {}
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
@@ -204,12 +205,12 @@ public:
     }
 
 private:
-    DataPtr m_data;
+    const CatalogueData* m_data;
     int m_table;
     int m_column;
 };
 
-class JetColumns final : public Dispatch
+class JetColumns final : public Dispatch, public std::enable_shared_from_this<JetColumns>
 {
 public:
     JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(table) {}
@@ -229,14 +230,15 @@ public:
                 }
                 return -1;
             });
-            // A report reads every column several times over; each is made once and then shared,
-            // as a real collection hands out the same member object each time.
-            if (m_items.empty())
-                m_items.resize(static_cast<std::size_t>(count));
-            DispatchPtr& item = m_items[static_cast<std::size_t>(position)];
-            if (!item)
-                item = std::make_shared<JetColumn>(m_data, m_table, position);
-            return Variant(item);
+            // A report reads every column several times over: the member objects are made once,
+            // all in one block, and handed out as the same object each time (as a real collection
+            // does). A reference to one shares ownership of the collection that holds it.
+            if (m_items.empty()) {
+                m_items.reserve(static_cast<std::size_t>(count));
+                for (int c = 0; c < count; ++c)
+                    m_items.emplace_back(m_data.get(), m_table, c);
+            }
+            return Variant(DispatchPtr(shared_from_this(), &m_items[static_cast<std::size_t>(position)]));
         }
         return Dispatch::get(name, args);
     }
@@ -245,7 +247,7 @@ public:
 private:
     DataPtr m_data;
     int m_table;
-    std::vector<DispatchPtr> m_items;
+    std::vector<JetColumn> m_items; // never grows once filled: references into it stay valid
 };
 
 class JetTable final : public Dispatch

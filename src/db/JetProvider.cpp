@@ -305,6 +305,25 @@ private:
     DataPtr m_data;
 };
 
+// a.compare(b, Qt::CaseInsensitive) < 0, without Qt's general case folding while both are ASCII.
+bool lessWithoutCase(const QString& a, const QString& b)
+{
+    const qsizetype common = qMin(a.size(), b.size());
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t cx = x[i].unicode();
+        const char16_t cy = y[i].unicode();
+        if (cx >= 0x80 || cy >= 0x80)
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        const char16_t lx = asciiLower(cx);
+        const char16_t ly = asciiLower(cy);
+        if (lx != ly)
+            return lx < ly;
+    }
+    return a.size() < b.size();
+}
+
 DataPtr openCatalogue(const QString& connectionString)
 {
     const JetConnectionSettings settings = ParseJetConnectionString(connectionString);
@@ -316,7 +335,7 @@ DataPtr openCatalogue(const QString& connectionString)
     data->header = header;
     data->tables = std::move(read.tables);
     std::stable_sort(data->tables.begin(), data->tables.end(), [](const JetTableInfo& a, const JetTableInfo& b) {
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        return lessWithoutCase(a.name, b.name);
     });
     data->tableIndex.reserve(data->tables.size());
     // Filled backwards so that of two names differing only in case the first wins, as a search would.

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <vector>
@@ -137,6 +138,39 @@ TEST_F(CatalogueFile, MemberObjectsOutliveTheirTableAndAReconnectedCatalogue)
     m_catalog.clear();
     EXPECT_EQ(kept.get(QStringLiteral("Name")).toText(), QStringLiteral("Größe_€"));
     EXPECT_EQ(kept.get(QStringLiteral("DefinedSize")).toInt(), 12);
+}
+
+TEST(CatalogueOrder, TablesAreOrderedByNameAsQtComparesWithoutRegardToCase)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList names = {QStringLiteral("b"),  QStringLiteral("ab"),   QStringLiteral("A"),
+                               QStringLiteral("aBc"), QStringLiteral("a_"),  QStringLiteral("Ä"),
+                               QStringLiteral("Zeta"), QStringLiteral("_x"), QStringLiteral("é"),
+                               QStringLiteral("Ab1"), QStringLiteral("[t]"), QStringLiteral("ä1")};
+    jet::Database db;
+    db.withSystemTables = false;
+    for (const QString& name : names) {
+        jet::Table t;
+        t.name = name;
+        t.columns = {column(QStringLiteral("id"), jet::ColumnType::Long)};
+        db.tables.append(t);
+    }
+    const QString path = dir.filePath(QStringLiteral("order.mdb"));
+    jet::writeFile(path, db);
+    Variant catalog = CreateOleObject(QStringLiteral("ADOX.Catalog"));
+    catalog.put(QStringLiteral("ActiveConnection"),
+                Variant(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(path)));
+    const Variant tables = catalog.get(QStringLiteral("Tables"));
+    QStringList listed;
+    for (int i = 0; i < tables.get(QStringLiteral("Count")).toInt(); ++i)
+        listed << tables.get(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Name")).toText();
+    listed.removeIf([&](const QString& name) { return !names.contains(name); });
+    // The reference order: Qt's own comparison.
+    QStringList expected = names;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    EXPECT_EQ(listed, expected);
 }
 
 // A line with one character at every position of a 20-character line: before, inside and after the

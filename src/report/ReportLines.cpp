@@ -251,7 +251,28 @@ void TReportWriter::AddSeparatorLine()
 
 void TReportWriter::AddTitleLine(const QString& text, bool fill)
 {
-    AddReportLine(TitleText(m_delimiter, text, fill));
+    // One per table: composed in the reused buffer like the column lines. The layout is
+    // TitleText's after the margin.
+    const qsizetype fillCount = fill && text.size() < kTitleFillWidth ? kTitleFillWidth - text.size() : 0;
+    const qsizetype size = kReportMargin + 4 + text.size() + (fill ? 1 + fillCount : 0);
+    m_line.resize(size);
+    char16_t* p = reinterpret_cast<char16_t*>(m_line.data());
+    const char16_t delimiter = m_delimiter.unicode();
+    p = PutBlanks(p, kReportMargin);
+    *p++ = delimiter;
+    *p++ = delimiter;
+    *p++ = delimiter;
+    *p++ = u' ';
+    if (!text.isEmpty())
+        std::memcpy(p, text.constData(), size_t(text.size()) * sizeof(char16_t));
+    p += text.size();
+    if (fill) {
+        *p++ = u' ';
+        for (qsizetype i = 0; i < fillCount; ++i)
+            *p++ = delimiter;
+    }
+    Q_ASSERT(p == reinterpret_cast<char16_t*>(m_line.data()) + size);
+    m_sink.AddLine(m_line);
 }
 
 void TReportWriter::AddColumnLine(int number, const QString& name, const QString& typeName, int length,

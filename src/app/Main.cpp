@@ -998,6 +998,7 @@ public:
                                     [bar](int, int maximum) { bar->setValue(maximum); });
     }
     ~TPaneLineSink() override { QObject::disconnect(m_follow); }
+
     TPaneLineSink(const TPaneLineSink&) = delete;
     TPaneLineSink& operator=(const TPaneLineSink&) = delete;
 

@@ -173,6 +173,32 @@ INSTANTIATE_TEST_SUITE_P(Languages, LoginDialogs,
                                            LoginCase{2, "Login User", "User", "Password", "Login Database",
                                                      "Cancel"}));
 
+// Tab moves through the fields first, then OK, then Cancel.
+TEST_F(DialogTest, LoginDialogsTabThroughFieldsThenButtons)
+{
+    const auto chain = [](QWidget* first) {
+        QStringList names;
+        QWidget* at = first;
+        do {
+            if (at->focusPolicy() & Qt::TabFocus)
+                names << at->objectName();
+            at = at->nextInFocusChain();
+        } while (at != first);
+        return names;
+    };
+    TdlgLoginUser user;
+    EXPECT_EQ(chain(find<QWidget>(&user, "edtLoginUserName")),
+              (QStringList{"edtLoginUserName", "edtLoginUserPassword", "btnOK", "btnCancel"}));
+    EXPECT_EQ(find<QWidget>(&user, "btnOK")->geometry(), QRect(47, 100, 75, 25));
+    EXPECT_EQ(find<QWidget>(&user, "btnCancel")->geometry(), QRect(135, 100, 75, 25));
+    EXPECT_EQ(find<QWidget>(&user, "edtLoginUserPassword")->geometry().topLeft(), QPoint(88, 52));
+    TdlgLoginDatabase database;
+    EXPECT_EQ(chain(find<QWidget>(&database, "edtLoginDatabasePassword")),
+              (QStringList{"edtLoginDatabasePassword", "btnOK", "btnCancel"}));
+    EXPECT_EQ(find<QWidget>(&database, "btnOK")->geometry(), QRect(47, 68, 75, 25));
+    EXPECT_EQ(find<QWidget>(&database, "Bevel1")->geometry(), QRect(8, 8, 249, 49));
+}
+
 TEST_F(DialogTest, EnterInTheFieldsConfirmsWithWhatWasTyped)
 {
     TdlgLoginUser user;

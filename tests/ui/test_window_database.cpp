@@ -363,6 +363,8 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
         pressed = true;
         QTimer::singleShot(0, window.get(), [&] {
             EXPECT_TRUE(window->reportRunning());
+            ASSERT_NE(QApplication::overrideCursor(), nullptr);
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
             // The pane shows the report as far as it is written, not only when the run ends.
             const QString soFar = paneLines().join(u'\n');
             EXPECT_TRUE(soFar.contains(third));
@@ -423,6 +425,11 @@ TEST_F(WindowDatabaseTest, PaneFollowsTheReportWhileItGrows)
 
     ASSERT_GT(scrollEnd, 0) << "the pane was not looked at while the run went on";
     EXPECT_EQ(scrolledTo, scrollEnd);
+    // After the run the pane shows the report's last line.
+    QApplication::processEvents();
+    QScrollBar* scroll = pane->verticalScrollBar();
+    EXPECT_GT(scroll->maximum(), scrollEnd);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
 }
 
 TEST_F(WindowDatabaseTest, ClosingDuringAReportStopsTheRunThenCloses)

@@ -25,7 +25,10 @@ public:
     explicit BenchPrompter(QString file) : m_file(std::move(file)) {}
     bool failed = false;
 
-    QString InputBox(QWidget*, const QString&, const QString&, const QString& preset) override { return preset; }
+    QString InputBox(QWidget*, const QString&, const QString&, const QString& preset) override
+    {
+        return preset;
+    }
     int ShowErrorMessage(QWidget*, const QString& message, int) override
     {
         report(message);
@@ -115,7 +118,7 @@ int main(int argc, char** argv)
     std::printf("%-40s %10lld\n", "Select all", static_cast<long long>(markAll));
     std::printf("%-40s %10lld\n", qPrintable(QStringLiteral("Output (%1 lines)").arg(lines)),
                 static_cast<long long>(output));
-    std::printf("%-40s %10lld  < 2000 ms: %s\n", "Refresh + Select all + Output", static_cast<long long>(total),
-                total < 2000 ? "ok" : "MISSED");
+    std::printf("%-40s %10lld  < 2000 ms: %s\n", "Refresh + Select all + Output",
+                static_cast<long long>(total), total < 2000 ? "ok" : "MISSED");
     return 0;
 }

@@ -1,6 +1,6 @@
 // Program entry of the Orvane window.
-#include "AppResources.h"
 #include "Main.h"
+#include "AppResources.h"
 #include "Prompter.h"
 
 #include <QApplication>

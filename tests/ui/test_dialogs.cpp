@@ -48,10 +48,7 @@ void whenModalShown(std::function<void(QWidget*)> action)
 class DialogTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        InstallToolkitTexts();
-    }
+    static void SetUpTestSuite() { InstallToolkitTexts(); }
     void TearDown() override { CurrentLanguage = 1; }
 };
 

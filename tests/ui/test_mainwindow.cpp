@@ -2,8 +2,8 @@
 // command, the page switch, the Access file field, shortcuts and the output button.
 #include "WindowFixture.h"
 
-#include "KorvIniFiles.h"
 #include "AppResources.h"
+#include "KorvIniFiles.h"
 #include "UIText.h"
 
 #include <QClipboard>
@@ -16,8 +16,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSplitter>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
@@ -603,16 +603,16 @@ TEST_F(MainWindowTest, ToolbarHoldsItsButtonsInOrderAndCommandsCarryTheirImages)
     for (QAction* item : child<QToolBar>("tbtSymbolleiste")->actions())
         items << (item->isSeparator() ? QStringLiteral("|") : item->objectName());
     EXPECT_EQ(items, (QStringList{"actExit", "|", "actOpenDatabase", "|", "actRefresh", "|", "actMarkAll",
-                                  "actMarkNo", "|", "actPrint", "|", "actSaveListbox", "actSaveClipboard", "|",
-                                  "actFindText", "tbcFindWindow", "|", "actBreak"}));
+                                  "actMarkNo", "|", "actPrint", "|", "actSaveListbox", "actSaveClipboard",
+                                  "|", "actFindText", "tbcFindWindow", "|", "actBreak"}));
     EXPECT_FALSE(child<QToolBar>("tbtSymbolleiste")->isMovable());
     EXPECT_FALSE(child<QToolBar>("tbtSymbolleiste")->isFloatable());
 
     // The images live in the library's resources, which only load when asked for.
-    for (const char* name : {"actExit", "actOpenDatabase", "actRefresh", "actMarkAll", "actMarkNo", "actPrint",
-                             "actSaveListbox", "actSaveClipboard", "actFindText", "actBreak", "actOutput",
-                             "actSetLanguage", "actSetDelimiter", "actSetProfil", "actDeleteProfile",
-                             "actInfoUeber"})
+    for (const char* name :
+         {"actExit", "actOpenDatabase", "actRefresh", "actMarkAll", "actMarkNo", "actPrint", "actSaveListbox",
+          "actSaveClipboard", "actFindText", "actBreak", "actOutput", "actSetLanguage", "actSetDelimiter",
+          "actSetProfil", "actDeleteProfile", "actInfoUeber"})
         EXPECT_FALSE(action(name)->icon().isNull()) << name;
     EXPECT_FALSE(child<QToolButton>("btnOpenDatabase")->icon().isNull());
     // The output button shows its arrow and nothing else.
@@ -645,12 +645,11 @@ TEST_P(MenuKeys, ShowTheGermanKeyNamesInEveryLanguage)
               QString::fromUtf8(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(Items, MenuKeys,
-                         ::testing::Values(MenuKeyCase{"actMarkNo", "Strg+Alt+A"},
-                                           MenuKeyCase{"actMarkAll", "Strg+A"}, MenuKeyCase{"actPrint", "Strg+P"},
-                                           MenuKeyCase{"actSaveClipboard", "Strg+Alt+C"},
-                                           MenuKeyCase{"actSetLanguage", "Strg+Alt+L"},
-                                           MenuKeyCase{"actRefresh", "F5"}));
+INSTANTIATE_TEST_SUITE_P(
+    Items, MenuKeys,
+    ::testing::Values(MenuKeyCase{"actMarkNo", "Strg+Alt+A"}, MenuKeyCase{"actMarkAll", "Strg+A"},
+                      MenuKeyCase{"actPrint", "Strg+P"}, MenuKeyCase{"actSaveClipboard", "Strg+Alt+C"},
+                      MenuKeyCase{"actSetLanguage", "Strg+Alt+L"}, MenuKeyCase{"actRefresh", "F5"}));
 
 TEST_F(MainWindowTest, OutputButtonFillsItsPanelAtEverySize)
 {

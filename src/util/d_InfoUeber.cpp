@@ -54,8 +54,10 @@ TdlgInfoAbout::TdlgInfoAbout(QWidget* parent, UrlOpener opener) : QDialog(parent
 
     Panel1 = placed(new QFrame(this), "Panel1", 8, 8);
     Panel1->resize(425, 281);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setLineWidth(2);
+    // A lowered outer and a raised inner bevel: the engraved frame of a group.
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    Panel1->setMidLineWidth(0);
 
     imgInfoProgramIcon = placed(new QLabel(Panel1), "imgInfoProgramIcon", 8, 8);
     imgInfoProgramIcon->resize(113, 99);

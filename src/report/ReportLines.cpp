@@ -27,8 +27,8 @@ QString TStringLineSink::text() const
 
 namespace {
 
-// Copies chars to out as bytes while they are ASCII, four at a time; false at the first that is
-// not (out then holds a partial copy).
+// Copies chars to out as bytes while they are ASCII, in blocks of eight (or four) characters;
+// false at the first block that is not (out then holds a partial copy).
 bool CopyAscii(char* out, const char16_t* chars, qsizetype size)
 {
     qsizetype i = 0;
@@ -96,7 +96,9 @@ void TDeviceLineSink::AddLine(const QString& line)
     }
     if (!ascii) {
         end = m_encoder.appendToBuffer(end, line);
-        m_encoderPending = size > 0 && QChar::isHighSurrogate(chars[size - 1]);
+        // An empty line leaves whatever the encoder holds where it was.
+        if (size > 0)
+            m_encoderPending = QChar::isHighSurrogate(chars[size - 1]);
     }
     *end++ = '\n';
     m_buffer.resize(end - m_buffer.constData());

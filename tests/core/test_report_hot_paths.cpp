@@ -10,6 +10,7 @@
 #include "JetWriter.h"
 
 #include <QBuffer>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -234,6 +235,26 @@ TEST(DeviceSink, SurrogatePairSplitAcrossTheAsciiBlocksStaysOneCharacter)
         sink.AddLine(QStringLiteral("next"));
     }
     EXPECT_EQ(buffer.data(), QByteArray("1234567\xF0\x9F\x98\x80" "90\nnext\n"));
+}
+
+TEST(DeviceSink, HalfAPairLeftAtALineEndIsHandledAsTheEncoderAloneWouldHandleIt)
+{
+    // A lone high surrogate at the end of a line, an empty line, then plain lines: what comes out
+    // must not depend on which lines took the ASCII shortcut.
+    const QStringList lines = {QStringLiteral("ab") + QChar(0xD83D), QString(), QStringLiteral("cd"),
+                               QStringLiteral("ef")};
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        TDeviceLineSink sink(buffer);
+        for (const QString& line : lines)
+            sink.AddLine(line);
+    }
+    QStringEncoder encoder(QStringConverter::Utf8);
+    QByteArray expected;
+    for (const QString& line : lines)
+        expected += QByteArray(encoder.encode(line)) + '\n';
+    EXPECT_EQ(buffer.data(), expected);
 }
 
 TEST(ReportWriter, SinkKeepsEveryColumnLineIntactWhileTheWriterReusesItsBuffer)

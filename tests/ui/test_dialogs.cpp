@@ -108,6 +108,37 @@ INSTANTIATE_TEST_SUITE_P(Languages, AboutDialog,
                                            AboutCase{2, "Info about Orvane", "Version:   ", "Comment:", "OK"},
                                            AboutCase{99, "#206 #5", "#158", "#210", "#1"}));
 
+TEST_F(DialogTest, AboutDialogPlacesItsControls)
+{
+    TdlgInfoAbout dialog(nullptr, [](const QUrl&) {});
+    struct Place
+    {
+        const char* name;
+        QRect rect; // an empty size: only the place is fixed
+    };
+    const Place places[] = {
+        {"Panel1", QRect(8, 8, 425, 281)},
+        {"imgInfoProgramIcon", QRect(8, 8, 113, 99)},
+        {"lblInfoProductName", QRect(136, 16, 0, 0)},
+        {"lblInfoVersion", QRect(136, 40, 0, 0)},
+        {"lblInfoCopyright", QRect(136, 64, 0, 0)},
+        {"lblInfoEmail", QRect(136, 88, 0, 0)},
+        {"btnInfoHyperlink", QRect(200, 120, 121, 22)},
+        {"lblInfoComment", QRect(8, 152, 0, 0)},
+        {"memInfoComment", QRect(80, 152, 337, 113)},
+        {"btnInfoOK", QRect(183, 300, 75, 25)},
+    };
+    for (const Place& place : places) {
+        const QRect actual = find<QWidget>(&dialog, place.name)->geometry();
+        if (place.rect.width() > 0) {
+            EXPECT_EQ(actual, place.rect) << place.name;
+        } else {
+            EXPECT_EQ(actual.topLeft(), place.rect.topLeft()) << place.name;
+        }
+    }
+    EXPECT_TRUE(find<QPushButton>(&dialog, "btnInfoOK")->isDefault());
+}
+
 TEST_F(DialogTest, AboutLinkAndPictureOpenTheWebAddressAndKeepTheDialogOpen)
 {
     QList<QUrl> opened;

@@ -64,7 +64,9 @@ bool CopyAscii(char* out, const char16_t* chars, qsizetype size)
 
 TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device), m_encoder(QStringConverter::Utf8)
 {
-    m_buffer.reserve(kFlushSize + 4096);
+    // Allocated once at its full size: lines are written straight into it, and the buffer only
+    // ever grows for a single line longer than all of it.
+    m_buffer.resize(kFlushSize + 4096);
 }
 
 TDeviceLineSink::~TDeviceLineSink()
@@ -76,22 +78,25 @@ void TDeviceLineSink::AddLine(const QString& line)
 {
     if (!m_ok)
         return;
-    const qsizetype used = m_buffer.size();
     const qsizetype size = line.size();
     // Report lines are nearly always plain ASCII: those are copied byte for byte. Anything else, or
     // a line after one that ended inside a surrogate pair, goes through the encoder, which keeps
     // the state between lines.
     bool ascii = !m_encoderPending;
     const char16_t* chars = reinterpret_cast<const char16_t*>(line.constData());
-    m_buffer.resize(used + (ascii ? size : m_encoder.requiredSpace(size)) + 1);
-    char* end = m_buffer.data() + used;
+    const qsizetype room = (ascii ? size : m_encoder.requiredSpace(size)) + 1;
+    if (m_used + room > m_buffer.size())
+        m_buffer.resize(m_used + room);
+    char* end = m_buffer.data() + m_used;
     if (ascii) {
         ascii = CopyAscii(end, chars, size);
         if (ascii) {
             end += size;
         } else {
-            m_buffer.resize(used + m_encoder.requiredSpace(size) + 1);
-            end = m_buffer.data() + used;
+            const qsizetype encodedRoom = m_encoder.requiredSpace(size) + 1;
+            if (m_used + encodedRoom > m_buffer.size())
+                m_buffer.resize(m_used + encodedRoom);
+            end = m_buffer.data() + m_used;
         }
     }
     if (!ascii) {
@@ -101,19 +106,19 @@ void TDeviceLineSink::AddLine(const QString& line)
             m_encoderPending = QChar::isHighSurrogate(chars[size - 1]);
     }
     *end++ = '\n';
-    m_buffer.resize(end - m_buffer.constData());
+    m_used = end - m_buffer.constData();
     // A table of thousands of columns must not pile up unbounded between two flush points.
-    if (m_buffer.size() >= kFlushSize)
+    if (m_used >= kFlushSize)
         Flush();
 }
 
 void TDeviceLineSink::Flush()
 {
-    if (m_ok && !m_buffer.isEmpty()) {
-        if (m_device.write(m_buffer) != m_buffer.size())
+    if (m_ok && m_used > 0) {
+        if (m_device.write(m_buffer.constData(), m_used) != m_used)
             m_ok = false;
     }
-    m_buffer.resize(0);
+    m_used = 0;
 }
 
 QString ReportLine(const QString& text)

@@ -52,7 +52,8 @@ private:
     static constexpr qsizetype kFlushSize = 64 * 1024;
     QIODevice& m_device;
     QStringEncoder m_encoder;
-    QByteArray m_buffer;
+    QByteArray m_buffer; // its size is the room at hand; m_used bytes of it are waiting
+    qsizetype m_used = 0;
     bool m_ok = true;
     bool m_encoderPending = false; // the last encoded line ended in a high surrogate
 };

@@ -257,6 +257,25 @@ TEST(DeviceSink, HalfAPairLeftAtALineEndIsHandledAsTheEncoderAloneWouldHandleIt)
     EXPECT_EQ(buffer.data(), expected);
 }
 
+TEST(DeviceSink, LinesLongerThanItsBufferArriveWhole)
+{
+    const QStringList lines = {QStringLiteral("head"), QString(100000, QLatin1Char('x')), QString(40000, QChar(0xE9)),
+                               QStringLiteral("tail")};
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QByteArray expected;
+    {
+        TDeviceLineSink sink(buffer);
+        for (const QString& line : lines) {
+            sink.AddLine(line);
+            expected += line.toUtf8() + '\n';
+        }
+        sink.Flush();
+        EXPECT_TRUE(sink.ok());
+    }
+    EXPECT_EQ(buffer.data(), expected);
+}
+
 TEST(ReportWriter, SinkKeepsEveryColumnLineIntactWhileTheWriterReusesItsBuffer)
 {
     TStringLineSink sink;

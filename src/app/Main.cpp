@@ -199,7 +199,16 @@ void TfrmMain::buildActions()
     attach(actInfoUeber, &TfrmMain::actInfoUeberExecute);
     attach(actSaveClipboardSelected, &TfrmMain::actSaveClipboardSelectedExecute);
 
-    connect(tbiSysTables, &QAction::triggered, actEnableSys, &QAction::trigger);
+    connect(tbiSysTables, &QAction::triggered, this, [this](bool checked) {
+        // A refused command must not leave the mark changed, or the mark and the greyed entries
+        // would disagree until the command runs again.
+        if (m_reportRunning) {
+            tbiSysTables->setChecked(!checked);
+            QApplication::beep();
+            return;
+        }
+        actEnableSys->trigger();
+    });
 }
 
 void TfrmMain::buildMenus()
@@ -535,7 +544,9 @@ void TfrmMain::attach(QAction* action, void (TfrmMain::*handler)())
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == actEnableSys && event->type() == QEvent::Shortcut) {
-        tbiSysTables->toggle();
+        // While a report runs the command is refused; so is the toggle.
+        if (!m_reportRunning)
+            tbiSysTables->toggle();
         return false;
     }
     if (event->type() == QEvent::ShortcutOverride) {

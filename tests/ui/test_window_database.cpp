@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -350,6 +351,10 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     const int listSize = list()->count();
     // Every entry reaches the pane as soon as it is written.
     window->setPaneInterval(0);
+    // Shown and active, so that shortcuts reach it.
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
 
     // Break is pressed while the third table is written; the press is handled when the run
     // processes events after that entry.
@@ -370,6 +375,11 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
             EXPECT_TRUE(soFar.contains(third));
             EXPECT_FALSE(soFar.contains(QStringLiteral("*** Table04")));
             action("actRefresh")->trigger(); // refused while the run goes on
+            // Refused as well, and the menu item's mark stays as it was.
+            action("tbiSysTables")->trigger();
+            EXPECT_FALSE(action("tbiSysTables")->isChecked());
+            QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+            EXPECT_FALSE(action("tbiSysTables")->isChecked());
             action("actBreak")->trigger();
         });
     });

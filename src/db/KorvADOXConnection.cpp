@@ -1,22 +1,9 @@
 #include "KorvADOXConnection.h"
 
+#include "Guarded.h"
+
 #include <algorithm>
 #include <array>
-
-namespace {
-
-// The back end's lookups and counts never throw: a failure is an empty reference or 0.
-template <typename T, typename F>
-T guarded(F&& body, T neutral)
-{
-    try {
-        return body();
-    } catch (...) {
-        return neutral;
-    }
-}
-
-} // namespace
 
 TKorvADOXConnection::TKorvADOXConnection(const QString& connectionString)
     : ErrorItem(std::make_unique<TErrorItem>())

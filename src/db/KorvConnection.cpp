@@ -1,29 +1,10 @@
 #include "KorvConnection.h"
 
+#include "Guarded.h"
 #include "KorvADOXConnection.h"
 #include "KorvDMOConnection.h"
 
 namespace {
-
-// Runs body and swallows whatever it throws: the facade's callers only ever see neutral results.
-template <typename T, typename F>
-T guarded(F&& body, T neutral)
-{
-    try {
-        return body();
-    } catch (...) {
-        return neutral;
-    }
-}
-
-template <typename F>
-void guarded(F&& body)
-{
-    try {
-        body();
-    } catch (...) {
-    }
-}
 
 template <typename B>
 B& need(const std::unique_ptr<B>& backEnd)

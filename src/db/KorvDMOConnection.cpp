@@ -1,18 +1,9 @@
 #include "KorvDMOConnection.h"
 
 #include "ADOStringProp.h"
+#include "Guarded.h"
 
 namespace {
-
-template <typename T, typename F>
-T guarded(F&& body, T neutral)
-{
-    try {
-        return body();
-    } catch (...) {
-        return neutral;
-    }
-}
 
 Variant item(const Variant& owner, const char* collection, const Variant& key)
 {

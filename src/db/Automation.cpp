@@ -100,7 +100,7 @@ bool Variant::toBool() const
     conversionError(m_kind, "Boolean");
 }
 
-std::int32_t Variant::toInt() const
+std::int32_t Variant::toIntConverted() const
 {
     switch (m_kind) {
     case Kind::Empty:
@@ -121,7 +121,14 @@ std::int32_t Variant::toInt() const
     conversionError(m_kind, "Integer");
 }
 
-QString Variant::toText() const
+QString Variant::toText() &&
+{
+    if (m_kind == Kind::Text)
+        return std::move(m_text);
+    return std::as_const(*this).toText();
+}
+
+QString Variant::toText() const&
 {
     switch (m_kind) {
     case Kind::Empty:
@@ -138,11 +145,9 @@ QString Variant::toText() const
     conversionError(m_kind, "String");
 }
 
-Dispatch& Variant::object() const
+void Variant::notAnObject() const
 {
-    if (m_kind != Kind::Object || !m_object)
-        conversionError(m_kind, "Dispatch");
-    return *m_object;
+    conversionError(m_kind, "Dispatch");
 }
 
 void Variant::clear()

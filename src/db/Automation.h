@@ -11,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class Dispatch;
 using DispatchPtr = std::shared_ptr<Dispatch>;
@@ -50,6 +51,8 @@ public:
     Variant(bool value);
     Variant(std::int32_t value);
     Variant(const QString& value);
+    // Takes the text over: a provider's freshly made text costs no reference-count round trip.
+    Variant(QString&& value) : m_kind(Kind::Text), m_text(std::move(value)) {}
     Variant(const char* utf8);
     Variant(DispatchPtr object);
 
@@ -60,10 +63,17 @@ public:
     // Conversions as automation does them; a value that cannot be converted throws AutomationError.
     // Empty converts to false, 0 and "", True to -1 and "True".
     bool toBool() const;
-    std::int32_t toInt() const;
-    QString toText() const;
+    std::int32_t toInt() const { return m_kind == Kind::Int ? m_int : toIntConverted(); }
+    QString toText() const&;
+    // A temporary's text is moved out rather than shared (the usual get(...).toText()).
+    QString toText() &&;
     // The object; throws AutomationError when the value is not an object reference.
-    Dispatch& object() const;
+    Dispatch& object() const
+    {
+        if (m_kind != Kind::Object || !m_object)
+            notAnObject();
+        return *m_object;
+    }
     const DispatchPtr& objectPtr() const { return m_object; }
 
     void clear();
@@ -79,6 +89,9 @@ public:
     friend bool operator==(const Variant& a, const Variant& b);
 
 private:
+    std::int32_t toIntConverted() const;
+    [[noreturn]] void notAnObject() const;
+
     Kind m_kind = Kind::Empty;
     bool m_bool = false;
     std::int32_t m_int = 0;

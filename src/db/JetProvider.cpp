@@ -44,14 +44,12 @@ constexpr char16_t asciiLower(char16_t c)
     return c >= u'A' && c <= u'Z' ? char16_t(c + 0x20) : c;
 }
 
-// name against an ASCII member name of the same length.
-bool sameMemberName(const QString& name, const char16_t* member)
+// name against an ASCII member name of the same length, ignoring case; a name with characters
+// beyond ASCII gets Qt's full Unicode comparison.
+bool sameMemberNameSlow(const QString& name, const char16_t* member)
 {
     const qsizetype length = name.size();
     const char16_t* chars = reinterpret_cast<const char16_t*>(name.constData());
-    // As spelled in the program (the common case): one block compare.
-    if (std::memcmp(chars, member, static_cast<size_t>(length) * sizeof(char16_t)) == 0)
-        return true;
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = chars[i];
         const char16_t m = member[i];
@@ -66,21 +64,24 @@ bool sameMemberName(const QString& name, const char16_t* member)
 }
 
 // Member names are matched as automation does: without regard to case. A report asks for several
-// members of every column, so the common case (an ASCII name) is settled without Qt's general case
-// folding; a name with other characters still gets the full Unicode comparison. Simple case
-// folding keeps every UTF-16 length, so a name of another length never matches.
+// members of every column, so a name spelled exactly as the member (the common case) is settled
+// inline, without a library call; a name that differs anywhere goes to the case-blind comparison. Simple case folding keeps every
+// UTF-16 length, so a name of another length never matches.
 template <std::size_t N>
 inline bool is(const QString& name, const char16_t (&member)[N])
 {
     constexpr qsizetype length = qsizetype(N - 1);
     if (name.size() != length)
         return false;
-    // Most misses differ in the first letter: settled here without a call. A first character
-    // beyond ASCII is left to the full comparison.
-    const char16_t first = name.front().unicode();
+    const char16_t* chars = reinterpret_cast<const char16_t*>(name.constData());
+    // Most misses differ in the first letter: settled here. A first character beyond ASCII is left
+    // to the full comparison.
+    const char16_t first = chars[0];
     if (first < 0x80 && asciiLower(first) != asciiLower(member[0]))
         return false;
-    return sameMemberName(name, member);
+    // A compare of a size known here is expanded by the compiler into a few wide loads.
+    return std::memcmp(chars, member, sizeof(char16_t) * std::size_t(length)) == 0 ||
+           sameMemberNameSlow(name, member);
 }
 
 [[noreturn]] void notInCollection()

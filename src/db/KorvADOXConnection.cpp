@@ -2,9 +2,6 @@
 
 #include "Guarded.h"
 
-#include <algorithm>
-#include <array>
-
 TKorvADOXConnection::TKorvADOXConnection(const QString& connectionString)
     : ErrorItem(std::make_unique<TErrorItem>())
 {
@@ -98,32 +95,64 @@ std::int32_t TKorvADOXConnection::ColumnCount()
 
 QString TKorvADOXConnection::DataTypeName(std::int32_t dataType)
 {
-    struct Name
-    {
-        std::int32_t number;
-        QString name;
-    };
-    // Made once: every column line of a report asks for one of these.
-    static const std::array<Name, 27> kNames = {{
-        {2, QStringLiteral("SmallInt")},       {3, QStringLiteral("Integer")},
-        {4, QStringLiteral("Single")},         {5, QStringLiteral("Double")},
-        {6, QStringLiteral("Currency")},       {7, QStringLiteral("Date")},
-        {8, QStringLiteral("BSTR")},           {11, QStringLiteral("Boolean")},
-        {12, QStringLiteral("Variant")},       {14, QStringLiteral("Decimal")},
-        {16, QStringLiteral("TinyInt")},       {20, QStringLiteral("BigInt")},
-        {72, QStringLiteral("GUID")},          {128, QStringLiteral("Binary")},
-        {129, QStringLiteral("Char")},         {130, QStringLiteral("WChar")},
-        {131, QStringLiteral("Numeric")},      {132, QStringLiteral("UserDefined")},
-        {133, QStringLiteral("DBDate")},       {134, QStringLiteral("DBTime")},
-        {135, QStringLiteral("DBTimeStamp")},  {200, QStringLiteral("VarChar")},
-        {201, QStringLiteral("LongVarChar")},  {202, QStringLiteral("VarWChar")},
-        {203, QStringLiteral("LongVarWChar")}, {204, QStringLiteral("VarBinary")},
-        {205, QStringLiteral("LongVarBinary")},
-    }};
-    // The table is ordered by number.
-    const auto found = std::lower_bound(kNames.begin(), kNames.end(), dataType,
-                                        [](const Name& entry, std::int32_t number) { return entry.number < number; });
-    if (found != kNames.end() && found->number == dataType)
-        return found->name;
-    return QStringLiteral("unknown");
+    // Every column line of a report asks for one of these: a switch the compiler turns into a jump
+    // table, and literals whose copies share static text (no allocation, no reference count).
+    switch (dataType) {
+    case 2:
+        return QStringLiteral("SmallInt");
+    case 3:
+        return QStringLiteral("Integer");
+    case 4:
+        return QStringLiteral("Single");
+    case 5:
+        return QStringLiteral("Double");
+    case 6:
+        return QStringLiteral("Currency");
+    case 7:
+        return QStringLiteral("Date");
+    case 8:
+        return QStringLiteral("BSTR");
+    case 11:
+        return QStringLiteral("Boolean");
+    case 12:
+        return QStringLiteral("Variant");
+    case 14:
+        return QStringLiteral("Decimal");
+    case 16:
+        return QStringLiteral("TinyInt");
+    case 20:
+        return QStringLiteral("BigInt");
+    case 72:
+        return QStringLiteral("GUID");
+    case 128:
+        return QStringLiteral("Binary");
+    case 129:
+        return QStringLiteral("Char");
+    case 130:
+        return QStringLiteral("WChar");
+    case 131:
+        return QStringLiteral("Numeric");
+    case 132:
+        return QStringLiteral("UserDefined");
+    case 133:
+        return QStringLiteral("DBDate");
+    case 134:
+        return QStringLiteral("DBTime");
+    case 135:
+        return QStringLiteral("DBTimeStamp");
+    case 200:
+        return QStringLiteral("VarChar");
+    case 201:
+        return QStringLiteral("LongVarChar");
+    case 202:
+        return QStringLiteral("VarWChar");
+    case 203:
+        return QStringLiteral("LongVarWChar");
+    case 204:
+        return QStringLiteral("VarBinary");
+    case 205:
+        return QStringLiteral("LongVarBinary");
+    default:
+        return QStringLiteral("unknown");
+    }
 }

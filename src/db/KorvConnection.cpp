@@ -93,6 +93,17 @@ void TKorvConnection::Open(const QString& connectionString)
     });
 }
 
+void TKorvConnection::SetColumn(Variant&& column)
+{
+    guarded([&] {
+        CurrentColumn = std::move(column);
+        if (ConnectionType == ctADOX)
+            need(ADOXConnection).SetColumn(CurrentColumn);
+        else if (ConnectionType == ctDMO)
+            need(DMOConnection).SetColumn(CurrentColumn);
+    });
+}
+
 Variant TKorvConnection::DatabaseByName(const QString& name)
 {
     return guarded(

@@ -43,6 +43,9 @@ public:
     void SetTable(const Variant& table);
     void SetView(const Variant& view);
     void SetColumn(const Variant& column);
+    // The same for a column just fetched (SetColumn(ColumnByIndex(i))): the facade keeps the
+    // value itself instead of a copy, one shared reference fewer to take and drop per column.
+    void SetColumn(Variant&& column);
     // Replaces the back end by a new one of ConnectionType built from connectionString. An Access
     // back end always exists afterwards (its ErrorItem tells how connecting went); a SQL Server
     // back end only when the log-in succeeded.

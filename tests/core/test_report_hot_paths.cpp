@@ -291,6 +291,84 @@ TEST(ReportWriter, SinkKeepsEveryColumnLineIntactWhileTheWriterReusesItsBuffer)
     EXPECT_EQ(sink.lines().at(1), reference(2, "B", "Integer", 0, "+"));
 }
 
+TEST(ReportWriter, LinesOfEqualLengthHeldByTheSinkAreNotOverwrittenByTheNext)
+{
+    TStringLineSink sink;
+    TReportWriter writer(sink, QLatin1Char('*'));
+    writer.AddColumnLine(1, QStringLiteral("First"), QStringLiteral("Integer"), 4, QString());
+    writer.AddColumnLine(2, QStringLiteral("Other"), QStringLiteral("VarWChar"), 50, QStringLiteral("+"));
+    ASSERT_EQ(sink.lines().size(), 2);
+    ASSERT_EQ(sink.lines().at(0).size(), sink.lines().at(1).size());
+    EXPECT_TRUE(sink.lines().at(0).contains(QStringLiteral("First")));
+    EXPECT_TRUE(sink.lines().at(1).contains(QStringLiteral("Other")));
+}
+
+// A column entry against the C library's formatting of the same fields.
+struct EntryCase
+{
+    const char* label;
+    int number;
+    const char* name;
+    const char* type;
+    int length;
+    const char* mark;
+};
+
+void PrintTo(const EntryCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class ColumnEntryTest : public ::testing::TestWithParam<EntryCase>
+{
+};
+
+TEST_P(ColumnEntryTest, MatchesPrintfLayout)
+{
+    const EntryCase& c = GetParam();
+    EXPECT_EQ(ColumnEntry(c.number, QString::fromLatin1(c.name), QString::fromLatin1(c.type), c.length,
+                          QString::fromLatin1(c.mark)),
+              QString::asprintf("%3d %-30s %-20s %5d  %1s", c.number, c.name, c.type, c.length, c.mark));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ColumnEntryTest,
+    ::testing::Values(EntryCase{"Zeroes", 0, "", "", 0, ""},
+                      EntryCase{"Typical", 7, "Customer_ID", "Integer", 4, "+"},
+                      EntryCase{"WidthsExactlyFilled", 999, "abcdefghijklmnopqrstuvwxyz0123", "abcdefghijklmnopqrst",
+                                99999, "x"},
+                      EntryCase{"EveryFieldOverflows", 1000, "abcdefghijklmnopqrstuvwxyz0123456789",
+                                "abcdefghijklmnopqrstuvwxy", 123456789, "++"},
+                      // SQL Server reports -1 as the length of the (max) types.
+                      EntryCase{"NegativeLength", 12, "Notes", "varchar", -1, " "},
+                      EntryCase{"SmallestInteger", -2147483647 - 1, "a", "b", -2147483647 - 1, ""},
+                      EntryCase{"LargestInteger", 2147483647, "a", "b", 2147483647, ""}));
+
+// Lines of every length up to 40 with one non-ASCII character at every position: the ASCII copy
+// works in blocks of sixteen, then eight, then single characters, and each must hand over to the
+// encoder at the right place.
+TEST(DeviceSink, EveryLengthAndPositionOfANonAsciiCharacterArrivesAsUtf8)
+{
+    QByteArray expected;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        TDeviceLineSink sink(buffer);
+        for (int length = 1; length <= 40; ++length) {
+            for (int position = 0; position < length; ++position) {
+                QString line(length, QLatin1Char('a'));
+                line[position] = QChar(0xE9);
+                sink.AddLine(line);
+                expected += line.toUtf8() + '\n';
+            }
+            const QString plain(length, QLatin1Char('b'));
+            sink.AddLine(plain);
+            expected += plain.toUtf8() + '\n';
+        }
+    }
+    EXPECT_EQ(buffer.data(), expected);
+}
+
 TEST(ChildOutput, BytesTheCallerTakesAreDroppedAndTheRestKept)
 {
     QByteArray seen;

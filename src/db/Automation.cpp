@@ -70,15 +70,6 @@ Variant::Variant(bool value) : m_kind(Kind::Bool), m_bool(value) {}
 Variant::Variant(std::int32_t value) : m_kind(Kind::Int), m_int(value) {}
 Variant::Variant(const QString& value) : m_kind(Kind::Text), m_text(value) {}
 Variant::Variant(const char* utf8) : m_kind(Kind::Text), m_text(QString::fromUtf8(utf8)) {}
-Variant::Variant(DispatchPtr object)
-{
-    // A null pointer is no object: keep such a value empty so that "is there an object" has one answer.
-    if (object) {
-        m_kind = Kind::Object;
-        m_object = std::move(object);
-    }
-}
-
 bool Variant::toBool() const
 {
     switch (m_kind) {
@@ -153,13 +144,6 @@ void Variant::notAnObject() const
 void Variant::clear()
 {
     *this = Variant();
-}
-
-Variant Variant::get(const QString& name, const QList<Variant>& args) const
-{
-    // Keep the object alive for the call even if the call overwrites this very Variant.
-    const DispatchPtr keep = m_object;
-    return object().get(name, args);
 }
 
 void Variant::put(const QString& name, const Variant& value) const

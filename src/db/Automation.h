@@ -54,7 +54,8 @@ public:
     // Takes the text over: a provider's freshly made text costs no reference-count round trip.
     Variant(QString&& value) : m_kind(Kind::Text), m_text(std::move(value)) {}
     Variant(const char* utf8);
-    Variant(DispatchPtr object);
+    // A null pointer is no object: such a value stays empty, so "is there an object" has one answer.
+    Variant(DispatchPtr object) : m_kind(object ? Kind::Object : Kind::Empty), m_object(std::move(object)) {}
 
     Kind kind() const { return m_kind; }
     bool isEmpty() const { return m_kind == Kind::Empty; }
@@ -79,6 +80,7 @@ public:
     void clear();
 
     // Member access on the held object; throws AutomationError when there is none.
+    // Inline: the report reads several members of every column through here.
     Variant get(const QString& name, const QList<Variant>& args = {}) const;
     void put(const QString& name, const Variant& value) const;
     Variant invoke(const QString& name, const QList<Variant>& args = {}) const;
@@ -114,6 +116,13 @@ protected:
     // The error an unknown member raises.
     [[noreturn]] static void unknownMember(const QString& name);
 };
+
+inline Variant Variant::get(const QString& name, const QList<Variant>& args) const
+{
+    // Keep the object alive for the call even if the call overwrites this very Variant.
+    const DispatchPtr keep = m_object;
+    return object().get(name, args);
+}
 
 using OleFactory = std::function<DispatchPtr()>;
 

@@ -63,12 +63,14 @@ Variant TKorvADOXConnection::ColumnByIndex(std::int32_t index)
     return guarded(
         [&] {
             const Variant columns = CurrentTable.get(QStringLiteral("Columns"));
-            // One argument list, reused: a report asks for tens of thousands of columns.
-            if (m_itemArgs.size() != 1)
-                m_itemArgs = {Variant(index)};
-            else
-                m_itemArgs[0] = Variant(index);
-            return columns.get(QStringLiteral("Item"), m_itemArgs);
+            // One argument list per position, made once: a report asks for tens of thousands of
+            // columns, and handing a ready list over costs neither an allocation nor a store.
+            if (index < 0 || index >= kCachedColumnArgs)
+                return columns.get(QStringLiteral("Item"), {Variant(index)});
+            const auto position = static_cast<std::size_t>(index);
+            while (m_columnArgs.size() <= position)
+                m_columnArgs.push_back({Variant(static_cast<std::int32_t>(m_columnArgs.size()))});
+            return columns.get(QStringLiteral("Item"), m_columnArgs[position]);
         },
         Variant());
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Outcome of the last connection attempt: Number 0 means no error.
 class TErrorItem
@@ -48,5 +49,7 @@ public:
     static QString DataTypeName(std::int32_t dataType);
 
 private:
-    QList<Variant> m_itemArgs;
+    // Positions beyond this (no Jet table has that many columns) get a list made for the call.
+    static constexpr std::int32_t kCachedColumnArgs = 4096;
+    std::vector<QList<Variant>> m_columnArgs; // m_columnArgs[i] is {Variant(i)}
 };

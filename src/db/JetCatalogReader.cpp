@@ -7,14 +7,21 @@
 #include <mdbtools.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
 #include <fcntl.h>
+#include <mutex>
+#include <numeric>
+#include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
-#include <atomic>
-#include <cstring>
-#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -23,7 +30,7 @@ std::atomic<int> g_timeoutMs{20000};
 // What a child may send at most: far more than any real catalogue, far less than trouble.
 constexpr qint64 kMaxChildOutput = 256LL * 1024 * 1024;
 
-constexpr std::uint32_t kMagicCatalogue = 0x314A434F; // "OCJ1"
+constexpr std::uint32_t kMagicCatalogue = 0x324A434F; // "OCJ2"
 constexpr std::uint32_t kMagicQuery = 0x31514A4F;     // "OJQ1"
 constexpr std::uint32_t kMagicError = 0x454A434F;     // "OCJE"
 constexpr std::uint32_t kMagicEnd = 0x21444E45;       // "END!"
@@ -33,6 +40,10 @@ constexpr std::int32_t kJetCannotOpen = 3049;
 constexpr std::int32_t kJetTooFewParameters = 3061;
 constexpr std::int32_t kJetSyntaxError = 3075;
 constexpr std::int32_t kHelpBase = 5000000;
+
+// How much of the catalogue the child gathers before sending it: small enough that the parent can
+// start on the first tables soon, large enough to keep the writes few.
+constexpr std::size_t kFlushBytes = 1u << 15;
 
 // The child serialises into this; the parent reads with bounds checks, since a child that dies
 // half-way leaves a torn message.
@@ -156,11 +167,29 @@ void readCatalogueChild(const std::string& path, int fd)
         sendError(fd, kJetCannotOpen, "");
         return;
     }
+    // The list goes first and in the order the catalogue objects hand the tables out, and the
+    // columns follow in that order: the parent can then work down the list while the rest is read.
+    const unsigned int count = mdb->num_catalog;
+    std::vector<QString> names;
+    names.reserve(count);
+    for (unsigned int i = 0; i < count; ++i)
+        names.push_back(QString::fromUtf8(static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i))->object_name));
+    std::vector<unsigned int> order(count);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+                     [&names](unsigned int a, unsigned int b) { return JetNameLess(names[a], names[b]); });
+
     Writer w;
-    w.reserve((1 << 18) + (1 << 14));
+    w.reserve(kFlushBytes + (1 << 14));
     w.u32(kMagicCatalogue);
-    w.u32(mdb->num_catalog);
-    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+    w.u32(count);
+    for (unsigned int i : order) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        w.str(entry->object_name);
+        w.i32(entry->flags);
+    }
+    w.flush(fd);
+    for (unsigned int i : order) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         MdbTableDef* table = mdb_read_table(entry);
         if (!table || !mdb_read_columns(table)) {
@@ -169,8 +198,6 @@ void readCatalogueChild(const std::string& path, int fd)
             return;
         }
         w.u32(kTagTable);
-        w.str(entry->object_name);
-        w.i32(entry->flags);
         w.u32(table->num_cols);
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
@@ -183,7 +210,7 @@ void readCatalogueChild(const std::string& path, int fd)
             w.i32(col->col_prec);
         }
         mdb_free_tabledef(table);
-        if (w.data().size() >= (1u << 18))
+        if (w.data().size() >= kFlushBytes)
             w.flush(fd);
     }
     w.u32(kMagicEnd);
@@ -251,6 +278,11 @@ QByteArray runChild(const QString& path, const std::function<void(int)>& work,
     return r.output;
 }
 
+constexpr char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 0x20) : c;
+}
+
 // Throws the error a child reported; returns when the message is not an error.
 void throwIfError(const QByteArray& data, const QString& path)
 {
@@ -299,49 +331,119 @@ int JetReaderTimeout()
     return g_timeoutMs.load();
 }
 
-JetCatalogue ReadJetCatalogue(const QString& path)
+bool JetNameLess(const QString& a, const QString& b)
 {
-    // The message is taken apart while the child is still reading, table by table: a table whose
-    // bytes have not all arrived is tried again with the next piece, and what has been taken is
-    // handed back to be dropped. The checks are the same for a partial and a final message; only
-    // at the end does "incomplete" mean "damaged". position counts from the start of what is kept.
-    JetCatalogue catalogue;
+    // a.compare(b, Qt::CaseInsensitive) < 0, without Qt's general case folding while both are ASCII.
+    const qsizetype common = qMin(a.size(), b.size());
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (qsizetype i = 0; i < common; ++i) {
+        const char16_t cx = x[i].unicode();
+        const char16_t cy = y[i].unicode();
+        if (cx >= 0x80 || cy >= 0x80)
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        const char16_t lx = asciiLower(cx);
+        const char16_t ly = asciiLower(cy);
+        if (lx != ly)
+            return lx < ly;
+    }
+    return a.size() < b.size();
+}
+
+struct JetCatalogueStream::State
+{
+    QString path;
+    // Filled by the reader thread before `listed` is set, never resized afterwards: the reader then
+    // only fills in the columns of the entry at `arrived`, which nobody reads before it moves on.
+    std::vector<JetTableInfo> tables;
+    std::atomic<int> arrived{0}; // tables whose columns are in, from the first on
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool listed = false; // guarded by mutex, as are the three below
+    bool ended = false;
+    bool whole = false;
+    std::exception_ptr listError; // why no list came, when none did
+    int cancel[2] = {-1, -1};
+    std::thread reader;
+
+    ~State()
+    {
+        if (reader.joinable()) {
+            if (cancel[1] >= 0) {
+                const char stop = 1;
+                [[maybe_unused]] const ssize_t n = ::write(cancel[1], &stop, 1);
+            }
+            reader.join();
+        }
+        for (int fd : cancel) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    void run() noexcept;
+};
+
+namespace {
+
+// The columns of one table record; false when its bytes have not all arrived.
+bool parseColumns(Reader& in, JetTableInfo& table)
+{
+    std::uint32_t columnCount = 0;
+    if (!in.u32(columnCount))
+        return false;
+    // Every column takes at least 24 bytes: a count beyond what has arrived cannot be read yet.
+    if (columnCount > static_cast<std::uint32_t>(in.remaining() / 24))
+        return false;
+    table.columns.reserve(columnCount);
+    table.columnNames.reserve(static_cast<qsizetype>(columnCount) * 16);
+    for (std::uint32_t c = 0; c < columnCount; ++c) {
+        JetColumnInfo col;
+        std::int32_t type = 0, size = 0, precision = 0, scale = 0;
+        std::uint32_t flags = 0;
+        const char* name = nullptr;
+        qsizetype nameSize = 0;
+        if (!in.bytes(name, nameSize) || !in.i32(type) || !in.i32(size) || !in.u32(flags) || !in.i32(precision) ||
+            !in.i32(scale))
+            return false;
+        table.addColumnName(col, name, nameSize);
+        col.jetType = type;
+        col.size = size;
+        col.fixed = flags & 1u;
+        col.autoLong = flags & 2u;
+        col.autoGuid = flags & 4u;
+        col.precision = precision;
+        col.scale = scale;
+        table.columns.append(col);
+    }
+    return true;
+}
+
+std::exception_ptr damagedError(const QString& path)
+{
+    try {
+        damaged(path);
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+
+} // namespace
+
+void JetCatalogueStream::State::run() noexcept
+{
+    // The message is taken apart while the child is still reading: a record whose bytes have not
+    // all arrived is tried again with the next piece, and what has been taken is handed back to be
+    // dropped. Only at the end does "incomplete" mean "damaged". position counts from the start of
+    // what is kept.
     qsizetype position = 0;
     bool started = false;
+    bool haveList = false;
     bool finished = false;
     bool failed = false; // the child reported an error (or sent something else): judged at the end
     std::uint32_t tableCount = 0;
-
-    auto parseTable = [](Reader& in, JetTableInfo& table) {
-        std::uint32_t columnCount = 0;
-        if (!in.str(table.name) || !in.i32(table.flags) || !in.u32(columnCount))
-            return false;
-        // Every column takes at least 24 bytes: a count beyond what has arrived cannot be read yet.
-        if (columnCount > static_cast<std::uint32_t>(in.remaining() / 24))
-            return false;
-        table.columns.reserve(columnCount);
-        table.columnNames.reserve(static_cast<qsizetype>(columnCount) * 16);
-        for (std::uint32_t c = 0; c < columnCount; ++c) {
-            JetColumnInfo col;
-            std::int32_t type = 0, size = 0, precision = 0, scale = 0;
-            std::uint32_t flags = 0;
-            const char* name = nullptr;
-            qsizetype nameSize = 0;
-            if (!in.bytes(name, nameSize) || !in.i32(type) || !in.i32(size) || !in.u32(flags) ||
-                !in.i32(precision) || !in.i32(scale))
-                return false;
-            table.addColumnName(col, name, nameSize);
-            col.jetType = type;
-            col.size = size;
-            col.fixed = flags & 1u;
-            col.autoLong = flags & 2u;
-            col.autoGuid = flags & 4u;
-            col.precision = precision;
-            col.scale = scale;
-            table.columns.append(col);
-        }
-        return true;
-    };
+    std::vector<JetTableInfo> list;
+    int next = 0; // the table whose columns come next
 
     auto consume = [&](const QByteArray& data) {
         if (failed || finished)
@@ -357,8 +459,27 @@ JetCatalogue ReadJetCatalogue(const QString& path)
             }
             started = true;
             // A guess for the reserve only; what arrives decides.
-            catalogue.tables.reserve(static_cast<qsizetype>(std::min<std::uint32_t>(tableCount, 1u << 16)));
+            list.reserve(std::min<std::uint32_t>(tableCount, 1u << 16));
+            position = in.pos();
         }
+        if (!haveList) {
+            while (list.size() < tableCount) {
+                JetTableInfo table;
+                if (!in.str(table.name) || !in.i32(table.flags))
+                    return; // position still points at this entry
+
+                list.push_back(std::move(table));
+                position = in.pos();
+            }
+            haveList = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                tables = std::move(list);
+                listed = true;
+            }
+            changed.notify_all();
+        }
+        int got = next;
         for (;;) {
             const qsizetype before = in.pos();
             std::uint32_t tag = 0;
@@ -368,19 +489,30 @@ JetCatalogue ReadJetCatalogue(const QString& path)
                 finished = true;
                 break;
             }
-            if (tag != kTagTable) {
-                failed = true; // an error report; read again from here at the end
+            if (tag != kTagTable || got >= static_cast<int>(tables.size())) {
+                failed = true; // an error report (or more tables than listed); read again at the end
                 in.seek(before);
                 break;
             }
-            JetTableInfo table;
-            if (!parseTable(in, table)) {
+            JetTableInfo columns;
+            if (!parseColumns(in, columns)) {
                 in.seek(before);
                 break;
             }
-            catalogue.tables.append(std::move(table));
+            JetTableInfo& table = tables[static_cast<std::size_t>(got)];
+            table.columns = std::move(columns.columns);
+            table.columnNames = std::move(columns.columnNames);
+            ++got;
         }
         position = in.pos();
+        if (got != next) {
+            next = got;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                arrived.store(got, std::memory_order_release);
+            }
+            changed.notify_all();
+        }
     };
     // While the child runs: everything read so far is taken and dropped.
     auto consumeAndTake = [&](const QByteArray& data) -> qsizetype {
@@ -388,16 +520,100 @@ JetCatalogue ReadJetCatalogue(const QString& path)
         return std::exchange(position, 0);
     };
 
-    const std::string file = path.toStdString();
-    const QByteArray data = runChild(path, [&file](int fd) { readCatalogueChild(file, fd); }, consumeAndTake);
-    consume(data);
-    if (!started || failed) {
-        throwIfError(data.mid(position), path);
-        damaged(path);
+    bool whole_ = false;
+    std::exception_ptr error;
+    try {
+        const std::string file = path.toStdString();
+        const ChildRunResult r = RunInChildProcess([&file](int fd) { readCatalogueChild(file, fd); },
+                                                   g_timeoutMs.load(), kMaxChildOutput, consumeAndTake, cancel[0]);
+        consume(r.output);
+        if (r.status == ChildRunResult::StartFailed) {
+            error = std::make_exception_ptr(AutomationError(
+                kHelpBase + kJetCannotOpen, QStringLiteral("Could not start the reader for '%1'.").arg(path)));
+        } else if (!haveList && r.status == ChildRunResult::Finished && r.exitCode == 0 && (failed || !started)) {
+            // The child said why it could not read the list.
+            try {
+                throwIfError(r.output.mid(position), path);
+                damaged(path);
+            } catch (...) {
+                error = std::current_exception();
+            }
+        }
+        whole_ = r.status == ChildRunResult::Finished && r.exitCode == 0 && haveList && finished && !failed &&
+                 next == static_cast<int>(tables.size()) && position == r.output.size();
+    } catch (...) {
+        whole_ = false;
+        if (!haveList)
+            error = std::current_exception();
     }
-    if (!finished || static_cast<std::uint32_t>(catalogue.tables.size()) != tableCount || position != data.size())
-        damaged(path);
-    return catalogue;
+    if (!haveList && !error)
+        error = damagedError(path);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ended = true;
+        whole = whole_;
+        if (!haveList)
+            listError = error;
+    }
+    changed.notify_all();
+}
+
+JetCatalogueStream::JetCatalogueStream(const QString& path) : m_state(std::make_unique<State>())
+{
+    State& s = *m_state;
+    s.path = path;
+    // Without the pipe a stream dropped early waits for its child to finish instead of ending it.
+    if (::pipe2(s.cancel, O_CLOEXEC) != 0)
+        s.cancel[0] = s.cancel[1] = -1;
+    try {
+        s.reader = std::thread([&s] { s.run(); });
+    } catch (const std::system_error&) {
+        s.run(); // no thread to be had: the whole catalogue is read here and now
+    }
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.changed.wait(lock, [&s] { return s.listed || s.ended; });
+    if (!s.listed) {
+        const std::exception_ptr error = s.listError;
+        lock.unlock();
+        std::rethrow_exception(error);
+    }
+}
+
+JetCatalogueStream::~JetCatalogueStream() = default;
+
+int JetCatalogueStream::tableCount() const
+{
+    return static_cast<int>(m_state->tables.size());
+}
+
+const JetTableInfo& JetCatalogueStream::table(int index) const
+{
+    return m_state->tables[static_cast<std::size_t>(index)];
+}
+
+const JetTableInfo& JetCatalogueStream::waitForColumns(int index)
+{
+    State& s = *m_state;
+    if (s.arrived.load(std::memory_order_acquire) <= index) {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        s.changed.wait(lock, [&] { return s.arrived.load(std::memory_order_acquire) > index || s.ended; });
+        if (s.arrived.load(std::memory_order_acquire) <= index) {
+            lock.unlock();
+            damaged(s.path);
+        }
+    }
+    return s.tables[static_cast<std::size_t>(index)];
+}
+
+void JetCatalogueStream::waitComplete()
+{
+    State& s = *m_state;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.changed.wait(lock, [&s] { return s.ended; });
+    if (!s.whole) {
+        lock.unlock();
+        damaged(s.path);
+    }
 }
 
 JetQueryResult RunJetQuery(const QString& path, const QString& sql)

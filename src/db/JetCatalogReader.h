@@ -1,7 +1,7 @@
-// Reads what the Jet catalogue objects need from an Access file in one go: every local table (raw
-// MSysObjects type 1, system tables included) with its flags and its columns in stored order; and
-// runs a single SELECT through libmdb's SQL reader. Both happen in a child process (libmdb is not
-// safe on damaged input), under a time limit; callers have checked the header before.
+// Reads what the Jet catalogue objects need from an Access file: every local table (raw MSysObjects
+// type 1, system tables included) with its flags and its columns in stored order; and runs a single
+// SELECT through libmdb's SQL reader. Both happen in a child process (libmdb is not safe on
+// damaged input), under a time limit; callers have checked the header before.
 #pragma once
 
 #include <QList>
@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 struct JetColumnInfo
 {
@@ -43,24 +44,49 @@ struct JetTableInfo
     void addColumnName(JetColumnInfo& column, const char* utf8, qsizetype size);
 };
 
-struct JetCatalogue
-{
-    QList<JetTableInfo> tables; // in the file's catalogue order
-};
-
 struct JetQueryResult
 {
     QStringList columns;
     QList<QStringList> rows;
 };
 
+// The order of the catalogue's tables: by name as Qt compares without regard to case, names equal
+// that way in the file's order.
+bool JetNameLess(const QString& a, const QString& b);
+
+// One read of a file's catalogue, handed over while it arrives. The child first sends every
+// table's name and flags, already in JetNameLess order, then each table's columns in that same
+// order; a thread of this process takes them in. So a caller can list the tables and work on the
+// first ones while later ones are still being read.
+class JetCatalogueStream
+{
+public:
+    // Starts the reader and returns once the table list is there. Throws AutomationError (3049,
+    // naming path) when libmdb cannot read the catalogue, crashes or runs out of time.
+    explicit JetCatalogueStream(const QString& path);
+    // Ends a child still reading.
+    ~JetCatalogueStream();
+    JetCatalogueStream(const JetCatalogueStream&) = delete;
+    JetCatalogueStream& operator=(const JetCatalogueStream&) = delete;
+
+    int tableCount() const;
+    // Name and flags of a table (index < tableCount()); its columns only once waitForColumns has
+    // returned it.
+    const JetTableInfo& table(int index) const;
+    // Waits until the table's columns are there. Throws 3049 when the read broke off before them.
+    const JetTableInfo& waitForColumns(int index);
+    // Waits for the end of the read; throws 3049 unless every table arrived whole and the reader
+    // ended cleanly.
+    void waitComplete();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
 // Time limit for one child reader, in milliseconds (default 20 s). Tests shorten it.
 void SetJetReaderTimeout(int milliseconds);
 int JetReaderTimeout();
-
-// Throws AutomationError (3049, naming path) when libmdb cannot read the catalogue, crashes or runs
-// out of time.
-JetCatalogue ReadJetCatalogue(const QString& path);
 
 // Runs sql (one SELECT) on path. Throws AutomationError with the reader's complaint for a statement
 // it cannot run (also for a WHERE condition that names no column of the table) and 3049 as above.

@@ -89,7 +89,8 @@ bool WriteAllToFd(int fd, const char* data, qint64 size)
 }
 
 ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput,
-                                 const std::function<qsizetype(const QByteArray& received)>& onData)
+                                 const std::function<qsizetype(const QByteArray& received)>& onData,
+                                 int cancelFd)
 {
     ChildRunResult result;
     int fds[2];
@@ -124,6 +125,7 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool timedOut = false;
     bool tooMuch = false;
+    bool cancelled = false;
     // Read straight into the output; what the caller takes is dropped, so a long message does not
     // pile up (nor get copied again on every growth) when it is taken apart as it arrives.
     static constexpr qsizetype kChunk = 1 << 16;
@@ -136,8 +138,8 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
             timedOut = true;
             break;
         }
-        struct pollfd p = {fds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        struct pollfd p[2] = {{fds[0], POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        const int ready = ::poll(p, cancelFd >= 0 ? 2 : 1, static_cast<int>(left));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -146,6 +148,10 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
         }
         if (ready == 0)
             continue; // the deadline check above ends the loop
+        if (cancelFd >= 0 && p[1].revents != 0) {
+            cancelled = true;
+            break;
+        }
         const qsizetype have = result.output.size();
         result.output.resize(have + kChunk);
         const ssize_t n = ::read(fds[0], result.output.data() + have, static_cast<size_t>(kChunk));
@@ -183,9 +189,11 @@ ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int ti
     }
     ::close(fds[0]);
 
-    if (timedOut || tooMuch) {
+    if (timedOut || tooMuch || cancelled) {
         killAndReap(pid);
-        result.status = timedOut ? ChildRunResult::TimedOut : ChildRunResult::TooMuchData;
+        result.status = timedOut  ? ChildRunResult::TimedOut
+                        : tooMuch ? ChildRunResult::TooMuchData
+                                  : ChildRunResult::Cancelled;
         return result;
     }
 

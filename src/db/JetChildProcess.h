@@ -15,6 +15,7 @@ struct ChildRunResult
         Crashed,     // killed by a signal it raised itself (a crash)
         TimedOut,    // killed after the time limit
         TooMuchData, // wrote more than the limit allowed; killed
+        Cancelled,   // the caller gave up on it (cancelFd became readable); killed
         StartFailed  // no child could be started
     };
     Status status = StartFailed;
@@ -28,8 +29,11 @@ struct ChildRunResult
 // output received and not yet taken after every piece that arrives, so the parent can work while
 // the child does; it answers how many leading bytes it has taken, which are then dropped (output
 // ends up holding only what was never taken). maxOutput limits all the child writes, taken or not.
+// cancelFd, when not -1, is watched with the pipe: once it is readable the child is killed, so
+// another thread can end a run that is waiting for the child.
 ChildRunResult RunInChildProcess(const std::function<void(int fd)>& work, int timeoutMs, qint64 maxOutput,
-                                 const std::function<qsizetype(const QByteArray& received)>& onData = {});
+                                 const std::function<qsizetype(const QByteArray& received)>& onData = {},
+                                 int cancelFd = -1);
 
 // Writes all of data to fd, retrying after interruptions; false when the pipe fails.
 bool WriteAllToFd(int fd, const char* data, qint64 size);

@@ -6,6 +6,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <vector>
 #include <cerrno>
 #include <cstring>
@@ -143,20 +145,23 @@ QByteArray readFirstPage(const QString& path, std::int64_t& size)
     return page;
 }
 
-// The catalogue of one open: immutable, shared by every object handed out from it, so that objects
-// a caller still holds stay valid after the catalogue is reconnected.
+// The catalogue of one open, shared by every object handed out from it, so that objects a caller
+// still holds stay valid after the catalogue is reconnected. The table list is there from the
+// start; columns may still be arriving (see SetJetCatalogueStreaming).
 struct CatalogueData
 {
     QString path;
     JetFileHeader header;
-    QList<JetTableInfo> tables;         // by name, without regard to case
-    QHash<QString, int> tableIndex;     // case-folded name -> position
+    std::unique_ptr<JetCatalogueStream> stream;
+    QHash<QString, int> tableIndex; // case-folded name -> position
 
     static int lookup(const QHash<QString, int>& index, const QString& name)
     {
         return index.value(name.toCaseFolded(), -1);
     }
 };
+
+std::atomic<bool> g_streaming{false};
 
 using DataPtr = std::shared_ptr<const CatalogueData>;
 
@@ -184,11 +189,14 @@ int itemPosition(const Variant& key, int count, FindName findName)
 class JetColumn final : public Dispatch
 {
 public:
-    JetColumn(const CatalogueData* data, int table, int column) : m_data(data), m_table(table), m_column(column) {}
+    JetColumn(const JetTableInfo* table, const JetFileHeader* header, int column)
+        : m_table(table), m_header(header), m_column(column)
+    {
+    }
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const JetTableInfo& t = m_data->tables[m_table];
+        const JetTableInfo& t = *m_table;
         const JetColumnInfo& c = t.columns[m_column];
         if (!args.isEmpty())
             return Dispatch::get(name, args);
@@ -197,7 +205,7 @@ public:
         if (is(name, u"Type"))
             return Variant(JetAdoType(c));
         if (is(name, u"DefinedSize"))
-            return Variant(JetDefinedSize(c, m_data->header));
+            return Variant(JetDefinedSize(c, *m_header));
         if (is(name, u"Precision"))
             return Variant(std::int32_t(c.jetType == 16 ? c.precision : 0));
         if (is(name, u"NumericScale"))
@@ -206,8 +214,8 @@ public:
     }
 
 private:
-    const CatalogueData* m_data;
-    int m_table;
+    const JetTableInfo* m_table;
+    const JetFileHeader* m_header;
     int m_column;
 };
 
@@ -218,12 +226,15 @@ public:
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const int count = static_cast<int>(m_data->tables[m_table].columns.size());
+        // The first question waits for the table's columns if they are still on their way.
+        if (!m_info)
+            m_info = &m_data->stream->waitForColumns(m_table);
+        const JetTableInfo& table = *m_info;
+        const int count = static_cast<int>(table.columns.size());
         if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, u"Item")) {
             // Tables have few columns and are rarely searched by name: no index is kept for them.
-            const JetTableInfo& table = m_data->tables[m_table];
             const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
                 for (int c = 0; c < count; ++c) {
                     if (table.columnName(table.columns[c]).compare(wanted, Qt::CaseInsensitive) == 0)
@@ -237,7 +248,7 @@ public:
             if (m_items.empty()) {
                 m_items.reserve(static_cast<std::size_t>(count));
                 for (int c = 0; c < count; ++c)
-                    m_items.emplace_back(m_data.get(), m_table, c);
+                    m_items.emplace_back(m_info, &m_data->header, c);
             }
             return Variant(DispatchPtr(shared_from_this(), &m_items[static_cast<std::size_t>(position)]));
         }
@@ -248,6 +259,7 @@ public:
 private:
     DataPtr m_data;
     int m_table;
+    const JetTableInfo* m_info = nullptr;
     std::vector<JetColumn> m_items; // never grows once filled: references into it stay valid
 };
 
@@ -258,7 +270,7 @@ public:
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const JetTableInfo& t = m_data->tables[m_table];
+        const JetTableInfo& t = m_data->stream->table(m_table);
         if (!args.isEmpty())
             return Dispatch::get(name, args);
         if (is(name, u"Name"))
@@ -289,7 +301,7 @@ public:
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const int count = static_cast<int>(m_data->tables.size());
+        const int count = m_data->stream->tableCount();
         if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, u"Item")) {
@@ -306,42 +318,23 @@ private:
     DataPtr m_data;
 };
 
-// a.compare(b, Qt::CaseInsensitive) < 0, without Qt's general case folding while both are ASCII.
-bool lessWithoutCase(const QString& a, const QString& b)
-{
-    const qsizetype common = qMin(a.size(), b.size());
-    const QChar* x = a.constData();
-    const QChar* y = b.constData();
-    for (qsizetype i = 0; i < common; ++i) {
-        const char16_t cx = x[i].unicode();
-        const char16_t cy = y[i].unicode();
-        if (cx >= 0x80 || cy >= 0x80)
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        const char16_t lx = asciiLower(cx);
-        const char16_t ly = asciiLower(cy);
-        if (lx != ly)
-            return lx < ly;
-    }
-    return a.size() < b.size();
-}
-
 DataPtr openCatalogue(const QString& connectionString)
 {
     const JetConnectionSettings settings = ParseJetConnectionString(connectionString);
     const JetFileHeader header = CheckJetAccess(settings);
-    JetCatalogue read = ReadJetCatalogue(settings.dataSource);
 
     auto data = std::make_shared<CatalogueData>();
     data->path = settings.dataSource;
     data->header = header;
-    data->tables = std::move(read.tables);
-    std::stable_sort(data->tables.begin(), data->tables.end(), [](const JetTableInfo& a, const JetTableInfo& b) {
-        return lessWithoutCase(a.name, b.name);
-    });
-    data->tableIndex.reserve(data->tables.size());
+    // The list arrives ordered by name, as the collection hands it out.
+    data->stream = std::make_unique<JetCatalogueStream>(settings.dataSource);
+    if (!g_streaming.load())
+        data->stream->waitComplete();
+    const int count = data->stream->tableCount();
+    data->tableIndex.reserve(count);
     // Filled backwards so that of two names differing only in case the first wins, as a search would.
-    for (int t = static_cast<int>(data->tables.size()) - 1; t >= 0; --t)
-        data->tableIndex.insert(data->tables[t].name.toCaseFolded(), t);
+    for (int t = count - 1; t >= 0; --t)
+        data->tableIndex.insert(data->stream->table(t).name.toCaseFolded(), t);
     return data;
 }
 
@@ -376,6 +369,12 @@ public:
         m_data = openCatalogue(connectionString);
         m_tables.reset();
         m_connectionString = connectionString;
+    }
+
+    void waitComplete() const
+    {
+        if (m_data)
+            m_data->stream->waitComplete();
     }
 
 private:
@@ -492,4 +491,20 @@ std::int32_t JetDefinedSize(const JetColumnInfo& c, const JetFileHeader& header)
 DispatchPtr CreateJetCatalog()
 {
     return std::make_shared<JetCatalog>();
+}
+
+void SetJetCatalogueStreaming(bool streaming)
+{
+    g_streaming.store(streaming);
+}
+
+bool JetCatalogueStreaming()
+{
+    return g_streaming.load();
+}
+
+void CheckJetCatalogueComplete(const Variant& catalog)
+{
+    if (const auto* jet = dynamic_cast<const JetCatalog*>(catalog.objectPtr().get()))
+        jet->waitComplete();
 }

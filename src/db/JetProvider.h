@@ -1,7 +1,7 @@
 // The "ADOX.Catalog" provider: a Jet/ACE file's catalogue as automation objects (Catalog, Tables,
 // Table, Columns, Column), read with libmdb. Putting ActiveConnection opens the file named by the
 // Jet connection string read-only, checks the workgroup log-in and the database password the way
-// Jet does, and reads the whole catalogue at once; failures carry Jet's error numbers as help
+// Jet does, and reads the catalogue (see SetJetCatalogueStreaming); failures carry Jet's error numbers as help
 // context 5000000 + number and Jet's messages.
 #pragma once
 
@@ -35,3 +35,15 @@ std::int32_t JetDefinedSize(const JetColumnInfo& column, const JetFileHeader& he
 
 // A new, unconnected catalogue object (the factory registered for "ADOX.Catalog").
 DispatchPtr CreateJetCatalog();
+
+// Off (the default): connecting returns once the whole catalogue is read, and a damaged table
+// anywhere refuses the connection. On: connecting returns with the table list, and a table's
+// columns are waited for when first asked; a read that breaks off makes the columns of the tables
+// it did not reach throw 3049. Whoever turns it on must ask CheckJetCatalogueComplete before
+// trusting what it got, as blocks of such tables simply end early in a report.
+void SetJetCatalogueStreaming(bool streaming);
+bool JetCatalogueStreaming();
+
+// Waits until the catalogue of a connected Jet catalogue object is read; throws AutomationError
+// 3049 when it did not arrive whole. Nothing for any other object.
+void CheckJetCatalogueComplete(const Variant& catalog);

@@ -1,6 +1,8 @@
 #include "ReportCommand.h"
 
+#include "Automation.h"
 #include "ConnectionSettings.h"
+#include "JetProvider.h"
 #include "QueryObject.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
@@ -11,11 +13,12 @@
 #include "TableList.h"
 #include "UIText.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -358,21 +361,44 @@ QList<TReportEntry> ReportEntries(const TTableList& entries)
     return out;
 }
 
+// The connection is opened with the catalogue streamed: the report is written while later tables'
+// columns are still being read. So it is held back (in memory, or in the output file's temporary
+// copy) until the catalogue is known to have arrived whole; a file that breaks off half-way gives
+// the error alone, never a report with blocks that end early.
+class TStreamedCatalogue
+{
+public:
+    TStreamedCatalogue() : m_old(JetCatalogueStreaming()) { SetJetCatalogueStreaming(true); }
+    ~TStreamedCatalogue() { SetJetCatalogueStreaming(m_old); }
+    TStreamedCatalogue(const TStreamedCatalogue&) = delete;
+    TStreamedCatalogue& operator=(const TStreamedCatalogue&) = delete;
+
+private:
+    bool m_old;
+};
+
+void CheckCatalogueWhole(TKorvConnection& connection)
+{
+    if (connection.ADOXConnection)
+        CheckJetCatalogueComplete(connection.ADOXConnection->Catalog);
+}
+
 void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
                  const QList<TReportEntry>& entries, const QString& outputFile, std::FILE* out)
 {
     TReportRunHooks hooks;
     if (outputFile.isEmpty()) {
-        QFile device;
-        if (!device.open(out, QIODevice::WriteOnly))
-            throw ReportCommandError(
-                QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
-        TDeviceLineSink sink(device);
+        QByteArray text;
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::WriteOnly);
+        TDeviceLineSink sink(buffer);
         RunStructureReport(connection, settings, entries, sink, hooks);
         sink.Flush();
-        if (!sink.ok() || !device.flush())
-            throw ReportCommandError(
-                QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
+        CheckCatalogueWhole(connection);
+        const size_t written = std::fwrite(text.constData(), 1, size_t(text.size()), out);
+        if (!sink.ok() || written != size_t(text.size()) || std::fflush(out) != 0 || std::ferror(out))
+            throw ReportCommandError(QStringLiteral("orvane-report: cannot write the report: %1")
+                                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return;
     }
     // Written beside the target and renamed at the end, so a failure keeps the old file.
@@ -389,6 +415,7 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
         throw ReportCommandError(
             QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
     }
+    CheckCatalogueWhole(connection);
     if (!file.commit())
         throw ReportCommandError(
             QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
@@ -571,6 +598,7 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
             Wipe(firstConnectionString);
         }
 
+        const TStreamedCatalogue streamed;
         TKorvConnection connection;
         connection.SetConnectionType(ctADOX);
         const QString connectionString = OpenAccessFile(connection, props, options.passwordStdin, prompter);
@@ -589,6 +617,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.locale = QLocale::system();
         WriteReport(connection, settings, ReportEntries(entries), options.output, out);
         return 0;
+    } catch (const AutomationError& e) {
+        // A catalogue that broke off after the connection: reported as a refused connection is.
+        PrintLine(err, QString::number(e.helpContext()) + QStringLiteral(": ") + e.description());
+        return 1;
     } catch (const std::exception& e) {
         PrintLine(err, QString::fromUtf8(e.what()));
         return 1;

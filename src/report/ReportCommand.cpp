@@ -12,6 +12,7 @@
 #include "StructureReport.h"
 #include "TableList.h"
 #include "UIText.h"
+#include "VersionInfo.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -252,6 +253,31 @@ private:
 };
 
 // --- the report -------------------------------------------------------------------------------
+
+// The report header names the program's version, which is read from the executable file: read it
+// while the database is being opened rather than when the report starts.
+class TVersionReadAhead
+{
+public:
+    TVersionReadAhead()
+    {
+        try {
+            m_thread = std::thread([] { OwnVersionInfoString(kReportVersionKey); });
+        } catch (const std::system_error&) {
+            // Then the report reads it when it gets there.
+        }
+    }
+    ~TVersionReadAhead()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    TVersionReadAhead(const TVersionReadAhead&) = delete;
+    TVersionReadAhead& operator=(const TVersionReadAhead&) = delete;
+
+private:
+    std::thread m_thread;
+};
 
 QChar DelimiterFromSettings()
 {
@@ -573,6 +599,7 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
     }
 
     try {
+        const TVersionReadAhead versionReadAhead;
         // Without a settings file the window would start with its defaults; nothing is written here.
         const bool haveSettings = !SettingsFileName().isEmpty() && QFileInfo(SettingsFileName()).isFile();
         CurrentLanguage = options.language != 0 ? options.language : haveSettings ? DetermineLanguage() : 1;

@@ -15,6 +15,9 @@
 
 class TKorvConnection;
 
+// The version-information entry the header's program line names (the file version).
+constexpr int kReportVersionKey = 2;
+
 // One entry of the table list as the run sees it.
 struct TReportEntry
 {

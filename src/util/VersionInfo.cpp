@@ -6,6 +6,8 @@
 #include <QFile>
 
 #include <array>
+#include <mutex>
+#include <optional>
 
 #define ORVANE_COPYRIGHT "Copyright (C) 2026 The Orvane developers"
 
@@ -148,13 +150,27 @@ QString VersionInfoString(const QString& filePath, int index)
 
 QString OwnVersionInfoString(int index)
 {
-    QFile self(QStringLiteral("/proc/self/exe"));
-    if (self.exists())
-        return VersionInfoString(self.fileName(), index);
-    // Without /proc the block can still be answered from memory.
     if (index < 0 || index >= static_cast<int>(kKeys.size()))
         return QString();
-    QString value;
-    parseBlock(QByteArray(kVersionBlock, sizeof kVersionBlock), kKeys[static_cast<size_t>(index)], value);
-    return value;
+    // Finding the block means reading through the executable, which a report would otherwise do
+    // twice per run. The answer cannot change while the program runs (/proc/self/exe stays the
+    // file it was started from, even when that is replaced), so each value is read once; a second
+    // caller waits for the first instead of reading as well.
+    static std::mutex mutex;
+    static std::array<std::optional<QString>, kKeys.size()> known;
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::optional<QString>& value = known[static_cast<size_t>(index)];
+    if (!value) {
+        QFile self(QStringLiteral("/proc/self/exe"));
+        if (self.exists()) {
+            value = VersionInfoString(self.fileName(), index);
+        } else {
+            // Without /proc the block can still be answered from memory.
+            QString fromMemory;
+            parseBlock(QByteArray(kVersionBlock, sizeof kVersionBlock), kKeys[static_cast<size_t>(index)],
+                       fromMemory);
+            value = fromMemory;
+        }
+    }
+    return *value;
 }

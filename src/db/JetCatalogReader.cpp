@@ -41,6 +41,9 @@ constexpr std::int32_t kJetTooFewParameters = 3061;
 constexpr std::int32_t kJetSyntaxError = 3075;
 constexpr std::int32_t kHelpBase = 5000000;
 
+// A column goes out as name start, name length, type, size, flags, precision and scale.
+constexpr int kColumnRecordFields = 7;
+
 // How much of the catalogue the child gathers before sending it: small enough that the parent can
 // start on the first tables soon, large enough to keep the writes few.
 constexpr std::size_t kFlushBytes = 1u << 15;
@@ -58,6 +61,9 @@ public:
         u32(static_cast<std::uint32_t>(n));
         m_data.append(s ? s : "", n);
     }
+    void raw(const void* data, std::size_t size) { m_data.append(static_cast<const char*>(data), size); }
+    // Overwrites a value written before (a length known only later).
+    void setU32(std::size_t at, std::uint32_t v) { std::memcpy(m_data.data() + at, &v, sizeof v); }
     const std::string& data() const { return m_data; }
     void reserve(std::size_t n) { m_data.reserve(n); }
     // Sends what is buffered, so the parent can take it apart while the rest is being read.
@@ -100,6 +106,13 @@ public:
         return true;
     }
     qsizetype remaining() const { return m_data.size() - m_pos; }
+    // The next size bytes, which the caller has checked are there.
+    const char* take(qsizetype size)
+    {
+        const char* at = m_data.constData() + m_pos;
+        m_pos += size;
+        return at;
+    }
 
 private:
     bool raw(void* out, std::size_t n)
@@ -154,6 +167,26 @@ MdbHandle* openForReading(const std::string& path)
     return mdb_open(path.c_str(), MDB_NOFLAGS);
 }
 
+// Appends a name libmdb gives as UTF-8.
+void appendUtf16(std::u16string& out, const char* utf8)
+{
+    const std::size_t size = utf8 ? std::strlen(utf8) : 0;
+    std::size_t i = 0;
+    while (i < size && static_cast<unsigned char>(utf8[i]) < 0x80)
+        ++i;
+    if (i == size) {
+        // Plain ASCII, nearly always: widened in place.
+        const std::size_t at = out.size();
+        out.resize(at + size);
+        char16_t* to = out.data() + at;
+        for (std::size_t k = 0; k < size; ++k)
+            to[k] = static_cast<unsigned char>(utf8[k]);
+        return;
+    }
+    const QString text = QString::fromUtf8(utf8, static_cast<qsizetype>(size));
+    out.append(reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size()));
+}
+
 // Runs in the child.
 void readCatalogueChild(const std::string& path, int fd)
 {
@@ -181,6 +214,7 @@ void readCatalogueChild(const std::string& path, int fd)
 
     Writer w;
     w.reserve(kFlushBytes + (1 << 14));
+    std::u16string columnNames;
     w.u32(kMagicCatalogue);
     w.u32(count);
     for (unsigned int i : order) {
@@ -197,18 +231,32 @@ void readCatalogueChild(const std::string& path, int fd)
             sendError(fd, kJetCannotOpen, entry->object_name);
             return;
         }
+        // The columns go out in the form the parent keeps them: fixed records and every name
+        // one after the other as UTF-16, so that taking a table in is two copies, not a loop over
+        // names. The parent's core is the busier one while a report is written.
+        columnNames.clear();
         w.u32(kTagTable);
         w.u32(table->num_cols);
+        const std::size_t countAt = w.data().size();
+        w.u32(0); // the names' length, filled in below
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
-            w.str(col->name);
-            w.i32(col->col_type);
-            w.i32(col->col_size);
-            w.u32((col->is_fixed ? 1u : 0u) | (col->is_long_auto ? 2u : 0u) | (col->is_uuid_auto ? 4u : 0u));
-            // libmdb names these two the wrong way round: its "scale" is the precision.
-            w.i32(col->col_scale);
-            w.i32(col->col_prec);
+            const std::size_t start = columnNames.size();
+            appendUtf16(columnNames, col->name);
+            const std::uint32_t flags =
+                (col->is_fixed ? 1u : 0u) | (col->is_long_auto ? 2u : 0u) | (col->is_uuid_auto ? 4u : 0u);
+            // libmdb names the last two the wrong way round: its "scale" is the precision.
+            const std::int32_t record[kColumnRecordFields] = {static_cast<std::int32_t>(start),
+                                                              static_cast<std::int32_t>(columnNames.size() - start),
+                                                              col->col_type,
+                                                              col->col_size,
+                                                              static_cast<std::int32_t>(flags),
+                                                              col->col_scale,
+                                                              col->col_prec};
+            w.raw(record, sizeof record);
         }
+        w.setU32(countAt, static_cast<std::uint32_t>(columnNames.size()));
+        w.raw(columnNames.data(), columnNames.size() * sizeof(char16_t));
         mdb_free_tabledef(table);
         if (w.data().size() >= kFlushBytes)
             w.flush(fd);
@@ -303,24 +351,6 @@ void throwIfError(const QByteArray& data, const QString& path)
 
 } // namespace
 
-void JetTableInfo::addColumnName(JetColumnInfo& column, const char* utf8, qsizetype size)
-{
-    column.nameStart = columnNames.size();
-    qsizetype i = 0;
-    while (i < size && static_cast<unsigned char>(utf8[i]) < 0x80)
-        ++i;
-    if (i == size) {
-        // Plain ASCII, nearly always: widened in place.
-        columnNames.resize(column.nameStart + size);
-        char16_t* out = reinterpret_cast<char16_t*>(columnNames.data()) + column.nameStart;
-        for (qsizetype k = 0; k < size; ++k)
-            out[k] = static_cast<unsigned char>(utf8[k]);
-    } else {
-        columnNames += QString::fromUtf8(utf8, size);
-    }
-    column.nameLength = columnNames.size() - column.nameStart;
-}
-
 void SetJetReaderTimeout(int milliseconds)
 {
     g_timeoutMs.store(milliseconds > 0 ? milliseconds : 1);
@@ -386,36 +416,46 @@ struct JetCatalogueStream::State
 
 namespace {
 
-// The columns of one table record; false when its bytes have not all arrived.
-bool parseColumns(Reader& in, JetTableInfo& table)
+// The columns of one table record; false when its bytes have not all arrived, or (bad set) when
+// they make no sense.
+bool parseColumns(Reader& in, JetTableInfo& table, bool& bad)
 {
+    constexpr qsizetype kRecordSize = kColumnRecordFields * 4;
     std::uint32_t columnCount = 0;
-    if (!in.u32(columnCount))
+    std::uint32_t namesLength = 0;
+    if (!in.u32(columnCount) || !in.u32(namesLength))
         return false;
-    // Every column takes at least 24 bytes: a count beyond what has arrived cannot be read yet.
-    if (columnCount > static_cast<std::uint32_t>(in.remaining() / 24))
+    const qsizetype need = qsizetype(columnCount) * kRecordSize + qsizetype(namesLength) * 2;
+    if (in.remaining() < need)
         return false;
-    table.columns.reserve(columnCount);
-    table.columnNames.reserve(static_cast<qsizetype>(columnCount) * 16);
+    const char* records = in.take(qsizetype(columnCount) * kRecordSize);
+    const char* names = in.take(qsizetype(namesLength) * 2);
+    table.columns.resize(columnCount);
+    JetColumnInfo* out = table.columns.data();
     for (std::uint32_t c = 0; c < columnCount; ++c) {
-        JetColumnInfo col;
-        std::int32_t type = 0, size = 0, precision = 0, scale = 0;
-        std::uint32_t flags = 0;
-        const char* name = nullptr;
-        qsizetype nameSize = 0;
-        if (!in.bytes(name, nameSize) || !in.i32(type) || !in.i32(size) || !in.u32(flags) || !in.i32(precision) ||
-            !in.i32(scale))
+        std::int32_t field[kColumnRecordFields];
+        std::memcpy(field, records + qsizetype(c) * kRecordSize, sizeof field);
+        // Bounds of a name that lies outside the names would read beyond them.
+        if (field[0] < 0 || field[1] < 0 || std::uint32_t(field[0]) > namesLength ||
+            std::uint32_t(field[1]) > namesLength - std::uint32_t(field[0])) {
+            bad = true;
             return false;
-        table.addColumnName(col, name, nameSize);
-        col.jetType = type;
-        col.size = size;
+        }
+        JetColumnInfo& col = out[c];
+        col.nameStart = field[0];
+        col.nameLength = field[1];
+        col.jetType = field[2];
+        col.size = field[3];
+        const auto flags = static_cast<std::uint32_t>(field[4]);
         col.fixed = flags & 1u;
         col.autoLong = flags & 2u;
         col.autoGuid = flags & 4u;
-        col.precision = precision;
-        col.scale = scale;
-        table.columns.append(col);
+        col.precision = field[5];
+        col.scale = field[6];
     }
+    table.columnNames = QString(qsizetype(namesLength), Qt::Uninitialized);
+    if (namesLength > 0)
+        std::memcpy(table.columnNames.data(), names, std::size_t(namesLength) * 2);
     return true;
 }
 
@@ -495,7 +535,9 @@ void JetCatalogueStream::State::run() noexcept
                 break;
             }
             JetTableInfo columns;
-            if (!parseColumns(in, columns)) {
+            bool bad = false;
+            if (!parseColumns(in, columns, bad)) {
+                failed = bad;
                 in.seek(before);
                 break;
             }

@@ -40,8 +40,6 @@ struct JetTableInfo
     {
         return QStringView(columnNames).mid(column.nameStart, column.nameLength);
     }
-    // Appends a column name given as UTF-8.
-    void addColumnName(JetColumnInfo& column, const char* utf8, qsizetype size);
 };
 
 struct JetQueryResult

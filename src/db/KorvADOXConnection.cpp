@@ -62,7 +62,7 @@ Variant TKorvADOXConnection::ColumnByIndex(std::int32_t index)
 {
     return guarded(
         [&] {
-            const Variant columns = CurrentTable.get(QStringLiteral("Columns"));
+            const Variant& columns = currentColumns();
             // One argument list per position, made once: a report asks for tens of thousands of
             // columns, and handing a ready list over costs neither an allocation nor a store.
             if (index < 0 || index >= kCachedColumnArgs)
@@ -85,13 +85,21 @@ std::int32_t TKorvADOXConnection::TableCount()
         std::int32_t(0));
 }
 
+const Variant& TKorvADOXConnection::currentColumns()
+{
+    // A report reads every column of a table: the collection is asked for once per table, and
+    // asked again whenever CurrentTable holds another object (however it got there).
+    if (!m_columnsTable.isObject() || m_columnsTable.objectPtr() != CurrentTable.objectPtr()) {
+        m_columns = CurrentTable.get(QStringLiteral("Columns"));
+        m_columnsTable = CurrentTable;
+    }
+    return m_columns;
+}
+
 std::int32_t TKorvADOXConnection::ColumnCount()
 {
     return guarded(
-        [&] {
-            const Variant columns = CurrentTable.get(QStringLiteral("Columns"));
-            return columns.get(QStringLiteral("Count")).toInt();
-        },
+        [&] { return currentColumns().get(QStringLiteral("Count")).toInt(); },
         std::int32_t(0));
 }
 

@@ -15,6 +15,7 @@
 #include "VersionInfo.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -26,6 +27,8 @@
 #include <utility>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -403,6 +406,97 @@ private:
     bool m_old;
 };
 
+// Where the report waits for standard output: a memory file, whose pages the kernel fills as it
+// copies, rather than the program's own memory, where every fresh page of a report of some
+// megabytes costs a fault of its own. Without memory files it waits in a buffer after all.
+class TReportHold
+{
+public:
+    TReportHold()
+    {
+        const int fd = ::memfd_create("orvane-report", MFD_CLOEXEC);
+        if (fd >= 0 && m_file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            m_fd = fd;
+        } else {
+            if (fd >= 0)
+                ::close(fd);
+            m_buffer.setBuffer(&m_bytes);
+            m_buffer.open(QIODevice::WriteOnly);
+        }
+    }
+    TReportHold(const TReportHold&) = delete;
+    TReportHold& operator=(const TReportHold&) = delete;
+
+    QIODevice& device() { return m_fd >= 0 ? static_cast<QIODevice&>(m_file) : m_buffer; }
+
+    // Copies everything held to out; false with the reason when that fails.
+    bool copyTo(std::FILE* out, QString& reason)
+    {
+        if (std::fflush(out) != 0) {
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (m_fd < 0)
+            return writeAll(::fileno(out), m_bytes.constData(), m_bytes.size(), reason);
+        const off_t size = ::lseek(m_fd, 0, SEEK_END);
+        off_t offset = 0;
+        // The kernel moves the pages over; where it cannot (some older kernels refuse a terminal
+        // or pipe as the target), they are read back and written.
+        while (offset < size) {
+            const ssize_t n = ::sendfile(::fileno(out), m_fd, &offset, static_cast<size_t>(size - offset));
+            if (n > 0)
+                continue;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS))
+                return copyByReading(::fileno(out), offset, size, reason);
+            reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("short write");
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool copyByReading(int to, off_t offset, off_t size, QString& reason)
+    {
+        QByteArray piece(1 << 16, Qt::Uninitialized);
+        while (offset < size) {
+            const ssize_t n = ::pread(m_fd, piece.data(), static_cast<size_t>(qMin<off_t>(piece.size(), size - offset)), offset);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("short read");
+                return false;
+            }
+            if (!writeAll(to, piece.constData(), n, reason))
+                return false;
+            offset += n;
+        }
+        return true;
+    }
+
+    static bool writeAll(int to, const char* data, qint64 size, QString& reason)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(to, data, static_cast<size_t>(size));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("short write");
+                return false;
+            }
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    int m_fd = -1;
+    QFile m_file;
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+};
+
 void CheckCatalogueWhole(TKorvConnection& connection)
 {
     if (connection.ADOXConnection)
@@ -414,17 +508,17 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
 {
     TReportRunHooks hooks;
     if (outputFile.isEmpty()) {
-        QByteArray text;
-        QBuffer buffer(&text);
-        buffer.open(QIODevice::WriteOnly);
-        TDeviceLineSink sink(buffer);
+        TReportHold hold;
+        TDeviceLineSink sink(hold.device(), true);
         RunStructureReport(connection, settings, entries, sink, hooks);
-        sink.Flush();
+        sink.WriteOut();
+        if (!sink.ok())
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: cannot hold the report: %1").arg(hold.device().errorString()));
         CheckCatalogueWhole(connection);
-        const size_t written = std::fwrite(text.constData(), 1, size_t(text.size()), out);
-        if (!sink.ok() || written != size_t(text.size()) || std::fflush(out) != 0 || std::ferror(out))
-            throw ReportCommandError(QStringLiteral("orvane-report: cannot write the report: %1")
-                                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        QString reason;
+        if (!hold.copyTo(out, reason))
+            throw ReportCommandError(QStringLiteral("orvane-report: cannot write the report: %1").arg(reason));
         return;
     }
     // Written beside the target and renamed at the end, so a failure keeps the old file.

@@ -69,7 +69,8 @@ bool CopyAscii(char* out, const char16_t* chars, qsizetype size)
 
 } // namespace
 
-TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device), m_encoder(QStringConverter::Utf8)
+TDeviceLineSink::TDeviceLineSink(QIODevice& device, bool wholeBlocks)
+    : m_device(device), m_encoder(QStringConverter::Utf8), m_wholeBlocks(wholeBlocks)
 {
     // Allocated once at its full size: lines are written straight into it, and the buffer only
     // ever grows for a single line longer than all of it.
@@ -78,7 +79,7 @@ TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device), m_encode
 
 TDeviceLineSink::~TDeviceLineSink()
 {
-    Flush();
+    WriteOut();
 }
 
 void TDeviceLineSink::AddLine(const QString& line)
@@ -116,10 +117,16 @@ void TDeviceLineSink::AddLine(const QString& line)
     m_used = end - m_buffer.constData();
     // A table of thousands of columns must not pile up unbounded between two flush points.
     if (m_used >= kFlushSize)
-        Flush();
+        WriteOut();
 }
 
 void TDeviceLineSink::Flush()
+{
+    if (!m_wholeBlocks)
+        WriteOut();
+}
+
+void TDeviceLineSink::WriteOut()
 {
     if (m_ok && m_used > 0) {
         if (m_device.write(m_buffer.constData(), m_used) != m_used)

@@ -41,10 +41,16 @@ private:
 class TDeviceLineSink : public TReportLineSink
 {
 public:
-    explicit TDeviceLineSink(QIODevice& device);
+    // With wholeBlocks the run's flush points are passed over and the device gets the text in
+    // blocks of kFlushSize: for a device nobody reads before the report is finished, where a
+    // write per table would only cost calls.
+    explicit TDeviceLineSink(QIODevice& device, bool wholeBlocks = false);
+    // Writes what is still waiting.
     ~TDeviceLineSink() override;
     void AddLine(const QString& line) override;
     void Flush() override;
+    // Writes what is waiting, whatever the mode.
+    void WriteOut();
     // False once any write to the device has failed (disk full, closed pipe).
     bool ok() const { return m_ok; }
 
@@ -54,6 +60,7 @@ private:
     QStringEncoder m_encoder;
     QByteArray m_buffer; // its size is the room at hand; m_used bytes of it are waiting
     qsizetype m_used = 0;
+    bool m_wholeBlocks = false;
     bool m_ok = true;
     bool m_encoderPending = false; // the last encoded line ended in a high surrogate
 };

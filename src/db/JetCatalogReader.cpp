@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <string>
 #include <sys/mman.h>
@@ -380,12 +382,90 @@ bool JetNameLess(const QString& a, const QString& b)
     return a.size() < b.size();
 }
 
+namespace {
+
+// Room for the columns and names of a catalogue: taken from large blocks one after the other and
+// given back all at once. A catalogue of tens of thousands of columns held in a small allocation
+// per table touches a thousand fresh pages, each a fault of its own (and on a virtual machine a
+// costly one); blocks of the huge-page size may be backed by a few huge pages instead.
+class CatalogueArena
+{
+public:
+    CatalogueArena() = default;
+    CatalogueArena(const CatalogueArena&) = delete;
+    CatalogueArena& operator=(const CatalogueArena&) = delete;
+    ~CatalogueArena()
+    {
+        for (const Block& block : m_blocks)
+            ::munmap(block.base, block.size);
+    }
+
+    // size bytes aligned for any of the records kept here; throws std::bad_alloc.
+    void* allocate(std::size_t size)
+    {
+        constexpr std::size_t kAlign = alignof(std::max_align_t);
+        size = (size + kAlign - 1) & ~(kAlign - 1);
+        if (size > m_left)
+            grow(size);
+        void* at = m_next;
+        m_next += size;
+        m_left -= size;
+        return at;
+    }
+
+private:
+    struct Block
+    {
+        void* base;
+        std::size_t size;
+    };
+    static constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    // A small catalogue (the usual case) stays in ordinary pages.
+    static constexpr std::size_t kFirstBlock = std::size_t(256) << 10;
+
+    void grow(std::size_t need)
+    {
+        const bool first = m_blocks.empty();
+        std::size_t size = first ? kFirstBlock : kHugePage;
+        while (size < need)
+            size *= 2;
+        // Huge pages need blocks aligned to their size: map one page more and trim.
+        const std::size_t slack = first ? 0 : kHugePage;
+        void* raw = ::mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED)
+            throw std::bad_alloc();
+        char* base = static_cast<char*>(raw);
+        if (slack > 0) {
+            char* aligned = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(base) + kHugePage - 1) &
+                                                    ~std::uintptr_t(kHugePage - 1));
+            if (aligned > base)
+                ::munmap(base, std::size_t(aligned - base));
+            const std::size_t tail = slack - std::size_t(aligned - base);
+            if (tail > 0)
+                ::munmap(aligned + size, tail);
+            base = aligned;
+            // Only advice: without transparent huge pages the block simply has ordinary ones.
+            ::madvise(base, size, MADV_HUGEPAGE);
+        }
+        m_blocks.push_back(Block{base, size});
+        m_next = base;
+        m_left = size;
+    }
+
+    std::vector<Block> m_blocks;
+    char* m_next = nullptr;
+    std::size_t m_left = 0;
+};
+
+} // namespace
+
 struct JetCatalogueStream::State
 {
     QString path;
     // Filled by the reader thread before `listed` is set, never resized afterwards: the reader then
     // only fills in the columns of the entry at `arrived`, which nobody reads before it moves on.
     std::vector<JetTableInfo> tables;
+    CatalogueArena arena; // the tables' columns and names
     std::atomic<int> arrived{0}; // tables whose columns are in, from the first on
     std::mutex mutex;
     std::condition_variable changed;
@@ -416,9 +496,9 @@ struct JetCatalogueStream::State
 
 namespace {
 
-// The columns of one table record; false when its bytes have not all arrived, or (bad set) when
-// they make no sense.
-bool parseColumns(Reader& in, JetTableInfo& table, bool& bad)
+// The columns of one table record, kept in arena; false when its bytes have not all arrived, or
+// (bad set) when they make no sense.
+bool parseColumns(Reader& in, JetTableInfo& table, CatalogueArena& arena, bool& bad)
 {
     constexpr qsizetype kRecordSize = kColumnRecordFields * 4;
     std::uint32_t columnCount = 0;
@@ -430,32 +510,39 @@ bool parseColumns(Reader& in, JetTableInfo& table, bool& bad)
         return false;
     const char* records = in.take(qsizetype(columnCount) * kRecordSize);
     const char* names = in.take(qsizetype(namesLength) * 2);
-    table.columns.resize(columnCount);
-    JetColumnInfo* out = table.columns.data();
+    // Records and names in one piece: the records first, whose alignment the names can share.
+    const std::size_t recordBytes = std::size_t(columnCount) * sizeof(JetColumnInfo);
+    char* room = static_cast<char*>(arena.allocate(recordBytes + std::size_t(namesLength) * 2));
+    auto* out = reinterpret_cast<JetColumnInfo*>(room);
     for (std::uint32_t c = 0; c < columnCount; ++c) {
         std::int32_t field[kColumnRecordFields];
         std::memcpy(field, records + qsizetype(c) * kRecordSize, sizeof field);
-        // Bounds of a name that lies outside the names would read beyond them.
-        if (field[0] < 0 || field[1] < 0 || std::uint32_t(field[0]) > namesLength ||
-            std::uint32_t(field[1]) > namesLength - std::uint32_t(field[0])) {
+        // A name outside the names would be read beyond them; the rest are bytes of the table
+        // definition, so anything larger did not come from the reader.
+        const bool fits = field[0] >= 0 && field[1] >= 0 && std::uint32_t(field[0]) <= namesLength &&
+                          std::uint32_t(field[1]) <= namesLength - std::uint32_t(field[0]) && field[1] <= 0xFFFF;
+        const auto isByte = [](std::int32_t v) { return v >= 0 && v <= 0xFF; };
+        if (!fits || !isByte(field[2]) || !isByte(field[5]) || !isByte(field[6])) {
             bad = true;
             return false;
         }
-        JetColumnInfo& col = out[c];
+        JetColumnInfo& col = *new (out + c) JetColumnInfo;
         col.nameStart = field[0];
-        col.nameLength = field[1];
-        col.jetType = field[2];
+        col.nameLength = std::uint16_t(field[1]);
+        col.jetType = std::uint8_t(field[2]);
         col.size = field[3];
         const auto flags = static_cast<std::uint32_t>(field[4]);
         col.fixed = flags & 1u;
         col.autoLong = flags & 2u;
         col.autoGuid = flags & 4u;
-        col.precision = field[5];
-        col.scale = field[6];
+        col.precision = std::uint8_t(field[5]);
+        col.scale = std::uint8_t(field[6]);
     }
-    table.columnNames = QString(qsizetype(namesLength), Qt::Uninitialized);
+    char16_t* copied = reinterpret_cast<char16_t*>(room + recordBytes);
     if (namesLength > 0)
-        std::memcpy(table.columnNames.data(), names, std::size_t(namesLength) * 2);
+        std::memcpy(copied, names, std::size_t(namesLength) * 2);
+    table.columns = JetColumnList(out, qsizetype(columnCount));
+    table.columnNames = copied;
     return true;
 }
 
@@ -536,14 +623,14 @@ void JetCatalogueStream::State::run() noexcept
             }
             JetTableInfo columns;
             bool bad = false;
-            if (!parseColumns(in, columns, bad)) {
+            if (!parseColumns(in, columns, arena, bad)) {
                 failed = bad;
                 in.seek(before);
                 break;
             }
             JetTableInfo& table = tables[static_cast<std::size_t>(got)];
-            table.columns = std::move(columns.columns);
-            table.columnNames = std::move(columns.columnNames);
+            table.columns = columns.columns;
+            table.columnNames = columns.columnNames;
             ++got;
         }
         position = in.pos();

@@ -16,29 +16,52 @@
 struct JetColumnInfo
 {
     // The name lives in its table's columnNames, from nameStart on.
-    qsizetype nameStart = 0;
-    qsizetype nameLength = 0;
-    int jetType = 0;     // type code as stored in the table definition
-    int size = 0;        // stored length in bytes
+    std::int32_t nameStart = 0;
+    std::int32_t size = 0;         // stored length in bytes
+    std::uint16_t nameLength = 0;
+    std::uint8_t jetType = 0;      // type code as stored in the table definition
     bool fixed = false;
     bool autoLong = false;
     bool autoGuid = false;
-    int precision = 0;   // Decimal only
-    int scale = 0;       // Decimal only
+    std::uint8_t precision = 0;    // Decimal only
+    std::uint8_t scale = 0;        // Decimal only
+};
+
+// A table's columns, in stored order. The records live in the memory of the catalogue read that
+// produced them (see JetCatalogueStream), as do the names.
+class JetColumnList
+{
+public:
+    JetColumnList() = default;
+    JetColumnList(const JetColumnInfo* data, qsizetype size) : m_data(data), m_size(size) {}
+
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    const JetColumnInfo& operator[](qsizetype i) const
+    {
+        Q_ASSERT(i >= 0 && i < m_size);
+        return m_data[i];
+    }
+    const JetColumnInfo& at(qsizetype i) const { return (*this)[i]; }
+    const JetColumnInfo* begin() const { return m_data; }
+    const JetColumnInfo* end() const { return m_data + m_size; }
+
+private:
+    const JetColumnInfo* m_data = nullptr;
+    qsizetype m_size = 0;
 };
 
 struct JetTableInfo
 {
     QString name;
     std::int32_t flags = 0; // MSysObjects.Flags
-    QList<JetColumnInfo> columns;
-    // Every column name one after the other: one allocation per table rather than one per column,
-    // which a catalogue of tens of thousands of columns notices when it is built and torn down.
-    QString columnNames;
+    JetColumnList columns;
+    // Every column name one after the other, as UTF-16.
+    const char16_t* columnNames = nullptr;
 
     QStringView columnName(const JetColumnInfo& column) const
     {
-        return QStringView(columnNames).mid(column.nameStart, column.nameLength);
+        return QStringView(columnNames + column.nameStart, column.nameLength);
     }
 };
 
@@ -55,7 +78,8 @@ bool JetNameLess(const QString& a, const QString& b);
 // One read of a file's catalogue, handed over while it arrives. The child first sends every
 // table's name and flags, already in JetNameLess order, then each table's columns in that same
 // order; a thread of this process takes them in. So a caller can list the tables and work on the
-// first ones while later ones are still being read.
+// first ones while later ones are still being read. The tables' columns and names stay valid as
+// long as the stream.
 class JetCatalogueStream
 {
 public:

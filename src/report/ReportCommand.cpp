@@ -432,62 +432,58 @@ public:
     // Copies everything held to out; false with the reason when that fails.
     bool copyTo(std::FILE* out, QString& reason)
     {
-        if (std::fflush(out) != 0) {
-            reason = QString::fromLocal8Bit(std::strerror(errno));
-            return false;
-        }
         if (m_fd < 0)
-            return writeAll(::fileno(out), m_bytes.constData(), m_bytes.size(), reason);
+            return writeAll(out, m_bytes.constData(), m_bytes.size(), reason);
         const off_t size = ::lseek(m_fd, 0, SEEK_END);
         off_t offset = 0;
-        // The kernel moves the pages over; where it cannot (some older kernels refuse a terminal
-        // or pipe as the target), they are read back and written.
-        while (offset < size) {
-            const ssize_t n = ::sendfile(::fileno(out), m_fd, &offset, static_cast<size_t>(size - offset));
-            if (n > 0)
-                continue;
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && (errno == EINVAL || errno == ENOSYS))
-                return copyByReading(::fileno(out), offset, size, reason);
-            reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("short write");
-            return false;
-        }
-        return true;
-    }
-
-private:
-    bool copyByReading(int to, off_t offset, off_t size, QString& reason)
-    {
-        QByteArray piece(1 << 16, Qt::Uninitialized);
-        while (offset < size) {
-            const ssize_t n = ::pread(m_fd, piece.data(), static_cast<size_t>(qMin<off_t>(piece.size(), size - offset)), offset);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("short read");
+        // The kernel moves the pages over where the stream has a descriptor and the target takes
+        // them (a file, a pipe); otherwise they are read back and written.
+        const int to = ::fileno(out);
+        if (to >= 0) {
+            if (std::fflush(out) != 0)
+                return failed(reason);
+            while (offset < size) {
+                const ssize_t n = ::sendfile(to, m_fd, &offset, static_cast<size_t>(size - offset));
+                if (n > 0 || (n < 0 && errno == EINTR))
+                    continue;
+                if (n < 0 && (errno == EINVAL || errno == ENOSYS))
+                    break;
+                if (n < 0)
+                    return failed(reason);
+                reason = QStringLiteral("the report was cut short");
                 return false;
             }
-            if (!writeAll(to, piece.constData(), n, reason))
+        }
+        QByteArray piece(1 << 16, Qt::Uninitialized);
+        while (offset < size) {
+            const ssize_t n =
+                ::pread(m_fd, piece.data(), static_cast<size_t>(qMin<off_t>(piece.size(), size - offset)), offset);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return failed(reason);
+            if (n == 0) {
+                reason = QStringLiteral("the report was cut short");
+                return false;
+            }
+            if (!writeAll(out, piece.constData(), n, reason))
                 return false;
             offset += n;
         }
         return true;
     }
 
-    static bool writeAll(int to, const char* data, qint64 size, QString& reason)
+private:
+    static bool failed(QString& reason)
     {
-        while (size > 0) {
-            const ssize_t n = ::write(to, data, static_cast<size_t>(size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                reason = n < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("short write");
-                return false;
-            }
-            data += n;
-            size -= n;
-        }
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+
+    static bool writeAll(std::FILE* out, const char* data, qint64 size, QString& reason)
+    {
+        if (std::fwrite(data, 1, static_cast<size_t>(size), out) != static_cast<size_t>(size) || std::fflush(out) != 0)
+            return failed(reason);
         return true;
     }
 

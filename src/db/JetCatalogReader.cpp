@@ -469,6 +469,7 @@ struct JetCatalogueStream::State
     std::atomic<int> arrived{0}; // tables whose columns are in, from the first on
     std::mutex mutex;
     std::condition_variable changed;
+    std::atomic<bool> listedNow{false}; // listed, for a look without the lock
     bool listed = false; // guarded by mutex, as are the three below
     bool ended = false;
     bool whole = false;
@@ -594,7 +595,6 @@ void JetCatalogueStream::State::run() noexcept
                 JetTableInfo table;
                 if (!in.str(table.name) || !in.i32(table.flags))
                     return; // position still points at this entry
-
                 list.push_back(std::move(table));
                 position = in.pos();
             }
@@ -603,6 +603,7 @@ void JetCatalogueStream::State::run() noexcept
                 std::lock_guard<std::mutex> lock(mutex);
                 tables = std::move(list);
                 listed = true;
+                listedNow.store(true, std::memory_order_release);
             }
             changed.notify_all();
         }
@@ -687,7 +688,7 @@ void JetCatalogueStream::State::run() noexcept
     changed.notify_all();
 }
 
-JetCatalogueStream::JetCatalogueStream(const QString& path) : m_state(std::make_unique<State>())
+JetCatalogueStream::JetCatalogueStream(const QString& path, bool waitForList) : m_state(std::make_unique<State>())
 {
     State& s = *m_state;
     s.path = path;
@@ -699,6 +700,17 @@ JetCatalogueStream::JetCatalogueStream(const QString& path) : m_state(std::make_
     } catch (const std::system_error&) {
         s.run(); // no thread to be had: the whole catalogue is read here and now
     }
+    if (waitForList)
+        this->waitForList();
+}
+
+JetCatalogueStream::~JetCatalogueStream() = default;
+
+void JetCatalogueStream::waitForList() const
+{
+    State& s = *m_state;
+    if (s.listedNow.load(std::memory_order_acquire))
+        return;
     std::unique_lock<std::mutex> lock(s.mutex);
     s.changed.wait(lock, [&s] { return s.listed || s.ended; });
     if (!s.listed) {
@@ -708,20 +720,21 @@ JetCatalogueStream::JetCatalogueStream(const QString& path) : m_state(std::make_
     }
 }
 
-JetCatalogueStream::~JetCatalogueStream() = default;
-
 int JetCatalogueStream::tableCount() const
 {
+    waitForList();
     return static_cast<int>(m_state->tables.size());
 }
 
 const JetTableInfo& JetCatalogueStream::table(int index) const
 {
+    waitForList();
     return m_state->tables[static_cast<std::size_t>(index)];
 }
 
 const JetTableInfo& JetCatalogueStream::waitForColumns(int index)
 {
+    waitForList();
     State& s = *m_state;
     if (s.arrived.load(std::memory_order_acquire) <= index) {
         std::unique_lock<std::mutex> lock(s.mutex);

@@ -83,14 +83,17 @@ bool JetNameLess(const QString& a, const QString& b);
 class JetCatalogueStream
 {
 public:
-    // Starts the reader and returns once the table list is there. Throws AutomationError (3049,
-    // naming path) when libmdb cannot read the catalogue, crashes or runs out of time.
-    explicit JetCatalogueStream(const QString& path);
+    // Starts the reader; with waitForList, returns once the table list is there. Throws
+    // AutomationError (3049, naming path) when libmdb cannot read the list, crashes or runs out
+    // of time: here with waitForList, else from the first call that needs the list.
+    explicit JetCatalogueStream(const QString& path, bool waitForList = true);
     // Ends a child still reading.
     ~JetCatalogueStream();
     JetCatalogueStream(const JetCatalogueStream&) = delete;
     JetCatalogueStream& operator=(const JetCatalogueStream&) = delete;
 
+    // Waits for the table list; throws as the constructor does.
+    void waitForList() const;
     int tableCount() const;
     // Name and flags of a table (index < tableCount()); its columns only once waitForColumns has
     // returned it.

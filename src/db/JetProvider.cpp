@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 #include <cerrno>
 #include <cstring>
@@ -153,12 +154,25 @@ struct CatalogueData
     QString path;
     JetFileHeader header;
     std::unique_ptr<JetCatalogueStream> stream;
-    QHash<QString, int> tableIndex; // case-folded name -> position
 
-    static int lookup(const QHash<QString, int>& index, const QString& name)
+    // Position of a table by name, without regard to case; -1 for none. The index is made at the
+    // first search, once the list is there.
+    int lookup(const QString& name) const
     {
-        return index.value(name.toCaseFolded(), -1);
+        std::call_once(m_indexMade, [this] {
+            const int count = stream->tableCount();
+            m_index.reserve(count);
+            // Filled backwards so that of two names differing only in case the first wins, as a
+            // search would.
+            for (int t = count - 1; t >= 0; --t)
+                m_index.insert(stream->table(t).name.toCaseFolded(), t);
+        });
+        return m_index.value(name.toCaseFolded(), -1);
     }
+
+private:
+    mutable std::once_flag m_indexMade;
+    mutable QHash<QString, int> m_index; // case-folded name -> position
 };
 
 std::atomic<bool> g_streaming{false};
@@ -306,7 +320,7 @@ public:
             return Variant(std::int32_t(count));
         if (is(name, u"Item")) {
             const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
-                return CatalogueData::lookup(m_data->tableIndex, wanted);
+                return m_data->lookup(wanted);
             });
             return Variant(DispatchPtr(std::make_shared<JetTable>(m_data, position)));
         }
@@ -326,15 +340,12 @@ DataPtr openCatalogue(const QString& connectionString)
     auto data = std::make_shared<CatalogueData>();
     data->path = settings.dataSource;
     data->header = header;
-    // The list arrives ordered by name, as the collection hands it out.
-    data->stream = std::make_unique<JetCatalogueStream>(settings.dataSource);
-    if (!g_streaming.load())
+    // The list arrives ordered by name, as the collection hands it out. Streamed, connecting only
+    // starts the reader: whoever asks first for the list waits for it.
+    const bool streaming = g_streaming.load();
+    data->stream = std::make_unique<JetCatalogueStream>(settings.dataSource, !streaming);
+    if (!streaming)
         data->stream->waitComplete();
-    const int count = data->stream->tableCount();
-    data->tableIndex.reserve(count);
-    // Filled backwards so that of two names differing only in case the first wins, as a search would.
-    for (int t = count - 1; t >= 0; --t)
-        data->tableIndex.insert(data->stream->table(t).name.toCaseFolded(), t);
     return data;
 }
 
@@ -375,6 +386,12 @@ public:
     {
         if (m_data)
             m_data->stream->waitComplete();
+    }
+
+    void waitForList() const
+    {
+        if (m_data)
+            m_data->stream->waitForList();
     }
 
 private:
@@ -501,6 +518,12 @@ void SetJetCatalogueStreaming(bool streaming)
 bool JetCatalogueStreaming()
 {
     return g_streaming.load();
+}
+
+void WaitForJetCatalogueList(const Variant& catalog)
+{
+    if (const auto* jet = dynamic_cast<const JetCatalog*>(catalog.objectPtr().get()))
+        jet->waitForList();
 }
 
 void CheckJetCatalogueComplete(const Variant& catalog)

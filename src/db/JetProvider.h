@@ -37,12 +37,18 @@ std::int32_t JetDefinedSize(const JetColumnInfo& column, const JetFileHeader& he
 DispatchPtr CreateJetCatalog();
 
 // Off (the default): connecting returns once the whole catalogue is read, and a damaged table
-// anywhere refuses the connection. On: connecting returns with the table list, and a table's
-// columns are waited for when first asked; a read that breaks off makes the columns of the tables
-// it did not reach throw 3049. Whoever turns it on must ask CheckJetCatalogueComplete before
-// trusting what it got, as blocks of such tables simply end early in a report.
+// anywhere refuses the connection. On: connecting checks the log-in, the file and its password and
+// starts the reader; the table list is waited for when first needed (WaitForJetCatalogueList asks
+// for it, and throws 3049 when it cannot be read), a table's columns when first asked. A read that
+// breaks off makes the tables or columns it did not reach throw 3049, which the facade turns into
+// empty answers: whoever turns streaming on must ask CheckJetCatalogueComplete before trusting
+// what it got.
 void SetJetCatalogueStreaming(bool streaming);
 bool JetCatalogueStreaming();
+
+// Waits for the table list of a connected Jet catalogue object; throws AutomationError 3049 when it
+// cannot be read. Nothing for any other object.
+void WaitForJetCatalogueList(const Variant& catalog);
 
 // Waits until the catalogue of a connected Jet catalogue object is read; throws AutomationError
 // 3049 when it did not arrive whole. Nothing for any other object.

@@ -174,9 +174,9 @@ private:
 // --- the system-table query ahead of time -----------------------------------------------------
 
 // The system-table query reads the file on its own, so it can run while the catalogue is being
-// read: started with the connection string of the first attempt, its result is used when the
-// statement and the connection string it is finally asked for are the same; otherwise it runs
-// again as usual. Only the calls of one thread reach it; the early run has its own.
+// read: started early, its result is used when the statement and the connection string it is
+// finally asked for are the same; otherwise it runs again as usual. Only the calls of one thread
+// reach it; the early run has its own.
 class TEarlyQuery final : public TQueryObject
 {
 public:
@@ -707,20 +707,20 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         if (options.passwordStdin)
             props.Password = ReadFirstLine(in);
 
-        TEarlyQuery systemTables(CreateQueryObject(ptAccess));
-        const QString systemTableQuery = SystemTableQuery(ptAccess);
-        {
-            QString firstConnectionString = BuildAccessConnectionString(props);
-            systemTables.start(firstConnectionString, systemTableQuery);
-            Wipe(firstConnectionString);
-        }
-
         const TStreamedCatalogue streamed;
         TKorvConnection connection;
         connection.SetConnectionType(ctADOX);
         const QString connectionString = OpenAccessFile(connection, props, options.passwordStdin, prompter);
         Wipe(props.Password);
         Wipe(props.UserPassword);
+
+        // The catalogue's reader is on its way (it is the longer read): the system-table query
+        // starts next to it, and then the list is waited for.
+        TEarlyQuery systemTables(CreateQueryObject(ptAccess));
+        const QString systemTableQuery = SystemTableQuery(ptAccess);
+        systemTables.start(connectionString, systemTableQuery);
+        if (connection.ADOXConnection)
+            WaitForJetCatalogueList(connection.ADOXConnection->Catalog);
 
         TTableList entries;
         ListCatalogueObjects(connection, ptAccess, props.Database, false, entries);

@@ -978,7 +978,13 @@ TEST_F(BigCatalogue, ConnectingWaitsForTheWholeCatalogueOnlyWithoutStreaming)
     }
     const Streaming on(true);
     Variant catalog;
-    const pid_t child = catchReader([&] { catalog = connect(*s_path); }, [&] { catalog = Variant(); });
+    // Streamed, connecting only starts the reader; the list is there once asked for.
+    const pid_t child = catchReader(
+        [&] {
+            catalog = connect(*s_path);
+            WaitForJetCatalogueList(catalog);
+        },
+        [&] { catalog = Variant(); });
     ASSERT_GT(child, 0) << "connecting with streaming never returned before the reader was done";
     EXPECT_EQ(tableCount(catalog), kBigTables);
     EXPECT_EQ(tableAt(catalog, kBigTables - 1).get(QStringLiteral("Name")).toText(), QStringLiteral("Table%1").arg(kBigTables));
@@ -1111,6 +1117,58 @@ TEST_F(CancelPipe, AQuietDescriptorChangesNothing)
     const ChildRunResult failed = RunInChildProcess([](int) { throw 1; }, 5000, 100, {}, m_fds[0]);
     EXPECT_EQ(failed.status, ChildRunResult::Finished);
     EXPECT_NE(failed.exitCode, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A file whose catalogue libmdb cannot read at all (it dies on it): streamed, connecting only
+// starts the reader, and everything that needs the list refuses with the refused connection's error.
+class UnreadableList : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QByteArray bytes = jet::buildFile(jet::sampleDatabase());
+        // The catalogue definition's owned-pages map then points nowhere.
+        bytes[2 * 4096 + 55] = static_cast<char>(0xFF);
+        m_path = m_dir.filePath(QStringLiteral("nolist.mdb"));
+        ASSERT_TRUE(writeBytes(m_path, bytes));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+TEST_F(UnreadableList, StreamedConnectionRefusesAtTheListAndIsNeverComplete)
+{
+    const ReaderTimeout timeout(5000);
+    const Streaming on(true);
+    Variant catalog;
+    ASSERT_EQ(errorOf([&] { catalog = connect(m_path); }), 0);
+    EXPECT_EQ(errorOf([&] { WaitForJetCatalogueList(catalog); }), kCannotOpen);
+    const Variant tables = catalog.get(QStringLiteral("Tables"));
+    EXPECT_EQ(errorOf([&] { tables.get(QStringLiteral("Count")); }), kCannotOpen);
+    EXPECT_EQ(errorOf([&] { tables.get(QStringLiteral("Item"), {Variant(QStringLiteral("Customers"))}); }),
+              kCannotOpen);
+    EXPECT_EQ(errorOf([&] { CheckJetCatalogueComplete(catalog); }), kCannotOpen);
+    // Without streaming the same file is refused at once.
+    const Streaming off(false);
+    EXPECT_EQ(errorOf([&] { connect(m_path); }), kCannotOpen);
+}
+
+TEST_F(UnreadableList, CommandLineGivesTheReadersErrorWhateverTheTablesAskedFor)
+{
+    const ReaderTimeout timeout(5000);
+    // A named table would otherwise be "not found" in a list that never came.
+    for (const QStringList& options : {QStringList(), QStringList{QStringLiteral("--table"), QStringLiteral("Customers")}}) {
+        const CommandRun run = runCommand(options + QStringList{m_path});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith(cannotOpenMessage(m_path))) << run.err.toStdString();
+    }
 }
 
 } // namespace

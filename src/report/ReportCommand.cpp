@@ -689,7 +689,6 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
     }
 
     try {
-        const TVersionReadAhead versionReadAhead;
         // Without a settings file the window would start with its defaults; nothing is written here.
         const bool haveSettings = !SettingsFileName().isEmpty() && QFileInfo(SettingsFileName()).isFile();
         CurrentLanguage = options.language != 0 ? options.language : haveSettings ? DetermineLanguage() : 1;
@@ -715,7 +714,8 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         Wipe(props.UserPassword);
 
         // The catalogue's reader is on its way (it is the longer read): the system-table query
-        // starts next to it, and then the list is waited for.
+        // and the version for the header start next to it, and then the list is waited for.
+        const TVersionReadAhead versionReadAhead;
         TEarlyQuery systemTables(CreateQueryObject(ptAccess));
         const QString systemTableQuery = SystemTableQuery(ptAccess);
         systemTables.start(connectionString, systemTableQuery);

@@ -5,6 +5,7 @@
 // its old output file); a stream dropped early takes its child with it; and a good file gives the
 // same catalogue and the same report whether it is streamed or waited for.
 #include "Automation.h"
+#include "CommandRuns.h"
 #include "ConnectionSettings.h"
 #include "JetCatalogReader.h"
 #include "JetChildProcess.h"
@@ -428,13 +429,6 @@ TEST_P(DamagedTable, TheStreamStopsAtTheDamagedTable)
 }
 
 // The command line in process, with no terminal answers and no settings file.
-class NoAnswers : public TCredentialPrompter
-{
-public:
-    bool AskDatabasePassword(QString&) override { return false; }
-    bool AskUserLogin(QString&, QString&, bool) override { return false; }
-};
-
 struct CommandRun
 {
     int exitCode = -1;
@@ -442,30 +436,18 @@ struct CommandRun
     QByteArray err;
 };
 
-QByteArray contentsOf(std::FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    QByteArray bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return bytes;
-}
-
 CommandRun runCommand(const QStringList& arguments)
 {
     SetSettingsFileName(QString());
-    NoAnswers prompter;
+    TNoAnswers prompter;
     std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     CommandRun run;
     if (in && out && err) {
         run.exitCode = RunReportCommand(arguments, prompter, in, out, err);
-        run.out = contentsOf(out);
-        run.err = contentsOf(err);
+        run.out = ReadStreamFromStart(out);
+        run.err = ReadStreamFromStart(err);
     }
     for (std::FILE* f : {in, out, err}) {
         if (f)

@@ -1,6 +1,7 @@
 // Where a finished report goes: the device sink that writes whole blocks when nobody reads before
 // the end, and the command-line program handing its held report to every kind of standard output
 // (a file, a file opened for appending, a pipe, a stream without a descriptor, a full device).
+#include "CommandRuns.h"
 #include "JetWriter.h"
 #include "ReportCommand.h"
 #include "ReportLines.h"
@@ -110,13 +111,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, WholeBlocksTest,
 
 // --- the command-line program's standard output -----------------------------------------------
 
-class NoTerminal : public TCredentialPrompter
-{
-public:
-    bool AskDatabasePassword(QString&) override { return false; }
-    bool AskUserLogin(QString&, QString&, bool) override { return false; }
-};
-
 jet::Column Column(const QString& name, jet::ColumnType type, int length = 0)
 {
     jet::Column c;
@@ -124,19 +118,6 @@ jet::Column Column(const QString& name, jet::ColumnType type, int length = 0)
     c.type = type;
     c.length = length;
     return c;
-}
-
-// Reads a stream from its start.
-QByteArray ReadBack(std::FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    QByteArray bytes;
-    char piece[4096];
-    size_t n;
-    while ((n = std::fread(piece, 1, sizeof piece, f)) > 0)
-        bytes.append(piece, qsizetype(n));
-    return bytes;
 }
 
 // The report without its date line (line 5), which is the run's own.
@@ -178,7 +159,7 @@ protected:
     // (out is closed).
     static QByteArray run(std::FILE* out, int expectedExit = 0, QString* error = nullptr)
     {
-        NoTerminal prompter;
+        TNoAnswers prompter;
         std::FILE* in = std::tmpfile();
         std::FILE* err = std::tmpfile();
         EXPECT_TRUE(out && in && err);
@@ -188,8 +169,8 @@ protected:
                                    err),
                   expectedExit);
         if (error)
-            *error = QString::fromUtf8(ReadBack(err));
-        const QByteArray bytes = expectedExit == 0 ? ReadBack(out) : QByteArray();
+            *error = QString::fromUtf8(ReadStreamFromStart(err));
+        const QByteArray bytes = expectedExit == 0 ? ReadStreamFromStart(out) : QByteArray();
         std::fclose(in);
         std::fclose(err);
         std::fclose(out);
@@ -233,7 +214,7 @@ TEST_F(StandardOutputTest, StreamWithoutADescriptorGetsTheReportWritten)
     size_t size = 0;
     std::FILE* out = ::open_memstream(&memory, &size);
     ASSERT_NE(out, nullptr);
-    NoTerminal prompter;
+    TNoAnswers prompter;
     std::FILE* in = std::tmpfile();
     std::FILE* err = std::tmpfile();
     EXPECT_EQ(RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file}, prompter, in, out, err), 0);
@@ -257,7 +238,7 @@ TEST_F(StandardOutputTest, PipeReceivesTheWholeReport)
             received.append(piece, qsizetype(n));
         ::close(fds[0]);
     });
-    NoTerminal prompter;
+    TNoAnswers prompter;
     std::FILE* out = ::fdopen(fds[1], "w");
     std::FILE* in = std::tmpfile();
     std::FILE* err = std::tmpfile();

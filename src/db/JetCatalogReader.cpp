@@ -129,12 +129,22 @@ private:
     qsizetype m_pos;
 };
 
+AutomationError damagedError(const QString& path)
+{
+    return AutomationError(kHelpBase + kJetCannotOpen,
+                           QStringLiteral("Cannot open database '%1'.  It may not be a database that your "
+                                          "application recognizes, or the file may be corrupt.")
+                               .arg(path));
+}
+
 [[noreturn]] void damaged(const QString& path)
 {
-    throw AutomationError(kHelpBase + kJetCannotOpen,
-                          QStringLiteral("Cannot open database '%1'.  It may not be a database that your "
-                                         "application recognizes, or the file may be corrupt.")
-                              .arg(path));
+    throw damagedError(path);
+}
+
+AutomationError readerNotStarted(const QString& path)
+{
+    return AutomationError(kHelpBase + kJetCannotOpen, QStringLiteral("Could not start the reader for '%1'.").arg(path));
 }
 
 void sendError(int fd, std::int32_t number, const char* message)
@@ -321,8 +331,7 @@ QByteArray runChild(const QString& path, const std::function<void(int)>& work,
 {
     const ChildRunResult r = RunInChildProcess(work, g_timeoutMs.load(), kMaxChildOutput, onData);
     if (r.status == ChildRunResult::StartFailed)
-        throw AutomationError(kHelpBase + kJetCannotOpen,
-                              QStringLiteral("Could not start the reader for '%1'.").arg(path));
+        throw readerNotStarted(path);
     if (r.status != ChildRunResult::Finished || r.exitCode != 0)
         damaged(path);
     return r.output;
@@ -497,8 +506,8 @@ struct JetCatalogueStream::State
 
 namespace {
 
-// The columns of one table record, kept in arena; false when its bytes have not all arrived, or
-// (bad set) when they make no sense.
+// The columns of one table record, kept in arena and handed to table; false (table untouched) when
+// its bytes have not all arrived, or (bad set) when they make no sense.
 bool parseColumns(Reader& in, JetTableInfo& table, CatalogueArena& arena, bool& bad)
 {
     constexpr qsizetype kRecordSize = kColumnRecordFields * 4;
@@ -545,15 +554,6 @@ bool parseColumns(Reader& in, JetTableInfo& table, CatalogueArena& arena, bool& 
     table.columns = JetColumnList(out, qsizetype(columnCount));
     table.columnNames = copied;
     return true;
-}
-
-std::exception_ptr damagedError(const QString& path)
-{
-    try {
-        damaged(path);
-    } catch (...) {
-        return std::current_exception();
-    }
 }
 
 } // namespace
@@ -622,16 +622,13 @@ void JetCatalogueStream::State::run() noexcept
                 in.seek(before);
                 break;
             }
-            JetTableInfo columns;
+            // Only a whole record is stored in the table: nobody reads it before arrived moves on.
             bool bad = false;
-            if (!parseColumns(in, columns, arena, bad)) {
+            if (!parseColumns(in, tables[static_cast<std::size_t>(got)], arena, bad)) {
                 failed = bad;
                 in.seek(before);
                 break;
             }
-            JetTableInfo& table = tables[static_cast<std::size_t>(got)];
-            table.columns = columns.columns;
-            table.columnNames = columns.columnNames;
             ++got;
         }
         position = in.pos();
@@ -650,7 +647,7 @@ void JetCatalogueStream::State::run() noexcept
         return std::exchange(position, 0);
     };
 
-    bool whole_ = false;
+    bool complete = false;
     std::exception_ptr error;
     try {
         const std::string file = path.toStdString();
@@ -658,8 +655,7 @@ void JetCatalogueStream::State::run() noexcept
                                                    g_timeoutMs.load(), kMaxChildOutput, consumeAndTake, cancel[0]);
         consume(r.output);
         if (r.status == ChildRunResult::StartFailed) {
-            error = std::make_exception_ptr(AutomationError(
-                kHelpBase + kJetCannotOpen, QStringLiteral("Could not start the reader for '%1'.").arg(path)));
+            error = std::make_exception_ptr(readerNotStarted(path));
         } else if (!haveList && r.status == ChildRunResult::Finished && r.exitCode == 0 && (failed || !started)) {
             // The child said why it could not read the list.
             try {
@@ -669,19 +665,19 @@ void JetCatalogueStream::State::run() noexcept
                 error = std::current_exception();
             }
         }
-        whole_ = r.status == ChildRunResult::Finished && r.exitCode == 0 && haveList && finished && !failed &&
+        complete = r.status == ChildRunResult::Finished && r.exitCode == 0 && haveList && finished && !failed &&
                  next == static_cast<int>(tables.size()) && position == r.output.size();
     } catch (...) {
-        whole_ = false;
+        complete = false;
         if (!haveList)
             error = std::current_exception();
     }
     if (!haveList && !error)
-        error = damagedError(path);
+        error = std::make_exception_ptr(damagedError(path));
     {
         std::lock_guard<std::mutex> lock(mutex);
         ended = true;
-        whole = whole_;
+        whole = complete;
         if (!haveList)
             listError = error;
     }

@@ -1,0 +1,614 @@
+#include "SqlServerProvider.h"
+
+#include "ADOStringProp.h"
+#include "SqlServerSession.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Plain SELECTs over the compatibility views, written so that they run unchanged on every server
+// version and on the test server. Names of objects never appear in them: the collections are read
+// whole and searched here.
+const QString kDatabasesSql = QStringLiteral("SELECT name FROM sysdatabases ORDER BY name");
+const QString kTablesSql =
+    QStringLiteral("SELECT name, id FROM sysobjects WHERE xtype IN ('U', 'S') ORDER BY name");
+const QString kViewsSql = QStringLiteral("SELECT name, id FROM sysobjects WHERE xtype = 'V' ORDER BY name");
+// systypes by the column's xusertype gives the name the table definition shows (a user type's own
+// name, "sysname") together with the physical type the length depends on.
+const QString kColumnsSql =
+    QStringLiteral("SELECT c.id, c.name, t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
+                   "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
+                   "WHERE o.xtype IN ('U', 'S', 'V') ORDER BY c.id, c.colid");
+
+constexpr std::int32_t kNChar = 239;
+constexpr std::int32_t kNVarChar = 231;
+
+bool is(const QString& name, const char* member)
+{
+    return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
+}
+
+[[noreturn]] void fail(const QString& message)
+{
+    throw AutomationError(0, message);
+}
+
+[[noreturn]] void notConnected()
+{
+    fail(QStringLiteral("The SQLServer object is not connected: call Connect first."));
+}
+
+const Variant& argument(const QString& member, const QList<Variant>& args, qsizetype position)
+{
+    if (position >= args.size())
+        fail(QStringLiteral("Too few arguments for %1.").arg(member));
+    return args[position];
+}
+
+void noArguments(const QString& member, const QList<Variant>& args)
+{
+    if (!args.isEmpty())
+        fail(QStringLiteral("%1 takes no arguments.").arg(member));
+}
+
+struct CatalogObject
+{
+    QString name;
+    std::int32_t id = 0;
+};
+
+struct ColumnInfo
+{
+    QString name;
+    QString dataType;
+    std::int32_t length = 0;
+    bool allowNulls = false;
+};
+
+using ColumnList = std::vector<ColumnInfo>;
+using ColumnListPtr = std::shared_ptr<const ColumnList>;
+using SessionPtr = std::shared_ptr<SqlServerSession>;
+
+// Positions by name for a collection: the exact name first, then one that differs only in case (the
+// usual server collation does not tell them apart). Made at the first search.
+class NameIndex
+{
+public:
+    template <typename NameAt> int find(const QString& name, int count, NameAt nameAt)
+    {
+        if (!m_made) {
+            // Filled backwards so that of two names the first one in the collection wins.
+            for (int i = count - 1; i >= 0; --i) {
+                const QString n = nameAt(i);
+                m_exact.insert(n, i);
+                m_folded.insert(n.toCaseFolded(), i);
+            }
+            m_made = true;
+        }
+        const auto exact = m_exact.constFind(name);
+        if (exact != m_exact.cend())
+            return *exact;
+        return m_folded.value(name.toCaseFolded(), -1);
+    }
+
+private:
+    bool m_made = false;
+    QHash<QString, int> m_exact;
+    QHash<QString, int> m_folded;
+};
+
+// Item (a name, or a position counting from 1) and Count over the elements a subclass holds.
+class Collection : public Dispatch
+{
+public:
+    explicit Collection(const char* kind) : m_kind(kind) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "Count")) {
+            noArguments(name, args);
+            return Variant(std::int32_t(count()));
+        }
+        if (is(name, "Item")) {
+            if (args.size() != 1)
+                fail(QStringLiteral("Item takes one argument."));
+            return item(position(args.first()));
+        }
+        return Dispatch::get(name, args);
+    }
+    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
+
+protected:
+    virtual int count() const = 0;
+    virtual QString nameAt(int position) const = 0;
+    virtual Variant item(int position) = 0;
+
+private:
+    int position(const Variant& key)
+    {
+        const int n = count();
+        if (key.kind() == Variant::Kind::Int) {
+            const std::int32_t index = key.toInt();
+            if (index < 1 || index > n)
+                fail(QStringLiteral("The index %1 is outside the %2 collection, which holds %3 element(s) "
+                                    "counted from 1.")
+                         .arg(index)
+                         .arg(QLatin1String(m_kind))
+                         .arg(n));
+            return index - 1;
+        }
+        if (key.kind() == Variant::Kind::Text) {
+            const QString wanted = key.toText();
+            const int found = m_index.find(wanted, n, [this](int i) { return nameAt(i); });
+            if (found < 0)
+                fail(QStringLiteral("The name '%1' was not found in the %2 collection.")
+                         .arg(wanted, QLatin1String(m_kind)));
+            return found;
+        }
+        fail(
+            QStringLiteral("Item of the %1 collection takes a name or a number.").arg(QLatin1String(m_kind)));
+    }
+
+    const char* m_kind;
+    NameIndex m_index;
+};
+
+// What the objects of one database share: the connection (a collection not yet read needs it) and
+// the columns of all its tables and views, read together when the first object's are asked for.
+class DatabaseData
+{
+public:
+    DatabaseData(SessionPtr session, QString name) : m_session(std::move(session)), m_name(std::move(name)) {}
+
+    const QString& name() const { return m_name; }
+
+    std::vector<CatalogObject> objects(const QString& sql)
+    {
+        std::vector<CatalogObject> list;
+        m_session->select(m_name, sql, [&](const QSqlQuery& q) {
+            list.push_back(CatalogObject{q.value(0).toString(), q.value(1).toInt()});
+        });
+        return list;
+    }
+
+    ColumnListPtr columnsOf(std::int32_t id)
+    {
+        if (!m_columns)
+            loadColumns();
+        static const ColumnListPtr none = std::make_shared<const ColumnList>();
+        return m_columns->value(id, none);
+    }
+
+private:
+    void loadColumns()
+    {
+        QHash<std::int32_t, std::shared_ptr<ColumnList>> byObject;
+        std::shared_ptr<ColumnList> current;
+        std::int32_t currentId = 0;
+        m_session->select(m_name, kColumnsSql, [&](const QSqlQuery& q) {
+            const std::int32_t id = q.value(0).toInt();
+            // Rows come ordered by object: a new list starts when the object changes.
+            if (!current || id != currentId) {
+                std::shared_ptr<ColumnList>& slot = byObject[id];
+                if (!slot)
+                    slot = std::make_shared<ColumnList>();
+                current = slot;
+                currentId = id;
+            }
+            current->push_back(ColumnInfo{q.value(1).toString(), q.value(2).toString().trimmed(),
+                                          SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt()),
+                                          q.value(5).toInt() != 0});
+        });
+        QHash<std::int32_t, ColumnListPtr> done;
+        done.reserve(byObject.size());
+        for (auto it = byObject.begin(); it != byObject.end(); ++it)
+            done.insert(it.key(), std::move(it.value()));
+        m_columns = std::move(done);
+    }
+
+    SessionPtr m_session;
+    QString m_name;
+    std::optional<QHash<std::int32_t, ColumnListPtr>> m_columns;
+};
+
+using DatabasePtr = std::shared_ptr<DatabaseData>;
+
+// Lives inside its collection (see SqlColumns), which keeps the column list alive for it.
+class SqlColumn final : public Dispatch
+{
+public:
+    explicit SqlColumn(const ColumnInfo* info) : m_info(info) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (!args.isEmpty())
+            return Dispatch::get(name, args);
+        if (is(name, "Name"))
+            return Variant(m_info->name);
+        if (is(name, "DataType"))
+            return Variant(m_info->dataType);
+        if (is(name, "Length"))
+            return Variant(m_info->length);
+        if (is(name, "AllowNulls"))
+            return Variant(m_info->allowNulls);
+        return Dispatch::get(name, args);
+    }
+
+private:
+    const ColumnInfo* m_info;
+};
+
+class SqlColumns final : public Collection, public std::enable_shared_from_this<SqlColumns>
+{
+public:
+    explicit SqlColumns(ColumnListPtr columns) : Collection("Columns"), m_columns(std::move(columns))
+    {
+        // The report reads every column several times: one object per column, made once, in one
+        // block; a reference to one shares ownership of this collection.
+        m_items.reserve(m_columns->size());
+        for (const ColumnInfo& c : *m_columns)
+            m_items.emplace_back(&c);
+    }
+
+protected:
+    int count() const override { return static_cast<int>(m_columns->size()); }
+    QString nameAt(int position) const override { return (*m_columns)[std::size_t(position)].name; }
+    Variant item(int position) override
+    {
+        return Variant(DispatchPtr(shared_from_this(), &m_items[std::size_t(position)]));
+    }
+
+private:
+    ColumnListPtr m_columns;
+    std::vector<SqlColumn> m_items; // never grows once filled: references into it stay valid
+};
+
+// A table (columns as the Columns property) or a view (as the ListColumns method).
+class SqlCatalogObject final : public Dispatch
+{
+public:
+    SqlCatalogObject(DatabasePtr database, CatalogObject object, bool view)
+        : m_database(std::move(database)), m_object(std::move(object)), m_view(view)
+    {
+    }
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "Name")) {
+            noArguments(name, args);
+            return Variant(m_object.name);
+        }
+        if (is(name, m_view ? "ListColumns" : "Columns")) {
+            noArguments(name, args);
+            // Asked for again for every column read: the one collection is kept.
+            if (!m_columns)
+                m_columns = std::make_shared<SqlColumns>(m_database->columnsOf(m_object.id));
+            return Variant(m_columns);
+        }
+        return Dispatch::get(name, args);
+    }
+    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
+
+private:
+    DatabasePtr m_database;
+    CatalogObject m_object;
+    bool m_view;
+    DispatchPtr m_columns;
+};
+
+class SqlCatalogObjects final : public Collection
+{
+public:
+    SqlCatalogObjects(DatabasePtr database, std::vector<CatalogObject> objects, bool views)
+        : Collection(views ? "Views" : "Tables"), m_database(std::move(database)),
+          m_objects(std::move(objects)), m_items(m_objects.size()), m_views(views)
+    {
+    }
+
+protected:
+    int count() const override { return static_cast<int>(m_objects.size()); }
+    QString nameAt(int position) const override { return m_objects[std::size_t(position)].name; }
+    Variant item(int position) override
+    {
+        DispatchPtr& slot = m_items[std::size_t(position)];
+        if (!slot)
+            slot = std::make_shared<SqlCatalogObject>(m_database, m_objects[std::size_t(position)], m_views);
+        return Variant(slot);
+    }
+
+private:
+    DatabasePtr m_database;
+    std::vector<CatalogObject> m_objects;
+    std::vector<DispatchPtr> m_items;
+    bool m_views;
+};
+
+class SqlDatabase final : public Dispatch
+{
+public:
+    explicit SqlDatabase(DatabasePtr data) : m_data(std::move(data)) {}
+
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "Name")) {
+            noArguments(name, args);
+            return Variant(m_data->name());
+        }
+        if (is(name, "Tables")) {
+            noArguments(name, args);
+            if (!m_tables)
+                m_tables = std::make_shared<SqlCatalogObjects>(m_data, m_data->objects(kTablesSql), false);
+            return Variant(m_tables);
+        }
+        if (is(name, "Views")) {
+            noArguments(name, args);
+            if (!m_views)
+                m_views = std::make_shared<SqlCatalogObjects>(m_data, m_data->objects(kViewsSql), true);
+            return Variant(m_views);
+        }
+        return Dispatch::get(name, args);
+    }
+
+private:
+    DatabasePtr m_data;
+    DispatchPtr m_tables;
+    DispatchPtr m_views;
+};
+
+class SqlDatabases final : public Collection
+{
+public:
+    SqlDatabases(SessionPtr session, QStringList names)
+        : Collection("Databases"), m_session(std::move(session)), m_names(std::move(names)),
+          m_items(m_names.size())
+    {
+    }
+
+protected:
+    int count() const override { return static_cast<int>(m_names.size()); }
+    QString nameAt(int position) const override { return m_names[position]; }
+    Variant item(int position) override
+    {
+        // The same object every time, so that what it has read is read once.
+        DispatchPtr& slot = m_items[std::size_t(position)];
+        if (!slot)
+            slot =
+                std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, m_names[position]));
+        return Variant(slot);
+    }
+
+private:
+    SessionPtr m_session;
+    QStringList m_names;
+    std::vector<DispatchPtr> m_items;
+};
+
+class SqlServerObject final : public Dispatch
+{
+public:
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "LoginSecure"))
+            return Variant(m_loginSecure);
+        if (is(name, "LoginTimeout"))
+            return Variant(m_loginTimeout);
+        if (is(name, "AutoReconnect"))
+            return Variant(m_autoReconnect);
+        if (is(name, "Name"))
+            return Variant(m_session ? m_session->serverName() : QString());
+        if (is(name, "Databases")) {
+            noArguments(name, args);
+            if (!m_session)
+                notConnected();
+            if (!m_databases) {
+                QStringList names;
+                m_session->select(QString(), kDatabasesSql,
+                                  [&](const QSqlQuery& q) { names << q.value(0).toString(); });
+                m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
+            }
+            return Variant(m_databases);
+        }
+        return invoke(name, args);
+    }
+
+    void put(const QString& name, const Variant& value) override
+    {
+        if (is(name, "LoginSecure")) {
+            m_loginSecure = value.toBool();
+        } else if (is(name, "LoginTimeout")) {
+            m_loginTimeout = value.toInt();
+        } else if (is(name, "AutoReconnect")) {
+            m_autoReconnect = value.toBool();
+            if (m_session)
+                m_session->setAutoReconnect(m_autoReconnect);
+        } else {
+            Dispatch::put(name, value);
+        }
+    }
+
+    Variant invoke(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "Connect")) {
+            connect(args);
+            return Variant();
+        }
+        if (is(name, "DisConnect") || is(name, "Close")) {
+            disconnect();
+            return Variant();
+        }
+        return Dispatch::invoke(name, args);
+    }
+
+private:
+    void connect(const QList<Variant>& args)
+    {
+        SqlServerLogin login;
+        login.server = argument(QStringLiteral("Connect"), args, 0).toText();
+        login.login = args.size() > 1 ? args[1].toText() : QString();
+        login.password = args.size() > 2 ? args[2].toText() : QString();
+        login.loginTimeout = m_loginTimeout;
+        if (m_loginSecure)
+            fail(QStringLiteral(
+                "Integrated (Windows) log-in is not available: set LoginSecure to False and log in "
+                "with a SQL Server login name and password."));
+        // A new log-in replaces the old one; objects handed out before keep theirs.
+        auto session = std::make_shared<SqlServerSession>(login, m_autoReconnect);
+        disconnect();
+        m_session = std::move(session);
+    }
+
+    void disconnect()
+    {
+        m_databases.reset();
+        m_session.reset();
+    }
+
+    bool m_loginSecure = false;
+    std::int32_t m_loginTimeout = 60;
+    bool m_autoReconnect = true;
+    SessionPtr m_session;
+    DispatchPtr m_databases;
+};
+
+// Reads the whole result at open: the connection is given back at once, and locate needs no server.
+class SqlServerQueryObject final : public TQueryObject
+{
+public:
+    void setConnectionString(const QString& connectionString) override
+    {
+        m_connectionString = connectionString;
+    }
+    void close() override
+    {
+        m_open = false;
+        m_fields.clear();
+        m_rows.clear();
+    }
+    void setCommandText(const QString& sql) override { m_sql = sql; }
+    void open() override
+    {
+        close();
+        if (m_connectionString.trimmed().isEmpty())
+            fail(QStringLiteral("The connection string is empty."));
+        const TKorvADOStringProp props(m_connectionString);
+        SqlServerLogin login;
+        login.server = props.DataSource;
+        login.login = props.UserID;
+        login.password = props.Password;
+        // ADO's own default wait for a connection.
+        login.loginTimeout = 15;
+        SqlServerSession session(login, false);
+        QStringList fields;
+        std::vector<QStringList> rows;
+        session.select(props.InitialCatalog, m_sql, [&](const QSqlQuery& q) {
+            const QSqlRecord record = q.record();
+            if (fields.isEmpty()) {
+                for (int i = 0; i < record.count(); ++i)
+                    fields << record.fieldName(i);
+            }
+            QStringList row;
+            row.reserve(record.count());
+            for (int i = 0; i < record.count(); ++i)
+                row << q.value(i).toString();
+            rows.push_back(std::move(row));
+        });
+        m_fields = std::move(fields);
+        m_rows = std::move(rows);
+        m_open = true;
+    }
+    bool locate(const QString& field, const QString& value) const override
+    {
+        if (!m_open)
+            return false;
+        qsizetype column = -1;
+        for (qsizetype i = 0; i < m_fields.size() && column < 0; ++i) {
+            if (m_fields[i].compare(field, Qt::CaseInsensitive) == 0)
+                column = i;
+        }
+        if (column < 0)
+            return false;
+        for (const QStringList& row : m_rows) {
+            if (row.value(column) == value)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QString m_connectionString;
+    QString m_sql;
+    QStringList m_fields;
+    std::vector<QStringList> m_rows;
+    bool m_open = false;
+};
+
+Variant connectedServer(const QString& server, const QString& login, const QString& password,
+                        std::int32_t loginTimeout)
+{
+    Variant sqlServer(CreateSqlServerObject());
+    sqlServer.put(QStringLiteral("LoginSecure"), Variant(false));
+    sqlServer.put(QStringLiteral("LoginTimeout"), Variant(loginTimeout));
+    sqlServer.invoke(QStringLiteral("Connect"), {Variant(server), Variant(login), Variant(password)});
+    return sqlServer;
+}
+
+} // namespace
+
+std::int32_t SqlServerColumnLength(std::int32_t baseType, std::int32_t storedLength)
+{
+    // varchar(max), nvarchar(max), varbinary(max) and xml store -1; halving it would give 0.
+    if (storedLength < 0)
+        return -1;
+    if (baseType == kNChar || baseType == kNVarChar)
+        return storedLength / 2;
+    return storedLength;
+}
+
+DispatchPtr CreateSqlServerObject()
+{
+    return std::make_shared<SqlServerObject>();
+}
+
+std::unique_ptr<TQueryObject> CreateSqlServerQueryObject()
+{
+    return std::make_unique<SqlServerQueryObject>();
+}
+
+QStringList ListSqlServerDatabases(const QString& server, const QString& login, const QString& password,
+                                   std::int32_t loginTimeout)
+{
+    const Variant databases =
+        connectedServer(server, login, password, loginTimeout).get(QStringLiteral("Databases"));
+    const std::int32_t count = databases.get(QStringLiteral("Count")).toInt();
+    QStringList names;
+    names.reserve(count);
+    for (std::int32_t i = 1; i <= count; ++i)
+        names << databases.invoke(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Name")).toText();
+    return names;
+}
+
+QString TestSqlServerConnection(const QString& server, const QString& login, const QString& password,
+                                const QString& database, std::int32_t loginTimeout)
+{
+    try {
+        const Variant sqlServer = connectedServer(server, login, password, loginTimeout);
+        if (!database.isEmpty()) {
+            const Variant db = sqlServer.get(QStringLiteral("Databases"))
+                                   .invoke(QStringLiteral("Item"), {Variant(database)});
+            db.get(QStringLiteral("Tables"));
+        }
+        return QString();
+    } catch (const AutomationError& e) {
+        return e.description();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+}

@@ -1,0 +1,344 @@
+#include "SqlServerSession.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include <atomic>
+
+namespace {
+
+const QString kQodbc = QStringLiteral("QODBC");
+const char* const kDriverEnv = "ORVANE_TDSODBC";
+
+[[noreturn]] void fail(const QString& message, std::int32_t helpContext = 0)
+{
+    throw AutomationError(helpContext, message);
+}
+
+std::int32_t nativeCode(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().trimmed().toInt(&ok);
+    return ok ? code : 0;
+}
+
+QString errorText(const QSqlError& error)
+{
+    return ReadableSqlErrorText(error.databaseText(), error.driverText());
+}
+
+[[noreturn]] void statementFailed(const QSqlError& error)
+{
+    fail(errorText(error), nativeCode(error));
+}
+
+// FreeTDS numbers its own (client-side) messages from 20000; a message below that, or with no
+// number, came from the server or the driver manager.
+bool clientSide(std::int32_t code)
+{
+    return code >= 20000 && code < 30000;
+}
+
+// The errors FreeTDS gives for a connection that died under a statement: read or write failed,
+// unexpected end of stream, a dead connection. The driver manager's SQLSTATE 08S01 text covers the
+// same case when the native number is lost.
+bool connectionLost(const QSqlError& error)
+{
+    switch (nativeCode(error)) {
+    case 20004:
+    case 20006:
+    case 20017:
+    case 20047:
+        return true;
+    default:
+        break;
+    }
+    const QString text = error.databaseText();
+    return text.contains(QLatin1String("Communication link failure"), Qt::CaseInsensitive) ||
+           text.contains(QLatin1String("Unexpected EOF"), Qt::CaseInsensitive) ||
+           text.contains(QLatin1String("Read from the server failed"), Qt::CaseInsensitive) ||
+           text.contains(QLatin1String("Write to the server failed"), Qt::CaseInsensitive);
+}
+
+QString nextConnectionName()
+{
+    static std::atomic<unsigned> counter{0};
+    return QStringLiteral("orvane-sqlserver-%1").arg(++counter);
+}
+
+// The driver's parser takes a braced value up to the first "}" that a ";" follows, and unescapes
+// nothing: every value can be written braced except one holding "};" (or a NUL, which would end
+// the string early).
+QString bracedItem(const char* key, const QString& value, const char* what)
+{
+    if (value.contains(QLatin1String("};")) || value.contains(QChar(u'\0')))
+        fail(QStringLiteral("The %1 contains the characters \"};\" (or a NUL character), which the FreeTDS "
+                            "driver cannot be given; change the %1.")
+                 .arg(QLatin1String(what)));
+    return QLatin1String(key) + QLatin1String("={") + value + QLatin1String("};");
+}
+
+QString usualMultiarch()
+{
+#if defined(__x86_64__)
+    return QStringLiteral("x86_64-linux-gnu");
+#elif defined(__aarch64__)
+    return QStringLiteral("aarch64-linux-gnu");
+#elif defined(__i386__)
+    return QStringLiteral("i386-linux-gnu");
+#elif defined(__arm__)
+    return QStringLiteral("arm-linux-gnueabihf");
+#elif defined(__powerpc64__) && defined(__LITTLE_ENDIAN__)
+    return QStringLiteral("powerpc64le-linux-gnu");
+#elif defined(__s390x__)
+    return QStringLiteral("s390x-linux-gnu");
+#else
+    return QString();
+#endif
+}
+
+} // namespace
+
+SqlServerAddress ParseSqlServerName(const QString& server)
+{
+    QString name = server.trimmed();
+    // Client tools accept a protocol prefix; TCP is the only one there is here.
+    if (name.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+        name = name.mid(4).trimmed();
+
+    SqlServerAddress address;
+    const qsizetype comma = name.lastIndexOf(u',');
+    if (comma >= 0) {
+        const QString portText = name.mid(comma + 1).trimmed();
+        bool ok = false;
+        const int port = portText.toInt(&ok, 10);
+        if (!ok || port < 1 || port > 65535)
+            fail(QStringLiteral("The server name \"%1\" ends in \",%2\", which is not a port number.")
+                     .arg(server, portText));
+        address.port = port;
+        name = name.left(comma).trimmed();
+    }
+
+    QString host = name;
+    QString instance;
+    const qsizetype backslash = name.indexOf(u'\\');
+    if (backslash >= 0) {
+        host = name.left(backslash).trimmed();
+        instance = name.mid(backslash + 1).trimmed();
+    }
+    // The names Windows tools use for the local machine.
+    if (host.isEmpty() || host == QLatin1String(".") ||
+        host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        host = QStringLiteral("127.0.0.1");
+    address.host = instance.isEmpty() ? host : host + u'\\' + instance;
+    // Without a port the driver does not fall back to the standard one, it fails; an instance name
+    // is resolved by the browser service instead.
+    if (address.port == 0 && instance.isEmpty())
+        address.port = 1433;
+    return address;
+}
+
+QString FindTdsOdbcDriver()
+{
+    const QString override = qEnvironmentVariable(kDriverEnv);
+    if (!override.isEmpty()) {
+        if (QFileInfo(override).isFile())
+            return override;
+        fail(QStringLiteral(
+                 "The FreeTDS ODBC driver was not found at \"%1\" (named by %2). Install the Debian "
+                 "package tdsodbc, or correct %2.")
+                 .arg(override, QLatin1String(kDriverEnv)));
+    }
+    QStringList candidates;
+    const QString multiarch = usualMultiarch();
+    if (!multiarch.isEmpty())
+        candidates << QStringLiteral("/usr/lib/%1/odbc/libtdsodbc.so").arg(multiarch);
+    candidates << QStringLiteral("/usr/lib/odbc/libtdsodbc.so")
+               << QStringLiteral("/usr/lib64/odbc/libtdsodbc.so")
+               << QStringLiteral("/usr/local/lib/libtdsodbc.so") << QStringLiteral("/usr/lib64/libtdsodbc.so")
+               << QStringLiteral("/usr/lib/libtdsodbc.so");
+    for (const QString& path : std::as_const(candidates)) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    fail(QStringLiteral("The FreeTDS ODBC driver (libtdsodbc.so) is not installed; SQL Server cannot be "
+                        "reached without it. Install the Debian package tdsodbc."));
+}
+
+QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& login)
+{
+    const SqlServerAddress address = ParseSqlServerName(login.server);
+    if (login.login.isEmpty())
+        fail(QStringLiteral("No login name given. Only SQL Server logins are supported; integrated (Windows) "
+                            "log-in is not available."));
+    // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
+    QString s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
+                                          : QLatin1String("DRIVER=") + driverPath + u';';
+    s += bracedItem("Server", address.host, "server name");
+    if (address.port != 0)
+        s += QStringLiteral("Port=%1;").arg(address.port);
+    s += bracedItem("UID", login.login, "login name");
+    s += bracedItem("PWD", login.password, "password");
+    // The last value must end in ";": Qt hands the driver the string with its NUL, which would
+    // otherwise become part of that value.
+    s += QLatin1String("APP=Orvane;TDS_Version=7.4;ClientCharset=UTF-8;");
+    return s;
+}
+
+QString ReadableSqlErrorText(const QString& databaseText, const QString& driverText)
+{
+    static const QRegularExpression tags(QStringLiteral("(?:\\[[^\\[\\]]*\\])+"));
+    QStringList parts;
+    for (const QString& piece : databaseText.split(tags, Qt::SkipEmptyParts)) {
+        const QString part = piece.trimmed();
+        if (!part.isEmpty() && !parts.contains(part))
+            parts << part;
+    }
+    if (parts.size() > 1)
+        parts.removeIf([](const QString& p) {
+            return p.compare(QLatin1String("Unable to connect to data source"), Qt::CaseInsensitive) == 0;
+        });
+    if (parts.isEmpty()) {
+        QString driver = driverText.trimmed();
+        if (driver.startsWith(QLatin1String("QODBC:")))
+            driver = driver.mid(6).trimmed();
+        return driver;
+    }
+    QString text;
+    for (const QString& part : std::as_const(parts)) {
+        if (!text.isEmpty()) {
+            const QChar last = text.back();
+            if (last != u'.' && last != u'!' && last != u'?' && last != u':')
+                text += u'.';
+            text += u' ';
+        }
+        text += part;
+    }
+    return text;
+}
+
+SqlServerSession::SqlServerSession(const SqlServerLogin& login, bool autoReconnect)
+    : m_login(login), m_autoReconnect(autoReconnect)
+{
+    if (!QSqlDatabase::isDriverAvailable(kQodbc))
+        fail(
+            QStringLiteral("Qt's ODBC database driver (QODBC) is not installed; SQL Server cannot be reached "
+                           "without it. Install the Debian package libqt6sql6-odbc."));
+    const QString connectionString = TdsConnectionString(FindTdsOdbcDriver(), m_login);
+
+    m_connectionName = nextConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(kQodbc, m_connectionName);
+        if (db.isValid()) {
+            db.setDatabaseName(connectionString);
+            const int timeout = m_login.loginTimeout > 0 ? m_login.loginTimeout : 60;
+            db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeout));
+        }
+    }
+    try {
+        open();
+    } catch (...) {
+        // No destructor runs for a session that never came to be.
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw;
+    }
+}
+
+SqlServerSession::~SqlServerSession()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void SqlServerSession::open()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    // The plugin's metadata can be there while the plugin itself cannot load (unixODBC missing).
+    if (!db.isValid())
+        fail(
+            QStringLiteral("Qt's ODBC database driver (QODBC) cannot be loaded; SQL Server cannot be reached "
+                           "without it. Install the Debian packages libqt6sql6-odbc and unixodbc."));
+    m_databaseKnown = false;
+    if (db.open())
+        return;
+    const QSqlError error = db.lastError();
+    const std::int32_t code = nativeCode(error);
+    QString text = errorText(error);
+    // Without a server's word the message alone does not say which server could not be reached.
+    if (clientSide(code) || code == 0)
+        text = QStringLiteral("Cannot connect to the SQL Server \"%1\": %2").arg(m_login.server, text);
+    fail(text, code);
+}
+
+bool SqlServerSession::reopenAfterLoss(const QSqlError& error)
+{
+    if (!m_autoReconnect || !connectionLost(error))
+        return false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    open();
+    return true;
+}
+
+void SqlServerSession::useDatabase(const QString& database)
+{
+    if (m_databaseKnown && m_currentDatabase == database)
+        return;
+    if (database.contains(QChar(u'\0')))
+        fail(QStringLiteral("A database name cannot contain a NUL character."));
+    QString quoted = database;
+    quoted.replace(u']', QLatin1String("]]"));
+    const QString sql = QLatin1String("USE [") + quoted + u']';
+    for (bool retried = false;; retried = true) {
+        QSqlError failure;
+        {
+            QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+            q.setForwardOnly(true);
+            if (q.exec(sql)) {
+                m_currentDatabase = database;
+                m_databaseKnown = true;
+                return;
+            }
+            failure = q.lastError();
+        }
+        // Whether the server switched is not known after a failure: the next use asks again.
+        m_databaseKnown = false;
+        if (retried || !reopenAfterLoss(failure))
+            statementFailed(failure);
+    }
+}
+
+void SqlServerSession::select(const QString& database, const QString& sql,
+                              const std::function<void(const QSqlQuery&)>& eachRow)
+{
+    for (bool retried = false;; retried = true) {
+        if (!database.isEmpty())
+            useDatabase(database);
+        QSqlError failure;
+        {
+            QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+            // A scrollable query makes the driver ask for a server cursor.
+            q.setForwardOnly(true);
+            if (q.exec(sql)) {
+                while (q.next())
+                    eachRow(q);
+                // Rows delivered are not taken back: a failure after them is not retried.
+                if (q.lastError().isValid())
+                    statementFailed(q.lastError());
+                return;
+            }
+            failure = q.lastError();
+        }
+        if (retried || !reopenAfterLoss(failure))
+            statementFailed(failure);
+    }
+}

@@ -1,0 +1,78 @@
+// One log-in to a SQL Server through Qt's ODBC driver, unixODBC and the FreeTDS ODBC driver: the
+// pieces the SQL Server provider and its query object share (finding the driver, writing the
+// connection string, readable errors, forward-only statements, the current database).
+#pragma once
+
+#include "Automation.h"
+
+#include <QSqlQuery>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QSqlError;
+
+struct SqlServerLogin
+{
+    QString server; // "host", "host,port", "host\instance" or "host\instance,port"
+    QString login;
+    QString password;
+    std::int32_t loginTimeout = 60; // seconds; 0 or less means the default
+};
+
+// Where a server name points: the Server= and Port= values of the connection string (port 0: none,
+// the instance is found through the server's browser service).
+struct SqlServerAddress
+{
+    QString host; // with "\instance" when one was named
+    int port = 0;
+};
+
+// Throws AutomationError for a name whose port is not a port number.
+SqlServerAddress ParseSqlServerName(const QString& server);
+
+// The path of libtdsodbc.so: ORVANE_TDSODBC when set, else the usual install places. Throws
+// AutomationError naming the Debian package when there is none.
+QString FindTdsOdbcDriver();
+
+// The DSN-less connection string for the driver. Throws AutomationError for a value the driver's
+// parser cannot take whole, rather than sending a cut password or login.
+QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& login);
+
+// The messages of an ODBC error without the driver's "[FreeTDS][SQL Server]" tags and without the
+// driver manager's generic "Unable to connect to data source" when something more telling came.
+QString ReadableSqlErrorText(const QString& databaseText, const QString& driverText);
+
+class SqlServerSession
+{
+public:
+    // Logs in; throws AutomationError with the server's or the driver's message.
+    SqlServerSession(const SqlServerLogin& login, bool autoReconnect);
+    ~SqlServerSession();
+    SqlServerSession(const SqlServerSession&) = delete;
+    SqlServerSession& operator=(const SqlServerSession&) = delete;
+
+    // Makes database the current one (USE) unless it is already; throws AutomationError.
+    void useDatabase(const QString& database);
+
+    // Runs sql in database (the current one when empty) and hands every row to eachRow; throws
+    // AutomationError with the server's message. A lost connection is reopened once when
+    // autoReconnect is on and the statement had not started to deliver rows.
+    void select(const QString& database, const QString& sql,
+                const std::function<void(const QSqlQuery&)>& eachRow);
+
+    void setAutoReconnect(bool on) { m_autoReconnect = on; }
+    const QString& serverName() const { return m_login.server; }
+    const QString& connectionName() const { return m_connectionName; }
+
+private:
+    void open();
+    bool reopenAfterLoss(const QSqlError& error);
+
+    SqlServerLogin m_login;
+    bool m_autoReconnect;
+    QString m_connectionName;
+    QString m_currentDatabase;
+    bool m_databaseKnown = false;
+};

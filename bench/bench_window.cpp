@@ -6,6 +6,9 @@
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
+
+#include "JetCatalogReader.h"
+#include "Providers.h"
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QListWidget>
@@ -76,6 +79,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    RegisterBuiltInProviders();
+    SetJetReaderProgram(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-jet-reader"));
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench_window FILE.mdb\n");
         return 2;

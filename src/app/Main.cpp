@@ -4,6 +4,7 @@
 #include "AppResources.h"
 #include "KorvADOXConnection.h"
 #include "Language.h"
+#include "OpenDatabase.h"
 #include "ReportPrinter.h"
 #include "Settings.h"
 #include "StructureReport.h"
@@ -818,57 +819,48 @@ void TfrmMain::PromptSQLServerConnection()
         SQLServerConnectionString.clear();
 }
 
+// The window's questions for the opening flow: its two login dialogs, whose answers (or, when
+// cancelled, the emptied fields) land in the window's properties.
+class TWindowCredentials : public TCredentialPrompter
+{
+public:
+    TWindowCredentials(TfrmMain& window, TPrompter& prompter) : m_window(window), m_prompter(prompter) {}
+
+    bool AskDatabasePassword(QString& password) override
+    {
+        const TLoginDatabaseAnswer answer = m_prompter.AskDatabasePassword(&m_window);
+        m_window.SetPassword(answer.OK ? answer.Password : QString());
+        if (!answer.OK)
+            m_window.edtAccessDB->setText(QString());
+        password = answer.Password;
+        return answer.OK;
+    }
+
+    bool AskUserLogin(QString& user, QString& password, bool) override
+    {
+        const TLoginUserAnswer answer = m_prompter.AskUserLogin(&m_window);
+        m_window.SetUser(answer.OK ? answer.User : QString());
+        m_window.SetUserPassword(answer.OK ? answer.Password : QString());
+        if (!answer.OK)
+            m_window.edtAccessDB->setText(QString());
+        user = answer.User;
+        password = answer.Password;
+        return answer.OK;
+    }
+
+private:
+    TfrmMain& m_window;
+    TPrompter& m_prompter;
+};
+
 void TfrmMain::OpenAccessDatabase()
 {
-    // Each refused attempt asks again for as long as the user confirms; a loop rather than the
-    // nested retry, so a long series of wrong entries cannot exhaust the stack.
-    for (;;) {
-        AccessConnectionString = BuildAccessConnectionString();
-        if (AccessConnectionString.isEmpty())
-            return;
-        Connection->Open(AccessConnectionString);
-        const TErrorItem* error =
-            Connection->ADOXConnection ? Connection->ADOXConnection->ErrorItem.get() : nullptr;
-        const std::int32_t number = error ? error->Number : 0;
-        if (number == 0)
-            return;
-        if (number == 5003029) {
-            if (!AskUserLogin())
-                return;
-        } else if (number == 5003031) {
-            if (!AskDatabasePassword())
-                return;
-        } else {
-            m_prompter->ShowErrorMessage(this, QStringLiteral("%1: %2").arg(number).arg(error->Text), 0);
-            return;
-        }
-    }
-}
-
-bool TfrmMain::AskUserLogin()
-{
-    const TLoginUserAnswer answer = m_prompter->AskUserLogin(this);
-    if (answer.OK) {
-        SetUser(answer.User);
-        SetUserPassword(answer.Password);
-        return true;
-    }
-    SetUser(QString());
-    SetUserPassword(QString());
-    edtAccessDB->setText(QString());
-    return false;
-}
-
-bool TfrmMain::AskDatabasePassword()
-{
-    const TLoginDatabaseAnswer answer = m_prompter->AskDatabasePassword(this);
-    if (answer.OK) {
-        SetPassword(answer.Password);
-        return true;
-    }
-    SetPassword(QString());
-    edtAccessDB->setText(QString());
-    return false;
+    TConnectionProperties props = connectionProperties();
+    TWindowCredentials credentials(*this, *m_prompter);
+    const TOpenResult result = OpenAccessWithRetry(*Connection, props, credentials);
+    AccessConnectionString = result.connectionString;
+    if (result.outcome == TOpenResult::Failed && result.number != 0)
+        m_prompter->ShowErrorMessage(this, result.message(), 0);
 }
 
 void TfrmMain::actOpenDatabaseExecute()

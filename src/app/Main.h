@@ -125,6 +125,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TWindowCredentials;
     void FormCreate(const QString& executablePath);
     void FormClose();
     void buildActions();
@@ -165,8 +166,6 @@ private:
     void cboSQLServerProfileCloseUp();
     void cboAccessProfileCloseUp();
 
-    bool AskUserLogin();
-    bool AskDatabasePassword();
     TTableList tableEntries() const;
     void showTableEntries(const TTableList& entries);
     void updateTableEntries(const TTableList& entries);

@@ -1,7 +1,5 @@
 #include "d_DataLink.h"
 
-#include "ConnectionStringItems.h"
-#include "KorvDMOConnection.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,53 +14,6 @@
 
 #include <exception>
 
-QStringList ListServerDatabases(const QString& connectionString)
-{
-    TKorvDMOConnection connection(connectionString);
-    const Variant databases = connection.SQLServer.get(QStringLiteral("Databases"));
-    const std::int32_t count = databases.get(QStringLiteral("Count")).toInt();
-    QStringList names;
-    for (std::int32_t i = 1; i <= count; ++i)
-        names << databases.get(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Name")).toText();
-    return names;
-}
-
-TDataLinkFields TdlgDataLink::Parse(const QString& connectionString)
-{
-    TDataLinkFields fields;
-    for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
-        const QString key = item.key.trimmed();
-        const auto is = [&](const char* name) {
-            return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-        };
-        if (is("Data Source") || is("Server"))
-            fields.Server = item.value;
-        else if (is("User ID") || is("UID"))
-            fields.User = item.value;
-        else if (is("Password") || is("PWD"))
-            fields.Password = item.value;
-        else if (is("Initial Catalog") || is("Database"))
-            fields.Database = item.value;
-        else if (is("Persist Security Info"))
-            fields.SavePassword =
-                item.value.trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
-    }
-    // The empty-value marker stands for nothing.
-    for (QString* value : {&fields.Server, &fields.User, &fields.Password, &fields.Database})
-        if (*value == QLatin1String("\"\""))
-            value->clear();
-    return fields;
-}
-
-QString TdlgDataLink::Compose(const TDataLinkFields& fields)
-{
-    return QStringLiteral("Provider=SQLOLEDB.1;Password=%1;Persist Security Info=%2;User ID=%3;"
-                          "Initial Catalog=%4;Data Source=%5")
-        .arg(QuoteConnectionValue(fields.Password),
-             fields.SavePassword ? QStringLiteral("True") : QStringLiteral("False"),
-             QuoteConnectionValue(fields.User), QuoteConnectionValue(fields.Database),
-             QuoteConnectionValue(fields.Server));
-}
 
 TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseLister lister)
     : QDialog(parent), m_lister(std::move(lister)), m_result(initial)
@@ -72,7 +23,7 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     setObjectName(QStringLiteral("dlgDataLink"));
     setWindowTitle(QStringLiteral("Data Link Properties"));
 
-    const TDataLinkFields start = Parse(initial);
+    const TDataLinkFields start = ParseDataLinkString(initial);
     auto* form = new QFormLayout;
     edtServer = new QLineEdit(start.Server, this);
     edtServer->setObjectName(QStringLiteral("edtServer"));
@@ -120,7 +71,7 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     connect(btnRefresh, &QPushButton::clicked, this, &TdlgDataLink::btnRefreshClick);
     connect(btnTest, &QPushButton::clicked, this, &TdlgDataLink::btnTestClick);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        m_result = Compose(fields());
+        m_result = ComposeDataLinkString(fields());
         accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -137,7 +88,7 @@ void TdlgDataLink::btnRefreshClick()
     const QString keep = cboDatabase->currentText();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        const QStringList names = m_lister(Compose(fields()));
+        const QStringList names = m_lister(ComposeDataLinkString(fields()));
         cboDatabase->clear();
         cboDatabase->addItems(names);
         cboDatabase->setEditText(keep);
@@ -152,7 +103,7 @@ void TdlgDataLink::btnTestClick()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        m_lister(Compose(fields()));
+        m_lister(ComposeDataLinkString(fields()));
         lblStatus->setText(QStringLiteral("Test connection succeeded."));
     } catch (const std::exception& e) {
         lblStatus->setText(QStringLiteral("Test connection failed: ") + QString::fromUtf8(e.what()));

@@ -3,6 +3,8 @@
 // initialisation string the open command reads its settings from.
 #pragma once
 
+#include "DataLinkString.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -15,14 +17,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-struct TDataLinkFields
-{
-    QString Server;
-    QString User;
-    QString Password;
-    bool SavePassword = false;
-    QString Database;
-};
 
 class TdlgDataLink : public QDialog
 {
@@ -33,13 +27,6 @@ public:
     using DatabaseLister = std::function<QStringList(const QString& connectionString)>;
 
     explicit TdlgDataLink(const QString& initial, QWidget* parent = nullptr, DatabaseLister lister = {});
-
-    // The settings of an initialisation string; keys are matched as the provider does, without
-    // regard to case.
-    static TDataLinkFields Parse(const QString& connectionString);
-    // "Provider=SQLOLEDB.1;Password=...;Persist Security Info=...;User ID=...;Initial Catalog=...;
-    // Data Source=...", values quoted where they need it. The password is always included.
-    static QString Compose(const TDataLinkFields& fields);
 
     TDataLinkFields fields() const;
     // The composed string once confirmed; the initial string otherwise.
@@ -60,6 +47,3 @@ private:
     QPushButton* btnTest = nullptr;
     QLabel* lblStatus = nullptr;
 };
-
-// The real lister: logs in through the SQL Server back end and reads its database names.
-QStringList ListServerDatabases(const QString& connectionString);

@@ -2,6 +2,7 @@
 #include "Main.h"
 #include "AppResources.h"
 #include "Prompter.h"
+#include "Providers.h"
 
 #include <QApplication>
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
 
+    RegisterBuiltInProviders();
     // A missing translation only leaves the toolkit's texts in English.
     InstallToolkitTexts();
 

@@ -1,6 +1,8 @@
 // orvane-report: the structure report on the command line.
+#include "Providers.h"
 #include "ReportCommand.h"
 #include "Settings.h"
+#include "TerminalPrompter.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +13,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // The same name as the window, so both find the same settings in the configuration folder.
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    RegisterBuiltInProviders();
     SetSettingsFileName(ReportCommandSettingsFile(QCoreApplication::applicationDirPath()));
     TTerminalPrompter prompter;
     return RunReportCommand(QCoreApplication::arguments().mid(1), prompter, stdin, stdout, stderr);

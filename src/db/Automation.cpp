@@ -1,6 +1,5 @@
 #include "Automation.h"
 
-#include "JetProvider.h"
 
 #include <QHash>
 #include <QMutex>
@@ -204,8 +203,6 @@ struct Registry
 {
     QMutex mutex;
     QHash<QString, OleFactory> factories;
-
-    Registry() { factories.insert(QStringLiteral("ADOX.Catalog"), &CreateJetCatalog); }
 };
 
 Registry& registry()

@@ -130,7 +130,8 @@ using OleFactory = std::function<DispatchPtr()>;
 // ("Invalid class string"), as a component that is not installed does.
 Variant CreateOleObject(const QString& progId);
 
-// Registers (or replaces) the factory for progId. "ADOX.Catalog" is registered from the start.
+// Registers (or replaces) the factory for progId. The providers this program ships are
+// registered by RegisterBuiltInProviders (Providers.h) when a program starts.
 void RegisterOleProvider(const QString& progId, OleFactory factory);
 void UnregisterOleProvider(const QString& progId);
 

@@ -1,14 +1,12 @@
 #include "JetProvider.h"
 
 #include "ConnectionStringItems.h"
+#include "QueryObject.h"
 
 #include <QFile>
 #include <QHash>
 
-#include <algorithm>
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 #include <cerrno>
 #include <cstring>
@@ -147,35 +145,33 @@ QByteArray readFirstPage(const QString& path, std::int64_t& size)
 }
 
 // The catalogue of one open, shared by every object handed out from it, so that objects a caller
-// still holds stay valid after the catalogue is reconnected. The table list is there from the
-// start; columns may still be arriving (see SetJetCatalogueStreaming).
+// still holds stay valid after the catalogue is reconnected.
 struct CatalogueData
 {
     QString path;
     JetFileHeader header;
-    std::unique_ptr<JetCatalogueStream> stream;
+    JetCatalogue catalogue;
 
     // Position of a table by name, without regard to case; -1 for none. The index is made at the
-    // first search, once the list is there.
+    // first search.
     int lookup(const QString& name) const
     {
-        std::call_once(m_indexMade, [this] {
-            const int count = stream->tableCount();
+        if (!m_indexMade) {
+            const int count = int(catalogue.tables.size());
             m_index.reserve(count);
             // Filled backwards so that of two names differing only in case the first wins, as a
             // search would.
             for (int t = count - 1; t >= 0; --t)
-                m_index.insert(stream->table(t).name.toCaseFolded(), t);
-        });
+                m_index.insert(catalogue.tables.at(t).name.toCaseFolded(), t);
+            m_indexMade = true;
+        }
         return m_index.value(name.toCaseFolded(), -1);
     }
 
 private:
-    mutable std::once_flag m_indexMade;
+    mutable bool m_indexMade = false;
     mutable QHash<QString, int> m_index; // case-folded name -> position
 };
-
-std::atomic<bool> g_streaming{false};
 
 using DataPtr = std::shared_ptr<const CatalogueData>;
 
@@ -203,19 +199,15 @@ int itemPosition(const Variant& key, int count, FindName findName)
 class JetColumn final : public Dispatch
 {
 public:
-    JetColumn(const JetTableInfo* table, const JetFileHeader* header, int column)
-        : m_table(table), m_header(header), m_column(column)
-    {
-    }
+    JetColumn(const JetColumnInfo* column, const JetFileHeader* header) : m_column(column), m_header(header) {}
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const JetTableInfo& t = *m_table;
-        const JetColumnInfo& c = t.columns[m_column];
+        const JetColumnInfo& c = *m_column;
         if (!args.isEmpty())
             return Dispatch::get(name, args);
         if (is(name, u"Name"))
-            return Variant(t.columnName(c).toString());
+            return Variant(c.name);
         if (is(name, u"Type"))
             return Variant(JetAdoType(c));
         if (is(name, u"DefinedSize"))
@@ -228,41 +220,36 @@ public:
     }
 
 private:
-    const JetTableInfo* m_table;
+    const JetColumnInfo* m_column;
     const JetFileHeader* m_header;
-    int m_column;
 };
 
 class JetColumns final : public Dispatch, public std::enable_shared_from_this<JetColumns>
 {
 public:
-    JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(table) {}
+    JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(m_data->catalogue.tables.at(table)) {}
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        // The first question waits for the table's columns if they are still on their way.
-        if (!m_info)
-            m_info = &m_data->stream->waitForColumns(m_table);
-        const JetTableInfo& table = *m_info;
-        const int count = static_cast<int>(table.columns.size());
+        const int count = static_cast<int>(m_table.columns.size());
         if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, u"Item")) {
             // Tables have few columns and are rarely searched by name: no index is kept for them.
             const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
                 for (int c = 0; c < count; ++c) {
-                    if (table.columnName(table.columns[c]).compare(wanted, Qt::CaseInsensitive) == 0)
+                    if (m_table.columns.at(c).name.compare(wanted, Qt::CaseInsensitive) == 0)
                         return c;
                 }
                 return -1;
             });
-            // A report reads every column several times over: the member objects are made once,
-            // all in one block, and handed out as the same object each time (as a real collection
-            // does). A reference to one shares ownership of the collection that holds it.
+            // A report reads every column several times over: the member objects are made once
+            // and handed out as the same object each time, as a real collection does. A reference
+            // to one shares ownership of the collection that holds it.
             if (m_items.empty()) {
                 m_items.reserve(static_cast<std::size_t>(count));
-                for (int c = 0; c < count; ++c)
-                    m_items.emplace_back(m_info, &m_data->header, c);
+                for (const JetColumnInfo& column : m_table.columns)
+                    m_items.emplace_back(&column, &m_data->header);
             }
             return Variant(DispatchPtr(shared_from_this(), &m_items[static_cast<std::size_t>(position)]));
         }
@@ -272,8 +259,7 @@ public:
 
 private:
     DataPtr m_data;
-    int m_table;
-    const JetTableInfo* m_info = nullptr;
+    const JetTableInfo& m_table;
     std::vector<JetColumn> m_items; // never grows once filled: references into it stay valid
 };
 
@@ -284,7 +270,7 @@ public:
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const JetTableInfo& t = m_data->stream->table(m_table);
+        const JetTableInfo& t = m_data->catalogue.tables.at(m_table);
         if (!args.isEmpty())
             return Dispatch::get(name, args);
         if (is(name, u"Name"))
@@ -315,7 +301,7 @@ public:
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        const int count = m_data->stream->tableCount();
+        const int count = int(m_data->catalogue.tables.size());
         if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, u"Item")) {
@@ -340,12 +326,7 @@ DataPtr openCatalogue(const QString& connectionString)
     auto data = std::make_shared<CatalogueData>();
     data->path = settings.dataSource;
     data->header = header;
-    // The list arrives ordered by name, as the collection hands it out. Streamed, connecting only
-    // starts the reader: whoever asks first for the list waits for it.
-    const bool streaming = g_streaming.load();
-    data->stream = std::make_unique<JetCatalogueStream>(settings.dataSource, !streaming);
-    if (!streaming)
-        data->stream->waitComplete();
+    data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword);
     return data;
 }
 
@@ -380,18 +361,6 @@ public:
         m_data = openCatalogue(connectionString);
         m_tables.reset();
         m_connectionString = connectionString;
-    }
-
-    void waitComplete() const
-    {
-        if (m_data)
-            m_data->stream->waitComplete();
-    }
-
-    void waitForList() const
-    {
-        if (m_data)
-            m_data->stream->waitForList();
     }
 
 private:
@@ -510,24 +479,58 @@ DispatchPtr CreateJetCatalog()
     return std::make_shared<JetCatalog>();
 }
 
-void SetJetCatalogueStreaming(bool streaming)
-{
-    g_streaming.store(streaming);
-}
+namespace {
 
-bool JetCatalogueStreaming()
+// Access: the statement runs on its own reading of the file, never on a catalogue's.
+class JetQueryObject final : public TQueryObject
 {
-    return g_streaming.load();
-}
+public:
+    void setConnectionString(const QString& connectionString) override { m_connectionString = connectionString; }
+    void close() override
+    {
+        m_open = false;
+        m_result = JetQueryResult();
+    }
+    void setCommandText(const QString& sql) override { m_sql = sql; }
+    void open() override
+    {
+        close();
+        if (m_connectionString.trimmed().isEmpty())
+            throw AutomationError(0, QStringLiteral("The connection string is empty."));
+        const JetConnectionSettings settings = ParseJetConnectionString(m_connectionString);
+        CheckJetAccess(settings);
+        m_result = RunJetQuery(settings.dataSource, m_sql);
+        m_open = true;
+    }
+    bool locate(const QString& field, const QString& value) const override
+    {
+        if (!m_open)
+            return false;
+        qsizetype column = -1;
+        for (qsizetype i = 0; i < m_result.columns.size() && column < 0; ++i) {
+            if (m_result.columns[i].compare(field, Qt::CaseInsensitive) == 0)
+                column = i;
+        }
+        if (column < 0)
+            return false;
+        for (const QStringList& row : m_result.rows) {
+            if (row.value(column) == value)
+                return true;
+        }
+        return false;
+    }
 
-void WaitForJetCatalogueList(const Variant& catalog)
-{
-    if (const auto* jet = dynamic_cast<const JetCatalog*>(catalog.objectPtr().get()))
-        jet->waitForList();
-}
+private:
+    QString m_connectionString;
+    QString m_sql;
+    JetQueryResult m_result;
+    bool m_open = false;
+};
 
-void CheckJetCatalogueComplete(const Variant& catalog)
+} // namespace
+
+void RegisterJetProvider()
 {
-    if (const auto* jet = dynamic_cast<const JetCatalog*>(catalog.objectPtr().get()))
-        jet->waitComplete();
+    RegisterOleProvider(QStringLiteral("ADOX.Catalog"), &CreateJetCatalog);
+    SetBuiltInQueryObjectFactory(ptAccess, [] { return std::make_unique<JetQueryObject>(); });
 }

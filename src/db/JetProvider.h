@@ -1,8 +1,8 @@
 // The "ADOX.Catalog" provider: a Jet/ACE file's catalogue as automation objects (Catalog, Tables,
 // Table, Columns, Column), read with libmdb. Putting ActiveConnection opens the file named by the
 // Jet connection string read-only, checks the workgroup log-in and the database password the way
-// Jet does, and reads the catalogue (see SetJetCatalogueStreaming); failures carry Jet's error numbers as help
-// context 5000000 + number and Jet's messages.
+// Jet does, and reads the whole catalogue; failures carry Jet's error numbers as help context
+// 5000000 + number and Jet's messages.
 #pragma once
 
 #include "Automation.h"
@@ -36,20 +36,5 @@ std::int32_t JetDefinedSize(const JetColumnInfo& column, const JetFileHeader& he
 // A new, unconnected catalogue object (the factory registered for "ADOX.Catalog").
 DispatchPtr CreateJetCatalog();
 
-// Off (the default): connecting returns once the whole catalogue is read, and a damaged table
-// anywhere refuses the connection. On: connecting checks the log-in, the file and its password and
-// starts the reader; the table list is waited for when first needed (WaitForJetCatalogueList asks
-// for it, and throws 3049 when it cannot be read), a table's columns when first asked. A read that
-// breaks off makes the tables or columns it did not reach throw 3049, which the facade turns into
-// empty answers: whoever turns streaming on must ask CheckJetCatalogueComplete before trusting
-// what it got.
-void SetJetCatalogueStreaming(bool streaming);
-bool JetCatalogueStreaming();
-
-// Waits for the table list of a connected Jet catalogue object; throws AutomationError 3049 when it
-// cannot be read. Nothing for any other object.
-void WaitForJetCatalogueList(const Variant& catalog);
-
-// Waits until the catalogue of a connected Jet catalogue object is read; throws AutomationError
-// 3049 when it did not arrive whole. Nothing for any other object.
-void CheckJetCatalogueComplete(const Variant& catalog);
+// Registers the catalogue under "ADOX.Catalog" and the Access query object.
+void RegisterJetProvider();

@@ -62,15 +62,7 @@ Variant TKorvADOXConnection::ColumnByIndex(std::int32_t index)
 {
     return guarded(
         [&] {
-            const Variant& columns = currentColumns();
-            // One argument list per position, made once: a report asks for tens of thousands of
-            // columns, and handing a ready list over costs neither an allocation nor a store.
-            if (index < 0 || index >= kCachedColumnArgs)
-                return columns.get(QStringLiteral("Item"), {Variant(index)});
-            const auto position = static_cast<std::size_t>(index);
-            while (m_columnArgs.size() <= position)
-                m_columnArgs.push_back({Variant(static_cast<std::int32_t>(m_columnArgs.size()))});
-            return columns.get(QStringLiteral("Item"), m_columnArgs[position]);
+            return currentColumns().get(QStringLiteral("Item"), {Variant(index)});
         },
         Variant());
 }

@@ -53,7 +53,4 @@ private:
 
     Variant m_columnsTable; // the table m_columns belongs to
     Variant m_columns;
-    // Positions beyond this (no Jet table has that many columns) get a list made for the call.
-    static constexpr std::int32_t kCachedColumnArgs = 4096;
-    std::vector<QList<Variant>> m_columnArgs; // m_columnArgs[i] is {Variant(i)}
 };

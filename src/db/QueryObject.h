@@ -27,9 +27,11 @@ public:
 
 using QueryObjectFactory = std::function<std::unique_ptr<TQueryObject>()>;
 
-// The query object for the provider's connection strings: Access files are queried through the
-// Jet catalogue's own SQL reader. SQL Server's is not built yet: its open() throws AutomationError.
+// The query object for the provider's connection strings. Without a registered factory its open()
+// throws AutomationError.
 std::unique_ptr<TQueryObject> CreateQueryObject(TProviderType provider);
 
-// Replaces the factory for provider (tests install fakes); an empty factory restores the built-in.
+// The provider's own query object (registered with the providers, see Providers.h).
+void SetBuiltInQueryObjectFactory(TProviderType provider, QueryObjectFactory factory);
+// Stands in for the built-in factory (tests install fakes); an empty factory restores the built-in.
 void RegisterQueryObjectFactory(TProviderType provider, QueryObjectFactory factory);

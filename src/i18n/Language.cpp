@@ -1,6 +1,5 @@
 #include "Language.h"
 
-#include "Settings.h"
 
 #include <initializer_list>
 
@@ -45,9 +44,4 @@ int LanguageCodeFromSetting(const QString& value)
     if (isOneOf(value, {"Debug"}) || value == u"99")
         return 99;
     return 1;
-}
-
-int DetermineLanguage()
-{
-    return LanguageCodeFromSetting(ReadSetting(QStringLiteral("Application"), QStringLiteral("Language")));
 }

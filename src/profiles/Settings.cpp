@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "Language.h"
+
 #include "KorvIniFiles.h"
 #include "Utils.h"
 
@@ -65,4 +67,9 @@ void CreateDefaultSettings()
 {
     WriteSetting(QStringLiteral("Application"), QStringLiteral("Language"), QString::number(1));
     WriteSetting(QStringLiteral("Application"), QStringLiteral("Delimiter"), QStringLiteral("*"));
+}
+
+int DetermineLanguage()
+{
+    return LanguageCodeFromSetting(ReadSetting(QStringLiteral("Application"), QStringLiteral("Language")));
 }

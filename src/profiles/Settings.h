@@ -19,3 +19,7 @@ void WriteSetting(const QString& section, const QString& key, const QString& val
 
 // Section "Application": Language=1, then Delimiter=*.
 void CreateDefaultSettings();
+
+// The language the settings file names: ReadSetting("Application", "Language") turned into a code
+// by LanguageCodeFromSetting.
+int DetermineLanguage();

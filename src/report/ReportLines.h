@@ -41,16 +41,12 @@ private:
 class TDeviceLineSink : public TReportLineSink
 {
 public:
-    // With wholeBlocks the run's flush points are passed over and the device gets the text in
-    // blocks of kFlushSize: for a device nobody reads before the report is finished, where a
-    // write per table would only cost calls.
-    explicit TDeviceLineSink(QIODevice& device, bool wholeBlocks = false);
+    explicit TDeviceLineSink(QIODevice& device);
     // Writes what is still waiting.
     ~TDeviceLineSink() override;
     void AddLine(const QString& line) override;
+    // Writes what is waiting.
     void Flush() override;
-    // Writes what is waiting, whatever the mode.
-    void WriteOut();
     // False once any write to the device has failed (disk full, closed pipe).
     bool ok() const { return m_ok; }
 
@@ -58,11 +54,8 @@ private:
     static constexpr qsizetype kFlushSize = 64 * 1024;
     QIODevice& m_device;
     QStringEncoder m_encoder;
-    QByteArray m_buffer; // its size is the room at hand; m_used bytes of it are waiting
-    qsizetype m_used = 0;
-    bool m_wholeBlocks = false;
+    QByteArray m_buffer;
     bool m_ok = true;
-    bool m_encoderPending = false; // the last encoded line ended in a high surrogate
 };
 
 // The pure line compositions. Every width is a minimum: nothing is ever cut.
@@ -99,5 +92,4 @@ public:
 private:
     TReportLineSink& m_sink;
     QChar m_delimiter;
-    QString m_line; // reused for column lines
 };

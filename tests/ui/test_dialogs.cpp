@@ -426,8 +426,8 @@ class DataLinkString : public ::testing::TestWithParam<DataLinkCase>
 TEST_P(DataLinkString, ComposedSettingsReadBackUnchanged)
 {
     const TDataLinkFields& f = GetParam().fields;
-    const QString composed = TdlgDataLink::Compose(f);
-    const TDataLinkFields parsed = TdlgDataLink::Parse(composed);
+    const QString composed = ComposeDataLinkString(f);
+    const TDataLinkFields parsed = ParseDataLinkString(composed);
     EXPECT_EQ(parsed.Server, f.Server);
     EXPECT_EQ(parsed.User, f.User);
     EXPECT_EQ(parsed.Password, f.Password);
@@ -454,7 +454,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DataLinkStringTest, ReadsTheProvidersKeysInAnyCase)
 {
-    const TDataLinkFields f = TdlgDataLink::Parse("Provider=SQLOLEDB;password=pw;user id=sa;data "
+    const TDataLinkFields f = ParseDataLinkString("Provider=SQLOLEDB;password=pw;user id=sa;data "
                                                   "source=srv;persist security info=TRUE;initial catalog=db");
     EXPECT_EQ(f.Server, "srv");
     EXPECT_EQ(f.User, "sa");

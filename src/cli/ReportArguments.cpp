@@ -1,0 +1,119 @@
+#include "ReportArguments.h"
+
+namespace {
+
+// Takes the value of an option given as "--name value" or "--name=value".
+bool OptionValue(const QStringList& arguments, qsizetype& i, const QString& name, QString& value,
+                 QString& error)
+{
+    const QString& argument = arguments.at(i);
+    if (argument.startsWith(name + QLatin1Char('='))) {
+        value = argument.mid(name.size() + 1);
+        return true;
+    }
+    if (i + 1 >= arguments.size()) {
+        error = QStringLiteral("option %1 needs a value").arg(name);
+        return false;
+    }
+    value = arguments.at(++i);
+    return true;
+}
+
+bool IsOption(const QString& argument, const QString& name)
+{
+    return argument == name || argument.startsWith(name + QLatin1Char('='));
+}
+
+} // namespace
+
+QString ReportCommandUsage()
+{
+    return QStringLiteral(
+        "Usage: orvane-report [OPTION]... FILE.mdb\n"
+        "Prints the structure report of the tables of an Access database file.\n"
+        "\n"
+        "  --system-tables      report the system tables too\n"
+        "  --table NAME         report only this table (may be repeated)\n"
+        "  --language de|en     language of the report header (default: the settings file's)\n"
+        "  --delimiter C        frame character (default: the settings file's)\n"
+        "  --output FILE        write the report to FILE instead of standard output\n"
+        "  --user NAME          log in as this workgroup user\n"
+        "  --password-stdin     read the database password from the first line of standard input\n"
+        "  --help               show this text\n"
+        "\n"
+        "Passwords are never taken from the arguments: what the file still asks for is asked on\n"
+        "the terminal. Exit status: 0 done, 1 error, 2 usage error.");
+}
+
+bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error)
+{
+    options = TReportCommandOptions();
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        QString value;
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            if (!options.file.isEmpty()) {
+                error = QStringLiteral("only one database file can be reported");
+                return false;
+            }
+            options.file = argument;
+        } else if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.help = true;
+        } else if (argument == QLatin1String("--system-tables")) {
+            options.systemTables = true;
+        } else if (argument == QLatin1String("--password-stdin")) {
+            options.passwordStdin = true;
+        } else if (IsOption(argument, QStringLiteral("--table"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--table"), value, error))
+                return false;
+            options.tables.append(value);
+        } else if (IsOption(argument, QStringLiteral("--language"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--language"), value, error))
+                return false;
+            if (value.compare(QLatin1String("de"), Qt::CaseInsensitive) == 0) {
+                options.language = 1;
+            } else if (value.compare(QLatin1String("en"), Qt::CaseInsensitive) == 0) {
+                options.language = 2;
+            } else {
+                error = QStringLiteral("--language takes de or en, not '%1'").arg(value);
+                return false;
+            }
+        } else if (IsOption(argument, QStringLiteral("--delimiter"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--delimiter"), value, error))
+                return false;
+            if (value.size() != 1) {
+                error = QStringLiteral("--delimiter takes exactly one character");
+                return false;
+            }
+            options.delimiter = value.at(0);
+        } else if (IsOption(argument, QStringLiteral("--output"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--output"), value, error))
+                return false;
+            if (value.isEmpty()) {
+                error = QStringLiteral("--output needs a file name");
+                return false;
+            }
+            options.output = value;
+        } else if (IsOption(argument, QStringLiteral("--user"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--user"), value, error))
+                return false;
+            options.user = value;
+        } else if (IsOption(argument, QStringLiteral("--password"))) {
+            // Arguments are visible to every user of the machine: refuse before anything is opened.
+            error = QStringLiteral("passwords are not taken from the command line; use --password-stdin");
+            return false;
+        } else {
+            error = QStringLiteral("unknown option %1").arg(argument);
+            return false;
+        }
+    }
+    if (!options.help && options.file.isEmpty()) {
+        error = QStringLiteral("no database file given");
+        return false;
+    }
+    return true;
+}
+

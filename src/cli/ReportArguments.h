@@ -1,0 +1,24 @@
+// The arguments of orvane-report and its usage text.
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+struct TReportCommandOptions
+{
+    bool systemTables = false;
+    QStringList tables;
+    int language = 0; // 0: from the settings file; 1 German, 2 English
+    QChar delimiter;  // null: from the settings file
+    QString output;   // empty: standard output
+    QString user;
+    bool passwordStdin = false;
+    bool help = false;
+    QString file;
+};
+
+// Parses the arguments (without the program name). A usage error gives false and its text.
+bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error);
+
+QString ReportCommandUsage();

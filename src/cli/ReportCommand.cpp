@@ -1,0 +1,214 @@
+#include "ReportCommand.h"
+
+#include "Automation.h"
+#include "KorvConnection.h"
+#include "Language.h"
+#include "QueryObject.h"
+#include "ReportArguments.h"
+#include "ReportLines.h"
+#include "Settings.h"
+#include "StructureReport.h"
+#include "TableList.h"
+#include "UIText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <exception>
+
+namespace {
+
+class ReportCommandError : public std::exception
+{
+public:
+    explicit ReportCommandError(const QString& message) : m_utf8(message.toUtf8()) {}
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QByteArray m_utf8;
+};
+
+void PrintLine(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+QString ReadFirstLine(std::FILE* in)
+{
+    QByteArray line;
+    int c;
+    while ((c = std::fgetc(in)) != EOF && c != '\n')
+        line.append(char(c));
+    if (line.endsWith('\r'))
+        line.chop(1);
+    QString text = QString::fromUtf8(line);
+    line.fill('\0');
+    return text;
+}
+
+QChar DelimiterFromSettings()
+{
+    const QString value = ReadSetting(QStringLiteral("Application"), QStringLiteral("Delimiter"));
+    // A value that reads back empty (a blank was stored) has no first character; the default
+    // frame character keeps the report readable.
+    return value.isEmpty() ? QLatin1Char('*') : value.at(0);
+}
+
+// Checks the entries the report is to contain: every enabled one, or the ones named.
+void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTables)
+{
+    if (names.isEmpty()) {
+        SelectAll(entries);
+        return;
+    }
+    for (const QString& name : names) {
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < entries.size() && found < 0; ++i) {
+            if (entries.at(i).text == name)
+                found = i;
+        }
+        // Jet names are not case-sensitive; a different case still names one table when only one fits.
+        if (found < 0) {
+            for (qsizetype i = 0; i < entries.size(); ++i) {
+                if (entries.at(i).text.compare(name, Qt::CaseInsensitive) == 0) {
+                    if (found >= 0)
+                        throw ReportCommandError(
+                            QStringLiteral("orvane-report: the table name '%1' is ambiguous").arg(name));
+                    found = i;
+                }
+            }
+        }
+        if (found < 0)
+            throw ReportCommandError(QStringLiteral("orvane-report: no table named '%1'").arg(name));
+        TTableEntry& entry = entries[found];
+        if (!entry.enabled && !systemTables)
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: '%1' is a system table (add --system-tables)")
+                    .arg(entry.text));
+        entry.checked = true;
+    }
+}
+
+QList<TReportEntry> ReportEntries(const TTableList& entries)
+{
+    QList<TReportEntry> out;
+    out.reserve(entries.size());
+    for (const TTableEntry& entry : entries)
+        out.append(TReportEntry{entry.text, entry.checked});
+    return out;
+}
+
+// Writes the report to standard output, or to the output file beside the target and renamed at
+// the end, so a failure keeps the old file.
+void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
+                 const QList<TReportEntry>& entries, const QString& outputFile, std::FILE* out)
+{
+    TReportRunHooks hooks;
+    if (outputFile.isEmpty()) {
+        std::fflush(out);
+        QFile device;
+        if (!device.open(out, QIODevice::WriteOnly))
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
+        TDeviceLineSink sink(device);
+        RunStructureReport(connection, settings, entries, sink, hooks);
+        sink.Flush();
+        if (!sink.ok() || !device.flush())
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
+        return;
+    }
+    QSaveFile file(outputFile);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
+    TDeviceLineSink sink(file);
+    RunStructureReport(connection, settings, entries, sink, hooks);
+    sink.Flush();
+    if (!sink.ok()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw ReportCommandError(QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
+    }
+    if (!file.commit())
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
+}
+
+} // namespace
+
+QString ReportCommandSettingsFile(const QString& executableFolder)
+{
+    return DetermineSettingsFileName(executableFolder + QStringLiteral("/orvane"));
+}
+
+int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in,
+                     std::FILE* out, std::FILE* err)
+{
+    TReportCommandOptions options;
+    QString error;
+    if (!ParseReportCommandLine(arguments, options, error)) {
+        PrintLine(err, QStringLiteral("orvane-report: ") + error);
+        PrintLine(err, ReportCommandUsage());
+        return 2;
+    }
+    if (options.help) {
+        PrintLine(out, ReportCommandUsage());
+        return 0;
+    }
+
+    try {
+        // Without a settings file the window would start with its defaults; nothing is written here.
+        const bool haveSettings = !SettingsFileName().isEmpty() && QFileInfo(SettingsFileName()).isFile();
+        CurrentLanguage = options.language != 0 ? options.language : haveSettings ? DetermineLanguage() : 1;
+        const QChar delimiter = !options.delimiter.isNull() ? options.delimiter
+                                : haveSettings              ? DelimiterFromSettings()
+                                                            : QLatin1Char('*');
+
+        TConnectionProperties props;
+        props.Database = QFileInfo(options.file).absoluteFilePath();
+        // The report would be renamed over the database it describes.
+        if (!options.output.isEmpty() && QFileInfo::exists(options.output) &&
+            QFileInfo(options.output).canonicalFilePath() == QFileInfo(options.file).canonicalFilePath())
+            throw ReportCommandError(QStringLiteral("orvane-report: the output file is the database file"));
+        props.User = options.user;
+        if (options.passwordStdin)
+            props.Password = ReadFirstLine(in);
+
+        TKorvConnection connection;
+        connection.SetConnectionType(ctADOX);
+        TOpenRetryLimits limits;
+        limits.accountAsks = kTerminalAttempts;
+        // A password from standard input is final; the terminal is asked a few times.
+        limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
+        const TOpenResult opened = OpenAccessWithRetry(connection, props, prompter, limits);
+        WipeSecret(props.Password);
+        WipeSecret(props.UserPassword);
+        if (!opened.opened())
+            throw ReportCommandError(opened.message());
+
+        TTableList entries;
+        ListCatalogueObjects(connection, ptAccess, props.Database, false, entries);
+        ApplySystemTableRule(entries, options.systemTables, ptAccess, opened.connectionString);
+        ChooseEntries(entries, options.tables, options.systemTables);
+
+        TReportSettings settings;
+        settings.provider = ptAccess;
+        settings.database = props.Database;
+        settings.delimiter = delimiter;
+        settings.locale = QLocale::system();
+        WriteReport(connection, settings, ReportEntries(entries), options.output, out);
+        return 0;
+    } catch (const AutomationError& e) {
+        // A catalogue that broke off after the connection: reported as a refused connection is.
+        PrintLine(err, QString::number(e.helpContext()) + QStringLiteral(": ") + e.description());
+        return 1;
+    } catch (const std::exception& e) {
+        PrintLine(err, QString::fromUtf8(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,22 @@
+// orvane-report's run: opening an Access file with the program's retry flow (passwords from
+// standard input or the terminal, never from the arguments) and writing the report the window
+// writes when every enabled entry is checked.
+#pragma once
+
+#include "OpenDatabase.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+// How often a refused credential is asked for again on the terminal before giving up.
+constexpr int kTerminalAttempts = 3;
+
+// The settings file the window uses: orvane.ini beside the executables, or in the user's
+// configuration folder when that folder cannot be written (as the window decides it).
+QString ReportCommandSettingsFile(const QString& executableFolder);
+
+// The whole program: 0 done, 1 error (message on err), 2 usage error (usage on err).
+int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in,
+                     std::FILE* out, std::FILE* err);

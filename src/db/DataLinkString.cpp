@@ -1,0 +1,52 @@
+#include "DataLinkString.h"
+
+#include "ConnectionStringItems.h"
+#include "KorvDMOConnection.h"
+
+QStringList ListServerDatabases(const QString& connectionString)
+{
+    TKorvDMOConnection connection(connectionString);
+    const Variant databases = connection.SQLServer.get(QStringLiteral("Databases"));
+    const std::int32_t count = databases.get(QStringLiteral("Count")).toInt();
+    QStringList names;
+    for (std::int32_t i = 1; i <= count; ++i)
+        names << databases.get(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Name")).toText();
+    return names;
+}
+
+TDataLinkFields ParseDataLinkString(const QString& connectionString)
+{
+    TDataLinkFields fields;
+    for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
+        const QString key = item.key.trimmed();
+        const auto is = [&](const char* name) {
+            return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+        };
+        if (is("Data Source") || is("Server"))
+            fields.Server = item.value;
+        else if (is("User ID") || is("UID"))
+            fields.User = item.value;
+        else if (is("Password") || is("PWD"))
+            fields.Password = item.value;
+        else if (is("Initial Catalog") || is("Database"))
+            fields.Database = item.value;
+        else if (is("Persist Security Info"))
+            fields.SavePassword =
+                item.value.trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
+    }
+    // The empty-value marker stands for nothing.
+    for (QString* value : {&fields.Server, &fields.User, &fields.Password, &fields.Database})
+        if (*value == QLatin1String("\"\""))
+            value->clear();
+    return fields;
+}
+
+QString ComposeDataLinkString(const TDataLinkFields& fields)
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Password=%1;Persist Security Info=%2;User ID=%3;"
+                          "Initial Catalog=%4;Data Source=%5")
+        .arg(QuoteConnectionValue(fields.Password),
+             fields.SavePassword ? QStringLiteral("True") : QStringLiteral("False"),
+             QuoteConnectionValue(fields.User), QuoteConnectionValue(fields.Database),
+             QuoteConnectionValue(fields.Server));
+}

@@ -1,0 +1,58 @@
+#include "OpenDatabase.h"
+
+#include "KorvADOXConnection.h"
+#include "KorvConnection.h"
+
+void WipeSecret(QString& secret)
+{
+    secret.fill(QChar(0));
+    secret.clear();
+}
+
+TOpenResult OpenAccessWithRetry(TKorvConnection& connection, TConnectionProperties& props,
+                                TCredentialPrompter& prompter, const TOpenRetryLimits& limits)
+{
+    const auto mayAsk = [](int limit, int asked) { return limit < 0 || asked < limit; };
+    int accountAsks = 0;
+    int passwordAsks = 0;
+    // A loop, not a retry that calls itself: a long series of wrong answers cannot exhaust the stack.
+    for (;;) {
+        TOpenResult result;
+        result.connectionString = BuildAccessConnectionString(props);
+        if (result.connectionString.isEmpty())
+            return result;
+        connection.Open(result.connectionString);
+        const TErrorItem* error =
+            connection.ADOXConnection ? connection.ADOXConnection->ErrorItem.get() : nullptr;
+        if (!error || error->Number == 0) {
+            result.outcome = TOpenResult::Opened;
+            return result;
+        }
+        result.number = error->Number;
+        result.text = error->Text;
+        if (result.number == kErrorAccountRefused) {
+            result.outcome = TOpenResult::Declined;
+            QString user = props.User;
+            QString password;
+            if (!mayAsk(limits.accountAsks, accountAsks++) ||
+                !prompter.AskUserLogin(user, password, props.User.isEmpty()))
+                return result;
+            props.User = user;
+            WipeSecret(props.UserPassword);
+            props.UserPassword = password;
+            WipeSecret(password);
+            continue;
+        }
+        if (result.number == kErrorPasswordRefused) {
+            result.outcome = TOpenResult::Declined;
+            QString password;
+            if (!mayAsk(limits.passwordAsks, passwordAsks++) || !prompter.AskDatabasePassword(password))
+                return result;
+            WipeSecret(props.Password);
+            props.Password = password;
+            WipeSecret(password);
+            continue;
+        }
+        return result;
+    }
+}

@@ -1,0 +1,8 @@
+#include "Providers.h"
+
+#include "JetProvider.h"
+
+void RegisterBuiltInProviders()
+{
+    RegisterJetProvider();
+}

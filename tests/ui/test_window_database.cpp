@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -380,7 +381,8 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
             EXPECT_FALSE(action("tbiSysTables")->isChecked());
             QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
             EXPECT_FALSE(action("tbiSysTables")->isChecked());
-            action("actBreak")->trigger();
+            // Break as the user presses it.
+            QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
         });
     });
 
@@ -402,6 +404,62 @@ TEST_F(WindowDatabaseTest, BreakStopsAfterTheEntryInProgressAndOtherCommandsWait
     // The next run starts afresh and runs to its end.
     action("actOutput")->trigger();
     EXPECT_EQ(paneLines().constLast(), QString(6, u' ') + QString(70, u'*'));
+}
+
+// A long run on a wide file: lines come far faster than the pane can lay them out, so the pane
+// takes them in bounded batches and input is handled between them. A Break typed while a batch
+// is being laid out ends the run at the next entry, and the pane then holds exactly the report
+// up to that entry.
+TEST_F(WindowDatabaseTest, BreakTypedWhileThePaneTakesABatchEndsALongRunAtAnEntry)
+{
+    jet::Database db;
+    constexpr int kTables = 120;
+    for (int i = 1; i <= kTables; ++i)
+        db.tables << table(QStringLiteral("Wide%1").arg(i, 3, 10, QLatin1Char('0')), 250);
+    const QString path = folder.filePath(QStringLiteral("wide.mdb"));
+    jet::writeFile(path, db);
+    startOnAccessPage();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+    prompter->openAnswers.enqueue(path);
+    action("actOpenDatabase")->trigger();
+    action("actMarkAll")->trigger();
+    action("actOutput")->trigger();
+    const QStringList whole = paneLines();
+    ASSERT_GT(whole.size(), kTables * 250);
+
+    // The press is typed the moment the pane has taken its third batch (the header is the first).
+    QTextDocument* document = child<QTextEdit>("memOutput")->document();
+    int batches = 0;
+    bool typed = false;
+    QObject::connect(document, &QTextDocument::contentsChange, window.get(), [&](int, int, int added) {
+        if (added <= 1 || ++batches != 3)
+            return;
+        QTimer::singleShot(0, window.get(), [&] {
+            typed = true;
+            QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+        });
+    });
+    action("actOutput")->trigger();
+    QObject::disconnect(document, nullptr, window.get(), nullptr);
+
+    ASSERT_TRUE(typed);
+    const QStringList broken = paneLines();
+    const int reached = child<QProgressBar>("pbrAufbau")->value();
+    EXPECT_GT(reached, 0);
+    EXPECT_LT(reached, kTables) << "the run went on to its end";
+    // Header plus whole blocks of the first entries, as in the complete report, and nothing after.
+    const auto headerLines = whole.indexOf(QRegularExpression(QStringLiteral("^ {6}\\*{3} Wide001 \\*+$")));
+    ASSERT_GT(headerLines, 0);
+    // The list holds the greyed system tables too; only the checked entries before the break wrote a block.
+    int written = 0;
+    for (int i = 0; i < reached; ++i)
+        written += list()->item(i)->checkState() == Qt::Checked ? 1 : 0;
+    ASSERT_EQ(broken.size(), headerLines + written * 251);
+    EXPECT_EQ(broken, whole.mid(0, broken.size()));
+    EXPECT_TRUE(broken.constLast().contains(QStringLiteral("Col250"))) << broken.constLast().toStdString();
+    EXPECT_FALSE(window->reportRunning());
 }
 
 TEST_F(WindowDatabaseTest, PaneFollowsTheReportWhileItGrows)

@@ -1,0 +1,116 @@
+#include "ReportPane.h"
+
+#include "Main.h"
+
+#include <QApplication>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+TPaneLineSink::TPaneLineSink(QTextEdit* pane, int intervalMs)
+    : m_pane(pane), m_intervalMs(intervalMs), m_first(pane->document()->isEmpty())
+{
+    // The pane follows the report as it grows; its scroll range learns of new lines only after
+    // they were laid out, so the scrolling goes with the range. The user's cursor and selection
+    // stay where they are.
+    QScrollBar* bar = pane->verticalScrollBar();
+    m_follow = QObject::connect(bar, &QScrollBar::rangeChanged, bar,
+                                [bar](int, int maximum) { bar->setValue(maximum); });
+}
+
+TPaneLineSink::~TPaneLineSink()
+{
+    QObject::disconnect(m_follow);
+}
+
+void TPaneLineSink::AddLine(const QString& line)
+{
+    m_pending.append(line);
+}
+
+void TPaneLineSink::Flush()
+{
+    if (m_pending.size() < kMaxBatchLines && m_shown.isValid() && m_shown.elapsed() < m_intervalMs)
+        return;
+    Publish();
+}
+
+void TPaneLineSink::Publish()
+{
+    m_shown.start();
+    if (m_pending.isEmpty())
+        return;
+    QString text;
+    for (const QString& line : std::as_const(m_pending)) {
+        if (!m_first)
+            text += QChar::ParagraphSeparator;
+        m_first = false;
+        text += line;
+    }
+    m_pending.clear();
+    QTextCursor cursor(m_pane->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+TWindowRunHooks::TWindowRunHooks(TfrmMain& window, QProgressBar* bar, QRadioButton* views)
+    : m_window(window), m_bar(bar), m_views(views)
+{
+}
+
+TWindowRunHooks::~TWindowRunHooks()
+{
+    if (m_waiting)
+        QApplication::restoreOverrideCursor();
+}
+
+bool TWindowRunHooks::CancelRequested()
+{
+    return m_window.CancelRequested;
+}
+
+void TWindowRunHooks::BeginWait()
+{
+    if (!m_waiting)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_waiting = true;
+}
+
+void TWindowRunHooks::EndWait()
+{
+    if (m_waiting)
+        QApplication::restoreOverrideCursor();
+    m_waiting = false;
+}
+
+void TWindowRunHooks::SetProgressRange(int minimum, int maximum)
+{
+    m_bar->setRange(minimum, maximum);
+}
+
+void TWindowRunHooks::StepProgress()
+{
+    m_bar->setValue(m_bar->value() + 1);
+}
+
+void TWindowRunHooks::SetProgressPosition(int position)
+{
+    m_bar->setValue(position);
+}
+
+void TWindowRunHooks::ProcessEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+bool TWindowRunHooks::ViewsSelectedNow()
+{
+    return m_window.Provider() == ptSQLServer && m_views->isChecked();
+}

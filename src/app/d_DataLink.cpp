@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <stdexcept>
 
 
 TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseLister lister)
@@ -25,6 +26,10 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
 
     const TDataLinkFields start = ParseDataLinkString(initial);
     auto* form = new QFormLayout;
+    // The one provider this dialog composes strings for.
+    auto* provider = new QLabel(QStringLiteral("Microsoft OLE DB Provider for SQL Server"), this);
+    provider->setObjectName(QStringLiteral("lblProvider"));
+    form->addRow(QStringLiteral("Provider:"), provider);
     edtServer = new QLineEdit(start.Server, this);
     edtServer->setObjectName(QStringLiteral("edtServer"));
     form->addRow(QStringLiteral("Server name:"), edtServer);
@@ -35,6 +40,9 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     edtPassword->setObjectName(QStringLiteral("edtPassword"));
     edtPassword->setEchoMode(QLineEdit::Password);
     form->addRow(QStringLiteral("Password:"), edtPassword);
+    chkBlankPassword = new QCheckBox(QStringLiteral("Blank password"), this);
+    chkBlankPassword->setObjectName(QStringLiteral("chkBlankPassword"));
+    form->addRow(QString(), chkBlankPassword);
     chkSavePassword = new QCheckBox(QStringLiteral("Allow saving password"), this);
     chkSavePassword->setObjectName(QStringLiteral("chkSavePassword"));
     chkSavePassword->setChecked(start.SavePassword);
@@ -68,6 +76,12 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     column->addStretch();
     column->addWidget(buttons);
 
+    // A blank password is a choice of its own: the field is emptied and closed while it stands.
+    connect(chkBlankPassword, &QCheckBox::toggled, this, [this](bool blank) {
+        if (blank)
+            edtPassword->clear();
+        edtPassword->setEnabled(!blank);
+    });
     connect(btnRefresh, &QPushButton::clicked, this, &TdlgDataLink::btnRefreshClick);
     connect(btnTest, &QPushButton::clicked, this, &TdlgDataLink::btnTestClick);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -103,7 +117,12 @@ void TdlgDataLink::btnTestClick()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        m_lister(ComposeDataLinkString(fields()));
+        const TDataLinkFields chosen = fields();
+        const QStringList names = m_lister(ComposeDataLinkString(chosen));
+        // Logging in is half of it: the database chosen must be there too.
+        if (!chosen.Database.isEmpty() && !names.contains(chosen.Database, Qt::CaseInsensitive))
+            throw std::runtime_error(
+                QStringLiteral("The server has no database named '%1'.").arg(chosen.Database).toStdString());
         lblStatus->setText(QStringLiteral("Test connection succeeded."));
     } catch (const std::exception& e) {
         lblStatus->setText(QStringLiteral("Test connection failed: ") + QString::fromUtf8(e.what()));

@@ -41,6 +41,7 @@ private:
     QLineEdit* edtServer = nullptr;
     QLineEdit* edtUser = nullptr;
     QLineEdit* edtPassword = nullptr;
+    QCheckBox* chkBlankPassword = nullptr;
     QCheckBox* chkSavePassword = nullptr;
     QComboBox* cboDatabase = nullptr;
     QPushButton* btnRefresh = nullptr;

@@ -30,19 +30,26 @@ QString ReportCommandUsage()
 {
     return QStringLiteral(
         "Usage: orvane-report [OPTION]... FILE.mdb\n"
-        "Prints the structure report of the tables of an Access database file.\n"
+        "       orvane-report [OPTION]... --server HOST[,PORT] --database NAME\n"
+        "Prints the structure report of the tables of an Access database file, or of the tables or\n"
+        "views of a SQL Server database.\n"
         "\n"
+        "  --server HOST[,PORT]  SQL Server to log in to (also HOST\\INSTANCE)\n"
+        "  --database NAME      SQL Server database to report\n"
+        "  --views              SQL Server: report the views instead of the tables\n"
+        "  --login-timeout S    SQL Server: give up logging in after S seconds (default 30)\n"
         "  --system-tables      report the system tables too\n"
-        "  --table NAME         report only this table (may be repeated)\n"
+        "  --table NAME         report only this table or view (may be repeated)\n"
         "  --language de|en     language of the report header (default: the settings file's)\n"
         "  --delimiter C        frame character (default: the settings file's)\n"
         "  --output FILE        write the report to FILE instead of standard output\n"
-        "  --user NAME          log in as this workgroup user\n"
-        "  --password-stdin     read the database password from the first line of standard input\n"
+        "  --user NAME          log in as this user (Access: workgroup user; SQL Server: login)\n"
+        "  --password-stdin     read the password from the first line of standard input\n"
+        "                       (Access: the database password; SQL Server: the login's)\n"
         "  --help               show this text\n"
         "\n"
-        "Passwords are never taken from the arguments: what the file still asks for is asked on\n"
-        "the terminal. Exit status: 0 done, 1 error, 2 usage error.");
+        "Passwords are never taken from the arguments: what the database still asks for is asked\n"
+        "on the terminal. Exit status: 0 done, 1 error, 2 usage error.");
 }
 
 bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error)
@@ -66,6 +73,29 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             options.systemTables = true;
         } else if (argument == QLatin1String("--password-stdin")) {
             options.passwordStdin = true;
+        } else if (argument == QLatin1String("--views")) {
+            options.views = true;
+        } else if (IsOption(argument, QStringLiteral("--server"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--server"), value, error))
+                return false;
+            if (value.trimmed().isEmpty()) {
+                error = QStringLiteral("--server needs a server name");
+                return false;
+            }
+            options.server = value;
+        } else if (IsOption(argument, QStringLiteral("--database"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--database"), value, error))
+                return false;
+            options.database = value;
+        } else if (IsOption(argument, QStringLiteral("--login-timeout"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--login-timeout"), value, error))
+                return false;
+            bool ok = false;
+            options.loginTimeout = value.toInt(&ok);
+            if (!ok || options.loginTimeout < 1 || options.loginTimeout > 3600) {
+                error = QStringLiteral("--login-timeout takes a number of seconds from 1 to 3600");
+                return false;
+            }
         } else if (IsOption(argument, QStringLiteral("--table"))) {
             if (!OptionValue(arguments, i, QStringLiteral("--table"), value, error))
                 return false;
@@ -110,7 +140,22 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             return false;
         }
     }
-    if (!options.help && options.file.isEmpty()) {
+    if (options.help)
+        return true;
+    const bool sqlServer = !options.server.isEmpty();
+    if (sqlServer && !options.file.isEmpty()) {
+        error = QStringLiteral("give either a database file or --server, not both");
+        return false;
+    }
+    if (sqlServer && options.database.isEmpty()) {
+        error = QStringLiteral("--server needs --database");
+        return false;
+    }
+    if (!sqlServer && (!options.database.isEmpty() || options.views || options.loginTimeout != 0)) {
+        error = QStringLiteral("--database, --views and --login-timeout go with --server");
+        return false;
+    }
+    if (!sqlServer && options.file.isEmpty()) {
         error = QStringLiteral("no database file given");
         return false;
     }

@@ -15,7 +15,11 @@ struct TReportCommandOptions
     QString user;
     bool passwordStdin = false;
     bool help = false;
-    QString file;
+    QString file;       // an Access file; or:
+    QString server;     // a SQL Server ("host", "host,port", "host\\instance") with
+    QString database;   // this database
+    bool views = false; // SQL Server: report the views instead of the tables
+    int loginTimeout = 0; // SQL Server, seconds; 0: the program's default
 };
 
 // Parses the arguments (without the program name). A usage error gives false and its text.

@@ -1,7 +1,9 @@
 #include "ReportCommand.h"
 
 #include "Automation.h"
+#include "ConnectionSettings.h"
 #include "KorvConnection.h"
+#include "KorvDMOConnection.h"
 #include "Language.h"
 #include "QueryObject.h"
 #include "ReportArguments.h"
@@ -139,6 +141,77 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
             QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
 }
 
+// What was opened, as the report and the system-table query need it.
+struct TOpened
+{
+    TProviderType provider = ptAccess;
+    QString server;
+    QString database;
+    QString connectionString;
+};
+
+// The window's opening flow: a refused account or database password is asked for and tried
+// again. A password from standard input is final; the terminal is asked a few times.
+TOpened OpenAccessFile(TKorvConnection& connection, const TReportCommandOptions& options,
+                       TCredentialPrompter& prompter, std::FILE* in)
+{
+    TConnectionProperties props;
+    props.Database = QFileInfo(options.file).absoluteFilePath();
+    // The report would be renamed over the database it describes.
+    if (!options.output.isEmpty() && QFileInfo::exists(options.output) &&
+        QFileInfo(options.output).canonicalFilePath() == QFileInfo(options.file).canonicalFilePath())
+        throw ReportCommandError(QStringLiteral("orvane-report: the output file is the database file"));
+    props.User = options.user;
+    if (options.passwordStdin)
+        props.Password = ReadFirstLine(in);
+
+    connection.SetConnectionType(ctADOX);
+    TOpenRetryLimits limits;
+    limits.accountAsks = kTerminalAttempts;
+    limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
+    const TOpenResult result = OpenAccessWithRetry(connection, props, prompter, limits);
+    WipeSecret(props.Password);
+    WipeSecret(props.UserPassword);
+    if (!result.opened())
+        throw ReportCommandError(result.message());
+    return {ptAccess, QString(), props.Database, result.connectionString};
+}
+
+// Logs in once: a refused login is the server's answer, printed as it gave it. Without
+// --password-stdin the password is asked on the terminal; with no terminal it is empty.
+TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& options, TCredentialPrompter& prompter,
+                   std::FILE* in)
+{
+    TConnectionProperties props;
+    props.Server = options.server;
+    props.Database = options.database;
+    props.User = options.user;
+    if (options.passwordStdin) {
+        props.Password = ReadFirstLine(in);
+    } else {
+        QString user = props.User;
+        QString password;
+        if (prompter.AskUserLogin(user, password, user.isEmpty())) {
+            props.User = user;
+            props.Password = password;
+        }
+        WipeSecret(password);
+    }
+    if (options.loginTimeout > 0)
+        SetDMOLoginTimeout(options.loginTimeout);
+    connection.SetConnectionType(ctDMO);
+    const QString connectionString = BuildSQLServerConnectionString(props);
+    const TOpenResult result = OpenSQLServer(connection, connectionString);
+    WipeSecret(props.Password);
+    if (!result.opened())
+        throw ReportCommandError(result.message());
+    // The database must exist: the facade would otherwise answer an empty list without a word.
+    if (connection.DatabaseByName(props.Database).isEmpty())
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: the server has no database named '%1'").arg(props.Database));
+    return {ptSQLServer, props.Server, props.Database, connectionString};
+}
+
 } // namespace
 
 QString ReportCommandSettingsFile(const QString& executableFolder)
@@ -169,36 +242,20 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
                                 : haveSettings              ? DelimiterFromSettings()
                                                             : QLatin1Char('*');
 
-        TConnectionProperties props;
-        props.Database = QFileInfo(options.file).absoluteFilePath();
-        // The report would be renamed over the database it describes.
-        if (!options.output.isEmpty() && QFileInfo::exists(options.output) &&
-            QFileInfo(options.output).canonicalFilePath() == QFileInfo(options.file).canonicalFilePath())
-            throw ReportCommandError(QStringLiteral("orvane-report: the output file is the database file"));
-        props.User = options.user;
-        if (options.passwordStdin)
-            props.Password = ReadFirstLine(in);
-
         TKorvConnection connection;
-        connection.SetConnectionType(ctADOX);
-        TOpenRetryLimits limits;
-        limits.accountAsks = kTerminalAttempts;
-        // A password from standard input is final; the terminal is asked a few times.
-        limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
-        const TOpenResult opened = OpenAccessWithRetry(connection, props, prompter, limits);
-        WipeSecret(props.Password);
-        WipeSecret(props.UserPassword);
-        if (!opened.opened())
-            throw ReportCommandError(opened.message());
+        const TOpened opened = options.server.isEmpty() ? OpenAccessFile(connection, options, prompter, in)
+                                                        : OpenServer(connection, options, prompter, in);
 
         TTableList entries;
-        ListCatalogueObjects(connection, ptAccess, props.Database, false, entries);
-        ApplySystemTableRule(entries, options.systemTables, ptAccess, opened.connectionString);
+        ListCatalogueObjects(connection, opened.provider, opened.database, options.views, entries);
+        ApplySystemTableRule(entries, options.systemTables, opened.provider, opened.connectionString);
         ChooseEntries(entries, options.tables, options.systemTables);
 
         TReportSettings settings;
-        settings.provider = ptAccess;
-        settings.database = props.Database;
+        settings.provider = opened.provider;
+        settings.server = opened.server;
+        settings.database = opened.database;
+        settings.views = options.views;
         settings.delimiter = delimiter;
         settings.locale = QLocale::system();
         WriteReport(connection, settings, ReportEntries(entries), options.output, out);

@@ -3,7 +3,11 @@
 #include "ADOStringProp.h"
 #include "Guarded.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<std::int32_t> g_loginTimeout{30};
 
 Variant item(const Variant& owner, const char* collection, const Variant& key)
 {
@@ -26,7 +30,7 @@ TKorvDMOConnection::TKorvDMOConnection(const QString& connectionString)
     ConnectionProps = std::make_unique<TKorvADOStringProp>(connectionString);
     SQLServer = CreateOleObject(QStringLiteral("SQLDMO.SQLServer"));
     SQLServer.put(QStringLiteral("LoginSecure"), Variant(false));
-    SQLServer.put(QStringLiteral("LoginTimeout"), Variant(std::int32_t(30)));
+    SQLServer.put(QStringLiteral("LoginTimeout"), Variant(DMOLoginTimeout()));
     SQLServer.put(QStringLiteral("AutoReconnect"), Variant(true));
     SQLServer.invoke(QStringLiteral("Connect"),
                      {Variant(ConnectionProps->DataSource), Variant(ConnectionProps->UserID),
@@ -98,4 +102,14 @@ std::int32_t TKorvDMOConnection::ColumnCount()
 std::int32_t TKorvDMOConnection::ViewCount()
 {
     return guarded([&] { return count(CurrentDatabase, "Views"); }, std::int32_t(0));
+}
+
+void SetDMOLoginTimeout(std::int32_t seconds)
+{
+    g_loginTimeout.store(seconds > 0 ? seconds : 30);
+}
+
+std::int32_t DMOLoginTimeout()
+{
+    return g_loginTimeout.load();
 }

@@ -43,3 +43,8 @@ public:
     std::int32_t ColumnCount();
     std::int32_t ViewCount();
 };
+
+// The LoginTimeout a back end puts on its server object, in seconds (30 unless changed: the
+// command line takes it as an option, tests shorten it).
+void SetDMOLoginTimeout(std::int32_t seconds);
+std::int32_t DMOLoginTimeout();

@@ -2,6 +2,9 @@
 
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
+#include "KorvDMOConnection.h"
+
+#include <exception>
 
 void WipeSecret(QString& secret)
 {
@@ -55,4 +58,22 @@ TOpenResult OpenAccessWithRetry(TKorvConnection& connection, TConnectionProperti
         }
         return result;
     }
+}
+
+TOpenResult OpenSQLServer(TKorvConnection& connection, const QString& connectionString)
+{
+    TOpenResult result;
+    result.connectionString = connectionString;
+    // The old back ends go first, as with the facade's own Open.
+    connection.DMOConnection.reset();
+    connection.ADOXConnection.reset();
+    try {
+        connection.DMOConnection = std::make_unique<TKorvDMOConnection>(connectionString);
+        result.outcome = TOpenResult::Opened;
+    } catch (const AutomationError& e) {
+        result.text = e.description();
+    } catch (const std::exception& e) {
+        result.text = QString::fromUtf8(e.what());
+    }
+    return result;
 }

@@ -49,8 +49,8 @@ struct TOpenResult
     QString connectionString;
 
     bool opened() const { return outcome == Opened; }
-    // "5003031: Not a valid password."
-    QString message() const { return QString::number(number) + QStringLiteral(": ") + text; }
+    // "5003031: Not a valid password."; the text alone when there is no number.
+    QString message() const { return number == 0 ? text : QString::number(number) + QStringLiteral(": ") + text; }
 };
 
 // Opens props' Access file through connection (whose type is ctADOX). On a refused account or
@@ -58,6 +58,11 @@ struct TOpenResult
 // An empty string to open (no file) gives Failed with number 0.
 TOpenResult OpenAccessWithRetry(TKorvConnection& connection, TConnectionProperties& props,
                                 TCredentialPrompter& prompter, const TOpenRetryLimits& limits = {});
+
+// Logs in to the SQL Server of an ADO connection string through connection (whose type is ctDMO),
+// as the facade's Open does, but keeps the reason of a failure: the server's message (a refused
+// login, a server that cannot be reached) or the driver's.
+TOpenResult OpenSQLServer(TKorvConnection& connection, const QString& connectionString);
 
 // Overwrites a secret before its memory is given back.
 void WipeSecret(QString& secret);

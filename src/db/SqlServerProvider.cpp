@@ -17,16 +17,22 @@ namespace {
 // Plain SELECTs over the compatibility views, written so that they run unchanged on every server
 // version and on the test server. Names of objects never appear in them: the collections are read
 // whole and searched here.
-const QString kDatabasesSql = QStringLiteral("SELECT name FROM sysdatabases ORDER BY name");
-const QString kTablesSql =
-    QStringLiteral("SELECT name, id FROM sysobjects WHERE xtype IN ('U', 'S') ORDER BY name");
-const QString kViewsSql = QStringLiteral("SELECT name, id FROM sysobjects WHERE xtype = 'V' ORDER BY name");
+//
+// Names are sysname, nvarchar(128), and Qt's ODBC driver reads text in pieces of the declared
+// length in bytes, decoding each piece alone: a name longer than 128 bytes in UTF-8 (43 CJK
+// characters) would come back with broken characters at the seams. Widened, a name fits one piece.
+const QString kDatabasesSql =
+    QStringLiteral("SELECT CAST(d.name AS nvarchar(4000)) FROM sysdatabases d ORDER BY d.name");
+const QString kTablesSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id FROM sysobjects o "
+                                          "WHERE o.xtype IN ('U', 'S') ORDER BY o.name");
+const QString kViewsSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id FROM sysobjects o "
+                                         "WHERE o.xtype = 'V' ORDER BY o.name");
 // systypes by the column's xusertype gives the name the table definition shows (a user type's own
 // name, "sysname") together with the physical type the length depends on.
-const QString kColumnsSql =
-    QStringLiteral("SELECT c.id, c.name, t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
-                   "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
-                   "WHERE o.xtype IN ('U', 'S', 'V') ORDER BY c.id, c.colid");
+const QString kColumnsSql = QStringLiteral(
+    "SELECT c.id, CAST(c.name AS nvarchar(4000)), t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
+    "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
+    "WHERE o.xtype IN ('U', 'S', 'V') ORDER BY c.id, c.colid");
 
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;

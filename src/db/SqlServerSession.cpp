@@ -30,11 +30,6 @@ QString errorText(const QSqlError& error)
     return ReadableSqlErrorText(error.databaseText(), error.driverText());
 }
 
-[[noreturn]] void statementFailed(const QSqlError& error)
-{
-    fail(errorText(error), nativeCode(error));
-}
-
 // FreeTDS numbers its own (client-side) messages from 20000; a message below that, or with no
 // number, came from the server or the driver manager.
 bool clientSide(std::int32_t code)
@@ -42,25 +37,14 @@ bool clientSide(std::int32_t code)
     return code >= 20000 && code < 30000;
 }
 
-// The errors FreeTDS gives for a connection that died under a statement: read or write failed,
-// unexpected end of stream, a dead connection. The driver manager's SQLSTATE 08S01 text covers the
-// same case when the native number is lost.
-bool connectionLost(const QSqlError& error)
+// Every message of the server itself carries its number; a failure without one, or with one of
+// FreeTDS's own, is the connection's rather than the statement's. (The first statement on a
+// connection the server dropped fails as "Unknown error" with number 0, the next ones as
+// "Communication link failure".)
+bool connectionFailure(const QSqlError& error)
 {
-    switch (nativeCode(error)) {
-    case 20004:
-    case 20006:
-    case 20017:
-    case 20047:
-        return true;
-    default:
-        break;
-    }
-    const QString text = error.databaseText();
-    return text.contains(QLatin1String("Communication link failure"), Qt::CaseInsensitive) ||
-           text.contains(QLatin1String("Unexpected EOF"), Qt::CaseInsensitive) ||
-           text.contains(QLatin1String("Read from the server failed"), Qt::CaseInsensitive) ||
-           text.contains(QLatin1String("Write to the server failed"), Qt::CaseInsensitive);
+    const std::int32_t code = nativeCode(error);
+    return code == 0 || clientSide(code);
 }
 
 QString nextConnectionName()
@@ -277,9 +261,20 @@ void SqlServerSession::open()
     fail(text, code);
 }
 
+void SqlServerSession::statementFailed(const QSqlError& error) const
+{
+    QString text = errorText(error);
+    // "Unknown error" alone would not say that the server, not the statement, is the trouble.
+    if (connectionFailure(error))
+        text = QStringLiteral("The connection to the SQL Server \"%1\" failed: %2").arg(m_login.server, text);
+    fail(text, nativeCode(error));
+}
+
 bool SqlServerSession::reopenAfterLoss(const QSqlError& error)
 {
-    if (!m_autoReconnect || !connectionLost(error))
+    // A new log-in is cheap next to a report that breaks off; a statement that fails for its own
+    // reasons fails again after it and is reported then.
+    if (!m_autoReconnect || !connectionFailure(error))
         return false;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);

@@ -69,6 +69,7 @@ public:
 private:
     void open();
     bool reopenAfterLoss(const QSqlError& error);
+    [[noreturn]] void statementFailed(const QSqlError& error) const;
 
     SqlServerLogin m_login;
     bool m_autoReconnect;

@@ -1,0 +1,212 @@
+// orvane-report against a SQL Server: the project's TDS test server, reached through the real
+// FreeTDS ODBC driver. What a script relies on: the report's text, the server's own message for a
+// refused login, a quick failure for a server that is down or silent, and a number of round trips
+// that does not grow with the catalogue.
+#include "CatalogFixture.h"
+#include "CommandRuns.h"
+#include "KorvDMOConnection.h"
+#include "TdsServerProcess.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// The title lines of the report's blocks: "      *** NAME ****...".
+int blocks(const QByteArray& report)
+{
+    static const QRegularExpression title(QStringLiteral("^ {6}\\*{3} .* \\*+$"),
+                                          QRegularExpression::MultilineOption);
+    int n = 0;
+    for (auto it = title.globalMatch(QString::fromUtf8(report)); it.hasNext(); it.next())
+        ++n;
+    return n;
+}
+
+QString lines(std::initializer_list<const char*> list)
+{
+    QString text;
+    for (const char* line : list)
+        text += QString::fromUtf8(line) + QLatin1Char('\n');
+    return text;
+}
+
+class SqlServerReport : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = std::make_unique<QTemporaryDir>();
+        tdsfixture::writeStandardFixtures(s_dir->path().toStdString());
+        TdsServerProcess::Options options;
+        options.catalogDir = s_dir->path().toStdString();
+        s_server = std::make_unique<TdsServerProcess>(options);
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        s_dir.reset();
+    }
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    }
+
+    static QString server() { return QStringLiteral("127.0.0.1,%1").arg(s_server->port()); }
+
+    // The report of one database, as user sa without a password.
+    static CommandRun report(const QString& database, QStringList extra = {})
+    {
+        extra << QStringLiteral("--server") << server() << QStringLiteral("--database") << database
+              << QStringLiteral("--user") << QStringLiteral("sa") << QStringLiteral("--language")
+              << QStringLiteral("en");
+        return RunCommandInProcess(extra);
+    }
+
+    static std::unique_ptr<QTemporaryDir> s_dir;
+    static std::unique_ptr<TdsServerProcess> s_server;
+};
+
+std::unique_ptr<QTemporaryDir> SqlServerReport::s_dir;
+std::unique_ptr<TdsServerProcess> SqlServerReport::s_server;
+
+TEST_F(SqlServerReport, TablesWithTheirTypesLengthsAndNullMarks)
+{
+    const CommandRun run = report(QStringLiteral("sample"));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString text = QString::fromUtf8(run.out);
+    EXPECT_TRUE(text.contains(QStringLiteral("      *** Provider:  SQLServer\n      *** Server:    127.0.0.1,")));
+    EXPECT_TRUE(text.contains(QStringLiteral("      *** Database:  sample\n")));
+    // A user type keeps its own name; characters, not bytes; "+" marks a column that takes no NULL.
+    EXPECT_TRUE(text.contains(lines({
+        "      *** titles ***********************************************************",
+        "            1 title_id                       tid                      6  +",
+        "            2 title                          varchar                 80  +",
+        "            3 type                           char                    12  +",
+        "            4 pub_id                         char                     4   ",
+        "            5 price                          money                    8   ",
+        "            6 advance                        money                    8   ",
+        "            7 royalty                        int                      4   ",
+        "            8 ytd_sales                      int                      4   ",
+        "            9 notes                          nvarchar               200   ",
+        "           10 pubdate                        datetime                 8  +",
+    }))) << text.toStdString();
+    // Max types are -1; awkward names come through whole.
+    EXPECT_TRUE(text.contains(QStringLiteral("            7 it's                           nvarchar                -1   \n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("      *** Maße]'; Übersicht ****")));
+    // The system tables are greyed, so a report of every entry leaves them out.
+    EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
+    EXPECT_EQ(blocks(run.out), 3);
+}
+
+TEST_F(SqlServerReport, SystemTablesOnRequestAndViewsWithBlankMarks)
+{
+    const CommandRun all = report(QStringLiteral("sample"), {QStringLiteral("--system-tables")});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(all.out).count(QStringLiteral("\n      *** sys")), 19);
+
+    const CommandRun views = report(QStringLiteral("sample"), {QStringLiteral("--views")});
+    ASSERT_EQ(views.exitCode, 0) << views.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(views.out)
+                    .contains(lines({
+                        "      *** titleview ********************************************************",
+                        "            1 title                          varchar                 80   ",
+                        "            2 price                          money                    8   ",
+                        "            3 ytd_sales                      int                      4   ",
+                    })))
+        << views.out.toStdString();
+    EXPECT_FALSE(views.out.contains("*** titles "));
+}
+
+TEST_F(SqlServerReport, ADatabaseNameThatNeedsQuotingEverywhere)
+{
+    const CommandRun run = report(QStringLiteral("we]ird';db"));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("      *** Database:  we]ird';db\n"));
+    EXPECT_EQ(report(QStringLiteral("no such db")).exitCode, 1);
+}
+
+// However many tables: the same statements, so the same number of round trips.
+TEST_F(SqlServerReport, RoundTripsDoNotGrowWithTheCatalogue)
+{
+    const auto cost = [](const QString& database, int& tables) {
+        const TdsServerProcess::Counts before = s_server->counts();
+        const CommandRun run = report(database);
+        const TdsServerProcess::Counts after = s_server->counts();
+        tables = blocks(run.out);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return (after.batches - before.batches) + (after.rpc - before.rpc);
+    };
+    int bigTables = 0, sampleTables = 0;
+    const long big = cost(QStringLiteral("big"), bigTables);
+    const long sample = cost(QStringLiteral("sample"), sampleTables);
+    EXPECT_EQ(bigTables, 1000);
+    EXPECT_EQ(sampleTables, 3);
+    EXPECT_EQ(big, sample);
+    EXPECT_LT(big, 20);
+}
+
+class SqlServerLogin : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+        tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), m_dir.path().toStdString());
+    }
+    void TearDown() override { SetDMOLoginTimeout(30); }
+
+    std::unique_ptr<TdsServerProcess> start(double delayLogin = 0)
+    {
+        TdsServerProcess::Options options;
+        options.catalogDir = m_dir.path().toStdString();
+        options.logins = {"tester:Secr3t"};
+        options.delayLoginSeconds = delayLogin;
+        return std::make_unique<TdsServerProcess>(options);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SqlServerLogin, ARefusedLoginPrintsTheServersMessage)
+{
+    const auto server = start();
+    const CommandRun run = RunCommandInProcess(
+        {QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server->port()), QStringLiteral("--database"),
+         QStringLiteral("we]ird';db"), QStringLiteral("--user"), QStringLiteral("tester")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains("Login failed for user 'tester'.")) << run.err.toStdString();
+}
+
+TEST_F(SqlServerLogin, AServerThatIsDownOrSilentFailsWithinTheLoginTimeout)
+{
+    // Nothing listens on a port just given back.
+    int freePort = 0;
+    {
+        const auto gone = start();
+        freePort = gone->port();
+    }
+    const CommandRun down = RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(freePort),
+                                                 QStringLiteral("--database"), QStringLiteral("x"),
+                                                 QStringLiteral("--user"), QStringLiteral("tester")});
+    EXPECT_EQ(down.exitCode, 1);
+    EXPECT_FALSE(down.err.isEmpty());
+
+    const auto silent = start(30);
+    const CommandRun run = RunCommandInProcess(
+        {QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(silent->port()), QStringLiteral("--database"),
+         QStringLiteral("we]ird';db"), QStringLiteral("--user"), QStringLiteral("tester"),
+         QStringLiteral("--login-timeout"), QStringLiteral("1")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// The window on a SQL Server: the data link dialog's string opens the server, Refresh lists the
+// tables (system tables greyed by the server's own answer) or the views, Output writes their
+// blocks, and a refused login leaves an empty list and no message, as the back end swallows it.
+#include "WindowFixture.h"
+
+#include "CatalogFixture.h"
+#include "DataLinkString.h"
+#include "TdsServerProcess.h"
+
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace {
+
+class WindowSqlServerTest : public WindowFixture
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        WindowFixture::SetUpTestSuite();
+        s_dir = std::make_unique<QTemporaryDir>();
+        tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), s_dir->path().toStdString());
+        TdsServerProcess::Options options;
+        options.catalogDir = s_dir->path().toStdString();
+        options.logins = {"tester:Secr3t;x"};
+        s_server = std::make_unique<TdsServerProcess>(options);
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        s_dir.reset();
+    }
+    void SetUp() override
+    {
+        WindowFixture::SetUp();
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        start();
+    }
+
+    // Answers the data link dialog as a user who typed these values and pressed OK.
+    void openWith(const QString& password, const QString& database = QStringLiteral("sample"))
+    {
+        TDataLinkFields fields;
+        fields.Server = QStringLiteral("127.0.0.1,%1").arg(s_server->port());
+        fields.User = QStringLiteral("tester");
+        fields.Password = password;
+        fields.Database = database;
+        prompter->dataLinkAnswers.enqueue([fields](const QString&) { return ComposeDataLinkString(fields); });
+        action("actOpenDatabase")->trigger();
+    }
+
+    QListWidget* list() const { return child<QListWidget>("chkTables"); }
+
+    QStringList entries(bool enabled) const
+    {
+        QStringList names;
+        for (int i = 0; i < list()->count(); ++i)
+            if (bool(list()->item(i)->flags() & Qt::ItemIsEnabled) == enabled)
+                names << list()->item(i)->text();
+        return names;
+    }
+
+    QString pane() const { return child<QTextEdit>("memOutput")->toPlainText(); }
+
+    static std::unique_ptr<QTemporaryDir> s_dir;
+    static std::unique_ptr<TdsServerProcess> s_server;
+};
+
+std::unique_ptr<QTemporaryDir> WindowSqlServerTest::s_dir;
+std::unique_ptr<TdsServerProcess> WindowSqlServerTest::s_server;
+
+TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
+{
+    prompter->errorsExpected = false;
+    openWith(QStringLiteral("Secr3t;x"));
+    EXPECT_EQ(window->Server(), QStringLiteral("127.0.0.1,%1").arg(s_server->port()));
+    EXPECT_EQ(window->Database(), QStringLiteral("sample"));
+    EXPECT_EQ(list()->count(), 22);
+    const QStringList greyed = entries(false);
+    EXPECT_EQ(greyed.size(), 19);
+    EXPECT_TRUE(greyed.contains(QStringLiteral("sysobjects")));
+    EXPECT_EQ(entries(true), QStringList({QStringLiteral("Maße]'; Übersicht"), QStringLiteral("Order Details"),
+                                          QStringLiteral("titles")}));
+
+    // The mark on releases them; Select all then checks every entry.
+    action("tbiSysTables")->trigger();
+    EXPECT_TRUE(entries(false).isEmpty());
+    action("tbiSysTables")->trigger();
+    action("actMarkAll")->trigger();
+    action("actOutput")->trigger();
+    const QString text = pane();
+    EXPECT_TRUE(text.contains(QStringLiteral("*** Provider:  SQLServer\n"))) << text.left(600).toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("            1 title_id                       tid                      6  +")));
+    EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
+}
+
+TEST_F(WindowSqlServerTest, ViewsAreListedWhenChosenAndReportedWithoutNullMarks)
+{
+    prompter->errorsExpected = false;
+    child<QRadioButton>("rbViews")->setChecked(true);
+    openWith(QStringLiteral("Secr3t;x"));
+    EXPECT_EQ(entries(true), QStringList({QStringLiteral("Größe Ansicht"), QStringLiteral("titleview")}));
+    EXPECT_TRUE(entries(false).isEmpty());
+    action("actMarkAll")->trigger();
+    action("actOutput")->trigger();
+    EXPECT_TRUE(pane().contains(QStringLiteral("            3 ytd_sales                      int                      4   \n")))
+        << pane().toStdString();
+}
+
+TEST_F(WindowSqlServerTest, ARefusedLoginLeavesAnEmptyListWithoutAMessage)
+{
+    prompter->errorsExpected = false;
+    openWith(QStringLiteral("wrong"));
+    EXPECT_EQ(list()->count(), 0);
+    EXPECT_EQ(prompter->kinds(), QStringList{QStringLiteral("data-link")});
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 // offscreen, with the real window and a prompter that only answers the file dialog. During Output
 // it also measures the longest time the window goes without handling events, and, in a second
 // run, how long a Break typed half-way through takes to end the run.
+#include "DataLinkString.h"
 #include "Main.h"
 #include "Prompter.h"
 
@@ -29,7 +30,7 @@ namespace {
 class BenchPrompter : public TPrompter
 {
 public:
-    explicit BenchPrompter(QString file) : m_file(std::move(file)) {}
+    explicit BenchPrompter(QString file, QString dataLink = {}) : m_file(std::move(file)), m_dataLink(std::move(dataLink)) {}
     bool failed = false;
 
     QString InputBox(QWidget*, const QString&, const QString&, const QString& preset) override
@@ -45,7 +46,10 @@ public:
     QString OpenFile(QWidget*, const TOpenDialogSettings&) override { return m_file; }
     TLoginUserAnswer AskUserLogin(QWidget*) override { return {}; }
     TLoginDatabaseAnswer AskDatabasePassword(QWidget*) override { return {}; }
-    QString PromptDataLink(QWidget*, const QString& initial) override { return initial; }
+    QString PromptDataLink(QWidget*, const QString& initial) override
+    {
+        return m_dataLink.isEmpty() ? initial : m_dataLink;
+    }
     void ShowAbout(QWidget*) override {}
 
 private:
@@ -55,6 +59,7 @@ private:
         std::fprintf(stderr, "bench_window: %s\n", qPrintable(message));
     }
     QString m_file;
+    QString m_dataLink;
 };
 
 // Milliseconds one command takes, including the events it leaves for the window to process.
@@ -131,15 +136,29 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     RegisterBuiltInProviders();
     SetJetReaderProgram(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-jet-reader"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_window FILE.mdb\n");
+    // FILE.mdb, or a SQL Server: --server HOST,PORT DATABASE USER (the password on standard input).
+    const bool sqlServer = argc == 5 && QByteArray(argv[1]) == "--server";
+    if (argc != 2 && !sqlServer) {
+        std::fprintf(stderr, "usage: bench_window FILE.mdb | bench_window --server HOST,PORT DATABASE USER\n");
         return 2;
     }
-    const QString file = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString file = sqlServer ? QString() : QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QString dataLink;
+    if (sqlServer) {
+        char password[256] = {};
+        if (!std::fgets(password, sizeof password, stdin))
+            password[0] = 0;
+        TDataLinkFields fields;
+        fields.Server = QString::fromLocal8Bit(argv[2]);
+        fields.Database = QString::fromLocal8Bit(argv[3]);
+        fields.User = QString::fromLocal8Bit(argv[4]);
+        fields.Password = QString::fromUtf8(password).trimmed();
+        dataLink = ComposeDataLinkString(fields);
+    }
 
     // A settings file of its own, so a run never touches the user's.
     QTemporaryDir settingsDir;
-    auto prompter = std::make_shared<BenchPrompter>(file);
+    auto prompter = std::make_shared<BenchPrompter>(file, dataLink);
     TfrmMain window(prompter, settingsDir.filePath(QStringLiteral("orvane")));
     window.show();
     QCoreApplication::processEvents();
@@ -149,7 +168,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_window: no provider pages\n");
         return 1;
     }
-    pages->setCurrentIndex(1);
+    pages->setCurrentIndex(sqlServer ? 0 : 1);
     QCoreApplication::processEvents();
     const qint64 open = timeAction(window, "actOpenDatabase");
     const qint64 refresh = timeAction(window, "actRefresh");
@@ -164,7 +183,6 @@ int main(int argc, char** argv)
     const qint64 breakMs = breakDelay(window, qMax<int>(1, int(output / 2)), linesAfterBreak);
 
     const auto* list = window.findChild<QListWidget*>(QStringLiteral("chkTables"));
-    const auto* pane = window.findChild<QTextEdit*>(QStringLiteral("memOutput"));
     const int entries = list ? list->count() : -1;
     const int lines = linesWhole;
     if (prompter->failed || entries <= 0 || lines <= 1) {

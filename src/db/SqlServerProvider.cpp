@@ -515,14 +515,15 @@ public:
         QStringList fields;
         std::vector<QStringList> rows;
         session.select(props.InitialCatalog, m_sql, [&](const QSqlQuery& q) {
-            const QSqlRecord record = q.record();
-            if (fields.isEmpty()) {
+            // The field names once; a record per row would copy every value a second time.
+            if (rows.empty()) {
+                const QSqlRecord record = q.record();
                 for (int i = 0; i < record.count(); ++i)
                     fields << record.fieldName(i);
             }
             QStringList row;
-            row.reserve(record.count());
-            for (int i = 0; i < record.count(); ++i)
+            row.reserve(fields.size());
+            for (int i = 0; i < fields.size(); ++i)
                 row << q.value(i).toString();
             rows.push_back(std::move(row));
         });

@@ -6,8 +6,7 @@
 #   bench/bench_report.sh [RUNS]        (BUILD_DIR defaults to build; TABLES, COLUMNS to 2000, 30)
 #
 # Targets: orvane-report under 150 ms, no more than three times mdb-schema's time and under 64 MB
-# peak; the window's three
-# commands under 2 s together.
+# peak; the window's three commands under 2 s together.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}

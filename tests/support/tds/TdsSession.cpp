@@ -1,0 +1,730 @@
+#include "TdsSession.h"
+
+#include "CatalogFixture.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+namespace tds {
+
+namespace {
+
+constexpr const char* kFileSuffix = ".sqlite";
+constexpr std::size_t kMaxRpcParams = 2100; // the most parameters a real server takes
+constexpr std::uint16_t kCmdSelect = 0xC1;
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool isWordChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string_view wordAt(std::string_view s, std::size_t pos)
+{
+    std::size_t end = pos;
+    while (end < s.size() && isWordChar(s[end]))
+        ++end;
+    return s.substr(pos, end - pos);
+}
+
+// Skips blanks, statement separators and comments.
+std::size_t skipFiller(std::string_view s, std::size_t pos)
+{
+    while (pos < s.size()) {
+        if (std::isspace(static_cast<unsigned char>(s[pos])) || s[pos] == ';') {
+            ++pos;
+        } else if (s.substr(pos, 2) == "--") {
+            pos = s.find('\n', pos);
+            pos = pos == std::string_view::npos ? s.size() : pos + 1;
+        } else if (s.substr(pos, 2) == "/*") {
+            pos = s.find("*/", pos + 2);
+            pos = pos == std::string_view::npos ? s.size() : pos + 2;
+        } else {
+            break;
+        }
+    }
+    return pos;
+}
+
+// A name as USE takes it: [bracketed]] with doubled closers], "quoted", or a bare word.
+std::string readIdentifier(std::string_view s, std::size_t& pos)
+{
+    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos])))
+        ++pos;
+    std::string name;
+    if (pos < s.size() && (s[pos] == '[' || s[pos] == '"')) {
+        const char close = s[pos] == '[' ? ']' : '"';
+        for (++pos; pos < s.size(); ++pos) {
+            if (s[pos] == close) {
+                if (pos + 1 < s.size() && s[pos + 1] == close) {
+                    name += close;
+                    ++pos;
+                    continue;
+                }
+                ++pos;
+                return name;
+            }
+            name += s[pos];
+        }
+        return name;
+    }
+    while (pos < s.size() && !std::isspace(static_cast<unsigned char>(s[pos])) && s[pos] != ';')
+        name += s[pos++];
+    return name;
+}
+
+// SQLite has no N'...' literals; the prefix only tells a real server the text is Unicode, which
+// every SQLite text is, so it is dropped outside strings, quoted names and comments.
+std::string dropUnicodePrefixes(std::string_view sql)
+{
+    std::string out;
+    out.reserve(sql.size());
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        std::size_t end = i + 1;
+        if (c == '\'' || c == '"' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            end = sql.find(close, i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "--") {
+            end = sql.find('\n', i);
+            end = end == std::string_view::npos ? sql.size() : end;
+        } else if (sql.substr(i, 2) == "/*") {
+            end = sql.find("*/", i + 2);
+            end = end == std::string_view::npos ? sql.size() : end + 2;
+        } else if ((c == 'N' || c == 'n') && i + 1 < sql.size() && sql[i + 1] == '\'' &&
+                   (i == 0 || !isWordChar(sql[i - 1]))) {
+            ++i;
+            continue;
+        }
+        out.append(sql.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+// The parameter names of an @params declaration such as "@P1 INT,@P2 DECIMAL(10,2)".
+std::vector<std::string> declaredNames(const std::string& declaration)
+{
+    std::vector<std::string> names;
+    std::string item;
+    int depth = 0;
+    auto flush = [&] {
+        const std::size_t b = item.find_first_not_of(" \t\r\n");
+        if (b != std::string::npos)
+            names.push_back(item.substr(b, item.find_first_of(" \t\r\n", b) - b));
+        item.clear();
+    };
+    for (char c : declaration) {
+        depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+        if (c == ',' && depth == 0)
+            flush();
+        else
+            item += c;
+    }
+    flush();
+    return names;
+}
+
+void sqlIsNull(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_result_value(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? argv[1] : argv[0]);
+}
+
+// LEN counts characters without the trailing blanks, as the server's function does.
+void sqlLen(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    std::string_view s(text ? text : "", static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    sqlite3_result_int64(ctx, std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+void sqlDbName(sqlite3_context* ctx, int, sqlite3_value**)
+{
+    const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
+    sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
+}
+
+bool exec(sqlite3* db, const char* sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+ColumnType chooseType(const char* declared, const std::vector<std::vector<Value>>& rows, std::size_t col)
+{
+    bool text = false, blob = false, real = false, integer = false, fits4 = true;
+    for (const auto& row : rows) {
+        const Value& v = row[col];
+        text |= v.kind == Value::Text;
+        blob |= v.kind == Value::Blob;
+        real |= v.kind == Value::Real;
+        if (v.kind == Value::Integer) {
+            integer = true;
+            fits4 &= v.integer >= std::numeric_limits<std::int32_t>::min() &&
+                     v.integer <= std::numeric_limits<std::int32_t>::max();
+        }
+    }
+    if (text || (blob && (real || integer)))
+        return ColumnType::NVarChar;
+    if (blob)
+        return ColumnType::VarBinary;
+    if (real)
+        return ColumnType::Float8;
+    if (integer)
+        return fits4 ? ColumnType::Int4 : ColumnType::Int8;
+    // No values to go by: the declared type's affinity decides, as far as SQLite knows one.
+    std::string decl = declared ? declared : "";
+    std::transform(decl.begin(), decl.end(), decl.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (decl.find("INT") != std::string::npos)
+        return ColumnType::Int4;
+    if (decl.find("REAL") != std::string::npos || decl.find("FLOA") != std::string::npos ||
+        decl.find("DOUB") != std::string::npos)
+        return ColumnType::Float8;
+    if (decl.find("BLOB") != std::string::npos)
+        return ColumnType::VarBinary;
+    return ColumnType::NVarChar;
+}
+
+std::string numberText(const Value& v)
+{
+    if (v.kind == Value::Integer)
+        return std::to_string(v.integer);
+    char buf[64];
+    sqlite3_snprintf(sizeof buf, buf, "%!.15g", v.real);
+    return buf;
+}
+
+struct UnsupportedParameter : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+const char* procedureName(int id)
+{
+    static const char* const names[] = {"",
+                                        "sp_cursor",
+                                        "sp_cursoropen",
+                                        "sp_cursorprepare",
+                                        "sp_cursorexecute",
+                                        "sp_cursorprepexec",
+                                        "sp_cursorunprepare",
+                                        "sp_cursorfetch",
+                                        "sp_cursoroption",
+                                        "sp_cursorclose",
+                                        "sp_executesql",
+                                        "sp_prepare",
+                                        "sp_execute",
+                                        "sp_prepexec",
+                                        "sp_prepexecrpc",
+                                        "sp_unprepare"};
+    return id > 0 && id < 16 ? names[id] : "";
+}
+
+} // namespace
+
+std::vector<std::string> Catalog::databaseNames() const
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir, ec)) {
+        const std::string file = entry.path().filename().string();
+        const std::size_t suffix = std::char_traits<char>::length(kFileSuffix);
+        if (file.size() > suffix && file.ends_with(kFileSuffix) && entry.is_regular_file(ec)) {
+            std::string name = file.substr(0, file.size() - suffix);
+            if (!equalsNoCase(name, "master"))
+                names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    names.insert(names.begin(), "master");
+    return names;
+}
+
+std::optional<std::string> Catalog::resolve(const std::string& name) const
+{
+    for (const std::string& candidate : databaseNames()) {
+        if (equalsNoCase(candidate, name))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+std::string Catalog::pathOf(const std::string& canonicalName) const
+{
+    const std::filesystem::path path = std::filesystem::path(m_dir) / (canonicalName + kFileSuffix);
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) ? path.string() : std::string();
+}
+
+// DONE tokens go out one statement late, so that each learns whether another result follows and
+// can carry the MORE bit; the driver stops reading at the first DONE without it.
+class Session::DoneQueue
+{
+public:
+    explicit DoneQueue(TokenWriter& out) : m_out(out) {}
+    void push(std::uint8_t token, std::uint16_t status, std::uint16_t command, std::uint64_t rows)
+    {
+        flush(true);
+        m_token = token, m_status = status, m_command = command, m_rows = rows;
+        m_pending = true;
+    }
+    // Returns whether a DONE was written.
+    bool flush(bool more)
+    {
+        if (!m_pending)
+            return false;
+        m_out.done(m_token, m_status | (more ? DoneStatus::More : 0), m_command, m_rows);
+        m_pending = false;
+        return true;
+    }
+
+private:
+    TokenWriter& m_out;
+    bool m_pending = false;
+    std::uint8_t m_token = 0;
+    std::uint16_t m_status = 0, m_command = 0;
+    std::uint64_t m_rows = 0;
+};
+
+Session::~Session()
+{
+    sqlite3_close(m_db);
+}
+
+bool Session::use(const std::string& name)
+{
+    const std::optional<std::string> canonical = m_catalog.resolve(name);
+    if (!canonical)
+        return false;
+    const std::string path = m_catalog.pathOf(*canonical);
+    sqlite3* db = nullptr;
+    // Fixtures are shared by every connection and test; nothing a client sends may change them.
+    const int rc = path.empty() ? sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+                                : sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    bool ok = rc == SQLITE_OK;
+    if (ok && path.empty()) {
+        // A master without a file still answers catalogue queries, with the system types only.
+        try {
+            tdsfixture::createCatalogTables(db);
+        } catch (const std::exception&) {
+            ok = false;
+        }
+    }
+    // The server-wide list of databases lives in the temp schema, which SQLite searches first for
+    // unqualified names, so every database (master too) answers "sysdatabases" the same way.
+    ok = ok && exec(db, "PRAGMA temp_store=MEMORY") &&
+         exec(db, "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)");
+    if (ok) {
+        sqlite3_stmt* insert = nullptr;
+        ok = sqlite3_prepare_v2(db, "INSERT INTO temp.sysdatabases VALUES (?, ?)", -1, &insert, nullptr) ==
+             SQLITE_OK;
+        const std::vector<std::string> names = m_catalog.databaseNames();
+        for (std::size_t i = 0; ok && i < names.size(); ++i) {
+            sqlite3_bind_text(insert, 1, names[i].c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insert, 2, static_cast<sqlite3_int64>(i + 1));
+            ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+        }
+        sqlite3_finalize(insert);
+    }
+    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    ok = ok && sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
+             SQLITE_OK;
+    if (!ok) {
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_close(m_db);
+    m_db = db;
+    m_database = *canonical;
+    return true;
+}
+
+void Session::batch(const std::string& sql, TokenWriter& out)
+{
+    DoneQueue dones(out);
+    if (!runStatements(sql, {}, dones, out, Token::Done)) {
+        out.done(Token::Done, DoneStatus::Error, 0, 0);
+        return;
+    }
+    if (!dones.flush(false))
+        out.done(Token::Done, DoneStatus::Final, 0, 0);
+}
+
+bool Session::runStatements(const std::string& original, const std::vector<Param>& binds, DoneQueue& dones,
+                            TokenWriter& out, std::uint8_t doneToken)
+{
+    const std::string sql = dropUnicodePrefixes(original);
+    const std::string_view s(sql);
+    // Every round consumes at least one character, so the text's length bounds the loop.
+    for (std::size_t pos = skipFiller(s, 0); pos < s.size(); pos = skipFiller(s, pos)) {
+        const std::string_view word = wordAt(s, pos);
+        if (equalsNoCase(word, "set")) {
+            // Session options (textsize, quoted identifiers, ...) change nothing here, and a real
+            // server sends no DONE for them either, so they leave no empty result behind.
+            pos = std::min(s.find_first_of(";\n", pos), s.size());
+        } else if (equalsNoCase(word, "use")) {
+            pos += word.size();
+            const std::string name = readIdentifier(s, pos);
+            const std::string old = m_database;
+            dones.flush(true);
+            if (!use(name)) {
+                out.message(true, 911, 1, 16,
+                            "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+                return false;
+            }
+            out.envChange(1, m_database, old);
+            out.message(false, 5701, 2, 0, "Changed database context to '" + m_database + "'.");
+            dones.push(doneToken, DoneStatus::Final, 0, 0);
+        } else if (startsWithNoCase(word, "sp_") || equalsNoCase(word, "exec") || equalsNoCase(word, "execute")) {
+            // No stored procedures here; the driver's type-info probe on connect ends up here too.
+            std::size_t at = pos + word.size();
+            const std::string_view name =
+                word.starts_with("sp_") || word.starts_with("SP_") ? word : wordAt(s, skipFiller(s, at));
+            dones.flush(true);
+            out.message(true, 2812, 62, 16, "Could not find stored procedure '" + std::string(name) + "'.");
+            return false;
+        } else {
+            const char* tail = nullptr;
+            if (!runOne(s.data() + pos, static_cast<int>(s.size() - pos), &tail, binds, dones, out, doneToken))
+                return false;
+            const std::size_t next = static_cast<std::size_t>(tail - s.data());
+            pos = std::max(next, pos + 1);
+        }
+    }
+    return true;
+}
+
+bool Session::runOne(const char* sql, int bytes, const char** tail, const std::vector<Param>& binds,
+                     DoneQueue& dones, TokenWriter& out, std::uint8_t doneToken)
+{
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql, bytes, &stmt, tail) != SQLITE_OK) {
+        dones.flush(true);
+        writeSqliteError(out);
+        return false;
+    }
+    if (!stmt)
+        return true; // only comments
+    for (const Param& p : binds) {
+        const int index = p.name.empty() ? 0 : sqlite3_bind_parameter_index(stmt, p.name.c_str());
+        if (index <= 0)
+            continue;
+        switch (p.value.kind) {
+        case Value::Null:
+            sqlite3_bind_null(stmt, index);
+            break;
+        case Value::Integer:
+            sqlite3_bind_int64(stmt, index, p.value.integer);
+            break;
+        case Value::Real:
+            sqlite3_bind_double(stmt, index, p.value.real);
+            break;
+        case Value::Text:
+            sqlite3_bind_text(stmt, index, p.value.bytes.data(), static_cast<int>(p.value.bytes.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        case Value::Blob:
+            sqlite3_bind_blob(stmt, index, p.value.bytes.data(), static_cast<int>(p.value.bytes.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        }
+    }
+    // The whole result is read before anything is sent, as the column types depend on the values.
+    const int columns = sqlite3_column_count(stmt);
+    ResultSet result;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        auto& row = result.rows.emplace_back(static_cast<std::size_t>(columns));
+        for (int c = 0; c < columns; ++c) {
+            Value& v = row[static_cast<std::size_t>(c)];
+            switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER:
+                v.kind = Value::Integer, v.integer = sqlite3_column_int64(stmt, c);
+                break;
+            case SQLITE_FLOAT:
+                v.kind = Value::Real, v.real = sqlite3_column_double(stmt, c);
+                break;
+            case SQLITE_TEXT:
+                v.kind = Value::Text;
+                v.bytes.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                               static_cast<std::size_t>(sqlite3_column_bytes(stmt, c)));
+                break;
+            case SQLITE_BLOB:
+                v.kind = Value::Blob;
+                v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(stmt, c)),
+                               static_cast<std::size_t>(sqlite3_column_bytes(stmt, c)));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        dones.flush(true);
+        writeSqliteError(out);
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    for (int c = 0; c < columns; ++c) {
+        const auto col = static_cast<std::size_t>(c);
+        const char* name = sqlite3_column_name(stmt, c);
+        ResultColumn rc2{name ? name : "", chooseType(sqlite3_column_decltype(stmt, c), result.rows, col)};
+        if (rc2.type == ColumnType::NVarChar) {
+            for (auto& row : result.rows) {
+                if (row[col].kind == Value::Integer || row[col].kind == Value::Real)
+                    row[col] = Value{Value::Text, 0, 0, numberText(row[col])};
+            }
+        }
+        result.columns.push_back(std::move(rc2));
+    }
+    const bool readOnly = sqlite3_stmt_readonly(stmt);
+    sqlite3_finalize(stmt);
+    dones.flush(true);
+    if (columns > 0) {
+        out.resultSet(result);
+        dones.push(doneToken, DoneStatus::Count, kCmdSelect, result.rows.size());
+    } else if (!readOnly) {
+        dones.push(doneToken, DoneStatus::Count, 0, static_cast<std::uint64_t>(sqlite3_changes(m_db)));
+    } else {
+        dones.push(doneToken, DoneStatus::Final, 0, 0);
+    }
+    return true;
+}
+
+void Session::writeSqliteError(TokenWriter& out)
+{
+    const std::string message = sqlite3_errmsg(m_db);
+    // The two errors a catalogue query meets most, in the numbers and words a real server uses.
+    const auto after = [&](std::string_view prefix) { return message.substr(prefix.size()); };
+    if (message.starts_with("no such table: "))
+        out.message(true, 208, 1, 16, "Invalid object name '" + after("no such table: ") + "'.");
+    else if (message.starts_with("no such column: "))
+        out.message(true, 207, 1, 16, "Invalid column name '" + after("no such column: ") + "'.");
+    else if (message.find("syntax error") != std::string::npos)
+        out.message(true, 102, 1, 15, "Incorrect syntax (" + message + ").");
+    else
+        out.message(true, 50000, 1, 16, message);
+}
+
+Session::Param Session::readParam(Reader& r)
+{
+    Param p;
+    p.name = r.utf16(r.u8());
+    r.u8(); // status: output or not makes no difference to a value that is only read
+    const std::uint8_t type = r.u8();
+    Value& v = p.value;
+    auto setInt = [&](std::int64_t i) { v.kind = Value::Integer, v.integer = i; };
+    auto readInt = [&](std::size_t len) {
+        switch (len) {
+        case 0:
+            break;
+        case 1:
+            setInt(r.u8());
+            break;
+        case 2:
+            setInt(static_cast<std::int16_t>(r.u16()));
+            break;
+        case 4:
+            setInt(static_cast<std::int32_t>(r.u32()));
+            break;
+        case 8:
+            setInt(static_cast<std::int64_t>(r.u64()));
+            break;
+        default:
+            throw ProtocolError("bad integer length");
+        }
+    };
+    auto readFloat = [&](std::size_t len) {
+        if (len == 4)
+            v.kind = Value::Real, v.real = std::bit_cast<float>(r.u32());
+        else if (len == 8)
+            v.kind = Value::Real, v.real = std::bit_cast<double>(r.u64());
+        else if (len != 0)
+            throw ProtocolError("bad float length");
+    };
+    // PLP: total length (all ones = NULL), then chunks until an empty one.
+    auto readPlp = [&](Value::Kind kind, bool utf16) {
+        if (r.u64() == ~std::uint64_t(0))
+            return;
+        std::string data;
+        for (std::uint32_t chunk = r.u32(); chunk != 0; chunk = r.u32())
+            data.append(reinterpret_cast<const char*>(r.take(chunk)), chunk);
+        v.kind = kind;
+        v.bytes = utf16 ? Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()) : data;
+    };
+    auto readData = [&](Value::Kind kind, bool utf16, std::size_t len) {
+        const std::uint8_t* d = r.take(len);
+        v.kind = kind;
+        v.bytes = utf16 ? Utf16LeToUtf8(d, len) : std::string(reinterpret_cast<const char*>(d), len);
+    };
+    switch (type) {
+    case 0x1F: // NULL
+        break;
+    case 0x30: // TINYINT
+    case 0x32: // BIT
+        readInt(1);
+        break;
+    case 0x34:
+        readInt(2);
+        break;
+    case 0x38:
+        readInt(4);
+        break;
+    case 0x7F:
+        readInt(8);
+        break;
+    case 0x3B:
+        readFloat(4);
+        break;
+    case 0x3E:
+        readFloat(8);
+        break;
+    case 0x26: // INTN
+    case 0x68: // BITN
+        r.u8();
+        readInt(r.u8());
+        break;
+    case 0x6D: // FLTN
+        r.u8();
+        readFloat(r.u8());
+        break;
+    case 0x6A: // DECIMALN
+    case 0x6C: { // NUMERICN
+        r.u8();
+        r.u8(); // precision
+        const int scale = r.u8();
+        const std::size_t len = r.u8();
+        if (len == 0)
+            break;
+        if (len > 17)
+            throw ProtocolError("bad decimal length");
+        const bool positive = r.u8() == 1;
+        long double magnitude = 0;
+        const std::uint8_t* digits = r.take(len - 1);
+        for (std::size_t i = len - 1; i-- > 0;)
+            magnitude = magnitude * 256 + digits[i];
+        const long double value = (positive ? magnitude : -magnitude) / std::pow(10.0L, scale);
+        if (scale == 0 && std::fabs(value) < 9.2e18L)
+            setInt(static_cast<std::int64_t>(value));
+        else
+            v.kind = Value::Real, v.real = static_cast<double>(value);
+        break;
+    }
+    case 0xA7: // BIGVARCHAR: the UTF-8 collation the server announces makes these bytes UTF-8
+    case 0xAF: // BIGCHAR
+    case 0xE7: // NVARCHAR
+    case 0xEF: // NCHAR
+    case 0xA5: // BIGVARBINARY
+    case 0xAD: { // BIGBINARY
+        const bool text = type != 0xA5 && type != 0xAD;
+        const bool utf16 = type == 0xE7 || type == 0xEF;
+        const std::uint16_t max = r.u16();
+        if (text)
+            r.take(5); // collation
+        const Value::Kind kind = text ? Value::Text : Value::Blob;
+        if (max == 0xFFFF) {
+            readPlp(kind, utf16);
+        } else if (const std::uint16_t len = r.u16(); len != 0xFFFF) {
+            readData(kind, utf16, len);
+        }
+        break;
+    }
+    case 0x23: // TEXT
+    case 0x63: // NTEXT
+    case 0x22: { // IMAGE
+        r.u32();
+        if (type != 0x22)
+            r.take(5);
+        // Parameter values of these types come without the text pointer that rows carry.
+        if (const std::uint32_t len = r.u32(); len != 0xFFFFFFFF)
+            readData(type == 0x22 ? Value::Blob : Value::Text, type == 0x63, len);
+        break;
+    }
+    default:
+        throw UnsupportedParameter("Parameter type " + std::to_string(type) + " is not supported by this server.");
+    }
+    return p;
+}
+
+void Session::rpc(Reader& r, TokenWriter& out)
+{
+    r.skipAllHeaders();
+    const std::uint16_t nameLength = r.u16();
+    int id = 0;
+    std::string name;
+    if (nameLength == 0xFFFF) {
+        id = r.u16();
+        name = procedureName(id);
+        if (name.empty())
+            name = "#" + std::to_string(id);
+    } else {
+        name = r.utf16(nameLength);
+        for (int k = 1; k < 16; ++k) {
+            if (equalsNoCase(name, procedureName(k)))
+                id = k;
+        }
+    }
+    r.u16(); // option flags
+    std::vector<Param> params;
+    try {
+        // A batch flag byte (0x80, 0xFF or 0xFE) would start another call; the driver sends one.
+        while (r.remaining() > 0 && params.size() < kMaxRpcParams && r.peek() != 0x80 && r.peek() < 0xFE)
+            params.push_back(readParam(r));
+    } catch (const UnsupportedParameter& e) {
+        out.message(true, 50000, 1, 16, e.what());
+        out.done(Token::DoneProc, DoneStatus::Error, 0, 0);
+        return;
+    }
+    const bool prepexec = id == 13, executesql = id == 10;
+    if ((prepexec && params.size() >= 3) || (executesql && params.size() >= 1)) {
+        // sp_prepexec: handle, declaration, text, values; sp_executesql: text, declaration, values.
+        const std::size_t stmtIndex = prepexec ? 2 : 0, declIndex = 1, firstValue = prepexec ? 3 : 2;
+        const std::vector<std::string> names =
+            params.size() > declIndex ? declaredNames(params[declIndex].value.bytes) : std::vector<std::string>();
+        std::vector<Param> binds;
+        for (std::size_t i = firstValue; i < params.size(); ++i) {
+            const std::size_t k = i - firstValue;
+            binds.push_back({k < names.size() ? names[k] : "@P" + std::to_string(k + 1), params[i].value});
+        }
+        DoneQueue dones(out);
+        if (!runStatements(params[stmtIndex].value.bytes, binds, dones, out, Token::DoneInProc)) {
+            out.done(Token::DoneProc, DoneStatus::Error, 0, 0);
+            return;
+        }
+        dones.flush(true);
+        out.returnStatus(0);
+        if (prepexec)
+            out.returnIntValue(m_nextHandle++);
+        out.done(Token::DoneProc, DoneStatus::Final, 0, 0);
+    } else if (id == 15) { // sp_unprepare: nothing is kept per handle
+        out.returnStatus(0);
+        out.done(Token::DoneProc, DoneStatus::Final, 0, 0);
+    } else {
+        out.message(true, 2812, 62, 16, "Could not find stored procedure '" + name + "'.");
+        out.done(Token::DoneProc, DoneStatus::Error, 0, 0);
+    }
+}
+
+} // namespace tds

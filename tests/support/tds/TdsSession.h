@@ -1,0 +1,72 @@
+// The SQL side of the test TDS server: a folder of SQLite files posing as the databases of one
+// server, and one client connection's view of it (current database, batches, RPC calls). Each
+// session owns its SQLite handle, so sessions run on their own threads without sharing state.
+#pragma once
+
+#include "TdsWire.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace tds {
+
+// The folder: every NAME.sqlite is the database NAME; "master" exists even without a file.
+class Catalog
+{
+public:
+    explicit Catalog(std::string dir) : m_dir(std::move(dir)) {}
+    // master first, then the other names in byte order; read afresh on every call, so files
+    // added while the server runs show up at the next USE or login.
+    std::vector<std::string> databaseNames() const;
+    // The name as the catalogue spells it, matched without regard to ASCII case, as a server with
+    // a case-blind collation does.
+    std::optional<std::string> resolve(const std::string& name) const;
+    std::string pathOf(const std::string& canonicalName) const;
+
+private:
+    std::string m_dir;
+};
+
+class Session
+{
+public:
+    explicit Session(const Catalog& catalog) : m_catalog(catalog) {}
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Opens the named database read-only; false (and the old one kept) when there is none.
+    bool use(const std::string& name);
+    const std::string& database() const { return m_database; }
+
+    // Replies end with a DONE (or DONEPROC) that has no MORE bit.
+    void batch(const std::string& sql, TokenWriter& out);
+    void rpc(Reader& request, TokenWriter& out);
+
+private:
+    struct Param
+    {
+        std::string name;
+        Value value;
+    };
+    class DoneQueue;
+
+    // Runs sql statement by statement; false after the first error, which has then been written.
+    bool runStatements(const std::string& sql, const std::vector<Param>& binds, DoneQueue& dones,
+                       TokenWriter& out, std::uint8_t doneToken);
+    bool runOne(const char* sql, int bytes, const char** tail, const std::vector<Param>& binds,
+                DoneQueue& dones, TokenWriter& out, std::uint8_t doneToken);
+    void writeSqliteError(TokenWriter& out);
+    static Param readParam(Reader& r);
+
+    const Catalog& m_catalog;
+    sqlite3* m_db = nullptr;
+    std::string m_database;
+    std::int32_t m_nextHandle = 1;
+};
+
+} // namespace tds

@@ -1,0 +1,172 @@
+// The byte level of the test TDS server: packets on a socket, a bounds-checked reader for client
+// messages, the LOGIN7 record, and a writer for the reply tokens the FreeTDS driver understands.
+// Everything here is plain data in, bytes out; the SQL side lives in TdsSession.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tds {
+
+// Thrown on any client message that does not parse; the connection that sent it is closed.
+struct ProtocolError : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+namespace PacketType {
+inline constexpr std::uint8_t SqlBatch = 0x01;
+inline constexpr std::uint8_t Rpc = 0x03;
+inline constexpr std::uint8_t Reply = 0x04;
+inline constexpr std::uint8_t Attention = 0x06;
+inline constexpr std::uint8_t Login7 = 0x10;
+inline constexpr std::uint8_t TransactionManager = 0x0E;
+inline constexpr std::uint8_t PreLogin = 0x12;
+} // namespace PacketType
+
+namespace DoneStatus {
+inline constexpr std::uint16_t Final = 0x00;
+inline constexpr std::uint16_t More = 0x01;
+inline constexpr std::uint16_t Error = 0x02;
+inline constexpr std::uint16_t Count = 0x10;
+inline constexpr std::uint16_t Attention = 0x20;
+} // namespace DoneStatus
+
+namespace Token {
+inline constexpr std::uint8_t ReturnStatus = 0x79;
+inline constexpr std::uint8_t ColMetadata = 0x81;
+inline constexpr std::uint8_t Error = 0xAA;
+inline constexpr std::uint8_t Info = 0xAB;
+inline constexpr std::uint8_t ReturnValue = 0xAC;
+inline constexpr std::uint8_t LoginAck = 0xAD;
+inline constexpr std::uint8_t Row = 0xD1;
+inline constexpr std::uint8_t EnvChange = 0xE3;
+inline constexpr std::uint8_t Done = 0xFD;
+inline constexpr std::uint8_t DoneProc = 0xFE;
+inline constexpr std::uint8_t DoneInProc = 0xFF;
+} // namespace Token
+
+std::string Utf16LeToUtf8(const std::uint8_t* data, std::size_t bytes);
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// One client message: the packets up to the one flagged end-of-message, joined.
+struct Message
+{
+    std::uint8_t type = 0;
+    std::vector<std::uint8_t> payload;
+};
+
+// False on a clean end of the stream before a message starts; throws ProtocolError on a broken
+// header, a stream cut inside a packet or a message beyond maxBytes.
+bool ReadMessage(int fd, Message& message, std::size_t maxBytes);
+// Splits payload into reply packets of at most packetSize bytes (header included). False when the
+// peer is gone.
+bool SendMessage(int fd, const std::vector<std::uint8_t>& payload, std::size_t packetSize);
+
+class Reader
+{
+public:
+    Reader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    explicit Reader(const std::vector<std::uint8_t>& bytes) : Reader(bytes.data(), bytes.size()) {}
+
+    std::size_t remaining() const { return m_size - m_pos; }
+    std::size_t position() const { return m_pos; }
+    std::uint8_t peek() const;
+    std::uint8_t u8();
+    std::uint16_t u16();
+    std::uint32_t u32();
+    std::uint64_t u64();
+    const std::uint8_t* take(std::size_t n);
+    std::string utf16(std::size_t chars) { return Utf16LeToUtf8(take(chars * 2), chars * 2); }
+    // The ALL_HEADERS block that leads batches, RPCs and transaction requests.
+    void skipAllHeaders();
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+struct Login7
+{
+    std::uint32_t packetSize = 4096;
+    std::string user;
+    std::string password;
+    std::string database;
+};
+Login7 ParseLogin7(const std::vector<std::uint8_t>& payload);
+
+// The reply to PRELOGIN: a version and "encryption not supported", so the login stays plain.
+std::vector<std::uint8_t> PreLoginReply();
+
+// A result value as SQLite hands it over; text is UTF-8.
+struct Value
+{
+    enum Kind
+    {
+        Null,
+        Integer,
+        Real,
+        Text,
+        Blob
+    };
+    Kind kind = Null;
+    std::int64_t integer = 0;
+    double real = 0;
+    std::string bytes; // Text and Blob
+};
+
+enum class ColumnType
+{
+    Int4,     // INTN(4)
+    Int8,     // INTN(8)
+    Float8,   // FLTN(8)
+    NVarChar, // NVARCHAR(4000); longer texts are cut to 4000 UTF-16 units
+    VarBinary // VARBINARY(8000); longer values are cut to 8000 bytes
+};
+
+struct ResultColumn
+{
+    std::string name;
+    ColumnType type = ColumnType::NVarChar;
+};
+
+struct ResultSet
+{
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Value>> rows;
+};
+
+// Appends reply tokens to one message.
+class TokenWriter
+{
+public:
+    const std::vector<std::uint8_t>& bytes() const { return m_buf; }
+    bool empty() const { return m_buf.empty(); }
+
+    void u8(std::uint8_t v) { m_buf.push_back(v); }
+    void u16(std::uint16_t v);
+    void u32(std::uint32_t v);
+    void u64(std::uint64_t v);
+    void raw(const void* data, std::size_t n);
+    void bVarChar(std::string_view utf8);  // BYTE length in characters + UTF-16LE
+    void usVarChar(std::string_view utf8); // USHORT length in characters + UTF-16LE
+
+    void envChange(std::uint8_t type, std::string_view newValue, std::string_view oldValue);
+    void envChangeCollation();
+    void message(bool error, std::int32_t number, std::uint8_t state, std::uint8_t severity, std::string_view text);
+    void loginAck();
+    void done(std::uint8_t token, std::uint16_t status, std::uint16_t command, std::uint64_t rows);
+    void returnStatus(std::int32_t value);
+    void returnIntValue(std::int32_t value); // an output INT parameter at ordinal 0
+    void resultSet(const ResultSet& result);
+
+private:
+    std::vector<std::uint8_t> m_buf;
+};
+
+} // namespace tds

@@ -1,0 +1,373 @@
+// tds-testserver: a small TDS 7.4 server over a folder of SQLite files, for tests that reach "SQL
+// Server" through the real FreeTDS ODBC driver. One thread per client connection; the main thread
+// only accepts connections and handles signals (through a signalfd, so no code runs in a handler).
+#include "TdsSession.h"
+#include "TdsWire.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kMaxMessageBytes = 16 * 1024 * 1024;
+constexpr std::size_t kFirstPacketSize = 4096;
+
+const char kUsage[] =
+    "usage: tds-testserver --catalog DIR [--port N] [--login USER:PASSWORD]...\n"
+    "                      [--delay-login SECONDS] [--latency MS]\n"
+    "\n"
+    "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
+    "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
+    "\n"
+    "  --port N             listen on port N; 0 (the default) picks a free one. The first line on\n"
+    "                       standard output is \"port N\".\n"
+    "  --login USER:PASS    a login that is accepted (user names compared case-blind, passwords\n"
+    "                       exactly); may be repeated. Without any, only \"sa\" with an empty\n"
+    "                       password is accepted.\n"
+    "  --delay-login S      wait S seconds (fractions allowed) before answering a login.\n"
+    "  --latency MS         hold every reply back for MS milliseconds.\n"
+    "\n"
+    "SIGUSR1 prints \"batches N rpc M\" (SQL batches and RPC requests answered so far) on standard\n"
+    "error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
+
+struct Login
+{
+    std::string user;
+    std::string password;
+};
+
+struct Server
+{
+    explicit Server(std::string dir) : catalog(std::move(dir)) {}
+
+    tds::Catalog catalog;
+    std::vector<Login> logins;
+    int delayLoginMs = 0;
+    int latencyMs = 0;
+    std::atomic<long> batches{0};
+    std::atomic<long> rpcs{0};
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;
+
+    // Sleeps unless the server stops first; false when it does.
+    bool pause(int ms)
+    {
+        std::unique_lock lock(mutex);
+        return !wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping; });
+    }
+
+    bool accepts(const tds::Login7& login) const
+    {
+        return std::any_of(logins.begin(), logins.end(), [&](const Login& l) {
+            return strcasecmp(l.user.c_str(), login.user.c_str()) == 0 && l.password == login.password;
+        });
+    }
+
+    void printCounts() const
+    {
+        std::fprintf(stderr, "batches %ld rpc %ld\n", batches.load(), rpcs.load());
+        std::fflush(stderr);
+    }
+};
+
+class Connection
+{
+public:
+    Connection(Server& server, int fd) : m_server(server), m_fd(fd), m_session(server.catalog) {}
+
+    void serve()
+    {
+        try {
+            tds::Message message;
+            while (tds::ReadMessage(m_fd, message, kMaxMessageBytes)) {
+                if (!handle(message))
+                    return;
+            }
+        } catch (const tds::ProtocolError& e) {
+            std::fprintf(stderr, "connection closed: %s\n", e.what());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "connection closed: %s\n", e.what());
+        }
+    }
+
+private:
+    bool reply(const tds::TokenWriter& out)
+    {
+        if (m_server.latencyMs > 0 && !m_server.pause(m_server.latencyMs))
+            return false;
+        return tds::SendMessage(m_fd, out.bytes(), m_packetSize);
+    }
+
+    // False ends the connection.
+    bool handle(const tds::Message& message)
+    {
+        using namespace tds;
+        TokenWriter out;
+        if (!m_loggedIn && message.type != PacketType::PreLogin && message.type != PacketType::Login7)
+            throw ProtocolError("request before login");
+        switch (message.type) {
+        case PacketType::PreLogin: {
+            if (m_loggedIn)
+                throw ProtocolError("PRELOGIN after login");
+            const std::vector<std::uint8_t> answer = PreLoginReply();
+            out.raw(answer.data(), answer.size());
+            return reply(out);
+        }
+        case PacketType::Login7:
+            if (m_loggedIn)
+                throw ProtocolError("second LOGIN7");
+            return login(ParseLogin7(message.payload));
+        case PacketType::SqlBatch: {
+            Reader r(message.payload);
+            // ALL_HEADERS is optional in the protocol; a text never starts with a small length.
+            if (r.remaining() >= 4) {
+                const std::uint32_t total = Reader(message.payload).u32();
+                if (total >= 4 && total <= r.remaining())
+                    r.skipAllHeaders();
+            }
+            const std::size_t bytes = r.remaining() & ~std::size_t(1);
+            const std::string sql = Utf16LeToUtf8(r.take(bytes), bytes);
+            ++m_server.batches; // counted before the reply, so a client that saw it sees the count
+            m_session.batch(sql, out);
+            return reply(out);
+        }
+        case PacketType::Rpc: {
+            Reader r(message.payload);
+            ++m_server.rpcs;
+            m_session.rpc(r, out);
+            return reply(out);
+        }
+        case PacketType::TransactionManager:
+            // Nothing is ever written, so there is nothing to begin, commit or roll back.
+            out.done(Token::Done, DoneStatus::Final, 0, 0);
+            return reply(out);
+        case PacketType::Attention:
+            // Every reply is complete before the next request is read, so there is nothing to
+            // cancel; the acknowledgement is what the driver waits for.
+            out.done(Token::Done, DoneStatus::Attention, 0, 0);
+            return reply(out);
+        default:
+            throw ProtocolError("unknown packet type " + std::to_string(message.type));
+        }
+    }
+
+    bool login(const tds::Login7& login)
+    {
+        using namespace tds;
+        if (m_server.delayLoginMs > 0 && !m_server.pause(m_server.delayLoginMs))
+            return false;
+        TokenWriter out;
+        const std::string database = login.database.empty() ? "master" : login.database;
+        const std::string refusal = "Login failed for user '" + login.user + "'.";
+        if (!m_server.accepts(login)) {
+            out.message(true, 18456, 1, 14, refusal);
+            out.done(Token::Done, DoneStatus::Error, 0, 0);
+        } else if (!m_session.use(database)) {
+            out.message(true, 4060, 1, 11,
+                        "Cannot open database \"" + database + "\" requested by the login. The login failed.");
+            out.message(true, 18456, 1, 14, refusal);
+            out.done(Token::Done, DoneStatus::Error, 0, 0);
+        } else {
+            m_loggedIn = true;
+            const std::size_t asked = login.packetSize;
+            out.envChange(1, m_session.database(), "master");
+            out.envChangeCollation();
+            out.loginAck();
+            const std::size_t granted = std::clamp<std::size_t>(asked, 512, 32767);
+            out.envChange(4, std::to_string(granted), std::to_string(asked));
+            out.done(Token::Done, DoneStatus::Final, 0, 0);
+            const bool sent = reply(out);
+            m_packetSize = granted;
+            return sent;
+        }
+        // The client closes after a refusal; the connection stays until it does.
+        return reply(out);
+    }
+
+    Server& m_server;
+    int m_fd;
+    tds::Session m_session;
+    bool m_loggedIn = false;
+    std::size_t m_packetSize = kFirstPacketSize;
+};
+
+struct Client
+{
+    int fd = -1;
+    std::thread thread;
+    std::atomic<bool> finished{false};
+};
+
+bool parseInt(const char* text, long min, long max, long& out)
+{
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtol(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && out >= min && out <= max;
+}
+
+int usageError(const char* message)
+{
+    std::fprintf(stderr, "tds-testserver: %s\n\n%s", message, kUsage);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string catalogDir;
+    long port = 0;
+    std::vector<Login> logins;
+    double delayLogin = 0;
+    long latency = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (i + 1 >= argc)
+            return usageError(("missing value after " + arg).c_str());
+        const char* value = argv[++i];
+        if (arg == "--catalog") {
+            catalogDir = value;
+        } else if (arg == "--port") {
+            if (!parseInt(value, 0, 65535, port))
+                return usageError("bad --port");
+        } else if (arg == "--login") {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || colon == value)
+                return usageError("--login wants USER:PASSWORD");
+            logins.push_back({std::string(value, colon), std::string(colon + 1)});
+        } else if (arg == "--delay-login") {
+            char* end = nullptr;
+            delayLogin = std::strtod(value, &end);
+            if (end == value || *end != '\0' || delayLogin < 0 || delayLogin > 3600)
+                return usageError("bad --delay-login");
+        } else if (arg == "--latency") {
+            if (!parseInt(value, 0, 600000, latency))
+                return usageError("bad --latency");
+        } else {
+            return usageError(("unknown option " + arg).c_str());
+        }
+    }
+    if (catalogDir.empty())
+        return usageError("--catalog is required");
+    if (logins.empty())
+        logins.push_back({"sa", ""});
+
+    // Blocked in every thread (threads inherit the mask), taken from the signalfd by the main loop.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int yes = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    socklen_t length = sizeof address;
+    if (signalFd < 0 || listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 64) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        std::fprintf(stderr, "tds-testserver: cannot listen on 127.0.0.1:%ld: %s\n", port, std::strerror(errno));
+        return 1;
+    }
+    std::printf("port %u\n", ntohs(address.sin_port));
+    std::fflush(stdout);
+
+    Server server(catalogDir);
+    server.logins = std::move(logins);
+    server.delayLoginMs = static_cast<int>(delayLogin * 1000);
+    server.latencyMs = static_cast<int>(latency);
+
+    std::list<std::unique_ptr<Client>> clients;
+    auto reap = [&clients](bool all) {
+        for (auto it = clients.begin(); it != clients.end();) {
+            if (all || (*it)->finished) {
+                (*it)->thread.join();
+                close((*it)->fd);
+                it = clients.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    };
+
+    for (bool running = true; running;) {
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {listener, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (read(signalFd, &info, sizeof info) == sizeof info) {
+                if (info.ssi_signo == SIGUSR1)
+                    server.printCounts();
+                else
+                    running = false;
+            }
+        }
+        if (running && (fds[1].revents & POLLIN)) {
+            const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            reap(false);
+            auto client = std::make_unique<Client>();
+            client->fd = fd;
+            Client* raw = client.get();
+            client->thread = std::thread([&server, raw] {
+                Connection(server, raw->fd).serve();
+                // The peer sees the end now; the descriptor is closed once the thread is joined.
+                shutdown(raw->fd, SHUT_RDWR);
+                raw->finished = true;
+            });
+            clients.push_back(std::move(client));
+        }
+    }
+
+    {
+        std::lock_guard lock(server.mutex);
+        server.stopping = true;
+    }
+    server.wake.notify_all();
+    // Wakes threads blocked reading; the descriptors themselves are closed only after the join.
+    for (const auto& client : clients)
+        shutdown(client->fd, SHUT_RDWR);
+    reap(true);
+    close(listener);
+    server.printCounts();
+    return 0;
+}

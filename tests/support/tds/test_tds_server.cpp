@@ -1,0 +1,462 @@
+// The test TDS server as the SQL Server provider meets it: through Qt's ODBC driver and the real
+// FreeTDS driver. Log-ins and their refusals, catalogue queries on the generated fixtures, bound
+// parameters, awkward names, USE, errors, the login timeout, request counts and bad clients.
+// Also the type rules of the fixture writer, which the catalogue's faithfulness rests on.
+#include "CatalogFixture.h"
+#include "TdsServerProcess.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kUser = "tester";
+const std::string kPassword = "Secr3t;x";
+
+// One QODBC connection, removed again when the test is done with it.
+class Connection
+{
+public:
+    Connection(const TdsServerProcess& server, const std::string& database, const std::string& password = kPassword,
+               const std::string& user = kUser, const QString& options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=20"))
+        : m_name(QStringLiteral("tds%1").arg(++s_counter))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
+        db.setDatabaseName(QString::fromStdString(server.connectionString(user, password, database)));
+        db.setConnectOptions(options);
+        m_open = db.open();
+        m_error = db.lastError();
+    }
+    ~Connection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool isOpen() const { return m_open; }
+    const QSqlError& error() const { return m_error; }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+    QSqlQuery query() const
+    {
+        QSqlQuery q(db());
+        q.setForwardOnly(true); // a scrollable query would ask for server cursors
+        return q;
+    }
+    // The first column of every row; the query must succeed.
+    QStringList column(const QString& sql) const
+    {
+        QSqlQuery q = query();
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        QStringList values;
+        while (q.next())
+            values << q.value(0).toString();
+        return values;
+    }
+
+private:
+    static inline std::atomic<int> s_counter{0};
+    QString m_name;
+    bool m_open = false;
+    QSqlError m_error;
+};
+
+class TdsServer : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/orvane-tds-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        s_dir = pattern;
+        tdsfixture::writeStandardFixtures(s_dir);
+        s_server = std::make_unique<TdsServerProcess>(
+            TdsServerProcess::Options{s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, {}});
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        std::filesystem::remove_all(s_dir);
+    }
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
+    }
+
+    static TdsServerProcess& server() { return *s_server; }
+
+    static inline std::string s_dir;
+    static inline std::unique_ptr<TdsServerProcess> s_server;
+};
+
+TEST_F(TdsServer, LogsInAndListsTheNineteenSystemTables)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    const QStringList expected = {"syscolumns",     "syscomments",   "sysdepends",          "sysfilegroups",
+                                  "sysfiles",       "sysfiles1",     "sysforeignkeys",      "sysfulltextcatalogs",
+                                  "sysfulltextnotify", "sysindexes", "sysindexkeys",        "sysmembers",
+                                  "sysobjects",     "syspermissions", "sysproperties",      "sysprotects",
+                                  "sysreferences",  "systypes",      "sysusers"};
+    EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE xtype='S' ORDER BY name"), expected);
+    // The table list's own query, with its lower-case letter.
+    EXPECT_EQ(c.column("SELECT * FROM sysobjects where xtype = 's'").size(), 19);
+    EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE xtype='U' ORDER BY name"),
+              QStringList({"Maße]'; Übersicht", "Order Details", "titles"}));
+}
+
+TEST_F(TdsServer, CatalogueJoinGivesServerTypesAndLengths)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.exec("SELECT c.name, t.name, c.length, c.xprec, c.xscale, c.isnullable FROM syscolumns c"
+                       " JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype"
+                       " WHERE o.name = 'Order Details' ORDER BY c.colid"))
+        << q.lastError().text().toStdString();
+    QStringList rows;
+    while (q.next()) {
+        rows << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                    .arg(q.value(0).toString(), q.value(1).toString())
+                    .arg(q.value(2).toInt())
+                    .arg(q.value(3).toInt())
+                    .arg(q.value(4).toInt())
+                    .arg(q.value(5).toInt());
+    }
+    ASSERT_EQ(rows.size(), 14);
+    EXPECT_EQ(rows[1], "emp_id empid 9 0 0 0");
+    EXPECT_EQ(rows[5], "Größe decimal 9 10 2 1");
+    EXPECT_EQ(rows[6], "it's nvarchar -1 0 0 1");
+    EXPECT_EQ(rows[8], "x;y bit 1 1 0 0");
+}
+
+// Awkward names reach the client intact, whether written into the SQL text or bound.
+class NameRoundTrip : public TdsServer, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(NameRoundTrip, AsLiteralAndAsBoundParameter)
+{
+    const QString name = QString::fromUtf8(GetParam());
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QString literal = name;
+    literal.replace("'", "''");
+    EXPECT_EQ(c.column("SELECT name FROM syscolumns WHERE name = N'" + literal + "' UNION "
+                       "SELECT name FROM sysobjects WHERE name = N'" + literal + "'"),
+              QStringList{name});
+
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.prepare("SELECT o.name, o.uid FROM sysobjects o WHERE o.name = ? AND o.uid = ? UNION "
+                          "SELECT c.name, 1 FROM syscolumns c WHERE c.name = ? AND c.colid > ?"));
+    q.addBindValue(name);
+    q.addBindValue(1);
+    q.addBindValue(name);
+    q.addBindValue(0);
+    ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), name);
+    EXPECT_EQ(q.value(1).toInt(), 1);
+    EXPECT_FALSE(q.next());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NameRoundTrip,
+                         ::testing::Values("titles", "Order Details", "Maße]'; Übersicht", "Größe Ansicht", "日本語の列",
+                                           "it's", "a]b", "x;y"));
+
+struct Refusal
+{
+    const char* user;
+    const char* password;
+    const char* database;
+    const char* native;
+};
+
+class LoginRefused : public TdsServer, public ::testing::WithParamInterface<Refusal>
+{
+};
+
+TEST_P(LoginRefused, OpenFailsWithTheServersMessage)
+{
+    const Refusal r = GetParam();
+    Connection c(server(), r.database, r.password, r.user);
+    EXPECT_FALSE(c.isOpen());
+    EXPECT_TRUE(c.error().text().contains("Login failed for user")) << c.error().text().toStdString();
+    EXPECT_EQ(c.error().nativeErrorCode().toStdString(), r.native);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LoginRefused,
+                         ::testing::Values(Refusal{"tester", "Secr3t", "sample", "18456"},
+                                           Refusal{"tester", "secr3t;x", "sample", "18456"},
+                                           Refusal{"nobody", "Secr3t;x", "sample", "18456"},
+                                           Refusal{"tester", "Secr3t;x", "nosuchdb", "4060"}));
+
+TEST_F(TdsServer, UseSwitchesToANameThatNeedsQuoting)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    EXPECT_TRUE(q.exec("USE [we]]ird';db]")) << q.lastError().text().toStdString();
+    EXPECT_EQ(c.column("SELECT db_name()"), QStringList{"we]ird';db"});
+    EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE xtype IN ('U', 'V') ORDER BY name"),
+              QStringList({"t]1", "v;1"}));
+
+    Connection direct(server(), "we]ird';db");
+    ASSERT_TRUE(direct.isOpen()) << direct.error().text().toStdString();
+    EXPECT_EQ(direct.column("SELECT db_name()"), QStringList{"we]ird';db"});
+}
+
+// The database list is the same wherever it is asked for, master (a database without a file) included.
+class DatabaseList : public TdsServer, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(DatabaseList, MasterFirstThenSortedFromEveryDatabase)
+{
+    Connection c(server(), GetParam());
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    EXPECT_EQ(c.column("SELECT name || ':' || dbid FROM sysdatabases ORDER BY dbid"),
+              QStringList({"master:1", "big:2", "sample:3", "we]ird';db:4"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(From, DatabaseList, ::testing::Values("", "master", "sample", "we]ird';db"));
+
+struct FailingStatement
+{
+    const char* sql;
+    const char* native;
+};
+
+class StatementError : public TdsServer, public ::testing::WithParamInterface<FailingStatement>
+{
+};
+
+TEST_P(StatementError, FailsWithItsNumberAndLeavesTheConnectionUsable)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    EXPECT_FALSE(q.exec(GetParam().sql));
+    EXPECT_EQ(q.lastError().nativeErrorCode().toStdString(), GetParam().native) << q.lastError().text().toStdString();
+    EXPECT_EQ(c.column("SELECT count(*) FROM sysobjects WHERE xtype = 'U'"), QStringList{"3"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StatementError,
+                         ::testing::Values(FailingStatement{"SELECT * FROM nosuchtable", "208"},
+                                           FailingStatement{"SELECT nosuchcolumn FROM sysobjects", "207"},
+                                           FailingStatement{"EXEC sp_help", "2812"},
+                                           FailingStatement{"USE nosuchdb", "911"},
+                                           // The fixtures are opened read-only.
+                                           FailingStatement{"DELETE FROM sysobjects", "50000"}));
+
+TEST_F(TdsServer, SeveralStatementsGiveSeveralResults)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    // Each result is read to its end before the next, as the driver needs.
+    ASSERT_TRUE(q.exec("SET NOCOUNT ON; SELECT name FROM sysobjects WHERE id IN (1, 3) ORDER BY id; SELECT 2 + 3"));
+    QStringList first;
+    while (q.next())
+        first << q.value(0).toString();
+    EXPECT_EQ(first, QStringList({"sysobjects", "syscolumns"}));
+    ASSERT_TRUE(q.nextResult());
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 5);
+    EXPECT_FALSE(q.next());
+    EXPECT_FALSE(q.nextResult());
+}
+
+TEST_F(TdsServer, LargeResultsCrossManyPackets)
+{
+    Connection c(server(), "big");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    const QStringList names = c.column("SELECT o.name || '.' || c.name FROM sysobjects o JOIN syscolumns c"
+                                       " ON c.id = o.id WHERE o.xtype = 'U' ORDER BY o.name, c.colid");
+    ASSERT_EQ(names.size(), 1000 * 20);
+    EXPECT_EQ(names.first(), "Table0001.Col01_varchar");
+    EXPECT_EQ(names.last(), "Table1000.Col20_int");
+}
+
+TEST_F(TdsServer, ConnectionsToDifferentDatabasesRunSideBySide)
+{
+    Connection a(server(), "sample");
+    Connection b(server(), "we]ird';db");
+    ASSERT_TRUE(a.isOpen() && b.isOpen());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(a.column("SELECT db_name()"), QStringList{"sample"});
+        EXPECT_EQ(b.column("SELECT db_name()"), QStringList{"we]ird';db"});
+    }
+}
+
+TEST_F(TdsServer, CountsGrowByTheBatchesSent)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    const TdsServerProcess::Counts before = server().counts();
+    c.column("SELECT 1");
+    c.column("SELECT 1; SELECT 2");
+    QSqlQuery failing = c.query();
+    failing.exec("SELECT * FROM nosuchtable");
+    const TdsServerProcess::Counts afterBatches = server().counts();
+    EXPECT_EQ(afterBatches.batches - before.batches, 3);
+    EXPECT_EQ(afterBatches.rpc, before.rpc);
+
+    QSqlQuery prepared = c.query();
+    ASSERT_TRUE(prepared.prepare("SELECT name FROM sysobjects WHERE id = ?"));
+    prepared.addBindValue(1);
+    ASSERT_TRUE(prepared.exec());
+    const TdsServerProcess::Counts afterRpc = server().counts();
+    EXPECT_EQ(afterRpc.batches, afterBatches.batches);
+    EXPECT_GE(afterRpc.rpc - afterBatches.rpc, 1);
+}
+
+// Bytes that are no TDS conversation cost their connection, never the server.
+class BadClient : public TdsServer, public ::testing::WithParamInterface<std::string>
+{
+};
+
+TEST_P(BadClient, ServerStaysUp)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(server().port()));
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string& bytes = GetParam();
+    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    shutdown(fd, SHUT_WR);
+    char sink[256];
+    while (recv(fd, sink, sizeof sink, 0) > 0) {
+    }
+    close(fd);
+
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    EXPECT_EQ(c.column("SELECT 7"), QStringList{"7"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, BadClient,
+    ::testing::Values(std::string("\x12\x01\x00\x03\x00\x00\x00\x00", 8),            // length below the header
+                      std::string("\x10\x01\x00\x10\x00\x00\x01\x00" "abcdefgh", 16), // LOGIN7 far too short
+                      std::string("\x01\x01\x00\x0C\x00\x00\x01\x00" "\x16\x00\x00\x00", 12), // batch before login
+                      std::string("\x12\x00\x00\x40\x00\x00", 6),                     // cut inside a header
+                      std::string("GET / HTTP/1.0\r\n\r\n")));
+
+TEST(TdsServerLoginTimeout, SilentServerFailsTheOpen)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
+    char pattern[] = "/tmp/orvane-tds-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    {
+        TdsServerProcess slow({pattern, {"sa:"}, 600, 0, {}});
+        Connection c(slow, "master", "", "sa", QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=1"));
+        EXPECT_FALSE(c.isOpen());
+        // The server ends at once although the delayed login is still pending.
+        EXPECT_EQ(slow.terminate(), 0);
+    }
+    std::filesystem::remove_all(pattern);
+}
+
+struct Shape
+{
+    const char* type;
+    tdsfixture::TypeShape expected;
+};
+
+class FixtureTypes : public ::testing::TestWithParam<Shape>
+{
+};
+
+TEST_P(FixtureTypes, StoredAsTheServerStoresThem)
+{
+    tdsfixture::Database db("t");
+    db.addUserType("tid", "varchar(6)").addUserType("wide", "nvarchar(max)");
+    const tdsfixture::TypeShape s = db.shapeOf(GetParam().type);
+    const tdsfixture::TypeShape& e = GetParam().expected;
+    EXPECT_EQ(s.xtype, e.xtype);
+    EXPECT_EQ(s.xusertype, e.xusertype);
+    EXPECT_EQ(s.length, e.length);
+    EXPECT_EQ(s.xprec, e.xprec);
+    EXPECT_EQ(s.xscale, e.xscale);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, FixtureTypes,
+                         ::testing::Values(Shape{"nvarchar(40)", {231, 231, 80, 0, 0}},
+                                           Shape{"NVARCHAR (40)", {231, 231, 80, 0, 0}},
+                                           Shape{"varchar(max)", {167, 167, -1, 0, 0}},
+                                           Shape{"char", {175, 175, 1, 0, 0}},
+                                           Shape{"nchar(10)", {239, 239, 20, 0, 0}},
+                                           Shape{"decimal(10,2)", {106, 106, 9, 10, 2}},
+                                           Shape{"numeric", {108, 108, 9, 18, 0}},
+                                           Shape{"decimal(38, 4)", {106, 106, 17, 38, 4}},
+                                           Shape{"float(24)", {59, 59, 4, 24, 0}},
+                                           Shape{"float", {62, 62, 8, 53, 0}},
+                                           Shape{"time", {41, 41, 5, 16, 7}},
+                                           Shape{"datetime2(3)", {42, 42, 7, 23, 3}},
+                                           Shape{"datetimeoffset(0)", {43, 43, 8, 26, 0}},
+                                           Shape{"sysname", {231, 256, 256, 0, 0}},
+                                           Shape{"timestamp", {189, 189, 8, 0, 0}},
+                                           Shape{"tid", {167, 257, 6, 0, 0}},
+                                           Shape{"wide", {231, 258, -1, 0, 0}}));
+
+class FixtureTypeRefused : public ::testing::TestWithParam<const char*>
+{
+};
+
+TEST_P(FixtureTypeRefused, Throws)
+{
+    tdsfixture::Database db("t");
+    db.addUserType("tid", "varchar(6)");
+    EXPECT_THROW(db.shapeOf(GetParam()), std::invalid_argument);
+    EXPECT_THROW(db.addTable("x", {{"c", GetParam()}}), std::invalid_argument);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, FixtureTypeRefused,
+                         ::testing::Values("nchar(max)", "varchar(8001)", "nvarchar(4001)", "nvarchar(0)", "foo",
+                                           "int(4)", "decimal(39)", "decimal(5,6)", "time(8)", "tid(3)",
+                                           "varchar(x)"));
+
+TEST(FixtureObjects, NamesAndUserTypesAreUniqueWithoutRegardToCase)
+{
+    tdsfixture::Database db("t");
+    db.addTable("Kunden", {{"a", "int"}});
+    EXPECT_THROW(db.addView("KUNDEN", {{"a", "int"}}), std::invalid_argument);
+    db.addUserType("tid", "varchar(6)");
+    EXPECT_THROW(db.addUserType("TID", "int"), std::invalid_argument);
+    EXPECT_THROW(db.addUserType("Int", "bigint"), std::invalid_argument);
+    EXPECT_THROW(tdsfixture::databaseFileName("a/b"), std::invalid_argument);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

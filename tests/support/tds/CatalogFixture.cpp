@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -100,16 +101,12 @@ std::string quoted(const std::string& name)
 // The SQLite column type for a real table standing in for a catalogued one.
 const char* affinityOf(int xtype)
 {
-    switch (xtype) {
-    case 48: case 52: case 56: case 104: case 127:
-        return "INTEGER";
-    case 59: case 60: case 62: case 106: case 108: case 122:
-        return "REAL";
-    case 34: case 165: case 173: case 189:
-        return "BLOB";
-    default:
-        return "TEXT";
-    }
+    static const std::set<int> integers = {48, 52, 56, 104, 127}, reals = {59, 60, 62, 106, 108, 122},
+                               blobs = {34, 165, 173, 189};
+    return integers.count(xtype) ? "INTEGER"
+           : reals.count(xtype)  ? "REAL"
+           : blobs.count(xtype)  ? "BLOB"
+                                 : "TEXT";
 }
 
 using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
@@ -134,8 +131,7 @@ Stmt prepare(sqlite3* db, const char* sql)
 }
 
 // Binds the values in order, runs the statement once and resets it for the next row.
-template <typename... Values>
-void insert(sqlite3* db, sqlite3_stmt* s, const Values&... values)
+template <typename... Values> void insert(sqlite3* db, sqlite3_stmt* s, const Values&... values)
 {
     int i = 0;
     auto bind = [&](const auto& v) {
@@ -157,14 +153,6 @@ bool isCatalogTable(const std::string& name)
 {
     const std::string n = lower(name);
     return n == "sysobjects" || n == "syscolumns" || n == "systypes";
-}
-
-std::vector<Column> cols(std::initializer_list<std::pair<const char*, const char*>> list)
-{
-    std::vector<Column> out;
-    for (const auto& [name, type] : list)
-        out.push_back({name, type, false});
-    return out;
 }
 
 } // namespace
@@ -252,7 +240,8 @@ TypeShape Database::shapeOf(const std::string& typeText) const
     return shape;
 }
 
-Database& Database::add(const std::string& name, const std::string& xtype, int id, std::vector<Column> columns)
+Database& Database::add(const std::string& name, const std::string& xtype, int id,
+                        std::vector<Column> columns)
 {
     if (name.empty())
         throw std::invalid_argument("empty object name");
@@ -316,71 +305,120 @@ Database& Database::addSqlServer2000SystemTables()
     {
         const char* name;
         int id;
-        std::vector<Column> columns;
+        const char* columns;
     };
-    const Table tables[] = {
-        {"sysobjects", 1, cols({{"name", "sysname"}, {"id", "int"}, {"xtype", "char(2)"}, {"uid", "smallint"},
-                                {"info", "smallint"}, {"status", "int"}, {"parent_obj", "int"},
-                                {"crdate", "datetime"}})},
-        {"sysindexes", 2, cols({{"id", "int"}, {"status", "int"}, {"first", "binary(6)"}, {"indid", "smallint"},
-                                {"root", "binary(6)"}, {"keycnt", "smallint"}, {"rowcnt", "bigint"},
-                                {"name", "sysname"}})},
-        {"syscolumns", 3, cols({{"name", "sysname"}, {"id", "int"}, {"xtype", "tinyint"}, {"xusertype", "smallint"},
-                                {"length", "smallint"}, {"xprec", "tinyint"}, {"xscale", "tinyint"},
-                                {"colid", "smallint"}, {"isnullable", "int"}})},
-        {"systypes", 4, cols({{"name", "sysname"}, {"xtype", "tinyint"}, {"status", "tinyint"},
-                              {"xusertype", "smallint"}, {"length", "smallint"}, {"xprec", "tinyint"},
-                              {"xscale", "tinyint"}, {"uid", "smallint"}})},
-        {"syscomments", 6, cols({{"id", "int"}, {"number", "smallint"}, {"colid", "smallint"}, {"status", "smallint"},
-                                 {"ctext", "varbinary(8000)"}, {"text", "nvarchar(4000)"}})},
-        {"sysfiles1", 8, cols({{"status", "int"}, {"fileid", "smallint"}, {"name", "nchar(128)"},
-                               {"filename", "nchar(260)"}})},
-        {"syspermissions", 9, cols({{"id", "int"}, {"grantee", "smallint"}, {"grantor", "smallint"},
-                                    {"actadd", "smallint"}, {"actmod", "smallint"}})},
-        {"sysusers", 10, cols({{"uid", "smallint"}, {"status", "smallint"}, {"name", "sysname"},
-                               {"sid", "varbinary(85)"}, {"createdate", "datetime"}, {"updatedate", "datetime"}})},
-        {"sysproperties", 11, cols({{"id", "int"}, {"smallid", "smallint"}, {"type", "tinyint"}, {"name", "sysname"},
-                                    {"value", "sql_variant"}})},
-        {"sysdepends", 12, cols({{"id", "int"}, {"depid", "int"}, {"number", "smallint"}, {"depnumber", "smallint"},
-                                 {"status", "smallint"}})},
-        {"sysreferences", 14, cols({{"constid", "int"}, {"fkeyid", "int"}, {"rkeyid", "int"},
-                                    {"rkeyindid", "smallint"}, {"keycnt", "smallint"}})},
-        {"sysfulltextcatalogs", 19, cols({{"ftcatid", "smallint"}, {"name", "sysname"}, {"status", "smallint"},
-                                          {"path", "nvarchar(260)"}})},
-        {"sysindexkeys", 20, cols({{"id", "int"}, {"indid", "smallint"}, {"colid", "smallint"}, {"keyno", "smallint"}})},
-        {"sysforeignkeys", 21, cols({{"constid", "int"}, {"fkeyid", "int"}, {"rkeyid", "int"}, {"fkey", "smallint"},
-                                     {"rkey", "smallint"}, {"keyno", "smallint"}})},
-        {"sysmembers", 22, cols({{"memberuid", "smallint"}, {"groupuid", "smallint"}})},
-        {"sysprotects", 23, cols({{"id", "int"}, {"uid", "smallint"}, {"action", "tinyint"},
-                                  {"protecttype", "tinyint"}, {"columns", "varbinary(4000)"}, {"grantor", "smallint"}})},
-        {"sysfulltextnotify", 24, cols({{"tableid", "int"}, {"rowinfo", "smallint"}, {"ftkey", "varbinary(860)"},
-                                        {"ftkeyid", "int"}})},
-        {"sysfilegroups", 96, cols({{"groupid", "smallint"}, {"allocpolicy", "smallint"}, {"status", "int"},
-                                    {"groupname", "sysname"}})},
-        {"sysfiles", 97, cols({{"fileid", "smallint"}, {"groupid", "smallint"}, {"size", "int"}, {"maxsize", "int"},
-                               {"growth", "int"}, {"status", "int"}, {"perf", "int"}, {"name", "nchar(128)"},
-                               {"filename", "nchar(260)"}})},
+    static const Table tables[] = {
+        {"sysobjects", 1,
+         "name sysname, id int, xtype char(2), uid smallint, info smallint, status int, "
+         "parent_obj int, crdate datetime"},
+        {"sysindexes", 2,
+         "id int, status int, first binary(6), indid smallint, root binary(6), keycnt smallint, "
+         "rowcnt bigint, name sysname"},
+        {"syscolumns", 3,
+         "name sysname, id int, xtype tinyint, xusertype smallint, length smallint, xprec tinyint, "
+         "xscale tinyint, colid smallint, isnullable int"},
+        {"systypes", 4,
+         "name sysname, xtype tinyint, status tinyint, xusertype smallint, length smallint, "
+         "xprec tinyint, xscale tinyint, uid smallint"},
+        {"syscomments", 6,
+         "id int, number smallint, colid smallint, status smallint, ctext varbinary(8000), "
+         "text nvarchar(4000)"},
+        {"sysfiles1", 8, "status int, fileid smallint, name nchar(128), filename nchar(260)"},
+        {"syspermissions", 9, "id int, grantee smallint, grantor smallint, actadd smallint, actmod smallint"},
+        {"sysusers", 10,
+         "uid smallint, status smallint, name sysname, sid varbinary(85), createdate datetime, "
+         "updatedate datetime"},
+        {"sysproperties", 11, "id int, smallid smallint, type tinyint, name sysname, value sql_variant"},
+        {"sysdepends", 12, "id int, depid int, number smallint, depnumber smallint, status smallint"},
+        {"sysreferences", 14, "constid int, fkeyid int, rkeyid int, rkeyindid smallint, keycnt smallint"},
+        {"sysfulltextcatalogs", 19, "ftcatid smallint, name sysname, status smallint, path nvarchar(260)"},
+        {"sysindexkeys", 20, "id int, indid smallint, colid smallint, keyno smallint"},
+        {"sysforeignkeys", 21,
+         "constid int, fkeyid int, rkeyid int, fkey smallint, rkey smallint, keyno smallint"},
+        {"sysmembers", 22, "memberuid smallint, groupuid smallint"},
+        {"sysprotects", 23,
+         "id int, uid smallint, action tinyint, protecttype tinyint, columns varbinary(4000), "
+         "grantor smallint"},
+        {"sysfulltextnotify", 24, "tableid int, rowinfo smallint, ftkey varbinary(860), ftkeyid int"},
+        {"sysfilegroups", 96, "groupid smallint, allocpolicy smallint, status int, groupname sysname"},
+        {"sysfiles", 97,
+         "fileid smallint, groupid smallint, size int, maxsize int, growth int, status int, perf int, "
+         "name nchar(128), filename nchar(260)"},
     };
-    for (const Table& t : tables)
-        add(t.name, "S", t.id, t.columns);
+    for (const Table& t : tables) {
+        std::vector<Column> list = columns(t.columns);
+        for (Column& c : list)
+            c.nullable = false;
+        add(t.name, "S", t.id, std::move(list));
+    }
     return *this;
+}
+
+std::vector<Column> columns(std::string_view spec)
+{
+    std::vector<Column> out;
+    std::string item;
+    int depth = 0;
+    auto flush = [&] {
+        std::string text = trimmed(item);
+        item.clear();
+        if (text.empty())
+            throw std::invalid_argument("empty column in: " + std::string(spec));
+        Column c;
+        std::size_t typeStart = 0;
+        if (text[0] == '[') {
+            for (typeStart = 1; typeStart < text.size(); ++typeStart) {
+                if (text[typeStart] == ']' && text.compare(typeStart, 2, "]]") != 0)
+                    break;
+                c.name += text[typeStart];
+                if (text.compare(typeStart, 2, "]]") == 0)
+                    ++typeStart;
+            }
+            ++typeStart;
+        } else {
+            typeStart = text.find(' ');
+            c.name = text.substr(0, typeStart);
+        }
+        std::string type = trimmed(typeStart < text.size() ? text.substr(typeStart) : std::string());
+        for (const char* suffix : {" not null", " null"}) {
+            if (lower(type).ends_with(suffix)) {
+                c.nullable = std::string(suffix) == " null";
+                type = trimmed(type.substr(0, type.size() - std::strlen(suffix)));
+                break;
+            }
+        }
+        c.type = type;
+        out.push_back(std::move(c));
+    };
+    for (char ch : spec) {
+        depth += ch == '(' ? 1 : ch == ')' ? -1 : 0;
+        if (ch == ',' && depth == 0)
+            flush();
+        else
+            item += ch;
+    }
+    flush();
+    return out;
 }
 
 void createCatalogTables(sqlite3* db)
 {
     // The catalogue compares names and type letters without regard to case, as a server with
     // the default case-blind collation does.
-    run(db, "CREATE TABLE sysobjects (name TEXT COLLATE NOCASE NOT NULL, id INTEGER PRIMARY KEY,"
-            " xtype TEXT COLLATE NOCASE NOT NULL, uid INTEGER NOT NULL DEFAULT 1);"
-            "CREATE TABLE syscolumns (id INTEGER NOT NULL, colid INTEGER NOT NULL, name TEXT COLLATE NOCASE NOT NULL,"
-            " xtype INTEGER NOT NULL, xusertype INTEGER NOT NULL, length INTEGER NOT NULL,"
-            " xprec INTEGER NOT NULL DEFAULT 0, xscale INTEGER NOT NULL DEFAULT 0, isnullable INTEGER NOT NULL);"
-            "CREATE TABLE systypes (name TEXT COLLATE NOCASE NOT NULL, xtype INTEGER NOT NULL,"
-            " xusertype INTEGER PRIMARY KEY, length INTEGER NOT NULL, xprec INTEGER NOT NULL DEFAULT 0,"
-            " xscale INTEGER NOT NULL DEFAULT 0);");
+    run(db,
+        "CREATE TABLE sysobjects (name TEXT COLLATE NOCASE NOT NULL, id INTEGER PRIMARY KEY,"
+        " xtype TEXT COLLATE NOCASE NOT NULL, uid INTEGER NOT NULL DEFAULT 1);"
+        "CREATE TABLE syscolumns (id INTEGER NOT NULL, colid INTEGER NOT NULL, name TEXT COLLATE NOCASE NOT "
+        "NULL,"
+        " xtype INTEGER NOT NULL, xusertype INTEGER NOT NULL, length INTEGER NOT NULL,"
+        " xprec INTEGER NOT NULL DEFAULT 0, xscale INTEGER NOT NULL DEFAULT 0, isnullable INTEGER NOT NULL);"
+        "CREATE TABLE systypes (name TEXT COLLATE NOCASE NOT NULL, xtype INTEGER NOT NULL,"
+        " xusertype INTEGER PRIMARY KEY, length INTEGER NOT NULL, xprec INTEGER NOT NULL DEFAULT 0,"
+        " xscale INTEGER NOT NULL DEFAULT 0);");
     const Stmt s = prepare(db, "INSERT INTO systypes VALUES (?, ?, ?, ?, ?, ?)");
     for (const SystemType& t : kSystemTypes)
-        insert(db, s.get(), t.name, t.shape.xtype, t.shape.xusertype, t.shape.length, t.shape.xprec, t.shape.xscale);
+        insert(db, s.get(), t.name, t.shape.xtype, t.shape.xusertype, t.shape.length, t.shape.xprec,
+               t.shape.xscale);
 }
 
 std::string databaseFileName(const std::string& databaseName)
@@ -417,8 +455,8 @@ void writeDatabase(const Database& database, const std::string& dir)
             for (std::size_t i = 0; i < o.columns.size(); ++i) {
                 const Column& c = o.columns[i];
                 const TypeShape s = database.shapeOf(c.type);
-                insert(db.get(), columns.get(), o.id, static_cast<int>(i + 1), c.name, s.xtype, s.xusertype, s.length,
-                       s.xprec, s.xscale, c.nullable ? 1 : 0);
+                insert(db.get(), columns.get(), o.id, static_cast<int>(i + 1), c.name, s.xtype, s.xusertype,
+                       s.length, s.xprec, s.xscale, c.nullable ? 1 : 0);
                 definition += (i ? ", " : "") + quoted(c.name) + " " + affinityOf(s.xtype);
             }
             // Tables and views exist for real too (empty), so a SELECT naming one finds it.
@@ -446,50 +484,24 @@ Database sampleDatabase()
         .addUserType("tid", "varchar(6)")
         .addUserType("empid", "char(9)")
         .addUserType("phone", "nvarchar(24)")
-        .addTable("titles", {{"title_id", "tid", false},
-                             {"title", "varchar(80)", false},
-                             {"type", "char(12)", false},
-                             {"pub_id", "char(4)"},
-                             {"price", "money"},
-                             {"advance", "money"},
-                             {"royalty", "int"},
-                             {"ytd_sales", "int"},
-                             {"notes", "nvarchar(200)"},
-                             {"pubdate", "datetime", false}})
-        .addTable("Order Details", {{"OrderID", "int", false},
-                                    {"emp_id", "empid", false},
-                                    {"Quantity", "smallint", false},
-                                    {"Discount", "real", false},
-                                    {"UnitPrice", "smallmoney"},
-                                    {"Größe", "decimal(10,2)"},
-                                    {"it's", "nvarchar(max)"},
-                                    {"a]b", "varchar(max)"},
-                                    {"x;y", "bit", false},
-                                    {"Memo", "ntext"},
-                                    {"Legacy", "text"},
-                                    {"Picture", "image"},
-                                    {"RowVer", "timestamp", false},
-                                    {"Guid", "uniqueidentifier"}})
-        .addTable("Maße]'; Übersicht", {{"Id", "bigint", false},
-                                        {"Kurz", "tinyint"},
-                                        {"Zahl", "numeric(18,0)"},
-                                        {"Wert", "float"},
-                                        {"Code", "nchar(5)"},
-                                        {"Hash", "binary(16)"},
-                                        {"Daten", "varbinary(50)"},
-                                        {"Ablage", "varbinary(max)"},
-                                        {"Beliebig", "sql_variant"},
-                                        {"Tag", "date"},
-                                        {"Zeit", "time(3)"},
-                                        {"Stempel", "datetime2(7)"},
-                                        {"Zone", "datetimeoffset"},
-                                        {"Klein", "smalldatetime"},
-                                        {"Dokument", "xml"},
-                                        {"Kennung", "sysname", false},
-                                        {"日本語の列", "nvarchar(40)"},
-                                        {"Telefon", "phone"}})
-        .addView("titleview", {{"title", "varchar(80)", false}, {"price", "money"}, {"ytd_sales", "int"}})
-        .addView("Größe Ansicht", {{"Größe", "decimal(10,2)"}, {"emp_id", "empid", false}})
+        .addTable("titles",
+                  columns("title_id tid not null, title varchar(80) not null, type char(12) not null, "
+                          "pub_id char(4), price money, advance money, royalty int, ytd_sales int, "
+                          "notes nvarchar(200), pubdate datetime not null"))
+        .addTable(
+            "Order Details",
+            columns("OrderID int not null, emp_id empid not null, Quantity smallint not null, "
+                    "Discount real not null, UnitPrice smallmoney, Größe decimal(10,2), it's nvarchar(max), "
+                    "a]b varchar(max), x;y bit not null, Memo ntext, Legacy text, Picture image, "
+                    "RowVer timestamp not null, Guid uniqueidentifier"))
+        .addTable(
+            "Maße]'; Übersicht",
+            columns("Id bigint not null, Kurz tinyint, Zahl numeric(18,0), Wert float, Code nchar(5), "
+                    "Hash binary(16), Daten varbinary(50), Ablage varbinary(max), Beliebig sql_variant, "
+                    "Tag date, Zeit time(3), Stempel datetime2(7), Zone datetimeoffset, Klein smalldatetime, "
+                    "Dokument xml, Kennung sysname not null, 日本語の列 nvarchar(40), [Telefon Nr.] phone"))
+        .addView("titleview", columns("title varchar(80) not null, price money, ytd_sales int"))
+        .addView("Größe Ansicht", columns("Größe decimal(10,2), emp_id empid not null"))
         .addObject("UPKCL_titleidind", "PK")
         .addObject("DF__titles__type", "D")
         .addObject("byroyalty", "P");
@@ -500,17 +512,17 @@ Database weirdDatabase()
 {
     Database db("we]ird';db");
     db.addSqlServer2000SystemTables()
-        .addTable("t]1", {{"a", "int", false}, {"b'c", "nvarchar(10)"}})
-        .addView("v;1", {{"a", "int", false}});
+        .addTable("t]1", columns("a int not null, b'c nvarchar(10)"))
+        .addView("v;1", columns("a int not null"));
     return db;
 }
 
 Database bigDatabase(int tables, int columnsPerTable)
 {
-    static const char* const types[] = {"int",       "nvarchar(40)", "varchar(100)", "decimal(12,2)",
-                                        "datetime",  "bit",          "bigint",       "char(10)",
-                                        "float",     "smallint",     "money",        "nvarchar(max)",
-                                        "tinyint",   "date",         "uniqueidentifier"};
+    static const char* const types[] = {"int",      "nvarchar(40)", "varchar(100)",    "decimal(12,2)",
+                                        "datetime", "bit",          "bigint",          "char(10)",
+                                        "float",    "smallint",     "money",           "nvarchar(max)",
+                                        "tinyint",  "date",         "uniqueidentifier"};
     constexpr int typeCount = static_cast<int>(std::size(types));
     Database db("big");
     db.addSqlServer2000SystemTables();

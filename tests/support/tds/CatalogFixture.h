@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -19,6 +20,11 @@ struct Column
     std::string type; // SQL Server type text, or the name of one of the database's user types
     bool nullable = true;
 };
+
+// Columns from a list like "id int not null, [Größe Nr.] decimal(10,2), notes nvarchar(max) null":
+// a name (in brackets, with "]]" for "]", when it holds a blank), a type text, and an optional
+// "null" or "not null" (nullable when neither is given). Throws std::invalid_argument on an empty item.
+std::vector<Column> columns(std::string_view spec);
 
 // What syscolumns stores for a column of some type.
 struct TypeShape

@@ -170,8 +170,8 @@ int TdsServerProcess::terminate()
 std::string TdsServerProcess::connectionString(const std::string& user, const std::string& password,
                                                const std::string& database, const std::string& extra) const
 {
-    std::string s = "DRIVER=" + odbcDriverPath() + ";Server=127.0.0.1;Port=" + std::to_string(m_port) + ";UID={" +
-                    user + "};PWD={" + password + "};";
+    std::string s = "DRIVER=" + odbcDriverPath() + ";Server=127.0.0.1;Port=" + std::to_string(m_port) +
+                    ";UID={" + user + "};PWD={" + password + "};";
     if (!database.empty())
         s += "Database={" + database + "};";
     return s + "TDS_Version=7.4;ClientCharset=UTF-8;" + extra;

@@ -20,7 +20,8 @@ constexpr std::uint16_t kCmdSelect = 0xC1;
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -319,8 +320,9 @@ bool Session::use(const std::string& name)
     const std::string path = m_catalog.pathOf(*canonical);
     sqlite3* db = nullptr;
     // Fixtures are shared by every connection and test; nothing a client sends may change them.
-    const int rc = path.empty() ? sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-                                : sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const int rc = path.empty()
+                       ? sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+                       : sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     bool ok = rc == SQLITE_OK;
     if (ok && path.empty()) {
         // A master without a file still answers catalogue queries, with the system types only.
@@ -332,8 +334,9 @@ bool Session::use(const std::string& name)
     }
     // The server-wide list of databases lives in the temp schema, which SQLite searches first for
     // unqualified names, so every database (master too) answers "sysdatabases" the same way.
-    ok = ok && exec(db, "PRAGMA temp_store=MEMORY") &&
-         exec(db, "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)");
+    ok =
+        ok && exec(db, "PRAGMA temp_store=MEMORY") &&
+        exec(db, "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)");
     if (ok) {
         sqlite3_stmt* insert = nullptr;
         ok = sqlite3_prepare_v2(db, "INSERT INTO temp.sysdatabases VALUES (?, ?)", -1, &insert, nullptr) ==
@@ -347,7 +350,8 @@ bool Session::use(const std::string& name)
         sqlite3_finalize(insert);
     }
     constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    ok = ok && sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
+    ok = ok &&
+         sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
              SQLITE_OK;
@@ -391,13 +395,15 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
             dones.flush(true);
             if (!use(name)) {
                 out.message(true, 911, 1, 16,
-                            "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+                            "Database '" + name +
+                                "' does not exist. Make sure that the name is entered correctly.");
                 return false;
             }
             out.envChange(1, m_database, old);
             out.message(false, 5701, 2, 0, "Changed database context to '" + m_database + "'.");
             dones.push(doneToken, DoneStatus::Final, 0, 0);
-        } else if (startsWithNoCase(word, "sp_") || equalsNoCase(word, "exec") || equalsNoCase(word, "execute")) {
+        } else if (startsWithNoCase(word, "sp_") || equalsNoCase(word, "exec") ||
+                   equalsNoCase(word, "execute")) {
             // No stored procedures here; the driver's type-info probe on connect ends up here too.
             std::size_t at = pos + word.size();
             const std::string_view name =
@@ -407,7 +413,8 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
             return false;
         } else {
             const char* tail = nullptr;
-            if (!runOne(s.data() + pos, static_cast<int>(s.size() - pos), &tail, binds, dones, out, doneToken))
+            if (!runOne(s.data() + pos, static_cast<int>(s.size() - pos), &tail, binds, dones, out,
+                        doneToken))
                 return false;
             const std::size_t next = static_cast<std::size_t>(tail - s.data());
             pos = std::max(next, pos + 1);
@@ -572,7 +579,8 @@ Session::Param Session::readParam(Reader& r)
         for (std::uint32_t chunk = r.u32(); chunk != 0; chunk = r.u32())
             data.append(reinterpret_cast<const char*>(r.take(chunk)), chunk);
         v.kind = kind;
-        v.bytes = utf16 ? Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()) : data;
+        v.bytes =
+            utf16 ? Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()) : data;
     };
     auto readData = [&](Value::Kind kind, bool utf16, std::size_t len) {
         const std::uint8_t* d = r.take(len);
@@ -610,7 +618,7 @@ Session::Param Session::readParam(Reader& r)
         r.u8();
         readFloat(r.u8());
         break;
-    case 0x6A: // DECIMALN
+    case 0x6A:   // DECIMALN
     case 0x6C: { // NUMERICN
         r.u8();
         r.u8(); // precision
@@ -632,11 +640,11 @@ Session::Param Session::readParam(Reader& r)
             v.kind = Value::Real, v.real = static_cast<double>(value);
         break;
     }
-    case 0xA7: // BIGVARCHAR: the UTF-8 collation the server announces makes these bytes UTF-8
-    case 0xAF: // BIGCHAR
-    case 0xE7: // NVARCHAR
-    case 0xEF: // NCHAR
-    case 0xA5: // BIGVARBINARY
+    case 0xA7:   // BIGVARCHAR: the UTF-8 collation the server announces makes these bytes UTF-8
+    case 0xAF:   // BIGCHAR
+    case 0xE7:   // NVARCHAR
+    case 0xEF:   // NCHAR
+    case 0xA5:   // BIGVARBINARY
     case 0xAD: { // BIGBINARY
         const bool text = type != 0xA5 && type != 0xAD;
         const bool utf16 = type == 0xE7 || type == 0xEF;
@@ -651,8 +659,8 @@ Session::Param Session::readParam(Reader& r)
         }
         break;
     }
-    case 0x23: // TEXT
-    case 0x63: // NTEXT
+    case 0x23:   // TEXT
+    case 0x63:   // NTEXT
     case 0x22: { // IMAGE
         r.u32();
         if (type != 0x22)
@@ -663,7 +671,8 @@ Session::Param Session::readParam(Reader& r)
         break;
     }
     default:
-        throw UnsupportedParameter("Parameter type " + std::to_string(type) + " is not supported by this server.");
+        throw UnsupportedParameter("Parameter type " + std::to_string(type) +
+                                   " is not supported by this server.");
     }
     return p;
 }
@@ -701,8 +710,9 @@ void Session::rpc(Reader& r, TokenWriter& out)
     if ((prepexec && params.size() >= 3) || (executesql && params.size() >= 1)) {
         // sp_prepexec: handle, declaration, text, values; sp_executesql: text, declaration, values.
         const std::size_t stmtIndex = prepexec ? 2 : 0, declIndex = 1, firstValue = prepexec ? 3 : 2;
-        const std::vector<std::string> names =
-            params.size() > declIndex ? declaredNames(params[declIndex].value.bytes) : std::vector<std::string>();
+        const std::vector<std::string> names = params.size() > declIndex
+                                                   ? declaredNames(params[declIndex].value.bytes)
+                                                   : std::vector<std::string>();
         std::vector<Param> binds;
         for (std::size_t i = firstValue; i < params.size(); ++i) {
             const std::size_t k = i - firstValue;

@@ -265,8 +265,8 @@ Login7 ParseLogin7(const std::vector<std::uint8_t>& payload)
 std::vector<std::uint8_t> PreLoginReply()
 {
     // Option table (token, BE offset, BE length), FF, then the data: VERSION 15.0.2000, ENCRYPTION 02.
-    return {0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00, 0x01, 0xFF,
-            0x0F, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02};
+    return {0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00,
+            0x01, 0xFF, 0x0F, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02};
 }
 
 void TokenWriter::u16(std::uint16_t v)
@@ -389,11 +389,11 @@ void TokenWriter::returnStatus(std::int32_t value)
 void TokenWriter::returnIntValue(std::int32_t value)
 {
     u8(Token::ReturnValue);
-    u16(0);     // ordinal
+    u16(0);       // ordinal
     bVarChar(""); // name
-    u8(0x01);   // output parameter
-    u32(0);     // user type
-    u16(0);     // flags
+    u8(0x01);     // output parameter
+    u32(0);       // user type
+    u16(0);       // flags
     u8(0x26);
     u8(4);
     u8(4);
@@ -454,12 +454,8 @@ void TokenWriter::resultSet(const ResultSet& result)
                     u16(0xFFFF);
                     break;
                 }
-                std::string text = v.bytes;
-                if (v.kind == Value::Integer)
-                    text = std::to_string(v.integer);
-                else if (v.kind == Value::Real)
-                    text = std::to_string(v.real);
-                const std::u16string s = clippedUtf16(text, kMaxTextUnits);
+                // Numbers in a text column arrive already written out by the session.
+                const std::u16string s = clippedUtf16(v.bytes, kMaxTextUnits);
                 u16(static_cast<std::uint16_t>(s.size() * 2));
                 for (char16_t c : s)
                     u16(c);

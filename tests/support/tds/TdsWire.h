@@ -158,7 +158,8 @@ public:
 
     void envChange(std::uint8_t type, std::string_view newValue, std::string_view oldValue);
     void envChangeCollation();
-    void message(bool error, std::int32_t number, std::uint8_t state, std::uint8_t severity, std::string_view text);
+    void message(bool error, std::int32_t number, std::uint8_t state, std::uint8_t severity,
+                 std::string_view text);
     void loginAck();
     void done(std::uint8_t token, std::uint16_t status, std::uint16_t command, std::uint64_t rows);
     void returnStatus(std::int32_t value);

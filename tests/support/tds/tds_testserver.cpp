@@ -187,7 +187,8 @@ private:
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else if (!m_session.use(database)) {
             out.message(true, 4060, 1, 11,
-                        "Cannot open database \"" + database + "\" requested by the login. The login failed.");
+                        "Cannot open database \"" + database +
+                            "\" requested by the login. The login failed.");
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else {
@@ -298,9 +299,12 @@ int main(int argc, char** argv)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     socklen_t length = sizeof address;
-    if (signalFd < 0 || listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 64) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::fprintf(stderr, "tds-testserver: cannot listen on 127.0.0.1:%ld: %s\n", port, std::strerror(errno));
+    if (signalFd < 0 || listener < 0 ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 64) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        std::fprintf(stderr, "tds-testserver: cannot listen on 127.0.0.1:%ld: %s\n", port,
+                     std::strerror(errno));
         return 1;
     }
     std::printf("port %u\n", ntohs(address.sin_port));

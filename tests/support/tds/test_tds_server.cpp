@@ -34,8 +34,9 @@ const std::string kPassword = "Secr3t;x";
 class Connection
 {
 public:
-    Connection(const TdsServerProcess& server, const std::string& database, const std::string& password = kPassword,
-               const std::string& user = kUser, const QString& options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=20"))
+    Connection(const TdsServerProcess& server, const std::string& database,
+               const std::string& password = kPassword, const std::string& user = kUser,
+               const QString& options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=20"))
         : m_name(QStringLiteral("tds%1").arg(++s_counter))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
@@ -113,11 +114,12 @@ TEST_F(TdsServer, LogsInAndListsTheNineteenSystemTables)
 {
     Connection c(server(), "sample");
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-    const QStringList expected = {"syscolumns",     "syscomments",   "sysdepends",          "sysfilegroups",
-                                  "sysfiles",       "sysfiles1",     "sysforeignkeys",      "sysfulltextcatalogs",
-                                  "sysfulltextnotify", "sysindexes", "sysindexkeys",        "sysmembers",
-                                  "sysobjects",     "syspermissions", "sysproperties",      "sysprotects",
-                                  "sysreferences",  "systypes",      "sysusers"};
+    const QStringList expected = {
+        "syscolumns",        "syscomments",    "sysdepends",     "sysfilegroups",
+        "sysfiles",          "sysfiles1",      "sysforeignkeys", "sysfulltextcatalogs",
+        "sysfulltextnotify", "sysindexes",     "sysindexkeys",   "sysmembers",
+        "sysobjects",        "syspermissions", "sysproperties",  "sysprotects",
+        "sysreferences",     "systypes",       "sysusers"};
     EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE xtype='S' ORDER BY name"), expected);
     // The table list's own query, with its lower-case letter.
     EXPECT_EQ(c.column("SELECT * FROM sysobjects where xtype = 's'").size(), 19);
@@ -162,8 +164,10 @@ TEST_P(NameRoundTrip, AsLiteralAndAsBoundParameter)
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
     QString literal = name;
     literal.replace("'", "''");
-    EXPECT_EQ(c.column("SELECT name FROM syscolumns WHERE name = N'" + literal + "' UNION "
-                       "SELECT name FROM sysobjects WHERE name = N'" + literal + "'"),
+    EXPECT_EQ(c.column("SELECT name FROM syscolumns WHERE name = N'" + literal +
+                       "' UNION "
+                       "SELECT name FROM sysobjects WHERE name = N'" +
+                       literal + "'"),
               QStringList{name});
 
     QSqlQuery q = c.query();
@@ -181,8 +185,8 @@ TEST_P(NameRoundTrip, AsLiteralAndAsBoundParameter)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, NameRoundTrip,
-                         ::testing::Values("titles", "Order Details", "Maße]'; Übersicht", "Größe Ansicht", "日本語の列",
-                                           "it's", "a]b", "x;y"));
+                         ::testing::Values("titles", "Order Details", "Maße]'; Übersicht", "Größe Ansicht",
+                                           "日本語の列", "it's", "a]b", "x;y"));
 
 struct Refusal
 {
@@ -257,7 +261,8 @@ TEST_P(StatementError, FailsWithItsNumberAndLeavesTheConnectionUsable)
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
     QSqlQuery q = c.query();
     EXPECT_FALSE(q.exec(GetParam().sql));
-    EXPECT_EQ(q.lastError().nativeErrorCode().toStdString(), GetParam().native) << q.lastError().text().toStdString();
+    EXPECT_EQ(q.lastError().nativeErrorCode().toStdString(), GetParam().native)
+        << q.lastError().text().toStdString();
     EXPECT_EQ(c.column("SELECT count(*) FROM sysobjects WHERE xtype = 'U'"), QStringList{"3"});
 }
 
@@ -275,7 +280,8 @@ TEST_F(TdsServer, SeveralStatementsGiveSeveralResults)
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
     QSqlQuery q = c.query();
     // Each result is read to its end before the next, as the driver needs.
-    ASSERT_TRUE(q.exec("SET NOCOUNT ON; SELECT name FROM sysobjects WHERE id IN (1, 3) ORDER BY id; SELECT 2 + 3"));
+    ASSERT_TRUE(
+        q.exec("SET NOCOUNT ON; SELECT name FROM sysobjects WHERE id IN (1, 3) ORDER BY id; SELECT 2 + 3"));
     QStringList first;
     while (q.next())
         first << q.value(0).toString();
@@ -331,6 +337,49 @@ TEST_F(TdsServer, CountsGrowByTheBatchesSent)
     EXPECT_GE(afterRpc.rpc - afterBatches.rpc, 1);
 }
 
+// What the driver sends besides queries: transactions, a cancel for results left unread, and a
+// statement prepared again with new values. None may leave the connection stuck.
+TEST_F(TdsServer, TransactionsCancelsAndReexecutionAreAnswered)
+{
+    Connection c(server(), "big");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlDatabase db = c.db();
+    ASSERT_TRUE(db.transaction()) << db.lastError().text().toStdString();
+    EXPECT_TRUE(db.commit()) << db.lastError().text().toStdString();
+    ASSERT_TRUE(db.transaction());
+    EXPECT_TRUE(db.rollback()) << db.lastError().text().toStdString();
+    {
+        QSqlQuery unread = c.query();
+        ASSERT_TRUE(unread.exec("SELECT name FROM syscolumns"));
+        ASSERT_TRUE(unread.next());
+        unread.finish(); // thousands of rows still pending
+    }
+    EXPECT_EQ(c.column("SELECT count(*) FROM sysobjects WHERE xtype = 'U'"), QStringList{"1000"});
+
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.prepare("SELECT name FROM sysobjects WHERE name = ?"));
+    for (const QString name : {"Table0007", "Table0999", "nosuch"}) {
+        q.addBindValue(name);
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        QStringList found;
+        while (q.next())
+            found << q.value(0).toString();
+        EXPECT_EQ(found, name == "nosuch" ? QStringList() : QStringList{name});
+    }
+}
+
+TEST_F(TdsServer, PreparedStatementErrorFailsTheExec)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.prepare("SELECT name FROM nosuchtable WHERE id = ?"));
+    q.addBindValue(1);
+    EXPECT_FALSE(q.exec());
+    EXPECT_EQ(q.lastError().nativeErrorCode(), "208") << q.lastError().text().toStdString();
+    EXPECT_EQ(c.column("SELECT 1"), QStringList{"1"});
+}
+
 // Bytes that are no TDS conversation cost their connection, never the server.
 class BadClient : public TdsServer, public ::testing::WithParamInterface<std::string>
 {
@@ -358,13 +407,17 @@ TEST_P(BadClient, ServerStaysUp)
     EXPECT_EQ(c.column("SELECT 7"), QStringList{"7"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bytes, BadClient,
-    ::testing::Values(std::string("\x12\x01\x00\x03\x00\x00\x00\x00", 8),            // length below the header
-                      std::string("\x10\x01\x00\x10\x00\x00\x01\x00" "abcdefgh", 16), // LOGIN7 far too short
-                      std::string("\x01\x01\x00\x0C\x00\x00\x01\x00" "\x16\x00\x00\x00", 12), // batch before login
-                      std::string("\x12\x00\x00\x40\x00\x00", 6),                     // cut inside a header
-                      std::string("GET / HTTP/1.0\r\n\r\n")));
+INSTANTIATE_TEST_SUITE_P(Bytes, BadClient,
+                         ::testing::Values(std::string("\x12\x01\x00\x03\x00\x00\x00\x00",
+                                                       8), // length below the header
+                                           std::string("\x10\x01\x00\x10\x00\x00\x01\x00"
+                                                       "abcdefgh",
+                                                       16), // LOGIN7 far too short
+                                           std::string("\x01\x01\x00\x0C\x00\x00\x01\x00"
+                                                       "\x16\x00\x00\x00",
+                                                       12),                            // batch before login
+                                           std::string("\x12\x00\x00\x40\x00\x00", 6), // cut inside a header
+                                           std::string("GET / HTTP/1.0\r\n\r\n")));
 
 TEST(TdsServerLoginTimeout, SilentServerFailsTheOpen)
 {
@@ -378,6 +431,25 @@ TEST(TdsServerLoginTimeout, SilentServerFailsTheOpen)
         EXPECT_FALSE(c.isOpen());
         // The server ends at once although the delayed login is still pending.
         EXPECT_EQ(slow.terminate(), 0);
+    }
+    std::filesystem::remove_all(pattern);
+}
+
+// A far-away server: every reply comes late, and everything still works.
+TEST(TdsServerLatency, RepliesHeldBackStillArrive)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
+    char pattern[] = "/tmp/orvane-tds-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), pattern);
+    {
+        TdsServerProcess far({pattern, {}, 0, 50, {}});
+        Connection c(far, "", "", "sa");
+        ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+        QSqlQuery q = c.query();
+        EXPECT_TRUE(q.exec("USE [we]]ird';db]"));
+        EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE xtype = 'U'"), QStringList{"t]1"});
     }
     std::filesystem::remove_all(pattern);
 }
@@ -405,24 +477,18 @@ TEST_P(FixtureTypes, StoredAsTheServerStoresThem)
     EXPECT_EQ(s.xscale, e.xscale);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, FixtureTypes,
-                         ::testing::Values(Shape{"nvarchar(40)", {231, 231, 80, 0, 0}},
-                                           Shape{"NVARCHAR (40)", {231, 231, 80, 0, 0}},
-                                           Shape{"varchar(max)", {167, 167, -1, 0, 0}},
-                                           Shape{"char", {175, 175, 1, 0, 0}},
-                                           Shape{"nchar(10)", {239, 239, 20, 0, 0}},
-                                           Shape{"decimal(10,2)", {106, 106, 9, 10, 2}},
-                                           Shape{"numeric", {108, 108, 9, 18, 0}},
-                                           Shape{"decimal(38, 4)", {106, 106, 17, 38, 4}},
-                                           Shape{"float(24)", {59, 59, 4, 24, 0}},
-                                           Shape{"float", {62, 62, 8, 53, 0}},
-                                           Shape{"time", {41, 41, 5, 16, 7}},
-                                           Shape{"datetime2(3)", {42, 42, 7, 23, 3}},
-                                           Shape{"datetimeoffset(0)", {43, 43, 8, 26, 0}},
-                                           Shape{"sysname", {231, 256, 256, 0, 0}},
-                                           Shape{"timestamp", {189, 189, 8, 0, 0}},
-                                           Shape{"tid", {167, 257, 6, 0, 0}},
-                                           Shape{"wide", {231, 258, -1, 0, 0}}));
+INSTANTIATE_TEST_SUITE_P(
+    Types, FixtureTypes,
+    ::testing::Values(Shape{"nvarchar(40)", {231, 231, 80, 0, 0}},
+                      Shape{"NVARCHAR (40)", {231, 231, 80, 0, 0}},
+                      Shape{"varchar(max)", {167, 167, -1, 0, 0}}, Shape{"char", {175, 175, 1, 0, 0}},
+                      Shape{"nchar(10)", {239, 239, 20, 0, 0}}, Shape{"decimal(10,2)", {106, 106, 9, 10, 2}},
+                      Shape{"numeric", {108, 108, 9, 18, 0}}, Shape{"decimal(38, 4)", {106, 106, 17, 38, 4}},
+                      Shape{"float(24)", {59, 59, 4, 24, 0}}, Shape{"float", {62, 62, 8, 53, 0}},
+                      Shape{"time", {41, 41, 5, 16, 7}}, Shape{"datetime2(3)", {42, 42, 7, 23, 3}},
+                      Shape{"datetimeoffset(0)", {43, 43, 8, 26, 0}}, Shape{"sysname", {231, 256, 256, 0, 0}},
+                      Shape{"timestamp", {189, 189, 8, 0, 0}}, Shape{"tid", {167, 257, 6, 0, 0}},
+                      Shape{"wide", {231, 258, -1, 0, 0}}));
 
 class FixtureTypeRefused : public ::testing::TestWithParam<const char*>
 {
@@ -437,9 +503,28 @@ TEST_P(FixtureTypeRefused, Throws)
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, FixtureTypeRefused,
-                         ::testing::Values("nchar(max)", "varchar(8001)", "nvarchar(4001)", "nvarchar(0)", "foo",
-                                           "int(4)", "decimal(39)", "decimal(5,6)", "time(8)", "tid(3)",
-                                           "varchar(x)"));
+                         ::testing::Values("nchar(max)", "varchar(8001)", "nvarchar(4001)", "nvarchar(0)",
+                                           "foo", "int(4)", "decimal(39)", "decimal(5,6)", "time(8)",
+                                           "tid(3)", "varchar(x)"));
+
+TEST(FixtureColumns, ListsGiveNamesTypesAndNullability)
+{
+    const std::vector<tdsfixture::Column> c =
+        tdsfixture::columns("[a]]b c] nvarchar(40) not null, d decimal(10, 2), e int NULL,Größe tid NOT NULL");
+    ASSERT_EQ(c.size(), 4u);
+    EXPECT_EQ(c[0].name, "a]b c");
+    EXPECT_EQ(c[0].type, "nvarchar(40)");
+    EXPECT_FALSE(c[0].nullable);
+    EXPECT_EQ(c[1].name, "d");
+    EXPECT_EQ(c[1].type, "decimal(10, 2)");
+    EXPECT_TRUE(c[1].nullable);
+    EXPECT_EQ(c[2].type, "int");
+    EXPECT_TRUE(c[2].nullable);
+    EXPECT_EQ(c[3].name, "Größe");
+    EXPECT_EQ(c[3].type, "tid");
+    EXPECT_FALSE(c[3].nullable);
+    EXPECT_THROW(tdsfixture::columns("a int,, b int"), std::invalid_argument);
+}
 
 TEST(FixtureObjects, NamesAndUserTypesAreUniqueWithoutRegardToCase)
 {

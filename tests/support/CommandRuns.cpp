@@ -1,5 +1,7 @@
 #include "CommandRuns.h"
 
+#include "Settings.h"
+
 QByteArray ReadStreamFromStart(std::FILE* f)
 {
     std::fflush(f);
@@ -10,4 +12,24 @@ QByteArray ReadStreamFromStart(std::FILE* f)
     while ((n = std::fread(piece, 1, sizeof piece, f)) > 0)
         bytes.append(piece, static_cast<qsizetype>(n));
     return bytes;
+}
+
+CommandRun RunCommandInProcess(const QStringList& arguments)
+{
+    SetSettingsFileName(QString());
+    TNoAnswers prompter;
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    CommandRun run;
+    if (in && out && err) {
+        run.exitCode = RunReportCommand(arguments, prompter, in, out, err);
+        run.out = ReadStreamFromStart(out);
+        run.err = ReadStreamFromStart(err);
+    }
+    for (std::FILE* f : {in, out, err}) {
+        if (f)
+            std::fclose(f);
+    }
+    return run;
 }

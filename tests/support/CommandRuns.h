@@ -5,6 +5,7 @@
 #include "ReportCommand.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -18,3 +19,14 @@ public:
 
 // Everything written to f so far, read from its start.
 QByteArray ReadStreamFromStart(std::FILE* f);
+
+struct CommandRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The report command run in process with empty standard input, no terminal answers and no
+// settings file.
+CommandRun RunCommandInProcess(const QStringList& arguments);

@@ -1,5 +1,6 @@
 // orvane-report end to end: the built program on generated Access files, and the opening flow
 // with scripted answers in process.
+#include "JetCatalogReader.h"
 #include "JetWriter.h"
 #include "ReportCommand.h"
 #include "Settings.h"
@@ -14,8 +15,11 @@
 #include <fcntl.h>
 #include <ostream>
 #include <pty.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -398,6 +402,8 @@ TEST_P(SettingsTest, LanguageAndDelimiterComeFromTheWindowsSettingsFile)
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString program = folder + QStringLiteral("/orvane-report");
     ASSERT_TRUE(QFile::copy(kProgram, program));
+    // The program finds its Access reader beside itself.
+    ASSERT_TRUE(QFile::copy(JetReaderProgram(), folder + QStringLiteral("/orvane-jet-reader")));
     const QString ini = folder + QStringLiteral("/orvane.ini");
     if (GetParam().ini) {
         QFile f(ini);
@@ -434,17 +440,28 @@ TEST_F(ReportCliTest, AsksForTheDatabasePasswordOnTheTerminalWithoutEcho)
     const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("tty-secret")));
     const QByteArray programPath = kProgram.toLocal8Bit();
     const QByteArray filePath = file.toLocal8Bit();
+    // The program gets a terminal of its own: a new session whose first terminal opened is the pty.
     int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDOUT_FILENO); // the report itself is not what this test reads
-        ::setenv("LC_ALL", "C.UTF-8", 1);
-        ::execl(programPath.constData(), programPath.constData(), filePath.constData(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    int slave = -1;
+    char slaveName[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, slaveName, nullptr, nullptr), 0);
+    ::close(slave);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, slaveName, O_RDWR, 0);
+    // The report itself is not what this test reads.
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDIN_FILENO, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    char* argv[] = {const_cast<char*>(programPath.constData()), const_cast<char*>(filePath.constData()), nullptr};
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ASSERT_EQ(spawned, 0);
     QByteArray seen;
     auto readUntil = [&](const QByteArray& what) {
         char buffer[256];

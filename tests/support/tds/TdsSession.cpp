@@ -405,9 +405,8 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
         } else if (startsWithNoCase(word, "sp_") || equalsNoCase(word, "exec") ||
                    equalsNoCase(word, "execute")) {
             // No stored procedures here; the driver's type-info probe on connect ends up here too.
-            std::size_t at = pos + word.size();
             const std::string_view name =
-                word.starts_with("sp_") || word.starts_with("SP_") ? word : wordAt(s, skipFiller(s, at));
+                startsWithNoCase(word, "sp_") ? word : wordAt(s, skipFiller(s, pos + word.size()));
             dones.flush(true);
             out.message(true, 2812, 62, 16, "Could not find stored procedure '" + std::string(name) + "'.");
             return false;

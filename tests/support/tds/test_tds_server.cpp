@@ -356,6 +356,13 @@ TEST_F(TdsServer, TransactionsCancelsAndReexecutionAreAnswered)
     }
     EXPECT_EQ(c.column("SELECT count(*) FROM sysobjects WHERE xtype = 'U'"), QStringList{"1000"});
 
+    QSqlQuery unbound = c.query(); // prepared without values: the declaration arrives as NULL
+    ASSERT_TRUE(unbound.prepare("SELECT count(*) FROM sysobjects WHERE xtype = 'S'"));
+    ASSERT_TRUE(unbound.exec()) << unbound.lastError().text().toStdString();
+    ASSERT_TRUE(unbound.next());
+    EXPECT_EQ(unbound.value(0).toInt(), 19);
+    EXPECT_FALSE(unbound.next()); // one statement at a time per connection, as with a real server
+
     QSqlQuery q = c.query();
     ASSERT_TRUE(q.prepare("SELECT name FROM sysobjects WHERE name = ?"));
     for (const QString name : {"Table0007", "Table0999", "nosuch"}) {
@@ -509,8 +516,8 @@ INSTANTIATE_TEST_SUITE_P(Types, FixtureTypeRefused,
 
 TEST(FixtureColumns, ListsGiveNamesTypesAndNullability)
 {
-    const std::vector<tdsfixture::Column> c =
-        tdsfixture::columns("[a]]b c] nvarchar(40) not null, d decimal(10, 2), e int NULL,Größe tid NOT NULL");
+    const std::vector<tdsfixture::Column> c = tdsfixture::columns(
+        "[a]]b c] nvarchar(40) not null, d decimal(10, 2), e int NULL,Größe tid NOT NULL");
     ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c[0].name, "a]b c");
     EXPECT_EQ(c[0].type, "nvarchar(40)");

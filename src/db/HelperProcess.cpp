@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +31,30 @@ void killAndReap(pid_t pid)
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+}
+
+// A helper that ends without reading its input must cost only itself: writing to its closed pipe
+// raises SIGPIPE, which would end this program. The signal is held back for the write and, if it
+// came, taken away again before it is let through.
+ssize_t writeWithoutSigpipe(int fd, const char* data, qsizetype size)
+{
+    sigset_t pipeOnly, old;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    sigset_t pendingBefore;
+    sigpending(&pendingBefore);
+    const bool alreadyPending = sigismember(&pendingBefore, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &old);
+    const ssize_t n = ::write(fd, data, size_t(size));
+    const int saved = errno;
+    if (n < 0 && saved == EPIPE && !alreadyPending) {
+        const struct timespec none = {0, 0};
+        while (sigtimedwait(&pipeOnly, nullptr, &none) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+    return n;
 }
 
 qint64 millisecondsLeft(std::chrono::steady_clock::time_point deadline)
@@ -120,7 +145,7 @@ HelperRunResult RunHelperProgram(const QString& program, const QStringList& argu
             break;
         }
         if (in[1] >= 0 && p[1].revents != 0) {
-            const ssize_t n = ::write(in[1], pending.constData() + written, size_t(pending.size() - written));
+            const ssize_t n = writeWithoutSigpipe(in[1], pending.constData() + written, pending.size() - written);
             if (n > 0)
                 written += n;
             if ((n < 0 && errno != EINTR && errno != EAGAIN) || written == pending.size())

@@ -16,7 +16,7 @@ QString TStringLineSink::text() const
     return out;
 }
 
-TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device), m_encoder(QStringConverter::Utf8) {}
+TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device) {}
 
 TDeviceLineSink::~TDeviceLineSink()
 {
@@ -27,8 +27,9 @@ void TDeviceLineSink::AddLine(const QString& line)
 {
     if (!m_ok)
         return;
-    // One encoder for the whole report: it keeps the state between lines.
-    m_buffer += m_encoder.encode(line);
+    // Each line on its own: half a surrogate pair at a line's end stays (as a replacement) on its
+    // line rather than joining the next line's first character across the line end.
+    m_buffer += line.toUtf8();
     m_buffer += '\n';
     // A table of thousands of columns must not pile up unbounded between two flush points.
     if (m_buffer.size() >= kFlushSize)

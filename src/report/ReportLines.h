@@ -9,7 +9,6 @@
 
 #include <QByteArray>
 #include <QIODevice>
-#include <QStringEncoder>
 
 // Receives the report one line at a time, without a line end.
 class TReportLineSink
@@ -53,7 +52,6 @@ public:
 private:
     static constexpr qsizetype kFlushSize = 64 * 1024;
     QIODevice& m_device;
-    QStringEncoder m_encoder;
     QByteArray m_buffer;
     bool m_ok = true;
 };

@@ -5,7 +5,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <limits>
 
@@ -617,28 +616,6 @@ Session::Param Session::readParam(Reader& r)
         r.u8();
         readFloat(r.u8());
         break;
-    case 0x6A:   // DECIMALN
-    case 0x6C: { // NUMERICN
-        r.u8();
-        r.u8(); // precision
-        const int scale = r.u8();
-        const std::size_t len = r.u8();
-        if (len == 0)
-            break;
-        if (len > 17)
-            throw ProtocolError("bad decimal length");
-        const bool positive = r.u8() == 1;
-        long double magnitude = 0;
-        const std::uint8_t* digits = r.take(len - 1);
-        for (std::size_t i = len - 1; i-- > 0;)
-            magnitude = magnitude * 256 + digits[i];
-        const long double value = (positive ? magnitude : -magnitude) / std::pow(10.0L, scale);
-        if (scale == 0 && std::fabs(value) < 9.2e18L)
-            setInt(static_cast<std::int64_t>(value));
-        else
-            v.kind = Value::Real, v.real = static_cast<double>(value);
-        break;
-    }
     case 0xA7:   // BIGVARCHAR: the UTF-8 collation the server announces makes these bytes UTF-8
     case 0xAF:   // BIGCHAR
     case 0xE7:   // NVARCHAR

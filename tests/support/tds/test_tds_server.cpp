@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <QVariant>
 
@@ -187,6 +189,98 @@ TEST_P(NameRoundTrip, AsLiteralAndAsBoundParameter)
 INSTANTIATE_TEST_SUITE_P(Names, NameRoundTrip,
                          ::testing::Values("titles", "Order Details", "Maße]'; Übersicht", "Größe Ansicht",
                                            "日本語の列", "it's", "a]b", "x;y"));
+
+// A value as the tests compare it: NULL, bytes in hex, anything else as text.
+std::string shown(const QVariant& v)
+{
+    if (v.isNull())
+        return "NULL";
+    if (v.metaType().id() == QMetaType::QByteArray)
+        return v.toByteArray().toHex().toStdString();
+    return v.toString().toStdString();
+}
+
+// Result columns take their type from the values, or from the declared type when there are none.
+struct ColumnCase
+{
+    const char* select;
+    int metaType; // of the field, as the driver describes the column
+    const char* text;
+};
+
+class ResultColumnType : public TdsServer, public ::testing::WithParamInterface<ColumnCase>
+{
+};
+
+TEST_P(ResultColumnType, FollowsTheValues)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.exec(GetParam().select)) << q.lastError().text().toStdString();
+    EXPECT_EQ(q.record().field(0).metaType().id(), GetParam().metaType)
+        << q.record().field(0).metaType().name();
+    const std::string text = q.next() ? shown(q.value(0)) : "(no row)";
+    EXPECT_EQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResultColumnType,
+    ::testing::Values(ColumnCase{"SELECT 42", QMetaType::Int, "42"},
+                      ColumnCase{"SELECT 5000000000", QMetaType::LongLong, "5000000000"},
+                      ColumnCase{"SELECT 2.5", QMetaType::Double, "2.5"},
+                      ColumnCase{"SELECT 'Größe'", QMetaType::QString, "Größe"},
+                      ColumnCase{"SELECT NULL", QMetaType::QString, "NULL"},
+                      ColumnCase{"SELECT x'41ff'", QMetaType::QByteArray, "41ff"},
+                      // Mixed values: the widest kind wins, numbers written out as text.
+                      ColumnCase{"SELECT 7 UNION ALL SELECT 'x' ORDER BY 1", QMetaType::QString, "7"},
+                      ColumnCase{"SELECT 1 UNION ALL SELECT 0.5 ORDER BY 1 DESC", QMetaType::Double, "1"},
+                      // No rows: the declared type of the column decides.
+                      ColumnCase{"SELECT uid FROM sysobjects WHERE 0 = 1", QMetaType::Int, "(no row)"},
+                      ColumnCase{"SELECT name FROM sysobjects WHERE 0 = 1", QMetaType::QString, "(no row)"}));
+
+TEST_F(TdsServer, LongTextsAreCutAt4000Characters)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    const QStringList values = c.column("SELECT hex(zeroblob(2500))");
+    ASSERT_EQ(values.size(), 1);
+    EXPECT_EQ(values[0], QString(4000, '0'));
+}
+
+// Every kind of value Qt binds reaches the statement: "SELECT ?" gives it back.
+struct BoundCase
+{
+    QVariant value;
+    const char* back;
+};
+
+class BoundValue : public TdsServer, public ::testing::WithParamInterface<BoundCase>
+{
+};
+
+TEST_P(BoundValue, ComesBack)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.prepare("SELECT ?"));
+    q.addBindValue(GetParam().value);
+    ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(shown(q.value(0)), GetParam().back);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, BoundValue,
+                         ::testing::Values(BoundCase{42, "42"}, BoundCase{-7, "-7"},
+                                           BoundCase{qlonglong(5000000000), "5000000000"},
+                                           BoundCase{true, "1"}, // no bit type: SQLite keeps an integer
+                                           BoundCase{2.5, "2.5"},
+                                           BoundCase{QString("Größe 日本語テキスト"), "Größe 日本語テキスト"},
+                                           BoundCase{QString(""), ""},
+                                           BoundCase{QByteArray("\0\x01\xff", 3), "0001ff"},
+                                           BoundCase{QVariant(QMetaType::fromType<int>()), "NULL"},
+                                           BoundCase{QVariant(QMetaType::fromType<QString>()), "NULL"}));
 
 struct Refusal
 {

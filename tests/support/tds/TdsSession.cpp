@@ -495,14 +495,14 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
     for (int c = 0; c < columns; ++c) {
         const auto col = static_cast<std::size_t>(c);
         const char* name = sqlite3_column_name(stmt, c);
-        ResultColumn rc2{name ? name : "", chooseType(sqlite3_column_decltype(stmt, c), result.rows, col)};
-        if (rc2.type == ColumnType::NVarChar) {
+        ResultColumn column{name ? name : "", chooseType(sqlite3_column_decltype(stmt, c), result.rows, col)};
+        if (column.type == ColumnType::NVarChar) {
             for (auto& row : result.rows) {
                 if (row[col].kind == Value::Integer || row[col].kind == Value::Real)
                     row[col] = Value{Value::Text, 0, 0, numberText(row[col])};
             }
         }
-        result.columns.push_back(std::move(rc2));
+        result.columns.push_back(std::move(column));
     }
     const bool readOnly = sqlite3_stmt_readonly(stmt);
     sqlite3_finalize(stmt);

@@ -497,3 +497,25 @@ TEST_F(DialogTest, DataLinkDialogGivesTheComposedStringOrTheInitialOne)
         EXPECT_EQ(dialog.result(), initial);
     }
 }
+
+TEST_F(DialogTest, DataLinkDialogBlankPasswordAndTheTestOfTheChosenDatabase)
+{
+    TdlgDataLink dialog(QStringLiteral("Provider=SQLOLEDB;Password=old;User ID=sa;Data Source=h"), nullptr,
+                        [](const QString&) { return QStringList{"master", "Sales"}; });
+    auto* password = find<QLineEdit>(&dialog, "edtPassword");
+    find<QCheckBox>(&dialog, "chkBlankPassword")->setChecked(true);
+    EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_FALSE(password->isEnabled());
+    EXPECT_TRUE(dialog.fields().Password.isEmpty());
+    find<QCheckBox>(&dialog, "chkBlankPassword")->setChecked(false);
+    EXPECT_TRUE(password->isEnabled());
+
+    auto* databases = find<QComboBox>(&dialog, "cboDatabase");
+    auto* status = find<QLabel>(&dialog, "lblStatus");
+    for (const auto& [database, succeeds] : {std::pair{"sales", true}, std::pair{"", true}, std::pair{"Gone", false}}) {
+        databases->setEditText(QString::fromUtf8(database));
+        dialog.btnTestClick();
+        EXPECT_EQ(status->text() == QStringLiteral("Test connection succeeded."), succeeds) << database;
+    }
+    EXPECT_TRUE(status->text().contains("'Gone'"));
+}

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the window's 16x16 command glyphs and the about dialog's picture as PNG files.
+"""Draws the window's 16x16 command glyphs, the about dialog's picture and the desktop icon as PNG files.
 
 The images are simple enough to be drawn from a few shapes, so they are generated instead of
 being carried as opaque binaries: run this script after changing a shape and commit its output
-(src/app/icons/*.png). Only the Python standard library is needed.
+(src/app/icons/*.png, and packaging/icons/hicolor/*/apps/orvane.png for the menu entry).
+Only the Python standard library is needed.
+
+    tools/make_icons.py [GLYPH_FOLDER [HICOLOR_FOLDER]]
 """
 import math
 import os
@@ -219,6 +222,42 @@ def program_picture():
     return c
 
 
+# The sizes desktops look for in the hicolor theme; each is drawn at its size, not scaled down.
+APP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def app_icon(size):
+    """The menu entry's icon: the about picture's sheet and arrow, fitted into a square.
+
+    Shapes are laid out on a 32-unit grid and drawn at each size, with strokes never thinner than a pixel.
+    """
+    c = Canvas(size, size)
+    unit = size / 32.0
+    stroke = max(1, round(unit))
+
+    def px(v):
+        return int(round(v * unit))
+
+    def box(x0, y0, x1, y1, colour):
+        c.rect(px(x0), px(y0), max(px(x0), px(x1) - 1), max(px(y0), px(y1) - 1), colour)
+
+    def outline(x0, y0, x1, y1, colour):
+        box(x0, y0, x1, y0 + stroke / unit, colour)
+        box(x0, y1 - stroke / unit, x1, y1, colour)
+        box(x0, y0, x0 + stroke / unit, y1, colour)
+        box(x1 - stroke / unit, y0, x1, y1, colour)
+
+    box(2, 2, 23, 30, WHITE)
+    box(2, 2, 23, 8, NAVY)
+    outline(2, 2, 23, 30, DARKGREY)
+    for y in (11, 16, 21, 26):
+        box(5, y - 1, 8, y + 2, GREEN)
+        box(10, y, 20, y + 1, DARKGREY)
+    arrow = [(15, 13), (23, 13), (23, 8), (31, 17), (23, 26), (23, 21), (15, 21)]
+    c.polygon([(x * unit, y * unit) for x, y in arrow], GREEN)
+    return c
+
+
 GLYPHS = {
     "print": printer,
     "exit": door,
@@ -238,8 +277,9 @@ GLYPHS = {
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "src", "app", "icons")
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "src", "app", "icons")
+    hicolor = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "packaging", "icons", "hicolor")
     os.makedirs(out, exist_ok=True)
     for name, draw in GLYPHS.items():
         canvas = Canvas(16, 16)
@@ -248,6 +288,11 @@ def main():
             f.write(canvas.png())
     with open(os.path.join(out, "orvane.png"), "wb") as f:
         f.write(program_picture().png())
+    for size in APP_ICON_SIZES:
+        folder = os.path.join(hicolor, "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "orvane.png"), "wb") as f:
+            f.write(app_icon(size).png())
 
 
 if __name__ == "__main__":

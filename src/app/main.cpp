@@ -5,6 +5,7 @@
 #include "Providers.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <memory>
 
@@ -13,6 +14,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
+    // Ties the window to its menu entry, so desktops show the entry's name and icon for it;
+    // run from the build folder, where no theme has the icon, the built-in picture stands in.
+    QApplication::setDesktopFileName(QStringLiteral("org.example.orvane.Orvane"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("orvane"), QIcon(QStringLiteral(":/icons/orvane.png"))));
 
     RegisterBuiltInProviders();
     // A missing translation only leaves the toolkit's texts in English.

@@ -63,8 +63,10 @@ run_report() { # run_report [PREFIX-COMMAND...] -- ARGS...: the installed progra
   local wrapper=()
   while [[ $1 != -- ]]; do wrapper+=("$1"); shift; done
   shift
+  # A clean environment, but a sanitizer build keeps its options (its suppressions above all).
   env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/config" \
-    "${wrapper[@]}" "$report" "$@"
+    ${ASAN_OPTIONS+ASAN_OPTIONS="$ASAN_OPTIONS"} ${UBSAN_OPTIONS+UBSAN_OPTIONS="$UBSAN_OPTIONS"} \
+    ${LSAN_OPTIONS+LSAN_OPTIONS="$LSAN_OPTIONS"} "${wrapper[@]}" "$report" "$@"
 }
 
 # The installed report equals the build tree's, apart from the date line.

@@ -1,0 +1,75 @@
+// The parser of what orvane-jet-reader writes, on torn and forged messages: a damaged message is an
+// error (AutomationError), never a fault, a hang or an allocation of what a forged count claims.
+#include "Automation.h"
+#include "FuzzDriver.h"
+#include "JetCatalogReader.h"
+#include "JetReaderFormat.h"
+
+#include <QString>
+
+#include <cstring>
+
+namespace {
+
+class Message
+{
+public:
+    Message& u32(std::uint32_t v)
+    {
+        m_bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+        return *this;
+    }
+    Message& str(const char* s)
+    {
+        u32(std::uint32_t(std::strlen(s)));
+        m_bytes.append(s);
+        return *this;
+    }
+    QByteArray bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+Message opening()
+{
+    return Message().u32(jetreader::kJetReaderMagic).u32(jetreader::kJetReaderVersion);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace jetreader;
+    const QByteArray catalogue = opening()
+                                     .u32(kTagTable).str("Customers").u32(0).u32(2)
+                                     .str("Id").u32(4).u32(4).u32(kColumnFixed).u32(0).u32(0)
+                                     .str("Name").u32(10).u32(80).u32(0).u32(0).u32(0)
+                                     .u32(kTagTable).str("MSysObjects").u32(0x80000002u).u32(0)
+                                     .u32(kTagEnd).u32(2)
+                                     .bytes();
+    const QByteArray query = opening()
+                                 .u32(kTagColumns).u32(2).str("Name").str("Flags")
+                                 .u32(kTagRow).str("MSysObjects").str("-2147483646")
+                                 .u32(kTagEnd).u32(1)
+                                 .bytes();
+    const QByteArray error = opening().u32(kTagError).u32(3031).str("Not a valid password.").bytes();
+    QByteArray tag(4, '\0');
+    FuzzTarget target{"fuzz_reader_output", {catalogue, query, error}, {}, {}};
+    for (std::uint32_t t : {kTagTable, kTagColumns, kTagRow, kTagError, kTagEnd, 0xFFFFFFFFu, 0x7FFFFFFFu}) {
+        std::memcpy(tag.data(), &t, 4);
+        target.tokens << tag;
+    }
+    target.run = [](const QByteArray& input) {
+        const QString path = QStringLiteral("/fuzz.mdb");
+        try {
+            ParseJetCatalogueMessage(input, path);
+        } catch (const AutomationError&) {
+        }
+        try {
+            ParseJetQueryMessage(input, path);
+        } catch (const AutomationError&) {
+        }
+    };
+    return RunFuzzer(argc, argv, target);
+}

@@ -2,7 +2,9 @@
 #include "Main.h"
 
 #include "AppResources.h"
+#include "ConnectionProfiles.h"
 #include "KorvADOXConnection.h"
+#include "KorvDMOConnection.h"
 #include "Language.h"
 #include "OpenDatabase.h"
 #include "ReportPane.h"
@@ -261,12 +263,134 @@ void TfrmMain::edtAccessDBChange()
     SetDatabase(edtAccessDB->text());
 }
 
-void TfrmMain::FillProfileLists() {}
+// ---------------------------------------------------------------------------------------------
+// Connection profiles
+
+QComboBox* TfrmMain::profileList() const
+{
+    return m_provider == ptSQLServer ? cboSQLServerProfile : cboAccessProfile;
+}
+
+void TfrmMain::setProfileText(QComboBox* list, const QString& name)
+{
+    list->setCurrentIndex(list->findText(name));
+    (list == cboSQLServerProfile ? m_sqlServerProfileModified : m_accessProfileModified) = false;
+}
+
+void TfrmMain::FillProfileLists()
+{
+    const TConnectionProfiles profiles(SettingsFileName());
+    for (const auto& [list, provider] :
+         {std::pair{cboSQLServerProfile, ptSQLServer}, std::pair{cboAccessProfile, ptAccess}}) {
+        // The other page's current profile stays current while it is still listed.
+        const QString current = list->currentText();
+        list->clear();
+        list->addItem(QString());
+        list->addItems(profiles.Names(provider));
+        setProfileText(list, current);
+    }
+}
+
+void TfrmMain::setConnectionProperties(const TConnectionProperties& props)
+{
+    SetServer(props.Server);
+    SetDatabase(props.Database);
+    SetUser(props.User);
+    SetPassword(props.Password);
+    SetUserPassword(props.UserPassword);
+    SetSystemDatabase(props.SystemDatabase);
+    SetSavePW(props.SavePW);
+}
 
 void TfrmMain::LoadProfile(const QString& profileName)
 {
+    ResetConnectionState();
     if (profileName.isEmpty())
         return;
+    TConnectionProperties props;
+    bool passwordStored = false;
+    try {
+        passwordStored = TConnectionProfiles(SettingsFileName()).Load(m_provider, profileName, props);
+    } catch (...) {
+        // A stored password that cannot be read ends the load; what was read before it shows.
+        setConnectionProperties(props);
+        throw;
+    }
+    setConnectionProperties(props);
+    if (m_provider == ptSQLServer) {
+        if (!passwordStored) {
+            // The same words in both languages; cancelling leaves the password empty.
+            QString password;
+            if (!m_prompter->InputQuery(this, QStringLiteral("Passwort"),
+                                        QStringLiteral("Geben Sie ein Passwort ein:"), password, true))
+                password.clear();
+            SetPassword(password);
+        }
+        SQLServerConnectionString = BuildSQLServerConnectionString();
+        if (!SQLServerConnectionString.isEmpty() && !m_password.isEmpty()) {
+            Connection->Open(SQLServerConnectionString);
+        } else {
+            // Nothing is opened: the refresh must not list an earlier connection's tables under
+            // this profile's name.
+            Connection->DMOConnection.reset();
+            Connection->ADOXConnection.reset();
+        }
+    } else {
+        OpenAccessDatabase();
+    }
+    actRefreshExecute();
+}
+
+void TfrmMain::actSetProfilExecute()
+{
+    const TConnectionProfiles profiles(SettingsFileName());
+    // A taken name is asked for again in a loop, not by the command calling itself: however often
+    // the user is refused, the stack stays as it is.
+    for (;;) {
+        QString name = m_database;
+        if (!m_prompter->InputQuery(this, LoadUIText(151), LoadUIText(159), name, false))
+            return;
+        // Blanks around a name would not survive the settings file's reading.
+        name = name.trimmed();
+        if (name.isEmpty())
+            return;
+        if (profiles.Save(m_provider, name, connectionProperties())) {
+            FillProfileLists();
+            setProfileText(profileList(), name);
+            return;
+        }
+        m_prompter->ShowErrorMessage(this, LoadUIText(160), 0);
+    }
+}
+
+void TfrmMain::actDeleteProfileExecute()
+{
+    QComboBox* list = profileList();
+    if (!list->currentText().isEmpty()) {
+        TConnectionProfiles(SettingsFileName()).Erase(m_provider, list->currentText());
+        setProfileText(list, QString());
+    }
+    FillProfileLists();
+    LoadProfile(QString());
+}
+
+void TfrmMain::profileCloseUp(QComboBox* list, bool& modified)
+{
+    // Closing the list again without a new choice loads nothing.
+    const bool chosen = modified;
+    modified = false;
+    if (chosen)
+        LoadProfile(list->currentText());
+}
+
+void TfrmMain::cboSQLServerProfileCloseUp()
+{
+    profileCloseUp(cboSQLServerProfile, m_sqlServerProfileModified);
+}
+
+void TfrmMain::cboAccessProfileCloseUp()
+{
+    profileCloseUp(cboAccessProfile, m_accessProfileModified);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -301,10 +425,6 @@ void TfrmMain::actBreakExecute()
 }
 
 void TfrmMain::actSaveListboxExecute() {}
-void TfrmMain::actSetProfilExecute() {}
-void TfrmMain::actDeleteProfileExecute() {}
-void TfrmMain::cboSQLServerProfileCloseUp() {}
-void TfrmMain::cboAccessProfileCloseUp() {}
 
 // ---------------------------------------------------------------------------------------------
 // Connection settings and opening
@@ -398,7 +518,7 @@ void TfrmMain::actOpenDatabaseExecute()
         if (!SQLServerConnectionString.isEmpty()) {
             Connection->Open(SQLServerConnectionString);
             actRefreshExecute();
-            cboSQLServerProfile->setCurrentIndex(-1);
+            setProfileText(cboSQLServerProfile, QString());
         }
     } else {
         const QString file = m_prompter->OpenFile(this, m_openDialog);
@@ -408,7 +528,7 @@ void TfrmMain::actOpenDatabaseExecute()
         OpenAccessDatabase();
         if (!AccessConnectionString.isEmpty()) {
             actRefreshExecute();
-            cboAccessProfile->setCurrentIndex(-1);
+            setProfileText(cboAccessProfile, QString());
         }
     }
 }

@@ -175,6 +175,13 @@ private:
 
     void FillProfileLists();
     void LoadProfile(const QString& profileName);
+    // The profile list of the page shown. A list's modified mark is set by every change of its
+    // entry and cleared when the program sets the entry and at every close-up.
+    QComboBox* profileList() const;
+    // Makes name the entry of a profile list (none when it is not listed) without setting its mark.
+    void setProfileText(QComboBox* list, const QString& name);
+    void profileCloseUp(QComboBox* list, bool& modified);
+    void setConnectionProperties(const TConnectionProperties& props);
 
     // Connects an action to its handler through the default error handler; while a report runs,
     // only the Break command gets through.
@@ -198,6 +205,8 @@ private:
     QString m_printTarget;
     std::function<QDateTime()> m_clock;
     bool m_settingPage = false;
+    bool m_sqlServerProfileModified = false;
+    bool m_accessProfileModified = false;
     TOpenDialogSettings m_openDialog;
     QList<QKeySequence> m_shortcuts;
 

@@ -420,6 +420,10 @@ void TfrmMain::connectEvents()
             [this] { runGuarded([this] { edtAccessDBChange(); }); });
     connect(btnOpenDatabase, &QToolButton::clicked, actOpenDatabase, &QAction::trigger);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtSearchChange(); }); });
+    connect(cboSQLServerProfile, &QComboBox::currentIndexChanged, this,
+            [this] { m_sqlServerProfileModified = true; });
+    connect(cboAccessProfile, &QComboBox::currentIndexChanged, this,
+            [this] { m_accessProfileModified = true; });
     // Choosing a profile opens its database: not while a report reads the current one.
     connect(cboSQLServerProfile, &QComboBox::activated, this, [this] {
         if (m_reportRunning)

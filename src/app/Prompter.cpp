@@ -19,6 +19,17 @@ QString TQtPrompter::InputBox(QWidget* parent, const QString& title, const QStri
     return ok ? answer : preset;
 }
 
+bool TQtPrompter::InputQuery(QWidget* parent, const QString& title, const QString& prompt, QString& value,
+                             bool secret)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(
+        parent, title, prompt, secret ? QLineEdit::Password : QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = answer;
+    return ok;
+}
+
 int TQtPrompter::ShowErrorMessage(QWidget* parent, const QString& message, int kind)
 {
     QMessageBox::StandardButtons buttons;

@@ -50,6 +50,17 @@ public:
     virtual QString InputBox(QWidget* parent, const QString& title, const QString& prompt,
                              const QString& preset) = 0;
 
+    // The input box for questions whose Cancel must not count as the preset: value comes preset
+    // and takes the answer; false when cancelled (value unchanged). A secret answer is not shown
+    // as it is typed. Prompters that cannot tell a cancel report every answer as given.
+    virtual bool InputQuery(QWidget* parent, const QString& title, const QString& prompt, QString& value,
+                            bool secret)
+    {
+        (void)secret;
+        value = InputBox(parent, title, prompt, value);
+        return true;
+    }
+
     // The program's own error box: error icon, title "Fehler", buttons by kind
     // (2 Yes/No, 3 Yes/No/Cancel, 4 Yes/Cancel, anything else OK). Returns a TModalResult.
     virtual int ShowErrorMessage(QWidget* parent, const QString& message, int kind) = 0;
@@ -76,6 +87,8 @@ class TQtPrompter : public TPrompter
 public:
     QString InputBox(QWidget* parent, const QString& title, const QString& prompt,
                      const QString& preset) override;
+    bool InputQuery(QWidget* parent, const QString& title, const QString& prompt, QString& value,
+                    bool secret) override;
     int ShowErrorMessage(QWidget* parent, const QString& message, int kind) override;
     void ShowDefaultError(QWidget* parent, const QString& message) override;
     QString OpenFile(QWidget* parent, const TOpenDialogSettings& settings) override;

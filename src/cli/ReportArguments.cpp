@@ -31,11 +31,15 @@ QString ReportCommandUsage()
     return QStringLiteral(
         "Usage: orvane-report [OPTION]... FILE.mdb\n"
         "       orvane-report [OPTION]... --server HOST[,PORT] --database NAME\n"
+        "       orvane-report [OPTION]... --profile NAME\n"
+        "       orvane-report --list-profiles\n"
         "Prints the structure report of the tables of an Access database file, or of the tables or\n"
         "views of a SQL Server database.\n"
         "\n"
         "  --server HOST[,PORT]  SQL Server to log in to (also HOST\\INSTANCE)\n"
         "  --database NAME      SQL Server database to report\n"
+        "  --profile NAME       report the database of a connection profile saved in the window\n"
+        "  --list-profiles      list the saved profiles, one a line: its provider, a tab, its name\n"
         "  --views              SQL Server: report the views instead of the tables\n"
         "  --login-timeout S    SQL Server: give up logging in after S seconds (default 30)\n"
         "  --system-tables      report the system tables too\n"
@@ -75,6 +79,16 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             options.passwordStdin = true;
         } else if (argument == QLatin1String("--views")) {
             options.views = true;
+        } else if (argument == QLatin1String("--list-profiles")) {
+            options.listProfiles = true;
+        } else if (IsOption(argument, QStringLiteral("--profile"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--profile"), value, error))
+                return false;
+            if (value.isEmpty()) {
+                error = QStringLiteral("--profile needs a profile name");
+                return false;
+            }
+            options.profile = value;
         } else if (IsOption(argument, QStringLiteral("--server"))) {
             if (!OptionValue(arguments, i, QStringLiteral("--server"), value, error))
                 return false;
@@ -140,7 +154,16 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             return false;
         }
     }
-    if (options.help)
+    if (options.help || options.listProfiles)
+        return true;
+    // A profile holds the whole connection, its login included.
+    if (!options.profile.isEmpty() && (!options.file.isEmpty() || !options.server.isEmpty() ||
+                                       !options.database.isEmpty() || !options.user.isEmpty())) {
+        error = QStringLiteral(
+            "--profile holds the connection: give no database file, --server, --database or --user");
+        return false;
+    }
+    if (!options.profile.isEmpty())
         return true;
     const bool sqlServer = !options.server.isEmpty();
     if (sqlServer && !options.file.isEmpty()) {

@@ -20,6 +20,8 @@ struct TReportCommandOptions
     QString database;   // this database
     bool views = false; // SQL Server: report the views instead of the tables
     int loginTimeout = 0; // SQL Server, seconds; 0: the program's default
+    QString profile;      // or a saved connection profile of the settings file
+    bool listProfiles = false;
 };
 
 // Parses the arguments (without the program name). A usage error gives false and its text.

@@ -1,6 +1,7 @@
 #include "ReportCommand.h"
 
 #include "Automation.h"
+#include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
 #include "KorvConnection.h"
 #include "KorvDMOConnection.h"
@@ -29,6 +30,13 @@ public:
 
 private:
     QByteArray m_utf8;
+};
+
+// A mistake in what was asked for, found only once the settings file is read: exit status 2.
+class ReportUsageError : public ReportCommandError
+{
+public:
+    using ReportCommandError::ReportCommandError;
 };
 
 void PrintLine(std::FILE* stream, const QString& text)
@@ -177,8 +185,25 @@ TOpened OpenAccessFile(TKorvConnection& connection, const TReportCommandOptions&
     return {ptAccess, QString(), props.Database, result.connectionString};
 }
 
-// Logs in once: a refused login is the server's answer, printed as it gave it. Without
-// --password-stdin the password is asked on the terminal; with no terminal it is empty.
+// Logs in once: a refused login is the server's answer, printed as it gave it.
+TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const TReportCommandOptions& options)
+{
+    if (options.loginTimeout > 0)
+        SetDMOLoginTimeout(options.loginTimeout);
+    connection.SetConnectionType(ctDMO);
+    const QString connectionString = BuildSQLServerConnectionString(props);
+    const TOpenResult result = OpenSQLServer(connection, connectionString);
+    WipeSecret(props.Password);
+    if (!result.opened())
+        throw ReportCommandError(result.message());
+    // The database must exist: the facade would otherwise answer an empty list without a word.
+    if (connection.DatabaseByName(props.Database).isEmpty())
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: the server has no database named '%1'").arg(props.Database));
+    return {ptSQLServer, props.Server, props.Database, connectionString};
+}
+
+// Without --password-stdin the password is asked on the terminal; with no terminal it is empty.
 TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& options, TCredentialPrompter& prompter,
                    std::FILE* in)
 {
@@ -197,19 +222,71 @@ TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& opt
         }
         WipeSecret(password);
     }
-    if (options.loginTimeout > 0)
-        SetDMOLoginTimeout(options.loginTimeout);
-    connection.SetConnectionType(ctDMO);
-    const QString connectionString = BuildSQLServerConnectionString(props);
-    const TOpenResult result = OpenSQLServer(connection, connectionString);
-    WipeSecret(props.Password);
-    if (!result.opened())
-        throw ReportCommandError(result.message());
-    // The database must exist: the facade would otherwise answer an empty list without a word.
-    if (connection.DatabaseByName(props.Database).isEmpty())
-        throw ReportCommandError(
-            QStringLiteral("orvane-report: the server has no database named '%1'").arg(props.Database));
-    return {ptSQLServer, props.Server, props.Database, connectionString};
+    return LogIn(connection, props, options);
+}
+
+QString ProviderWord(TProviderType provider)
+{
+    return provider == ptSQLServer ? QStringLiteral("SQLServer") : QStringLiteral("Access");
+}
+
+void ListProfiles(const TConnectionProfiles& profiles, std::FILE* stream)
+{
+    for (const TProfileName& profile : profiles.All())
+        PrintLine(stream, ProviderWord(profile.provider) + QLatin1Char('\t') + profile.name);
+}
+
+// The profile the name finds by its section (in any letter case), read and opened as the window
+// opens it. A password from standard input takes the place of the stored one.
+TOpened OpenProfile(TKorvConnection& connection, const TReportCommandOptions& options,
+                    TCredentialPrompter& prompter, std::FILE* in, std::FILE* err)
+{
+    const TConnectionProfiles profiles(SettingsFileName());
+    const bool sqlServer = profiles.Exists(ptSQLServer, options.profile);
+    const bool access = profiles.Exists(ptAccess, options.profile);
+    if (!sqlServer && !access) {
+        PrintLine(
+            err,
+            QStringLiteral("orvane-report: no profile named '%1'; the profiles are:").arg(options.profile));
+        ListProfiles(profiles, err);
+        throw ReportUsageError(QString());
+    }
+    if (sqlServer && access)
+        throw ReportUsageError(
+            QStringLiteral("orvane-report: '%1' is the name of a SQL Server and of an Access profile")
+                .arg(options.profile));
+    const TProviderType provider = sqlServer ? ptSQLServer : ptAccess;
+    if (provider == ptAccess && (options.views || options.loginTimeout != 0))
+        throw ReportUsageError(
+            QStringLiteral("orvane-report: --views and --login-timeout go with a SQL Server profile"));
+
+    TConnectionProperties props;
+    const bool passwordStored = profiles.Load(provider, options.profile, props);
+    if (options.passwordStdin) {
+        WipeSecret(props.Password);
+        props.Password = ReadFirstLine(in);
+    }
+    if (provider == ptAccess) {
+        connection.SetConnectionType(ctADOX);
+        TOpenRetryLimits limits;
+        limits.accountAsks = kTerminalAttempts;
+        limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
+        const TOpenResult result = OpenAccessWithRetry(connection, props, prompter, limits);
+        WipeSecret(props.Password);
+        WipeSecret(props.UserPassword);
+        if (!result.opened())
+            throw ReportCommandError(result.message());
+        return {ptAccess, QString(), props.Database, result.connectionString};
+    }
+    if (!passwordStored && !options.passwordStdin) {
+        QString user = props.User;
+        if (!prompter.AskUserLogin(user, props.Password, false))
+            throw ReportCommandError(
+                QStringLiteral(
+                    "orvane-report: the profile '%1' keeps no password; give it with --password-stdin")
+                    .arg(options.profile));
+    }
+    return LogIn(connection, props, options);
 }
 
 } // namespace
@@ -233,6 +310,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         PrintLine(out, ReportCommandUsage());
         return 0;
     }
+    if (options.listProfiles) {
+        ListProfiles(TConnectionProfiles(SettingsFileName()), out);
+        return 0;
+    }
 
     try {
         // Without a settings file the window would start with its defaults; nothing is written here.
@@ -243,8 +324,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
                                                             : QLatin1Char('*');
 
         TKorvConnection connection;
-        const TOpened opened = options.server.isEmpty() ? OpenAccessFile(connection, options, prompter, in)
-                                                        : OpenServer(connection, options, prompter, in);
+        const TOpened opened = !options.profile.isEmpty()
+                                   ? OpenProfile(connection, options, prompter, in, err)
+                               : options.server.isEmpty() ? OpenAccessFile(connection, options, prompter, in)
+                                                          : OpenServer(connection, options, prompter, in);
 
         TTableList entries;
         ListCatalogueObjects(connection, opened.provider, opened.database, options.views, entries);
@@ -260,6 +343,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.locale = QLocale::system();
         WriteReport(connection, settings, ReportEntries(entries), options.output, out);
         return 0;
+    } catch (const ReportUsageError& e) {
+        if (*e.what())
+            PrintLine(err, QString::fromUtf8(e.what()));
+        return 2;
     } catch (const AutomationError& e) {
         // A catalogue that broke off after the connection: reported as a refused connection is.
         PrintLine(err, QString::number(e.helpContext()) + QStringLiteral(": ") + e.description());

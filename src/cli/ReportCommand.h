@@ -1,6 +1,7 @@
-// orvane-report's run: opening an Access file with the program's retry flow (passwords from
-// standard input or the terminal, never from the arguments) and writing the report the window
-// writes when every enabled entry is checked.
+// orvane-report's run: opening an Access file, a SQL Server or a saved connection profile with the
+// program's flows (passwords from standard input or the terminal, never from the arguments) and
+// writing the report the window writes when every enabled entry is checked. The settings file is
+// only read.
 #pragma once
 
 #include "OpenDatabase.h"

@@ -12,6 +12,11 @@
 // the program, so an update rewrites only the one line it is about and copies every other byte
 // through unchanged. Duplicate sections of one name are treated as one section in file order;
 // within it the first key of a name wins, for reading as for writing.
+//
+// Lines are read the way Windows' profile functions read them, since that is what people who edit
+// the file by hand have tested against: CR, LF and CR LF each end a line; "[" starts a section only
+// when a "]" follows on the line; any other line that is not a comment is a key, also without "=";
+// a NUL byte ends a name or a value.
 
 SettingsWriteError::SettingsWriteError(const QString& fileName)
     : std::runtime_error(
@@ -33,16 +38,18 @@ enum class LineKind
 struct Line
 {
     QByteArray raw; // the line's bytes without its line end
-    QByteArray eol; // "\n", "\r\n" or "" for a last line without one
+    QByteArray eol; // "\n", "\r\n", "\r" or "" for a last line without one
     LineKind kind = LineKind::Other;
-    QString name;  // section or key name, trimmed
-    QString value; // key value, trimmed
+    QString name;          // section or key name, trimmed
+    QString value;         // key value, trimmed
+    bool hasValue = false; // a key line holding "="
 };
 
 struct IniFile
 {
     std::vector<Line> lines;
-    QByteArray eol = "\n"; // style for lines we add; new files get Unix line ends
+    // Style for the lines we add: the file's own, and for a new file that of the Windows program.
+    QByteArray eol = "\r\n";
 };
 
 // Windows trims these around names and values; a line end never reaches here.
@@ -62,6 +69,12 @@ QString trimBlanks(const QString& s)
     return s.mid(begin, end - begin);
 }
 
+QString cutAtNul(const QString& s)
+{
+    const qsizetype nul = s.indexOf(QChar(0));
+    return nul < 0 ? s : s.left(nul);
+}
+
 void classify(Line& line, bool firstLine)
 {
     QByteArray bytes = line.raw;
@@ -70,21 +83,23 @@ void classify(Line& line, bool firstLine)
         bytes.remove(0, 3);
     // Decided line by line: a file from the Windows program gains UTF-8 lines once this one writes.
     const QString text = trimBlanks(FromAnsiBytes(bytes));
+    // The last bracket closes the name, so a profile name holding "]" survives a round trip.
+    const qsizetype close = text.startsWith(u'[') ? text.lastIndexOf(u']') : -1;
     if (text.isEmpty()) {
         line.kind = LineKind::Blank;
     } else if (text.front() == u';') {
         line.kind = LineKind::Comment;
-    } else if (text.front() == u'[') {
-        // The last bracket closes the name, so a profile name holding "]" survives a round trip.
-        const qsizetype close = text.lastIndexOf(u']');
+    } else if (close > 0) {
         line.kind = LineKind::Section;
-        line.name = trimBlanks(close > 0 ? text.mid(1, close - 1) : text.mid(1));
-    } else if (const qsizetype eq = text.indexOf(u'='); eq >= 0) {
-        line.kind = LineKind::Key;
-        line.name = trimBlanks(text.left(eq));
-        line.value = trimBlanks(text.mid(eq + 1));
+        line.name = trimBlanks(cutAtNul(text.mid(1, close - 1)));
     } else {
-        line.kind = LineKind::Other;
+        // Also "[Name" without its bracket: a line of the section above, as Windows reads it.
+        const qsizetype eq = text.indexOf(u'=');
+        line.name = trimBlanks(cutAtNul(eq < 0 ? text : text.left(eq)));
+        line.hasValue = eq >= 0;
+        if (line.hasValue)
+            line.value = trimBlanks(cutAtNul(text.mid(eq + 1)));
+        line.kind = line.name.isEmpty() ? LineKind::Other : LineKind::Key;
     }
 }
 
@@ -99,24 +114,20 @@ IniFile parse(const QByteArray& data)
     bool styleKnown = false;
     qsizetype pos = 0;
     while (pos < data.size()) {
-        const qsizetype nl = data.indexOf('\n', pos);
+        qsizetype end = pos;
+        while (end < data.size() && data[end] != '\n' && data[end] != '\r')
+            ++end;
         Line line;
-        if (nl < 0) {
-            line.raw = data.mid(pos);
-            pos = data.size();
-        } else {
-            line.raw = data.mid(pos, nl - pos);
-            line.eol = "\n";
-            if (line.raw.endsWith('\r')) {
-                line.raw.chop(1);
-                line.eol = "\r\n";
-            }
-            pos = nl + 1;
+        line.raw = data.mid(pos, end - pos);
+        if (end < data.size()) {
+            const bool crlf = data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n';
+            line.eol = crlf ? QByteArray("\r\n") : data.mid(end, 1);
             if (!styleKnown) {
                 file.eol = line.eol;
                 styleKnown = true;
             }
         }
+        pos = end + line.eol.size();
         classify(line, file.lines.empty());
         file.lines.push_back(std::move(line));
     }
@@ -216,8 +227,8 @@ bool hasLineBreak(const QString& s)
 void checkWritable(const QString& fileName, const QString& section, const QString& key, const QString& value)
 {
     const QString k = trimBlanks(key);
-    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) || k.contains(u'=') ||
-        k.startsWith(u'[') || k.startsWith(u';'))
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value) || section.contains(QChar(0)) ||
+        key.contains(QChar(0)) || k.contains(u'=') || k.startsWith(u'[') || k.startsWith(u';'))
         throw SettingsWriteError(fileName);
 }
 
@@ -247,21 +258,27 @@ QString IniReadString(const QString& fileName, const QString& section, const QSt
         return kNotPresentValue;
     const IniFile file = parse(data);
     const Line* line = findKey(file, findSections(file, section), key);
-    return line ? line->value : kNotPresentValue;
+    // A key without "=" has no value to give: the caller's default, as from Windows.
+    return line && line->hasValue ? line->value : kNotPresentValue;
 }
 
-void IniWriteString(const QString& fileName, const QString& section, const QString& key, const QString& value)
+void IniWriteString(const QString& fileName, const QString& section, const QString& key,
+                    const QString& givenValue)
 {
+    // The Windows functions take the value as a C string: it ends at a NUL, as it reads back.
+    const QString value = cutAtNul(givenValue);
     checkWritable(fileName, section, key, value);
     IniFile file = loadForUpdate(fileName);
     const std::vector<SectionRange> sections = findSections(file, section);
     size_t index = 0;
     if (findKey(file, sections, key, &index)) {
         Line& line = file.lines[index];
-        // Keep the key as it is spelt in the file, up to and including its "=".
-        QByteArray prefix = line.raw.left(line.raw.indexOf('=') + 1);
-        prefix = FromAnsiBytes(prefix).toUtf8();
-        line = makeLine(prefix + value.toUtf8(), line.eol);
+        // Keep the key as it is spelt in the file, up to and including its "="; a key standing
+        // alone gains one.
+        const QByteArray prefix = line.hasValue
+                                      ? FromAnsiBytes(line.raw.left(line.raw.indexOf('=') + 1)).toUtf8()
+                                      : (line.name + u'=').toUtf8();
+        line = makeLine(prefix + value.toUtf8(), line.eol.isEmpty() ? file.eol : line.eol);
     } else if (!sections.empty()) {
         insertLines(file, sections.front().end,
                     {makeLine((key + QStringLiteral("=") + value).toUtf8(), file.eol)});

@@ -17,11 +17,14 @@ public:
     explicit SettingsWriteError(const QString& fileName);
 };
 
-// The value without its surrounding blanks, whatever its length; kNotPresentValue when absent.
+// The value without its surrounding blanks, whatever its length, up to a NUL; kNotPresentValue when
+// the key is absent or stands without "=".
 QString IniReadString(const QString& fileName, const QString& section, const QString& key);
 
-// Replaces the value where the key stands, or adds the key at the end of its section, or the
-// section at the end of the file; creates a missing file. Every other line keeps its bytes.
+// Replaces the value where the key stands (also a key without "="), or adds the key at the end of
+// its section, or the section at the end of the file; creates a missing file with CR LF line ends.
+// Every other line keeps its bytes; the written line always ends with a line end. The value ends
+// at a NUL.
 // Throws SettingsWriteError when the file cannot be replaced, and for a section, key or value
 // that would break the line structure (a line break, or a key holding "=" or starting a header
 // or comment); the file is then unchanged.
@@ -31,7 +34,7 @@ void IniWriteString(const QString& fileName, const QString& section, const QStri
 // Section names in file order, each once; empty when the file is missing.
 QStringList IniSectionNames(const QString& fileName);
 
-// True when the section holds at least one key.
+// True when the section holds at least one key; a line without "=" is a key too.
 bool IniSectionExists(const QString& fileName, const QString& section);
 
 // Removes every occurrence of the section with its keys. Throws SettingsWriteError.

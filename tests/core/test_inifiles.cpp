@@ -124,7 +124,16 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"GarbageInsideSection", raw("[A]\n\x00\xFF\xFE\x00junk\nk=v\n"), "A", "k", "v"},
         ReadCase{"LongValueWhole", "[A]\nk=" + QByteArray(100000, 'x') + "\n", "A", "k",
                  QString(100000, u'x')},
-        ReadCase{"EmptyFile", "", "A", "k", kAbsent}));
+        ReadCase{"EmptyFile", "", "A", "k", kAbsent},
+        // As Windows' profile functions read a hand-edited file.
+        ReadCase{"CrAloneEndsLines", "[X]\rx=1\r[A]\rk=v\r", "A", "k", "v"},
+        ReadCase{"CrAloneInsideCrLfFile", "[A]\r\nx=1\rk=v\r\n", "A", "k", "v"},
+        ReadCase{"UnclosedHeaderIsALineOfTheSectionAbove", "[A]\n[B\nk=v\n", "A", "k", "v"},
+        ReadCase{"KeyWithoutEqualsHasNoValue", "[A]\nk\n", "A", "k", kAbsent},
+        ReadCase{"NulEndsValue",
+                 raw("[A]\nk= ab\x00"
+                     "cd\n"),
+                 "A", "k", "ab"}));
 
 TEST_F(IniTest, MissingFileReadsAsAbsent)
 {
@@ -150,9 +159,12 @@ TEST_F(IniTest, SectionNamesInFileOrderOnceEach)
 
 TEST_F(IniTest, SectionExistsOnlyWithAKey)
 {
-    writeBytes(file, "[Empty]\n; comment\n\n[Odd]\nno equals sign\n[Dup]\n[dup]\nk=v\n[Full]\nk=\n");
+    writeBytes(file, "[Empty]\n; comment\n\n=v\n[Odd]\nno equals sign\n[Dup]\n[dup]\nk=v\n[Full]\nk=\n"
+                     "[Open]\n[Unclosed\n");
     EXPECT_FALSE(IniSectionExists(file, QStringLiteral("Empty")));
-    EXPECT_FALSE(IniSectionExists(file, QStringLiteral("Odd")));
+    EXPECT_TRUE(IniSectionExists(file, QStringLiteral("Odd")));
+    EXPECT_TRUE(IniSectionExists(file, QStringLiteral("Open")));
+    EXPECT_FALSE(IniSectionExists(file, QStringLiteral("Unclosed")));
     EXPECT_TRUE(IniSectionExists(file, QStringLiteral("DUP")));
     EXPECT_TRUE(IniSectionExists(file, QStringLiteral("full")));
     EXPECT_FALSE(IniSectionExists(file, QStringLiteral("None")));
@@ -191,7 +203,13 @@ TEST_P(IniWriteTest, ChangesOnlyItsLine)
 INSTANTIATE_TEST_SUITE_P(
     Files, IniWriteTest,
     ::testing::Values(
-        WriteCase{"CreatesFile", "", "S", "k", "v", "[S]\nk=v\n"},
+        WriteCase{"CreatesFileWithCrLf", "", "S", "k", "v", "[S]\r\nk=v\r\n"},
+        WriteCase{"KeyWithoutEqualsReplacedInPlace", "[A]\n User \nx=1\n", "A", "user", "v",
+                  "[A]\nUser=v\nx=1\n"},
+        WriteCase{"CrLinesKeptAndAdded", "[A]\rx=1\ry=2\r", "A", "k", "v", "[A]\rx=1\ry=2\rk=v\r"},
+        WriteCase{"OneLineFileGetsCrLf", "[A]", "A", "k", "v", "[A]\r\nk=v\r\n"},
+        WriteCase{"NulEndsWrittenValue", "[A]\nk=1\n", "A", "k", QString::fromUtf8("ab\0cd", 5),
+                  "[A]\nk=ab\n"},
         WriteCase{"ReplacesInPlaceKeepingSpelling", "; note\n[Application]\nX=1\nLANGUAGE = 1\nY=2\n",
                   "application", "Language", "English",
                   "; note\n[Application]\nX=1\nLANGUAGE =English\nY=2\n"},
@@ -203,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"CrLfKeptOnReplace", "[A]\r\nk=1\r\nx=2\r\n", "A", "k", "9", "[A]\r\nk=9\r\nx=2\r\n"},
         WriteCase{"NoFinalLineEndNewKey", "[A]\nx=1", "A", "k", "v", "[A]\nx=1\nk=v\n"},
         WriteCase{"NoFinalLineEndNewSection", "[A]\nx=1", "B", "k", "v", "[A]\nx=1\n[B]\nk=v\n"},
-        WriteCase{"NoFinalLineEndReplace", "[A]\nk=1", "A", "k", "2", "[A]\nk=2"},
+        WriteCase{"NoFinalLineEndReplace", "[A]\nk=1", "A", "k", "2", "[A]\nk=2\n"},
         WriteCase{"FirstDuplicateKeyChanged", "[A]\nk=1\nk=2\n", "A", "K", "9", "[A]\nk=9\nk=2\n"},
         WriteCase{"KeyOfDuplicateSectionChangedWhereItStands", "[A]\nx=1\n[B]\n[a]\nk=1\n", "A", "k", "2",
                   "[A]\nx=1\n[B]\n[a]\nk=2\n"},
@@ -263,7 +281,7 @@ TEST_F(IniTest, CaseVariantsOfASectionAreOne)
 {
     IniWriteString(file, QStringLiteral("PR_Access_Test"), QStringLiteral("User"), QStringLiteral("a"));
     IniWriteString(file, QStringLiteral("pr_access_test"), QStringLiteral("user"), QStringLiteral("b"));
-    EXPECT_EQ(readBytes(file), QByteArray("[PR_Access_Test]\nUser=b\n"));
+    EXPECT_EQ(readBytes(file), QByteArray("[PR_Access_Test]\r\nUser=b\r\n"));
     EXPECT_TRUE(IniSectionExists(file, QStringLiteral("PR_ACCESS_TEST")));
     IniEraseSection(file, QStringLiteral("pR_aCCESS_tEST"));
     EXPECT_FALSE(IniSectionExists(file, QStringLiteral("PR_Access_Test")));

@@ -1,9 +1,12 @@
 // orvane-report end to end: the built program on generated Access files, and the opening flow
 // with scripted answers in process.
+#include "ConnectionProfiles.h"
 #include "JetCatalogReader.h"
 #include "JetWriter.h"
+#include "KorvUserManagerCrypt.h"
 #include "ReportCommand.h"
 #include "Settings.h"
+#include "TextCodec.h"
 #include "VersionInfo.h"
 
 #include <QDir>
@@ -284,6 +287,43 @@ TEST_F(ReportCliTest, MissingFileGivesTheWindowsErrorText)
     EXPECT_EQ(run.err, QStringLiteral("5003024: Could not find file '%1'.\n").arg(file));
 }
 
+// A copy of the program beside a settings file of the Windows program, which it only reads.
+TEST_F(ReportCliTest, ProfilesOfTheSettingsFileAreListedAndReported)
+{
+    const QString folder = m_dir.filePath(QStringLiteral("bin"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(kProgram, folder + "/orvane-report"));
+    ASSERT_TRUE(QFile::copy(JetReaderProgram(), folder + "/orvane-jet-reader"));
+    const QString file = Write(QStringLiteral("Bücher.mdb"), ShopDatabase(QStringLiteral("Geheim")));
+    QFile ini(folder + "/orvane.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    const QByteArray settings = ToWindows1252(
+        QStringList{"[Application]", "Language=2", "Delimiter=*", "[PR_Access_Läden]", "Database=" + file,
+                    "Database Password=" + EncryptText(kProfileKey, "Geheim"),
+                    "User=", "Password=" + EncryptText(kProfileKey, ""), "[PR_SQLServer_Zentrale]",
+                    "Server=127.0.0.1,1", "Database=z", "Persist Security Info=False", ""}
+            .join("\r\n"));
+    ini.write(settings);
+    ini.close();
+    const auto run = [&](const QStringList& arguments) {
+        return RunProgram(arguments, {}, folder + "/orvane-report");
+    };
+
+    EXPECT_EQ(run({"--list-profiles"}).out, "Access\tLäden\nSQLServer\tZentrale\n");
+    const ProgramRun report = run({"--profile", "läden"});
+    ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
+    ExpectHeader(report.out.split(QLatin1Char('\n')), file);
+    EXPECT_TRUE(report.out.contains(kCustomersBlock + kOrdersBlock));
+    EXPECT_EQ(
+        run({"--profile", "Nix"}).err,
+        "orvane-report: no profile named 'Nix'; the profiles are:\nAccess\tLäden\nSQLServer\tZentrale\n");
+    EXPECT_EQ(run({"--profile", "Zentrale"}).err,
+              "orvane-report: the profile 'Zentrale' keeps no password; give it with --password-stdin\n");
+    EXPECT_EQ(run({"--profile", "Läden", "--views"}).exitCode, 2);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), settings);
+}
+
 struct UsageCase
 {
     const char* label;
@@ -330,6 +370,10 @@ INSTANTIATE_TEST_SUITE_P(
                           "LongDelimiter",
                           {QStringLiteral("--delimiter"), QStringLiteral("ab"), QStringLiteral("x.mdb")},
                           "--delimiter takes exactly one character"},
+                      UsageCase{"ProfileAndFile",
+                                {QStringLiteral("--profile"), QStringLiteral("p"), QStringLiteral("x.mdb")},
+                                "--profile holds the connection: give no database file, --server, --database or "
+                                "--user"},
                       UsageCase{"MissingValue",
                                 {QStringLiteral("x.mdb"), QStringLiteral("--table")},
                                 "option --table needs a value"}),

@@ -48,7 +48,7 @@ private:
 TEST_F(SettingsTest, DefaultsAreExactlyLanguageThenDelimiter)
 {
     CreateDefaultSettings();
-    EXPECT_EQ(readBytes(SettingsFileName()), QByteArray("[Application]\nLanguage=1\nDelimiter=*\n"));
+    EXPECT_EQ(readBytes(SettingsFileName()), QByteArray("[Application]\r\nLanguage=1\r\nDelimiter=*\r\n"));
     EXPECT_EQ(ReadSetting(QStringLiteral("application"), QStringLiteral("DELIMITER")), QStringLiteral("*"));
 }
 

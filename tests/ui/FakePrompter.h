@@ -25,6 +25,7 @@ public:
         QString text;
         QString preset; // input box preset, data link initial string, open dialog filter
         int errorKind = 0;
+        bool secret = false; // an input box whose answer is not shown
     };
 
     QList<Shown> shown;
@@ -77,6 +78,22 @@ public:
         }
         const auto answer = inputAnswers.dequeue();
         return answer ? answer() : preset;
+    }
+
+    bool InputQuery(QWidget*, const QString& title, const QString& prompt, QString& value,
+                    bool secret) override
+    {
+        record(QStringLiteral("input"), title, prompt, value);
+        shown.last().secret = secret;
+        if (inputAnswers.isEmpty()) {
+            ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
+            return false;
+        }
+        const auto answer = inputAnswers.dequeue();
+        if (!answer)
+            return false;
+        value = answer();
+        return true;
     }
 
     int ShowErrorMessage(QWidget*, const QString& message, int kind) override

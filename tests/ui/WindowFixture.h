@@ -6,9 +6,11 @@
 #include "FakePrompter.h"
 #include "Main.h"
 #include "Settings.h"
+#include "TextCodec.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -44,6 +46,25 @@ protected:
         QFile file(iniPath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
+    }
+
+    // A settings file as the Windows program writes it: Windows-1252 bytes, CR LF line ends.
+    void writeWindowsIni(const QStringList& lines) { writeIni(ToWindows1252(lines.join("\r\n") + "\r\n")); }
+
+    QStringList profileEntries(const char* list) const
+    {
+        QStringList entries;
+        for (int i = 0; i < child<QComboBox>(list)->count(); ++i)
+            entries << child<QComboBox>(list)->itemText(i);
+        return entries;
+    }
+
+    // The user picks an entry of a profile list, which closes it.
+    void chooseProfile(const char* list, const QString& name)
+    {
+        auto* box = child<QComboBox>(list);
+        box->setCurrentIndex(box->findText(name));
+        emit box->activated(box->currentIndex());
     }
 
     QByteArray readIni() const

@@ -4,7 +4,9 @@
 #include "WindowFixture.h"
 
 #include "CatalogFixture.h"
+#include "ConnectionProfiles.h"
 #include "DataLinkString.h"
+#include "KorvUserManagerCrypt.h"
 #include "TdsServerProcess.h"
 
 #include <QListWidget>
@@ -118,6 +120,29 @@ TEST_F(WindowSqlServerTest, ARefusedLoginLeavesAnEmptyListWithoutAMessage)
     openWith(QStringLiteral("wrong"));
     EXPECT_EQ(list()->count(), 0);
     EXPECT_EQ(prompter->kinds(), QStringList{QStringLiteral("data-link")});
+}
+
+TEST_F(WindowSqlServerTest, ProfilesOpenWithTheirStoredPasswordOrTheOneAskedFor)
+{
+    const QString server = QStringLiteral("127.0.0.1,%1").arg(s_server->port());
+    writeWindowsIni({"[PR_SQLServer_Gespeichert]", "Server=" + server, "Database=sample", "User=tester",
+                     "Persist Security Info=True", "Password=" + EncryptText(kProfileKey, "Secr3t;x"),
+                     "[PR_SQLServer_Gefragt]", "Server=" + server, "Database=sample", "User=tester"});
+    window.reset();
+    start();
+    prompter->errorsExpected = false;
+    chooseProfile("cboSQLServerProfile", "Gespeichert");
+    EXPECT_EQ(list()->count(), 22);
+    // A cancelled question opens nothing, and the last connection is not listed under this name.
+    prompter->cancelInput();
+    chooseProfile("cboSQLServerProfile", "Gefragt");
+    EXPECT_EQ(list()->count(), 0);
+    chooseProfile("cboSQLServerProfile", "");
+    EXPECT_EQ(window->Server(), "");
+    prompter->answerInput("Secr3t;x");
+    chooseProfile("cboSQLServerProfile", "Gefragt");
+    EXPECT_EQ(list()->count(), 22);
+    EXPECT_EQ(prompter->kinds(), (QStringList{"input", "input"}));
 }
 
 } // namespace

@@ -17,6 +17,11 @@ void InitAppResources()
     Q_UNUSED(done);
 }
 
+void SetApplicationNames()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+}
+
 bool InstallToolkitTexts()
 {
     // Lives as long as the program: the application keeps only a pointer to it.

@@ -9,9 +9,11 @@
 #include "OpenDatabase.h"
 #include "ReportPane.h"
 #include "ReportPrinter.h"
+#include "RtfWriter.h"
 #include "Settings.h"
 #include "StructureReport.h"
 #include "UIText.h"
+#include "Utils.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
@@ -34,10 +36,12 @@
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -156,6 +160,17 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool TfrmMain::event(QEvent* event)
+{
+    // Hints go to the status bar's own label: the bar's message would hide the progress bar,
+    // and a hint shows whenever the mouse crosses the toolbar, also while a report runs.
+    if (event->type() == QEvent::StatusTip && lblHint) {
+        lblHint->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Creation, closing, state
 
@@ -182,7 +197,11 @@ void TfrmMain::FormCreate(const QString& executablePath)
     Connection->SetConnectionType(ctDMO);
     m_provider = ptSQLServer;
 
-    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb)|*.MDB");
+    // The .mdb filter comes first; the Access provider reads .accdb files too, and any other
+    // file may be tried. "All files" is the toolkit's text, German like its other texts.
+    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb)|*.MDB|") + LoadUIText(43) +
+                          QStringLiteral(" (*.accdb)|*.ACCDB|") +
+                          QCoreApplication::translate("QFileDialog", "All Files (*)") + QStringLiteral("|*");
     m_openDialog.InitialDir = QDir::homePath();
     m_openDialog.HideReadOnly = true;
     m_openDialog.NoChangeDir = true;
@@ -424,7 +443,31 @@ void TfrmMain::actBreakExecute()
     CancelRequested = true;
 }
 
-void TfrmMain::actSaveListboxExecute() {}
+void TfrmMain::actSaveListboxExecute()
+{
+    // A missing key reads as the settings reader's marker "_$$$_", which then names the file.
+    const QString fileName =
+        TempFolder() + ReadSetting(QStringLiteral("Application"), QStringLiteral("Filename"));
+    const auto fail = [&](const QString& reason) {
+        return std::runtime_error(QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+                                      .arg(QDir::toNativeSeparators(fileName), reason)
+                                      .toStdString());
+    };
+    // Written beside the target and renamed over it at the end: a failure keeps the old file.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw fail(file.errorString());
+    const QFont font = memOutput->font();
+    TRtfWriter rtf(file, font.family(), font.pointSizeF());
+    WritePaneRtf(*memOutput->document(), rtf);
+    if (!rtf.Finish()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw fail(reason);
+    }
+    if (!file.commit())
+        throw fail(file.errorString());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Connection settings and opening
@@ -791,8 +834,11 @@ void TfrmMain::actPrintExecute()
     } else {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_printTarget);
+        // The paper orvane-report's PDF is laid out on, so both give the same pages.
+        SetReportPdfLayout(printer);
     }
-    QStringList lines = paneLines();
-    lines << QStringLiteral(" ");
-    PrintLines(printer, LoadUIText(5) + u' ' + m_database, memOutput->font(), lines);
+    const QString title = LoadUIText(5) + u' ' + m_database;
+    printer.setDocName(title);
+    printer.setFullPage(false);
+    PrintReportLines(printer, title, memOutput->font(), paneLines());
 }

@@ -123,6 +123,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     friend class TWindowCredentials;
@@ -243,6 +244,7 @@ private:
     QLineEdit* edtSearch = nullptr;
     QStatusBar* fcStatusBar1 = nullptr;
     QProgressBar* pbrAufbau = nullptr;
+    QLabel* lblHint = nullptr;
 
     // Provider pages.
     QTabWidget* pgcProvider = nullptr;

@@ -2,6 +2,7 @@
 // bar) and the texts it shows in the current language.
 #include "Main.h"
 
+#include "ReportPrinter.h"
 #include "Settings.h"
 #include "UIText.h"
 
@@ -365,9 +366,7 @@ void TfrmMain::buildWorkArea()
     row->addWidget(pnlOutput);
 
     memOutput = named(new QTextEdit(right), "memOutput");
-    QFont courier(QStringLiteral("Courier New"), 9);
-    courier.setStyleHint(QFont::Monospace);
-    courier.setFixedPitch(true);
+    QFont courier = ReportFont();
     // Report lines are plain fixed-pitch text that needs no shaping (no ligatures, no kerning);
     // skipping it makes laying out a long report several times cheaper.
     courier.setStyleStrategy(QFont::PreferNoShaping);
@@ -395,7 +394,10 @@ void TfrmMain::buildStatusBar()
     pbrAufbau->setRange(0, 100);
     pbrAufbau->setValue(0);
     pbrAufbau->setTextVisible(false);
-    fcStatusBar1->addWidget(pbrAufbau, 1);
+    // The hints of commands and controls show beside the progress bar, never instead of it.
+    lblHint = named(new QLabel(fcStatusBar1), "lblHint");
+    fcStatusBar1->addPermanentWidget(lblHint, 1);
+    fcStatusBar1->addPermanentWidget(pbrAufbau, 1);
     setStatusBar(fcStatusBar1);
 }
 

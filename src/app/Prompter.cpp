@@ -67,23 +67,26 @@ void TQtPrompter::ShowDefaultError(QWidget* parent, const QString& message)
     box.exec();
 }
 
-QString QtNameFilter(const QString& filter)
+QStringList QtNameFilters(const QString& filter)
 {
-    const qsizetype bar = filter.indexOf(u'|');
-    const QString description = bar < 0 ? filter : filter.left(bar);
-    const QString patterns = bar < 0 ? QStringLiteral("*") : filter.mid(bar + 1);
-    QStringList anyCase;
-    for (const QString& pattern : patterns.split(u';', Qt::SkipEmptyParts)) {
-        QString glob;
-        for (QChar c : pattern) {
-            if (c.isLetter() && c.toLower() != c.toUpper())
-                glob += u'[' + c.toLower() + c.toUpper() + u']';
-            else
-                glob += c;
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString patterns = i + 1 < parts.size() ? parts.at(i + 1) : QStringLiteral("*");
+        QStringList anyCase;
+        for (const QString& pattern : patterns.split(u';', Qt::SkipEmptyParts)) {
+            QString glob;
+            for (QChar c : pattern) {
+                if (c.isLetter() && c.toLower() != c.toUpper())
+                    glob += u'[' + c.toLower() + c.toUpper() + u']';
+                else
+                    glob += c;
+            }
+            anyCase << glob;
         }
-        anyCase << glob;
+        filters << parts.at(i) + QStringLiteral(" (") + anyCase.join(u' ') + u')';
     }
-    return description + QStringLiteral(" (") + anyCase.join(u' ') + u')';
+    return filters;
 }
 
 QString TQtPrompter::OpenFile(QWidget* parent, const TOpenDialogSettings& settings)
@@ -95,7 +98,7 @@ QString TQtPrompter::OpenFile(QWidget* parent, const TOpenDialogSettings& settin
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::ReadOnly, settings.HideReadOnly);
-    dialog.setNameFilter(QtNameFilter(settings.Filter));
+    dialog.setNameFilters(QtNameFilters(settings.Filter));
     dialog.setDirectory(settings.InitialDir.isEmpty() ? QDir::homePath() : settings.InitialDir);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,7 +21,7 @@ enum TModalResult : int
 // What the Access file dialog is prepared with at window creation.
 struct TOpenDialogSettings
 {
-    // Description and pattern separated by "|", as the window composes it.
+    // Pairs of description and pattern, all separated by "|", as the window composes them.
     QString Filter;
     QString InitialDir;
     bool HideReadOnly = true;
@@ -98,6 +99,7 @@ public:
     void ShowAbout(QWidget* parent) override;
 };
 
-// Turns the window's "description|pattern" filter into a Qt name filter whose pattern matches
-// in any letter case: file names are case-sensitive here, and "*.MDB" alone would hide x.mdb.
-QString QtNameFilter(const QString& filter);
+// Turns the window's "description|pattern|..." filter into Qt name filters, one a pair, whose
+// patterns match in any letter case: file names are case-sensitive here, and "*.MDB" alone
+// would hide x.mdb. A description without a pattern matches every file.
+QStringList QtNameFilters(const QString& filter);

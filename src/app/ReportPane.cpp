@@ -1,14 +1,33 @@
 #include "ReportPane.h"
 
 #include "Main.h"
+#include "RtfWriter.h"
 
 #include <QApplication>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+
+void WritePaneRtf(const QTextDocument& document, TRtfWriter& writer)
+{
+    const QTextBlock last = document.lastBlock();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block == last && block.length() <= 1)
+            break;
+        QList<TRedRun> red;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QBrush brush = fragment.charFormat().foreground();
+            if (brush.style() != Qt::NoBrush && brush.color() == QColor(Qt::red))
+                red.append({fragment.position() - block.position(), fragment.length()});
+        }
+        writer.AddLine(block.text(), red);
+    }
+}
 
 TPaneLineSink::TPaneLineSink(QTextEdit* pane, int intervalMs)
     : m_pane(pane), m_intervalMs(intervalMs), m_first(pane->document()->isEmpty())

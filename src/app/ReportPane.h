@@ -10,8 +10,14 @@
 
 class QProgressBar;
 class QRadioButton;
+class QTextDocument;
 class QTextEdit;
 class TfrmMain;
+class TRtfWriter;
+
+// Writes the pane's document to writer: one line per paragraph with the stretches the search
+// coloured red. An empty last paragraph is no line, so an empty pane gives an empty document.
+void WritePaneRtf(const QTextDocument& document, TRtfWriter& writer);
 
 // Shows the report in the pane while it is written. Lines are collected and appended in batches,
 // each as one edit at the document's end, so earlier lines keep their layout and only the new

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 TdlgInfoAbout::UrlOpener& defaultOpener()
@@ -117,6 +119,10 @@ void TdlgInfoAbout::FormCreate()
     memInfoComment->setPlainText(LoadUIText(211));
     btnInfoHyperlink->setText(QString::fromUtf8(kMakerWebAddress));
     btnInfoOK->setText(LoadUIText(1));
+    // The address shows whole: where the font needs more than the link's 121 pixels, the link
+    // grows to both sides of its place's centre.
+    const int linkWidth = std::max(121, btnInfoHyperlink->sizeHint().width());
+    btnInfoHyperlink->setGeometry(200 + (121 - linkWidth) / 2, 120, linkWidth, 22);
     for (QLabel* line : {lblInfoProductName, lblInfoVersion, lblInfoCopyright, lblInfoEmail})
         line->adjustSize();
 }

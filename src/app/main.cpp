@@ -12,8 +12,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvane"));
+    SetApplicationNames();
     // Ties the window to its menu entry, so desktops show the entry's name and icon for it;
     // run from the build folder, where no theme has the icon, the built-in picture stands in.
     QApplication::setDesktopFileName(QStringLiteral("org.example.orvane.Orvane"));

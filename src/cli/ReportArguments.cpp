@@ -47,6 +47,9 @@ QString ReportCommandUsage()
         "  --language de|en     language of the report header (default: the settings file's)\n"
         "  --delimiter C        frame character (default: the settings file's)\n"
         "  --output FILE        write the report to FILE instead of standard output\n"
+        "  --format text|rtf|pdf  plain text (default), the RTF the window saves, or the pages\n"
+        "                       the window's print command prints, as PDF\n"
+        "  --version-text TEXT  the header's version line, as the window's Version field\n"
         "  --user NAME          log in as this user (Access: workgroup user; SQL Server: login)\n"
         "  --password-stdin     read the password from the first line of standard input\n"
         "                       (Access: the database password; SQL Server: the login's)\n"
@@ -141,6 +144,23 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
                 return false;
             }
             options.output = value;
+        } else if (IsOption(argument, QStringLiteral("--format"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--format"), value, error))
+                return false;
+            if (value == QLatin1String("text")) {
+                options.format = TReportFormat::Text;
+            } else if (value == QLatin1String("rtf")) {
+                options.format = TReportFormat::Rtf;
+            } else if (value == QLatin1String("pdf")) {
+                options.format = TReportFormat::Pdf;
+            } else {
+                error = QStringLiteral("--format takes text, rtf or pdf, not '%1'").arg(value);
+                return false;
+            }
+        } else if (IsOption(argument, QStringLiteral("--version-text"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--version-text"), value, error))
+                return false;
+            options.versionText = value;
         } else if (IsOption(argument, QStringLiteral("--user"))) {
             if (!OptionValue(arguments, i, QStringLiteral("--user"), value, error))
                 return false;

@@ -5,6 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+// What the report is written as: plain lines, the window's saved RTF, or the printed pages.
+enum class TReportFormat
+{
+    Text,
+    Rtf,
+    Pdf
+};
+
 struct TReportCommandOptions
 {
     bool systemTables = false;
@@ -12,6 +20,8 @@ struct TReportCommandOptions
     int language = 0; // 0: from the settings file; 1 German, 2 English
     QChar delimiter;  // null: from the settings file
     QString output;   // empty: standard output
+    TReportFormat format = TReportFormat::Text;
+    QString versionText; // the header's version line, as the window's Version field; none if empty
     QString user;
     bool passwordStdin = false;
     bool help = false;

@@ -9,6 +9,8 @@
 #include "QueryObject.h"
 #include "ReportArguments.h"
 #include "ReportLines.h"
+#include "ReportPrinter.h"
+#include "RtfWriter.h"
 #include "Settings.h"
 #include "StructureReport.h"
 #include "TableList.h"
@@ -16,6 +18,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSaveFile>
 
 #include <exception>
@@ -112,22 +115,44 @@ QList<TReportEntry> ReportEntries(const TTableList& entries)
     return out;
 }
 
+// Writes the report to device in format: lines streamed as text or RTF; for PDF collected and
+// laid out on pages as the window's print command does. False when a write failed.
+bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& connection,
+                   const TReportSettings& settings, const QList<TReportEntry>& entries)
+{
+    TReportRunHooks hooks;
+    if (format == TReportFormat::Text) {
+        TDeviceLineSink sink(device);
+        RunStructureReport(connection, settings, entries, sink, hooks);
+        sink.Flush();
+        return sink.ok();
+    }
+    if (format == TReportFormat::Rtf) {
+        TRtfWriter rtf(device, QString::fromLatin1(kReportFontFamily), kReportFontPointSize);
+        RunStructureReport(connection, settings, entries, rtf, hooks);
+        return rtf.Finish();
+    }
+    TStringLineSink lines;
+    RunStructureReport(connection, settings, entries, lines, hooks);
+    // The print command's job title: the program's name and the database.
+    PrintReportPdf(device, LoadUIText(5) + u' ' + settings.database, ReportFont(), lines.lines());
+    const auto* file = qobject_cast<const QFileDevice*>(&device);
+    return !file || file->error() == QFileDevice::NoError;
+}
+
 // Writes the report to standard output, or to the output file beside the target and renamed at
 // the end, so a failure keeps the old file.
 void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
-                 const QList<TReportEntry>& entries, const QString& outputFile, std::FILE* out)
+                 const QList<TReportEntry>& entries, TReportFormat format, const QString& outputFile,
+                 std::FILE* out)
 {
-    TReportRunHooks hooks;
     if (outputFile.isEmpty()) {
         std::fflush(out);
         QFile device;
         if (!device.open(out, QIODevice::WriteOnly))
             throw ReportCommandError(
                 QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
-        TDeviceLineSink sink(device);
-        RunStructureReport(connection, settings, entries, sink, hooks);
-        sink.Flush();
-        if (!sink.ok() || !device.flush())
+        if (!WriteReportTo(device, format, connection, settings, entries) || !device.flush())
             throw ReportCommandError(
                 QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
         return;
@@ -136,10 +161,7 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
     if (!file.open(QIODevice::WriteOnly))
         throw ReportCommandError(
             QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
-    TDeviceLineSink sink(file);
-    RunStructureReport(connection, settings, entries, sink, hooks);
-    sink.Flush();
-    if (!sink.ok()) {
+    if (!WriteReportTo(file, format, connection, settings, entries)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         throw ReportCommandError(QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
@@ -315,6 +337,14 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         return 0;
     }
 
+    // Pages are laid out with Qt Gui's fonts, which only a graphical application has (main()
+    // makes one for --format pdf); anything else would end the program without a word.
+    if (options.format == TReportFormat::Pdf &&
+        !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        PrintLine(err, QStringLiteral("orvane-report: PDF output needs a QGuiApplication"));
+        return 1;
+    }
+
     try {
         // Without a settings file the window would start with its defaults; nothing is written here.
         const bool haveSettings = !SettingsFileName().isEmpty() && QFileInfo(SettingsFileName()).isFile();
@@ -341,7 +371,8 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.views = options.views;
         settings.delimiter = delimiter;
         settings.locale = QLocale::system();
-        WriteReport(connection, settings, ReportEntries(entries), options.output, out);
+        settings.versionText = options.versionText;
+        WriteReport(connection, settings, ReportEntries(entries), options.format, options.output, out);
         return 0;
     } catch (const ReportUsageError& e) {
         if (*e.what())

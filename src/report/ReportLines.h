@@ -62,6 +62,10 @@ constexpr int kIndentStep = 4;      // blanks per indentation level
 constexpr int kFrameWidth = 70;     // delimiter characters in a frame line
 constexpr int kTitleFillWidth = 65; // a title is filled with delimiters up to this length
 
+// The font the report is shown, printed and saved in (Courier New resolves to Liberation Mono).
+constexpr char kReportFontFamily[] = "Courier New";
+constexpr int kReportFontPointSize = 9;
+
 QString ReportLine(const QString& text);
 QString IndentedLine(const QString& text, int level);
 QString FrameText(QChar delimiter);

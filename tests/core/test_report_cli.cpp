@@ -374,10 +374,59 @@ INSTANTIATE_TEST_SUITE_P(
                                 {QStringLiteral("--profile"), QStringLiteral("p"), QStringLiteral("x.mdb")},
                                 "--profile holds the connection: give no database file, --server, --database or "
                                 "--user"},
+                      UsageCase{"BadFormat",
+                                {QStringLiteral("--format"), QStringLiteral("odt"), QStringLiteral("x.mdb")},
+                                "--format takes text, rtf or pdf, not 'odt'"},
                       UsageCase{"MissingValue",
                                 {QStringLiteral("x.mdb"), QStringLiteral("--table")},
                                 "option --table needs a value"}),
     [](const ::testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.label); });
+
+// The same report as the RTF the window saves and as the printed pages (read back by pdftotext),
+// with the version line the window's Version field gives.
+TEST_F(ReportCliTest, FormatsGiveTheSavedRtfAndThePrintedPages)
+{
+    const QString file = Write(QStringLiteral("shop.mdb"), ShopDatabase());
+    const QStringList common{QStringLiteral("--language"), QStringLiteral("en"),
+                             QStringLiteral("--version-text"), QStringLiteral("Größe 2.0 {€}")};
+    const ProgramRun text = RunProgram(common + QStringList{file});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("*** Version:   Größe 2.0 {€}\n")));
+    // Each run has its own time: the date line is left out of the comparison.
+    const auto comparable = [](QStringList lines) {
+        lines.removeAt(4);
+        for (QString& line : lines)
+            line = line.simplified();
+        lines.removeAll(QString());
+        return lines;
+    };
+    const QStringList expected = comparable(text.out.split(QLatin1Char('\n')));
+
+    const QString rtf = m_dir.filePath(QStringLiteral("report.rtf"));
+    const ProgramRun rtfRun = RunProgram(
+        common + QStringList{QStringLiteral("--format=rtf"), QStringLiteral("--output"), rtf, file});
+    ASSERT_EQ(rtfRun.exitCode, 0) << rtfRun.err.toStdString();
+    QFile rtfFile(rtf);
+    ASSERT_TRUE(rtfFile.open(QIODevice::ReadOnly));
+    const QByteArray rtfBytes = rtfFile.readAll();
+    EXPECT_TRUE(rtfBytes.startsWith("{\\rtf1\\ansi"));
+    EXPECT_TRUE(rtfBytes.contains("*** Version:   Gr\\'f6\\'dfe 2.0 \\{\\'80\\}\\par\n"));
+
+    const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
+    const ProgramRun pdfRun =
+        RunProgram(common + QStringList{QStringLiteral("--format"), QStringLiteral("pdf"),
+                                        QStringLiteral("--output"), pdf, file});
+    ASSERT_EQ(pdfRun.exitCode, 0) << pdfRun.err.toStdString();
+    EXPECT_TRUE(pdfRun.err.isEmpty()) << pdfRun.err.toStdString();
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), pdf, QStringLiteral("-")});
+    if (!pdftotext.waitForFinished(30000))
+        GTEST_SKIP() << "pdftotext not installed (Debian package poppler-utils)";
+    EXPECT_EQ(comparable(QString::fromUtf8(pdftotext.readAllStandardOutput())
+                             .remove(QLatin1Char('\f'))
+                             .split(QLatin1Char('\n'))),
+              expected);
+}
 
 TEST_F(ReportCliTest, OutputFileIsReplacedOnlyBySuccessfulRuns)
 {

@@ -5,6 +5,7 @@
 #include "Prompter.h"
 #include "UIText.h"
 #include "VersionInfo.h"
+#include "WindowFixture.h"
 #include "d_DataLink.h"
 #include "d_InfoUeber.h"
 #include "d_LoginDatabase.h"
@@ -27,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 
@@ -123,7 +125,6 @@ TEST_F(DialogTest, AboutDialogPlacesItsControls)
         {"lblInfoVersion", QRect(136, 40, 0, 0)},
         {"lblInfoCopyright", QRect(136, 64, 0, 0)},
         {"lblInfoEmail", QRect(136, 88, 0, 0)},
-        {"btnInfoHyperlink", QRect(200, 120, 121, 22)},
         {"lblInfoComment", QRect(8, 152, 0, 0)},
         {"memInfoComment", QRect(80, 152, 337, 113)},
         {"btnInfoOK", QRect(183, 300, 75, 25)},
@@ -137,6 +138,11 @@ TEST_F(DialogTest, AboutDialogPlacesItsControls)
         }
     }
     EXPECT_TRUE(find<QPushButton>(&dialog, "btnInfoOK")->isDefault());
+    // The link keeps its place's centre and height, and shows the whole address.
+    const auto* link = find<QPushButton>(&dialog, "btnInfoHyperlink");
+    EXPECT_EQ(link->geometry().center(), QRect(200, 120, 121, 22).center());
+    EXPECT_EQ(link->height(), 22);
+    EXPECT_GE(link->width(), std::max(121, link->fontMetrics().horizontalAdvance(link->text())));
 }
 
 TEST_F(DialogTest, AboutLinkAndPictureOpenTheWebAddressAndKeepTheDialogOpen)
@@ -151,6 +157,45 @@ TEST_F(DialogTest, AboutLinkAndPictureOpenTheWebAddressAndKeepTheDialogOpen)
     EXPECT_EQ(opened[1], opened[0]);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(find<QLabel>(&dialog, "imgInfoProgramIcon")->pixmap().isNull());
+}
+
+// The window's dialogs as the real prompter shows them: titles exactly their texts (no display
+// name the platform would append), and the about dialog's link showing the whole address.
+using WindowDialogs = WindowFixture;
+
+TEST_F(WindowDialogs, TitlesAreTheirTextsAndTheLinkShowsTheWholeAddress)
+{
+    SetApplicationNames();
+    // Without a display name of its own, the application's name stands in for it.
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    QCoreApplication::setApplicationName(name);
+
+    start();
+    window->setPrompter(std::make_shared<TQtPrompter>());
+    QString inputTitle;
+    whenModalShown([&](QWidget* modal) {
+        inputTitle = modal->windowTitle();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    action("actSetLanguage")->trigger();
+    EXPECT_EQ(inputTitle, "Eingabedialog");
+
+    QString aboutTitle, address;
+    int width = 0, needed = 1;
+    whenModalShown([&](QWidget* modal) {
+        aboutTitle = modal->windowTitle();
+        const auto* link = find<QPushButton>(modal, "btnInfoHyperlink");
+        address = link->text();
+        width = link->width();
+        needed = link->fontMetrics().horizontalAdvance(address);
+        static_cast<QDialog*>(modal)->accept();
+    });
+    action("actInfoUeber")->trigger();
+    EXPECT_EQ(aboutTitle, "Info über Orvane");
+    EXPECT_EQ(address, QString::fromUtf8(kMakerWebAddress));
+    EXPECT_GE(width, needed);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -393,17 +438,20 @@ class NameFilter : public ::testing::TestWithParam<FilterCase>
 
 TEST_P(NameFilter, MatchesTheExtensionInAnyCase)
 {
-    EXPECT_EQ(QtNameFilter(QString::fromUtf8(GetParam().filter)), QString::fromUtf8(GetParam().qtFilter));
+    EXPECT_EQ(QtNameFilters(QString::fromUtf8(GetParam().filter)).join(u'/'),
+              QString::fromUtf8(GetParam().qtFilter));
 }
 
-INSTANTIATE_TEST_SUITE_P(Filters, NameFilter,
-                         ::testing::Values(FilterCase{"Access Datenbanken (*.mdb)|*.MDB",
-                                                      "Access Datenbanken (*.mdb) (*.[mM][dD][bB])"},
-                                           FilterCase{"Access databases (*.mdb)|*.MDB",
-                                                      "Access databases (*.mdb) (*.[mM][dD][bB])"},
-                                           FilterCase{"All|*.mdb;*.accdb",
-                                                      "All (*.[mM][dD][bB] *.[aA][cC][cC][dD][bB])"},
-                                           FilterCase{"Everything", "Everything (*)"}));
+INSTANTIATE_TEST_SUITE_P(
+    Filters, NameFilter,
+    ::testing::Values(
+        FilterCase{"Access Datenbanken (*.mdb)|*.MDB", "Access Datenbanken (*.mdb) (*.[mM][dD][bB])"},
+        FilterCase{"Access databases (*.mdb)|*.MDB", "Access databases (*.mdb) (*.[mM][dD][bB])"},
+        FilterCase{"All|*.mdb;*.accdb", "All (*.[mM][dD][bB] *.[aA][cC][cC][dD][bB])"},
+        FilterCase{"Everything", "Everything (*)"},
+        FilterCase{"A (*.mdb)|*.MDB|A (*.accdb)|*.ACCDB|Alle Dateien (*)|*",
+                   "A (*.mdb) (*.[mM][dD][bB])/A (*.accdb) (*.[aA][cC][cC][dD][bB])/"
+                   "Alle Dateien (*) (*)"}));
 
 // ---------------------------------------------------------------------------------------------
 // Data link dialog

@@ -664,6 +664,19 @@ TEST_F(MainWindowTest, OutputButtonFillsItsPanelAtEverySize)
     }
 }
 
+TEST_F(MainWindowTest, HintShowsBesideTheProgressBar)
+{
+    startShown();
+    auto* bar = child<QProgressBar>("pbrAufbau");
+    bar->setValue(40);
+    QAction* print = action("actPrint");
+    // What resting the mouse on the toolbar button does.
+    print->showStatusText(child<QToolBar>("tbtSymbolleiste")->widgetForAction(print));
+    EXPECT_EQ(child<QLabel>("lblHint")->text(), LoadUIText(94));
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_GT(bar->width(), 200);
+}
+
 TEST_F(MainWindowTest, InfoCommandShowsTheAboutDialog)
 {
     start();

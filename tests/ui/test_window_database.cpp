@@ -107,7 +107,10 @@ TEST_F(WindowDatabaseTest, OpensAPlainFileAndGreysItsSystemTables)
     action("actOpenDatabase")->trigger();
 
     ASSERT_EQ(prompter->kinds(), QStringList{"open"});
-    EXPECT_EQ(prompter->shown[0].preset, "Access Datenbanken (*.mdb)|*.MDB");
+    // The .mdb filter first, then the .accdb files the provider also reads, then every file.
+    EXPECT_EQ(prompter->shown[0].preset,
+              "Access Datenbanken (*.mdb)|*.MDB|Access Datenbanken (*.accdb)|*.ACCDB|"
+              "Alle Dateien (*)|*");
     EXPECT_EQ(prompter->shown[0].text, QDir::homePath());
     EXPECT_EQ(window->Database(), path);
     EXPECT_EQ(child<QLineEdit>("edtAccessDB")->text(), path);

@@ -1,0 +1,96 @@
+#include "ReportPrinter.h"
+
+#include "ReportLines.h"
+
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+
+PrintError::PrintError(const QString& message) : std::runtime_error(message.toStdString()) {}
+
+QFont ReportFont()
+{
+    QFont font(QString::fromLatin1(kReportFontFamily), kReportFontPointSize);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    return font;
+}
+
+QStringList BreakPrintLine(const QString& text, const std::function<bool(const QString&)>& fits)
+{
+    QStringList pieces;
+    QString rest = text;
+    // A single character is printed whether it fits or not, so the text always advances.
+    while (rest.size() > 1 && !fits(rest)) {
+        // The longest head that fits, found by halving: report lines are short, pages narrow.
+        qsizetype low = 1, high = rest.size() - 1;
+        while (low < high) {
+            const qsizetype middle = (low + high + 1) / 2;
+            if (fits(rest.left(middle)))
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        pieces << rest.left(low);
+        rest = rest.mid(low);
+    }
+    pieces << rest;
+    return pieces;
+}
+
+void PrintReportLines(QPagedPaintDevice& device, const QString& jobName, const QFont& font,
+                      const QStringList& lines)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        throw PrintError(
+            QStringLiteral("Der Druckauftrag \"%1\" konnte nicht begonnen werden.").arg(jobName));
+
+    QFont printFont(font);
+    printFont.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() : 9);
+    painter.setFont(printFont);
+    const QFontMetricsF metrics(printFont, &device);
+    // The painter's origin is the printable area's top left; its size is the device's.
+    const QSizeF area(device.width(), device.height());
+    const qreal lineHeight = metrics.lineSpacing();
+    const auto fits = [&](const QString& piece) { return metrics.horizontalAdvance(piece) <= area.width(); };
+
+    qreal y = 0;
+    const auto printLine = [&](const QString& line) {
+        for (const QString& piece : BreakPrintLine(line, fits)) {
+            if (y + lineHeight > area.height() && y > 0) {
+                device.newPage();
+                y = 0;
+            }
+            painter.drawText(QPointF(0, y + metrics.ascent()), piece);
+            y += lineHeight;
+        }
+    };
+    for (const QString& line : lines)
+        printLine(line);
+    printLine(QStringLiteral(" "));
+    painter.end();
+}
+
+void SetReportPdfLayout(QPagedPaintDevice& device)
+{
+    const QPageSize paper(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem
+                              ? QPageSize::Letter
+                              : QPageSize::A4);
+    device.setPageLayout(
+        QPageLayout(paper, QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Point));
+}
+
+void PrintReportPdf(QIODevice& device, const QString& title, const QFont& font, const QStringList& lines)
+{
+    QPdfWriter writer(&device);
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("Orvane"));
+    // The resolution the window's printer works at, so lines break at the same places.
+    writer.setResolution(1200);
+    SetReportPdfLayout(writer);
+    PrintReportLines(writer, title, font, lines);
+}

@@ -1,0 +1,117 @@
+#include "RtfWriter.h"
+
+#include "TextCodec.h"
+
+#include <cmath>
+
+QByteArray RtfEscaped(const QString& text)
+{
+    // Converting the whole text at once gives one byte per UTF-16 unit, '?' where Windows-1252
+    // has no character.
+    const QByteArray ansi = ToWindows1252(text);
+    QByteArray out;
+    out.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const auto byte = static_cast<unsigned char>(ansi.at(i));
+        if (c == u'\\' || c == u'{' || c == u'}') {
+            out += '\\';
+            out += char(c);
+        } else if (c == u'\t') {
+            out += "\\tab ";
+        } else if (c == 0x2028) {
+            // A line break inside a paragraph (Shift+Enter in the pane).
+            out += "\\line ";
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += char(c);
+        } else if (byte != '?' || c == u'?') {
+            static const char digits[] = "0123456789abcdef";
+            out += "\\'";
+            out += digits[byte >> 4];
+            out += digits[byte & 0xF];
+        } else {
+            // RTF numbers are signed 16-bit; the '?' is what a reader without Unicode shows.
+            out += "\\u";
+            out += QByteArray::number(int(static_cast<qint16>(c)));
+            out += '?';
+        }
+    }
+    return out;
+}
+
+TRtfWriter::TRtfWriter(QIODevice& device, const QString& fontFamily, qreal pointSize)
+    : m_device(device), m_fontFamily(fontFamily),
+      m_halfPoints(pointSize > 0 ? int(std::lround(pointSize * 2)) : 18)
+{
+}
+
+void TRtfWriter::writeHeader()
+{
+    m_started = true;
+    // \fmodern\fprq1: a fixed-pitch family, so a reader without the font picks another that
+    // keeps the report's columns.
+    append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 " +
+           RtfEscaped(m_fontFamily) +
+           ";}}\n{\\colortbl ;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n\\pard\\plain\\f0\\fs" +
+           QByteArray::number(m_halfPoints) + "\\cf1 ");
+}
+
+void TRtfWriter::AddLine(const QString& line)
+{
+    AddLine(line, {});
+}
+
+void TRtfWriter::AddLine(const QString& line, const QList<TRedRun>& red)
+{
+    if (!m_started)
+        writeHeader();
+    // Paragraph marks separate the lines: a mark after the last line would give the document
+    // an empty paragraph the pane does not have.
+    if (!m_firstLine)
+        append("\\par\n");
+    m_firstLine = false;
+    if (red.isEmpty()) {
+        append(RtfEscaped(line));
+        return;
+    }
+    QList<bool> isRed(line.size(), false);
+    for (const TRedRun& run : red) {
+        const qsizetype from = qBound<qsizetype>(0, run.start, line.size());
+        const qsizetype to = qBound<qsizetype>(from, run.start + run.length, line.size());
+        for (qsizetype i = from; i < to; ++i)
+            isRed[i] = true;
+    }
+    for (qsizetype i = 0; i < line.size();) {
+        qsizetype end = i;
+        while (end < line.size() && isRed[end] == isRed[i])
+            ++end;
+        const QByteArray text = RtfEscaped(line.mid(i, end - i));
+        append(isRed[i] ? "{\\cf2 " + text + '}' : text);
+        i = end;
+    }
+}
+
+void TRtfWriter::append(const QByteArray& bytes)
+{
+    m_buffer += bytes;
+    if (m_buffer.size() >= kFlushSize)
+        Flush();
+}
+
+void TRtfWriter::Flush()
+{
+    if (m_buffer.isEmpty())
+        return;
+    if (m_device.write(m_buffer) != m_buffer.size())
+        m_ok = false;
+    m_buffer.clear();
+}
+
+bool TRtfWriter::Finish()
+{
+    if (!m_started)
+        writeHeader();
+    append("\n}\n");
+    Flush();
+    return m_ok;
+}

@@ -36,7 +36,6 @@
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -448,25 +447,9 @@ void TfrmMain::actSaveListboxExecute()
     // A missing key reads as the settings reader's marker "_$$$_", which then names the file.
     const QString fileName =
         TempFolder() + ReadSetting(QStringLiteral("Application"), QStringLiteral("Filename"));
-    const auto fail = [&](const QString& reason) {
-        return std::runtime_error(QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
-                                      .arg(QDir::toNativeSeparators(fileName), reason)
-                                      .toStdString());
-    };
-    // Written beside the target and renamed over it at the end: a failure keeps the old file.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
     const QFont font = memOutput->font();
-    TRtfWriter rtf(file, font.family(), font.pointSizeF());
-    WritePaneRtf(*memOutput->document(), rtf);
-    if (!rtf.Finish()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw fail(reason);
-    }
-    if (!file.commit())
-        throw fail(file.errorString());
+    SaveRtfFile(fileName, font.family(), font.pointSizeF(),
+                [this](TRtfWriter& rtf) { WritePaneRtf(*memOutput->document(), rtf); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,7 +2,11 @@
 
 #include "TextCodec.h"
 
+#include <QDir>
+#include <QSaveFile>
+
 #include <cmath>
+#include <stdexcept>
 
 QByteArray RtfEscaped(const QString& text)
 {
@@ -114,4 +118,26 @@ bool TRtfWriter::Finish()
     append("\n}\n");
     Flush();
     return m_ok;
+}
+
+void SaveRtfFile(const QString& fileName, const QString& fontFamily, qreal pointSize,
+                 const std::function<void(TRtfWriter&)>& fill)
+{
+    const auto fail = [&](const QString& reason) {
+        return std::runtime_error(QStringLiteral("Datei \"%1\" kann nicht erstellt werden. %2")
+                                      .arg(QDir::toNativeSeparators(fileName), reason)
+                                      .toStdString());
+    };
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw fail(file.errorString());
+    TRtfWriter rtf(file, fontFamily, pointSize);
+    fill(rtf);
+    if (!rtf.Finish()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw fail(reason);
+    }
+    if (!file.commit())
+        throw fail(file.errorString());
 }

@@ -12,6 +12,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // A stretch of a line shown in red (a search hit), in UTF-16 positions of the line.
 struct TRedRun
 {
@@ -51,3 +53,9 @@ private:
     bool m_firstLine = true;
     bool m_ok = true;
 };
+
+// Writes fileName as an RTF document whose lines fill gives the writer. The file is written beside
+// its place and renamed over it at the end: a file that cannot be created or written throws
+// std::runtime_error with the reason, and what was there keeps its bytes.
+void SaveRtfFile(const QString& fileName, const QString& fontFamily, qreal pointSize,
+                 const std::function<void(TRtfWriter&)>& fill);

@@ -3,6 +3,8 @@
 #include "Automation.h"
 #include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
+#include "JetProvider.h"
+#include "KorvADOXConnection.h"
 #include "KorvConnection.h"
 #include "KorvDMOConnection.h"
 #include "Language.h"
@@ -103,6 +105,22 @@ void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTab
                 QStringLiteral("orvane-report: '%1' is a system table (add --system-tables)")
                     .arg(entry.text));
         entry.checked = true;
+    }
+}
+
+// One line per linked table of the report that shows no columns because its source could not be
+// read; the report itself stays as the window writes it.
+void WarnOfUnresolvedLinks(const TKorvConnection& connection, const TTableList& entries, std::FILE* err)
+{
+    if (connection.ConnectionType != ctADOX || !connection.ADOXConnection)
+        return;
+    for (const JetUnresolvedLink& link : JetCatalogUnresolvedLinks(connection.ADOXConnection->Catalog)) {
+        for (const TTableEntry& entry : entries) {
+            if (entry.checked && entry.text == link.table) {
+                PrintLine(err, QStringLiteral("orvane-report: warning: ") + link.warning);
+                break;
+            }
+        }
     }
 }
 
@@ -363,6 +381,7 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         ListCatalogueObjects(connection, opened.provider, opened.database, options.views, entries);
         ApplySystemTableRule(entries, options.systemTables, opened.provider, opened.connectionString);
         ChooseEntries(entries, options.tables, options.systemTables);
+        WarnOfUnresolvedLinks(connection, entries, err);
 
         TReportSettings settings;
         settings.provider = opened.provider;

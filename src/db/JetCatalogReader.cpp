@@ -36,17 +36,9 @@ constexpr qint64 kMaxReaderOutput = 256LL * 1024 * 1024;
 constexpr qint64 kReaderMemoryMiB = 1024;
 constexpr std::int32_t kHelpBase = 5000000;
 
-AutomationError damagedError(const QString& path)
-{
-    return AutomationError(kHelpBase + kJetCannotOpen,
-                           QStringLiteral("Cannot open database '%1'.  It may not be a database that your "
-                                          "application recognizes, or the file may be corrupt.")
-                               .arg(path));
-}
-
 [[noreturn]] void damaged(const QString& path)
 {
-    throw damagedError(path);
+    throw JetDamagedError(path);
 }
 
 // Takes a reader's message apart with bounds checks: a reader that died half-way leaves a torn one.
@@ -136,6 +128,14 @@ constexpr char16_t asciiLower(char16_t c)
 
 } // namespace
 
+AutomationError JetDamagedError(const QString& path)
+{
+    return AutomationError(kHelpBase + kJetCannotOpen,
+                           QStringLiteral("Cannot open database '%1'.  It may not be a database that your "
+                                          "application recognizes, or the file may be corrupt.")
+                               .arg(path));
+}
+
 void SetJetReaderTimeout(int milliseconds)
 {
     g_timeoutMs.store(milliseconds > 0 ? milliseconds : 1);
@@ -189,6 +189,11 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password)
     QByteArray input = password.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n';
     const QByteArray data = runReader(QStringLiteral("catalogue"), path, input);
     input.fill('\0');
+    return ParseJetCatalogueMessage(data, path);
+}
+
+JetCatalogue ParseJetCatalogueMessage(const QByteArray& data, const QString& path)
+{
     Reader in(data);
     readOpening(in, path);
     JetCatalogue catalogue;
@@ -200,6 +205,17 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password)
             break;
         if (tag == kTagError)
             throwReported(in, path);
+        if (tag == kTagLink) {
+            JetTableInfo table;
+            JetLinkInfo link;
+            if (!in.str(table.name) || !in.i32(link.type) || !in.i32(table.flags) ||
+                !in.str(link.foreignName) || !in.str(link.database) || !in.str(link.connect) ||
+                (link.type != kLinkJet && link.type != kLinkOdbc))
+                damaged(path);
+            table.link = std::move(link);
+            catalogue.tables.append(std::move(table));
+            continue;
+        }
         JetTableInfo table;
         std::uint32_t columnCount = 0;
         if (tag != kTagTable || !in.str(table.name) || !in.i32(table.flags) || !in.u32(columnCount))
@@ -231,16 +247,23 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password)
     return catalogue;
 }
 
-JetQueryResult RunJetQuery(const QString& path, const QString& sql)
+JetQueryResult RunJetQuery(const QString& path, const QString& sql, const QString& password)
 {
     // The reader refuses a statement that ends in ";", which the engine it stands in for accepts.
     QString text = sql.trimmed();
     while (text.endsWith(u';'))
         text = text.chopped(1).trimmed();
-    // The statement is one line after the (empty) password line; line ends inside it are blanks
-    // to SQL anyway.
+    // The statement is one line after the password line; line ends inside it are blanks to SQL
+    // anyway.
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QByteArray data = runReader(QStringLiteral("query"), path, QByteArray("\n") + text.toUtf8());
+    QByteArray input = password.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n' + text.toUtf8();
+    const QByteArray data = runReader(QStringLiteral("query"), path, input);
+    input.fill('\0');
+    return ParseJetQueryMessage(data, path);
+}
+
+JetQueryResult ParseJetQueryMessage(const QByteArray& data, const QString& path)
+{
     Reader in(data);
     readOpening(in, path);
     JetQueryResult result;

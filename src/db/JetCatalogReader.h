@@ -1,15 +1,19 @@
 // Reads what the Jet catalogue objects need from an Access file: every local table (raw
-// MSysObjects type 1, system tables included) with its flags and its columns in stored order; and
-// runs a single SELECT through libmdb's SQL reader. Both happen in orvane-jet-reader, a program of
-// its own (libmdb is not safe on damaged input), under a time and memory limit; callers have
-// checked the header before.
+// MSysObjects type 1, system tables included) with its flags and its columns in stored order, and
+// every linked table (types 6 and 4) with where it points; and runs a single SELECT through
+// libmdb's SQL reader. Both happen in orvane-jet-reader, a program of its own (libmdb is not safe
+// on damaged input), under a time and memory limit; callers have checked the header before.
 #pragma once
 
+#include "Automation.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 struct JetColumnInfo
 {
@@ -23,14 +27,33 @@ struct JetColumnInfo
     std::uint8_t scale = 0;     // Decimal only
 };
 
+// Where a linked table points, as MSysObjects stores it, and what came of following it.
+struct JetLinkInfo
+{
+    std::int32_t type = 0; // MSysObjects.Type: jetreader::kLinkJet or jetreader::kLinkOdbc
+    QString foreignName;   // the table's name in its source
+    QString database;      // Jet links: the back-end file, as stored (usually a Windows path)
+    QString connect;       // may hold the back-end's password (";PWD=..."); wiped once followed
+
+    // Filled by ResolveJetLinks. A resolved Jet link holds its back-end table's columns, which
+    // are sized by the back-end's format (JetFileHeader::version); an unresolved link or an ODBC
+    // link has none and keeps the message that says why.
+    bool resolved = false;
+    int backEndVersion = 0;
+    QString problem;
+};
+
 struct JetTableInfo
 {
     QString name;
     std::int32_t flags = 0; // MSysObjects.Flags
     QList<JetColumnInfo> columns;
+    std::optional<JetLinkInfo> link; // linked tables only
+
+    bool isLocal() const { return !link.has_value(); }
 };
 
-// A file's tables, ordered by JetNameLess.
+// A file's tables, local and linked, ordered by JetNameLess.
 struct JetCatalogue
 {
     QList<JetTableInfo> tables;
@@ -46,14 +69,24 @@ struct JetQueryResult
 // that way keep the file's order.
 bool JetNameLess(const QString& a, const QString& b);
 
-// Reads the whole catalogue. Throws AutomationError 3049 ("may be corrupt", naming path) when the
-// reader fails on any table, crashes, runs out of time or memory, or cannot be started. The
-// database password goes to the reader through its input, for files whose pages it must decrypt.
+// Reads the whole catalogue; links come unresolved (ResolveJetLinks follows them). Throws
+// AutomationError 3049 ("may be corrupt", naming path) when the reader fails on any table, crashes,
+// runs out of time or memory, or cannot be started. The database password goes to the reader
+// through its input, for files whose pages it must decrypt.
 JetCatalogue ReadJetCatalogue(const QString& path, const QString& password = QString());
 
 // Runs sql (one SELECT) on path. Throws AutomationError with the reader's complaint for a statement
 // it cannot run (also for a WHERE condition that names no column of the table) and 3049 as above.
-JetQueryResult RunJetQuery(const QString& path, const QString& sql);
+// The password goes to the reader as with ReadJetCatalogue.
+JetQueryResult RunJetQuery(const QString& path, const QString& sql, const QString& password = QString());
+
+// The error of a file the reader could not read: 3049 "may be corrupt", naming path.
+AutomationError JetDamagedError(const QString& path);
+
+// What the two above make of a reader's message (the program's standard output); path names the
+// file in errors. Throw as the two above do for a reported error or a torn or forged message.
+JetCatalogue ParseJetCatalogueMessage(const QByteArray& message, const QString& path);
+JetQueryResult ParseJetQueryMessage(const QByteArray& message, const QString& path);
 
 // Time limit for one reader run, in milliseconds (default 20 s). Tests shorten it.
 void SetJetReaderTimeout(int milliseconds);

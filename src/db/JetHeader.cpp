@@ -155,6 +155,14 @@ bool ParseJetHeader(const QByteArray& firstPage, std::int64_t fileSize, JetFileH
     return true;
 }
 
+bool IsEncryptedAceHeader(const QByteArray& firstPage)
+{
+    // The length is not in question here: any that passes the header checks will do.
+    JetFileHeader header;
+    return ParseJetHeader(firstPage, std::int64_t(4096) * kMinimumPages, header) && header.isAce() &&
+           header.databaseKey != 0;
+}
+
 bool JetPasswordMatches(const JetFileHeader& header, const QString& candidate)
 {
     if (header.isJet3()) {

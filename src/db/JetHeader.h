@@ -25,6 +25,10 @@ struct JetFileHeader
 // that is no whole number of pages or too short to hold a catalogue).
 bool ParseJetHeader(const QByteArray& firstPage, std::int64_t fileSize, JetFileHeader& header);
 
+// Whether firstPage is the whole header page of an ACE file whose pages are encrypted (a non-zero
+// database key: a password-protected .accdb), whatever the file's length.
+bool IsEncryptedAceHeader(const QByteArray& firstPage);
+
 // Whether candidate is the database password stored in header, compared as Jet compares it: exact
 // and case-sensitive, up to the 20 bytes (Jet 3, in the file's code page) or 20 UTF-16 units (Jet 4)
 // the field holds. A file without a password accepts only the empty text.

@@ -1,6 +1,8 @@
 #include "JetProvider.h"
 
 #include "ConnectionStringItems.h"
+#include "JetLinkedTables.h"
+#include "JetReaderFormat.h"
 #include "QueryObject.h"
 
 #include <QFile>
@@ -227,7 +229,12 @@ private:
 class JetColumns final : public Dispatch, public std::enable_shared_from_this<JetColumns>
 {
 public:
-    JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(m_data->catalogue.tables.at(table)) {}
+    JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(m_data->catalogue.tables.at(table))
+    {
+        // A linked table's columns are sized as its back-end's format stores them.
+        if (m_table.link)
+            m_linkHeader.version = m_table.link->backEndVersion;
+    }
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
@@ -248,8 +255,9 @@ public:
             // to one shares ownership of the collection that holds it.
             if (m_items.empty()) {
                 m_items.reserve(static_cast<std::size_t>(count));
+                const JetFileHeader* header = m_table.link ? &m_linkHeader : &m_data->header;
                 for (const JetColumnInfo& column : m_table.columns)
-                    m_items.emplace_back(&column, &m_data->header);
+                    m_items.emplace_back(&column, header);
             }
             return Variant(DispatchPtr(shared_from_this(), &m_items[static_cast<std::size_t>(position)]));
         }
@@ -260,6 +268,7 @@ public:
 private:
     DataPtr m_data;
     const JetTableInfo& m_table;
+    JetFileHeader m_linkHeader;
     std::vector<JetColumn> m_items; // never grows once filled: references into it stay valid
 };
 
@@ -282,6 +291,9 @@ public:
             return Variant(m_columns);
         }
         if (is(name, u"Type")) {
+            if (t.link)
+                return Variant(t.link->type == jetreader::kLinkJet ? QStringLiteral("LINK")
+                                                                   : QStringLiteral("PASS-THROUGH"));
             const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
             return Variant(system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE"));
         }
@@ -327,6 +339,7 @@ DataPtr openCatalogue(const QString& connectionString)
     data->path = settings.dataSource;
     data->header = header;
     data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword);
+    ResolveJetLinks(data->catalogue, settings.dataSource, settings.databasePassword);
     return data;
 }
 
@@ -363,6 +376,8 @@ public:
         m_connectionString = connectionString;
     }
 
+    const CatalogueData* data() const { return m_data.get(); }
+
 private:
     DataPtr m_data;
     DispatchPtr m_tables;
@@ -370,6 +385,14 @@ private:
 };
 
 } // namespace
+
+QList<JetUnresolvedLink> JetCatalogUnresolvedLinks(const Variant& catalog)
+{
+    const auto* jet = dynamic_cast<const JetCatalog*>(catalog.objectPtr().get());
+    if (!jet || !jet->data())
+        return {};
+    return UnresolvedJetLinks(jet->data()->catalogue);
+}
 
 JetConnectionSettings ParseJetConnectionString(const QString& connectionString)
 {
@@ -402,16 +425,19 @@ JetFileHeader CheckJetAccess(const JetConnectionSettings& settings)
     std::int64_t size = 0;
     const QByteArray firstPage = readFirstPage(path, size);
     JetFileHeader header;
-    if (!ParseJetHeader(firstPage, size, header))
+    if (!ParseJetHeader(firstPage, size, header)) {
+        // A whole header page of a password-protected .accdb in a file of another length: cut short.
+        if (IsEncryptedAceHeader(firstPage))
+            throw JetDamagedError(path);
         unrecognized(path);
+    }
+    // A password-protected .accdb is encrypted throughout: the reader checks the password while it
+    // decrypts the file (unsupported schemes and damaged encryption data are its errors too). The
+    // header's Jet password field means nothing in such a file.
+    if (header.isAce() && header.databaseKey != 0)
+        return header;
     if (!JetPasswordMatches(header, settings.databasePassword))
         jetError(3031, QStringLiteral("Not a valid password."));
-    // ACE files with a database password are encrypted throughout, which the reader cannot undo.
-    if (header.isAce() && !header.password.isEmpty())
-        jetError(3343, QStringLiteral("The file '%1' is an encrypted database (it has a database password). "
-                                      "Encrypted .accdb files cannot be read; remove the password in "
-                                      "Access first.")
-                           .arg(path));
     return header;
 }
 
@@ -499,7 +525,7 @@ public:
             throw AutomationError(0, QStringLiteral("The connection string is empty."));
         const JetConnectionSettings settings = ParseJetConnectionString(m_connectionString);
         CheckJetAccess(settings);
-        m_result = RunJetQuery(settings.dataSource, m_sql);
+        m_result = RunJetQuery(settings.dataSource, m_sql, settings.databasePassword);
         m_open = true;
     }
     bool locate(const QString& field, const QString& value) const override

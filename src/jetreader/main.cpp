@@ -3,6 +3,7 @@
 // on some damaged files; here such a file costs this short-lived process, never the program that
 // started it, which also limits its time and memory.
 #include "JetReaderFormat.h"
+#include "DecryptedImage.h"
 
 // glib's headers bring C++ templates of their own; they must be seen before libmdb's headers
 // wrap glib in extern "C".
@@ -23,6 +24,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace jetreader;
 
@@ -128,8 +130,13 @@ std::string readInput()
 // Opens path read-only. Through a private mapping of the whole file where one can be had: libmdb
 // then reads its pages from memory, where from a file it asks the system for the size, position
 // and bytes of every page it reads. The mapping lives as long as the process.
+// The decrypted image of a password-protected .accdb, read instead of the file; null for a plain one.
+const accdb::DecryptedImage* g_decrypted = nullptr;
+
 MdbHandle* openForReading(const char* path)
 {
+    if (g_decrypted)
+        return mdb_open_buffer(g_decrypted->data(), g_decrypted->size(), MDB_NOFLAGS);
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         struct stat st;
@@ -144,6 +151,49 @@ MdbHandle* openForReading(const char* path)
         }
     }
     return mdb_open(path, MDB_NOFLAGS);
+}
+
+// The linked tables: MSysObjects rows of raw type 6 (a table of another Access file) or 4 (ODBC).
+// libmdb's catalogue keeps neither the raw type (it folds type 4 into a report's) nor the columns
+// that say where a link points, so MSysObjects is read here as the table it is. A catalogue
+// without those columns (some generated files) holds no links.
+std::uint32_t writeLinks(MdbHandle* mdb, Output& out)
+{
+    // The catalogue's definition is always on page 2; libmdb itself reads it through such an entry.
+    MdbCatalogEntry objects;
+    std::memset(&objects, 0, sizeof objects);
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    std::snprintf(objects.object_name, sizeof objects.object_name, "%s", "MSysObjects");
+    static const char* const kFields[] = {"Name", "Type", "Flags", "ForeignName", "Database", "Connect"};
+    constexpr int kFieldCount = int(sizeof kFields / sizeof kFields[0]);
+    // Bound values land here, each cut to libmdb's bind size; they outlive the definition bound to them.
+    std::vector<std::string> values(kFieldCount, std::string(mdb->bind_size + 1, '\0'));
+    TableDefPtr table(mdb_read_table(&objects));
+    if (!table || !mdb_read_columns(table.get()))
+        return 0;
+    for (int i = 0; i < kFieldCount; ++i) {
+        gchar* field = const_cast<gchar*>(kFields[i]);
+        if (mdb_bind_column_by_name(table.get(), field, values[i].data(), nullptr) == -1)
+            return 0;
+    }
+    mdb_rewind_table(table.get());
+    std::uint32_t sent = 0;
+    while (mdb_fetch_row(table.get())) {
+        const int type = std::atoi(values[1].c_str());
+        if (type != kLinkJet && type != kLinkOdbc)
+            continue;
+        out.u32(kTagLink);
+        out.str(values[0].c_str());
+        out.i32(type);
+        out.i32(static_cast<std::int32_t>(std::strtoll(values[2].c_str(), nullptr, 10)));
+        out.str(values[3].c_str());
+        out.str(values[4].c_str());
+        out.str(values[5].c_str());
+        ++sent;
+    }
+    return sent;
 }
 
 int writeCatalogue(const char* path, Output& out)
@@ -175,6 +225,7 @@ int writeCatalogue(const char* path, Output& out)
         }
         ++sent;
     }
+    sent += writeLinks(mdb.get(), out);
     out.u32(kTagEnd);
     out.u32(sent);
     return 0;
@@ -255,14 +306,20 @@ int main(int argc, char** argv)
 
     std::string input = readInput();
     const std::size_t lineEnd = input.find('\n');
-    // The password is not needed for a plain file (its check happens before the reader starts);
-    // it is wiped all the same.
     const std::size_t passwordLength = lineEnd == std::string::npos ? input.size() : lineEnd;
     std::string statement = lineEnd == std::string::npos ? std::string() : input.substr(lineEnd + 1);
-    std::memset(input.data(), 0, passwordLength);
 
     Output out;
     out.u32(kJetReaderMagic);
     out.u32(kJetReaderVersion);
+    // A password-protected .accdb is checked and decrypted here, in memory only. A plain file's
+    // password was checked before the reader started; it is wiped all the same.
+    accdb::DecryptedImage decrypted;
+    const accdb::LoadFailure failure = decrypted.load(path, std::string_view(input.data(), passwordLength));
+    std::memset(input.data(), 0, passwordLength);
+    if (failure.jetError != 0)
+        return reportError(out, failure.jetError, failure.message.c_str());
+    if (!decrypted.empty())
+        g_decrypted = &decrypted;
     return mode == "catalogue" ? writeCatalogue(path, out) : writeQuery(path, statement, out);
 }

@@ -303,6 +303,13 @@ Message withTable(Message m, std::int32_t type = 4, std::uint32_t columns = 1)
     return m;
 }
 
+// A link "Linked" to the table Orders of another file.
+Message withLink(Message m, std::int32_t type = jetreader::kLinkJet)
+{
+    m.u32(jetreader::kTagLink).str("Linked").i32(type).i32(0);
+    return m.str("Orders").str("C:\\b.mdb").str(";PWD=x");
+}
+
 Message withError(Message m, std::int32_t number, const QByteArray& text)
 {
     return m.u32(jetreader::kTagError).i32(number).str(text);
@@ -423,6 +430,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FakeCase{"Catalogue", false, kGoodCatalogue, "exit 0", 0, nullptr},
         FakeCase{"Query", true, kGoodQuery, "exit 0", 0, nullptr},
+        FakeCase{"CatalogueWithALink", false, withEnd(withLink(withTable(opening())), 2).bytes, "exit 0", 0,
+                 nullptr},
+        FakeCase{"LinkOfAnotherType", false, withEnd(withLink(opening(), 5), 1).bytes, "exit 0", kDamaged,
+                 nullptr},
+        FakeCase{"LinkTorn", false, withLink(opening()).bytes.chopped(2), "exit 0", kDamaged, nullptr},
         FakeCase{"WrongMagic", false, withEnd(Message().u32(0x12345678).u32(1), 0).bytes, "exit 0", kDamaged, nullptr},
         FakeCase{"WrongVersion", false,
                  withEnd(Message().u32(jetreader::kJetReaderMagic).u32(jetreader::kJetReaderVersion + 1), 0).bytes,

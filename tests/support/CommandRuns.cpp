@@ -14,7 +14,7 @@ QByteArray ReadStreamFromStart(std::FILE* f)
     return bytes;
 }
 
-CommandRun RunCommandInProcess(const QStringList& arguments)
+CommandRun RunCommandInProcess(const QStringList& arguments, const QByteArray& input)
 {
     SetSettingsFileName(QString());
     TNoAnswers prompter;
@@ -23,6 +23,8 @@ CommandRun RunCommandInProcess(const QStringList& arguments)
     std::FILE* err = std::tmpfile();
     CommandRun run;
     if (in && out && err) {
+        std::fwrite(input.constData(), 1, size_t(input.size()), in);
+        std::rewind(in);
         run.exitCode = RunReportCommand(arguments, prompter, in, out, err);
         run.out = ReadStreamFromStart(out);
         run.err = ReadStreamFromStart(err);

@@ -27,6 +27,6 @@ struct CommandRun
     QByteArray err;
 };
 
-// The report command run in process with empty standard input, no terminal answers and no
+// The report command run in process with input as standard input, no terminal answers and no
 // settings file.
-CommandRun RunCommandInProcess(const QStringList& arguments);
+CommandRun RunCommandInProcess(const QStringList& arguments, const QByteArray& input = {});

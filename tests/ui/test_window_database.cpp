@@ -3,9 +3,11 @@
 // Break, the delimiter command, and the SQL Server branch through a scripted data link dialog.
 #include "WindowFixture.h"
 
+#include "JetEncryption.h"
 #include "JetWriter.h"
 #include "KorvADOXConnection.h"
 #include "KorvIniFiles.h"
+#include "SplitApplication.h"
 #include "StructureReport.h"
 #include "UIText.h"
 
@@ -194,6 +196,35 @@ TEST_F(WindowDatabaseTest, WrongPasswordsAskAgainUntilTheRightOne)
     EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
 }
 
+// A password-protected .accdb (agile AES-256) goes through the same dialog as an .mdb password.
+TEST_F(WindowDatabaseTest, EncryptedAccdbAsksUntilTheRightPasswordAndListsItsTables)
+{
+    jet::Database db;
+    db.format = jet::Format::Ace12;
+    for (int i = 1; i <= 3; ++i)
+        db.tables << table(QStringLiteral("Table%1").arg(i, 2, 10, QLatin1Char('0')), 3);
+    jet::EncryptionOptions options;
+    options.password = QStringLiteral("Geheim");
+    const QByteArray bytes = jet::encryptImage(jet::buildFile(db), options);
+    const QString path = folder.filePath(QStringLiteral("shop.accdb"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(path);
+    for (const char* attempt : {"geheim", "", "Geheim "})
+        prompter->databasePasswordAnswers.enqueue({true, QString::fromUtf8(attempt)});
+    prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("Geheim")});
+    prompter->errorsExpected = false;
+
+    action("actOpenDatabase")->trigger();
+
+    EXPECT_EQ(prompter->ofKind("login-db").size(), 4);
+    EXPECT_EQ(window->Password(), "Geheim");
+    EXPECT_EQ(window->Database(), path);
+    EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
+}
+
 TEST_F(WindowDatabaseTest, ManyWrongPasswordsDoNotExhaustTheStack)
 {
     const QString path = makeFile(QStringLiteral("pw"));
@@ -333,6 +364,27 @@ TEST_F(WindowDatabaseTest, OutputWritesTheSameLinesAsTheReportWriter)
     // A second run replaces the first.
     action("actOutput")->trigger();
     EXPECT_EQ(paneLines(), expected.lines());
+}
+
+TEST_F(WindowDatabaseTest, SplitApplicationListsAndReportsItsLinkedTablesWithoutMessages)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("app")));
+    const QString front = WriteSplitApplication(folder.filePath(QStringLiteral("app")));
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(front);
+    prompter->errorsExpected = false;
+
+    action("actOpenDatabase")->trigger();
+    EXPECT_EQ(entries(true), SplitApplicationTables());
+    action("actMarkAll")->trigger();
+    action("actOutput")->trigger();
+
+    // Unresolved links show their title line only, and no box is shown for them.
+    EXPECT_EQ(prompter->kinds(), QStringList{"open"});
+    const QStringList lines = paneLines();
+    ASSERT_GT(lines.size(), 9);
+    EXPECT_EQ(lines.mid(8, lines.size() - 9), SplitApplicationReportBody(false));
+    EXPECT_EQ(lines.constLast(), lines.constFirst());
 }
 
 TEST_F(WindowDatabaseTest, OutputWithAnEmptyListOnlyEmptiesThePane)

@@ -650,7 +650,23 @@ struct CatalogRow
     QString name;
     std::int16_t type;
     std::uint32_t flags;
+    const CatalogObject* object = nullptr; // its link columns, if any
 };
+
+// A Memo value short enough to live in the row: its length with the inline bit, eight bytes that
+// point nowhere, then the text.
+QByteArray inlineMemo(const QByteArray& text)
+{
+    return le32(std::uint32_t(text.size()) | 0x80000000u) + QByteArray(8, '\0') + text;
+}
+
+Value optionalText(const Layout& lay, const QString& text, const QString& what, bool memo)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    const QByteArray bytes = encodeText(lay, text, what);
+    return memo ? inlineMemo(bytes) : bytes;
+}
 
 constexpr std::uint32_t kContainerBase = 0x0F000000u; // ids of objects without a definition page
 
@@ -743,7 +759,7 @@ QByteArray buildFile(const Database& db)
         rows.push_back({tdefPages[i], tablesContainer, tables[i].name, 1, tables[i].flags});
     std::uint32_t nextId = kContainerBase + 0x100;
     for (const CatalogObject& o : db.otherObjects)
-        rows.push_back({nextId++, tablesContainer, o.name, o.type, o.flags});
+        rows.push_back({nextId++, tablesContainer, o.name, o.type, o.flags, &o});
 
     QByteArray dateBytes(8, '\0');
     putDouble(dateBytes.data(), date);
@@ -757,6 +773,11 @@ QByteArray buildFile(const Database& db)
         v[4] = dateBytes;
         v[5] = dateBytes;
         v[7] = le32(r.flags);
+        if (r.object) {
+            v[8] = optionalText(lay, r.object->database, QStringLiteral("Database"), true);
+            v[9] = optionalText(lay, r.object->connect, QStringLiteral("Connect"), true);
+            v[10] = optionalText(lay, r.object->foreignName, QStringLiteral("ForeignName"), false);
+        }
         catalog.add(buildRow(lay, catalogDefs, v));
     }
     const std::uint32_t catalogStart = catalog.pages().empty() ? catalogPage : catalog.pages().front();
@@ -779,6 +800,24 @@ QByteArray buildFile(const Database& db)
         patchMaps(tdef, noPages, noPages);
 
     return image.take();
+}
+
+CatalogObject jetLink(const QString& name, const QString& database, const QString& foreignName,
+                      const QString& connect)
+{
+    CatalogObject link(name, 6);
+    link.database = database;
+    link.connect = connect;
+    link.foreignName = foreignName;
+    return link;
+}
+
+CatalogObject odbcLink(const QString& name, const QString& connect, const QString& foreignName)
+{
+    CatalogObject link(name, 4);
+    link.connect = connect;
+    link.foreignName = foreignName;
+    return link;
 }
 
 void writeFile(const QString& path, const Database& db)

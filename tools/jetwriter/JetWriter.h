@@ -82,10 +82,28 @@ struct Table
 // form -32768, ...). It gets no table definition; its Id points at no page.
 struct CatalogObject
 {
+    CatalogObject() = default;
+    CatalogObject(const QString& objectName, std::int16_t objectType, std::uint32_t objectFlags = 0)
+        : name(objectName), type(objectType), flags(objectFlags)
+    {
+    }
+
     QString name;
     std::int16_t type = 5;
     std::uint32_t flags = 0;
+    // Linked tables: MSysObjects.Database (the back-end file), Connect (";PWD=..." for a
+    // password-protected back-end, "ODBC;DSN=..." for an ODBC link) and ForeignName (the table's
+    // name in its source). Empty texts are stored as NULL.
+    QString database;
+    QString connect;
+    QString foreignName;
 };
+
+// A link to the table foreignName of the Access file database (Type 6), as Access stores it.
+CatalogObject jetLink(const QString& name, const QString& database, const QString& foreignName,
+                      const QString& connect = {});
+// A link to the table foreignName of an ODBC data source (Type 4).
+CatalogObject odbcLink(const QString& name, const QString& connect, const QString& foreignName);
 
 enum class Format
 {

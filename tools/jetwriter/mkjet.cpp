@@ -1,12 +1,18 @@
 // mkjet: writes the sample database or a benchmark database as an .mdb file.
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES] [COLUMNS]
+//   mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb
+// encrypt writes the password-protected twin of an unencrypted .accdb (mkjet --format ace) in one
+// of the schemes Access uses (SCHEME: see the usage text).
 // The password is read from the first line of standard input, never taken from the arguments,
 // where other users of the machine could see it.
+#include "JetEncryption.h"
 #include "JetWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSaveFile>
 #include <QStringList>
 #include <QTextStream>
 
@@ -20,8 +26,12 @@ namespace {
 int usage()
 {
     std::fputs("usage: mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb\n"
-               "       mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES [COLUMNS]]\n",
+               "       mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES [COLUMNS]]\n"
+               "       mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb\n"
+               "SCHEME: ",
                stderr);
+    std::fputs(qPrintable(jet::encryptionNames().join(QLatin1String(", "))), stderr);
+    std::fputs("\n", stderr);
     return 2;
 }
 
@@ -35,6 +45,46 @@ bool toCount(const QString& text, int max, int* out)
     return true;
 }
 
+// The first line of standard input, without its line end.
+QString passwordLine()
+{
+    std::string line;
+    std::getline(std::cin, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+int encrypt(const QString& schemeName, const QString& in, const QString& out, int spinCount)
+{
+    jet::EncryptionOptions options;
+    if (!jet::encryptionFromName(schemeName, &options.scheme))
+        return usage();
+    options.spinCount = std::uint32_t(spinCount);
+    options.password = passwordLine();
+    QFile source(in);
+    if (!source.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "mkjet: cannot read %s\n", qPrintable(in));
+        return 1;
+    }
+    try {
+        QElapsedTimer timer;
+        timer.start();
+        const QByteArray bytes = jet::encryptImage(source.readAll(), options);
+        QSaveFile f(out);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+            std::fprintf(stderr, "mkjet: cannot write %s: %s\n", qPrintable(out),
+                         qPrintable(f.errorString()));
+            return 1;
+        }
+        QTextStream(stdout) << out << ": encrypted (" << schemeName << ") in " << timer.elapsed() << " ms\n";
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mkjet: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,10 +93,14 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     jet::Format format = jet::Format::Jet4;
     bool passwordFromStdin = false;
+    int spinCount = 100000;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--password-stdin")) {
             passwordFromStdin = true;
+        } else if (opt == QLatin1String("--spin-count") && !args.isEmpty()) {
+            if (!toCount(args.takeFirst(), 10000000, &spinCount))
+                return usage();
         } else if (opt == QLatin1String("--format") && !args.isEmpty()) {
             const QString f = args.takeFirst();
             if (f == QLatin1String("jet4"))
@@ -66,6 +120,10 @@ int main(int argc, char** argv)
     const QString kind = args.at(0);
     const QString out = args.at(1);
 
+    if (kind == QLatin1String("encrypt"))
+        return passwordFromStdin && args.size() == 4 ? encrypt(args.at(1), args.at(2), args.at(3), spinCount)
+                                                     : usage();
+
     jet::Database db;
     if (kind == QLatin1String("sample") && args.size() == 2) {
         db = jet::sampleDatabase(format);
@@ -80,13 +138,8 @@ int main(int argc, char** argv)
     } else {
         return usage();
     }
-    if (passwordFromStdin) {
-        std::string line;
-        std::getline(std::cin, line);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        db.password = QString::fromStdString(line);
-    }
+    if (passwordFromStdin)
+        db.password = passwordLine();
 
     try {
         QElapsedTimer timer;

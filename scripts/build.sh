@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 if [[ ! -f "$BUILD_DIR/build.ninja" ]]; then
-  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  # ORVANE_WERROR=ON (as CI sets it) turns every warning into an error.
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR="${ORVANE_WERROR:-OFF}"
 fi
 targets=()
 for t in "$@"; do targets+=(--target "$t"); done

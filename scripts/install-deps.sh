@@ -8,7 +8,7 @@ PACKAGES=(
   mdbtools mdbtools-dev
   unixodbc-dev tdsodbc
   libcrypto++-dev libssl-dev
-  libgtest-dev libgmock-dev libsqlite3-dev poppler-utils unrtf time
+  libgtest-dev libgmock-dev libsqlite3-dev poppler-utils unrtf time clang-format
 )
 
 missing=()

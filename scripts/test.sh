@@ -11,7 +11,8 @@ scripts/install-deps.sh
 if [[ ${1:-} == --sanitize ]]; then
   BUILD_DIR=${SANITIZE_BUILD_DIR:-build-sanitize}
   if [[ ! -f "$BUILD_DIR/build.ninja" ]]; then
-    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE=ON
+    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_SANITIZE=ON \
+      -DORVANE_WERROR="${ORVANE_WERROR:-OFF}"
   fi
   cmake --build "$BUILD_DIR" -j "${JOBS:-2}"
   # Every finding ends the process that made it with a failure; leaks of the libraries we use

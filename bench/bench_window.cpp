@@ -17,10 +17,10 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
-#include <QTest>
 
 #include <cstdio>
 #include <memory>
@@ -30,7 +30,10 @@ namespace {
 class BenchPrompter : public TPrompter
 {
 public:
-    explicit BenchPrompter(QString file, QString dataLink = {}) : m_file(std::move(file)), m_dataLink(std::move(dataLink)) {}
+    explicit BenchPrompter(QString file, QString dataLink = {})
+        : m_file(std::move(file)), m_dataLink(std::move(dataLink))
+    {
+    }
     bool failed = false;
 
     QString InputBox(QWidget*, const QString&, const QString&, const QString& preset) override
@@ -139,10 +142,12 @@ int main(int argc, char** argv)
     // FILE.mdb, or a SQL Server: --server HOST,PORT DATABASE USER (the password on standard input).
     const bool sqlServer = argc == 5 && QByteArray(argv[1]) == "--server";
     if (argc != 2 && !sqlServer) {
-        std::fprintf(stderr, "usage: bench_window FILE.mdb | bench_window --server HOST,PORT DATABASE USER\n");
+        std::fprintf(stderr,
+                     "usage: bench_window FILE.mdb | bench_window --server HOST,PORT DATABASE USER\n");
         return 2;
     }
-    const QString file = sqlServer ? QString() : QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString file =
+        sqlServer ? QString() : QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QString dataLink;
     if (sqlServer) {
         char password[256] = {};

@@ -508,4 +508,3 @@ void TfrmMain::ApplyLanguage()
     btnOpenDatabase->setToolTip(LoadUIText(112));
     syncSysTablesItem();
 }
-

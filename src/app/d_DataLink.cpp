@@ -1,6 +1,5 @@
 #include "d_DataLink.h"
 
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +13,6 @@
 
 #include <exception>
 #include <stdexcept>
-
 
 TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseLister lister)
     : QDialog(parent), m_lister(std::move(lister)), m_result(initial)

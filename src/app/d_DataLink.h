@@ -17,7 +17,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-
 class TdlgDataLink : public QDialog
 {
     Q_OBJECT

@@ -204,4 +204,3 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
     }
     return true;
 }
-

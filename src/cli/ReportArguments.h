@@ -25,10 +25,10 @@ struct TReportCommandOptions
     QString user;
     bool passwordStdin = false;
     bool help = false;
-    QString file;       // an Access file; or:
-    QString server;     // a SQL Server ("host", "host,port", "host\\instance") with
-    QString database;   // this database
-    bool views = false; // SQL Server: report the views instead of the tables
+    QString file;         // an Access file; or:
+    QString server;       // a SQL Server ("host", "host,port", "host\\instance") with
+    QString database;     // this database
+    bool views = false;   // SQL Server: report the views instead of the tables
     int loginTimeout = 0; // SQL Server, seconds; 0: the program's default
     QString profile;      // or a saved connection profile of the settings file
     bool listProfiles = false;

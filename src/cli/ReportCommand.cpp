@@ -182,7 +182,8 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
     if (!WriteReportTo(file, format, connection, settings, entries)) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw ReportCommandError(QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, reason));
     }
     if (!file.commit())
         throw ReportCommandError(
@@ -244,8 +245,8 @@ TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const T
 }
 
 // Without --password-stdin the password is asked on the terminal; with no terminal it is empty.
-TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& options, TCredentialPrompter& prompter,
-                   std::FILE* in)
+TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& options,
+                   TCredentialPrompter& prompter, std::FILE* in)
 {
     TConnectionProperties props;
     props.Server = options.server;

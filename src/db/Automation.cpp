@@ -1,6 +1,5 @@
 #include "Automation.h"
 
-
 #include <QHash>
 #include <QMutex>
 

@@ -13,8 +13,7 @@ namespace {
 class LiteralMarkers
 {
 public:
-    explicit LiteralMarkers(std::initializer_list<const QString*> values)
-        : m_standIn(QChar(0xE000))
+    explicit LiteralMarkers(std::initializer_list<const QString*> values) : m_standIn(QChar(0xE000))
     {
         for (bool clash = true; clash;) {
             clash = false;

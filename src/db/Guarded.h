@@ -4,8 +4,7 @@
 
 #include <utility>
 
-template <typename T, typename F>
-T guarded(F&& body, T neutral)
+template <typename T, typename F> T guarded(F&& body, T neutral)
 {
     try {
         return std::forward<F>(body)();
@@ -14,8 +13,7 @@ T guarded(F&& body, T neutral)
     }
 }
 
-template <typename F>
-void guarded(F&& body)
+template <typename F> void guarded(F&& body)
 {
     try {
         std::forward<F>(body)();

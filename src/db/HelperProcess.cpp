@@ -59,13 +59,14 @@ ssize_t writeWithoutSigpipe(int fd, const char* data, qsizetype size)
 
 qint64 millisecondsLeft(std::chrono::steady_clock::time_point deadline)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+        .count();
 }
 
 } // namespace
 
-HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
-                                 int timeoutMs, qint64 maxOutput)
+HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments,
+                                 const QByteArray& input, int timeoutMs, qint64 maxOutput)
 {
     HelperRunResult result;
     const QByteArray path = QFile::encodeName(program);
@@ -145,7 +146,8 @@ HelperRunResult RunHelperProgram(const QString& program, const QStringList& argu
             break;
         }
         if (in[1] >= 0 && p[1].revents != 0) {
-            const ssize_t n = writeWithoutSigpipe(in[1], pending.constData() + written, pending.size() - written);
+            const ssize_t n =
+                writeWithoutSigpipe(in[1], pending.constData() + written, pending.size() - written);
             if (n > 0)
                 written += n;
             if ((n < 0 && errno != EINTR && errno != EAGAIN) || written == pending.size())

@@ -26,5 +26,5 @@ struct HelperRunResult
 // standard output until it ends. Its standard error goes to /dev/null. A helper still running
 // after timeoutMs, or writing more than maxOutput bytes, is killed; it is always reaped before
 // this returns. The bytes of input are wiped from the copies made here.
-HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
-                                 int timeoutMs, qint64 maxOutput);
+HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments,
+                                 const QByteArray& input, int timeoutMs, qint64 maxOutput);

@@ -87,8 +87,9 @@ QByteArray runReader(const QString& mode, const QString& path, const QByteArray&
                                    QString::number(memoryMiB)};
     HelperRunResult r = RunHelperProgram(program, arguments, input, timeoutMs, kMaxReaderOutput);
     if (r.status == HelperRunResult::StartFailed)
-        throw AutomationError(kHelpBase + kJetCannotOpen,
-                              QStringLiteral("Could not start the Access reader '%1' for '%2'.").arg(program, path));
+        throw AutomationError(
+            kHelpBase + kJetCannotOpen,
+            QStringLiteral("Could not start the Access reader '%1' for '%2'.").arg(program, path));
     if (r.status != HelperRunResult::Finished || (r.exitCode != 0 && r.exitCode != kExitReported))
         damaged(path);
     return std::move(r.output);
@@ -225,8 +226,8 @@ JetCatalogue ParseJetCatalogueMessage(const QByteArray& data, const QString& pat
         for (std::uint32_t c = 0; c < columnCount; ++c) {
             JetColumnInfo col;
             std::int32_t type = 0, flags = 0, precision = 0, scale = 0;
-            if (!in.str(col.name) || !in.i32(type) || !in.i32(col.size) || !in.i32(flags) || !in.i32(precision) ||
-                !in.i32(scale))
+            if (!in.str(col.name) || !in.i32(type) || !in.i32(col.size) || !in.i32(flags) ||
+                !in.i32(precision) || !in.i32(scale))
                 damaged(path);
             const auto isByte = [](std::int32_t v) { return v >= 0 && v <= 0xFF; };
             if (!isByte(type) || !isByte(precision) || !isByte(scale))
@@ -242,8 +243,9 @@ JetCatalogue ParseJetCatalogueMessage(const QByteArray& data, const QString& pat
         catalogue.tables.append(std::move(table));
     }
     readEnd(in, std::uint32_t(catalogue.tables.size()), path);
-    std::stable_sort(catalogue.tables.begin(), catalogue.tables.end(),
-                     [](const JetTableInfo& a, const JetTableInfo& b) { return JetNameLess(a.name, b.name); });
+    std::stable_sort(
+        catalogue.tables.begin(), catalogue.tables.end(),
+        [](const JetTableInfo& a, const JetTableInfo& b) { return JetNameLess(a.name, b.name); });
     return catalogue;
 }
 

@@ -18,8 +18,8 @@
 struct JetColumnInfo
 {
     QString name;
-    std::int32_t size = 0;      // stored length in bytes
-    std::uint8_t jetType = 0;   // type code as stored in the table definition
+    std::int32_t size = 0;    // stored length in bytes
+    std::uint8_t jetType = 0; // type code as stored in the table definition
     bool fixed = false;
     bool autoLong = false;
     bool autoGuid = false;

@@ -118,7 +118,8 @@ bool ParseJetHeader(const QByteArray& firstPage, std::int64_t fileSize, JetFileH
     if (ace != (version >= 2))
         return false;
     const int pageSize = version == 0 ? 2048 : 4096;
-    if (firstPage.size() < pageSize || fileSize < std::int64_t(pageSize) * kMinimumPages || fileSize % pageSize != 0)
+    if (firstPage.size() < pageSize || fileSize < std::int64_t(pageSize) * kMinimumPages ||
+        fileSize % pageSize != 0)
         return false;
 
     QByteArray page = firstPage.left(pageSize);
@@ -140,7 +141,8 @@ bool ParseJetHeader(const QByteArray& firstPage, std::int64_t fileSize, JetFileH
         QByteArray bytes = page.mid(kPasswordOffset, kJet4PasswordBytes);
         const std::int32_t mask = dateMask(page);
         for (int i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<char>(bytes[i] ^ static_cast<char>((static_cast<std::uint32_t>(mask) >> (8 * (i % 4))) & 0xFF));
+            bytes[i] = static_cast<char>(
+                bytes[i] ^ static_cast<char>((static_cast<std::uint32_t>(mask) >> (8 * (i % 4))) & 0xFF));
         QString text;
         for (int i = 0; i + 1 < bytes.size(); i += 2) {
             const char16_t unit = le16(bytes, i);

@@ -9,8 +9,8 @@
 
 struct JetFileHeader
 {
-    int version = 0;     // 0 Jet 3, 1 Jet 4, 2 and above ACE
-    int pageSize = 0;    // 2048 for Jet 3, 4096 otherwise
+    int version = 0;  // 0 Jet 3, 1 Jet 4, 2 and above ACE
+    int pageSize = 0; // 2048 for Jet 3, 4096 otherwise
     std::uint16_t codePage = 0;
     std::uint32_t databaseKey = 0; // non-zero: pages are encoded (the reader decodes them)
     QByteArray passwordBytes;      // the stored password as it is after unmasking, cut at its end

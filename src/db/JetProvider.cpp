@@ -8,13 +8,13 @@
 #include <QFile>
 #include <QHash>
 
-#include <memory>
-#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -68,10 +68,9 @@ bool sameMemberNameSlow(const QString& name, const char16_t* member)
 
 // Member names are matched as automation does: without regard to case. A report asks for several
 // members of every column, so a name spelled exactly as the member (the common case) is settled
-// inline, without a library call; a name that differs anywhere goes to the case-blind comparison. Simple case folding keeps every
-// UTF-16 length, so a name of another length never matches.
-template <std::size_t N>
-inline bool is(const QString& name, const char16_t (&member)[N])
+// inline, without a library call; a name that differs anywhere goes to the case-blind comparison. Simple case
+// folding keeps every UTF-16 length, so a name of another length never matches.
+template <std::size_t N> inline bool is(const QString& name, const char16_t (&member)[N])
 {
     constexpr qsizetype length = qsizetype(N - 1);
     if (name.size() != length)
@@ -178,8 +177,7 @@ private:
 using DataPtr = std::shared_ptr<const CatalogueData>;
 
 // Item's argument: a number is a position counting from 0, text a name (found by findName).
-template <typename FindName>
-int itemPosition(const Variant& key, int count, FindName findName)
+template <typename FindName> int itemPosition(const Variant& key, int count, FindName findName)
 {
     int position = -1;
     switch (key.kind()) {
@@ -201,7 +199,9 @@ int itemPosition(const Variant& key, int count, FindName findName)
 class JetColumn final : public Dispatch
 {
 public:
-    JetColumn(const JetColumnInfo* column, const JetFileHeader* header) : m_column(column), m_header(header) {}
+    JetColumn(const JetColumnInfo* column, const JetFileHeader* header) : m_column(column), m_header(header)
+    {
+    }
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
@@ -317,9 +317,8 @@ public:
         if (is(name, u"Count") && args.isEmpty())
             return Variant(std::int32_t(count));
         if (is(name, u"Item")) {
-            const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
-                return m_data->lookup(wanted);
-            });
+            const int position = itemPosition(singleArgument(name, args), count,
+                                              [&](const QString& wanted) { return m_data->lookup(wanted); });
             return Variant(DispatchPtr(std::make_shared<JetTable>(m_data, position)));
         }
         return Dispatch::get(name, args);
@@ -354,7 +353,8 @@ public:
             return m_data ? Variant(m_connectionString) : Variant();
         if (is(name, u"Tables")) {
             if (!m_data)
-                throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
+                throw AutomationError(0,
+                                      QStringLiteral("Operation is not allowed when the object is closed."));
             // Kept for the catalogue this connection read; a new connection makes a new one.
             if (!m_tables)
                 m_tables = std::make_shared<JetTables>(m_data);
@@ -511,7 +511,10 @@ namespace {
 class JetQueryObject final : public TQueryObject
 {
 public:
-    void setConnectionString(const QString& connectionString) override { m_connectionString = connectionString; }
+    void setConnectionString(const QString& connectionString) override
+    {
+        m_connectionString = connectionString;
+    }
     void close() override
     {
         m_open = false;

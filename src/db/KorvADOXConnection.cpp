@@ -60,11 +60,7 @@ Variant TKorvADOXConnection::TableByIndex(std::int32_t index)
 
 Variant TKorvADOXConnection::ColumnByIndex(std::int32_t index)
 {
-    return guarded(
-        [&] {
-            return currentColumns().get(QStringLiteral("Item"), {Variant(index)});
-        },
-        Variant());
+    return guarded([&] { return currentColumns().get(QStringLiteral("Item"), {Variant(index)}); }, Variant());
 }
 
 std::int32_t TKorvADOXConnection::TableCount()
@@ -90,9 +86,7 @@ const Variant& TKorvADOXConnection::currentColumns()
 
 std::int32_t TKorvADOXConnection::ColumnCount()
 {
-    return guarded(
-        [&] { return currentColumns().get(QStringLiteral("Count")).toInt(); },
-        std::int32_t(0));
+    return guarded([&] { return currentColumns().get(QStringLiteral("Count")).toInt(); }, std::int32_t(0));
 }
 
 QString TKorvADOXConnection::DataTypeName(std::int32_t dataType)

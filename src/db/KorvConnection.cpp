@@ -6,8 +6,7 @@
 
 namespace {
 
-template <typename B>
-B& need(const std::unique_ptr<B>& backEnd)
+template <typename B> B& need(const std::unique_ptr<B>& backEnd)
 {
     if (!backEnd)
         throw AutomationError(0, QStringLiteral("No connection is open."));
@@ -268,7 +267,7 @@ QString TKorvConnection::ColumnNullMark(const Variant& column)
         [&]() -> QString {
             if (ConnectionType == ctDMO)
                 return column.get(QStringLiteral("AllowNulls")) == Variant(true) ? QStringLiteral(" ")
-                                                                                   : QStringLiteral("+");
+                                                                                 : QStringLiteral("+");
             return QString();
         },
         QString());

@@ -4,8 +4,7 @@
 
 #include <QStringList>
 
-TKorvADOConnectionString::TKorvADOConnectionString(TConnectionStringKind kind)
-    : Kind(kind)
+TKorvADOConnectionString::TKorvADOConnectionString(TConnectionStringKind kind) : Kind(kind)
 {
     switch (kind) {
     case csJet:

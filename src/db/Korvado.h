@@ -7,9 +7,15 @@
 
 #include <cstdint>
 
-enum TConnectionStringKind : std::uint8_t { csJet = 0, csSQLServer = 1, csSQLServer2 = 2 };
+enum TConnectionStringKind : std::uint8_t
+{
+    csJet = 0,
+    csSQLServer = 1,
+    csSQLServer2 = 2
+};
 
-enum TConnectMode : std::uint8_t {
+enum TConnectMode : std::uint8_t
+{
     cmUnknown = 0,
     cmRead = 1,
     cmWrite = 2,

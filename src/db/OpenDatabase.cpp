@@ -31,7 +31,8 @@ TOpenResult OpenAccessWithRetry(TKorvConnection& connection, TConnectionProperti
             // No error, yet no catalogue: the provider itself is missing. The window says nothing
             // then (its error record is clear); the command line needs a reason.
             if (connection.ADOXConnection && connection.ADOXConnection->Catalog.isEmpty()) {
-                result.text = QStringLiteral("The Access catalogue provider (ADOX.Catalog) is not registered.");
+                result.text =
+                    QStringLiteral("The Access catalogue provider (ADOX.Catalog) is not registered.");
                 return result;
             }
             result.outcome = TOpenResult::Opened;

@@ -50,7 +50,10 @@ struct TOpenResult
 
     bool opened() const { return outcome == Opened; }
     // "5003031: Not a valid password."; the text alone when there is no number.
-    QString message() const { return number == 0 ? text : QString::number(number) + QStringLiteral(": ") + text; }
+    QString message() const
+    {
+        return number == 0 ? text : QString::number(number) + QStringLiteral(": ") + text;
+    }
 };
 
 // Opens props' Access file through connection (whose type is ctADOX). On a refused account or

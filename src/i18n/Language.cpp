@@ -1,6 +1,5 @@
 #include "Language.h"
 
-
 #include <initializer_list>
 
 namespace {

@@ -2,14 +2,14 @@
 // one SELECT, to standard output in the form JetReaderFormat.h documents. libmdb crashes or loops
 // on some damaged files; here such a file costs this short-lived process, never the program that
 // started it, which also limits its time and memory.
-#include "JetReaderFormat.h"
 #include "DecryptedImage.h"
+#include "JetReaderFormat.h"
 
 // glib's headers bring C++ templates of their own; they must be seen before libmdb's headers
 // wrap glib in extern "C".
 #include <glib.h>
-#include <mdbtools.h>
 #include <mdbsql.h>
+#include <mdbtools.h>
 
 #include <cerrno>
 #include <csignal>
@@ -238,7 +238,8 @@ int countUnresolvedColumns(const MdbSargNode* node, int depth = 0)
     if (!node || depth > 1000)
         return 0;
     const int here = mdb_is_relational_op(node->op) && node->parent && !node->col ? 1 : 0;
-    return here + countUnresolvedColumns(node->left, depth + 1) + countUnresolvedColumns(node->right, depth + 1);
+    return here + countUnresolvedColumns(node->left, depth + 1) +
+           countUnresolvedColumns(node->right, depth + 1);
 }
 
 int writeQuery(const char* path, const std::string& statement, Output& out)

@@ -22,10 +22,7 @@ int sextet(QChar c)
 
 } // namespace
 
-TBase64Error::TBase64Error()
-    : std::runtime_error("Base64: Incorrect string format")
-{
-}
+TBase64Error::TBase64Error() : std::runtime_error("Base64: Incorrect string format") {}
 
 QString Base64Encode(const QByteArray& bytes)
 {

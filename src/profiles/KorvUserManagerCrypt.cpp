@@ -38,7 +38,10 @@ void wipe(QByteArray& bytes)
     bytes.clear();
 }
 
-unsigned char* bytesOf(QByteArray& a) { return reinterpret_cast<unsigned char*>(a.data()); }
+unsigned char* bytesOf(QByteArray& a)
+{
+    return reinterpret_cast<unsigned char*>(a.data());
+}
 
 // Scope guard for a cipher: whatever leaves the operation, the cipher is reset and wiped.
 struct CipherUse
@@ -55,13 +58,12 @@ struct CipherUse
 
 // ---- TKorvCipher ---------------------------------------------------------------------------------
 
-TKorvCipher::TKorvCipher(int blockSize, int maxKeyBits)
-    : m_blockSize(blockSize)
-    , m_maxKeyBits(maxKeyBits)
-{
-}
+TKorvCipher::TKorvCipher(int blockSize, int maxKeyBits) : m_blockSize(blockSize), m_maxKeyBits(maxKeyBits) {}
 
-TKorvCipher::~TKorvCipher() { Burn(); }
+TKorvCipher::~TKorvCipher()
+{
+    Burn();
+}
 
 void TKorvCipher::requireInitialized() const
 {
@@ -92,7 +94,8 @@ void TKorvCipher::Init(const unsigned char* key, int keyBits, const unsigned cha
 void TKorvCipher::InitStr(const QByteArray& keyText)
 {
     std::array<unsigned char, CryptoPP::SHA1::DIGESTSIZE> digest;
-    CryptoPP::SHA1().CalculateDigest(digest.data(), reinterpret_cast<const unsigned char*>(keyText.constData()),
+    CryptoPP::SHA1().CalculateDigest(digest.data(),
+                                     reinterpret_cast<const unsigned char*>(keyText.constData()),
                                      std::size_t(keyText.size()));
     const int bits = std::min(m_maxKeyBits, int(digest.size()) * 8);
     try {
@@ -173,10 +176,7 @@ QByteArray TKorvCipher::ChainingRegister() const
 
 // ---- the four ciphers ----------------------------------------------------------------------------
 
-TKorvBlowfish::TKorvBlowfish()
-    : TKorvCipher(8, 448)
-{
-}
+TKorvBlowfish::TKorvBlowfish() : TKorvCipher(8, 448) {}
 TKorvBlowfish::~TKorvBlowfish() = default;
 
 void TKorvBlowfish::setKey(const unsigned char* key, int keyBytes)
@@ -197,10 +197,7 @@ void TKorvBlowfish::setKey(const unsigned char* key, int keyBytes)
     m_dec = std::make_unique<CryptoPP::Blowfish::Decryption>(key, std::size_t(keyBytes));
 }
 
-TKorvRijndael::TKorvRijndael()
-    : TKorvCipher(16, 256)
-{
-}
+TKorvRijndael::TKorvRijndael() : TKorvCipher(16, 256) {}
 TKorvRijndael::~TKorvRijndael() = default;
 
 void TKorvRijndael::setKey(const unsigned char* key, int keyBytes)
@@ -214,10 +211,7 @@ void TKorvRijndael::setKey(const unsigned char* key, int keyBytes)
     secureFill(k.data(), k.size(), 0xFF);
 }
 
-TKorvTwofish::TKorvTwofish()
-    : TKorvCipher(16, 256)
-{
-}
+TKorvTwofish::TKorvTwofish() : TKorvCipher(16, 256) {}
 TKorvTwofish::~TKorvTwofish() = default;
 
 void TKorvTwofish::setKey(const unsigned char* key, int keyBytes)
@@ -231,10 +225,7 @@ void TKorvTwofish::setKey(const unsigned char* key, int keyBytes)
     secureFill(k.data(), k.size(), 0xFF);
 }
 
-TKorvRC2::TKorvRC2()
-    : TKorvCipher(8, 1024)
-{
-}
+TKorvRC2::TKorvRC2() : TKorvCipher(8, 1024) {}
 TKorvRC2::~TKorvRC2() = default;
 
 void TKorvRC2::setKey(const unsigned char* key, int keyBytes)
@@ -247,11 +238,9 @@ void TKorvRC2::setKey(const unsigned char* key, int keyBytes)
 // ---- TUserManagerCrypt ---------------------------------------------------------------------------
 
 TUserManagerCrypt::TUserManagerCrypt(QObject* owner)
-    : QObject(owner)
-    , m_blowfish(std::make_unique<TKorvBlowfish>())
-    , m_rijndael(std::make_unique<TKorvRijndael>())
-    , m_twofish(std::make_unique<TKorvTwofish>())
-    , m_rc2(std::make_unique<TKorvRC2>())
+    : QObject(owner), m_blowfish(std::make_unique<TKorvBlowfish>()),
+      m_rijndael(std::make_unique<TKorvRijndael>()), m_twofish(std::make_unique<TKorvTwofish>()),
+      m_rc2(std::make_unique<TKorvRC2>())
 {
     // Before a key is written the working key is empty: the data ciphers are keyed from the digest
     // of no bytes, as the stored texts of the Windows program expect.
@@ -263,7 +252,10 @@ TUserManagerCrypt::~TUserManagerCrypt()
     wipe(m_workingKey);
 }
 
-void TUserManagerCrypt::setKey(const QString& keyText) { setKeyBytes(ToAnsiBytes(keyText)); }
+void TUserManagerCrypt::setKey(const QString& keyText)
+{
+    setKeyBytes(ToAnsiBytes(keyText));
+}
 
 void TUserManagerCrypt::setKeyBytes(const QByteArray& keyText)
 {

@@ -64,7 +64,8 @@ QString ReportDateTimeText(const QDateTime& when, const QLocale& locale)
 void WriteReportHeader(TReportWriter& writer, const TReportSettings& settings)
 {
     writer.AddSeparatorLine();
-    writer.AddTitleLine(LoadUIText(kTextProgramName) + QLatin1Char(' ') + OwnVersionInfoString(kReportVersionKey), false);
+    writer.AddTitleLine(
+        LoadUIText(kTextProgramName) + QLatin1Char(' ') + OwnVersionInfoString(kReportVersionKey), false);
     writer.AddTitleLine(QString::fromUtf8(kProgramCopyright), false);
     writer.AddSeparatorLine();
     const bool sqlServer = settings.provider == ptSQLServer;

@@ -15,9 +15,14 @@ struct ParseCase
     const char* initialCatalog;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
 
-class ParseTest : public ::testing::TestWithParam<ParseCase> {};
+class ParseTest : public ::testing::TestWithParam<ParseCase>
+{
+};
 
 TEST_P(ParseTest, TakesTheFourValues)
 {
@@ -34,8 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ParseTest,
     ::testing::Values(
         ParseCase{"", "", "", "", ""},
-        ParseCase{"Provider=SQLOLEDB.1;Password=pw;User ID=sa;Data Source=srv;Initial Catalog=db;", "srv", "pw",
-                  "sa", "db"},
+        ParseCase{"Provider=SQLOLEDB.1;Password=pw;User ID=sa;Data Source=srv;Initial Catalog=db;", "srv",
+                  "pw", "sa", "db"},
         ParseCase{"Data Source=srv;data source=other;DATA SOURCE=third", "srv", "", "", ""},
         ParseCase{"Password=a=b=c", "", "a=b=c", "", ""},
         ParseCase{"Data Source = srv;User ID =sa", "", "", "", ""},
@@ -44,8 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Password;Data Source=;;Initial Catalog", "", "", "", ""},
         // Quoted values: the marker reads as empty, ";" inside stays in the value.
         ParseCase{"Password=\"\";Workstation ID=\"\"", "", "", "", ""},
-        ParseCase{"Password=\"x;Data Source=otherhost\";Data Source=real", "real", "x;Data Source=otherhost", "",
-                  ""},
+        ParseCase{"Password=\"x;Data Source=otherhost\";Data Source=real", "real", "x;Data Source=otherhost",
+                  "", ""},
         ParseCase{"Initial Catalog='it''s';User ID=\"say \"\"hi\"\"\"", "", "", "say \"hi\"", "it's"},
         ParseCase{"Password=it\"s;User ID=o'neil", "", "it\"s", "o'neil", ""}));
 
@@ -60,7 +65,9 @@ TEST(ADOStringPropTest, AbsentKeysKeepEarlierValues)
     EXPECT_EQ(p.ConnectionString, QStringLiteral("Password=new"));
 }
 
-class BuildParseRoundTrip : public ::testing::TestWithParam<const char*> {};
+class BuildParseRoundTrip : public ::testing::TestWithParam<const char*>
+{
+};
 
 TEST_P(BuildParseRoundTrip, EveryValueComesBackAndNamesNothingElse)
 {
@@ -81,6 +88,6 @@ TEST_P(BuildParseRoundTrip, EveryValueComesBackAndNamesNothingElse)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, BuildParseRoundTrip,
-                         ::testing::Values("x;Data Source=otherhost", "a;Initial Catalog=other", "p=w", " lead",
-                                           "trail ", "\"quoted\"", "'apos'", "a\"\"b", "\"", "'", ";", "=", "",
-                                           "ä€;Ω", "\"\""));
+                         ::testing::Values("x;Data Source=otherhost", "a;Initial Catalog=other", "p=w",
+                                           " lead", "trail ", "\"quoted\"", "'apos'", "a\"\"b", "\"", "'",
+                                           ";", "=", "", "ä€;Ω", "\"\""));

@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConversionCase{"NumericText", Variant(" 17 "), true, 17, " 17 "},
                       ConversionCase{"WordText", Variant("abc"), false, 0, "abc"},
                       ConversionCase{"OverflowText", Variant("99999999999"), false, 0, "99999999999"},
-                      ConversionCase{"Object", Variant(DispatchPtr(std::make_shared<Dummy>())), false, 0, nullptr}),
+                      ConversionCase{"Object", Variant(DispatchPtr(std::make_shared<Dummy>())), false, 0,
+                                     nullptr}),
     [](const auto& p) { return std::string(p.param.name); });
 
 struct EqualityCase

@@ -12,9 +12,14 @@ struct Base64Case
     const char* text;
 };
 
-void PrintTo(const Base64Case& c, std::ostream* os) { *os << '"' << c.bytes << "\" <-> \"" << c.text << '"'; }
+void PrintTo(const Base64Case& c, std::ostream* os)
+{
+    *os << '"' << c.bytes << "\" <-> \"" << c.text << '"';
+}
 
-class Base64KnownTest : public ::testing::TestWithParam<Base64Case> {};
+class Base64KnownTest : public ::testing::TestWithParam<Base64Case>
+{
+};
 
 TEST_P(Base64KnownTest, EncodesAndDecodesBothWays)
 {
@@ -24,9 +29,10 @@ TEST_P(Base64KnownTest, EncodesAndDecodesBothWays)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64KnownTest,
-                         ::testing::Values(Base64Case{"", ""}, Base64Case{"f", "Zg=="}, Base64Case{"fo", "Zm8="},
-                                           Base64Case{"foo", "Zm9v"}, Base64Case{"foob", "Zm9vYg=="},
-                                           Base64Case{"fooba", "Zm9vYmE="}, Base64Case{"foobar", "Zm9vYmFy"},
+                         ::testing::Values(Base64Case{"", ""}, Base64Case{"f", "Zg=="},
+                                           Base64Case{"fo", "Zm8="}, Base64Case{"foo", "Zm9v"},
+                                           Base64Case{"foob", "Zm9vYg=="}, Base64Case{"fooba", "Zm9vYmE="},
+                                           Base64Case{"foobar", "Zm9vYmFy"},
                                            Base64Case{"\xFB\xEF\xFF", "++//"}));
 
 TEST(Base64Test, EveryByteValueRoundTrips)
@@ -42,7 +48,9 @@ TEST(Base64Test, EveryByteValueRoundTrips)
     }
 }
 
-class Base64BadLengthTest : public ::testing::TestWithParam<const char*> {};
+class Base64BadLengthTest : public ::testing::TestWithParam<const char*>
+{
+};
 
 TEST_P(Base64BadLengthTest, IsRejectedWithTheFixedMessage)
 {
@@ -54,7 +62,8 @@ TEST_P(Base64BadLengthTest, IsRejectedWithTheFixedMessage)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, Base64BadLengthTest, ::testing::Values("A", "AB", "ABC", "ABCDE", "Zm9vYg="));
+INSTANTIATE_TEST_SUITE_P(Lengths, Base64BadLengthTest,
+                         ::testing::Values("A", "AB", "ABC", "ABCDE", "Zm9vYg="));
 
 TEST(Base64Test, CharactersOutsideTheAlphabetCountAsSlash)
 {
@@ -66,7 +75,8 @@ TEST(Base64Test, CharactersOutsideTheAlphabetCountAsSlash)
 TEST(Base64Test, FillOnlyShortensTheLastGroup)
 {
     // "=" before the last group is an ordinary (63) character.
-    EXPECT_EQ(Base64Decode("QQ==QQ=="), QByteArray("A\x0F\xFF" "A"));
+    EXPECT_EQ(Base64Decode("QQ==QQ=="), QByteArray("A\x0F\xFF"
+                                                   "A"));
     // The third character decides first: "x=" followed by anything gives one byte.
     EXPECT_EQ(Base64Decode("QQ=x"), QByteArray("A"));
     EXPECT_EQ(Base64Decode("QUI="), QByteArray("AB"));

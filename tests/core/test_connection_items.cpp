@@ -17,7 +17,9 @@ TEST(SplitConnectionStringTest, PlainItemsKeepTheirText)
     EXPECT_EQ(items[4].value, "");
 }
 
-class QuoteRoundTrip : public ::testing::TestWithParam<const char*> {};
+class QuoteRoundTrip : public ::testing::TestWithParam<const char*>
+{
+};
 
 TEST_P(QuoteRoundTrip, BuildThenSplitGivesValueBack)
 {

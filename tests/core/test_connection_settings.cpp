@@ -29,10 +29,11 @@ QString itemValue(const QString& connectionString, const QString& key, int* coun
 
 TEST(BuildSQLServerConnectionStringTest, EmptyProperties)
 {
-    EXPECT_EQ(BuildSQLServerConnectionString({}),
-              QStringLiteral("Provider=SQLOLEDB;Password=;User ID=;Data Source=;Persist Security Info=False;"
-                             "Initial Catalog=;Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;"
-                             "Workstation ID=\"\""));
+    EXPECT_EQ(
+        BuildSQLServerConnectionString({}),
+        QStringLiteral("Provider=SQLOLEDB;Password=;User ID=;Data Source=;Persist Security Info=False;"
+                       "Initial Catalog=;Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;"
+                       "Workstation ID=\"\""));
 }
 
 TEST(BuildSQLServerConnectionStringTest, FilledProperties)
@@ -45,10 +46,11 @@ TEST(BuildSQLServerConnectionStringTest, FilledProperties)
     p.UserPassword = "ignored";
     p.SystemDatabase = "ignored.mdw";
     p.SavePW = "True";
-    EXPECT_EQ(BuildSQLServerConnectionString(p),
-              QStringLiteral("Provider=SQLOLEDB;Password=pw;User ID=sa;Data Source=srv\\inst;"
-                             "Persist Security Info=True;Initial Catalog=Northwind;Use Procedure for Prepare=1;"
-                             "Auto Translate=True;Packet Size=4096;Workstation ID=\"\""));
+    EXPECT_EQ(
+        BuildSQLServerConnectionString(p),
+        QStringLiteral("Provider=SQLOLEDB;Password=pw;User ID=sa;Data Source=srv\\inst;"
+                       "Persist Security Info=True;Initial Catalog=Northwind;Use Procedure for Prepare=1;"
+                       "Auto Translate=True;Packet Size=4096;Workstation ID=\"\""));
     p.SavePW = "true";
     EXPECT_EQ(itemValue(BuildSQLServerConnectionString(p), "Persist Security Info"), QStringLiteral("False"));
 }
@@ -86,7 +88,10 @@ struct ApplyCase
     TConnectionProperties after;
 };
 
-void PrintTo(const ApplyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ApplyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 bool operator==(const TConnectionProperties& a, const TConnectionProperties& b)
 {
@@ -101,7 +106,9 @@ void PrintTo(const TConnectionProperties& p, std::ostream* os)
         << " SavePW=" << p.SavePW.toStdString() << '}';
 }
 
-class ApplyTest : public ::testing::TestWithParam<ApplyCase> {};
+class ApplyTest : public ::testing::TestWithParam<ApplyCase>
+{
+};
 
 TEST_P(ApplyTest, ReadsTheFiveKeys)
 {
@@ -128,15 +135,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=srv",
                   {},
                   {"srv", "", "", "", "", "", "False"}},
-        ApplyCase{"absent keys keep values", "Data Source=new", {"old", "db", "u", "p", "up", "sys", "True"},
+        ApplyCase{"absent keys keep values",
+                  "Data Source=new",
+                  {"old", "db", "u", "p", "up", "sys", "True"},
                   {"new", "db", "u", "p", "up", "sys", "True"}},
-        ApplyCase{"hundred character cut", "Data Source=" + kLong + ";Initial Catalog=" + kLong,
+        ApplyCase{"hundred character cut",
+                  "Data Source=" + kLong + ";Initial Catalog=" + kLong,
                   {},
                   {kLong.left(100), kLong.left(100), "", "", "", "", ""}},
-        ApplyCase{"prefix with longer key", "Data Source =srv;Passwords=xy;User IDx", {},
+        ApplyCase{"prefix with longer key",
+                  "Data Source =srv;Passwords=xy;User IDx",
+                  {},
                   {"=srv", "", "", "=xy", "", "", ""}},
         ApplyCase{"letter case matters", "data source=srv;PASSWORD=pw", {}, {}},
-        ApplyCase{"quoted values", "Password=\"a;b\";User ID=' sa ';Data Source=\"\"", {"old", "", "", "", "", "", ""},
+        ApplyCase{"quoted values",
+                  "Password=\"a;b\";User ID=' sa ';Data Source=\"\"",
+                  {"old", "", "", "", "", "", ""},
                   {"", "", " sa ", "a;b", "", "", ""}},
         ApplyCase{"later item wins", "Data Source=a;Data Source=b", {}, {"b", "", "", "", "", "", ""}}),
     [](const ::testing::TestParamInfo<ApplyCase>& p) {
@@ -147,7 +161,9 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
-class SettingsRoundTrip : public ::testing::TestWithParam<const char*> {};
+class SettingsRoundTrip : public ::testing::TestWithParam<const char*>
+{
+};
 
 TEST_P(SettingsRoundTrip, SQLServerPropertiesComeBack)
 {
@@ -183,9 +199,10 @@ TEST_P(SettingsRoundTrip, AccessPropertiesComeBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SettingsRoundTrip,
-                         ::testing::Values("x;Data Source=otherhost", "x;Initial Catalog=master", "p=w", " lead",
-                                           "trail ", " both ", "\"quoted\"", "'apos'", "a\"\"b", "\"\"", "\"",
-                                           "'", ";", "=", "", "C:\\Daten;alt\\db=1.mdb", "ä€;Ω"));
+                         ::testing::Values("x;Data Source=otherhost", "x;Initial Catalog=master", "p=w",
+                                           " lead", "trail ", " both ", "\"quoted\"", "'apos'", "a\"\"b",
+                                           "\"\"", "\"", "'", ";", "=", "", "C:\\Daten;alt\\db=1.mdb",
+                                           "ä€;Ω"));
 
 TEST(SettingsRoundTripTest, PasswordCannotRedirectTheServer)
 {

@@ -12,7 +12,10 @@ namespace {
 
 const QString kProfileKey = QString::fromUtf8("p#4!Wö=t°Q");
 
-QString latin1(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
+QString latin1(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes);
+}
 
 QByteArray run(int from, int to)
 {
@@ -31,9 +34,14 @@ struct PadCase
     QByteArray appended;
 };
 
-void PrintTo(const PadCase& c, std::ostream* os) { *os << "length " << c.length << " limit " << c.limit; }
+void PrintTo(const PadCase& c, std::ostream* os)
+{
+    *os << "length " << c.length << " limit " << c.limit;
+}
 
-class PadTextTest : public ::testing::TestWithParam<PadCase> {};
+class PadTextTest : public ::testing::TestWithParam<PadCase>
+{
+};
 
 TEST_P(PadTextTest, AppendsTheRunUpToTheLimit)
 {
@@ -81,9 +89,14 @@ struct ContinuationCase
     QByteArray expected;
 };
 
-void PrintTo(const ContinuationCase& c, std::ostream* os) { *os << c.text.toHex().constData(); }
+void PrintTo(const ContinuationCase& c, std::ostream* os)
+{
+    *os << c.text.toHex().constData();
+}
 
-class PadContinuationTest : public ::testing::TestWithParam<ContinuationCase> {};
+class PadContinuationTest : public ::testing::TestWithParam<ContinuationCase>
+{
+};
 
 // Bytes whose end continues their pad downwards cannot be told from the pad; the Windows program
 // reads such stored texts this way, so this program must too. The text routines avoid writing them.
@@ -103,11 +116,11 @@ TEST_P(PadContinuationTest, TextRoutinesStillGiveTheTextBack)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PadContinuationTest,
-    ::testing::Values(ContinuationCase{"abc" + run(180, 181), "abc"},  // L 5, k 2
-                      ContinuationCase{"a" + run(178, 178), "a"},      // L 2, k 1
-                      ContinuationCase{run(177, 178), {}},           // L 2, k 2: the empty text's form
-                      ContinuationCase{"x" + run(178, 196), "x"},      // L 20, k 19
-                      ContinuationCase{run(177, 177), {}},             // the empty text's form
+    ::testing::Values(ContinuationCase{"abc" + run(180, 181), "abc"}, // L 5, k 2
+                      ContinuationCase{"a" + run(178, 178), "a"},     // L 2, k 1
+                      ContinuationCase{run(177, 178), {}},            // L 2, k 2: the empty text's form
+                      ContinuationCase{"x" + run(178, 196), "x"},     // L 20, k 19
+                      ContinuationCase{run(177, 177), {}},            // the empty text's form
                       ContinuationCase{"ab" + run(180, 180), "ab" + run(180, 180)})); // not L+176: kept
 
 TEST(CryptTest, TextsWhoseWindowsBytesReadAsUtf8ComeBack)
@@ -116,13 +129,19 @@ TEST(CryptTest, TextsWhoseWindowsBytesReadAsUtf8ComeBack)
     const QString text = QString::fromUtf8("Ã©");
     EXPECT_EQ(DecryptText(kProfileKey, EncryptText(kProfileKey, text)), text);
     // Ordinary Windows-1252 texts keep the Windows program's stored form.
-    EXPECT_EQ(CryptTextBytes(QString::fromUtf8("Größe")), QByteArray("Gr\xF6\xDF" "e"));
+    EXPECT_EQ(CryptTextBytes(QString::fromUtf8("Größe")), QByteArray("Gr\xF6\xDF"
+                                                                     "e"));
     EXPECT_EQ(CryptTextBytes(QString::fromUtf8("Ω")), QByteArray("\xCE\xA9"));
 }
 
-class RoundTripTest : public ::testing::TestWithParam<QString> {};
+class RoundTripTest : public ::testing::TestWithParam<QString>
+{
+};
 
-void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << s.toStdString();
+}
 
 TEST_P(RoundTripTest, EveryLengthUpToFortyComesBack)
 {
@@ -223,15 +242,18 @@ TEST(CryptTest, CiphersHoldNoKeyBetweenOperations)
     c.setText(c.Encrypt());
     c.Decrypt();
     const QByteArray burnt16(16, '\xFF');
-    for (TKorvCipher* cipher : {static_cast<TKorvCipher*>(&c.Blowfish()), static_cast<TKorvCipher*>(&c.Rijndael()),
-                                static_cast<TKorvCipher*>(&c.Twofish()), static_cast<TKorvCipher*>(&c.RC2())}) {
+    for (TKorvCipher* cipher :
+         {static_cast<TKorvCipher*>(&c.Blowfish()), static_cast<TKorvCipher*>(&c.Rijndael()),
+          static_cast<TKorvCipher*>(&c.Twofish()), static_cast<TKorvCipher*>(&c.RC2())}) {
         EXPECT_FALSE(cipher->Initialized());
         EXPECT_EQ(cipher->IV(), burnt16.left(cipher->BlockSize()));
         EXPECT_EQ(cipher->ChainingRegister(), burnt16.left(cipher->BlockSize()));
     }
 }
 
-class CipherTest : public ::testing::TestWithParam<int> {};
+class CipherTest : public ::testing::TestWithParam<int>
+{
+};
 
 std::unique_ptr<TKorvCipher> makeCipher(int which)
 {

@@ -14,8 +14,7 @@ namespace {
 class OpenSslBlock
 {
 public:
-    OpenSslBlock(const char* name, const QByteArray& key, int rc2Bits = 0)
-        : m_ctx(EVP_CIPHER_CTX_new())
+    OpenSslBlock(const char* name, const QByteArray& key, int rc2Bits = 0) : m_ctx(EVP_CIPHER_CTX_new())
     {
         const EVP_CIPHER* cipher = EVP_get_cipherbyname(name);
         if (!cipher)
@@ -24,8 +23,8 @@ public:
         EVP_CIPHER_CTX_set_key_length(m_ctx, key.size());
         if (rc2Bits)
             EVP_CIPHER_CTX_ctrl(m_ctx, EVP_CTRL_SET_RC2_KEY_BITS, rc2Bits, nullptr);
-        if (EVP_EncryptInit_ex(m_ctx, nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.constData()),
-                               nullptr) != 1)
+        if (EVP_EncryptInit_ex(m_ctx, nullptr, nullptr,
+                               reinterpret_cast<const unsigned char*>(key.constData()), nullptr) != 1)
             throw std::runtime_error("OpenSSL key set-up failed");
         EVP_CIPHER_CTX_set_padding(m_ctx, 0);
         m_blockSize = EVP_CIPHER_CTX_get_block_size(m_ctx);
@@ -122,9 +121,14 @@ struct StoredCase
     const char* plain; // Windows-1252 bytes
 };
 
-void PrintTo(const StoredCase& c, std::ostream* os) { *os << "key \"" << c.key << "\" text \"" << c.plain << '"'; }
+void PrintTo(const StoredCase& c, std::ostream* os)
+{
+    *os << "key \"" << c.key << "\" text \"" << c.plain << '"';
+}
 
-class StoredTextTest : public OpenSslTest, public ::testing::WithParamInterface<StoredCase> {};
+class StoredTextTest : public OpenSslTest, public ::testing::WithParamInterface<StoredCase>
+{
+};
 
 TEST_P(StoredTextTest, MatchesTheIndependentChain)
 {
@@ -153,7 +157,8 @@ TEST_F(OpenSslTest, FixedProfileKeyThroughTheTextRoutines)
 {
     const QString key = QString::fromUtf8("p#4!Wö=t°Q");
     const QString text = QString::fromUtf8("Größe€");
-    EXPECT_EQ(EncryptText(key, text), referenceStoredText("p#4!W\xF6=t\xB0Q", "Gr\xF6\xDF" "e\x80"));
+    EXPECT_EQ(EncryptText(key, text), referenceStoredText("p#4!W\xF6=t\xB0Q", "Gr\xF6\xDF"
+                                                                              "e\x80"));
 }
 
 struct BlockCase
@@ -162,9 +167,14 @@ struct BlockCase
     int which;
 };
 
-void PrintTo(const BlockCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BlockCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class BlockTest : public OpenSslTest, public ::testing::WithParamInterface<BlockCase> {};
+class BlockTest : public OpenSslTest, public ::testing::WithParamInterface<BlockCase>
+{
+};
 
 TEST_P(BlockTest, SingleBlocksUnderADigestKeyAgree)
 {
@@ -201,13 +211,11 @@ TEST_P(BlockTest, SingleBlocksUnderADigestKeyAgree)
     EXPECT_EQ(ours->IV().toHex(), ref.encrypt(QByteArray(ours->BlockSize(), '\xFF')).toHex());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ciphers, BlockTest,
-                         ::testing::Values(BlockCase{"BF-ECB", 0}, BlockCase{"RC2-ECB", 1},
-                                           BlockCase{"AES-192-ECB", 2}),
-                         [](const ::testing::TestParamInfo<BlockCase>& p) {
-                             return std::string(p.param.which == 0   ? "Blowfish"
-                                                : p.param.which == 1 ? "RC2"
-                                                                     : "Rijndael");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Ciphers, BlockTest,
+    ::testing::Values(BlockCase{"BF-ECB", 0}, BlockCase{"RC2-ECB", 1}, BlockCase{"AES-192-ECB", 2}),
+    [](const ::testing::TestParamInfo<BlockCase>& p) {
+        return std::string(p.param.which == 0 ? "Blowfish" : p.param.which == 1 ? "RC2" : "Rijndael");
+    });
 
 } // namespace

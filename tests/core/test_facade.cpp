@@ -93,11 +93,10 @@ Variant column(const char* name, const char* type, int length, Variant allowNull
 
 Variant shopDatabase()
 {
-    const Variant customers = object(
-        {{"Name", Variant("Customers")},
-         {"Columns", collection({column("Customer_ID", "int", 4, Variant(false)),
-                                 column("Name", "varchar", 40, Variant(true)),
-                                 column("Odd", "char", 1, Variant("True"))})}});
+    const Variant customers = object({{"Name", Variant("Customers")},
+                                      {"Columns", collection({column("Customer_ID", "int", 4, Variant(false)),
+                                                              column("Name", "varchar", 40, Variant(true)),
+                                                              column("Odd", "char", 1, Variant("True"))})}});
     const Variant orders = object({{"Name", Variant("Orders")}, {"Columns", collection({})}});
     const Variant sysobjects = object({{"Name", Variant("sysobjects")}, {"Columns", collection({})}});
     const Variant view = object({{"Name", Variant("CustomerView")},
@@ -123,7 +122,8 @@ public:
             texts << a.toText();
         log << "Connect(" + texts.join(",") + ")";
         if (args.size() != 3 || args[2].toText() != "pw")
-            throw AutomationError(0, QStringLiteral("Login failed for user '%1'.").arg(args.value(1).toText()));
+            throw AutomationError(0,
+                                  QStringLiteral("Login failed for user '%1'.").arg(args.value(1).toText()));
         return Variant();
     }
 };
@@ -150,7 +150,8 @@ protected:
     void openShop()
     {
         m.SetConnectionType(ctDMO);
-        m.Open(QStringLiteral("Provider=SQLOLEDB;Password=pw;User ID=sa;Data Source=srv;Initial Catalog=Shop"));
+        m.Open(
+            QStringLiteral("Provider=SQLOLEDB;Password=pw;User ID=sa;Data Source=srv;Initial Catalog=Shop"));
         m.SetDatabase(m.DatabaseByName(QStringLiteral("Shop")));
     }
     QStringList serverLog() const
@@ -200,36 +201,62 @@ std::vector<NeutralCase> neutralCases()
         auto add = [&](const char* n, std::function<bool(TKorvConnection&)> f, int adoxBeeps) {
             cases.push_back({p + n, t, f, adox ? adoxBeeps : 0});
         };
-        add("TableCount", [](TKorvConnection& c) { return c.TableCount() == 0; }, 0);
-        add("ColumnCount", [](TKorvConnection& c) { return c.ColumnCount() == 0; }, 0);
-        add("ViewCount", [](TKorvConnection& c) { return c.ViewCount() == 0; }, 0);
-        add("TableByIndex", [](TKorvConnection& c) { return c.TableByIndex(0).isEmpty(); }, 0);
-        add("TableByName", [](TKorvConnection& c) { return c.TableByName("x").isEmpty(); }, 0);
-        add("ColumnByIndex", [](TKorvConnection& c) { return c.ColumnByIndex(1).isEmpty(); }, 0);
-        add("DatabaseByName", [](TKorvConnection& c) { return c.DatabaseByName("x").isEmpty(); }, 1);
-        add("ViewByName", [](TKorvConnection& c) { return c.ViewByName("x").isEmpty(); }, 1);
-        add("ViewByIndex", [](TKorvConnection& c) { return c.ViewByIndex(1).isEmpty(); }, 1);
-        add("ObjectNameOfNothing", [](TKorvConnection& c) { return c.ObjectName(Variant()).isEmpty(); }, 0);
-        add("ObjectNameOfText", [](TKorvConnection& c) { return c.ObjectName(Variant("t")).isEmpty(); }, 0);
-        add("ColumnLength", [](TKorvConnection& c) { return c.ColumnLength(Variant()) == 0; }, 0);
-        add("ColumnTypeName", [](TKorvConnection& c) { return c.ColumnTypeName(Variant()).isEmpty(); }, 0);
-        add("ColumnNullMark", [](TKorvConnection& c) { return c.ColumnNullMark(Variant()).isEmpty(); }, 0);
-        add("SetDatabaseStores", [some](TKorvConnection& c) {
-            c.SetDatabase(some);
-            return c.CurrentDatabase == some;
-        }, 1);
-        add("SetViewStores", [some](TKorvConnection& c) {
-            c.SetView(some);
-            return c.CurrentView == some;
-        }, 1);
-        add("SetTableStores", [some](TKorvConnection& c) {
-            c.SetTable(some);
-            return c.CurrentTable == some;
-        }, 0);
-        add("SetColumnStores", [some](TKorvConnection& c) {
-            c.SetColumn(some);
-            return c.CurrentColumn == some;
-        }, 0);
+        add(
+            "TableCount", [](TKorvConnection& c) { return c.TableCount() == 0; }, 0);
+        add(
+            "ColumnCount", [](TKorvConnection& c) { return c.ColumnCount() == 0; }, 0);
+        add(
+            "ViewCount", [](TKorvConnection& c) { return c.ViewCount() == 0; }, 0);
+        add(
+            "TableByIndex", [](TKorvConnection& c) { return c.TableByIndex(0).isEmpty(); }, 0);
+        add(
+            "TableByName", [](TKorvConnection& c) { return c.TableByName("x").isEmpty(); }, 0);
+        add(
+            "ColumnByIndex", [](TKorvConnection& c) { return c.ColumnByIndex(1).isEmpty(); }, 0);
+        add(
+            "DatabaseByName", [](TKorvConnection& c) { return c.DatabaseByName("x").isEmpty(); }, 1);
+        add(
+            "ViewByName", [](TKorvConnection& c) { return c.ViewByName("x").isEmpty(); }, 1);
+        add(
+            "ViewByIndex", [](TKorvConnection& c) { return c.ViewByIndex(1).isEmpty(); }, 1);
+        add(
+            "ObjectNameOfNothing", [](TKorvConnection& c) { return c.ObjectName(Variant()).isEmpty(); }, 0);
+        add(
+            "ObjectNameOfText", [](TKorvConnection& c) { return c.ObjectName(Variant("t")).isEmpty(); }, 0);
+        add(
+            "ColumnLength", [](TKorvConnection& c) { return c.ColumnLength(Variant()) == 0; }, 0);
+        add(
+            "ColumnTypeName", [](TKorvConnection& c) { return c.ColumnTypeName(Variant()).isEmpty(); }, 0);
+        add(
+            "ColumnNullMark", [](TKorvConnection& c) { return c.ColumnNullMark(Variant()).isEmpty(); }, 0);
+        add(
+            "SetDatabaseStores",
+            [some](TKorvConnection& c) {
+                c.SetDatabase(some);
+                return c.CurrentDatabase == some;
+            },
+            1);
+        add(
+            "SetViewStores",
+            [some](TKorvConnection& c) {
+                c.SetView(some);
+                return c.CurrentView == some;
+            },
+            1);
+        add(
+            "SetTableStores",
+            [some](TKorvConnection& c) {
+                c.SetTable(some);
+                return c.CurrentTable == some;
+            },
+            0);
+        add(
+            "SetColumnStores",
+            [some](TKorvConnection& c) {
+                c.SetColumn(some);
+                return c.CurrentColumn == some;
+            },
+            0);
     }
     return cases;
 }
@@ -395,25 +422,13 @@ TEST_F(AccessFacade, PasswordProtectedFileListsTablesAndColumns)
                      .arg(m.ColumnLength(m.CurrentColumn));
         EXPECT_EQ(m.ColumnNullMark(m.CurrentColumn), "");
     }
-    EXPECT_EQ(lines, QStringList({"AutoId Integer 0",
-                                  "YesNo Boolean 0",
-                                  "ByteValue unknown 0",
-                                  "IntValue SmallInt 0",
-                                  "LongValue Integer 0",
-                                  "MoneyValue Currency 0",
-                                  "SingleValue Single 0",
-                                  "DoubleValue Double 0",
-                                  "DateValue Date 0",
-                                  "VarBinary VarBinary 50",
-                                  "FixedBinary Binary 16",
-                                  "Text50 VarWChar 50",
-                                  "FixedText WChar 10",
-                                  "OleObject LongVarBinary 1073741823",
-                                  "MemoText LongVarWChar 536870910",
-                                  "Hyperlink LongVarWChar 536870910",
-                                  "Guid GUID 0",
-                                  "GuidAuto GUID 0",
-                                  "Amount Numeric 0"}));
+    EXPECT_EQ(lines, QStringList({"AutoId Integer 0", "YesNo Boolean 0", "ByteValue unknown 0",
+                                  "IntValue SmallInt 0", "LongValue Integer 0", "MoneyValue Currency 0",
+                                  "SingleValue Single 0", "DoubleValue Double 0", "DateValue Date 0",
+                                  "VarBinary VarBinary 50", "FixedBinary Binary 16", "Text50 VarWChar 50",
+                                  "FixedText WChar 10", "OleObject LongVarBinary 1073741823",
+                                  "MemoText LongVarWChar 536870910", "Hyperlink LongVarWChar 536870910",
+                                  "Guid GUID 0", "GuidAuto GUID 0", "Amount Numeric 0"}));
     EXPECT_EQ(beeps, 0);
 }
 
@@ -509,14 +524,17 @@ TEST_P(DataTypeNames, NamesTheAdoConstants)
     EXPECT_EQ(TKorvADOXConnection::DataTypeName(GetParam().number), QString::fromLatin1(GetParam().name));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, DataTypeNames,
-    ::testing::Values(TypeNameCase{2, "SmallInt"}, TypeNameCase{3, "Integer"}, TypeNameCase{8, "BSTR"},
-                      TypeNameCase{12, "Variant"}, TypeNameCase{14, "Decimal"}, TypeNameCase{16, "TinyInt"},
-                      TypeNameCase{20, "BigInt"}, TypeNameCase{72, "GUID"}, TypeNameCase{128, "Binary"},
-                      TypeNameCase{129, "Char"}, TypeNameCase{132, "UserDefined"}, TypeNameCase{135, "DBTimeStamp"},
-                      TypeNameCase{200, "VarChar"}, TypeNameCase{202, "VarWChar"}, TypeNameCase{205, "LongVarBinary"},
-                      TypeNameCase{0, "unknown"}, TypeNameCase{17, "unknown"}, TypeNameCase{9, "unknown"},
-                      TypeNameCase{139, "unknown"}, TypeNameCase{-1, "unknown"}, TypeNameCase{206, "unknown"}));
+INSTANTIATE_TEST_SUITE_P(Table, DataTypeNames,
+                         ::testing::Values(TypeNameCase{2, "SmallInt"}, TypeNameCase{3, "Integer"},
+                                           TypeNameCase{8, "BSTR"}, TypeNameCase{12, "Variant"},
+                                           TypeNameCase{14, "Decimal"}, TypeNameCase{16, "TinyInt"},
+                                           TypeNameCase{20, "BigInt"}, TypeNameCase{72, "GUID"},
+                                           TypeNameCase{128, "Binary"}, TypeNameCase{129, "Char"},
+                                           TypeNameCase{132, "UserDefined"}, TypeNameCase{135, "DBTimeStamp"},
+                                           TypeNameCase{200, "VarChar"}, TypeNameCase{202, "VarWChar"},
+                                           TypeNameCase{205, "LongVarBinary"}, TypeNameCase{0, "unknown"},
+                                           TypeNameCase{17, "unknown"}, TypeNameCase{9, "unknown"},
+                                           TypeNameCase{139, "unknown"}, TypeNameCase{-1, "unknown"},
+                                           TypeNameCase{206, "unknown"}));
 
 } // namespace

@@ -1,8 +1,8 @@
 // Damaged and hostile files: whatever the bytes, opening them through the Access provider ends in
 // an error or a usable catalogue, never a crash or a hang of the program.
 #include "Automation.h"
-#include "JetCatalogReader.h"
 #include "HelperProcess.h"
+#include "JetCatalogReader.h"
 #include "JetReaderFormat.h"
 
 #include "JetWriter.h"
@@ -186,8 +186,8 @@ struct HelperCase
     int timeoutMs;
     qint64 maxOutput;
     HelperRunResult::Status status;
-    int exitCode;       // checked when Finished
-    QByteArray output;  // checked when Finished
+    int exitCode;      // checked when Finished
+    QByteArray output; // checked when Finished
 };
 
 void PrintTo(const HelperCase& c, std::ostream* os)
@@ -206,11 +206,11 @@ class HelperRun : public ::testing::TestWithParam<HelperCase>
 TEST_P(HelperRun, EndsInAStatusAndLeavesNoChild)
 {
     const HelperCase& c = GetParam();
-    const HelperRunResult r = RunHelperProgram(
-        QStringLiteral("/bin/sh"),
-        {QStringLiteral("-c"), QString::fromUtf8(c.script), QStringLiteral("sh"), QStringLiteral("one two"),
-         QStringLiteral("ü")},
-        c.input, c.timeoutMs, c.maxOutput);
+    const HelperRunResult r =
+        RunHelperProgram(QStringLiteral("/bin/sh"),
+                         {QStringLiteral("-c"), QString::fromUtf8(c.script), QStringLiteral("sh"),
+                          QStringLiteral("one two"), QStringLiteral("ü")},
+                         c.input, c.timeoutMs, c.maxOutput);
     EXPECT_EQ(r.status, c.status);
     if (c.status == HelperRunResult::Finished) {
         EXPECT_EQ(r.exitCode, c.exitCode);
@@ -224,21 +224,47 @@ const QByteArray kBigInput(1 << 20, 'i'); // far beyond what a pipe holds
 INSTANTIATE_TEST_SUITE_P(
     Scripts, HelperRun,
     ::testing::Values(
-        HelperCase{"OutputAndExitCode", "printf hello; exit 3", {}, kAmple, 100, HelperRunResult::Finished, 3, "hello"},
-        HelperCase{"ArgumentsArriveUnsplit", "printf '[%s]' \"$@\"", {}, kAmple, 100, HelperRunResult::Finished, 0,
+        HelperCase{"OutputAndExitCode",
+                   "printf hello; exit 3",
+                   {},
+                   kAmple,
+                   100,
+                   HelperRunResult::Finished,
+                   3,
+                   "hello"},
+        HelperCase{"ArgumentsArriveUnsplit",
+                   "printf '[%s]' \"$@\"",
+                   {},
+                   kAmple,
+                   100,
+                   HelperRunResult::Finished,
+                   0,
                    "[one two][\xC3\xBC]"},
-        HelperCase{"StandardErrorIsNotOutput", "echo noise >&2; printf out", {}, kAmple, 100,
-                   HelperRunResult::Finished, 0, "out"},
+        HelperCase{"StandardErrorIsNotOutput",
+                   "echo noise >&2; printf out",
+                   {},
+                   kAmple,
+                   100,
+                   HelperRunResult::Finished,
+                   0,
+                   "out"},
         HelperCase{"InputReachesStandardInput", "exec cat", "secret\nSELECT 1\n", kAmple, 100,
                    HelperRunResult::Finished, 0, "secret\nSELECT 1\n"},
         // Written while the output is read, or helper and caller would wait for each other.
-        HelperCase{"InputLargerThanAPipe", "exec cat", kBigInput, kAmple, 2 << 20, HelperRunResult::Finished, 0,
-                   kBigInput},
+        HelperCase{"InputLargerThanAPipe", "exec cat", kBigInput, kAmple, 2 << 20, HelperRunResult::Finished,
+                   0, kBigInput},
         HelperCase{"NoInputIsAnEndAtOnce", "exec cat", {}, kAmple, 100, HelperRunResult::Finished, 0, {}},
-        HelperCase{"Crash", "printf partial; kill -SEGV $$", {}, kAmple, 100, HelperRunResult::Crashed, 0, {}},
+        HelperCase{
+            "Crash", "printf partial; kill -SEGV $$", {}, kAmple, 100, HelperRunResult::Crashed, 0, {}},
         HelperCase{"Hang", "exec sleep 60", {}, kShort, 100, HelperRunResult::TimedOut, 0, {}},
-        HelperCase{"HangAfterClosingItsOutput", "exec >&-; exec sleep 60", {}, kShort, 100,
-                   HelperRunResult::TimedOut, 0, {}},
+        HelperCase{"HangAfterClosingItsOutput",
+                   "exec >&-; exec sleep 60",
+                   {},
+                   kShort,
+                   100,
+                   HelperRunResult::TimedOut,
+                   0,
+                   {}},
         HelperCase{"Flood", "exec cat /dev/zero", {}, kAmple, 10000, HelperRunResult::TooMuchData, 0, {}}),
     [](const ::testing::TestParamInfo<HelperCase>& p) { return std::string(p.param.label); });
 
@@ -246,8 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
 // itself: the write to its closed pipe must not end this process with SIGPIPE.
 TEST(HelperInput, AHelperThatEndsWithoutReadingItsInputCostsOnlyItself)
 {
-    const HelperRunResult r = RunHelperProgram(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exit 4")},
-                                               kBigInput, kAmple, 100);
+    const HelperRunResult r = RunHelperProgram(
+        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exit 4")}, kBigInput, kAmple, 100);
     EXPECT_EQ(r.status, HelperRunResult::Finished);
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_TRUE(noChildLeft());
@@ -435,34 +461,44 @@ INSTANTIATE_TEST_SUITE_P(
         FakeCase{"LinkOfAnotherType", false, withEnd(withLink(opening(), 5), 1).bytes, "exit 0", kDamaged,
                  nullptr},
         FakeCase{"LinkTorn", false, withLink(opening()).bytes.chopped(2), "exit 0", kDamaged, nullptr},
-        FakeCase{"WrongMagic", false, withEnd(Message().u32(0x12345678).u32(1), 0).bytes, "exit 0", kDamaged, nullptr},
-        FakeCase{"WrongVersion", false,
-                 withEnd(Message().u32(jetreader::kJetReaderMagic).u32(jetreader::kJetReaderVersion + 1), 0).bytes,
-                 "exit 0", kDamaged, nullptr},
-        FakeCase{"EndCountTooHigh", false, withEnd(withTable(opening()), 2).bytes, "exit 0", kDamaged, nullptr},
-        FakeCase{"EndCountTooLow", false, withEnd(withTable(opening()), 0).bytes, "exit 0", kDamaged, nullptr},
-        FakeCase{"RowCountDisagrees", true, withEnd(withResult(opening()), 0).bytes, "exit 0", kDamaged, nullptr},
+        FakeCase{"WrongMagic", false, withEnd(Message().u32(0x12345678).u32(1), 0).bytes, "exit 0", kDamaged,
+                 nullptr},
+        FakeCase{
+            "WrongVersion", false,
+            withEnd(Message().u32(jetreader::kJetReaderMagic).u32(jetreader::kJetReaderVersion + 1), 0).bytes,
+            "exit 0", kDamaged, nullptr},
+        FakeCase{"EndCountTooHigh", false, withEnd(withTable(opening()), 2).bytes, "exit 0", kDamaged,
+                 nullptr},
+        FakeCase{"EndCountTooLow", false, withEnd(withTable(opening()), 0).bytes, "exit 0", kDamaged,
+                 nullptr},
+        FakeCase{"RowCountDisagrees", true, withEnd(withResult(opening()), 0).bytes, "exit 0", kDamaged,
+                 nullptr},
         FakeCase{"BytesAfterTheEnd", false, kGoodCatalogue + "x", "exit 0", kDamaged, nullptr},
-        FakeCase{"UnknownTag", false, withEnd(opening().u32(0x3F3F3F3F), 0).bytes, "exit 0", kDamaged, nullptr},
-        FakeCase{"RowOfAnotherTag", true, withEnd(withResult(opening(), 1, jetreader::kTagTable), 1).bytes, "exit 0",
-                 kDamaged, nullptr},
-        FakeCase{"TypeBeyondAByte", false, withEnd(withTable(opening(), 300), 1).bytes, "exit 0", kDamaged, nullptr},
+        FakeCase{"UnknownTag", false, withEnd(opening().u32(0x3F3F3F3F), 0).bytes, "exit 0", kDamaged,
+                 nullptr},
+        FakeCase{"RowOfAnotherTag", true, withEnd(withResult(opening(), 1, jetreader::kTagTable), 1).bytes,
+                 "exit 0", kDamaged, nullptr},
+        FakeCase{"TypeBeyondAByte", false, withEnd(withTable(opening(), 300), 1).bytes, "exit 0", kDamaged,
+                 nullptr},
         FakeCase{"ColumnCountBeyondTheMessage", false, withEnd(withTable(opening(), 4, 0xFFFFFFFF), 1).bytes,
                  "exit 0", kDamaged, nullptr},
-        FakeCase{"QueryColumnCountBeyondTheMessage", true, withEnd(withResult(opening(), 0xFFFFFFFF), 1).bytes,
-                 "exit 0", kDamaged, nullptr},
-        FakeCase{"StringBeyondTheMessage", false, opening().u32(jetreader::kTagTable).u32(0x7FFFFFFF).raw("Or").bytes,
-                 "exit 0", kDamaged, nullptr},
-        FakeCase{"ReportedPasswordError", false, withError(opening(), 3031, "Not a valid password.").bytes, "exit 1",
-                 5003031, "Not a valid password."},
-        FakeCase{"ReportedPasswordErrorOnAQuery", true, withError(opening(), 3031, "Not a valid password.").bytes,
-                 "exit 1", 5003031, "Not a valid password."},
-        FakeCase{"ReportedSyntaxErrorWithoutText", true, withError(opening(), 3075, {}).bytes, "exit 1", 5003075,
-                 "Syntax error in query."},
-        FakeCase{"ReportedCannotOpen", false, withError(opening(), 3049, "anything").bytes, "exit 1", kDamaged,
+        FakeCase{"QueryColumnCountBeyondTheMessage", true,
+                 withEnd(withResult(opening(), 0xFFFFFFFF), 1).bytes, "exit 0", kDamaged, nullptr},
+        FakeCase{"StringBeyondTheMessage", false,
+                 opening().u32(jetreader::kTagTable).u32(0x7FFFFFFF).raw("Or").bytes, "exit 0", kDamaged,
                  nullptr},
-        FakeCase{"ReportedErrorTorn", false, opening().u32(jetreader::kTagError).i32(3031).u32(40).raw("Not").bytes,
-                 "exit 1", kDamaged, nullptr},
+        FakeCase{"ReportedPasswordError", false, withError(opening(), 3031, "Not a valid password.").bytes,
+                 "exit 1", 5003031, "Not a valid password."},
+        FakeCase{"ReportedPasswordErrorOnAQuery", true,
+                 withError(opening(), 3031, "Not a valid password.").bytes, "exit 1", 5003031,
+                 "Not a valid password."},
+        FakeCase{"ReportedSyntaxErrorWithoutText", true, withError(opening(), 3075, {}).bytes, "exit 1",
+                 5003075, "Syntax error in query."},
+        FakeCase{"ReportedCannotOpen", false, withError(opening(), 3049, "anything").bytes, "exit 1",
+                 kDamaged, nullptr},
+        FakeCase{"ReportedErrorTorn", false,
+                 opening().u32(jetreader::kTagError).i32(3031).u32(40).raw("Not").bytes, "exit 1", kDamaged,
+                 nullptr},
         FakeCase{"WholeButAnUnknownExitCode", false, kGoodCatalogue, "exit 3", kDamaged, nullptr},
         FakeCase{"WholeThenCrashed", false, kGoodCatalogue, "kill -SEGV $$", kDamaged, nullptr},
         FakeCase{"NothingAtAll", false, {}, "exit 0", kDamaged, nullptr}),
@@ -484,7 +520,9 @@ TEST_P(TornMessage, IsCannotOpenWhereverItIsCut)
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, TornMessage, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Query" : "Catalogue"; });
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "Query" : "Catalogue";
+                         });
 
 TEST(FakeReader, AHangingReaderIsCannotOpenAndIsEnded)
 {
@@ -503,7 +541,8 @@ TEST(FakeReader, ThePasswordTravelsOnStandardInputOnly)
 {
     const FakeReader fake(kGoodCatalogue, "exit 0");
     ASSERT_TRUE(fake.ok());
-    const JetCatalogue catalogue = ReadJetCatalogue(QStringLiteral("/nonexistent/fake.mdb"), QStringLiteral("Geh€im"));
+    const JetCatalogue catalogue =
+        ReadJetCatalogue(QStringLiteral("/nonexistent/fake.mdb"), QStringLiteral("Geh€im"));
     ASSERT_EQ(catalogue.tables.size(), 1);
     ASSERT_EQ(catalogue.tables.at(0).columns.size(), 1);
     const JetColumnInfo& id = catalogue.tables.at(0).columns.at(0);

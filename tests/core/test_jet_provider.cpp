@@ -89,10 +89,11 @@ private:
 TEST_F(JetFiles, ListsEveryTableByNameSystemTablesAndLinksIncluded)
 {
     jet::Database db;
-    db.tables = {jet::Table{QStringLiteral("zeta"), {col("a", jet::ColumnType::Long)}},
-                 jet::Table{QStringLiteral("Alpha"), {col("a", jet::ColumnType::Long)}},
-                 jet::Table{QStringLiteral("beta"), {col("a", jet::ColumnType::Long)}},
-                 jet::Table{QStringLiteral("Hidden"), {col("a", jet::ColumnType::Long)}, jet::TableFlag::Hidden}};
+    db.tables = {
+        jet::Table{QStringLiteral("zeta"), {col("a", jet::ColumnType::Long)}},
+        jet::Table{QStringLiteral("Alpha"), {col("a", jet::ColumnType::Long)}},
+        jet::Table{QStringLiteral("beta"), {col("a", jet::ColumnType::Long)}},
+        jet::Table{QStringLiteral("Hidden"), {col("a", jet::ColumnType::Long)}, jet::TableFlag::Hidden}};
     // Queries are catalogue rows too, but no tables; linked tables are tables of the catalogue.
     db.otherObjects = {jet::CatalogObject{QStringLiteral("AQuery"), 5, 0},
                        jet::CatalogObject{QStringLiteral("Linked"), 6, 0}};
@@ -112,17 +113,21 @@ TEST_F(JetFiles, ItemTakesAPositionFromZeroOrANameInAnyCase)
 {
     jet::Database db;
     db.withSystemTables = false;
-    db.tables = {jet::Table{QStringLiteral("Orders"), {col("Id", jet::ColumnType::Long), col("Note", jet::ColumnType::Text, 20)}}};
+    db.tables = {jet::Table{QStringLiteral("Orders"),
+                            {col("Id", jet::ColumnType::Long), col("Note", jet::ColumnType::Text, 20)}}};
     const Variant tables = open(jetString(write(db))).get(QStringLiteral("Tables"));
     const int count = tables.get(QStringLiteral("Count")).toInt();
     ASSERT_EQ(count, 1);
-    EXPECT_EQ(tables.get(QStringLiteral("Item"), {Variant("oRDERS")}).get(QStringLiteral("Name")).toText(), "Orders");
+    EXPECT_EQ(tables.get(QStringLiteral("Item"), {Variant("oRDERS")}).get(QStringLiteral("Name")).toText(),
+              "Orders");
     EXPECT_THROW(tables.get(QStringLiteral("Item"), {Variant(count)}), AutomationError);
     EXPECT_THROW(tables.get(QStringLiteral("Item"), {Variant(-1)}), AutomationError);
     EXPECT_THROW(tables.get(QStringLiteral("Item"), {Variant("Nope")}), AutomationError);
 
-    const Variant columns = tables.get(QStringLiteral("Item"), {Variant("Orders")}).get(QStringLiteral("Columns"));
-    EXPECT_EQ(columns.get(QStringLiteral("Item"), {Variant("NOTE")}).get(QStringLiteral("Name")).toText(), "Note");
+    const Variant columns =
+        tables.get(QStringLiteral("Item"), {Variant("Orders")}).get(QStringLiteral("Columns"));
+    EXPECT_EQ(columns.get(QStringLiteral("Item"), {Variant("NOTE")}).get(QStringLiteral("Name")).toText(),
+              "Note");
     EXPECT_THROW(columns.get(QStringLiteral("Item"), {Variant(2)}), AutomationError);
 }
 
@@ -245,15 +250,19 @@ TEST_F(JetFiles, Jet3AndAceFilesAreRead)
     for (jet::Format format : {jet::Format::Jet3, jet::Format::Ace12}) {
         jet::Database db;
         db.format = format;
-        db.tables = {jet::Table{QStringLiteral("People"),
-                                {col("Name", jet::ColumnType::Text, 40), col("Photo", jet::ColumnType::Binary, 30)}}};
-        const Variant catalog = open(jetString(write(db, format == jet::Format::Jet3 ? "j3.mdb" : "ace.accdb")));
+        db.tables = {
+            jet::Table{QStringLiteral("People"),
+                       {col("Name", jet::ColumnType::Text, 40), col("Photo", jet::ColumnType::Binary, 30)}}};
+        const Variant catalog =
+            open(jetString(write(db, format == jet::Format::Jet3 ? "j3.mdb" : "ace.accdb")));
         EXPECT_TRUE(tableNames(catalog).contains("People"));
         const Variant columns = catalog.get(QStringLiteral("Tables"))
                                     .get(QStringLiteral("Item"), {Variant("People")})
                                     .get(QStringLiteral("Columns"));
-        EXPECT_EQ(columns.get(QStringLiteral("Item"), {Variant(0)}).get(QStringLiteral("DefinedSize")).toInt(), 40);
-        EXPECT_EQ(columns.get(QStringLiteral("Item"), {Variant(1)}).get(QStringLiteral("DefinedSize")).toInt(), 30);
+        EXPECT_EQ(
+            columns.get(QStringLiteral("Item"), {Variant(0)}).get(QStringLiteral("DefinedSize")).toInt(), 40);
+        EXPECT_EQ(
+            columns.get(QStringLiteral("Item"), {Variant(1)}).get(QStringLiteral("DefinedSize")).toInt(), 30);
     }
 }
 
@@ -330,7 +339,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PasswordCase{"Jet4Missing", jet::Format::Jet4, "Secret1", "", 5003031},
                       PasswordCase{"Jet4Prefix", jet::Format::Jet4, "Secret1", "Secret", 5003031},
                       PasswordCase{"Jet4Unicode", jet::Format::Jet4, "Grüße€", "Grüße€", 0},
-                      PasswordCase{"Jet4Twenty", jet::Format::Jet4, "abcdefghijklmnopqrst", "abcdefghijklmnopqrst", 0},
+                      PasswordCase{"Jet4Twenty", jet::Format::Jet4, "abcdefghijklmnopqrst",
+                                   "abcdefghijklmnopqrst", 0},
                       // The field holds 20 characters: Jet compares no further.
                       PasswordCase{"Jet4LongerThanField", jet::Format::Jet4, "abcdefghijklmnopqrst",
                                    "abcdefghijklmnopqrstXYZ", 0},
@@ -378,9 +388,9 @@ TEST_P(JetLogins, OnlyTheDefaultAdminWithoutPasswordGetsIn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, JetLogins,
-                         ::testing::Values(LoginCase{"", "", 0}, LoginCase{"Admin", "", 0}, LoginCase{"aDMIN", "", 0},
-                                           LoginCase{"Bob", "", 5003029}, LoginCase{"Admin", "x", 5003029},
-                                           LoginCase{"", "x", 5003029}));
+                         ::testing::Values(LoginCase{"", "", 0}, LoginCase{"Admin", "", 0},
+                                           LoginCase{"aDMIN", "", 0}, LoginCase{"Bob", "", 5003029},
+                                           LoginCase{"Admin", "x", 5003029}, LoginCase{"", "x", 5003029}));
 
 TEST_F(JetFiles, TheLogInIsCheckedBeforeTheFile)
 {
@@ -447,7 +457,8 @@ TEST_F(JetFiles, ConnectionStringKeysIgnoreCaseAndQuotes)
     db.password = QStringLiteral("a;b=c");
     const QString path = write(db, "semi colon.mdb");
     EXPECT_EQ(openError(QStringLiteral("data source=%1;JET OLEDB:DATABASE PASSWORD=\"a;b=c\"").arg(path)), 0);
-    EXPECT_EQ(openError(QStringLiteral(" Data Source =%1; Jet OLEDB:Database Password ='a;b=c'").arg(path)), 0);
+    EXPECT_EQ(openError(QStringLiteral(" Data Source =%1; Jet OLEDB:Database Password ='a;b=c'").arg(path)),
+              0);
 }
 
 class JetQuery : public JetFiles
@@ -457,13 +468,15 @@ protected:
     {
         jet::Database db;
         db.password = QStringLiteral("pw");
-        db.tables = {jet::Table{QStringLiteral("Customers"), {col("a", jet::ColumnType::Long)}},
-                     jet::Table{QStringLiteral("Secret"), {col("a", jet::ColumnType::Long)}, jet::TableFlag::Hidden}};
+        db.tables = {
+            jet::Table{QStringLiteral("Customers"), {col("a", jet::ColumnType::Long)}},
+            jet::Table{QStringLiteral("Secret"), {col("a", jet::ColumnType::Long)}, jet::TableFlag::Hidden}};
         return write(db);
     }
     static const QString kSystemTables;
 };
-const QString JetQuery::kSystemTables = QStringLiteral("SELECT * FROM MSysObjects where type = 1 and flags <> 0");
+const QString JetQuery::kSystemTables =
+    QStringLiteral("SELECT * FROM MSysObjects where type = 1 and flags <> 0");
 
 TEST_F(JetQuery, FindsTheSystemAndHiddenTables)
 {
@@ -472,7 +485,8 @@ TEST_F(JetQuery, FindsTheSystemAndHiddenTables)
     q->close();
     q->setCommandText(kSystemTables);
     q->open();
-    for (const char* name : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "MSysAccessStorage", "Secret"})
+    for (const char* name :
+         {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "MSysAccessStorage", "Secret"})
         EXPECT_TRUE(q->locate(QStringLiteral("name"), QString::fromLatin1(name))) << name;
     EXPECT_FALSE(q->locate(QStringLiteral("name"), QStringLiteral("Customers")));
     EXPECT_FALSE(q->locate(QStringLiteral("name"), QStringLiteral("msysobjects")));
@@ -553,7 +567,9 @@ protected:
                                 {col("Note", jet::ColumnType::Text, 40), col("Straße", jet::ColumnType::Long),
                                  col("Größe_€", jet::ColumnType::Text, 12)}}};
         m_catalog = open(jetString(write(db)));
-        return m_catalog.get(QStringLiteral("Tables")).get(QStringLiteral("Item"), {Variant("Orders")}).get(QStringLiteral("Columns"));
+        return m_catalog.get(QStringLiteral("Tables"))
+            .get(QStringLiteral("Item"), {Variant("Orders")})
+            .get(QStringLiteral("Columns"));
     }
     Variant m_catalog;
 };
@@ -578,7 +594,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MemberCase{"Upper", QStringLiteral("TYPE"), QStringLiteral("Type")},
                       MemberCase{"Mixed", QStringLiteral("dEFINEDsIZE"), QStringLiteral("DefinedSize")},
                       // U+017F LATIN SMALL LETTER LONG S folds to "s" in Unicode case folding.
-                      MemberCase{"FoldsBeyondAscii", QStringLiteral("Definedſize"), QStringLiteral("DefinedSize")},
+                      MemberCase{"FoldsBeyondAscii", QStringLiteral("Definedſize"),
+                                 QStringLiteral("DefinedSize")},
                       MemberCase{"Shorter", QStringLiteral("Nam"), QString()},
                       MemberCase{"Longer", QStringLiteral("Names"), QString()},
                       MemberCase{"SameLengthOtherLetters", QStringLiteral("Nome"), QString()},
@@ -589,17 +606,20 @@ TEST_F(JetFiles, ColumnNamesBeyondAsciiReadBackAndAreFoundWithoutRegardToCase)
 {
     jet::Database db;
     db.withSystemTables = false;
-    db.tables = {jet::Table{QStringLiteral("Orders"),
-                            {col("Straße", jet::ColumnType::Long), col("Größe_€", jet::ColumnType::Text, 12)}}};
+    db.tables = {
+        jet::Table{QStringLiteral("Orders"),
+                   {col("Straße", jet::ColumnType::Long), col("Größe_€", jet::ColumnType::Text, 12)}}};
     Variant catalog = open(jetString(write(db)));
-    const Variant columns =
-        catalog.get(QStringLiteral("Tables")).get(QStringLiteral("Item"), {Variant("Orders")}).get(QStringLiteral("Columns"));
+    const Variant columns = catalog.get(QStringLiteral("Tables"))
+                                .get(QStringLiteral("Item"), {Variant("Orders")})
+                                .get(QStringLiteral("Columns"));
     const Variant size = columns.get(QStringLiteral("Item"), {Variant(QStringLiteral("GRÖßE_€"))});
     EXPECT_EQ(size.get(QStringLiteral("Name")).toText(), QStringLiteral("Größe_€"));
     // Case folding maps one character to one: "ß" is no "SS".
     EXPECT_THROW(columns.get(QStringLiteral("Item"), {Variant(QStringLiteral("STRASSE"))}), AutomationError);
     // A column object outlives its catalogue's reconnection and the catalogue itself.
-    catalog.put(QStringLiteral("ActiveConnection"), Variant(jetString(write(db, QStringLiteral("other.mdb")))));
+    catalog.put(QStringLiteral("ActiveConnection"),
+                Variant(jetString(write(db, QStringLiteral("other.mdb")))));
     catalog.clear();
     EXPECT_EQ(size.get(QStringLiteral("Name")).toText(), QStringLiteral("Größe_€"));
     EXPECT_EQ(size.get(QStringLiteral("DefinedSize")).toInt(), 12);

@@ -54,8 +54,7 @@ QByteArray readBytes(const QString& path)
 }
 
 // The help context of the AutomationError body throws; 0 when it returns, -1 for anything else.
-template <typename Body>
-std::int32_t errorOf(Body&& body)
+template <typename Body> std::int32_t errorOf(Body&& body)
 {
     try {
         body();
@@ -98,8 +97,8 @@ QStringList walk(const Variant& catalog)
                         .arg(col.get(QStringLiteral("NumericScale")).toInt());
         }
         out << QStringLiteral("%1 (%2): %3")
-                   .arg(table.get(QStringLiteral("Name")).toText(), table.get(QStringLiteral("Type")).toText(),
-                        cols.join(QStringLiteral(", ")));
+                   .arg(table.get(QStringLiteral("Name")).toText(),
+                        table.get(QStringLiteral("Type")).toText(), cols.join(QStringLiteral(", ")));
     }
     return out;
 }
@@ -107,8 +106,9 @@ QStringList walk(const Variant& catalog)
 // The command line's complaint about path, and nothing else.
 bool onlyCannotOpen(const QByteArray& err, const QString& path)
 {
-    const QByteArray start =
-        QStringLiteral("5003049: Cannot open database '%1'.").arg(QFileInfo(path).absoluteFilePath()).toUtf8();
+    const QByteArray start = QStringLiteral("5003049: Cannot open database '%1'.")
+                                 .arg(QFileInfo(path).absoluteFilePath())
+                                 .toUtf8();
     return err.startsWith(start) && err.endsWith('\n') && err.count('\n') == 1;
 }
 
@@ -142,10 +142,10 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         jet::Database db = jet::sampleDatabase();
-        db.tables.append(
-            jet::Table{QString::fromLatin1(std::get<1>(GetParam())), {column(kMarker, jet::ColumnType::Long)}});
-        db.tables.append(
-            jet::Table{QStringLiteral("Zzz_After"), {column(QStringLiteral("Tail"), jet::ColumnType::Text, 12)}});
+        db.tables.append(jet::Table{QString::fromLatin1(std::get<1>(GetParam())),
+                                    {column(kMarker, jet::ColumnType::Long)}});
+        db.tables.append(jet::Table{QStringLiteral("Zzz_After"),
+                                    {column(QStringLiteral("Tail"), jet::ColumnType::Text, 12)}});
         const QByteArray good = jet::buildFile(db);
 
         // The definition page is the one holding the marker column's name (UTF-16LE, stored once).
@@ -180,7 +180,9 @@ TEST_P(DamagedTable, RefusesTheConnectionAndKeepsTheEarlierOne)
 
     Variant catalog = connect(m_good);
     const QStringList before = walk(catalog);
-    EXPECT_EQ(errorOf([&] { catalog.put(QStringLiteral("ActiveConnection"), Variant(connectionString(m_damaged))); }),
+    EXPECT_EQ(errorOf([&] {
+                  catalog.put(QStringLiteral("ActiveConnection"), Variant(connectionString(m_damaged)));
+              }),
               kCannotOpen);
     EXPECT_EQ(catalog.get(QStringLiteral("ActiveConnection")).toText(), connectionString(m_good));
     EXPECT_EQ(walk(catalog), before);
@@ -205,7 +207,8 @@ TEST_P(DamagedTable, TheCommandLineKeepsAnOutputFileAndMakesNone)
     EXPECT_TRUE(onlyCannotOpen(run.err, m_damaged)) << run.err.toStdString();
     EXPECT_EQ(readBytes(output), old);
 
-    EXPECT_EQ(RunCommandInProcess({QStringLiteral("--output=") + m_dir.filePath(QStringLiteral("new.txt")), m_damaged})
+    EXPECT_EQ(RunCommandInProcess(
+                  {QStringLiteral("--output=") + m_dir.filePath(QStringLiteral("new.txt")), m_damaged})
                   .exitCode,
               1);
     QStringList files = QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden);
@@ -218,11 +221,11 @@ TEST_P(DamagedTable, TheCommandLineKeepsAnOutputFileAndMakesNone)
     EXPECT_NE(readBytes(output), old);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Damages, DamagedTable, ::testing::Combine(::testing::ValuesIn(kDamages), ::testing::ValuesIn(kBrokenNames)),
-    [](const ::testing::TestParamInfo<std::tuple<Damage, const char*>>& p) {
-        return std::string(std::get<0>(p.param).label) + "_" + std::get<1>(p.param);
-    });
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedTable,
+                         ::testing::Combine(::testing::ValuesIn(kDamages), ::testing::ValuesIn(kBrokenNames)),
+                         [](const ::testing::TestParamInfo<std::tuple<Damage, const char*>>& p) {
+                             return std::string(std::get<0>(p.param).label) + "_" + std::get<1>(p.param);
+                         });
 
 // A file whose catalogue libmdb cannot read at all: the catalogue definition's owned-pages map
 // points nowhere. A named table must not turn that into "not found".
@@ -304,12 +307,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NameOrderRandom, AgreesWithQtOnManyMixedNames)
 {
-    const QStringList alphabet = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("Z"),
-                                  QStringLiteral("_"), QStringLiteral("["), QStringLiteral("0"), QStringLiteral(" "),
-                                  QStringLiteral("é"), QStringLiteral("É"), QStringLiteral("ß"), QStringLiteral("ſ"),
-                                  QStringLiteral("s"), QStringLiteral("S"), QStringLiteral("µ"), QStringLiteral("Μ"),
-                                  QStringLiteral("ς"), QStringLiteral("Σ"), QStringLiteral("ı"), QStringLiteral("İ"),
-                                  QStringLiteral("\U0001D504")};
+    const QStringList alphabet = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("b"),
+                                  QStringLiteral("Z"), QStringLiteral("_"), QStringLiteral("["),
+                                  QStringLiteral("0"), QStringLiteral(" "), QStringLiteral("é"),
+                                  QStringLiteral("É"), QStringLiteral("ß"), QStringLiteral("ſ"),
+                                  QStringLiteral("s"), QStringLiteral("S"), QStringLiteral("µ"),
+                                  QStringLiteral("Μ"), QStringLiteral("ς"), QStringLiteral("Σ"),
+                                  QStringLiteral("ı"), QStringLiteral("İ"), QStringLiteral("\U0001D504")};
     std::mt19937 random(4711);
     std::uniform_int_distribution<int> length(0, 5);
     std::uniform_int_distribution<int> letter(0, static_cast<int>(alphabet.size()) - 1);
@@ -342,9 +346,10 @@ jet::Database awkwardNames()
                                QStringLiteral("µ-unit"), QStringLiteral("μ-unit"), QStringLiteral("ϐeta"),
                                QStringLiteral("βeta"),   QStringLiteral("σigma"),  QStringLiteral("ςigma"),
                                QStringLiteral("zulu"),   QStringLiteral("Z"),      QStringLiteral("a b")};
-    const QStringList suffixes = {QString(),          QStringLiteral("1"),  QStringLiteral("_2"), QStringLiteral(" 3"),
-                                  QStringLiteral("Ä"), QStringLiteral("a"), QStringLiteral("B"),  QStringLiteral("10"),
-                                  QStringLiteral("é"), QStringLiteral("_"), QStringLiteral("[x]"), QStringLiteral("Z9")};
+    const QStringList suffixes = {
+        QString(),           QStringLiteral("1"), QStringLiteral("_2"),  QStringLiteral(" 3"),
+        QStringLiteral("Ä"), QStringLiteral("a"), QStringLiteral("B"),   QStringLiteral("10"),
+        QStringLiteral("é"), QStringLiteral("_"), QStringLiteral("[x]"), QStringLiteral("Z9")};
     jet::Database db;
     db.withSystemTables = false;
     int n = 0;
@@ -363,8 +368,9 @@ jet::Database awkwardNames()
             jet::Table t;
             t.name = name + suffixes.at(round);
             for (int c = 0; c < 1 + n % 4; ++c) {
-                t.columns.append(c % 2 ? column(QStringLiteral("Wert_%1_ü").arg(c), jet::ColumnType::Long)
-                                       : column(QStringLiteral("Col%1").arg(c), jet::ColumnType::Text, 1 + (n + c) % 60));
+                t.columns.append(
+                    c % 2 ? column(QStringLiteral("Wert_%1_ü").arg(c), jet::ColumnType::Long)
+                          : column(QStringLiteral("Col%1").arg(c), jet::ColumnType::Text, 1 + (n + c) % 60));
             }
             db.tables.append(t);
             ++n;
@@ -383,8 +389,9 @@ TEST(CatalogueOrder, IsTheFilesOrderSortedStablyAsQtComparesWithoutRegardToCase)
     QStringList expected;
     for (const jet::Table& t : db.tables)
         expected << t.name;
-    std::stable_sort(expected.begin(), expected.end(),
-                     [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::stable_sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     QStringList listed;
     for (const JetTableInfo& t : ReadJetCatalogue(path).tables)
         listed << t.name;
@@ -407,7 +414,9 @@ TEST(CatalogueColumns, EveryFieldArrivesAsWritten)
     db.withSystemTables = false;
     for (int t = 0; t < 120; ++t) {
         jet::Table table;
-        table.name = QStringLiteral("T%1_%2").arg(t, 4, 10, QLatin1Char('0')).arg(t % 7 ? QStringLiteral("x") : QStringLiteral("ä"));
+        table.name = QStringLiteral("T%1_%2")
+                         .arg(t, 4, 10, QLatin1Char('0'))
+                         .arg(t % 7 ? QStringLiteral("x") : QStringLiteral("ä"));
         jet::Column id = column(QStringLiteral("Id"), jet::ColumnType::Long);
         id.autoNumber = t % 2 == 0;
         table.columns.append(id);
@@ -449,10 +458,10 @@ TEST(CatalogueColumns, EveryFieldArrivesAsWritten)
                               (!numeric || (g.precision == w.precision && g.scale == w.scale));
             if (!same) {
                 ++mismatches;
-                ADD_FAILURE() << want.name.toStdString() << " column " << c << ": got " << g.name.toStdString()
-                              << " type " << int(g.jetType) << " size " << g.size << " fixed " << g.fixed << " auto "
-                              << g.autoLong << g.autoGuid << " precision " << int(g.precision) << " scale "
-                              << int(g.scale);
+                ADD_FAILURE() << want.name.toStdString() << " column " << c << ": got "
+                              << g.name.toStdString() << " type " << int(g.jetType) << " size " << g.size
+                              << " fixed " << g.fixed << " auto " << g.autoLong << g.autoGuid << " precision "
+                              << int(g.precision) << " scale " << int(g.scale);
             }
         }
     }
@@ -554,16 +563,18 @@ TEST_P(GoodFiles, TheCommandLineReportIsTheFacadesReport)
     // Line 5 holds the date and time of the run.
     cli.removeAt(4);
     window.removeAt(4);
-    EXPECT_TRUE(cli == window) << "first difference at line "
-                               << std::distance(cli.begin(), std::mismatch(cli.begin(), cli.end(), window.begin(),
-                                                                           window.end())
-                                                                 .first);
+    EXPECT_TRUE(cli == window)
+        << "first difference at line "
+        << std::distance(cli.begin(),
+                         std::mismatch(cli.begin(), cli.end(), window.begin(), window.end()).first);
     EXPECT_GE(cli.size(), db.tables.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GoodFiles,
                          ::testing::Values(GoodFile{"Sample", &sampleWithEveryType},
                                            GoodFile{"AwkwardNames", &awkwardNamesWithSystemTables}),
-                         [](const ::testing::TestParamInfo<GoodFile>& p) { return std::string(p.param.label); });
+                         [](const ::testing::TestParamInfo<GoodFile>& p) {
+                             return std::string(p.param.label);
+                         });
 
 } // namespace

@@ -63,9 +63,14 @@ struct BuildCase
     const char* after;  // what it becomes
 };
 
-void PrintTo(const BuildCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BuildCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class BuildTest : public ::testing::TestWithParam<BuildCase> {};
+class BuildTest : public ::testing::TestWithParam<BuildCase>
+{
+};
 
 TEST_P(BuildTest, ChangesExactlyItsItem)
 {
@@ -91,16 +96,17 @@ INSTANTIATE_TEST_SUITE_P(
         BuildCase{"mode above range", csJet, [](auto& cs) { cs.Mode = static_cast<TConnectMode>(200); },
                   "Mode=Share Deny None", "Mode=Share Deny None"},
         BuildCase{"mode not in SQL", csSQLServer, [](auto& cs) { cs.Mode = cmRead; }, "", ""},
-        BuildCase{"packet size", csSQLServer, [](auto& cs) { cs.SQLOLEDB_PacketSize = -1; }, "Packet Size=4096",
-                  "Packet Size=-1"},
+        BuildCase{"packet size", csSQLServer, [](auto& cs) { cs.SQLOLEDB_PacketSize = -1; },
+                  "Packet Size=4096", "Packet Size=-1"},
         BuildCase{"engine type", csJet, [](auto& cs) { cs.JetOLEDB_EngineType = -2147483647 - 1; },
                   "Engine Type=5", "Engine Type=-2147483648"},
         BuildCase{"booleans", csJet, [](auto& cs) { cs.JetOLEDB_SFP = true; }, "SFP=False", "SFP=True"},
         BuildCase{"persist", csSQLServer, [](auto& cs) { cs.SQLOLEDB_PersistSecurityInfo = true; },
                   "Persist Security Info=False", "Persist Security Info=True"},
-        BuildCase{"SQL fields not in Jet", csJet, [](auto& cs) { cs.SQLOLEDB_InitialCatalog = "db"; }, "", ""},
-        BuildCase{"Jet fields not in SQL", csSQLServer,
-                  [](auto& cs) { cs.JetOLEDB_DatabasePassword = "pw"; }, "", ""},
+        BuildCase{"SQL fields not in Jet", csJet, [](auto& cs) { cs.SQLOLEDB_InitialCatalog = "db"; }, "",
+                  ""},
+        BuildCase{"Jet fields not in SQL", csSQLServer, [](auto& cs) { cs.JetOLEDB_DatabasePassword = "pw"; },
+                  "", ""},
         BuildCase{"equals stays plain", csSQLServer, [](auto& cs) { cs.Password = "a=b"; }, "Password=\"\"",
                   "Password=a=b"},
         BuildCase{"inner quote stays plain", csSQLServer, [](auto& cs) { cs.Password = "it\"s"; },
@@ -111,8 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "Data Source=\"\"", "Data Source=\" /db.mdb\""},
         BuildCase{"trailing blank quoted", csSQLServer, [](auto& cs) { cs.UserID = "sa "; }, "User ID=Admin",
                   "User ID=\"sa \""},
-        BuildCase{"leading quote doubled", csSQLServer, [](auto& cs) { cs.SQLOLEDB_InitialCatalog = "\"q\"x"; },
-                  "Initial Catalog=\"\"", "Initial Catalog=\"\"\"q\"\"x\""},
+        BuildCase{"leading quote doubled", csSQLServer,
+                  [](auto& cs) { cs.SQLOLEDB_InitialCatalog = "\"q\"x"; }, "Initial Catalog=\"\"",
+                  "Initial Catalog=\"\"\"q\"\"x\""},
         BuildCase{"leading apostrophe", csJet, [](auto& cs) { cs.JetOLEDB_DatabasePassword = "'pw"; },
                   "Database Password=\"\"", "Database Password=\"'pw\""}),
     [](const ::testing::TestParamInfo<BuildCase>& p) {
@@ -125,11 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(KorvADOConnectionStringTest, ModeAndBoolTexts)
 {
-    const char* texts[] = {"Unknown",         "Read",             "Write",           "Read Write",
-                           "Share Deny Read", "Share Deny Write", "Share Exclusive", "Share Deny None"};
+    const char* texts[] = {
+        "Unknown",         "Read",           "Write", "Read Write", "Share Deny Read", "Share Deny Write",
+        "Share Exclusive", "Share Deny None"};
     for (int m = 0; m <= 7; ++m)
         EXPECT_EQ(TKorvADOConnectionString::ModeText(static_cast<TConnectMode>(m)), QLatin1String(texts[m]));
-    EXPECT_EQ(TKorvADOConnectionString::ModeText(static_cast<TConnectMode>(8)), QStringLiteral("Share Deny None"));
+    EXPECT_EQ(TKorvADOConnectionString::ModeText(static_cast<TConnectMode>(8)),
+              QStringLiteral("Share Deny None"));
     EXPECT_EQ(TKorvADOConnectionString::BoolText(true), QStringLiteral("True"));
     EXPECT_EQ(TKorvADOConnectionString::BoolText(false), QStringLiteral("False"));
 }

@@ -353,33 +353,33 @@ TEST_P(UsageTest, ExitsTwoWithMessageAndUsage)
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, UsageTest,
-    ::testing::Values(UsageCase{"UnknownOption",
-                                {QStringLiteral("--frobnicate"), QStringLiteral("x.mdb")},
-                                "unknown option --frobnicate"},
-                      UsageCase{"PasswordArgument",
-                                {QStringLiteral("--password"), QStringLiteral("pw"), QStringLiteral("x.mdb")},
-                                "passwords are not taken from the command line; use --password-stdin"},
-                      UsageCase{"NoFile", {QStringLiteral("--system-tables")}, "no database file given"},
-                      UsageCase{"TwoFiles",
-                                {QStringLiteral("a.mdb"), QStringLiteral("b.mdb")},
-                                "only one database file can be reported"},
-                      UsageCase{"BadLanguage",
-                                {QStringLiteral("--language=fr"), QStringLiteral("x.mdb")},
-                                "--language takes de or en, not 'fr'"},
-                      UsageCase{
-                          "LongDelimiter",
-                          {QStringLiteral("--delimiter"), QStringLiteral("ab"), QStringLiteral("x.mdb")},
-                          "--delimiter takes exactly one character"},
-                      UsageCase{"ProfileAndFile",
-                                {QStringLiteral("--profile"), QStringLiteral("p"), QStringLiteral("x.mdb")},
-                                "--profile holds the connection: give no database file, --server, --database or "
-                                "--user"},
-                      UsageCase{"BadFormat",
-                                {QStringLiteral("--format"), QStringLiteral("odt"), QStringLiteral("x.mdb")},
-                                "--format takes text, rtf or pdf, not 'odt'"},
-                      UsageCase{"MissingValue",
-                                {QStringLiteral("x.mdb"), QStringLiteral("--table")},
-                                "option --table needs a value"}),
+    ::testing::Values(
+        UsageCase{"UnknownOption",
+                  {QStringLiteral("--frobnicate"), QStringLiteral("x.mdb")},
+                  "unknown option --frobnicate"},
+        UsageCase{"PasswordArgument",
+                  {QStringLiteral("--password"), QStringLiteral("pw"), QStringLiteral("x.mdb")},
+                  "passwords are not taken from the command line; use --password-stdin"},
+        UsageCase{"NoFile", {QStringLiteral("--system-tables")}, "no database file given"},
+        UsageCase{"TwoFiles",
+                  {QStringLiteral("a.mdb"), QStringLiteral("b.mdb")},
+                  "only one database file can be reported"},
+        UsageCase{"BadLanguage",
+                  {QStringLiteral("--language=fr"), QStringLiteral("x.mdb")},
+                  "--language takes de or en, not 'fr'"},
+        UsageCase{"LongDelimiter",
+                  {QStringLiteral("--delimiter"), QStringLiteral("ab"), QStringLiteral("x.mdb")},
+                  "--delimiter takes exactly one character"},
+        UsageCase{"ProfileAndFile",
+                  {QStringLiteral("--profile"), QStringLiteral("p"), QStringLiteral("x.mdb")},
+                  "--profile holds the connection: give no database file, --server, --database or "
+                  "--user"},
+        UsageCase{"BadFormat",
+                  {QStringLiteral("--format"), QStringLiteral("odt"), QStringLiteral("x.mdb")},
+                  "--format takes text, rtf or pdf, not 'odt'"},
+        UsageCase{"MissingValue",
+                  {QStringLiteral("x.mdb"), QStringLiteral("--table")},
+                  "option --table needs a value"}),
     [](const ::testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.label); });
 
 // The same report as the RTF the window saves and as the printed pages (read back by pdftotext),
@@ -549,7 +549,8 @@ TEST_F(ReportCliTest, AsksForTheDatabasePasswordOnTheTerminalWithoutEcho)
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    char* argv[] = {const_cast<char*>(programPath.constData()), const_cast<char*>(filePath.constData()), nullptr};
+    char* argv[] = {const_cast<char*>(programPath.constData()), const_cast<char*>(filePath.constData()),
+                    nullptr};
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -78,13 +78,15 @@ INSTANTIATE_TEST_SUITE_P(Characters, SinkCharacters,
                                            CharacterCase{"Euro", QStringLiteral("€")},
                                            CharacterCase{"LastOfThePlane", QString(QChar(0xFFFD))},
                                            CharacterCase{"SurrogatePair", QString::fromUcs4(U"\U0001F600")}),
-                         [](const ::testing::TestParamInfo<CharacterCase>& p) { return std::string(p.param.label); });
+                         [](const ::testing::TestParamInfo<CharacterCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 TEST(DeviceSink, LinesLongerThanItsBufferArriveWhole)
 {
-    const QStringList lines = {QStringLiteral("head"), QString(100000, QLatin1Char('x')), QString(40000, QChar(0xE9)),
-                               QString(70000, QLatin1Char('y')) + QString::fromUcs4(U"\U0001F600"),
-                               QStringLiteral("tail")};
+    const QStringList lines = {
+        QStringLiteral("head"), QString(100000, QLatin1Char('x')), QString(40000, QChar(0xE9)),
+        QString(70000, QLatin1Char('y')) + QString::fromUcs4(U"\U0001F600"), QStringLiteral("tail")};
     EXPECT_EQ(throughTheSink(lines), utf8Lines(lines));
 }
 
@@ -141,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
     Fields, ColumnEntryTest,
     ::testing::Values(EntryCase{"Zeroes", 0, "", "", 0, ""},
                       EntryCase{"Typical", 7, "Customer_ID", "Integer", 4, "+"},
-                      EntryCase{"WidthsExactlyFilled", 999, "abcdefghijklmnopqrstuvwxyz0123", "abcdefghijklmnopqrst",
-                                99999, "x"},
+                      EntryCase{"WidthsExactlyFilled", 999, "abcdefghijklmnopqrstuvwxyz0123",
+                                "abcdefghijklmnopqrst", 99999, "x"},
                       EntryCase{"EveryFieldOverflows", 1000, "abcdefghijklmnopqrstuvwxyz0123456789",
                                 "abcdefghijklmnopqrstuvwxy", 123456789, "++"},
                       // SQL Server reports -1 as the length of the (max) types.
@@ -183,7 +185,8 @@ protected:
             jet::Table table;
             table.name = QStringLiteral("Table_%1").arg(t, 3, 10, QLatin1Char('0'));
             for (int c = 0; c < 12; ++c)
-                table.columns.append(Column(QStringLiteral("Field_%1_%2").arg(t).arg(c), jet::ColumnType::Text, 20 + c));
+                table.columns.append(
+                    Column(QStringLiteral("Field_%1_%2").arg(t).arg(c), jet::ColumnType::Text, 20 + c));
             db.tables.append(table);
         }
         s_file = new QString(s_dir->filePath(QStringLiteral("out.mdb")));
@@ -207,8 +210,8 @@ protected:
         EXPECT_TRUE(out && in && err);
         if (!out || !in || !err)
             return {};
-        EXPECT_EQ(RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file}, prompter, in, out,
-                                   err),
+        EXPECT_EQ(RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file}, prompter,
+                                   in, out, err),
                   expectedExit);
         if (error)
             *error = QString::fromUtf8(ReadStreamFromStart(err));
@@ -258,7 +261,9 @@ TEST_F(StandardOutputTest, StreamWithoutADescriptorGetsTheReportWritten)
     TNoAnswers prompter;
     std::FILE* in = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    EXPECT_EQ(RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file}, prompter, in, out, err), 0);
+    EXPECT_EQ(RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file}, prompter, in,
+                               out, err),
+              0);
     std::fclose(out);
     const QByteArray written(memory, qsizetype(size));
     std::free(memory);
@@ -283,8 +288,8 @@ TEST_F(StandardOutputTest, PipeReceivesTheWholeReport)
     std::FILE* out = ::fdopen(fds[1], "w");
     std::FILE* in = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    const int exitCode =
-        RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file}, prompter, in, out, err);
+    const int exitCode = RunReportCommand({QStringLiteral("--language"), QStringLiteral("en"), *s_file},
+                                          prompter, in, out, err);
     std::fclose(out);
     reader.join();
     std::fclose(in);
@@ -300,7 +305,8 @@ TEST_F(StandardOutputTest, FullDeviceIsAnErrorNotASuccess)
         GTEST_SKIP() << "no /dev/full here";
     QString error;
     run(out, 1, &error);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("orvane-report: cannot write the report: "))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("orvane-report: cannot write the report: ")))
+        << error.toStdString();
 }
 
 } // namespace

@@ -80,7 +80,8 @@ TEST_F(SqlServerReport, TablesWithTheirTypesLengthsAndNullMarks)
     const CommandRun run = report(QStringLiteral("sample"));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QString text = QString::fromUtf8(run.out);
-    EXPECT_TRUE(text.contains(QStringLiteral("      *** Provider:  SQLServer\n      *** Server:    127.0.0.1,")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("      *** Provider:  SQLServer\n      *** Server:    127.0.0.1,")));
     EXPECT_TRUE(text.contains(QStringLiteral("      *** Database:  sample\n")));
     // A user type keeps its own name; characters, not bytes; "+" marks a column that takes no NULL.
     EXPECT_TRUE(text.contains(lines({
@@ -97,7 +98,8 @@ TEST_F(SqlServerReport, TablesWithTheirTypesLengthsAndNullMarks)
         "           10 pubdate                        datetime                 8  +",
     }))) << text.toStdString();
     // Max types are -1; awkward names come through whole.
-    EXPECT_TRUE(text.contains(QStringLiteral("            7 it's                           nvarchar                -1   \n")));
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("            7 it's                           nvarchar                -1   \n")));
     EXPECT_TRUE(text.contains(QStringLiteral("      *** Maße]'; Übersicht ****")));
     // The system tables are greyed, so a report of every entry leaves them out.
     EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
@@ -112,14 +114,12 @@ TEST_F(SqlServerReport, SystemTablesOnRequestAndViewsWithBlankMarks)
 
     const CommandRun views = report(QStringLiteral("sample"), {QStringLiteral("--views")});
     ASSERT_EQ(views.exitCode, 0) << views.err.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(views.out)
-                    .contains(lines({
-                        "      *** titleview ********************************************************",
-                        "            1 title                          varchar                 80   ",
-                        "            2 price                          money                    8   ",
-                        "            3 ytd_sales                      int                      4   ",
-                    })))
-        << views.out.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(views.out).contains(lines({
+        "      *** titleview ********************************************************",
+        "            1 title                          varchar                 80   ",
+        "            2 price                          money                    8   ",
+        "            3 ytd_sales                      int                      4   ",
+    }))) << views.out.toStdString();
     EXPECT_FALSE(views.out.contains("*** titles "));
 }
 
@@ -178,9 +178,10 @@ protected:
 TEST_F(SqlServerLogin, ARefusedLoginPrintsTheServersMessage)
 {
     const auto server = start();
-    const CommandRun run = RunCommandInProcess(
-        {QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server->port()), QStringLiteral("--database"),
-         QStringLiteral("we]ird';db"), QStringLiteral("--user"), QStringLiteral("tester")});
+    const CommandRun run =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server->port()),
+                             QStringLiteral("--database"), QStringLiteral("we]ird';db"),
+                             QStringLiteral("--user"), QStringLiteral("tester")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains("Login failed for user 'tester'.")) << run.err.toStdString();
@@ -194,17 +195,18 @@ TEST_F(SqlServerLogin, AServerThatIsDownOrSilentFailsWithinTheLoginTimeout)
         const auto gone = start();
         freePort = gone->port();
     }
-    const CommandRun down = RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(freePort),
-                                                 QStringLiteral("--database"), QStringLiteral("x"),
-                                                 QStringLiteral("--user"), QStringLiteral("tester")});
+    const CommandRun down =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(freePort),
+                             QStringLiteral("--database"), QStringLiteral("x"), QStringLiteral("--user"),
+                             QStringLiteral("tester")});
     EXPECT_EQ(down.exitCode, 1);
     EXPECT_FALSE(down.err.isEmpty());
 
     const auto silent = start(30);
     const CommandRun run = RunCommandInProcess(
-        {QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(silent->port()), QStringLiteral("--database"),
-         QStringLiteral("we]ird';db"), QStringLiteral("--user"), QStringLiteral("tester"),
-         QStringLiteral("--login-timeout"), QStringLiteral("1")});
+        {QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(silent->port()),
+         QStringLiteral("--database"), QStringLiteral("we]ird';db"), QStringLiteral("--user"),
+         QStringLiteral("tester"), QStringLiteral("--login-timeout"), QStringLiteral("1")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.err.isEmpty());
 }

@@ -7,9 +7,9 @@ TEST(TextCodecTest, Utf8CheckCatchesBrokenAndUnfinishedSequences)
 {
     EXPECT_TRUE(IsValidUtf8(QByteArray("plain")));
     EXPECT_TRUE(IsValidUtf8(QByteArray("\xc3\xa4")));
-    EXPECT_FALSE(IsValidUtf8(QByteArray("\xe4")));          // Windows-1252 "ä"
-    EXPECT_FALSE(IsValidUtf8(QByteArray("ab\xc3")));        // cut at the end
-    EXPECT_FALSE(IsValidUtf8(QByteArray("\xc3\x28")));      // bad continuation
+    EXPECT_FALSE(IsValidUtf8(QByteArray("\xe4")));     // Windows-1252 "ä"
+    EXPECT_FALSE(IsValidUtf8(QByteArray("ab\xc3")));   // cut at the end
+    EXPECT_FALSE(IsValidUtf8(QByteArray("\xc3\x28"))); // bad continuation
 }
 
 TEST(TextCodecTest, Windows1252CoversTheHighBlock)

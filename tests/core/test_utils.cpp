@@ -11,9 +11,14 @@ struct SplitCase
     QStringList pieces;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const SplitCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
 
-class SplitToListTest : public ::testing::TestWithParam<SplitCase> {};
+class SplitToListTest : public ::testing::TestWithParam<SplitCase>
+{
+};
 
 TEST_P(SplitToListTest, GivesPiecesInOrder)
 {
@@ -22,12 +27,12 @@ TEST_P(SplitToListTest, GivesPiecesInOrder)
     EXPECT_EQ(list, GetParam().pieces);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SplitToListTest,
-    ::testing::Values(SplitCase{"a;b;c", {"a", "b", "c"}}, SplitCase{"a;b;", {"a", "b"}},
-                      SplitCase{"a;;b", {"a", "", "b"}}, SplitCase{";a", {"", "a"}}, SplitCase{"", {}},
-                      SplitCase{"Provider=SQLOLEDB.1;Data Source=srv;",
-                                {"Provider=SQLOLEDB.1", "Data Source=srv"}}));
+INSTANTIATE_TEST_SUITE_P(Cases, SplitToListTest,
+                         ::testing::Values(SplitCase{"a;b;c", {"a", "b", "c"}}, SplitCase{"a;b;", {"a", "b"}},
+                                           SplitCase{"a;;b", {"a", "", "b"}}, SplitCase{";a", {"", "a"}},
+                                           SplitCase{"", {}},
+                                           SplitCase{"Provider=SQLOLEDB.1;Data Source=srv;",
+                                                     {"Provider=SQLOLEDB.1", "Data Source=srv"}}));
 
 TEST(SplitToListTest, LongPiecesComeOutWhole)
 {
@@ -44,9 +49,14 @@ struct AtCharCase
     const char* tail;
 };
 
-void PrintTo(const AtCharCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const AtCharCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
 
-class SplitAtCharTest : public ::testing::TestWithParam<AtCharCase> {};
+class SplitAtCharTest : public ::testing::TestWithParam<AtCharCase>
+{
+};
 
 TEST_P(SplitAtCharTest, SplitsAtFirstSeparator)
 {
@@ -57,8 +67,9 @@ TEST_P(SplitAtCharTest, SplitsAtFirstSeparator)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SplitAtCharTest,
-                         ::testing::Values(AtCharCase{"User ID=sa", "User ID", "sa"}, AtCharCase{"=x", "", "x"},
-                                           AtCharCase{"a=b=c", "a", "b=c"}, AtCharCase{"abc", "abc", ""}));
+                         ::testing::Values(AtCharCase{"User ID=sa", "User ID", "sa"},
+                                           AtCharCase{"=x", "", "x"}, AtCharCase{"a=b=c", "a", "b=c"},
+                                           AtCharCase{"abc", "abc", ""}));
 
 TEST(ReplaceAllNoCaseTest, RemovesPrefixInAnyCase)
 {
@@ -74,9 +85,14 @@ struct PathCase
     const char* base;
 };
 
-void PrintTo(const PathCase& c, std::ostream* os) { *os << '"' << c.path << '"'; }
+void PrintTo(const PathCase& c, std::ostream* os)
+{
+    *os << '"' << c.path << '"';
+}
 
-class PathTest : public ::testing::TestWithParam<PathCase> {};
+class PathTest : public ::testing::TestWithParam<PathCase>
+{
+};
 
 TEST_P(PathTest, FolderAndBaseName)
 {
@@ -84,14 +100,16 @@ TEST_P(PathTest, FolderAndBaseName)
     EXPECT_EQ(FileBaseName(QString::fromUtf8(GetParam().path)), QString::fromUtf8(GetParam().base));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PathTest,
-    ::testing::Values(PathCase{"C:\\Tools\\Orvane.exe", "C:\\Tools", "Orvane"},
-                      PathCase{"C:\\Orvane.exe", "C:\\", "Orvane"}, PathCase{"C:Orvane.exe", "C:", "C:Orvane"},
-                      PathCase{"C:\\Tools\\my.tool.exe", "C:\\Tools", "my.tool"},
-                      PathCase{"Orvane.exe", "", "Orvane"}, PathCase{"/opt/orvane/bin/orvane", "/opt/orvane/bin", "orvane"},
-                      PathCase{"/usr/Tools.old/tool", "/usr/Tools.old", "tool"}, PathCase{"/orvane", "/", "orvane"},
-                      PathCase{"C:\\Tools\\Tables.exe", "C:\\Tools", "Tables"}));
+INSTANTIATE_TEST_SUITE_P(Cases, PathTest,
+                         ::testing::Values(PathCase{"C:\\Tools\\Orvane.exe", "C:\\Tools", "Orvane"},
+                                           PathCase{"C:\\Orvane.exe", "C:\\", "Orvane"},
+                                           PathCase{"C:Orvane.exe", "C:", "C:Orvane"},
+                                           PathCase{"C:\\Tools\\my.tool.exe", "C:\\Tools", "my.tool"},
+                                           PathCase{"Orvane.exe", "", "Orvane"},
+                                           PathCase{"/opt/orvane/bin/orvane", "/opt/orvane/bin", "orvane"},
+                                           PathCase{"/usr/Tools.old/tool", "/usr/Tools.old", "tool"},
+                                           PathCase{"/orvane", "/", "orvane"},
+                                           PathCase{"C:\\Tools\\Tables.exe", "C:\\Tools", "Tables"}));
 
 TEST(LastPosTest, FindsLastOccurrenceIncludingAtEnd)
 {

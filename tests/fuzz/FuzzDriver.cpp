@@ -31,7 +31,9 @@ void saveCurrentInput()
 
 QByteArray mutate(QByteArray data, const FuzzTarget& target, std::mt19937_64& random)
 {
-    const auto below = [&random](qsizetype n) { return n <= 0 ? qsizetype(0) : qsizetype(random() % quint64(n)); };
+    const auto below = [&random](qsizetype n) {
+        return n <= 0 ? qsizetype(0) : qsizetype(random() % quint64(n));
+    };
     const int steps = 1 + int(below(4));
     for (int s = 0; s < steps; ++s) {
         switch (below(7)) {
@@ -41,8 +43,8 @@ QByteArray mutate(QByteArray data, const FuzzTarget& target, std::mt19937_64& ra
             break;
         case 1: // an interesting byte
             if (!data.isEmpty()) {
-                static const char interesting[] = {'\0', '\n', '\r', '=', ';', '[', ']', '"', '\'', '{', '}',
-                                                   '\x7F', '\x80', '\xFF', '\xC3', '\xE2'};
+                static const char interesting[] = {'\0', '\n', '\r', '=',    ';',    '[',    ']',    '"',
+                                                   '\'', '{',  '}',  '\x7F', '\x80', '\xFF', '\xC3', '\xE2'};
                 data[below(data.size())] = interesting[below(sizeof interesting)];
             }
             break;
@@ -116,14 +118,14 @@ int RunFuzzer(int argc, char** argv, const FuzzTarget& target)
     clock.start();
     quint64 executions = 0;
     while (clock.elapsed() < qint64(seconds * 1000)) {
-        const QByteArray input = mutate(target.seeds.at(qsizetype(random() % quint64(target.seeds.size()))), target,
-                                        random);
+        const QByteArray input =
+            mutate(target.seeds.at(qsizetype(random() % quint64(target.seeds.size()))), target, random);
         g_current = &input;
         target.run(input);
         ++executions;
     }
     g_current = nullptr;
-    std::printf("%s: %llu executions in %.0f s, no finding\n", target.name, static_cast<unsigned long long>(executions),
-                seconds);
+    std::printf("%s: %llu executions in %.0f s, no finding\n", target.name,
+                static_cast<unsigned long long>(executions), seconds);
     return 0;
 }

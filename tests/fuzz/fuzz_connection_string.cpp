@@ -8,14 +8,15 @@
 
 int main(int argc, char** argv)
 {
-    FuzzTarget target{"fuzz_connection_string",
-                      {QByteArray("Provider=SQLOLEDB.1;Password=\"a;b\";Persist Security Info=True;User ID=sa;"
-                                  "Initial Catalog=Sales;Data Source=host,1433"),
-                       QByteArray("Provider=Microsoft.Jet.OLEDB.4.0;Data Source='C:\\x.mdb';Jet OLEDB:Database "
-                                  "Password=\"\"\"\";User ID=Admin"),
-                       QByteArray("a=;=b;;c='d''e';f=\"g")},
-                      {";", "=", "\"", "'", "\"\"", "''", "Data Source=", "Password=", " "},
-                      {}};
+    FuzzTarget target{
+        "fuzz_connection_string",
+        {QByteArray("Provider=SQLOLEDB.1;Password=\"a;b\";Persist Security Info=True;User ID=sa;"
+                    "Initial Catalog=Sales;Data Source=host,1433"),
+         QByteArray("Provider=Microsoft.Jet.OLEDB.4.0;Data Source='C:\\x.mdb';Jet OLEDB:Database "
+                    "Password=\"\"\"\";User ID=Admin"),
+         QByteArray("a=;=b;;c='d''e';f=\"g")},
+        {";", "=", "\"", "'", "\"\"", "''", "Data Source=", "Password=", " "},
+        {}};
     target.run = [](const QByteArray& input) {
         const QString text = QString::fromUtf8(input);
         SplitConnectionString(text);
@@ -23,8 +24,8 @@ int main(int argc, char** argv)
         ParseDataLinkString(text);
         ParseJetConnectionString(text);
         const QString value = text.left(40);
-        const QList<ConnectionStringItem> items =
-            SplitConnectionString(QStringLiteral("k=") + QuoteConnectionValue(value) + QStringLiteral(";z=1"));
+        const QList<ConnectionStringItem> items = SplitConnectionString(
+            QStringLiteral("k=") + QuoteConnectionValue(value) + QStringLiteral(";z=1"));
         FuzzCheck(!items.isEmpty() && (items.constFirst().value == value || value == QStringLiteral("\"\"")),
                   "a quoted value splits back to itself");
     };

@@ -10,7 +10,8 @@ int main(int argc, char** argv)
 {
     const QString key = QStringLiteral("Orvane fuzz key");
     FuzzTarget target{"fuzz_crypt",
-                      {EncryptText(key, QStringLiteral("secret")).toUtf8(), EncryptText(key, QString()).toUtf8(),
+                      {EncryptText(key, QStringLiteral("secret")).toUtf8(),
+                       EncryptText(key, QString()).toUtf8(),
                        EncryptText(key, QStringLiteral("Pässwörd € 日本")).toUtf8(), QByteArray("AAAA"),
                        QByteArray("====")},
                       {"=", "==", "+", "/", "A", "\n"},

@@ -10,13 +10,16 @@ int main(int argc, char** argv)
 {
     QTemporaryDir* dir = nullptr;
     QString path;
-    FuzzTarget target{"fuzz_settings",
-                      {QByteArray("[Application]\r\nLanguage=2\r\nDelimiter=*\r\n[SQL Server Profile: a]\r\nServer=x\r\n"),
-                       QByteArray("[Application]\nLanguage=1\n\n; comment\n[Other]\nKey = value \n"),
-                       QByteArray("\xEF\xBB\xBF[Gr\xC3\xB6\xC3\x9F" "e]\r\nSchl\xFC" "ssel=Wert\r\n[x"),
-                       QByteArray("\r[a]\rk=v\r[b\nk2=v2\n=\nbare line\n")},
-                      {"\r\n", "[", "]", "=", "\r", "\n", "\0", "[Application]", "Language=", "\xC3"},
-                      {}};
+    FuzzTarget target{
+        "fuzz_settings",
+        {QByteArray("[Application]\r\nLanguage=2\r\nDelimiter=*\r\n[SQL Server Profile: a]\r\nServer=x\r\n"),
+         QByteArray("[Application]\nLanguage=1\n\n; comment\n[Other]\nKey = value \n"),
+         QByteArray("\xEF\xBB\xBF[Gr\xC3\xB6\xC3\x9F"
+                    "e]\r\nSchl\xFC"
+                    "ssel=Wert\r\n[x"),
+         QByteArray("\r[a]\rk=v\r[b\nk2=v2\n=\nbare line\n")},
+        {"\r\n", "[", "]", "=", "\r", "\n", "\0", "[Application]", "Language=", "\xC3"},
+        {}};
     target.run = [&](const QByteArray& input) {
         if (!dir) {
             dir = new QTemporaryDir;

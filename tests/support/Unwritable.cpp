@@ -11,7 +11,9 @@
 Unwritable::Unwritable(const QString& path) : m_path(QFile::encodeName(path))
 {
     if (geteuid() != 0) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (stat(m_path.constData(), &st) == 0 && chmod(m_path.constData(), st.st_mode & ~0222) == 0) {
             m_mode = st.st_mode;
             m_active = true;

@@ -549,7 +549,9 @@ TEST_F(DialogTest, DataLinkDialogGivesTheComposedStringOrTheInitialOne)
 TEST_F(DialogTest, DataLinkDialogBlankPasswordAndTheTestOfTheChosenDatabase)
 {
     TdlgDataLink dialog(QStringLiteral("Provider=SQLOLEDB;Password=old;User ID=sa;Data Source=h"), nullptr,
-                        [](const QString&) { return QStringList{"master", "Sales"}; });
+                        [](const QString&) {
+                            return QStringList{"master", "Sales"};
+                        });
     auto* password = find<QLineEdit>(&dialog, "edtPassword");
     find<QCheckBox>(&dialog, "chkBlankPassword")->setChecked(true);
     EXPECT_TRUE(password->text().isEmpty());
@@ -560,7 +562,8 @@ TEST_F(DialogTest, DataLinkDialogBlankPasswordAndTheTestOfTheChosenDatabase)
 
     auto* databases = find<QComboBox>(&dialog, "cboDatabase");
     auto* status = find<QLabel>(&dialog, "lblStatus");
-    for (const auto& [database, succeeds] : {std::pair{"sales", true}, std::pair{"", true}, std::pair{"Gone", false}}) {
+    for (const auto& [database, succeeds] :
+         {std::pair{"sales", true}, std::pair{"", true}, std::pair{"Gone", false}}) {
         databases->setEditText(QString::fromUtf8(database));
         dialog.btnTestClick();
         EXPECT_EQ(status->text() == QStringLiteral("Test connection succeeded."), succeeds) << database;

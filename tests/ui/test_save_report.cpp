@@ -55,8 +55,8 @@ TEST_F(SaveReport, WritesThePaneWithItsFontAndRedMarksUnderTheConfiguredName)
         GTEST_SKIP() << "unrtf is not installed (Debian package unrtf; scripts/install-deps.sh)";
     writeIni("[Application]\nLanguage=1\nFilename=report.txt\n");
     start();
-    const QString report =
-        QStringLiteral("  *** Straße Müller ***\n  1 CustomerID  Preis € 張偉 한국\n\n  2 C:\\{Pfad} }{  OrderId");
+    const QString report = QStringLiteral(
+        "  *** Straße Müller ***\n  1 CustomerID  Preis € 張偉 한국\n\n  2 C:\\{Pfad} }{  OrderId");
     child<QTextEdit>("memOutput")->setPlainText(report);
     child<QLineEdit>("edtSearch")->setText(QStringLiteral("id"));
     action("actFindText")->trigger();

@@ -86,8 +86,8 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
     const QStringList greyed = entries(false);
     EXPECT_EQ(greyed.size(), 19);
     EXPECT_TRUE(greyed.contains(QStringLiteral("sysobjects")));
-    EXPECT_EQ(entries(true), QStringList({QStringLiteral("Maße]'; Übersicht"), QStringLiteral("Order Details"),
-                                          QStringLiteral("titles")}));
+    EXPECT_EQ(entries(true), QStringList({QStringLiteral("Maße]'; Übersicht"),
+                                          QStringLiteral("Order Details"), QStringLiteral("titles")}));
 
     // The mark on releases them; Select all then checks every entry.
     action("tbiSysTables")->trigger();
@@ -97,7 +97,8 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
     action("actOutput")->trigger();
     const QString text = pane();
     EXPECT_TRUE(text.contains(QStringLiteral("*** Provider:  SQLServer\n"))) << text.left(600).toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("            1 title_id                       tid                      6  +")));
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("            1 title_id                       tid                      6  +")));
     EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
 }
 
@@ -110,7 +111,8 @@ TEST_F(WindowSqlServerTest, ViewsAreListedWhenChosenAndReportedWithoutNullMarks)
     EXPECT_TRUE(entries(false).isEmpty());
     action("actMarkAll")->trigger();
     action("actOutput")->trigger();
-    EXPECT_TRUE(pane().contains(QStringLiteral("            3 ytd_sales                      int                      4   \n")))
+    EXPECT_TRUE(pane().contains(
+        QStringLiteral("            3 ytd_sales                      int                      4   \n")))
         << pane().toStdString();
 }
 

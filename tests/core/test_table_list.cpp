@@ -115,7 +115,9 @@ class ScriptedQuery : public TQueryObject
 public:
     QStringList systemNames;
     bool failOpen = false;
-    QStringList calls;
+    // Shared, so a test can read it after the command has destroyed its query object.
+    std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
+    QStringList& calls = *log;
 
     void setConnectionString(const QString& s) override { calls << QStringLiteral("connection:") + s; }
     void close() override { calls << QStringLiteral("close"); }
@@ -172,13 +174,13 @@ protected:
 TEST_P(SystemTableRuleTest, RunsTheProvidersStatementOverItsConnectionString)
 {
     auto query = std::make_unique<ScriptedQuery>();
-    ScriptedQuery* seen = query.get();
+    const std::shared_ptr<QStringList> calls = query->log;
     auto holder = std::make_shared<std::unique_ptr<ScriptedQuery>>(std::move(query));
     RegisterQueryObjectFactory(GetParam().provider,
                                [holder]() -> std::unique_ptr<TQueryObject> { return std::move(*holder); });
     TTableList entries{{QStringLiteral("a"), true, true}};
     ApplySystemTableRule(entries, false, GetParam().provider, QStringLiteral("conn"));
-    EXPECT_EQ(seen->calls, (QStringList{QStringLiteral("connection:conn"), QStringLiteral("close"),
+    EXPECT_EQ(*calls, (QStringList{QStringLiteral("connection:conn"), QStringLiteral("close"),
                                         QStringLiteral("command:") + QString::fromUtf8(GetParam().statement),
                                         QStringLiteral("open")}));
     EXPECT_EQ(SystemTableQuery(GetParam().provider), QString::fromUtf8(GetParam().statement));

@@ -323,7 +323,7 @@ TEST_P(LanguageCommand, StoresTheAnswerAndAppliesIt)
     action("actSetLanguage")->trigger();
 
     ASSERT_EQ(prompter->ofKind("input").size(), 1);
-    const auto& shown = prompter->ofKind("input").constFirst();
+    const auto shown = prompter->ofKind("input").constFirst();
     EXPECT_EQ(shown.title, QString::fromUtf8(c.title));
     EXPECT_EQ(shown.text, QString::fromUtf8(c.prompt));
     EXPECT_EQ(shown.preset, QString::fromUtf8(c.preset));

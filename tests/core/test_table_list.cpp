@@ -181,8 +181,8 @@ TEST_P(SystemTableRuleTest, RunsTheProvidersStatementOverItsConnectionString)
     TTableList entries{{QStringLiteral("a"), true, true}};
     ApplySystemTableRule(entries, false, GetParam().provider, QStringLiteral("conn"));
     EXPECT_EQ(*calls, (QStringList{QStringLiteral("connection:conn"), QStringLiteral("close"),
-                                        QStringLiteral("command:") + QString::fromUtf8(GetParam().statement),
-                                        QStringLiteral("open")}));
+                                   QStringLiteral("command:") + QString::fromUtf8(GetParam().statement),
+                                   QStringLiteral("open")}));
     EXPECT_EQ(SystemTableQuery(GetParam().provider), QString::fromUtf8(GetParam().statement));
 }
 

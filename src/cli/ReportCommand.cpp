@@ -199,6 +199,23 @@ struct TOpened
     QString connectionString;
 };
 
+// Opens props' Access file with the window's retry flow. A password from standard input is final;
+// the terminal is asked a few times.
+TOpened OpenAccess(TKorvConnection& connection, TConnectionProperties& props,
+                   const TReportCommandOptions& options, TCredentialPrompter& prompter)
+{
+    connection.SetConnectionType(ctADOX);
+    TOpenRetryLimits limits;
+    limits.accountAsks = kTerminalAttempts;
+    limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
+    const TOpenResult result = OpenAccessWithRetry(connection, props, prompter, limits);
+    WipeSecret(props.Password);
+    WipeSecret(props.UserPassword);
+    if (!result.opened())
+        throw ReportCommandError(result.message());
+    return {ptAccess, QString(), props.Database, result.connectionString};
+}
+
 // The window's opening flow: a refused account or database password is asked for and tried
 // again. A password from standard input is final; the terminal is asked a few times.
 TOpened OpenAccessFile(TKorvConnection& connection, const TReportCommandOptions& options,
@@ -214,16 +231,7 @@ TOpened OpenAccessFile(TKorvConnection& connection, const TReportCommandOptions&
     if (options.passwordStdin)
         props.Password = ReadFirstLine(in);
 
-    connection.SetConnectionType(ctADOX);
-    TOpenRetryLimits limits;
-    limits.accountAsks = kTerminalAttempts;
-    limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
-    const TOpenResult result = OpenAccessWithRetry(connection, props, prompter, limits);
-    WipeSecret(props.Password);
-    WipeSecret(props.UserPassword);
-    if (!result.opened())
-        throw ReportCommandError(result.message());
-    return {ptAccess, QString(), props.Database, result.connectionString};
+    return OpenAccess(connection, props, options, prompter);
 }
 
 // Logs in once: a refused login is the server's answer, printed as it gave it.
@@ -308,16 +316,7 @@ TOpened OpenProfile(TKorvConnection& connection, const TReportCommandOptions& op
         props.Password = ReadFirstLine(in);
     }
     if (provider == ptAccess) {
-        connection.SetConnectionType(ctADOX);
-        TOpenRetryLimits limits;
-        limits.accountAsks = kTerminalAttempts;
-        limits.passwordAsks = options.passwordStdin ? 0 : kTerminalAttempts;
-        const TOpenResult result = OpenAccessWithRetry(connection, props, prompter, limits);
-        WipeSecret(props.Password);
-        WipeSecret(props.UserPassword);
-        if (!result.opened())
-            throw ReportCommandError(result.message());
-        return {ptAccess, QString(), props.Database, result.connectionString};
+        return OpenAccess(connection, props, options, prompter);
     }
     if (!passwordStored && !options.passwordStdin) {
         QString user = props.User;

@@ -3,6 +3,7 @@
 #include "Settings.h"
 #include "Unwritable.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +31,12 @@ protected:
     void SetUp() override
     {
         QStandardPaths::setTestModeEnabled(true);
+        // A configuration folder of this test's own: ctest runs the tests of this suite side by
+        // side, and one test's removing the folder must not pull it from under another.
+        m_savedName = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(
+            QStringLiteral("test_settings_%1")
+                .arg(QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())));
         m_saved = SettingsFileName();
         SetSettingsFileName(dir.filePath(QStringLiteral("orvane.ini")));
     }
@@ -37,12 +44,14 @@ protected:
     {
         SetSettingsFileName(m_saved);
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).removeRecursively();
+        QCoreApplication::setApplicationName(m_savedName);
     }
 
     QTemporaryDir dir;
 
 private:
     QString m_saved;
+    QString m_savedName;
 };
 
 TEST_F(SettingsTest, DefaultsAreExactlyLanguageThenDelimiter)

@@ -107,7 +107,9 @@ void readOpening(Reader& in, const QString& path)
 {
     std::int32_t number = 0;
     QString message;
-    if (!in.i32(number) || !in.str(message) || number == kJetCannotOpen)
+    // Jet's error numbers are small and positive; anything else did not come from the reader (and
+    // would overflow the help context it is turned into).
+    if (!in.i32(number) || !in.str(message) || number == kJetCannotOpen || number <= 0 || number > 0xFFFF)
         damaged(path);
     if (message.isEmpty())
         message = QStringLiteral("Syntax error in query.");

@@ -499,6 +499,11 @@ INSTANTIATE_TEST_SUITE_P(
         FakeCase{"ReportedErrorTorn", false,
                  opening().u32(jetreader::kTagError).i32(3031).u32(40).raw("Not").bytes, "exit 1", kDamaged,
                  nullptr},
+        // Found by the fuzz driver: a forged number overflowed the help context it becomes.
+        FakeCase{"ReportedNumberBeyondJets", false, withError(opening(), 2147483647, "x").bytes, "exit 1",
+                 kDamaged, nullptr},
+        FakeCase{"ReportedNegativeNumber", true, withError(opening(), -5000000, "x").bytes, "exit 1",
+                 kDamaged, nullptr},
         FakeCase{"WholeButAnUnknownExitCode", false, kGoodCatalogue, "exit 3", kDamaged, nullptr},
         FakeCase{"WholeThenCrashed", false, kGoodCatalogue, "kill -SEGV $$", kDamaged, nullptr},
         FakeCase{"NothingAtAll", false, {}, "exit 0", kDamaged, nullptr}),

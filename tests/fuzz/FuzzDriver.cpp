@@ -109,7 +109,11 @@ int RunFuzzer(int argc, char** argv, const FuzzTarget& target)
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     g_name = target.name;
     __sanitizer_set_death_callback(saveCurrentInput);
-    std::mt19937_64 random(std::random_device{}());
+    // ORVANE_FUZZ_SEED repeats a campaign exactly (CI sets it); the seed is printed either way.
+    const QByteArray seedText = qgetenv("ORVANE_FUZZ_SEED");
+    const quint64 campaignSeed = seedText.isEmpty() ? std::random_device{}() : seedText.toULongLong();
+    std::fprintf(stderr, "%s: seed %llu\n", target.name, static_cast<unsigned long long>(campaignSeed));
+    std::mt19937_64 random(campaignSeed);
     for (const QByteArray& seed : target.seeds) {
         g_current = &seed;
         target.run(seed);

@@ -354,7 +354,7 @@ Database& Database::addSqlServer2000SystemTables()
     return *this;
 }
 
-std::vector<Column> columns(std::string_view spec)
+std::vector<Column> columns(std::string_view definition)
 {
     std::vector<Column> out;
     std::string item;
@@ -363,7 +363,7 @@ std::vector<Column> columns(std::string_view spec)
         std::string text = trimmed(item);
         item.clear();
         if (text.empty())
-            throw std::invalid_argument("empty column in: " + std::string(spec));
+            throw std::invalid_argument("empty column in: " + std::string(definition));
         Column c;
         std::size_t typeStart = 0;
         if (text[0] == '[') {
@@ -390,7 +390,7 @@ std::vector<Column> columns(std::string_view spec)
         c.type = type;
         out.push_back(std::move(c));
     };
-    for (char ch : spec) {
+    for (char ch : definition) {
         depth += ch == '(' ? 1 : ch == ')' ? -1 : 0;
         if (ch == ',' && depth == 0)
             flush();

@@ -24,7 +24,7 @@ struct Column
 // Columns from a list like "id int not null, [Größe Nr.] decimal(10,2), notes nvarchar(max) null":
 // a name (in brackets, with "]]" for "]", when it holds a blank), a type text, and an optional
 // "null" or "not null" (nullable when neither is given). Throws std::invalid_argument on an empty item.
-std::vector<Column> columns(std::string_view spec);
+std::vector<Column> columns(std::string_view definition);
 
 // What syscolumns stores for a column of some type.
 struct TypeShape

@@ -175,16 +175,6 @@ TEST(SqlServerObject, IntegratedLoginIsRefused)
     EXPECT_TRUE(connectError(server, QStringLiteral("127.0.0.1,1")).contains(QLatin1String("Integrated")));
 }
 
-TEST(SqlServerObject, ServerDownFailsAtOnceNamingTheServer)
-{
-    const int port = closedPort();
-    ASSERT_NE(port, 0);
-    const QString name = QStringLiteral("127.0.0.1,%1").arg(port);
-    // A long login timeout: a refused connection must not wait for it (the test would hang).
-    const QString message = connectError(newServer(600), name);
-    EXPECT_TRUE(message.contains(name)) << qPrintable(message);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Against the test server
 
@@ -410,37 +400,6 @@ TEST_F(SqlServerProvider, DatabaseWhoseNameNeedsQuotingBesideAnother)
     EXPECT_EQ(names(columns), (QStringList{"a", "b'c"}));
 }
 
-// Everything a structure report of every table reads; the requests the server answered meanwhile.
-long requestsForWholeReport(const QString& databaseName, std::int32_t& tables)
-{
-    const long before = SqlServerProvider::requestsNow();
-    {
-        const Variant list = SqlServerProvider::database(databaseName).get("Tables");
-        tables = list.get("Count").toInt();
-        for (std::int32_t t = 1; t <= tables; ++t) {
-            const Variant columns = item(list, Variant(t)).get("Columns");
-            const std::int32_t n = columns.get("Count").toInt();
-            for (std::int32_t c = 1; c <= n; ++c) {
-                const Variant column = item(columns, Variant(c));
-                for (const char* member : {"Name", "DataType", "Length", "AllowNulls"})
-                    column.get(member);
-            }
-        }
-    }
-    return SqlServerProvider::requestsNow() - before;
-}
-
-TEST_F(SqlServerProvider, EveryColumnOfAThousandTablesCostsTheRequestsOfTen)
-{
-    std::int32_t small = 0;
-    std::int32_t large = 0;
-    const long forTen = requestsForWholeReport(QStringLiteral("ten"), small);
-    const long forThousand = requestsForWholeReport(QStringLiteral("big"), large);
-    EXPECT_EQ(small, 29);
-    EXPECT_EQ(large, 1019);
-    EXPECT_EQ(forThousand, forTen);
-}
-
 TEST_F(SqlServerProvider, ObjectsOutliveTheServerObjectAndTheirConnectionGoesWithThem)
 {
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
@@ -515,20 +474,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ConnectionTestCase{"UnknownDatabase", kUser, kPassword, QStringLiteral("nope"),
                                          "'nope'"}),
     caseName);
-
-TEST(SqlServerSilentServer, LoginTimeoutEndsTheWait)
-{
-    if (driversMissing())
-        GTEST_SKIP() << "ODBC drivers not installed";
-    QTemporaryDir dir;
-    TdsServerProcess::Options options;
-    options.catalogDir = dir.path().toStdString();
-    options.logins = {"tester:Secr3t"};
-    options.delayLoginSeconds = 30;
-    TdsServerProcess server(options);
-    const QString message = connectError(newServer(1), QStringLiteral("127.0.0.1,%1").arg(server.port()));
-    EXPECT_TRUE(message.contains(QLatin1String("Timeout"), Qt::CaseInsensitive)) << qPrintable(message);
-}
 
 // The server goes away under a connected object and comes back on the same port (started through
 // a script that pins the port).

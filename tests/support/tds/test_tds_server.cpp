@@ -520,22 +520,6 @@ INSTANTIATE_TEST_SUITE_P(Bytes, BadClient,
                                            std::string("\x12\x00\x00\x40\x00\x00", 6), // cut inside a header
                                            std::string("GET / HTTP/1.0\r\n\r\n")));
 
-TEST(TdsServerLoginTimeout, SilentServerFailsTheOpen)
-{
-    if (TdsServerProcess::odbcDriverPath().empty())
-        GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
-    char pattern[] = "/tmp/orvane-tds-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    {
-        TdsServerProcess slow({pattern, {"sa:"}, 600, 0, {}});
-        Connection c(slow, "master", "", "sa", QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=1"));
-        EXPECT_FALSE(c.isOpen());
-        // The server ends at once although the delayed login is still pending.
-        EXPECT_EQ(slow.terminate(), 0);
-    }
-    std::filesystem::remove_all(pattern);
-}
-
 // A far-away server: every reply comes late, and everything still works.
 TEST(TdsServerLatency, RepliesHeldBackStillArrive)
 {
@@ -590,53 +574,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Shape{"datetimeoffset(0)", {43, 43, 8, 26, 0}}, Shape{"sysname", {231, 256, 256, 0, 0}},
                       Shape{"timestamp", {189, 189, 8, 0, 0}}, Shape{"tid", {167, 257, 6, 0, 0}},
                       Shape{"wide", {231, 258, -1, 0, 0}}));
-
-class FixtureTypeRefused : public ::testing::TestWithParam<const char*>
-{
-};
-
-TEST_P(FixtureTypeRefused, Throws)
-{
-    tdsfixture::Database db("t");
-    db.addUserType("tid", "varchar(6)");
-    EXPECT_THROW(db.shapeOf(GetParam()), std::invalid_argument);
-    EXPECT_THROW(db.addTable("x", {{"c", GetParam()}}), std::invalid_argument);
-}
-
-INSTANTIATE_TEST_SUITE_P(Types, FixtureTypeRefused,
-                         ::testing::Values("nchar(max)", "varchar(8001)", "nvarchar(4001)", "nvarchar(0)",
-                                           "foo", "int(4)", "decimal(39)", "decimal(5,6)", "time(8)",
-                                           "tid(3)", "varchar(x)"));
-
-TEST(FixtureColumns, ListsGiveNamesTypesAndNullability)
-{
-    const std::vector<tdsfixture::Column> c = tdsfixture::columns(
-        "[a]]b c] nvarchar(40) not null, d decimal(10, 2), e int NULL,Größe tid NOT NULL");
-    ASSERT_EQ(c.size(), 4u);
-    EXPECT_EQ(c[0].name, "a]b c");
-    EXPECT_EQ(c[0].type, "nvarchar(40)");
-    EXPECT_FALSE(c[0].nullable);
-    EXPECT_EQ(c[1].name, "d");
-    EXPECT_EQ(c[1].type, "decimal(10, 2)");
-    EXPECT_TRUE(c[1].nullable);
-    EXPECT_EQ(c[2].type, "int");
-    EXPECT_TRUE(c[2].nullable);
-    EXPECT_EQ(c[3].name, "Größe");
-    EXPECT_EQ(c[3].type, "tid");
-    EXPECT_FALSE(c[3].nullable);
-    EXPECT_THROW(tdsfixture::columns("a int,, b int"), std::invalid_argument);
-}
-
-TEST(FixtureObjects, NamesAndUserTypesAreUniqueWithoutRegardToCase)
-{
-    tdsfixture::Database db("t");
-    db.addTable("Kunden", {{"a", "int"}});
-    EXPECT_THROW(db.addView("KUNDEN", {{"a", "int"}}), std::invalid_argument);
-    db.addUserType("tid", "varchar(6)");
-    EXPECT_THROW(db.addUserType("TID", "int"), std::invalid_argument);
-    EXPECT_THROW(db.addUserType("Int", "bigint"), std::invalid_argument);
-    EXPECT_THROW(tdsfixture::databaseFileName("a/b"), std::invalid_argument);
-}
 
 } // namespace
 

@@ -178,51 +178,40 @@ TEST_F(WindowDatabaseTest, RefreshWhoseSystemTableQueryFailsKeepsItsEntriesRelea
     EXPECT_TRUE(checked().isEmpty());
 }
 
+// A wrong password asks again until the right one, for an .mdb and for a password-protected
+// .accdb (agile AES-256) alike: both go through the same dialog.
 TEST_F(WindowDatabaseTest, WrongPasswordsAskAgainUntilTheRightOne)
 {
-    const QString path = makeFile(QStringLiteral("Geheim"));
-    startOnAccessPage();
-    prompter->openAnswers.enqueue(path);
-    for (const char* attempt : {"geheim", "", "Geheim "})
-        prompter->databasePasswordAnswers.enqueue({true, QString::fromUtf8(attempt)});
-    prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("Geheim")});
-    prompter->errorsExpected = false;
+    for (const bool encryptedAccdb : {false, true}) {
+        SCOPED_TRACE(encryptedAccdb ? "accdb" : "mdb");
+        QString path = makeFile(QStringLiteral("Geheim"));
+        if (encryptedAccdb) {
+            jet::Database db;
+            db.format = jet::Format::Ace12;
+            for (int i = 1; i <= 3; ++i)
+                db.tables << table(QStringLiteral("Table%1").arg(i, 2, 10, QLatin1Char('0')), 3);
+            jet::EncryptionOptions options;
+            options.password = QStringLiteral("Geheim");
+            const QByteArray bytes = jet::encryptImage(jet::buildFile(db), options);
+            path = folder.filePath(QStringLiteral("shop.accdb"));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        prompter = std::make_shared<FakePrompter>();
+        startOnAccessPage();
+        prompter->openAnswers.enqueue(path);
+        for (const char* attempt : {"geheim", "", "Geheim "})
+            prompter->databasePasswordAnswers.enqueue({true, QString::fromUtf8(attempt)});
+        prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("Geheim")});
+        prompter->errorsExpected = false;
 
-    action("actOpenDatabase")->trigger();
+        action("actOpenDatabase")->trigger();
 
-    EXPECT_EQ(prompter->ofKind("login-db").size(), 4);
-    EXPECT_EQ(window->Password(), "Geheim");
-    EXPECT_EQ(window->Database(), path);
-    EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
-}
-
-// A password-protected .accdb (agile AES-256) goes through the same dialog as an .mdb password.
-TEST_F(WindowDatabaseTest, EncryptedAccdbAsksUntilTheRightPasswordAndListsItsTables)
-{
-    jet::Database db;
-    db.format = jet::Format::Ace12;
-    for (int i = 1; i <= 3; ++i)
-        db.tables << table(QStringLiteral("Table%1").arg(i, 2, 10, QLatin1Char('0')), 3);
-    jet::EncryptionOptions options;
-    options.password = QStringLiteral("Geheim");
-    const QByteArray bytes = jet::encryptImage(jet::buildFile(db), options);
-    const QString path = folder.filePath(QStringLiteral("shop.accdb"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
-    startOnAccessPage();
-    prompter->openAnswers.enqueue(path);
-    for (const char* attempt : {"geheim", "", "Geheim "})
-        prompter->databasePasswordAnswers.enqueue({true, QString::fromUtf8(attempt)});
-    prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("Geheim")});
-    prompter->errorsExpected = false;
-
-    action("actOpenDatabase")->trigger();
-
-    EXPECT_EQ(prompter->ofKind("login-db").size(), 4);
-    EXPECT_EQ(window->Password(), "Geheim");
-    EXPECT_EQ(window->Database(), path);
-    EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
+        EXPECT_EQ(prompter->ofKind("login-db").size(), 4);
+        EXPECT_EQ(window->Password(), "Geheim");
+        EXPECT_EQ(window->Database(), path);
+        EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
+    }
 }
 
 TEST_F(WindowDatabaseTest, ManyWrongPasswordsDoNotExhaustTheStack)

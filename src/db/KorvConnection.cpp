@@ -1,5 +1,6 @@
 #include "KorvConnection.h"
 
+#include "CatalogueSource.h"
 #include "Guarded.h"
 #include "KorvADOXConnection.h"
 #include "KorvDMOConnection.h"
@@ -271,4 +272,14 @@ QString TKorvConnection::ColumnNullMark(const Variant& column)
             return QString();
         },
         QString());
+}
+
+std::shared_ptr<const TCatalogue> TKorvConnection::StructureModel()
+{
+    // Access has one catalogue per file and no current database; SQL Server's current database is
+    // the one whose structure is wanted.
+    const Variant& holder =
+        ConnectionType == ctADOX ? (ADOXConnection ? ADOXConnection->Catalog : Variant()) : CurrentDatabase;
+    auto* source = dynamic_cast<TCatalogueSource*>(holder.objectPtr().get());
+    return source ? source->StructureModel() : nullptr;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Automation.h"
+#include "Catalogue.h"
 
 #include <QString>
 
@@ -67,6 +68,12 @@ public:
     std::int32_t ViewCount();
     // " " when the column allows nulls, "+" when not (SQL Server); always "" for Access.
     QString ColumnNullMark(const Variant& column);
+
+    // The structure model of the current database (keys, indexes, relationships, descriptions),
+    // for the writers beyond the plain report. Unlike every other member this one throws
+    // (AutomationError with the engine's message), because a structure that could not be read
+    // must never be written as an empty one; nullptr when no database is current.
+    std::shared_ptr<const TCatalogue> StructureModel();
 
     // The system beep of the operations that make no sense for Access. Core has no sound: the
     // default does nothing; the window installs its own.

@@ -1,0 +1,50 @@
+#include "Catalogue.h"
+
+QString TCatalogueObject::listName() const
+{
+    if (schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        return name;
+    return schema + QLatin1Char('.') + name;
+}
+
+const TCatalogueObject* TCatalogue::find(const QString& listName, bool view) const
+{
+    auto wanted = [view](const TCatalogueObject& o) { return (o.kind == TObjectKind::View) == view; };
+    for (const TCatalogueObject& o : objects)
+        if (wanted(o) && o.listName() == listName)
+            return &o;
+    for (const TCatalogueObject& o : objects)
+        if (wanted(o) && o.listName().compare(listName, Qt::CaseInsensitive) == 0)
+            return &o;
+    return nullptr;
+}
+
+QString ReferentialActionName(TReferentialAction action)
+{
+    switch (action) {
+    case TReferentialAction::Cascade:
+        return QStringLiteral("cascade");
+    case TReferentialAction::SetNull:
+        return QStringLiteral("setNull");
+    case TReferentialAction::SetDefault:
+        return QStringLiteral("setDefault");
+    case TReferentialAction::NoAction:
+        break;
+    }
+    return QStringLiteral("noAction");
+}
+
+QString ObjectKindName(TObjectKind kind)
+{
+    switch (kind) {
+    case TObjectKind::View:
+        return QStringLiteral("view");
+    case TObjectKind::SystemTable:
+        return QStringLiteral("system table");
+    case TObjectKind::LinkedTable:
+        return QStringLiteral("linked table");
+    case TObjectKind::Table:
+        break;
+    }
+    return QStringLiteral("table");
+}

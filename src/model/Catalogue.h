@@ -1,0 +1,126 @@
+// The structure of one opened database as plain values: its objects in list order with their
+// columns, keys, indexes, relationships, defaults and descriptions. Both engines' readers fill it
+// once per opening, and every writer (the extended report, JSON, Markdown) reads only this, so a
+// new output is one writer and a new engine one reader.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+enum class TObjectKind
+{
+    Table,
+    View,
+    SystemTable,
+    LinkedTable
+};
+
+// What a foreign key does to the referencing rows when the referenced key changes or goes.
+enum class TReferentialAction
+{
+    NoAction,
+    Cascade,
+    SetNull,
+    SetDefault
+};
+
+struct TCatalogueColumn
+{
+    int number = 0; // from 1, in the table's own order
+    QString name;
+    // Exactly what the structure report shows.
+    QString typeName;
+    std::int32_t length = 0;
+    // Access: the ADO DataTypeEnum number behind typeName (a Byte column is 17, which the report
+    // calls "unknown"); unset for SQL Server.
+    std::optional<std::int32_t> typeCode;
+    // SQL Server: the system type a user-defined type is based on; empty otherwise.
+    QString baseType;
+    bool nullable = true;
+    bool autoIncrement = false;
+    // Expressions as the catalogue stores them ("(getdate())", "=Now()"); empty when none.
+    QString defaultValue;
+    QString computed;
+    QString description;
+};
+
+struct TCataloguePrimaryKey
+{
+    QString name;
+    QStringList columns; // in key order
+};
+
+struct TCatalogueIndexColumn
+{
+    QString name;
+    bool descending = false;
+};
+
+struct TCatalogueIndex
+{
+    QString name;
+    bool unique = false;
+    QList<TCatalogueIndexColumn> columns; // in key order
+};
+
+struct TCatalogueForeignKey
+{
+    QString name;
+    QStringList columns; // of this table, in key order
+    QString referencedSchema; // SQL Server only
+    QString referencedTable;
+    QStringList referencedColumns;
+    bool enforced = true;
+    TReferentialAction onUpdate = TReferentialAction::NoAction;
+    TReferentialAction onDelete = TReferentialAction::NoAction;
+};
+
+// Where a linked table's rows live.
+struct TCatalogueLink
+{
+    QString file;  // Jet link: the back-end file as stored
+    QString table; // Jet link: the table's name there
+    QString odbc;  // ODBC link: the connect text (without any password)
+};
+
+struct TCatalogueObject
+{
+    QString name;
+    QString schema; // SQL Server only
+    TObjectKind kind = TObjectKind::Table;
+    // The engine's own identity: SQL Server's object_id, Access's MSysObjects Id; 0 when unknown.
+    std::int64_t engineId = 0;
+    QString description;
+    std::optional<TCatalogueLink> link;
+    QList<TCatalogueColumn> columns; // by number
+    std::optional<TCataloguePrimaryKey> primaryKey;
+    // The primary key's own index is not among them; a unique constraint is a unique index.
+    QList<TCatalogueIndex> indexes;
+    QList<TCatalogueForeignKey> foreignKeys;
+
+    // The name the table list and the report's title line show: bare for Access and for SQL
+    // Server's dbo schema, "schema.name" otherwise.
+    QString listName() const;
+};
+
+struct TCatalogue
+{
+    QString provider; // "Access" or "SQLServer"
+    QString server;   // SQL Server only
+    QString database;
+    QList<TCatalogueObject> objects; // in list order
+
+    // The object a list entry names (listName, exactly, else without regard to case); among
+    // same-named objects the first of the wanted kind family (views vs. the rest) wins. nullptr
+    // when there is none.
+    const TCatalogueObject* find(const QString& listName, bool view = false) const;
+};
+
+// "noAction", "cascade", "setNull", "setDefault": the spelling of the JSON documents.
+QString ReferentialActionName(TReferentialAction action);
+// "table", "view", "system table", "linked table".
+QString ObjectKindName(TObjectKind kind);

@@ -9,6 +9,7 @@ PACKAGES=(
   unixodbc-dev tdsodbc
   libcrypto++-dev libssl-dev
   libgtest-dev libgmock-dev libsqlite3-dev poppler-utils unrtf time clang-format
+  python3-jsonschema
 )
 
 missing=()

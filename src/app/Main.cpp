@@ -189,6 +189,8 @@ void TfrmMain::FormCreate(const QString& executablePath)
     const QString delimiter = ReadSetting(QStringLiteral("Application"), QStringLiteral("Delimiter"));
     // An empty value has no first character; the default file's delimiter stands in.
     m_delimiterChar = delimiter.isEmpty() ? QChar(u'*') : delimiter.at(0);
+    actExtendedReport->setChecked(
+        ReadSetting(QStringLiteral("Application"), QStringLiteral("ExtendedReport")) == QLatin1String("1"));
 
     m_settingPage = true;
     pgcProvider->setCurrentWidget(tshSQLServer);
@@ -670,6 +672,10 @@ void TfrmMain::actOutputExecute()
     if (m_clock)
         settings.clock = m_clock;
     settings.locale = QLocale();
+    // Read before the first line, so a structure that cannot be read is reported instead of a
+    // report that silently lacks its detail.
+    if (actExtendedReport->isChecked())
+        settings.structure = Connection->StructureModel();
 
     QList<TReportEntry> entries;
     entries.reserve(chkTables->count());
@@ -697,6 +703,12 @@ void TfrmMain::actOutputExecute()
     } runEnd{this, sink};
     TWindowRunHooks hooks(*this, pbrAufbau, rbViews);
     RunStructureReport(*Connection, settings, entries, sink, hooks);
+}
+
+void TfrmMain::actExtendedReportExecute()
+{
+    WriteSetting(QStringLiteral("Application"), QStringLiteral("ExtendedReport"),
+                 actExtendedReport->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void TfrmMain::actSetDelimiterExecute()

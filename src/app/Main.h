@@ -153,6 +153,9 @@ private:
     void actBreakExecute();
     void actOutputExecute();
     void actEnableSysExecute();
+    // The Options menu's check item: Output writes the extended report while it is marked; the
+    // mark is kept in the settings file.
+    void actExtendedReportExecute();
     void actSetLanguageExecute();
     void actSetDelimiterExecute();
     void actSetProfilExecute();
@@ -224,6 +227,7 @@ private:
     QAction* actBreak = nullptr;
     QAction* actOutput = nullptr;
     QAction* actEnableSys = nullptr;
+    QAction* actExtendedReport = nullptr;
     QAction* actSetLanguage = nullptr;
     QAction* actSetDelimiter = nullptr;
     QAction* actSetProfil = nullptr;

@@ -89,6 +89,9 @@ void TfrmMain::buildActions()
     tbiSysTables->setObjectName(QStringLiteral("tbiSysTables"));
     tbiSysTables->setCheckable(true);
     tbiSysTables->setChecked(false);
+
+    actExtendedReport = makeAction(this, "actExtendedReport", nullptr);
+    actExtendedReport->setCheckable(true);
     // The shortcut behaves like choosing the menu item: it toggles the mark too, otherwise pressing
     // it would only apply the unchanged setting again. The window's application-wide event filter
     // (installed below) sees the action's shortcut event.
@@ -117,6 +120,7 @@ void TfrmMain::buildActions()
     attach(actBreak, &TfrmMain::actBreakExecute);
     attach(actOutput, &TfrmMain::actOutputExecute);
     attach(actEnableSys, &TfrmMain::actEnableSysExecute);
+    attach(actExtendedReport, &TfrmMain::actExtendedReportExecute);
     attach(actSetLanguage, &TfrmMain::actSetLanguageExecute);
     attach(actSetDelimiter, &TfrmMain::actSetDelimiterExecute);
     attach(actSetProfil, &TfrmMain::actSetProfilExecute);
@@ -165,6 +169,7 @@ void TfrmMain::buildMenus()
     tbsiOptionen->addAction(actSetLanguage);
     tbsiOptionen->addAction(actSetDelimiter);
     tbsiOptionen->addAction(tbiSysTables);
+    tbsiOptionen->addAction(actExtendedReport);
 
     tbsiHilfe = named(tbtMenue->addMenu(QString()), "tbsiHilfe");
     tbsiHilfe->addAction(actInfoUeber);
@@ -472,6 +477,7 @@ void TfrmMain::ApplyLanguage()
     tbsiHilfe->setTitle(LoadUIText(54));
     command(actBreak, 89);
     command(actEnableSys, 81);
+    command(actExtendedReport, 349);
     command(actExit, 91);
     command(actFindText, 87);
     command(actMarkAll, 95);

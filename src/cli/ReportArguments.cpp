@@ -47,8 +47,12 @@ QString ReportCommandUsage()
         "  --language de|en     language of the report header (default: the settings file's)\n"
         "  --delimiter C        frame character (default: the settings file's)\n"
         "  --output FILE        write the report to FILE instead of standard output\n"
-        "  --format text|rtf|pdf  plain text (default), the RTF the window saves, or the pages\n"
-        "                       the window's print command prints, as PDF\n"
+        "  --format text|rtf|pdf|json|markdown\n"
+        "                       plain text (default), the RTF the window saves, the pages the\n"
+        "                       window's print command prints as PDF, or the structure with its\n"
+        "                       keys, indexes and relationships as JSON or Markdown\n"
+        "  --detail             the extended report: keys, indexes, relationships, defaults and\n"
+        "                       descriptions under each table's columns\n"
         "  --version-text TEXT  the header's version line, as the window's Version field\n"
         "  --user NAME          log in as this user (Access: workgroup user; SQL Server: login)\n"
         "  --password-stdin     read the password from the first line of standard input\n"
@@ -80,6 +84,8 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             options.systemTables = true;
         } else if (argument == QLatin1String("--password-stdin")) {
             options.passwordStdin = true;
+        } else if (argument == QLatin1String("--detail")) {
+            options.detail = true;
         } else if (argument == QLatin1String("--views")) {
             options.views = true;
         } else if (argument == QLatin1String("--list-profiles")) {
@@ -153,8 +159,13 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
                 options.format = TReportFormat::Rtf;
             } else if (value == QLatin1String("pdf")) {
                 options.format = TReportFormat::Pdf;
+            } else if (value == QLatin1String("json")) {
+                options.format = TReportFormat::Json;
+            } else if (value == QLatin1String("markdown")) {
+                options.format = TReportFormat::Markdown;
             } else {
-                error = QStringLiteral("--format takes text, rtf or pdf, not '%1'").arg(value);
+                error =
+                    QStringLiteral("--format takes text, rtf, pdf, json or markdown, not '%1'").arg(value);
                 return false;
             }
         } else if (IsOption(argument, QStringLiteral("--version-text"))) {

@@ -5,12 +5,15 @@
 #include <QString>
 #include <QStringList>
 
-// What the report is written as: plain lines, the window's saved RTF, or the printed pages.
+// What the report is written as: plain lines, the window's saved RTF, the printed pages, or the
+// structure as a JSON document or a Markdown page.
 enum class TReportFormat
 {
     Text,
     Rtf,
-    Pdf
+    Pdf,
+    Json,
+    Markdown
 };
 
 struct TReportCommandOptions
@@ -21,6 +24,7 @@ struct TReportCommandOptions
     QChar delimiter;  // null: from the settings file
     QString output;   // empty: standard output
     TReportFormat format = TReportFormat::Text;
+    bool detail = false; // the extended report (JSON and Markdown always carry the detail)
     QString versionText; // the header's version line, as the window's Version field; none if empty
     QString user;
     bool passwordStdin = false;

@@ -14,9 +14,12 @@
 #include "ReportPrinter.h"
 #include "RtfWriter.h"
 #include "Settings.h"
+#include "StructureJson.h"
+#include "StructureMarkdown.h"
 #include "StructureReport.h"
 #include "TableList.h"
 #include "UIText.h"
+#include "VersionInfo.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -133,12 +136,40 @@ QList<TReportEntry> ReportEntries(const TTableList& entries)
     return out;
 }
 
+// The model's objects of the checked entries, in list order. An entry the model lacks would be
+// missing from the document without a word, so it ends the run instead.
+QList<const TCatalogueObject*> ChosenObjects(const TCatalogue& structure, const QList<TReportEntry>& entries,
+                                             bool views)
+{
+    QList<const TCatalogueObject*> objects;
+    for (const TReportEntry& entry : entries) {
+        if (!entry.checked)
+            continue;
+        const TCatalogueObject* object = structure.find(entry.text, views);
+        if (!object)
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: the structure of '%1' could not be read").arg(entry.text));
+        objects.append(object);
+    }
+    return objects;
+}
+
 // Writes the report to device in format: lines streamed as text or RTF; for PDF collected and
-// laid out on pages as the window's print command does. False when a write failed.
+// laid out on pages as the window's print command does; JSON and Markdown from the model. False
+// when a write failed.
 bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& connection,
                    const TReportSettings& settings, const QList<TReportEntry>& entries)
 {
     TReportRunHooks hooks;
+    if (format == TReportFormat::Json || format == TReportFormat::Markdown) {
+        const TCatalogue& structure = *settings.structure;
+        const QList<const TCatalogueObject*> objects = ChosenObjects(structure, entries, settings.views);
+        const QString program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
+        const QByteArray document = format == TReportFormat::Json
+                                        ? StructureJson(structure, objects, program)
+                                        : StructureMarkdown(structure, objects, program);
+        return device.write(document) == document.size();
+    }
     if (format == TReportFormat::Text) {
         TDeviceLineSink sink(device);
         RunStructureReport(connection, settings, entries, sink, hooks);
@@ -391,6 +422,14 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.delimiter = delimiter;
         settings.locale = QLocale::system();
         settings.versionText = options.versionText;
+        const bool documents =
+            options.format == TReportFormat::Json || options.format == TReportFormat::Markdown;
+        if (options.detail || documents) {
+            settings.structure = connection.StructureModel();
+            if (!settings.structure)
+                throw ReportCommandError(
+                    QStringLiteral("orvane-report: the structure of this database could not be read"));
+        }
         WriteReport(connection, settings, ReportEntries(entries), options.format, options.output, out);
         return 0;
     } catch (const ReportUsageError& e) {

@@ -1,6 +1,7 @@
 #include "StructureReport.h"
 
 #include "KorvConnection.h"
+#include "StructureDetail.h"
 #include "UIText.h"
 #include "VersionInfo.h"
 
@@ -145,11 +146,16 @@ TReportOutcome RunStructureReport(TKorvConnection& connection, const TReportSett
         }
         const TReportEntry& entry = entries.at(i);
         if (entry.checked) {
+            bool view = viewsAtStart;
             if (viewsAtStart) {
                 WriteViewStructure(connection, writer, entry.text);
             } else {
-                const bool viewsNow = settings.provider == ptSQLServer && hooks.ViewsSelectedNow();
-                WriteTableStructure(connection, writer, entry.text, viewsNow);
+                view = settings.provider == ptSQLServer && hooks.ViewsSelectedNow();
+                WriteTableStructure(connection, writer, entry.text, view);
+            }
+            if (settings.structure) {
+                if (const TCatalogueObject* object = settings.structure->find(entry.text, view))
+                    WriteStructureDetail(writer, *settings.structure, *object);
             }
         }
         hooks.StepProgress();

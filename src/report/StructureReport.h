@@ -3,6 +3,7 @@
 // progress bar, wait cursor and Break command; the command-line program with a file or stdout.
 #pragma once
 
+#include "Catalogue.h"
 #include "ProviderType.h"
 #include "ReportLines.h"
 
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class TKorvConnection;
 
@@ -40,6 +42,9 @@ struct TReportSettings
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     // Date and time are formatted in this locale's short date and long time formats.
     QLocale locale;
+    // The extended report: each block gets its keys, indexes, relationships, defaults and
+    // descriptions from this model, under its column lines. None: the plain report.
+    std::shared_ptr<const TCatalogue> structure;
 };
 
 // The window's part in a run. Every hook has a harmless default, so the command-line program and

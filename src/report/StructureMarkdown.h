@@ -1,0 +1,18 @@
+// The structure as a Markdown page for a wiki or a repository: a heading for the database, one per
+// table with a GitHub-style table of its columns, then its keys, indexes and foreign keys. Labels
+// are in the UI language; every text from the database is escaped so that it renders as itself.
+#pragma once
+
+#include "Catalogue.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// UTF-8, ends with a line end. program is the "Orvane <version>" text named under the heading.
+QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
+                             const QString& program);
+
+// A text as Markdown shows it literally, inside a paragraph or a table cell: the characters that
+// would start markup are escaped, a "|" cannot end the cell and line breaks become <br>.
+QString MarkdownText(const QString& text);

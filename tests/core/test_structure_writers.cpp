@@ -1,0 +1,314 @@
+// The writers over the structure model: the JSON document (its exact bytes are a contract for
+// scripts, and it must validate against the repository's schema), the extended report's detail
+// lines and the Markdown page.
+#include "CatalogueSamples.h"
+#include "HelperProcess.h"
+#include "StructureDetail.h"
+#include "StructureJson.h"
+#include "StructureMarkdown.h"
+#include "UIText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kProgram[] = "Orvane 0.7.1.2";
+
+QList<const TCatalogueObject*> All(const TCatalogue& catalogue)
+{
+    QList<const TCatalogueObject*> objects;
+    for (const TCatalogueObject& object : catalogue.objects)
+        objects.append(&object);
+    return objects;
+}
+
+// What the schema validator says of document: "valid" or the first problem.
+QString SchemaVerdict(const QByteArray& document)
+{
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    const HelperRunResult run = RunHelperProgram(
+        python,
+        {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/validate_json.py"),
+         QStringLiteral(ORVANE_SOURCE_DIR "/docs/orvane-structure.schema.json")},
+        document, 60000, 1 << 20);
+    return QString::fromUtf8(run.output).trimmed();
+}
+
+class LanguageGuard
+{
+public:
+    explicit LanguageGuard(int language) : m_saved(CurrentLanguage) { CurrentLanguage = language; }
+    ~LanguageGuard() { CurrentLanguage = m_saved; }
+
+private:
+    int m_saved;
+};
+
+TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
+{
+    const TCatalogue catalogue = SampleSqlServerCatalogue();
+    const QByteArray expected = R"json({
+  "format": "orvane-structure",
+  "version": 1,
+  "program": "Orvane 0.7.1.2",
+  "provider": "SQLServer",
+  "server": "db1,1433",
+  "database": "Sales",
+  "objects": [
+    {
+      "name": "Orders",
+      "schema": "dbo",
+      "kind": "table",
+      "description": "Orders | \"quoted\" <b>",
+      "columns": [
+        {
+          "number": 1,
+          "name": "OrderID",
+          "type": "int",
+          "length": 4,
+          "nullable": false,
+          "autoIncrement": true
+        },
+        {
+          "number": 2,
+          "name": "Placed",
+          "type": "datetime",
+          "length": 8,
+          "nullable": false,
+          "autoIncrement": false,
+          "default": "(getdate())"
+        },
+        {
+          "number": 3,
+          "name": "Code",
+          "type": "ShortCode",
+          "baseType": "varchar",
+          "length": 6,
+          "nullable": true,
+          "autoIncrement": false
+        },
+        {
+          "number": 4,
+          "name": "Total",
+          "type": "money",
+          "length": 8,
+          "nullable": true,
+          "autoIncrement": false,
+          "computed": "([Qty]*[Price])"
+        }
+      ],
+      "primaryKey": {
+        "name": "PK_Orders",
+        "columns": ["OrderID"]
+      },
+      "indexes": [
+        {
+          "name": "UQ_Orders_Code",
+          "unique": true,
+          "columns": [
+            {
+              "name": "Code",
+              "descending": false
+            }
+          ]
+        }
+      ],
+      "foreignKeys": []
+    },
+    {
+      "name": "Orders",
+      "schema": "sales",
+      "kind": "table",
+      "columns": [
+        {
+          "number": 1,
+          "name": "OrderID",
+          "type": "int",
+          "length": 4,
+          "nullable": false,
+          "autoIncrement": false
+        }
+      ],
+      "indexes": [],
+      "foreignKeys": [
+        {
+          "name": "FK_sales_Orders_dbo_Orders",
+          "columns": ["OrderID"],
+          "referencedTable": "Orders",
+          "referencedSchema": "dbo",
+          "referencedColumns": ["OrderID"],
+          "enforced": false,
+          "onUpdate": "noAction",
+          "onDelete": "cascade"
+        }
+      ]
+    }
+  ]
+}
+)json";
+    EXPECT_EQ(StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram)), expected);
+}
+
+TEST(StructureJson, AccessDocumentCarriesTypeCodesLinksAndNoServerKeys)
+{
+    const TCatalogue catalogue = SampleAccessCatalogue();
+    const QByteArray json = StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram));
+    const QJsonDocument document = QJsonDocument::fromJson(json);
+    ASSERT_TRUE(document.isObject());
+    const QJsonObject root = document.object();
+    EXPECT_FALSE(root.contains(QLatin1String("server")));
+    const QJsonArray objects = root.value(QLatin1String("objects")).toArray();
+    ASSERT_EQ(objects.size(), 3);
+    const QJsonObject orders = objects.at(1).toObject();
+    EXPECT_FALSE(orders.contains(QLatin1String("schema")));
+    // A Byte column: the report says "unknown", the code says what it is.
+    const QJsonObject qty = orders.value(QLatin1String("columns")).toArray().at(3).toObject();
+    EXPECT_EQ(qty.value(QLatin1String("type")).toString(), QLatin1String("unknown"));
+    EXPECT_EQ(qty.value(QLatin1String("typeCode")).toInt(), 17);
+    // Indexes by name, without regard to case, whatever order the engine gave.
+    const QJsonArray indexes = orders.value(QLatin1String("indexes")).toArray();
+    ASSERT_EQ(indexes.size(), 2);
+    EXPECT_EQ(indexes.at(0).toObject().value(QLatin1String("name")).toString(), QLatin1String("CustomerID"));
+    EXPECT_EQ(objects.at(2).toObject().value(QLatin1String("link")).toObject().value(QLatin1String("file")).toString(),
+              QLatin1String("C:\\Daten\\Archiv.mdb"));
+    // A line break inside a description survives as an escape.
+    EXPECT_TRUE(json.contains(R"("description": "Five letters\r\nupper case")"));
+}
+
+class StructureSchema : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(StructureSchema, WrittenDocumentsValidate)
+{
+    const TCatalogue catalogue = GetParam() == 0 ? SampleAccessCatalogue() : SampleSqlServerCatalogue();
+    EXPECT_EQ(SchemaVerdict(StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram))),
+              QLatin1String("valid"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEngines, StructureSchema, ::testing::Values(0, 1));
+
+// The schema is only worth its name if it refuses what the format rules out.
+TEST(StructureSchemaRules, RefusesNullsEmptyTextsAndEngineKeysOfTheOtherEngine)
+{
+    const QByteArray base = R"({"format": "orvane-structure", "version": 1, "provider": "Access", "objects": [)";
+    const QByteArray column = R"({"number": 1, "name": "a", "type": "Integer", "typeCode": 3, "length": 4,)"
+                              R"( "nullable": true, "autoIncrement": false)";
+    const QByteArray object = R"({"name": "t", "kind": "table", "columns": [)";
+    const QByteArray rest = R"(], "indexes": [], "foreignKeys": []}]})";
+    EXPECT_EQ(SchemaVerdict(base + object + column + "}" + rest), QLatin1String("valid"));
+    for (const QByteArray& broken : {QByteArray(R"(, "description": null)"), QByteArray(R"(, "default": "")"),
+                                     QByteArray(R"(, "baseType": "int")"), QByteArray(R"(, "size": 4)")})
+        EXPECT_NE(SchemaVerdict(base + object + column + broken + "}" + rest), QLatin1String("valid"))
+            << broken.constData();
+    EXPECT_NE(SchemaVerdict(QByteArray(R"({"format": "orvane-structure", "version": 1, "provider": "Access",)"
+                                       R"( "server": "x", "objects": []})")),
+              QLatin1String("valid"));
+}
+
+TEST(StructureDetail, AccessBlockListsEveryDetailInEnglish)
+{
+    LanguageGuard english(2);
+    const TCatalogue catalogue = SampleAccessCatalogue();
+    EXPECT_EQ(StructureDetailTexts(catalogue, catalogue.objects.at(1)),
+              QStringList({
+                  "Primary key   PrimaryKey (OrderID)",
+                  "Index         CustomerID (CustomerID, OrderID)",
+                  "Index         Shipped (Shipped descending)",
+                  "Foreign key   CustomersOrders (CustomerID) -> Customers (CustomerID), on update cascade, on "
+                  "delete set null",
+                  "Default       Qty = =1",
+                  "AutoNumber    OrderID",
+              }));
+    EXPECT_EQ(StructureDetailTexts(catalogue, catalogue.objects.at(0)),
+              QStringList({
+                  "Primary key   PrimaryKey (CustomerID)",
+                  "Referenced by Orders (CustomerID): CustomersOrders",
+                  "Default       Größe = 0",
+                  "Description   Who buys",
+                  "Description   CustomerID: Five letters",
+                  "              upper case",
+              }));
+    EXPECT_EQ(StructureDetailTexts(catalogue, catalogue.objects.at(2)),
+              QStringList({"Linked to     C:\\Daten\\Archiv.mdb: Orders"}));
+}
+
+// Whatever the language, every value starts in one column, so the block reads as a table.
+class StructureDetailLanguages : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(StructureDetailLanguages, ValuesLineUp)
+{
+    LanguageGuard language(GetParam());
+    const TCatalogue catalogue = SampleSqlServerCatalogue();
+    QStringList lines = StructureDetailTexts(catalogue, catalogue.objects.at(0));
+    lines += StructureDetailTexts(catalogue, catalogue.objects.at(1));
+    ASSERT_GE(lines.size(), 6);
+    const qsizetype start = lines.first().indexOf(QLatin1String("PK_Orders"));
+    ASSERT_GT(start, 0);
+    for (const QString& line : lines) {
+        EXPECT_NE(line.at(start), QLatin1Char(' ')) << line.toStdString();
+        EXPECT_EQ(line.at(start - 1), QLatin1Char(' ')) << line.toStdString();
+    }
+    // The referencing table in another schema is named with it.
+    EXPECT_TRUE(lines.filter(QLatin1String("sales.Orders (OrderID): FK_sales_Orders_dbo_Orders")).size() == 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(GermanEnglishIdentifiers, StructureDetailLanguages, ::testing::Values(1, 2, 99));
+
+struct MarkdownCase
+{
+    const char* text;
+    const char* markdown;
+};
+
+class MarkdownEscaping : public ::testing::TestWithParam<MarkdownCase>
+{
+};
+
+TEST_P(MarkdownEscaping, TextRendersAsItself)
+{
+    EXPECT_EQ(MarkdownText(QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().markdown));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MarkdownEscaping,
+    ::testing::Values(MarkdownCase{"Order Details", "Order Details"}, MarkdownCase{"a|b", "a\\|b"},
+                      MarkdownCase{"line\r\nnext\rlast\n", "line<br>next<br>last<br>"},
+                      MarkdownCase{"my_table*x*", "my\\_table\\*x\\*"}, MarkdownCase{"<b>&amp;", "\\<b\\>\\&amp;"},
+                      MarkdownCase{"# not a heading", "\\# not a heading"}, MarkdownCase{"- x", "\\- x"},
+                      MarkdownCase{"12. x", "12\\. x"}, MarkdownCase{"v1.2-3", "v1.2-3"},
+                      MarkdownCase{"[link](x)", "\\[link\\](x)"}, MarkdownCase{"Größe 名前", "Größe 名前"}));
+
+TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)
+{
+    LanguageGuard english(2);
+    const TCatalogue catalogue = SampleSqlServerCatalogue();
+    const QString page = QString::fromUtf8(StructureMarkdown(catalogue, All(catalogue), QString::fromLatin1(kProgram)));
+    const QStringList lines = page.split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.first(), QLatin1String("# Sales"));
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^## "))),
+              QStringList({"## Orders", "## sales.Orders"}));
+    EXPECT_TRUE(lines.contains(QLatin1String("Orders \\| \"quoted\" \\<b\\>")));
+    EXPECT_TRUE(lines.contains(QLatin1String("| 2 | Placed | datetime | 8 | + | no | `(getdate())` |  |")));
+    EXPECT_TRUE(lines.contains(QLatin1String("| 1 | OrderID | int | 4 | + | no | Identity |  |")));
+    EXPECT_TRUE(lines.contains(QLatin1String("**Primary key**: PK\\_Orders (OrderID)")));
+    EXPECT_TRUE(lines.contains(QLatin1String("- UQ\\_Orders\\_Code (Code) (Unique index)")));
+    EXPECT_TRUE(lines.contains(QLatin1String("- sales.Orders (OrderID): FK\\_sales\\_Orders\\_dbo\\_Orders")));
+    // Each table's header row is followed by its alignment row, and every row has the same cells.
+    const QStringList rows = lines.filter(QRegularExpression(QStringLiteral("^\\|")));
+    ASSERT_EQ(rows.size(), 2 + 4 + 2 + 1);
+    for (const QString& row : rows)
+        EXPECT_EQ(QString(row).remove(QLatin1String("\\|")).count(QLatin1Char('|')), 9) << row.toStdString();
+    EXPECT_TRUE(page.endsWith(QLatin1String("\n")));
+    EXPECT_FALSE(page.endsWith(QLatin1String("\n\n")));
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#include "CatalogueSamples.h"
+
+TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length, bool nullable)
+{
+    TCatalogueColumn column;
+    column.number = number;
+    column.name = name;
+    column.typeName = typeName;
+    column.length = length;
+    column.nullable = nullable;
+    return column;
+}
+
+TCatalogue SampleAccessCatalogue()
+{
+    TCatalogue c;
+    c.provider = QStringLiteral("Access");
+    c.database = QStringLiteral("/data/Nordwind.mdb");
+
+    TCatalogueObject customers;
+    customers.name = QStringLiteral("Customers");
+    customers.description = QStringLiteral("Who buys");
+    customers.columns = {ModelColumn(1, QStringLiteral("CustomerID"), QStringLiteral("VarWChar"), 5, false),
+                         ModelColumn(2, QStringLiteral("Größe"), QStringLiteral("Integer"), 4)};
+    customers.columns[0].typeCode = 202;
+    customers.columns[0].description = QStringLiteral("Five letters\r\nupper case");
+    customers.columns[1].typeCode = 3;
+    customers.columns[1].defaultValue = QStringLiteral("0");
+    customers.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("CustomerID")}};
+
+    TCatalogueObject orders;
+    orders.name = QStringLiteral("Orders");
+    orders.columns = {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("Integer"), 4, false),
+                      ModelColumn(2, QStringLiteral("CustomerID"), QStringLiteral("VarWChar"), 5),
+                      ModelColumn(3, QStringLiteral("Shipped"), QStringLiteral("Boolean"), 2, false),
+                      ModelColumn(4, QStringLiteral("Qty"), QStringLiteral("unknown"), 1)};
+    orders.columns[0].typeCode = 3;
+    orders.columns[0].autoIncrement = true;
+    orders.columns[1].typeCode = 202;
+    orders.columns[2].typeCode = 11;
+    orders.columns[3].typeCode = 17;
+    orders.columns[3].defaultValue = QStringLiteral("=1");
+    orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("OrderID")}};
+    // Out of name order on purpose: the documents sort them.
+    orders.indexes = {TCatalogueIndex{QStringLiteral("Shipped"), false, {{QStringLiteral("Shipped"), true}}},
+                      TCatalogueIndex{QStringLiteral("CustomerID"),
+                                      false,
+                                      {{QStringLiteral("CustomerID"), false}, {QStringLiteral("OrderID"), false}}}};
+    TCatalogueForeignKey key;
+    key.name = QStringLiteral("CustomersOrders");
+    key.columns = {QStringLiteral("CustomerID")};
+    key.referencedTable = QStringLiteral("Customers");
+    key.referencedColumns = {QStringLiteral("CustomerID")};
+    key.onUpdate = TReferentialAction::Cascade;
+    key.onDelete = TReferentialAction::SetNull;
+    orders.foreignKeys = {key};
+
+    TCatalogueObject linked;
+    linked.name = QStringLiteral("Archive");
+    linked.kind = TObjectKind::LinkedTable;
+    linked.link = TCatalogueLink{QStringLiteral("C:\\Daten\\Archiv.mdb"), QStringLiteral("Orders"), QString()};
+
+    c.objects = {customers, orders, linked};
+    return c;
+}
+
+TCatalogue SampleSqlServerCatalogue()
+{
+    TCatalogue c;
+    c.provider = QStringLiteral("SQLServer");
+    c.server = QStringLiteral("db1,1433");
+    c.database = QStringLiteral("Sales");
+
+    TCatalogueObject orders;
+    orders.name = QStringLiteral("Orders");
+    orders.schema = QStringLiteral("dbo");
+    orders.engineId = 581577110;
+    orders.description = QStringLiteral("Orders | \"quoted\" <b>");
+    orders.columns = {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
+                      ModelColumn(2, QStringLiteral("Placed"), QStringLiteral("datetime"), 8, false),
+                      ModelColumn(3, QStringLiteral("Code"), QStringLiteral("ShortCode"), 6),
+                      ModelColumn(4, QStringLiteral("Total"), QStringLiteral("money"), 8)};
+    orders.columns[0].autoIncrement = true;
+    orders.columns[1].defaultValue = QStringLiteral("(getdate())");
+    orders.columns[2].baseType = QStringLiteral("varchar");
+    orders.columns[3].computed = QStringLiteral("([Qty]*[Price])");
+    orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PK_Orders"), {QStringLiteral("OrderID")}};
+    orders.indexes = {TCatalogueIndex{QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}}};
+
+    TCatalogueObject salesOrders;
+    salesOrders.name = QStringLiteral("Orders");
+    salesOrders.schema = QStringLiteral("sales");
+    salesOrders.columns = {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("int"), 4, false)};
+    TCatalogueForeignKey key;
+    key.name = QStringLiteral("FK_sales_Orders_dbo_Orders");
+    key.columns = {QStringLiteral("OrderID")};
+    key.referencedSchema = QStringLiteral("dbo");
+    key.referencedTable = QStringLiteral("Orders");
+    key.referencedColumns = {QStringLiteral("OrderID")};
+    key.enforced = false;
+    key.onDelete = TReferentialAction::Cascade;
+    salesOrders.foreignKeys = {key};
+
+    c.objects = {orders, salesOrders};
+    return c;
+}

@@ -1,0 +1,13 @@
+// Structure models for the writers' suites: one small database of each engine with every kind of
+// detail (keys, indexes, relationships in both directions, defaults, AutoNumber/IDENTITY,
+// computed columns, descriptions with line breaks and characters that need escaping).
+#pragma once
+
+#include "Catalogue.h"
+
+TCatalogue SampleAccessCatalogue();
+TCatalogue SampleSqlServerCatalogue();
+
+// A column with the values every column has; the rest stays default.
+TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
+                             bool nullable = true);

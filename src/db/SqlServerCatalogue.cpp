@@ -35,24 +35,29 @@ const QString kCatalogueBatch = QStringLiteral(
     "SELECT i.object_id, i.index_id, CAST(i.name AS nvarchar(4000)), i.is_unique, i.is_primary_key "
     "FROM sys.indexes i WHERE i.type > 0;\n"
     "SELECT ic.object_id, ic.index_id, CAST(c.name AS nvarchar(4000)), ic.is_descending_key "
-    "FROM sys.index_columns ic JOIN sys.columns c ON c.object_id = ic.object_id AND c.column_id = ic.column_id "
-    "WHERE ic.is_included_column = 0 AND ic.key_ordinal > 0 ORDER BY ic.object_id, ic.index_id, ic.key_ordinal;\n"
-    "SELECT f.object_id, f.parent_object_id, CAST(f.name AS nvarchar(4000)), CAST(rs.name AS nvarchar(4000)), "
-    "CAST(ro.name AS nvarchar(4000)), f.is_disabled, f.delete_referential_action, f.update_referential_action "
+    "FROM sys.index_columns ic JOIN sys.columns c ON c.object_id = ic.object_id AND c.column_id = "
+    "ic.column_id "
+    "WHERE ic.is_included_column = 0 AND ic.key_ordinal > 0 ORDER BY ic.object_id, ic.index_id, "
+    "ic.key_ordinal;\n"
+    "SELECT f.object_id, f.parent_object_id, CAST(f.name AS nvarchar(4000)), CAST(rs.name AS "
+    "nvarchar(4000)), "
+    "CAST(ro.name AS nvarchar(4000)), f.is_disabled, f.delete_referential_action, "
+    "f.update_referential_action "
     "FROM sys.foreign_keys f JOIN sys.objects ro ON ro.object_id = f.referenced_object_id "
     "JOIN sys.schemas rs ON rs.schema_id = ro.schema_id;\n"
     "SELECT fc.constraint_object_id, CAST(pc.name AS nvarchar(4000)), CAST(rc.name AS nvarchar(4000)) "
     "FROM sys.foreign_key_columns fc "
     "JOIN sys.columns pc ON pc.object_id = fc.parent_object_id AND pc.column_id = fc.parent_column_id "
-    "JOIN sys.columns rc ON rc.object_id = fc.referenced_object_id AND rc.column_id = fc.referenced_column_id "
+    "JOIN sys.columns rc ON rc.object_id = fc.referenced_object_id AND rc.column_id = "
+    "fc.referenced_column_id "
     "ORDER BY fc.constraint_object_id, fc.constraint_column_id");
 
 // SQL Server 2000 has only the compatibility views; their statements as the provider always sent them.
 const QString kLegacyObjectsSql = QStringLiteral(
     "SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM sysobjects o WHERE o.xtype IN ('U', 'S') "
     "ORDER BY o.name");
-const QString kLegacyViewsSql = QStringLiteral(
-    "SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM sysobjects o WHERE o.xtype = 'V' ORDER BY o.name");
+const QString kLegacyViewsSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM "
+                                               "sysobjects o WHERE o.xtype = 'V' ORDER BY o.name");
 const QString kLegacyColumnsSql = QStringLiteral(
     "SELECT c.id, CAST(c.name AS nvarchar(4000)), t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
     "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
@@ -63,7 +68,7 @@ constexpr int kInvalidObjectName = 208;
 TObjectKind kindOf(const QString& type)
 {
     const QString t = type.trimmed().toUpper(); // char(2): "U "
-    return t == QLatin1String("V") ? TObjectKind::View
+    return t == QLatin1String("V")   ? TObjectKind::View
            : t == QLatin1String("S") ? TObjectKind::SystemTable
                                      : TObjectKind::Table;
 }
@@ -166,7 +171,8 @@ void readCatalogViews(SqlServerSession& session, const QString& database, TCatal
     session.selectResults(
         database, kCatalogueBatch,
         {[&](const QSqlQuery& q) {
-             build.object(id(q, 0), q.value(1).toString(), q.value(2).toString(), kindOf(q.value(3).toString()));
+             build.object(id(q, 0), q.value(1).toString(), q.value(2).toString(),
+                          kindOf(q.value(3).toString()));
          },
          [&](const QSqlQuery& q) {
              objects();
@@ -308,9 +314,10 @@ std::shared_ptr<const TCatalogue> ReadSqlServerCatalogue(SqlServerSession& sessi
     } catch (const AutomationError& e) {
         // Only a server without the catalog views (the batch's first statement names sys.objects
         // and sys.schemas) reads the old way; any other failure is one.
-        const bool noCatalogViews = e.helpContext() == kInvalidObjectName &&
-                                    (e.description().contains(QLatin1String("'sys.objects'"), Qt::CaseInsensitive) ||
-                                     e.description().contains(QLatin1String("'sys.schemas'"), Qt::CaseInsensitive));
+        const bool noCatalogViews =
+            e.helpContext() == kInvalidObjectName &&
+            (e.description().contains(QLatin1String("'sys.objects'"), Qt::CaseInsensitive) ||
+             e.description().contains(QLatin1String("'sys.schemas'"), Qt::CaseInsensitive));
         if (!noCatalogViews)
             throw;
         *catalogue = TCatalogue{catalogue->provider, catalogue->server, database, {}};

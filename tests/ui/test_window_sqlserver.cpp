@@ -100,6 +100,10 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
     EXPECT_TRUE(text.contains(QStringLiteral("*** Provider:  SQLServer\n"))) << text.left(600).toStdString();
     EXPECT_TRUE(text.contains(
         QStringLiteral("            1 title_id                       tid                      6  +")));
+    // The entry of the other schema's "titles" reports its own columns.
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("*** sales.titles *****************************************************\n"
+                       "            1 SaleID                         int                      4  +\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
 }
 

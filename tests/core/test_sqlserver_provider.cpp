@@ -2,6 +2,7 @@
 // offline; the catalogue objects and the query object against the project's test TDS server
 // through the real QODBC and FreeTDS drivers.
 #include "CatalogueSource.h"
+#include "KorvConnection.h"
 #include "SqlServerProvider.h"
 #include "SqlServerSession.h"
 
@@ -548,6 +549,16 @@ TEST_F(SqlServerProvider, OneReadServesTheCollectionsAndTheModel)
     EXPECT_EQ(modelOf(sample)->objects.size(), 25);
     // A USE and the one batch.
     EXPECT_EQ(requestsNow() - before, 2);
+
+    // The facade hands out the current database's model.
+    TKorvConnection facade;
+    facade.SetConnectionType(ctDMO);
+    facade.Open(QStringLiteral("Provider=SQLOLEDB.1;Password=%1;User ID=%2;Data Source=%3")
+                    .arg(kPassword, kUser, serverName()));
+    facade.SetDatabase(facade.DatabaseByName(QStringLiteral("sample")));
+    const std::shared_ptr<const TCatalogue> viaFacade = facade.StructureModel();
+    ASSERT_TRUE(viaFacade);
+    EXPECT_EQ(objectIn(*viaFacade, "sales.titles").columns.size(), 9);
 
     const std::shared_ptr<const TCatalogue> old = modelOf(database(QStringLiteral("we]ird';db")));
     ASSERT_TRUE(old);

@@ -184,8 +184,12 @@ std::optional<ResultColumn> declaredType(const char* declared, const std::vector
         column.maxChars = 128, text = true;
     } else if ((decl.starts_with("nvarchar(") || decl.starts_with("char(")) && decl.back() == ')' &&
                decl.find("max") == std::string::npos) {
-        const std::size_t open = decl.find('(');
-        column.maxChars = static_cast<std::uint16_t>(std::stoi(decl.substr(open + 1)));
+        // A length that is no number from 1 to 4000 leaves the column to its values.
+        const std::string digits = decl.substr(decl.find('(') + 1, decl.size() - decl.find('(') - 2);
+        if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit) ||
+            std::stoi(digits) < 1 || std::stoi(digits) > 4000)
+            return std::nullopt;
+        column.maxChars = static_cast<std::uint16_t>(std::stoi(digits));
         text = true;
     } else if (decl == "bit") {
         column.type = ColumnType::Bit, high = 1;

@@ -1,6 +1,8 @@
 #include "SqlServerProvider.h"
 
 #include "ADOStringProp.h"
+#include "CatalogueSource.h"
+#include "SqlServerCatalogue.h"
 #include "SqlServerSession.h"
 
 #include <QHash>
@@ -14,25 +16,11 @@
 
 namespace {
 
-// Plain SELECTs over the compatibility views, written so that they run unchanged on every server
-// version and on the test server. Names of objects never appear in them: the collections are read
-// whole and searched here.
-//
-// Names are sysname, nvarchar(128), and Qt's ODBC driver reads text in pieces of the declared
-// length in bytes, decoding each piece alone: a name longer than 128 bytes in UTF-8 (43 CJK
-// characters) would come back with broken characters at the seams. Widened, a name fits one piece.
+// The databases from the compatibility view every server version has. Names are sysname,
+// nvarchar(128), and Qt's ODBC driver reads text in pieces of the declared length in bytes, decoding
+// each piece alone: widened, a name with many non-ASCII characters fits one piece.
 const QString kDatabasesSql =
     QStringLiteral("SELECT CAST(d.name AS nvarchar(4000)) FROM sysdatabases d ORDER BY d.name");
-const QString kTablesSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id FROM sysobjects o "
-                                          "WHERE o.xtype IN ('U', 'S') ORDER BY o.name");
-const QString kViewsSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id FROM sysobjects o "
-                                         "WHERE o.xtype = 'V' ORDER BY o.name");
-// systypes by the column's xusertype gives the name the table definition shows (a user type's own
-// name, "sysname") together with the physical type the length depends on.
-const QString kColumnsSql = QStringLiteral(
-    "SELECT c.id, CAST(c.name AS nvarchar(4000)), t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
-    "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
-    "WHERE o.xtype IN ('U', 'S', 'V') ORDER BY c.id, c.colid");
 
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;
@@ -65,23 +53,8 @@ void noArguments(const QString& member, const QList<Variant>& args)
         fail(QStringLiteral("%1 takes no arguments.").arg(member));
 }
 
-struct CatalogObject
-{
-    QString name;
-    std::int32_t id = 0;
-};
-
-struct ColumnInfo
-{
-    QString name;
-    QString dataType;
-    std::int32_t length = 0;
-    bool allowNulls = false;
-};
-
-using ColumnList = std::vector<ColumnInfo>;
-using ColumnListPtr = std::shared_ptr<const ColumnList>;
 using SessionPtr = std::shared_ptr<SqlServerSession>;
+using ModelPtr = std::shared_ptr<const TCatalogue>;
 
 // Positions by name for a collection: the exact name first, then one that differs only in case (the
 // usual server collation does not tell them apart). Made at the first search.
@@ -167,8 +140,8 @@ private:
     NameIndex m_index;
 };
 
-// What the objects of one database share: the connection (a collection not yet read needs it) and
-// the columns of all its tables and views, read together when the first object's are asked for.
+// What the objects of one database share: the connection and the structure, read in one go when
+// the first collection is asked for and kept.
 class DatabaseData
 {
 public:
@@ -176,113 +149,80 @@ public:
 
     const QString& name() const { return m_name; }
 
-    std::vector<CatalogObject> objects(const QString& sql)
+    const ModelPtr& model()
     {
-        std::vector<CatalogObject> list;
-        m_session->select(m_name, sql, [&](const QSqlQuery& q) {
-            list.push_back(CatalogObject{q.value(0).toString(), q.value(1).toInt()});
-        });
-        return list;
-    }
-
-    ColumnListPtr columnsOf(std::int32_t id)
-    {
-        if (!m_columns)
-            loadColumns();
-        static const ColumnListPtr none = std::make_shared<const ColumnList>();
-        return m_columns->value(id, none);
+        if (!m_model)
+            m_model = ReadSqlServerCatalogue(*m_session, m_name);
+        return m_model;
     }
 
 private:
-    void loadColumns()
-    {
-        QHash<std::int32_t, std::shared_ptr<ColumnList>> byObject;
-        std::shared_ptr<ColumnList> current;
-        std::int32_t currentId = 0;
-        m_session->select(m_name, kColumnsSql, [&](const QSqlQuery& q) {
-            const std::int32_t id = q.value(0).toInt();
-            // Rows come ordered by object: a new list starts when the object changes.
-            if (!current || id != currentId) {
-                std::shared_ptr<ColumnList>& slot = byObject[id];
-                if (!slot)
-                    slot = std::make_shared<ColumnList>();
-                current = slot;
-                currentId = id;
-            }
-            current->push_back(ColumnInfo{q.value(1).toString(), q.value(2).toString().trimmed(),
-                                          SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt()),
-                                          q.value(5).toInt() != 0});
-        });
-        QHash<std::int32_t, ColumnListPtr> done;
-        done.reserve(byObject.size());
-        for (auto it = byObject.begin(); it != byObject.end(); ++it)
-            done.insert(it.key(), std::move(it.value()));
-        m_columns = std::move(done);
-    }
-
     SessionPtr m_session;
     QString m_name;
-    std::optional<QHash<std::int32_t, ColumnListPtr>> m_columns;
+    ModelPtr m_model;
 };
 
 using DatabasePtr = std::shared_ptr<DatabaseData>;
 
-// Lives inside its collection (see SqlColumns), which keeps the column list alive for it.
+// Lives inside its collection (see SqlColumns), which keeps the structure alive for it.
 class SqlColumn final : public Dispatch
 {
 public:
-    explicit SqlColumn(const ColumnInfo* info) : m_info(info) {}
+    explicit SqlColumn(const TCatalogueColumn* column) : m_column(column) {}
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
         if (!args.isEmpty())
             return Dispatch::get(name, args);
         if (is(name, "Name"))
-            return Variant(m_info->name);
+            return Variant(m_column->name);
         if (is(name, "DataType"))
-            return Variant(m_info->dataType);
+            return Variant(m_column->typeName);
         if (is(name, "Length"))
-            return Variant(m_info->length);
+            return Variant(m_column->length);
         if (is(name, "AllowNulls"))
-            return Variant(m_info->allowNulls);
+            return Variant(m_column->nullable);
         return Dispatch::get(name, args);
     }
 
 private:
-    const ColumnInfo* m_info;
+    const TCatalogueColumn* m_column;
 };
 
 class SqlColumns final : public Collection, public std::enable_shared_from_this<SqlColumns>
 {
 public:
-    explicit SqlColumns(ColumnListPtr columns) : Collection("Columns"), m_columns(std::move(columns))
+    SqlColumns(ModelPtr model, const TCatalogueObject* object)
+        : Collection("Columns"), m_model(std::move(model)), m_object(object)
     {
         // The report reads every column several times: one object per column, made once, in one
         // block; a reference to one shares ownership of this collection.
-        m_items.reserve(m_columns->size());
-        for (const ColumnInfo& c : *m_columns)
+        m_items.reserve(std::size_t(m_object->columns.size()));
+        for (const TCatalogueColumn& c : m_object->columns)
             m_items.emplace_back(&c);
     }
 
 protected:
-    int count() const override { return static_cast<int>(m_columns->size()); }
-    QString nameAt(int position) const override { return (*m_columns)[std::size_t(position)].name; }
+    int count() const override { return static_cast<int>(m_object->columns.size()); }
+    QString nameAt(int position) const override { return m_object->columns[position].name; }
     Variant item(int position) override
     {
         return Variant(DispatchPtr(shared_from_this(), &m_items[std::size_t(position)]));
     }
 
 private:
-    ColumnListPtr m_columns;
+    ModelPtr m_model;
+    const TCatalogueObject* m_object;
     std::vector<SqlColumn> m_items; // never grows once filled: references into it stay valid
 };
 
-// A table (columns as the Columns property) or a view (as the ListColumns method).
+// A table (columns as the Columns property) or a view (as the ListColumns method), named as the
+// list shows it: bare in dbo, "schema.name" in another schema.
 class SqlCatalogObject final : public Dispatch
 {
 public:
-    SqlCatalogObject(DatabasePtr database, CatalogObject object, bool view)
-        : m_database(std::move(database)), m_object(std::move(object)), m_view(view)
+    SqlCatalogObject(ModelPtr model, const TCatalogueObject* object, bool view)
+        : m_model(std::move(model)), m_object(object), m_view(view)
     {
     }
 
@@ -290,13 +230,13 @@ public:
     {
         if (is(name, "Name")) {
             noArguments(name, args);
-            return Variant(m_object.name);
+            return Variant(m_object->listName());
         }
         if (is(name, m_view ? "ListColumns" : "Columns")) {
             noArguments(name, args);
             // Asked for again for every column read: the one collection is kept.
             if (!m_columns)
-                m_columns = std::make_shared<SqlColumns>(m_database->columnsOf(m_object.id));
+                m_columns = std::make_shared<SqlColumns>(m_model, m_object);
             return Variant(m_columns);
         }
         return Dispatch::get(name, args);
@@ -304,8 +244,8 @@ public:
     Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
 
 private:
-    DatabasePtr m_database;
-    CatalogObject m_object;
+    ModelPtr m_model;
+    const TCatalogueObject* m_object;
     bool m_view;
     DispatchPtr m_columns;
 };
@@ -313,34 +253,42 @@ private:
 class SqlCatalogObjects final : public Collection
 {
 public:
-    SqlCatalogObjects(DatabasePtr database, std::vector<CatalogObject> objects, bool views)
-        : Collection(views ? "Views" : "Tables"), m_database(std::move(database)),
-          m_objects(std::move(objects)), m_items(m_objects.size()), m_views(views)
+    SqlCatalogObjects(ModelPtr model, bool views)
+        : Collection(views ? "Views" : "Tables"), m_model(std::move(model)), m_views(views)
     {
+        for (const TCatalogueObject& o : m_model->objects) {
+            if ((o.kind == TObjectKind::View) == views)
+                m_objects.push_back(&o);
+        }
+        m_items.resize(m_objects.size());
     }
 
 protected:
     int count() const override { return static_cast<int>(m_objects.size()); }
-    QString nameAt(int position) const override { return m_objects[std::size_t(position)].name; }
+    QString nameAt(int position) const override { return m_objects[std::size_t(position)]->listName(); }
     Variant item(int position) override
     {
         DispatchPtr& slot = m_items[std::size_t(position)];
         if (!slot)
-            slot = std::make_shared<SqlCatalogObject>(m_database, m_objects[std::size_t(position)], m_views);
+            slot = std::make_shared<SqlCatalogObject>(m_model, m_objects[std::size_t(position)], m_views);
         return Variant(slot);
     }
 
 private:
-    DatabasePtr m_database;
-    std::vector<CatalogObject> m_objects;
+    ModelPtr m_model;
+    std::vector<const TCatalogueObject*> m_objects;
     std::vector<DispatchPtr> m_items;
     bool m_views;
 };
 
-class SqlDatabase final : public Dispatch
+// The database's structure is its catalogue source: the same read serves the collections and the
+// model's writers.
+class SqlDatabase final : public Dispatch, public TCatalogueSource
 {
 public:
     explicit SqlDatabase(DatabasePtr data) : m_data(std::move(data)) {}
+
+    std::shared_ptr<const TCatalogue> StructureModel() override { return m_data->model(); }
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
@@ -351,13 +299,13 @@ public:
         if (is(name, "Tables")) {
             noArguments(name, args);
             if (!m_tables)
-                m_tables = std::make_shared<SqlCatalogObjects>(m_data, m_data->objects(kTablesSql), false);
+                m_tables = std::make_shared<SqlCatalogObjects>(m_data->model(), false);
             return Variant(m_tables);
         }
         if (is(name, "Views")) {
             noArguments(name, args);
             if (!m_views)
-                m_views = std::make_shared<SqlCatalogObjects>(m_data, m_data->objects(kViewsSql), true);
+                m_views = std::make_shared<SqlCatalogObjects>(m_data->model(), true);
             return Variant(m_views);
         }
         return Dispatch::get(name, args);

@@ -315,6 +315,12 @@ void SqlServerSession::useDatabase(const QString& database)
 void SqlServerSession::select(const QString& database, const QString& sql,
                               const std::function<void(const QSqlQuery&)>& eachRow)
 {
+    selectResults(database, sql, {eachRow});
+}
+
+void SqlServerSession::selectResults(const QString& database, const QString& sql,
+                                     const std::vector<std::function<void(const QSqlQuery&)>>& eachRow)
+{
     for (bool retried = false;; retried = true) {
         if (!database.isEmpty())
             useDatabase(database);
@@ -324,11 +330,22 @@ void SqlServerSession::select(const QString& database, const QString& sql,
             // A scrollable query makes the driver ask for a server cursor.
             q.setForwardOnly(true);
             if (q.exec(sql)) {
-                while (q.next())
-                    eachRow(q);
-                // Rows delivered are not taken back: a failure after them is not retried.
-                if (q.lastError().isValid())
-                    statementFailed(q.lastError());
+                for (std::size_t n = 0; n < eachRow.size(); ++n) {
+                    // A statement of the batch that failed ends the results early, with its error.
+                    if (n > 0 && !q.nextResult()) {
+                        if (q.lastError().isValid())
+                            statementFailed(q.lastError());
+                        fail(QStringLiteral("The server answered the catalogue query with %1 result(s) "
+                                            "instead of %2.")
+                                 .arg(n)
+                                 .arg(eachRow.size()));
+                    }
+                    while (q.next())
+                        eachRow[n](q);
+                    // Rows delivered are not taken back: a failure after them is not retried.
+                    if (q.lastError().isValid())
+                        statementFailed(q.lastError());
+                }
                 return;
             }
             failure = q.lastError();

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class QSqlError;
 
@@ -61,6 +62,12 @@ public:
     // autoReconnect is on and the statement had not started to deliver rows.
     void select(const QString& database, const QString& sql,
                 const std::function<void(const QSqlQuery&)>& eachRow);
+
+    // Runs a batch of several SELECTs in one round trip and hands the rows of the n-th result set to
+    // eachRow[n]; throws AutomationError with the server's message when a statement fails or the
+    // batch gives fewer results than handlers. Reconnects as select does.
+    void selectResults(const QString& database, const QString& sql,
+                       const std::vector<std::function<void(const QSqlQuery&)>>& eachRow);
 
     void setAutoReconnect(bool on) { m_autoReconnect = on; }
     const QString& serverName() const { return m_login.server; }

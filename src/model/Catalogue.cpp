@@ -2,7 +2,10 @@
 
 QString TCatalogueObject::listName() const
 {
-    if (schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+    // A system table keeps its bare name: the system-table statement names it so, in whatever
+    // schema (sys since SQL Server 2005) it lives.
+    if (schema.isEmpty() || kind == TObjectKind::SystemTable ||
+        schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
         return name;
     return schema + QLatin1Char('.') + name;
 }

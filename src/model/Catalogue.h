@@ -102,8 +102,8 @@ struct TCatalogueObject
     QList<TCatalogueIndex> indexes;
     QList<TCatalogueForeignKey> foreignKeys;
 
-    // The name the table list and the report's title line show: bare for Access and for SQL
-    // Server's dbo schema, "schema.name" otherwise.
+    // The name the table list and the report's title line show: bare for Access, for SQL
+    // Server's dbo schema and for system tables, "schema.name" otherwise.
     QString listName() const;
 };
 

@@ -1,6 +1,8 @@
 // The SQL Server provider: server names and the values the driver's connection string refuses,
 // offline; the catalogue objects and the query object against the project's test TDS server
 // through the real QODBC and FreeTDS drivers.
+#include "CatalogueSource.h"
+#include "KorvConnection.h"
 #include "SqlServerProvider.h"
 #include "SqlServerSession.h"
 
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstring>
@@ -327,7 +330,7 @@ TEST_F(SqlServerProvider, DatabasesTablesAndViewsInTheServersOrder)
         "sysfilegroups",     "sysfiles",      "sysfiles1",    "sysforeignkeys", "sysfulltextcatalogs",
         "sysfulltextnotify", "sysindexes",    "sysindexkeys", "sysmembers",     "sysobjects",
         "syspermissions",    "sysproperties", "sysprotects",  "sysreferences",  "systypes",
-        "sysusers",          "titles"};
+        "sysusers",          "titles",        "sales.titles"};
     EXPECT_EQ(names(sample.get("Tables")), tables);
     EXPECT_EQ(names(sample.get("Views")), (QStringList{"Größe Ansicht", "titleview"}));
 }
@@ -355,10 +358,13 @@ TEST_P(SqlServerLookups, ByNameOrPositionFromOne)
 
 INSTANTIATE_TEST_SUITE_P(Keys, SqlServerLookups,
                          ::testing::Values(LookupCase{"First", Variant(std::int32_t(1)), "Maße]'; Übersicht"},
-                                           LookupCase{"Last", Variant(std::int32_t(22)), "titles"},
+                                           LookupCase{"Last", Variant(std::int32_t(23)), "sales.titles"},
                                            LookupCase{"Zero", Variant(std::int32_t(0)), nullptr},
-                                           LookupCase{"PastTheEnd", Variant(std::int32_t(23)), nullptr},
+                                           LookupCase{"PastTheEnd", Variant(std::int32_t(24)), nullptr},
                                            LookupCase{"OtherCase", Variant("TITLES"), "titles"},
+                                           LookupCase{"OtherSchema", Variant("sales.titles"), "sales.titles"},
+                                           LookupCase{"OtherSchemaOtherCase", Variant("Sales.Titles"),
+                                                      "sales.titles"},
                                            LookupCase{"ViewIsNoTable", Variant("titleview"), nullptr},
                                            LookupCase{"Unknown", Variant("nope"), nullptr}),
                          caseName);
@@ -387,6 +393,207 @@ TEST_P(SqlServerColumns, ShowTypeLengthAndNullsAsTheDefinition)
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, SqlServerColumns, ::testing::ValuesIn(kColumnCases), caseName);
+
+// The structure model of the rich sample, as the Database object hands it out: one case per thing
+// it holds, each written as a line that says it all.
+std::shared_ptr<const TCatalogue> modelOf(const Variant& database)
+{
+    auto* source = dynamic_cast<TCatalogueSource*>(database.objectPtr().get());
+    return source ? source->StructureModel() : nullptr;
+}
+
+const TCatalogueObject& objectIn(const TCatalogue& model, const char* listName)
+{
+    static const TCatalogueObject none;
+    const TCatalogueObject* o = model.find(QString::fromUtf8(listName));
+    return o ? *o : none;
+}
+
+QString columnLine(const TCatalogue& model, const char* table, const char* column)
+{
+    for (const TCatalogueColumn& c : objectIn(model, table).columns) {
+        if (c.name == QString::fromUtf8(column))
+            return QStringLiteral("%1 %2 %3 base=%4 %5%6 default=%7 computed=%8 \"%9\"")
+                .arg(c.number)
+                .arg(c.typeName)
+                .arg(c.length)
+                .arg(c.baseType, c.nullable ? "null" : "notnull", c.autoIncrement ? " identity" : "",
+                     c.defaultValue, c.computed, c.description);
+    }
+    return QStringLiteral("no column");
+}
+
+QString keysLine(const TCatalogue& model, const char* table)
+{
+    const TCatalogueObject& o = objectIn(model, table);
+    QStringList parts;
+    if (o.primaryKey)
+        parts << QStringLiteral("PK %1(%2)").arg(o.primaryKey->name, o.primaryKey->columns.join(u','));
+    for (const TCatalogueIndex& i : o.indexes) {
+        QStringList columns;
+        for (const TCatalogueIndexColumn& c : i.columns)
+            columns << c.name + (c.descending ? " desc" : "");
+        parts << QStringLiteral("%1%2(%3)").arg(i.unique ? "unique " : "", i.name, columns.join(u','));
+    }
+    for (const TCatalogueForeignKey& f : o.foreignKeys)
+        parts << QStringLiteral("FK %1(%2) -> %3.%4(%5)%6 update=%7 delete=%8")
+                     .arg(f.name, f.columns.join(u','), f.referencedSchema, f.referencedTable,
+                          f.referencedColumns.join(u','), f.enforced ? "" : " not enforced",
+                          ReferentialActionName(f.onUpdate), ReferentialActionName(f.onDelete));
+    return parts.join(QStringLiteral("; "));
+}
+
+struct ModelCase
+{
+    const char* name;
+    QString (*line)(const TCatalogue&);
+    const char* expected;
+};
+
+class SqlServerModel : public SqlServerProvider, public ::testing::WithParamInterface<ModelCase>
+{
+};
+
+TEST_P(SqlServerModel, HoldsTheStructureOfTheSample)
+{
+    const std::shared_ptr<const TCatalogue> model = modelOf(database(QStringLiteral("sample")));
+    ASSERT_TRUE(model);
+    EXPECT_EQ(GetParam().line(*model).toStdString(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sample, SqlServerModel,
+    ::testing::Values(
+        ModelCase{
+            "Database",
+            [](const TCatalogue& m) { return m.provider + u' ' + m.database + u' ' + m.server.left(10); },
+            "SQLServer sample 127.0.0.1,"},
+        // Tables in the list's order, same-named ones as two objects of their schemas, then views.
+        ModelCase{"Objects",
+                  [](const TCatalogue& m) {
+                      QStringList list;
+                      for (const TCatalogueObject& o : m.objects)
+                          if (o.kind != TObjectKind::SystemTable)
+                              list << ObjectKindName(o.kind) + u' ' + o.schema + u'/' + o.listName() +
+                                          QStringLiteral(" %1").arg(o.columns.size());
+                      return list.join(QStringLiteral(", "));
+                  },
+                  "table dbo/Maße]'; Übersicht 18, table dbo/Order Details 14, table dbo/titles 10, "
+                  "table sales/sales.titles 9, view dbo/Größe Ansicht 2, view dbo/titleview 3"},
+        ModelCase{"SystemTables",
+                  [](const TCatalogue& m) {
+                      return QString::number(
+                          std::count_if(m.objects.begin(), m.objects.end(), [](const auto& o) {
+                              return o.kind == TObjectKind::SystemTable && o.listName() == o.name;
+                          }));
+                  },
+                  "19"},
+        ModelCase{"UserTypeKeepsItsName",
+                  [](const TCatalogue& m) { return columnLine(m, "titles", "title_id"); },
+                  "1 tid 6 base=varchar notnull default= computed= \"\""},
+        ModelCase{"SysnameIsBasedOnNVarChar",
+                  [](const TCatalogue& m) { return columnLine(m, "Maße]'; Übersicht", "Kennung"); },
+                  "16 sysname 128 base=nvarchar notnull default= computed= \"\""},
+        ModelCase{"DefaultAndDescription",
+                  [](const TCatalogue& m) {
+                      return columnLine(m, "titles", "type") + " | " + columnLine(m, "titles", "title");
+                  },
+                  "3 char 12 base= notnull default=('UNDECIDED') computed= \"\" | "
+                  "2 varchar 80 base= notnull default= computed= \"Der Titel, wie er gedruckt steht\""},
+        ModelCase{"IdentityComputedAndDefaultOfTheOtherSchema",
+                  [](const TCatalogue& m) {
+                      return columnLine(m, "sales.titles", "SaleID") + " | " +
+                             columnLine(m, "sales.titles", "Total") + " | " +
+                             columnLine(m, "sales.titles", "Sold");
+                  },
+                  "1 int 4 base= notnull identity default= computed= \"\" | "
+                  "7 money 8 base= null default= computed=([Qty]*[Price]) \"\" | "
+                  "8 datetime 8 base= notnull default=(getdate()) computed= \"\""},
+        ModelCase{"NonAsciiDescriptions",
+                  [](const TCatalogue& m) {
+                      return objectIn(m, "titles").description + " | " +
+                             objectIn(m, "Maße]'; Übersicht").description + " | " +
+                             columnLine(m, "Maße]'; Übersicht", "日本語の列");
+                  },
+                  "Bücher, wie sie verlegt werden | 測定値の一覧 | "
+                  "17 nvarchar 40 base= null default= computed= \"日本語の説明\""},
+        // The key's own index is not listed again; a unique constraint is a unique index; included
+        // columns are no keys; names sorted without regard to case.
+        ModelCase{
+            "KeysAndIndexes", [](const TCatalogue& m) { return keysLine(m, "titles"); },
+            "PK UPKCL_titleidind(title_id); titleind(pubdate desc,title_id); unique UQ_titles_title(title)"},
+        ModelCase{"CompositeKey", [](const TCatalogue& m) { return keysLine(m, "Order Details"); },
+                  "PK PK_Order_Details(OrderID,emp_id)"},
+        ModelCase{
+            "ForeignKeys", [](const TCatalogue& m) { return keysLine(m, "sales.titles"); },
+            "PK PK_sales_titles(SaleID); unique IX_sales_titles_Sold(Sold desc,SaleID); "
+            "FK fk_sales_titles_Maße(Maß) -> dbo.Maße]'; Übersicht(Id) update=setDefault delete=setNull; "
+            "FK FK_sales_titles_Order_Details(OrderID,emp_id) -> dbo.Order Details(OrderID,emp_id) not "
+            "enforced update=noAction delete=noAction; "
+            "FK FK_sales_titles_titles(title_id) -> dbo.titles(title_id) update=cascade delete=cascade"},
+        ModelCase{"ViewsHaveColumnsOnly", [](const TCatalogue& m) { return keysLine(m, "titleview") + u'.'; },
+                  "."}),
+    caseName);
+
+// Tables, views, their columns and the model come from one read of a constant number of round
+// trips; a server without the catalog views (SQL Server 2000) still gives tables and columns.
+TEST_F(SqlServerProvider, OneReadServesTheCollectionsAndTheModel)
+{
+    const Variant sample = database(QStringLiteral("sample"));
+    const long before = requestsNow();
+    const Variant sales = item(sample.get("Tables"), Variant("sales.titles"));
+    EXPECT_EQ(names(sales.get("Columns")).first(), QStringLiteral("SaleID"));
+    EXPECT_EQ(names(item(sample.get("Tables"), Variant("titles")).get("Columns")).first(),
+              QStringLiteral("title_id"));
+    EXPECT_EQ(sample.get("Views").get("Count").toInt(), 2);
+    EXPECT_EQ(modelOf(sample)->objects.size(), 25);
+    // A USE and the one batch.
+    EXPECT_EQ(requestsNow() - before, 2);
+
+    // The facade hands out the current database's model.
+    TKorvConnection facade;
+    facade.SetConnectionType(ctDMO);
+    facade.Open(QStringLiteral("Provider=SQLOLEDB.1;Password=%1;User ID=%2;Data Source=%3")
+                    .arg(kPassword, kUser, serverName()));
+    facade.SetDatabase(facade.DatabaseByName(QStringLiteral("sample")));
+    const std::shared_ptr<const TCatalogue> viaFacade = facade.StructureModel();
+    ASSERT_TRUE(viaFacade);
+    EXPECT_EQ(objectIn(*viaFacade, "sales.titles").columns.size(), 9);
+
+    const std::shared_ptr<const TCatalogue> old = modelOf(database(QStringLiteral("we]ird';db")));
+    ASSERT_TRUE(old);
+    EXPECT_EQ(objectIn(*old, "t]1").columns.size(), 2);
+    EXPECT_EQ(objectIn(*old, "t]1").columns[1].typeName, QStringLiteral("nvarchar"));
+    EXPECT_EQ(objectIn(*old, "t]1").columns[1].length, 10);
+    EXPECT_FALSE(objectIn(*old, "t]1").primaryKey);
+}
+
+// A catalogue the server cannot read whole is an error with the server's words, never a partial model.
+TEST_F(SqlServerProvider, AFailingReadThrowsTheServersMessage)
+{
+    QTemporaryDir dir;
+    tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), dir.path().toStdString());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.filePath(QStringLiteral("sample.sqlite")).toUtf8().constData(), &db),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "ALTER TABLE foreign_keys DROP COLUMN is_disabled", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    TdsServerProcess broken(options);
+    const Variant server = CreateOleObject(QStringLiteral("SQLDMO.SQLServer"));
+    server.invoke("Connect",
+                  {Variant(QStringLiteral("127.0.0.1,%1").arg(broken.port())), Variant("sa"), Variant("")});
+    const Variant sample = item(server.get("Databases"), Variant("sample"));
+    try {
+        modelOf(sample);
+        FAIL() << "read";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.description(), QStringLiteral("Invalid column name 'is_disabled'.")) << e.what();
+    }
+    EXPECT_THROW(sample.get("Tables"), AutomationError);
+}
 
 TEST_F(SqlServerProvider, DatabaseWhoseNameNeedsQuotingBesideAnother)
 {
@@ -488,6 +695,7 @@ TEST_P(SqlServerAutoReconnect, LogsInAgainOnlyWhenAsked)
         GTEST_SKIP() << "ODBC drivers or tds-testserver missing";
     QTemporaryDir dir;
     tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), dir.path().toStdString());
+    tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), dir.path().toStdString());
     const int port = closedPort();
     ASSERT_NE(port, 0);
     const QString script = dir.filePath(QStringLiteral("pinned-port-server"));
@@ -508,14 +716,17 @@ TEST_P(SqlServerAutoReconnect, LogsInAgainOnlyWhenAsked)
     sqlServer.invoke(
         "Connect", {Variant(QStringLiteral("127.0.0.1,%1").arg(port)), Variant("tester"), Variant("Secr3t")});
     const Variant sample = item(sqlServer.get("Databases"), Variant("sample"));
-    EXPECT_EQ(sample.get("Tables").get("Count").toInt(), 22);
+    EXPECT_EQ(sample.get("Tables").get("Count").toInt(), 23);
 
     server.reset();
     server = std::make_unique<TdsServerProcess>(options);
+    // What was read stays; the next database needs the server again.
+    EXPECT_EQ(sample.get("Views").get("Count").toInt(), 2);
+    const Variant other = item(sqlServer.get("Databases"), Variant("we]ird';db"));
     if (GetParam())
-        EXPECT_EQ(sample.get("Views").get("Count").toInt(), 2);
+        EXPECT_EQ(other.get("Views").get("Count").toInt(), 1);
     else
-        EXPECT_THROW(sample.get("Views"), AutomationError);
+        EXPECT_THROW(other.get("Views"), AutomationError);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, SqlServerAutoReconnect, ::testing::Bool(),

@@ -82,12 +82,13 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
     openWith(QStringLiteral("Secr3t;x"));
     EXPECT_EQ(window->Server(), QStringLiteral("127.0.0.1,%1").arg(s_server->port()));
     EXPECT_EQ(window->Database(), QStringLiteral("sample"));
-    EXPECT_EQ(list()->count(), 22);
+    EXPECT_EQ(list()->count(), 23);
     const QStringList greyed = entries(false);
     EXPECT_EQ(greyed.size(), 19);
     EXPECT_TRUE(greyed.contains(QStringLiteral("sysobjects")));
-    EXPECT_EQ(entries(true), QStringList({QStringLiteral("Maße]'; Übersicht"),
-                                          QStringLiteral("Order Details"), QStringLiteral("titles")}));
+    EXPECT_EQ(entries(true),
+              QStringList({QStringLiteral("Maße]'; Übersicht"), QStringLiteral("Order Details"),
+                           QStringLiteral("titles"), QStringLiteral("sales.titles")}));
 
     // The mark on releases them; Select all then checks every entry.
     action("tbiSysTables")->trigger();
@@ -99,6 +100,10 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
     EXPECT_TRUE(text.contains(QStringLiteral("*** Provider:  SQLServer\n"))) << text.left(600).toStdString();
     EXPECT_TRUE(text.contains(
         QStringLiteral("            1 title_id                       tid                      6  +")));
+    // The entry of the other schema's "titles" reports its own columns.
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("*** sales.titles *****************************************************\n"
+                       "            1 SaleID                         int                      4  +\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
 }
 
@@ -134,7 +139,7 @@ TEST_F(WindowSqlServerTest, ProfilesOpenWithTheirStoredPasswordOrTheOneAskedFor)
     start();
     prompter->errorsExpected = false;
     chooseProfile("cboSQLServerProfile", "Gespeichert");
-    EXPECT_EQ(list()->count(), 22);
+    EXPECT_EQ(list()->count(), 23);
     // A cancelled question opens nothing, and the last connection is not listed under this name.
     prompter->cancelInput();
     chooseProfile("cboSQLServerProfile", "Gefragt");
@@ -143,7 +148,7 @@ TEST_F(WindowSqlServerTest, ProfilesOpenWithTheirStoredPasswordOrTheOneAskedFor)
     EXPECT_EQ(window->Server(), "");
     prompter->answerInput("Secr3t;x");
     chooseProfile("cboSQLServerProfile", "Gefragt");
-    EXPECT_EQ(list()->count(), 22);
+    EXPECT_EQ(list()->count(), 23);
     EXPECT_EQ(prompter->kinds(), (QStringList{"input", "input"}));
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace tdsfixture {
 
@@ -136,7 +137,9 @@ template <typename... Values> void insert(sqlite3* db, sqlite3_stmt* s, const Va
     int i = 0;
     auto bind = [&](const auto& v) {
         ++i;
-        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::nullptr_t>)
+            sqlite3_bind_null(s, i);
+        else if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
             sqlite3_bind_text(s, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
         else if constexpr (std::is_same_v<std::decay_t<decltype(v)>, const char*>)
             sqlite3_bind_text(s, i, v, -1, SQLITE_TRANSIENT);
@@ -149,10 +152,55 @@ template <typename... Values> void insert(sqlite3* db, sqlite3_stmt* s, const Va
     sqlite3_reset(s);
 }
 
+// The catalog views, each a table of the database's own file: the name, then the columns with the
+// types Microsoft documents for them (sysname is nvarchar(128); the server sends these types).
+struct ViewTable
+{
+    const char* name;
+    const char* columns;
+};
+const ViewTable kCatalogViews[] = {
+    {"schemas", "name sysname COLLATE NOCASE, schema_id int, principal_id int"},
+    {"objects", "name sysname COLLATE NOCASE, object_id int, schema_id int, parent_object_id int, "
+                "type char(2) COLLATE NOCASE, is_ms_shipped bit"},
+    {"columns", "object_id int, name sysname COLLATE NOCASE, column_id int, system_type_id tinyint, "
+                "user_type_id int, max_length smallint, precision tinyint, scale tinyint, is_nullable bit, "
+                "is_identity bit, is_computed bit"},
+    {"types", "name sysname COLLATE NOCASE, system_type_id tinyint, user_type_id int, schema_id int, "
+              "max_length smallint, precision tinyint, scale tinyint, is_nullable bit, is_user_defined bit"},
+    {"indexes", "object_id int, name sysname COLLATE NOCASE, index_id int, type tinyint, is_unique bit, "
+                "is_primary_key bit, is_unique_constraint bit, is_disabled bit"},
+    {"index_columns", "object_id int, index_id int, index_column_id int, column_id int, key_ordinal tinyint, "
+                      "is_descending_key bit, is_included_column bit"},
+    {"foreign_keys", "name sysname COLLATE NOCASE, object_id int, parent_object_id int, "
+                     "referenced_object_id int, is_disabled bit, delete_referential_action tinyint, "
+                     "update_referential_action tinyint"},
+    {"foreign_key_columns", "constraint_object_id int, constraint_column_id int, parent_object_id int, "
+                            "parent_column_id int, referenced_object_id int, referenced_column_id int"},
+    {"default_constraints", "name sysname COLLATE NOCASE, object_id int, parent_object_id int, "
+                            "parent_column_id int, definition nvarchar"},
+    {"computed_columns", "object_id int, column_id int, definition nvarchar"},
+    {"identity_columns", "object_id int, column_id int, seed_value sql_variant, increment_value sql_variant"},
+    {"extended_properties", "class tinyint, major_id int, minor_id int, name sysname COLLATE NOCASE, "
+                            "value sql_variant"},
+};
+
+// A name the file already gives a catalogue table: a user table of that name gets no real table.
 bool isCatalogTable(const std::string& name)
 {
     const std::string n = lower(name);
-    return n == "sysobjects" || n == "syscolumns" || n == "systypes";
+    return n == "sysobjects" || n == "syscolumns" || n == "systypes" ||
+           std::any_of(std::begin(kCatalogViews), std::end(kCatalogViews),
+                       [&](const ViewTable& v) { return n == v.name; });
+}
+
+constexpr int kDboSchemaId = 1;
+constexpr int kSysSchemaId = 4;
+constexpr int kFirstUserSchemaId = 5;
+
+std::string qualifiedKey(const std::string& schema, const std::string& name)
+{
+    return lower(schema) + "." + lower(name);
 }
 
 } // namespace
@@ -240,9 +288,69 @@ TypeShape Database::shapeOf(const std::string& typeText) const
     return shape;
 }
 
-Database& Database::add(const std::string& name, const std::string& xtype, int id,
-                        std::vector<Column> columns)
+Column& Object::column(const std::string& wanted)
 {
+    return const_cast<Column&>(std::as_const(*this).column(wanted));
+}
+
+const Column& Object::column(const std::string& wanted) const
+{
+    for (const Column& c : columns) {
+        if (lower(c.name) == lower(wanted))
+            return c;
+    }
+    throw std::invalid_argument("no column " + wanted + " in " + schema + "." + name);
+}
+
+Database& Database::addSchema(const std::string& name)
+{
+    if (name.empty() || schemaId(name) >= 0)
+        throw std::invalid_argument("schema name taken: " + name);
+    m_schemas.push_back(name);
+    return *this;
+}
+
+int Database::schemaId(const std::string& schema) const
+{
+    const std::string s = lower(schema);
+    if (s == "dbo")
+        return kDboSchemaId;
+    if (s == "sys")
+        return kSysSchemaId;
+    for (std::size_t i = 0; i < m_schemas.size(); ++i) {
+        if (lower(m_schemas[i]) == s)
+            return kFirstUserSchemaId + static_cast<int>(i);
+    }
+    return -1;
+}
+
+const Object* Database::find(const std::string& qualifiedName) const
+{
+    // The schema is what comes before the first dot, when that names a schema; a dbo name may hold dots.
+    const std::size_t dot = qualifiedName.find('.');
+    std::string schema = "dbo", name = qualifiedName;
+    if (dot != std::string::npos && schemaId(qualifiedName.substr(0, dot)) >= 0)
+        schema = qualifiedName.substr(0, dot), name = qualifiedName.substr(dot + 1);
+    for (const Object& o : m_objects) {
+        if (qualifiedKey(o.schema, o.name) == qualifiedKey(schema, name))
+            return &o;
+    }
+    return nullptr;
+}
+
+Object& Database::object(const std::string& qualifiedName)
+{
+    const Object* o = find(qualifiedName);
+    if (!o)
+        throw std::invalid_argument("no object " + qualifiedName);
+    return const_cast<Object&>(*o);
+}
+
+Database& Database::add(const std::string& name, const std::string& xtype, int id,
+                        std::vector<Column> columns, const std::string& schema)
+{
+    if (schemaId(schema) < 0)
+        throw std::invalid_argument("unknown schema " + schema);
     if (name.empty())
         throw std::invalid_argument("empty object name");
     for (const Column& c : columns) {
@@ -250,11 +358,13 @@ Database& Database::add(const std::string& name, const std::string& xtype, int i
             throw std::invalid_argument("empty column name in " + name);
         shapeOf(c.type);
     }
-    if (m_names.count(lower(name)) || m_ids.count(id))
+    if (m_names.count(qualifiedKey(schema, name)) || m_ids.count(id))
         throw std::invalid_argument("object defined twice: " + name);
-    m_names.insert(lower(name));
+    m_names.insert(qualifiedKey(schema, name));
     m_ids.insert(id);
-    m_objects.push_back({name, xtype, id, std::move(columns)});
+    Object o;
+    o.name = name, o.xtype = xtype, o.id = id, o.columns = std::move(columns), o.schema = schema;
+    m_objects.push_back(std::move(o));
     return *this;
 }
 
@@ -275,7 +385,13 @@ Database& Database::addUserType(const std::string& name, const std::string& base
 
 Database& Database::addTable(const std::string& name, std::vector<Column> columns)
 {
-    return add(name, "U", kFirstUserObjectId + kUserObjectIdStep * m_nextUserId++, std::move(columns));
+    return addTable("dbo", name, std::move(columns));
+}
+
+Database& Database::addTable(const std::string& schema, const std::string& name, std::vector<Column> columns)
+{
+    return add(name, "U", kFirstUserObjectId + kUserObjectIdStep * m_nextUserId++, std::move(columns),
+               schema);
 }
 
 Database& Database::addView(const std::string& name, std::vector<Column> columns)
@@ -429,6 +545,212 @@ std::string databaseFileName(const std::string& databaseName)
     return databaseName + ".sqlite";
 }
 
+namespace {
+
+// A key, foreign key or default: an object of its own in both layouts, under its table.
+struct Constraint
+{
+    std::string name;
+    std::string xtype; // PK, UQ, F, D
+    int id = 0;
+    const Object* parent = nullptr;
+};
+
+std::size_t columnNumber(const Object& o, const std::string& name)
+{
+    const Column& c = o.column(name);
+    return static_cast<std::size_t>(&c - o.columns.data()) + 1;
+}
+
+// The constraints in a fixed order with ids above every object's, checked as a server would check
+// the DDL: key columns exist and take no NULL, a foreign key names a key of the table it references.
+std::vector<Constraint> constraintsOf(const Database& database)
+{
+    int id = 0;
+    for (const Object& o : database.objects())
+        id = std::max(id, o.id);
+    std::vector<Constraint> list;
+    std::set<std::string> names;
+    for (const Object& o : database.objects())
+        names.insert(lower(o.schema) + "." + lower(o.name));
+    auto add = [&](const std::string& name, const char* xtype, const Object& parent) {
+        if (name.empty() || !names.insert(lower(parent.schema) + "." + lower(name)).second)
+            throw std::invalid_argument("constraint name empty or taken: " + name);
+        list.push_back({name, xtype, ++id, &parent});
+    };
+    auto checkKey = [](const Object& o, const Key& key) {
+        if (key.columns.empty())
+            throw std::invalid_argument("key without columns: " + key.name);
+        for (const std::string& c : key.columns) {
+            if (o.column(c).nullable)
+                throw std::invalid_argument("nullable key column " + c + " in " + key.name);
+        }
+    };
+    for (const Object& o : database.objects()) {
+        if (o.primaryKey) {
+            checkKey(o, *o.primaryKey);
+            add(o.primaryKey->name, "PK", o);
+        }
+        for (const Key& k : o.uniqueConstraints) {
+            for (const std::string& c : k.columns)
+                o.column(c);
+            add(k.name, "UQ", o);
+        }
+        for (const Index& i : o.indexes) {
+            if (i.keys.empty())
+                throw std::invalid_argument("index without keys: " + i.name);
+            for (const IndexKey& k : i.keys)
+                o.column(k.column);
+            for (const std::string& c : i.included)
+                o.column(c);
+        }
+        for (const ForeignKey& f : o.foreignKeys) {
+            const Object* target = database.find(f.referencedTable);
+            if (!target || f.columns.empty() || f.columns.size() != f.referencedColumns.size())
+                throw std::invalid_argument("bad foreign key " + f.name);
+            for (const std::string& c : f.columns)
+                o.column(c);
+            auto sameColumns = [&](const Key& k) {
+                std::set<std::string> a, b;
+                for (const std::string& c : k.columns)
+                    a.insert(lower(c));
+                for (const std::string& c : f.referencedColumns)
+                    b.insert(lower(target->column(c).name));
+                return a == b;
+            };
+            const bool keyed =
+                (target->primaryKey && sameColumns(*target->primaryKey)) ||
+                std::any_of(target->uniqueConstraints.begin(), target->uniqueConstraints.end(), sameColumns);
+            if (!keyed)
+                throw std::invalid_argument("foreign key " + f.name + " names no key of " +
+                                            f.referencedTable);
+            add(f.name, "F", o);
+        }
+        for (const Column& c : o.columns) {
+            if (c.identity && c.nullable)
+                throw std::invalid_argument("nullable identity column " + c.name);
+            if (!c.defaultValue.empty())
+                add(c.defaultName.empty() ? "DF__" + o.name + "__" + c.name : c.defaultName, "D", o);
+        }
+    }
+    return list;
+}
+
+// The catalog views of SQL Server 2005 and later, from the same description as the compatibility views.
+void writeCatalogViews(sqlite3* db, const Database& database, const std::vector<Constraint>& constraints)
+{
+    for (const ViewTable& v : kCatalogViews)
+        run(db, std::string("CREATE TABLE ") + v.name + " (" + v.columns + ")");
+    auto idOf = [&](const Object& parent, const std::string& name) {
+        for (const Constraint& c : constraints) {
+            if (c.parent == &parent && c.name == name)
+                return c.id;
+        }
+        throw std::logic_error("constraint not collected: " + name);
+    };
+
+    const Stmt schemas = prepare(db, "INSERT INTO schemas VALUES (?, ?, ?)");
+    insert(db, schemas.get(), "dbo", kDboSchemaId, 1);
+    insert(db, schemas.get(), "guest", 2, 2);
+    insert(db, schemas.get(), "INFORMATION_SCHEMA", 3, 3);
+    insert(db, schemas.get(), "sys", kSysSchemaId, 4);
+    for (const std::string& name : database.schemas())
+        insert(db, schemas.get(), name, database.schemaId(name), 1);
+
+    const Stmt types = prepare(db, "INSERT INTO types VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const SystemType& t : kSystemTypes)
+        insert(db, types.get(), t.name, t.shape.xtype, t.shape.xusertype, kSysSchemaId, t.shape.length,
+               t.shape.xprec, t.shape.xscale, std::string(t.name) == "sysname" ? 0 : 1, 0);
+    for (const UserType& t : database.userTypes()) {
+        const TypeShape s = database.shapeOf(t.name);
+        insert(db, types.get(), t.name, s.xtype, s.xusertype, kDboSchemaId, s.length, s.xprec, s.xscale, 1,
+               1);
+    }
+
+    const Stmt objects = prepare(db, "INSERT INTO objects VALUES (?, ?, ?, ?, ?, ?)");
+    const Stmt columns = prepare(db, "INSERT INTO columns VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const Stmt defaults = prepare(db, "INSERT INTO default_constraints VALUES (?, ?, ?, ?, ?)");
+    const Stmt computed = prepare(db, "INSERT INTO computed_columns VALUES (?, ?, ?)");
+    const Stmt identity = prepare(db, "INSERT INTO identity_columns VALUES (?, ?, ?, ?)");
+    const Stmt properties =
+        prepare(db, "INSERT INTO extended_properties VALUES (1, ?, ?, 'MS_Description', ?)");
+    const Stmt indexes = prepare(db, "INSERT INTO indexes VALUES (?, ?, ?, ?, ?, ?, ?, 0)");
+    const Stmt indexColumns = prepare(db, "INSERT INTO index_columns VALUES (?, ?, ?, ?, ?, ?, ?)");
+    const Stmt foreignKeys = prepare(db, "INSERT INTO foreign_keys VALUES (?, ?, ?, ?, ?, ?, ?)");
+    const Stmt foreignKeyColumns = prepare(db, "INSERT INTO foreign_key_columns VALUES (?, ?, ?, ?, ?, ?)");
+    for (const Object& o : database.objects()) {
+        const int schema = database.schemaId(o.schema);
+        insert(db, objects.get(), o.name, o.id, schema, 0, o.xtype, o.xtype == "S" ? 1 : 0);
+        if (!o.description.empty())
+            insert(db, properties.get(), o.id, 0, o.description);
+        for (std::size_t i = 0; i < o.columns.size(); ++i) {
+            const Column& c = o.columns[i];
+            const TypeShape s = database.shapeOf(c.type);
+            const int number = static_cast<int>(i + 1);
+            insert(db, columns.get(), o.id, c.name, number, s.xtype, s.xusertype, s.length, s.xprec, s.xscale,
+                   c.nullable ? 1 : 0, c.identity ? 1 : 0, c.computed.empty() ? 0 : 1);
+            if (!c.defaultValue.empty())
+                insert(db, defaults.get(),
+                       c.defaultName.empty() ? "DF__" + o.name + "__" + c.name : c.defaultName,
+                       idOf(o, c.defaultName.empty() ? "DF__" + o.name + "__" + c.name : c.defaultName), o.id,
+                       number, c.defaultValue);
+            if (!c.computed.empty())
+                insert(db, computed.get(), o.id, number, c.computed);
+            if (c.identity)
+                insert(db, identity.get(), o.id, number, c.seed, c.increment);
+            if (!c.description.empty())
+                insert(db, properties.get(), o.id, number, c.description);
+        }
+        if (o.xtype != "U" && o.xtype != "S")
+            continue;
+        // Every table has its heap or its clustered index (here: the primary key's) as index 0 or 1.
+        int indexId = 1;
+        auto addIndex = [&](const std::string& name, int type, bool unique, bool primary, bool constraint,
+                            const std::vector<IndexKey>& keys, const std::vector<std::string>& included) {
+            const int id = type == 1 ? 1 : ++indexId;
+            insert(db, indexes.get(), o.id, name, id, type, unique ? 1 : 0, primary ? 1 : 0,
+                   constraint ? 1 : 0);
+            int position = 0;
+            for (std::size_t k = 0; k < keys.size(); ++k)
+                insert(db, indexColumns.get(), o.id, id, ++position,
+                       static_cast<int>(columnNumber(o, keys[k].column)), static_cast<int>(k + 1),
+                       keys[k].descending ? 1 : 0, 0);
+            for (const std::string& c : included)
+                insert(db, indexColumns.get(), o.id, id, ++position, static_cast<int>(columnNumber(o, c)), 0,
+                       0, 1);
+        };
+        auto keysOf = [](const Key& key) {
+            std::vector<IndexKey> keys;
+            for (const std::string& c : key.columns)
+                keys.push_back({c, false});
+            return keys;
+        };
+        if (o.primaryKey)
+            addIndex(o.primaryKey->name, 1, true, true, false, keysOf(*o.primaryKey), {});
+        else
+            insert(db, indexes.get(), o.id, nullptr, 0, 0, 0, 0, 0);
+        for (const Key& k : o.uniqueConstraints)
+            addIndex(k.name, 2, true, false, true, keysOf(k), {});
+        for (const Index& i : o.indexes)
+            addIndex(i.name, 2, i.unique, false, false, i.keys, i.included);
+        for (const ForeignKey& f : o.foreignKeys) {
+            const Object& target = *database.find(f.referencedTable);
+            const int id = idOf(o, f.name);
+            insert(db, foreignKeys.get(), f.name, id, o.id, target.id, f.disabled ? 1 : 0,
+                   static_cast<int>(f.onDelete), static_cast<int>(f.onUpdate));
+            for (std::size_t k = 0; k < f.columns.size(); ++k)
+                insert(db, foreignKeyColumns.get(), id, static_cast<int>(k + 1), o.id,
+                       static_cast<int>(columnNumber(o, f.columns[k])), target.id,
+                       static_cast<int>(columnNumber(target, f.referencedColumns[k])));
+        }
+    }
+    for (const Constraint& c : constraints)
+        insert(db, objects.get(), c.name, c.id, database.schemaId(c.parent->schema), c.parent->id, c.xtype,
+               0);
+}
+
+} // namespace
+
 void writeDatabase(const Database& database, const std::string& dir)
 {
     const std::filesystem::path target = std::filesystem::path(dir) / databaseFileName(database.name());
@@ -447,10 +769,12 @@ void writeDatabase(const Database& database, const std::string& dir)
             const TypeShape s = database.shapeOf(t.name);
             insert(db.get(), types.get(), t.name, s.xtype, s.xusertype, s.length, s.xprec, s.xscale);
         }
-        const Stmt objects = prepare(db.get(), "INSERT INTO sysobjects VALUES (?, ?, ?, 1)");
+        const std::vector<Constraint> constraints = constraintsOf(database);
+        const Stmt objects = prepare(db.get(), "INSERT INTO sysobjects VALUES (?, ?, ?, ?)");
         const Stmt columns = prepare(db.get(), "INSERT INTO syscolumns VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
         for (const Object& o : database.objects()) {
-            insert(db.get(), objects.get(), o.name, o.id, o.xtype);
+            // sysobjects.uid is the schema's id since SQL Server 2005.
+            insert(db.get(), objects.get(), o.name, o.id, o.xtype, database.schemaId(o.schema));
             std::string definition;
             for (std::size_t i = 0; i < o.columns.size(); ++i) {
                 const Column& c = o.columns[i];
@@ -459,8 +783,8 @@ void writeDatabase(const Database& database, const std::string& dir)
                        s.length, s.xprec, s.xscale, c.nullable ? 1 : 0);
                 definition += (i ? ", " : "") + quoted(c.name) + " " + affinityOf(s.xtype);
             }
-            // Tables and views exist for real too (empty), so a SELECT naming one finds it.
-            if (o.columns.empty() || isCatalogTable(o.name))
+            // Tables and views of dbo exist for real too (empty), so a SELECT naming one finds it.
+            if (o.columns.empty() || isCatalogTable(o.name) || database.schemaId(o.schema) != kDboSchemaId)
                 continue;
             if (o.xtype == "V") {
                 std::string select;
@@ -471,6 +795,10 @@ void writeDatabase(const Database& database, const std::string& dir)
                 run(db.get(), "CREATE TABLE " + quoted(o.name) + " (" + definition + ")");
             }
         }
+        for (const Constraint& c : constraints)
+            insert(db.get(), objects.get(), c.name, c.id, c.xtype, database.schemaId(c.parent->schema));
+        if (database.catalogViews)
+            writeCatalogViews(db.get(), database, constraints);
     }
     run(db.get(), "COMMIT");
     db.reset();
@@ -484,6 +812,7 @@ Database sampleDatabase()
         .addUserType("tid", "varchar(6)")
         .addUserType("empid", "char(9)")
         .addUserType("phone", "nvarchar(24)")
+        .addSchema("sales")
         .addTable("titles",
                   columns("title_id tid not null, title varchar(80) not null, type char(12) not null, "
                           "pub_id char(4), price money, advance money, royalty int, ytd_sales int, "
@@ -500,17 +829,73 @@ Database sampleDatabase()
                     "Hash binary(16), Daten varbinary(50), Ablage varbinary(max), Beliebig sql_variant, "
                     "Tag date, Zeit time(3), Stempel datetime2(7), Zone datetimeoffset, Klein smalldatetime, "
                     "Dokument xml, Kennung sysname not null, 日本語の列 nvarchar(40), [Telefon Nr.] phone"))
+        // Same name as dbo.titles, other columns: each must report its own.
+        .addTable("sales", "titles",
+                  columns("SaleID int not null, title_id tid not null, OrderID int, emp_id empid, "
+                          "Qty smallint not null, Price money not null, Total money, Sold datetime not null, "
+                          "Maß bigint"))
         .addView("titleview", columns("title varchar(80) not null, price money, ytd_sales int"))
         .addView("Größe Ansicht", columns("Größe decimal(10,2), emp_id empid not null"))
-        .addObject("UPKCL_titleidind", "PK")
-        .addObject("DF__titles__type", "D")
         .addObject("byroyalty", "P");
+
+    Object& titles = db.object("titles");
+    titles.description = "Bücher, wie sie verlegt werden";
+    titles.primaryKey = Key{"UPKCL_titleidind", {"title_id"}};
+    titles.uniqueConstraints.push_back({"UQ_titles_title", {"title"}});
+    titles.indexes.push_back({"titleind", false, {{"pubdate", true}, {"title_id", false}}, {"price"}});
+    titles.column("type").defaultValue = "('UNDECIDED')";
+    titles.column("type").defaultName = "DF__titles__type";
+    titles.column("pubdate").defaultValue = "(getdate())";
+    titles.column("title").description = "Der Titel, wie er gedruckt steht";
+
+    Object& details = db.object("Order Details");
+    details.primaryKey = Key{"PK_Order_Details", {"OrderID", "emp_id"}};
+    details.column("Quantity").defaultValue = "((1))";
+    details.column("Discount").defaultValue = "((0))";
+
+    Object& measures = db.object("Maße]'; Übersicht");
+    measures.description = "測定値の一覧";
+    measures.primaryKey = Key{"PK_Maße", {"Id"}};
+    measures.column("Id").identity = true;
+    measures.column("日本語の列").description = "日本語の説明";
+
+    Object& sales = db.object("sales.titles");
+    sales.description = "Verkäufe je Titel";
+    sales.primaryKey = Key{"PK_sales_titles", {"SaleID"}};
+    sales.column("SaleID").identity = true;
+    sales.column("SaleID").seed = 1000;
+    sales.column("Total").computed = "([Qty]*[Price])";
+    sales.column("Sold").defaultValue = "(getdate())";
+    sales.column("Qty").description = "Stückzahl";
+    sales.indexes.push_back({"IX_sales_titles_Sold", true, {{"Sold", true}, {"SaleID", false}}, {}});
+    sales.foreignKeys.push_back({"FK_sales_titles_titles",
+                                 {"title_id"},
+                                 "titles",
+                                 {"title_id"},
+                                 false,
+                                 Action::Cascade,
+                                 Action::Cascade});
+    sales.foreignKeys.push_back({"FK_sales_titles_Order_Details",
+                                 {"OrderID", "emp_id"},
+                                 "Order Details",
+                                 {"OrderID", "emp_id"},
+                                 true,
+                                 Action::NoAction,
+                                 Action::NoAction});
+    sales.foreignKeys.push_back({"fk_sales_titles_Maße",
+                                 {"Maß"},
+                                 "Maße]'; Übersicht",
+                                 {"Id"},
+                                 false,
+                                 Action::SetNull,
+                                 Action::SetDefault});
     return db;
 }
 
 Database weirdDatabase()
 {
     Database db("we]ird';db");
+    db.catalogViews = false;
     db.addSqlServer2000SystemTables()
         .addTable("t]1", columns("a int not null, b'c nvarchar(10)"))
         .addView("v;1", columns("a int not null"));

@@ -1,13 +1,17 @@
-// Catalogue fixtures for the test TDS server: SQLite files holding the three catalogue tables
-// sysobjects, syscolumns and systypes with the rows a SQL Server database would show, so that a
-// catalogue query gives here what it gives on a real server. A database is described with SQL
-// Server type texts ("nvarchar(40)", "decimal(10,2)", "varchar(max)", a user type's name) and
-// written as NAME.sqlite into a folder that tds-testserver serves.
+// Catalogue fixtures for the test TDS server: SQLite files holding the compatibility views
+// sysobjects, syscolumns and systypes and the catalog views of SQL Server 2005 and later (sys.objects,
+// sys.columns, sys.indexes, ...; see FIXTURES.md) with the rows a SQL Server database would show, so
+// that a catalogue query gives here what it gives on a real server. A database is described once,
+// with SQL Server type texts ("nvarchar(40)", "decimal(10,2)", "varchar(max)", a user type's name),
+// keys, indexes, foreign keys, defaults and descriptions, and both layouts are written from that one
+// description as NAME.sqlite into a folder that tds-testserver serves.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -16,9 +20,64 @@ namespace tdsfixture {
 
 struct Column
 {
+    Column() = default;
+    Column(std::string columnName, std::string typeText, bool allowsNull = true)
+        : name(std::move(columnName)), type(std::move(typeText)), nullable(allowsNull)
+    {
+    }
+
     std::string name;
     std::string type; // SQL Server type text, or the name of one of the database's user types
     bool nullable = true;
+    // As SQL Server stores them: "(getdate())", "((0))", "([Qty]*[Price])"; empty when none.
+    std::string defaultValue;
+    std::string defaultName; // the default constraint's name; made up from the column when empty
+    std::string computed;    // the type is then the expression's
+    bool identity = false;
+    long long seed = 1, increment = 1;
+    std::string description; // MS_Description
+};
+
+// A primary key or unique constraint: its name and key columns in key order.
+struct Key
+{
+    std::string name;
+    std::vector<std::string> columns;
+};
+
+struct IndexKey
+{
+    std::string column;
+    bool descending = false;
+};
+
+// An index that is no constraint (a nonclustered one; the primary key's index is clustered).
+struct Index
+{
+    std::string name;
+    bool unique = false;
+    std::vector<IndexKey> keys;
+    std::vector<std::string> included; // INCLUDE columns
+};
+
+// Referential actions with sys.foreign_keys' codes.
+enum class Action
+{
+    NoAction = 0,
+    Cascade = 1,
+    SetNull = 2,
+    SetDefault = 3
+};
+
+struct ForeignKey
+{
+    std::string name;
+    std::vector<std::string> columns;
+    std::string referencedTable; // "schema.name", or a bare name in dbo
+    std::vector<std::string> referencedColumns;
+    bool disabled = false; // WITH NOCHECK / NOCHECK CONSTRAINT: not enforced
+    Action onDelete = Action::NoAction;
+    Action onUpdate = Action::NoAction;
 };
 
 // Columns from a list like "id int not null, [Größe Nr.] decimal(10,2), notes nvarchar(max) null":
@@ -42,6 +101,16 @@ struct Object
     std::string xtype; // "U" table, "V" view, "S" system table; others ("P", "PK", "D") carry no columns
     int id = 0;
     std::vector<Column> columns;
+    std::string schema = "dbo";
+    std::string description; // MS_Description
+    std::optional<Key> primaryKey;
+    std::vector<Key> uniqueConstraints;
+    std::vector<Index> indexes;
+    std::vector<ForeignKey> foreignKeys;
+
+    // Throws std::invalid_argument when there is no such column.
+    Column& column(const std::string& name);
+    const Column& column(const std::string& name) const;
 };
 
 struct UserType
@@ -58,7 +127,10 @@ public:
     explicit Database(std::string name);
 
     Database& addUserType(const std::string& name, const std::string& baseType);
+    // A schema besides dbo (schema_id 1) and sys (4); the first one added gets id 5.
+    Database& addSchema(const std::string& name);
     Database& addTable(const std::string& name, std::vector<Column> columns);
+    Database& addTable(const std::string& schema, const std::string& name, std::vector<Column> columns);
     Database& addView(const std::string& name, std::vector<Column> columns);
     Database& addSystemTable(const std::string& name, std::vector<Column> columns);
     // A catalogue row without columns: a procedure ("P"), a key ("PK"), a default ("D"), ...
@@ -66,20 +138,32 @@ public:
     // The 19 system tables of a SQL Server 2000 user database with their usual object ids.
     Database& addSqlServer2000SystemTables();
 
+    // The object "schema.name", or "name" in dbo; throws std::invalid_argument when there is none.
+    // Keys, indexes, foreign keys, defaults and descriptions are set on it; writeDatabase checks
+    // that what they name exists.
+    Object& object(const std::string& qualifiedName);
+    const Object* find(const std::string& qualifiedName) const;
+
     const std::string& name() const { return m_name; }
     const std::vector<Object>& objects() const { return m_objects; }
+    const std::vector<std::string>& schemas() const { return m_schemas; } // without dbo and sys
+    int schemaId(const std::string& schema) const;                        // -1 when unknown
+    // False: only the compatibility views, as on SQL Server 2000, which has no sys.* catalog views.
+    bool catalogViews = true;
     const std::vector<UserType>& userTypes() const { return m_userTypes; }
 
     // The syscolumns values for a type text in this database (user types get xusertype 257 and up).
     TypeShape shapeOf(const std::string& typeText) const;
 
 private:
-    Database& add(const std::string& name, const std::string& xtype, int id, std::vector<Column> columns);
+    Database& add(const std::string& name, const std::string& xtype, int id, std::vector<Column> columns,
+                  const std::string& schema = "dbo");
 
     std::string m_name;
+    std::vector<std::string> m_schemas;
     std::vector<Object> m_objects;
     std::vector<UserType> m_userTypes;
-    std::set<std::string> m_names; // lower case
+    std::set<std::string> m_names; // "schema.name", lower case
     std::set<int> m_ids;
     int m_nextUserId = 0;
 };
@@ -93,11 +177,16 @@ void createCatalogTables(sqlite3* db);
 void writeDatabase(const Database& db, const std::string& dir);
 std::string databaseFileName(const std::string& databaseName);
 
-// A SQL Server 2000 style user database: the 19 system tables, 3 user tables, 2 views, the user
-// types tid, empid and phone, every common column type, nullable and not, and awkward names (blank,
-// "]", "'", ";", umlauts, CJK), plus a procedure, a key and a default that no table list may show.
+// A user database: the 19 system tables of SQL Server 2000, 3 user tables in dbo and one of the same
+// name as one of them in the schema "sales", 2 views, the user types tid, empid and phone, every
+// common column type, nullable and not, and awkward names (blank, "]", "'", ";", umlauts, CJK); a
+// composite primary key, a unique constraint, an index with a descending key and an included
+// column, foreign keys with cascades, set null and one not enforced, defaults, an IDENTITY and a
+// computed column, descriptions (non-ASCII too) on tables and columns, and a procedure that no
+// table list may show.
 Database sampleDatabase();
-// The database "we]ird';db", whose name needs quoting in every form of USE.
+// The database "we]ird';db", whose name needs quoting in every form of USE; it has only the
+// compatibility views, as a SQL Server 2000 database has.
 Database weirdDatabase();
 // tables x columnsPerTable columns of mixed types, named Table0001... and Col01_<type>...
 Database bigDatabase(int tables = 1000, int columnsPerTable = 20);

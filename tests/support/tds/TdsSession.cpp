@@ -170,6 +170,50 @@ bool exec(sqlite3* db, const char* sql)
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+// A column of the catalog views, declared with the SQL Server type Microsoft documents for it,
+// goes out as that type, as a real server sends it; anything else by its values below.
+std::optional<ResultColumn> declaredType(const char* declared, const std::vector<std::vector<Value>>& rows,
+                                         std::size_t col)
+{
+    std::string decl = declared ? declared : "";
+    std::transform(decl.begin(), decl.end(), decl.begin(), [](unsigned char c) { return std::tolower(c); });
+    ResultColumn column;
+    std::int64_t low = 0, high = 0;
+    bool text = false;
+    if (decl == "sysname") {
+        column.maxChars = 128, text = true;
+    } else if ((decl.starts_with("nvarchar(") || decl.starts_with("char(")) && decl.back() == ')' &&
+               decl.find("max") == std::string::npos) {
+        // A length that is no number from 1 to 4000 leaves the column to its values.
+        const std::string digits = decl.substr(decl.find('(') + 1, decl.size() - decl.find('(') - 2);
+        if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit) ||
+            std::stoi(digits) < 1 || std::stoi(digits) > 4000)
+            return std::nullopt;
+        column.maxChars = static_cast<std::uint16_t>(std::stoi(digits));
+        text = true;
+    } else if (decl == "bit") {
+        column.type = ColumnType::Bit, high = 1;
+    } else if (decl == "tinyint") {
+        column.type = ColumnType::Int1, high = 255;
+    } else if (decl == "smallint") {
+        column.type = ColumnType::Int2, low = -32768, high = 32767;
+    } else if (decl == "int") {
+        column.type = ColumnType::Int4, low = std::numeric_limits<std::int32_t>::min(),
+        high = std::numeric_limits<std::int32_t>::max();
+    } else {
+        return std::nullopt;
+    }
+    for (const auto& row : rows) {
+        const Value& v = row[col];
+        const bool fits = v.kind == Value::Null ||
+                          (text ? v.kind == Value::Text
+                                : v.kind == Value::Integer && v.integer >= low && v.integer <= high);
+        if (!fits)
+            return std::nullopt;
+    }
+    return column;
+}
+
 ColumnType chooseType(const char* declared, const std::vector<std::vector<Value>>& rows, std::size_t col)
 {
     bool text = false, blob = false, real = false, integer = false, fits4 = true;
@@ -348,6 +392,16 @@ bool Session::use(const std::string& name)
         }
         sqlite3_finalize(insert);
     }
+    // The catalog views sys.X are the file's tables X: the file once more as the schema "sys", so
+    // that "sys.objects" and "[sys].[objects]" find them in any letter case, and a database without
+    // them (SQL Server 2000) answers "Invalid object name".
+    if (ok && !path.empty()) {
+        sqlite3_stmt* attach = nullptr;
+        ok = sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS sys", -1, &attach, nullptr) == SQLITE_OK &&
+             sqlite3_bind_text(attach, 1, path.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
+             sqlite3_step(attach) == SQLITE_DONE;
+        sqlite3_finalize(attach);
+    }
     constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     ok = ok &&
          sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
@@ -495,7 +549,19 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
     for (int c = 0; c < columns; ++c) {
         const auto col = static_cast<std::size_t>(c);
         const char* name = sqlite3_column_name(stmt, c);
-        ResultColumn column{name ? name : "", chooseType(sqlite3_column_decltype(stmt, c), result.rows, col)};
+        const char* declared = sqlite3_column_decltype(stmt, c);
+        ResultColumn column{name ? name : "", ColumnType::NVarChar};
+        if (const std::optional<ResultColumn> typed = declaredType(declared, result.rows, col)) {
+            column.type = typed->type;
+            column.maxChars = typed->maxChars;
+            // char(n) comes padded with blanks to its length, as from a real server.
+            if (declared && equalsNoCase(std::string_view(declared).substr(0, 5), "char("))
+                for (auto& row : result.rows)
+                    if (row[col].kind == Value::Text && row[col].bytes.size() < column.maxChars)
+                        row[col].bytes.resize(column.maxChars, ' ');
+        } else {
+            column.type = chooseType(declared, result.rows, col);
+        }
         if (column.type == ColumnType::NVarChar) {
             for (auto& row : result.rows) {
                 if (row[col].kind == Value::Integer || row[col].kind == Value::Real)
@@ -525,9 +591,11 @@ void Session::writeSqliteError(TokenWriter& out)
     const auto after = [&](std::string_view prefix) { return message.substr(prefix.size()); };
     if (message.starts_with("no such table: "))
         out.message(true, 208, 1, 16, "Invalid object name '" + after("no such table: ") + "'.");
-    else if (message.starts_with("no such column: "))
-        out.message(true, 207, 1, 16, "Invalid column name '" + after("no such column: ") + "'.");
-    else if (message.find("syntax error") != std::string::npos)
+    else if (message.starts_with("no such column: ")) {
+        // The server names the column alone, without the alias it was asked through.
+        const std::string column = after("no such column: ");
+        out.message(true, 207, 1, 16, "Invalid column name '" + column.substr(column.rfind('.') + 1) + "'.");
+    } else if (message.find("syntax error") != std::string::npos)
         out.message(true, 102, 1, 15, "Incorrect syntax (" + message + ").");
     else
         out.message(true, 50000, 1, 16, message);

@@ -408,6 +408,15 @@ void TokenWriter::resultSet(const ResultSet& result)
         u32(0);      // user type
         u16(0x0009); // nullable, updatability unknown
         switch (c.type) {
+        case ColumnType::Int1:
+            u8(0x26), u8(1);
+            break;
+        case ColumnType::Int2:
+            u8(0x26), u8(2);
+            break;
+        case ColumnType::Bit:
+            u8(0x68), u8(1);
+            break;
         case ColumnType::Int4:
             u8(0x26), u8(4);
             break;
@@ -418,7 +427,8 @@ void TokenWriter::resultSet(const ResultSet& result)
             u8(0x6D), u8(8);
             break;
         case ColumnType::NVarChar:
-            u8(0xE7), u16(kMaxTextUnits * 2), raw(kUtf8Collation, sizeof kUtf8Collation);
+            u8(0xE7), u16(static_cast<std::uint16_t>(std::min<std::size_t>(c.maxChars, kMaxTextUnits) * 2)),
+                raw(kUtf8Collation, sizeof kUtf8Collation);
             break;
         case ColumnType::VarBinary:
             u8(0xA5), u16(kMaxBinaryBytes);
@@ -431,6 +441,19 @@ void TokenWriter::resultSet(const ResultSet& result)
         for (std::size_t i = 0; i < result.columns.size(); ++i) {
             const Value& v = row[i];
             switch (result.columns[i].type) {
+            case ColumnType::Int1:
+            case ColumnType::Bit:
+                if (v.kind == Value::Null)
+                    u8(0);
+                else
+                    u8(1), u8(static_cast<std::uint8_t>(v.integer));
+                break;
+            case ColumnType::Int2:
+                if (v.kind == Value::Null)
+                    u8(0);
+                else
+                    u8(2), u16(static_cast<std::uint16_t>(v.integer));
+                break;
             case ColumnType::Int4:
             case ColumnType::Int8:
                 if (v.kind == Value::Null) {
@@ -455,7 +478,8 @@ void TokenWriter::resultSet(const ResultSet& result)
                     break;
                 }
                 // Numbers in a text column arrive already written out by the session.
-                const std::u16string s = clippedUtf16(v.bytes, kMaxTextUnits);
+                const std::u16string s =
+                    clippedUtf16(v.bytes, std::min<std::size_t>(result.columns[i].maxChars, kMaxTextUnits));
                 u16(static_cast<std::uint16_t>(s.size() * 2));
                 for (char16_t c : s)
                     u16(c);

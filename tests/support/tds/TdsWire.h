@@ -122,10 +122,13 @@ struct Value
 
 enum class ColumnType
 {
+    Int1,     // INTN(1): tinyint
+    Int2,     // INTN(2): smallint
+    Bit,      // BITN(1)
     Int4,     // INTN(4)
     Int8,     // INTN(8)
     Float8,   // FLTN(8)
-    NVarChar, // NVARCHAR(4000); longer texts are cut to 4000 UTF-16 units
+    NVarChar, // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
     VarBinary // VARBINARY(8000); longer values are cut to 8000 bytes
 };
 
@@ -133,6 +136,7 @@ struct ResultColumn
 {
     std::string name;
     ColumnType type = ColumnType::NVarChar;
+    std::uint16_t maxChars = 4000; // NVarChar: the declared length (sysname: 128)
 };
 
 struct ResultSet

@@ -1,0 +1,327 @@
+#include "SqlServerCatalogue.h"
+
+#include "SqlServerProvider.h"
+#include "SqlServerSession.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// One batch, one result set per statement, read in this order. Names are sysname, nvarchar(128),
+// and Qt's ODBC driver reads text in pieces of the declared length in bytes, decoding each piece
+// alone: widened, a name with many non-ASCII characters fits one piece. Types come by the column's
+// user type (a user type's own name, "sysname"), its length by the system type beneath. Objects are
+// ordered by name as the server sorts, dbo's before a same-named one of another schema.
+const QString kCatalogueBatch = QStringLiteral(
+    "SELECT o.object_id, CAST(o.name AS nvarchar(4000)), CAST(s.name AS nvarchar(4000)), o.type "
+    "FROM sys.objects o JOIN sys.schemas s ON s.schema_id = o.schema_id WHERE o.type IN ('U', 'S', 'V') "
+    "ORDER BY CASE WHEN o.type = 'V' THEN 1 ELSE 0 END, o.name, CASE WHEN s.name = 'dbo' THEN 0 ELSE 1 END, "
+    "s.name;\n"
+    "SELECT c.object_id, CAST(c.name AS nvarchar(4000)), CAST(t.name AS nvarchar(4000)), c.system_type_id, "
+    "c.max_length, c.is_nullable, c.is_identity, CAST(b.name AS nvarchar(4000)), c.user_type_id "
+    "FROM sys.columns c JOIN sys.objects o ON o.object_id = c.object_id "
+    "JOIN sys.types t ON t.user_type_id = c.user_type_id "
+    "LEFT JOIN sys.types b ON b.user_type_id = c.system_type_id "
+    "WHERE o.type IN ('U', 'S', 'V') ORDER BY c.object_id, c.column_id;\n"
+    "SELECT d.parent_object_id, d.parent_column_id, d.definition FROM sys.default_constraints d;\n"
+    "SELECT cc.object_id, cc.column_id, cc.definition FROM sys.computed_columns cc;\n"
+    "SELECT ep.major_id, ep.minor_id, CAST(ep.value AS nvarchar(4000)) FROM sys.extended_properties ep "
+    "WHERE ep.class = 1 AND ep.name = N'MS_Description';\n"
+    "SELECT i.object_id, i.index_id, CAST(i.name AS nvarchar(4000)), i.is_unique, i.is_primary_key "
+    "FROM sys.indexes i WHERE i.type > 0;\n"
+    "SELECT ic.object_id, ic.index_id, CAST(c.name AS nvarchar(4000)), ic.is_descending_key "
+    "FROM sys.index_columns ic JOIN sys.columns c ON c.object_id = ic.object_id AND c.column_id = "
+    "ic.column_id "
+    "WHERE ic.is_included_column = 0 AND ic.key_ordinal > 0 ORDER BY ic.object_id, ic.index_id, "
+    "ic.key_ordinal;\n"
+    "SELECT f.object_id, f.parent_object_id, CAST(f.name AS nvarchar(4000)), CAST(rs.name AS "
+    "nvarchar(4000)), "
+    "CAST(ro.name AS nvarchar(4000)), f.is_disabled, f.delete_referential_action, "
+    "f.update_referential_action "
+    "FROM sys.foreign_keys f JOIN sys.objects ro ON ro.object_id = f.referenced_object_id "
+    "JOIN sys.schemas rs ON rs.schema_id = ro.schema_id;\n"
+    "SELECT fc.constraint_object_id, CAST(pc.name AS nvarchar(4000)), CAST(rc.name AS nvarchar(4000)) "
+    "FROM sys.foreign_key_columns fc "
+    "JOIN sys.columns pc ON pc.object_id = fc.parent_object_id AND pc.column_id = fc.parent_column_id "
+    "JOIN sys.columns rc ON rc.object_id = fc.referenced_object_id AND rc.column_id = "
+    "fc.referenced_column_id "
+    "ORDER BY fc.constraint_object_id, fc.constraint_column_id");
+
+// SQL Server 2000 has only the compatibility views; their statements as the provider always sent them.
+const QString kLegacyObjectsSql = QStringLiteral(
+    "SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM sysobjects o WHERE o.xtype IN ('U', 'S') "
+    "ORDER BY o.name");
+const QString kLegacyViewsSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM "
+                                               "sysobjects o WHERE o.xtype = 'V' ORDER BY o.name");
+const QString kLegacyColumnsSql = QStringLiteral(
+    "SELECT c.id, CAST(c.name AS nvarchar(4000)), t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
+    "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
+    "WHERE o.xtype IN ('U', 'S', 'V') ORDER BY c.id, c.colid");
+
+constexpr int kInvalidObjectName = 208;
+
+TObjectKind kindOf(const QString& type)
+{
+    const QString t = type.trimmed().toUpper(); // char(2): "U "
+    return t == QLatin1String("V")   ? TObjectKind::View
+           : t == QLatin1String("S") ? TObjectKind::SystemTable
+                                     : TObjectKind::Table;
+}
+
+TReferentialAction actionOf(int code)
+{
+    switch (code) {
+    case 1:
+        return TReferentialAction::Cascade;
+    case 2:
+        return TReferentialAction::SetNull;
+    case 3:
+        return TReferentialAction::SetDefault;
+    default:
+        return TReferentialAction::NoAction;
+    }
+}
+
+qint64 id(const QSqlQuery& q, int field)
+{
+    return q.value(field).toLongLong();
+}
+
+bool flag(const QSqlQuery& q, int field)
+{
+    return q.value(field).toInt() != 0;
+}
+
+bool byNameNoCase(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+}
+
+// Builds the objects while the result sets come in; rows of the later sets find their object or
+// column through the ids.
+class Builder
+{
+public:
+    explicit Builder(TCatalogue& catalogue) : m_catalogue(catalogue) {}
+
+    void object(qint64 objectId, const QString& name, const QString& schema, TObjectKind kind)
+    {
+        TCatalogueObject o;
+        o.name = name;
+        o.schema = schema;
+        o.kind = kind;
+        o.engineId = objectId;
+        m_catalogue.objects.append(std::move(o));
+    }
+
+    // Called once all objects are in: the list no longer moves, so pointers into it stay valid.
+    void indexObjects()
+    {
+        for (TCatalogueObject& o : m_catalogue.objects)
+            m_objects.insert(o.engineId, &o);
+    }
+
+    TCatalogueObject* objectOf(qint64 objectId) const { return m_objects.value(objectId, nullptr); }
+
+    TCatalogueColumn* column(qint64 objectId, int number) const
+    {
+        TCatalogueObject* o = objectOf(objectId);
+        if (!o || number < 1 || number > o->columns.size())
+            return nullptr;
+        return &o->columns[number - 1];
+    }
+
+private:
+    TCatalogue& m_catalogue;
+    QHash<qint64, TCatalogueObject*> m_objects;
+};
+
+struct IndexRow
+{
+    qint64 object = 0;
+    int index = 0;
+    TCatalogueIndex value;
+    bool primary = false;
+};
+
+struct ForeignKeyRow
+{
+    qint64 parent = 0;
+    TCatalogueForeignKey value;
+};
+
+void readCatalogViews(SqlServerSession& session, const QString& database, TCatalogue& catalogue)
+{
+    Builder build(catalogue);
+    QHash<QPair<qint64, int>, IndexRow> indexes;
+    QList<QPair<qint64, int>> indexOrder;
+    QHash<qint64, ForeignKeyRow> foreignKeys;
+    QList<qint64> foreignKeyOrder;
+    bool indexed = false;
+    auto objects = [&] {
+        if (!indexed)
+            build.indexObjects();
+        indexed = true;
+    };
+    session.selectResults(
+        database, kCatalogueBatch,
+        {[&](const QSqlQuery& q) {
+             build.object(id(q, 0), q.value(1).toString(), q.value(2).toString(),
+                          kindOf(q.value(3).toString()));
+         },
+         [&](const QSqlQuery& q) {
+             objects();
+             TCatalogueObject* o = build.objectOf(id(q, 0));
+             if (!o)
+                 return;
+             TCatalogueColumn c;
+             c.number = int(o->columns.size()) + 1;
+             c.name = q.value(1).toString();
+             c.typeName = q.value(2).toString().trimmed();
+             c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
+             c.nullable = flag(q, 5);
+             c.autoIncrement = flag(q, 6);
+             // A user type (and sysname) is based on a system type of another name.
+             if (q.value(8).toInt() != q.value(3).toInt())
+                 c.baseType = q.value(7).toString().trimmed();
+             o->columns.append(std::move(c));
+         },
+         [&](const QSqlQuery& q) {
+             objects();
+             if (TCatalogueColumn* c = build.column(id(q, 0), q.value(1).toInt()))
+                 c->defaultValue = q.value(2).toString();
+         },
+         [&](const QSqlQuery& q) {
+             objects();
+             if (TCatalogueColumn* c = build.column(id(q, 0), q.value(1).toInt()))
+                 c->computed = q.value(2).toString();
+         },
+         [&](const QSqlQuery& q) {
+             objects();
+             const int minor = q.value(1).toInt();
+             if (minor == 0) {
+                 if (TCatalogueObject* o = build.objectOf(id(q, 0)))
+                     o->description = q.value(2).toString();
+             } else if (TCatalogueColumn* c = build.column(id(q, 0), minor)) {
+                 c->description = q.value(2).toString();
+             }
+         },
+         [&](const QSqlQuery& q) {
+             objects();
+             if (!build.objectOf(id(q, 0)))
+                 return;
+             IndexRow row;
+             row.object = id(q, 0);
+             row.index = q.value(1).toInt();
+             row.value.name = q.value(2).toString();
+             row.value.unique = flag(q, 3);
+             row.primary = flag(q, 4);
+             const QPair<qint64, int> key(row.object, row.index);
+             indexes.insert(key, std::move(row));
+             indexOrder.append(key);
+         },
+         [&](const QSqlQuery& q) {
+             const auto it = indexes.find(qMakePair(id(q, 0), q.value(1).toInt()));
+             if (it != indexes.end())
+                 it->value.columns.append(TCatalogueIndexColumn{q.value(2).toString(), flag(q, 3)});
+         },
+         [&](const QSqlQuery& q) {
+             objects();
+             if (!build.objectOf(id(q, 1)))
+                 return;
+             ForeignKeyRow row;
+             row.parent = id(q, 1);
+             row.value.name = q.value(2).toString();
+             row.value.referencedSchema = q.value(3).toString();
+             row.value.referencedTable = q.value(4).toString();
+             row.value.enforced = !flag(q, 5);
+             row.value.onDelete = actionOf(q.value(6).toInt());
+             row.value.onUpdate = actionOf(q.value(7).toInt());
+             foreignKeys.insert(id(q, 0), std::move(row));
+             foreignKeyOrder.append(id(q, 0));
+         },
+         [&](const QSqlQuery& q) {
+             const auto it = foreignKeys.find(id(q, 0));
+             if (it == foreignKeys.end())
+                 return;
+             it->value.columns << q.value(1).toString();
+             it->value.referencedColumns << q.value(2).toString();
+         }});
+    objects();
+    for (const auto& key : std::as_const(indexOrder)) {
+        IndexRow& row = indexes[key];
+        TCatalogueObject* o = build.objectOf(row.object);
+        if (row.primary)
+            o->primaryKey = TCataloguePrimaryKey{row.value.name, [&] {
+                                                     QStringList names;
+                                                     for (const TCatalogueIndexColumn& c : row.value.columns)
+                                                         names << c.name;
+                                                     return names;
+                                                 }()};
+        else
+            o->indexes.append(std::move(row.value));
+    }
+    for (qint64 key : std::as_const(foreignKeyOrder)) {
+        ForeignKeyRow& row = foreignKeys[key];
+        build.objectOf(row.parent)->foreignKeys.append(std::move(row.value));
+    }
+    for (TCatalogueObject& o : catalogue.objects) {
+        std::stable_sort(o.indexes.begin(), o.indexes.end(),
+                         [](const auto& a, const auto& b) { return byNameNoCase(a.name, b.name); });
+        std::stable_sort(o.foreignKeys.begin(), o.foreignKeys.end(),
+                         [](const auto& a, const auto& b) { return byNameNoCase(a.name, b.name); });
+    }
+}
+
+void readCompatibilityViews(SqlServerSession& session, const QString& database, TCatalogue& catalogue)
+{
+    Builder build(catalogue);
+    const auto object = [&](const QSqlQuery& q) {
+        build.object(id(q, 1), q.value(0).toString(), QString(), kindOf(q.value(2).toString()));
+    };
+    session.select(database, kLegacyObjectsSql, object);
+    session.select(database, kLegacyViewsSql, object);
+    build.indexObjects();
+    session.select(database, kLegacyColumnsSql, [&](const QSqlQuery& q) {
+        TCatalogueObject* o = build.objectOf(id(q, 0));
+        if (!o)
+            return;
+        TCatalogueColumn c;
+        c.number = int(o->columns.size()) + 1;
+        c.name = q.value(1).toString();
+        c.typeName = q.value(2).toString().trimmed();
+        c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
+        c.nullable = flag(q, 5);
+        o->columns.append(std::move(c));
+    });
+}
+
+} // namespace
+
+std::shared_ptr<const TCatalogue> ReadSqlServerCatalogue(SqlServerSession& session, const QString& database)
+{
+    auto catalogue = std::make_shared<TCatalogue>();
+    catalogue->provider = QStringLiteral("SQLServer");
+    catalogue->server = session.serverName();
+    catalogue->database = database;
+    try {
+        readCatalogViews(session, database, *catalogue);
+    } catch (const AutomationError& e) {
+        // Only a server without the catalog views (the batch's first statement names sys.objects
+        // and sys.schemas) reads the old way; any other failure is one.
+        const bool noCatalogViews =
+            e.helpContext() == kInvalidObjectName &&
+            (e.description().contains(QLatin1String("'sys.objects'"), Qt::CaseInsensitive) ||
+             e.description().contains(QLatin1String("'sys.schemas'"), Qt::CaseInsensitive));
+        if (!noCatalogViews)
+            throw;
+        *catalogue = TCatalogue{catalogue->provider, catalogue->server, database, {}};
+        readCompatibilityViews(session, database, *catalogue);
+    }
+    return catalogue;
+}

@@ -183,8 +183,13 @@ QString MarkdownText(const QString& text)
         }
         // "&" too: an entity written as text must not turn into its character.
         const bool inline_ = QStringLiteral("\\`*_[]<>|~&").contains(c);
-        const bool block = (lineStart && QStringLiteral("#+-=!").contains(c)) ||
-                           (leadingDigits && (c == QLatin1Char('.') || c == QLatin1Char(')')));
+        // Block markup ("- ", "# ", "1. ") needs a blank or the line's end after its mark.
+        const bool markEnds = i + 1 == text.size() || text.at(i + 1) == QLatin1Char(' ') ||
+                              text.at(i + 1) == QLatin1Char('\t') || text.at(i + 1) == QLatin1Char('\n') ||
+                              text.at(i + 1) == QLatin1Char('\r');
+        const bool block =
+            markEnds && ((lineStart && QStringLiteral("#+-=").contains(c)) ||
+                         (leadingDigits && (c == QLatin1Char('.') || c == QLatin1Char(')'))));
         if (inline_ || block)
             out += QLatin1Char('\\');
         out += c;

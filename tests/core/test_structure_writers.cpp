@@ -285,6 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MarkdownCase{"my_table*x*", "my\\_table\\*x\\*"}, MarkdownCase{"<b>&amp;", "\\<b\\>\\&amp;"},
                       MarkdownCase{"# not a heading", "\\# not a heading"}, MarkdownCase{"- x", "\\- x"},
                       MarkdownCase{"12. x", "12\\. x"}, MarkdownCase{"v1.2-3", "v1.2-3"},
+                      MarkdownCase{"127.0.0.1", "127.0.0.1"}, MarkdownCase{"-x", "-x"},
                       MarkdownCase{"[link](x)", "\\[link\\](x)"}, MarkdownCase{"Größe 名前", "Größe 名前"}));
 
 TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)

@@ -67,13 +67,15 @@ QList<TCatalogueForeignKey> foreignKeys(const QList<JetRelationRow>& relations, 
         key->columns.append(row->column);
         key->referencedColumns.append(row->referencedColumn);
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const TCatalogueForeignKey& a, const TCatalogueForeignKey& b) {
-        return nameLessIgnoringCase(a.name, b.name);
-    });
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const TCatalogueForeignKey& a, const TCatalogueForeignKey& b) {
+                         return nameLessIgnoringCase(a.name, b.name);
+                     });
     return keys;
 }
 
-TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogue, const JetFileHeader& header)
+TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogue,
+                             const JetFileHeader& header)
 {
     TCatalogueObject object;
     object.name = t.name;

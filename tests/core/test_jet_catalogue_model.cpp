@@ -24,7 +24,8 @@ JetColumnInfo column(const QString& name, std::uint8_t jetType, std::int32_t siz
     return c;
 }
 
-JetIndexInfo index(const QString& name, QList<JetIndexColumn> columns, bool primary = false, bool unique = false)
+JetIndexInfo index(const QString& name, QList<JetIndexColumn> columns, bool primary = false,
+                   bool unique = false)
 {
     return JetIndexInfo{name, primary, unique || primary, std::move(columns)};
 }
@@ -96,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(Columns, JetNullable,
                                            NullCase{"KeyColumn", 4, false, true, false},
                                            NullCase{"RequiredKeyColumn", 4, true, true, false},
                                            NullCase{"PlainLong", 4, false, false, true}),
-                         [](const ::testing::TestParamInfo<NullCase>& p) { return std::string(p.param.label); });
+                         [](const ::testing::TestParamInfo<NullCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 // --- what an object is -------------------------------------------------------------------------------
 
@@ -151,7 +154,8 @@ TEST_P(JetKinds, FollowTheListsSystemRuleAndTheLinkType)
 INSTANTIATE_TEST_SUITE_P(
     Objects, JetKinds,
     ::testing::Values(KindCase{"UserTable", 0, std::nullopt, TObjectKind::Table},
-                      KindCase{"SystemFlag", std::int32_t(0x80000000u), std::nullopt, TObjectKind::SystemTable},
+                      KindCase{"SystemFlag", std::int32_t(0x80000000u), std::nullopt,
+                               TObjectKind::SystemTable},
                       KindCase{"AltSystemFlag", 0x2, std::nullopt, TObjectKind::SystemTable},
                       // The list greys every local table with a flag, a hidden one too.
                       KindCase{"HiddenTable", 0x8, std::nullopt, TObjectKind::SystemTable},
@@ -164,7 +168,8 @@ TEST(JetConnect, ShownWithoutItsPassword)
 {
     EXPECT_EQ(JetConnectWithoutPassword(QStringLiteral("ODBC;DSN=Shop;UID=sa;PWD=geheim;APP=x")),
               QStringLiteral("ODBC;DSN=Shop;UID=sa;APP=x"));
-    EXPECT_EQ(JetConnectWithoutPassword(QStringLiteral("ODBC;pwd = a=b;DSN=Shop")), QStringLiteral("ODBC;DSN=Shop"));
+    EXPECT_EQ(JetConnectWithoutPassword(QStringLiteral("ODBC;pwd = a=b;DSN=Shop")),
+              QStringLiteral("ODBC;DSN=Shop"));
     EXPECT_EQ(JetConnectWithoutPassword(QStringLiteral(";PWD=x")), QString());
     EXPECT_EQ(JetConnectWithoutPassword(QStringLiteral("ODBC;DSN=PWDs")), QStringLiteral("ODBC;DSN=PWDs"));
 }
@@ -228,14 +233,14 @@ TEST(JetModel, KeysIndexesAndForeignKeysOfATable)
     t.columns[2].defaultValue = QStringLiteral("1");
     t.columns[3].description = QStringLiteral("free text");
     t.indexes = {index(QStringLiteral("zeta"), {{QStringLiteral("Qty"), true}}),
-                 index(QStringLiteral("PrimaryKey"), {{QStringLiteral("ProductID"), false}, {QStringLiteral("OrderID"), false}},
-                       true),
-                 index(QStringLiteral("Alpha"), {{QStringLiteral("Note"), false}, {QStringLiteral("Qty"), true}}, false,
-                       true)};
+                 index(QStringLiteral("PrimaryKey"),
+                       {{QStringLiteral("ProductID"), false}, {QStringLiteral("OrderID"), false}}, true),
+                 index(QStringLiteral("Alpha"),
+                       {{QStringLiteral("Note"), false}, {QStringLiteral("Qty"), true}}, false, true)};
     // Rows as MSysRelationships may store them: out of key order, other tables' rows between.
     const QList<JetRelationRow> relations = {
-        {QStringLiteral("ProductsOrder Details"), QStringLiteral("Order Details"), QStringLiteral("ProductID"),
-         QStringLiteral("Products"), QStringLiteral("ProductID"), 0, 0x1100},
+        {QStringLiteral("ProductsOrder Details"), QStringLiteral("Order Details"),
+         QStringLiteral("ProductID"), QStringLiteral("Products"), QStringLiteral("ProductID"), 0, 0x1100},
         {QStringLiteral("OrdersOrder Details"), QStringLiteral("order details"), QStringLiteral("Note"),
          QStringLiteral("Orders"), QStringLiteral("Ref"), 1, 0x2},
         {QStringLiteral("CustomersOrders"), QStringLiteral("Orders"), QStringLiteral("CustomerID"),

@@ -68,14 +68,16 @@ TEST_P(CatalogueRun, AnswersTheSystemTableStatementAsTheSqlReaderDoes)
     EXPECT_GE(sql.rows.size(), 4);
     const qsizetype name = sql.columns.indexOf(QStringLiteral("Name"));
     ASSERT_GE(name, 0);
-    EXPECT_TRUE(std::any_of(sql.rows.begin(), sql.rows.end(),
-                            [&](const QStringList& row) { return row.value(name) == QStringLiteral("AppSettings"); }));
+    EXPECT_TRUE(std::any_of(sql.rows.begin(), sql.rows.end(), [&](const QStringList& row) {
+        return row.value(name) == QStringLiteral("AppSettings");
+    }));
 }
 
 TEST_P(CatalogueRun, EveryTableCarriesItsMSysObjectsId)
 {
     const JetCatalogue catalogue = ReadJetCatalogue(m_path);
-    const JetQueryResult sql = RunJetQuery(m_path, QStringLiteral("SELECT Name, Id FROM MSysObjects where type = 1"));
+    const JetQueryResult sql =
+        RunJetQuery(m_path, QStringLiteral("SELECT Name, Id FROM MSysObjects where type = 1"));
     QHash<QString, QString> ids;
     for (const QStringList& row : sql.rows)
         ids.insert(row.value(0), row.value(1));
@@ -84,15 +86,19 @@ TEST_P(CatalogueRun, EveryTableCarriesItsMSysObjectsId)
         if (!table.isLocal())
             continue;
         ++local;
-        EXPECT_EQ(QString::number(table.id), ids.value(table.name, QStringLiteral("?"))) << table.name.toStdString();
+        EXPECT_EQ(QString::number(table.id), ids.value(table.name, QStringLiteral("?")))
+            << table.name.toStdString();
     }
     EXPECT_EQ(local, ids.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CatalogueRun,
-                         ::testing::Values(FileCase{"Jet4", jet::Format::Jet4}, FileCase{"Jet3", jet::Format::Jet3},
+                         ::testing::Values(FileCase{"Jet4", jet::Format::Jet4},
+                                           FileCase{"Jet3", jet::Format::Jet3},
                                            FileCase{"Ace", jet::Format::Ace12}),
-                         [](const ::testing::TestParamInfo<FileCase>& p) { return std::string(p.param.label); });
+                         [](const ::testing::TestParamInfo<FileCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 TEST(CatalogueRunWithoutItsOwnRow, LeavesTheStatementToTheSqlReader)
 {
@@ -121,9 +127,11 @@ protected:
         // A script before the real reader logs each run's mode.
         QFile script(m_dir.filePath(QStringLiteral("reader")));
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$0.log\"\nexec '" + m_reader.toUtf8() + "' \"$@\"\n");
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$0.log\"\nexec '" + m_reader.toUtf8() +
+                     "' \"$@\"\n");
         script.close();
-        ASSERT_TRUE(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        ASSERT_TRUE(
+            script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         SetJetReaderProgram(script.fileName());
     }
     void TearDown() override { SetJetReaderProgram(m_reader); }
@@ -150,8 +158,9 @@ protected:
     QStringList runs() const
     {
         QFile log(m_dir.filePath(QStringLiteral("reader.log")));
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                                             : QStringList();
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
     }
 
     QTemporaryDir m_dir;
@@ -171,7 +180,8 @@ TEST_F(OpenCatalogueQuery, TheSystemTableStatementNeedsNoRunOfItsOwn)
     EXPECT_EQ(runs(), kOneCatalogueRun);
 
     // Another statement is the SQL reader's.
-    EXPECT_TRUE(query(QStringLiteral("SELECT * FROM MSysObjects where type = 1"), QStringLiteral("Customers")));
+    EXPECT_TRUE(
+        query(QStringLiteral("SELECT * FROM MSysObjects where type = 1"), QStringLiteral("Customers")));
     EXPECT_EQ(runs(), (QStringList{QStringLiteral("catalogue"), QStringLiteral("query")}));
 }
 
@@ -179,7 +189,8 @@ TEST_F(OpenCatalogueQuery, AChangedFileIsReadAgain)
 {
     const Variant catalog = openCatalogue();
     jet::Database changed = jet::sampleDatabase();
-    changed.tables.append(jet::Table{QStringLiteral("NewSystem"), {named(QStringLiteral("Id"))}, jet::TableFlag::System, 0});
+    changed.tables.append(
+        jet::Table{QStringLiteral("NewSystem"), {named(QStringLiteral("Id"))}, jet::TableFlag::System, 0});
     write(changed);
     EXPECT_TRUE(query(JetSystemTableStatement(), QStringLiteral("NewSystem")));
     EXPECT_EQ(runs(), (QStringList{QStringLiteral("catalogue"), QStringLiteral("query")}));

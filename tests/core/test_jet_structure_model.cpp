@@ -97,7 +97,8 @@ const TableCase kTables[] = {
       "6 Active: not null, default Yes", "7 Created: default =Now()"}},
     {"Employees",
      "Staff; ReportsTo is a relationship of the table with itself",
-     {"pk PrimaryKey(EmployeeID)", "fk EmployeesEmployees(ReportsTo)->Employees(EmployeeID) noAction/noAction"},
+     {"pk PrimaryKey(EmployeeID)",
+      "fk EmployeesEmployees(ReportsTo)->Employees(EmployeeID) noAction/noAction"},
      {"1 EmployeeID: not null, auto", "2 LastName: not null"}},
     {"Orders",
      "One row per order",
@@ -147,7 +148,7 @@ protected:
         s_dir = new QTemporaryDir;
         for (const jet::Format format : {jet::Format::Jet4, jet::Format::Ace12}) {
             const QString path = s_dir->filePath(format == jet::Format::Jet4 ? QStringLiteral("rich.mdb")
-                                                                              : QStringLiteral("rich.accdb"));
+                                                                             : QStringLiteral("rich.accdb"));
             jet::writeFile(path, jet::richDatabase(format));
             s_models.append(structureOf(path));
         }
@@ -182,8 +183,9 @@ TEST_P(RichSample, KeysIndexesRelationshipsAndPropertiesAsWritten)
         // The ACE sample's calculated column.
         if (c.table == std::string("Order Details") && model->database.endsWith(QStringLiteral(".accdb"))) {
             ASSERT_FALSE(columns.isEmpty());
-            EXPECT_EQ(columns.takeLast(), QStringLiteral("7 LineTotal: computed [UnitPrice]*[Quantity]*(1-[Discount]), "
-                                                         "'Calculated'"));
+            EXPECT_EQ(columns.takeLast(),
+                      QStringLiteral("7 LineTotal: computed [UnitPrice]*[Quantity]*(1-[Discount]), "
+                                     "'Calculated'"));
         }
         EXPECT_EQ(columns, c.columns);
     }
@@ -209,8 +211,8 @@ TEST(RichSampleObjects, InListOrderWithTheSystemTablesAndTheFileAsDatabase)
     QStringList tables, system;
     for (const TCatalogueObject& o : model->objects)
         (o.kind == TObjectKind::SystemTable ? system : tables) << o.name;
-    EXPECT_EQ(tables, (QStringList{"Countries", "Customers", "Employees", "Order Details", "Orders", "Products",
-                                   "Returns"}));
+    EXPECT_EQ(tables, (QStringList{"Countries", "Customers", "Employees", "Order Details", "Orders",
+                                   "Products", "Returns"}));
     EXPECT_TRUE(system.contains(QStringLiteral("MSysRelationships")));
     EXPECT_TRUE(system.contains(QStringLiteral("MSysObjects")));
 }
@@ -225,7 +227,8 @@ TEST(LinkedTableStructure, ComesFromTheBackEnd)
     jet::Database front;
     front.otherObjects = {jet::jetLink(QStringLiteral("Kunden"), QStringLiteral("C:\\data\\back.mdb"),
                                        QStringLiteral("Customers")),
-                          jet::odbcLink(QStringLiteral("Remote"), QStringLiteral("ODBC;DSN=Shop;UID=sa;PWD=secret"),
+                          jet::odbcLink(QStringLiteral("Remote"),
+                                        QStringLiteral("ODBC;DSN=Shop;UID=sa;PWD=secret"),
                                         QStringLiteral("dbo.Orders"))};
     const QString frontPath = dir.filePath(QStringLiteral("front.mdb"));
     jet::writeFile(frontPath, front);
@@ -238,8 +241,9 @@ TEST(LinkedTableStructure, ComesFromTheBackEnd)
     ASSERT_TRUE(kunden->link);
     EXPECT_EQ(kunden->link->file, QStringLiteral("C:\\data\\back.mdb"));
     EXPECT_EQ(kunden->link->table, QStringLiteral("Customers"));
-    EXPECT_EQ(keyLines(*kunden), (QStringList{"pk PrimaryKey(CustomerID)", "index CityCountry(CountryCode,City)",
-                                              "unique CompanyName(CompanyName)"}));
+    EXPECT_EQ(keyLines(*kunden),
+              (QStringList{"pk PrimaryKey(CustomerID)", "index CityCountry(CountryCode,City)",
+                           "unique CompanyName(CompanyName)"}));
     ASSERT_FALSE(kunden->columns.isEmpty());
     EXPECT_EQ(kunden->columns.at(0).description, QStringLiteral("AutoNumber key"));
 

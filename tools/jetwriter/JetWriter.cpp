@@ -908,15 +908,16 @@ void addForeignKeyIndexes(std::vector<IndexPlan>& plans, int from, const std::ve
         invalid(QStringLiteral("relationship \"%1\": table \"%2\" already has an index of that name")
                     .arg(rel.name, tables[from].name));
 
-    // Access names the referenced side's indexes .rB, .rC, ...
+    // Access names the referenced side's indexes .rB, .rC, ... .rZ (names compare without case);
+    // past that the letters continue as .rBB, .rBC, ...
     QString primaryName;
-    for (char16_t c = u'B'; primaryName.isEmpty(); c = c == u'Z' ? u'a' : char16_t(c + 1)) {
-        const QString candidate = QStringLiteral(".r") + QChar(c);
+    for (int n = 0; primaryName.isEmpty(); ++n) {
+        QString suffix;
+        for (int k = n; k >= 0; k = k / 25 - 1)
+            suffix.prepend(QChar(char16_t(u'B' + k % 25)));
+        const QString candidate = QStringLiteral(".r") + suffix;
         if (!hasIndexNamed(plans[std::size_t(to)], candidate))
             primaryName = candidate;
-        if (c == u'z' && primaryName.isEmpty())
-            invalid(
-                QStringLiteral("table \"%1\" is referenced by too many relationships").arg(tables[to].name));
     }
     LogicalIndex primary;
     primary.name = primaryName;
@@ -1036,6 +1037,9 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
         QByteArray body =
             le32(std::uint32_t(6 + objectName.size())) + le16(std::uint32_t(objectName.size())) + objectName;
         for (const Property& p : b.second) {
+            if (p.value.size() > 0xFFFF - 8)
+                invalid(QStringLiteral("table \"%1\": the %2 of \"%3\" is too long for a property")
+                            .arg(t.name, p.name, b.first.isEmpty() ? t.name : b.first));
             QByteArray entry = le16(std::uint32_t(8 + p.value.size()));
             entry.append(char(p.ddl ? 1 : 0));
             entry.append(char(p.type));

@@ -1092,6 +1092,11 @@ INSTANTIATE_TEST_SUITE_P(
                     [](jet::Database& db) { db.otherObjects.append(jet::CatalogObject{QString(), 5, 0}); }},
         RefusalCase{"IndexOnUnknownColumn",
                     [](jet::Database& db) { db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {"Nope"})}; }},
+        RefusalCase{"IndexOnAnOleColumn",
+                    [](jet::Database& db) {
+                        firstColumn(db).type = jet::ColumnType::OLE;
+                        db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {"A"})};
+                    }},
         RefusalCase{"IndexWithoutColumns",
                     [](jet::Database& db) { db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {})}; }},
         RefusalCase{"IndexOfElevenColumns",

@@ -874,6 +874,10 @@ void addUserIndex(IndexPlan& plan, const Table& t, const Index& ix)
         const int n = columnPosition(t, c.name);
         if (n < 0)
             invalid(QStringLiteral("%1 names the unknown column \"%2\"").arg(where(), c.name));
+        const ColumnType type = t.columns[n].type;
+        if (type == ColumnType::OLE || type == ColumnType::Complex)
+            invalid(
+                QStringLiteral("%1: column \"%2\" is of a type Access cannot index").arg(where(), c.name));
         if (std::any_of(r.columns.begin(), r.columns.end(), [&](const auto& rc) { return rc.first == n; }))
             invalid(QStringLiteral("%1 names column \"%2\" twice").arg(where(), c.name));
         r.columns.emplace_back(n, c.descending);

@@ -317,10 +317,28 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
 // ---------------------------------------------------------------------------------------------
 // Table definitions
 
-// Jet 4 index structures in a table definition (Jet 3 files get none).
-constexpr int kRealIndexCountSize = 12; // per real index, before the column blocks: its row count
-constexpr int kRealIndexSize = 52;      // per real index, after the column names
-constexpr int kLogicalIndexSize = 28;   // per logical index, after the real ones
+// Index structures in a table definition; Jet 3 has the same fields without the leading
+// constants and the unknown gaps.
+struct IndexLayout
+{
+    int countSize;   // per real index, before the column blocks: its row count
+    int realSize;    // per real index, after the column names
+    int realColumns; // offsets in it: the ten column slots,
+    int realMap;     // the usage-map pointer,
+    int realRoot;    // the first index page,
+    int realFlags;   // and the flags
+    int logicalSize; // per logical index, after the real ones
+    int logicalBase; // its fields start here
+    int firstEntry;  // index pages: where the entries begin, after the entry bitmap
+};
+
+IndexLayout indexLayoutFor(const Layout& lay)
+{
+    if (lay.jet3)
+        return {8, 39, 0, 30, 34, 38, 20, 0, 0xF8};
+    return {12, 52, 4, 34, 38, 46, 28, 4, 0x1E0};
+}
+
 constexpr int kMaxIndexColumns = 10;
 constexpr std::uint32_t kRealIndexMagic = 1923;    // constant Access puts in front of a real index
 constexpr std::uint32_t kLogicalIndexMagic = 1625; // and in front of a logical one
@@ -380,12 +398,13 @@ QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint3
         put16(h + 41, ncols);
         put16(h + 43, defs.varCount);
         put16(h + 45, ncols);
-        if (plan) {
-            put32(h + 47, std::uint32_t(plan->logicals.size()));
-            put32(h + 51, std::uint32_t(plan->reals.size()));
-            // Row counts of the indexes: all empty.
-            s.append(QByteArray(kRealIndexCountSize * qsizetype(plan->reals.size()), '\0'));
-        }
+    }
+    const IndexLayout il = indexLayoutFor(lay);
+    if (plan) {
+        put32(h + (lay.jet3 ? 27 : 47), std::uint32_t(plan->logicals.size()));
+        put32(h + (lay.jet3 ? 31 : 51), std::uint32_t(plan->reals.size()));
+        // Row counts of the indexes: all empty.
+        s.append(QByteArray(il.countSize * qsizetype(plan->reals.size()), '\0'));
     }
     for (const ColumnDef& d : defs.columns) {
         QByteArray b(lay.columnBlockSize, '\0');
@@ -420,11 +439,12 @@ QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint3
     if (plan) {
         for (RealIndex& r : plan->reals) {
             r.streamOffset = s.size();
-            QByteArray b(kRealIndexSize, '\0');
+            QByteArray b(il.realSize, '\0');
             char* p = b.data();
-            put32(p, kRealIndexMagic);
+            if (!lay.jet3)
+                put32(p, kRealIndexMagic);
             for (int i = 0; i < kMaxIndexColumns; ++i) {
-                char* slot = p + 4 + 3 * i;
+                char* slot = p + il.realColumns + 3 * i;
                 if (i < int(r.columns.size())) {
                     put16(slot, std::uint32_t(r.columns[std::size_t(i)].first));
                     slot[2] = r.columns[std::size_t(i)].second ? 0x00 : 0x01; // 1 = ascending
@@ -432,29 +452,30 @@ QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint3
                     put16(slot, 0xFFFF);
                 }
             }
-            // 34: its usage-map row, 38: its first index page; both patched in later.
-            p[46] = char(r.flags);
+            // Its usage-map row and first index page are patched in later.
+            p[il.realFlags] = char(r.flags);
             s.append(b);
         }
         for (std::size_t n = 0; n < plan->logicals.size(); ++n) {
             LogicalIndex& l = plan->logicals[n];
             l.streamOffset = s.size();
-            QByteArray b(kLogicalIndexSize, '\0');
-            char* p = b.data();
-            put32(p, kLogicalIndexMagic);
-            put32(p + 4, std::uint32_t(n));
-            put32(p + 8, std::uint32_t(l.real));
-            p[12] = char(l.relTableType);
-            put32(p + 13, std::uint32_t(l.relIndex)); // -1 for an index that is no foreign key
-            // 17: the other table's definition page, patched in later.
-            p[21] = char(l.cascadeUpdates);
-            p[22] = char(l.cascadeDeletes);
-            p[23] = char(l.type);
+            QByteArray b(il.logicalSize, '\0');
+            if (!lay.jet3)
+                put32(b.data(), kLogicalIndexMagic);
+            char* p = b.data() + il.logicalBase;
+            put32(p, std::uint32_t(n));
+            put32(p + 4, std::uint32_t(l.real));
+            p[8] = char(l.relTableType);
+            put32(p + 9, std::uint32_t(l.relIndex)); // -1 for an index that is no foreign key
+            // +13: the other table's definition page, patched in later.
+            p[17] = char(l.cascadeUpdates);
+            p[18] = char(l.cascadeDeletes);
+            p[19] = char(l.type);
             s.append(b);
         }
         for (const LogicalIndex& l : plan->logicals) {
-            const QByteArray name = ucs2(l.name);
-            s.append(le16(std::uint32_t(name.size())));
+            const QByteArray name = encodeText(lay, l.name, QStringLiteral("index name"));
+            s.append(lay.jet3 ? QByteArray(1, char(name.size())) : le16(std::uint32_t(name.size())));
             s.append(name);
         }
     }
@@ -853,6 +874,10 @@ void addUserIndex(IndexPlan& plan, const Table& t, const Index& ix)
         const int n = columnPosition(t, c.name);
         if (n < 0)
             invalid(QStringLiteral("%1 names the unknown column \"%2\"").arg(where(), c.name));
+        const ColumnType type = t.columns[n].type;
+        if (type == ColumnType::OLE || type == ColumnType::Complex)
+            invalid(
+                QStringLiteral("%1: column \"%2\" is of a type Access cannot index").arg(where(), c.name));
         if (std::any_of(r.columns.begin(), r.columns.end(), [&](const auto& rc) { return rc.first == n; }))
             invalid(QStringLiteral("%1 names column \"%2\" twice").arg(where(), c.name));
         r.columns.emplace_back(n, c.descending);
@@ -908,15 +933,16 @@ void addForeignKeyIndexes(std::vector<IndexPlan>& plans, int from, const std::ve
         invalid(QStringLiteral("relationship \"%1\": table \"%2\" already has an index of that name")
                     .arg(rel.name, tables[from].name));
 
-    // Access names the referenced side's indexes .rB, .rC, ...
+    // Access names the referenced side's indexes .rB, .rC, ... .rZ (names compare without case);
+    // past that the letters continue as .rBB, .rBC, ...
     QString primaryName;
-    for (char16_t c = u'B'; primaryName.isEmpty(); c = c == u'Z' ? u'a' : char16_t(c + 1)) {
-        const QString candidate = QStringLiteral(".r") + QChar(c);
+    for (int n = 0; primaryName.isEmpty(); ++n) {
+        QString suffix;
+        for (int k = n; k >= 0; k = k / 25 - 1)
+            suffix.prepend(QChar(char16_t(u'B' + k % 25)));
+        const QString candidate = QStringLiteral(".r") + suffix;
         if (!hasIndexNamed(plans[std::size_t(to)], candidate))
             primaryName = candidate;
-        if (c == u'z' && primaryName.isEmpty())
-            invalid(
-                QStringLiteral("table \"%1\" is referenced by too many relationships").arg(tables[to].name));
     }
     LogicalIndex primary;
     primary.name = primaryName;
@@ -967,25 +993,26 @@ struct Property
     QByteArray value;
 };
 
-Property textProperty(const QString& name, const QString& value, bool ddl)
+Property textProperty(const Layout& lay, const QString& name, const QString& value, bool ddl)
 {
-    return Property{name, ColumnType::Memo, ddl, ucs2(value)};
+    return Property{name, ColumnType::Memo, ddl, encodeText(lay, value, name)};
 }
 
-// The property blob of a table: "MR2\0", the pool of property names, then a block for the table
-// itself (no name, type 0) and one per column with properties (its name, type 1). Empty if the
-// table has no properties.
+// The property blob of a table: "MR2\0" ("KKD\0" in Jet 3), the pool of property names, then a block for the
+// table itself (no name, type 0) and one per column with properties (its name, type 1). Empty if the table
+// has no properties.
 QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
 {
     std::vector<std::pair<QString, std::vector<Property>>> blocks;
     if (!t.description.isEmpty())
-        blocks.push_back({QString(), {textProperty(QStringLiteral("Description"), t.description, false)}});
+        blocks.push_back(
+            {QString(), {textProperty(lay, QStringLiteral("Description"), t.description, false)}});
     for (const Column& c : t.columns) {
         std::vector<Property> props;
         if (!c.description.isEmpty())
-            props.push_back(textProperty(QStringLiteral("Description"), c.description, false));
+            props.push_back(textProperty(lay, QStringLiteral("Description"), c.description, false));
         if (!c.defaultValue.isEmpty())
-            props.push_back(textProperty(QStringLiteral("DefaultValue"), c.defaultValue, true));
+            props.push_back(textProperty(lay, QStringLiteral("DefaultValue"), c.defaultValue, true));
         if (c.required)
             props.push_back(
                 Property{QStringLiteral("Required"), ColumnType::Bool, true, QByteArray(1, char(0xFF))});
@@ -993,7 +1020,7 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
             if (format != Format::Ace12)
                 invalid(QStringLiteral("column \"%1\" of table \"%2\": calculated columns need an ACE file")
                             .arg(c.name, t.name));
-            props.push_back(textProperty(QStringLiteral("Expression"), c.expression, true));
+            props.push_back(textProperty(lay, QStringLiteral("Expression"), c.expression, true));
             props.push_back(
                 Property{QStringLiteral("ResultType"), ColumnType::Byte, true, QByteArray(1, char(c.type))});
         }
@@ -1002,9 +1029,6 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
     }
     if (blocks.empty())
         return {};
-    if (lay.jet3)
-        invalid(QStringLiteral("table \"%1\": design properties are written for Jet 4 and ACE files only")
-                    .arg(t.name));
     if (!blocks.front().first.isEmpty())
         blocks.insert(blocks.begin(), {QString(), {}}); // the table's own block comes first
 
@@ -1026,16 +1050,19 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
     };
     QByteArray names;
     for (const QString& n : pool) {
-        const QByteArray bytes = ucs2(n);
+        const QByteArray bytes = encodeText(lay, n, QStringLiteral("property name"));
         names += le16(std::uint32_t(bytes.size())) + bytes;
     }
-    QByteArray blob("MR2\0", 4);
+    QByteArray blob(lay.jet3 ? "KKD\0" : "MR2\0", 4);
     blob += chunk(0x80, names);
     for (const auto& b : blocks) {
-        const QByteArray objectName = ucs2(b.first);
+        const QByteArray objectName = encodeText(lay, b.first, QStringLiteral("column name"));
         QByteArray body =
             le32(std::uint32_t(6 + objectName.size())) + le16(std::uint32_t(objectName.size())) + objectName;
         for (const Property& p : b.second) {
+            if (p.value.size() > 0xFFFF - 8)
+                invalid(QStringLiteral("table \"%1\": the %2 of \"%3\" is too long for a property")
+                            .arg(t.name, p.name, b.first.isEmpty() ? t.name : b.first));
             QByteArray entry = le16(std::uint32_t(8 + p.value.size()));
             entry.append(char(p.ddl ? 1 : 0));
             entry.append(char(p.type));
@@ -1049,18 +1076,19 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
 
 constexpr std::uint32_t kLvalOwner = 0x4C41564Cu; // "LVAL" where a data page names its table
 constexpr int kMaxInlineLongValue = 64;           // longer values go to long-value pages
-constexpr int kMaxLongValueRow = 4076;            // longer values are split over several rows
 
 // A long (OLE or Memo) value as the row holds it: inline when short, else a pointer to one row
 // of a long-value page, or to the first of a chain of rows that each start with the next's pointer.
-QByteArray longValue(RowPacker& lval, const QByteArray& data)
+QByteArray longValue(const Layout& lay, RowPacker& lval, const QByteArray& data)
 {
     if (data.size() <= kMaxInlineLongValue)
         return inlineMemo(data);
     const auto size = std::uint32_t(data.size());
-    if (data.size() <= kMaxLongValueRow)
+    // Longer values are split over several rows.
+    const qsizetype maxRow = lay.jet3 ? 2032 : 4076;
+    if (data.size() <= maxRow)
         return le32(size | 0x40000000u) + le32(lval.add(data).pointer()) + le32(0);
-    const qsizetype piece = kMaxLongValueRow - 4;
+    const qsizetype piece = maxRow - 4;
     std::uint32_t next = 0;
     for (qsizetype i = (data.size() + piece - 1) / piece - 1; i >= 0; --i)
         next = lval.add(le32(next) + data.mid(i * piece, piece)).pointer();
@@ -1070,10 +1098,9 @@ QByteArray longValue(RowPacker& lval, const QByteArray& data)
 // An index page with no entries: the root of the index of an empty table.
 void writeEmptyLeaf(char* p, const Layout& lay, std::uint32_t tdefPage)
 {
-    constexpr int kFirstEntry = 0x1E0; // entries start after the header and the entry bitmap
     p[0] = 0x04;
     p[1] = 0x01;
-    put16(p + 2, std::uint32_t(lay.pageSize - kFirstEntry));
+    put16(p + 2, std::uint32_t(lay.pageSize - indexLayoutFor(lay).firstEntry));
     put32(p + 4, tdefPage);
 }
 
@@ -1114,9 +1141,6 @@ QByteArray buildFile(const Database& db)
     // the indexes made after them. A logical index's number is its position.
     std::vector<IndexPlan> plans(tables.size());
     for (int i = userBase; i < int(tables.size()); ++i) {
-        if (lay.jet3 && !tables[i].indexes.isEmpty())
-            invalid(QStringLiteral("table \"%1\": indexes are written for Jet 4 and ACE files only")
-                        .arg(tables[i].name));
         for (const Index& ix : tables[i].indexes)
             if (!ix.afterRelationships)
                 addUserIndex(plans[std::size_t(i)], tables[i], ix);
@@ -1169,10 +1193,6 @@ QByteArray buildFile(const Database& db)
             toColumns.push_back(tc);
         }
         if (enforced) {
-            if (lay.jet3)
-                invalid(QStringLiteral("%1: enforced relationships need indexes, which are written for "
-                                       "Jet 4 and ACE files only")
-                            .arg(where()));
             addForeignKeyIndexes(plans, from, fromColumns, to, toColumns, r, tables);
         }
         const TableDefs& rd = defs[std::size_t(relTable)];
@@ -1213,17 +1233,19 @@ QByteArray buildFile(const Database& db)
     }
 
     // Index roots, and the other side of each foreign-key index.
+    const IndexLayout il = indexLayoutFor(lay);
     std::vector<std::vector<std::uint32_t>> rootPages(tables.size());
     for (std::size_t i = 0; i < plans.size(); ++i) {
         for (const RealIndex& r : plans[i].reals) {
             const std::uint32_t root = image.newPage();
             writeEmptyLeaf(image.page(root), lay, tdefPages[i]);
-            image.patchDefinition(tdefPages[i], r.streamOffset + 38, root);
+            image.patchDefinition(tdefPages[i], r.streamOffset + il.realRoot, root);
             rootPages[i].push_back(root);
         }
         for (const LogicalIndex& l : plans[i].logicals)
             if (l.relTable >= 0)
-                image.patchDefinition(tdefPages[i], l.streamOffset + 17, tdefPages[std::size_t(l.relTable)]);
+                image.patchDefinition(tdefPages[i], l.streamOffset + il.logicalBase + 13,
+                                      tdefPages[std::size_t(l.relTable)]);
     }
 
     // Long property blobs, then the relationship rows, each on pages of their own.
@@ -1231,7 +1253,7 @@ QByteArray buildFile(const Database& db)
     std::vector<Value> lvProps(tables.size());
     for (std::size_t i = 0; i < blobs.size(); ++i)
         if (!blobs[i].isEmpty())
-            lvProps[i] = longValue(lval, blobs[i]);
+            lvProps[i] = longValue(lay, lval, blobs[i]);
     std::vector<std::uint32_t> relPages;
     if (relTable >= 0) {
         RowPacker relData(lay, image, tdefPages[std::size_t(relTable)]);
@@ -1305,7 +1327,7 @@ QByteArray buildFile(const Database& db)
             patchMaps(tdefPages[i], noPages, noPages);
         for (std::size_t r = 0; r < plans[i].reals.size(); ++r) {
             const std::uint32_t root = rootPages[i][r];
-            image.patchDefinition(tdefPages[i], plans[i].reals[r].streamOffset + 34,
+            image.patchDefinition(tdefPages[i], plans[i].reals[r].streamOffset + il.realMap,
                                   maps.add(usageMap(lay, root, {root})).pointer());
         }
     }

@@ -64,7 +64,7 @@ struct Column
     // OR'ed into the stored flag byte as is, for odd combinations.
     std::uint8_t extraFlags = 0;
 
-    // Design properties, stored in the table's MSysObjects.LvProp (Jet 4 and ACE only). Empty
+    // Design properties, stored in the table's MSysObjects.LvProp (Jet 3: in its code page). Empty
     // texts and false are not written.
     QString description{};
     bool required = false;  // the Required property, not a stored column flag
@@ -78,7 +78,7 @@ struct IndexColumn
     bool descending = false;
 };
 
-// A user index (Jet 4 and ACE only). The hidden indexes that enforce a relationship are added by
+// A user index. The hidden indexes that enforce a relationship are added by
 // the writer from Database::relationships.
 struct Index
 {
@@ -123,7 +123,7 @@ inline constexpr std::uint32_t CascadeNull = 0x2000; // set the foreign key to N
 // Written as one MSysRelationships row per column pair and a catalogue row of Type 8. An enforced
 // one (no NotEnforced bit) also gets the two hidden foreign-key indexes Access keeps: ".rB",
 // ".rC", ... on the referenced table, which must have a unique index over exactly those columns,
-// and one named like the relationship on the referencing table (Jet 4 and ACE only).
+// and one named like the relationship on the referencing table.
 struct Relationship
 {
     QString name; // Access's default: referenced table name + table name, "CustomersOrders"
@@ -204,11 +204,12 @@ Table everyTypeTable(const QString& name = QStringLiteral("AllTypes"));
 // AppSettings (Flags 8), a query and a report in the catalogue, and the system tables.
 // For Jet 3, which has no Decimal, Double stands in.
 Database sampleDatabase(Format format = Format::Jet4);
-// The structure-model tour (Jet 4 and ACE; Jet 3 is refused): Customers, Orders, "Order Details",
+// The structure-model tour: Customers, Orders, "Order Details",
 // Products, Countries, Employees and Returns with primary keys (one single-column, one composite),
 // unique, descending and multi-column indexes, relationships with cascading updates, deletes and
 // Null, one not enforced and one over two columns, descriptions in several scripts, default
-// values, Required, AutoNumber and Yes/No columns; for ACE a calculated column. Returns holds an
+// values, Required, AutoNumber and Yes/No columns; for ACE a calculated column. Jet 3 files,
+// whose code page has no CJK, get the descriptions without their CJK words. Returns holds an
 // index made after its relationship (see Index::afterRelationships).
 Database richDatabase(Format format = Format::Jet4);
 // tables x columnsPerTable (0 to 255) columns of mixed types, named Table0001... and

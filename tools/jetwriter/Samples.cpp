@@ -180,8 +180,8 @@ Database sampleDatabase(Format format)
 
 Database richDatabase(Format format)
 {
-    if (format == Format::Jet3)
-        throw std::invalid_argument("the rich sample needs indexes and properties: Jet 4 or ACE");
+    // Jet 3 keeps text in Windows-1252.
+    auto cjk = [&](const QString& text) { return format == Format::Jet3 ? QString() : text; };
     auto asc = [](const char* name) { return IndexColumn{QLatin1String(name), false}; };
     auto desc = [](const char* name) { return IndexColumn{QLatin1String(name), true}; };
 
@@ -196,13 +196,13 @@ Database richDatabase(Format format)
         0};
     countries.indexes = {primaryKey({asc("CountryCode")}),
                          uniqueIndex(QStringLiteral("CountryName"), {asc("CountryName")})};
-    countries.description = QStringLiteral("Länder – 国家");
+    countries.description = QStringLiteral("Länder") + cjk(QStringLiteral(" – 国家"));
 
     Table customers{
         QStringLiteral("Customers"),
         {described(autoNumber(QStringLiteral("CustomerID")), QStringLiteral("AutoNumber key")),
          described(requiredColumn(column(QStringLiteral("CompanyName"), ColumnType::Text, 40)),
-                   QStringLiteral("Firmenname (顧客)")),
+                   QStringLiteral("Firmenname") + cjk(QStringLiteral(" (顧客)"))),
          column(QStringLiteral("City"), ColumnType::Text, 30),
          described(column(QStringLiteral("CountryCode"), ColumnType::Text, 2),
                    QStringLiteral("Set to Null when the country goes")),
@@ -215,7 +215,7 @@ Database richDatabase(Format format)
     customers.indexes = {primaryKey({asc("CustomerID")}),
                          uniqueIndex(QStringLiteral("CompanyName"), {asc("CompanyName")}),
                          index(QStringLiteral("CityCountry"), {asc("CountryCode"), asc("City")})};
-    customers.description = QStringLiteral("Kunden und ihre Größe; 顧客");
+    customers.description = QStringLiteral("Kunden und ihre Größe") + cjk(QStringLiteral("; 顧客"));
 
     Table employees{QStringLiteral("Employees"),
                     {autoNumber(QStringLiteral("EmployeeID")),
@@ -273,14 +273,14 @@ Database richDatabase(Format format)
                        index(QStringLiteral("ProductID"), {asc("ProductID")})};
     details.description = QStringLiteral("Composite primary key");
 
-    Table returns{QStringLiteral("Returns"),
-                  {autoNumber(QStringLiteral("ReturnID")),
-                   column(QStringLiteral("OrderID"), ColumnType::Long),
-                   column(QStringLiteral("ProductID"), ColumnType::Long),
-                   column(QStringLiteral("ReturnDate"), ColumnType::DateTime),
-                   described(column(QStringLiteral("Reason"), ColumnType::Memo), QStringLiteral("理由"))},
-                  TableFlag::User,
-                  0};
+    Table returns{
+        QStringLiteral("Returns"),
+        {autoNumber(QStringLiteral("ReturnID")), column(QStringLiteral("OrderID"), ColumnType::Long),
+         column(QStringLiteral("ProductID"), ColumnType::Long),
+         column(QStringLiteral("ReturnDate"), ColumnType::DateTime),
+         described(column(QStringLiteral("Reason"), ColumnType::Memo), cjk(QStringLiteral("理由")))},
+        TableFlag::User,
+        0};
     Index late = index(QStringLiteral("ReturnDate"), {asc("ReturnDate")});
     late.afterRelationships = true;
     returns.indexes = {primaryKey({asc("ReturnID")}), late};

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <ostream>
 
 namespace {
@@ -146,11 +147,18 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        for (const jet::Format format : {jet::Format::Jet4, jet::Format::Ace12}) {
-            const QString path = s_dir->filePath(format == jet::Format::Jet4 ? QStringLiteral("rich.mdb")
-                                                                             : QStringLiteral("rich.accdb"));
-            jet::writeFile(path, jet::richDatabase(format));
-            s_models.append(structureOf(path));
+        const QStringList names{QStringLiteral("rich.mdb"), QStringLiteral("rich.accdb"),
+                                QStringLiteral("rich3.mdb")};
+        const jet::Format formats[] = {jet::Format::Jet4, jet::Format::Ace12, jet::Format::Jet3};
+        for (int f = 0; f < 3; ++f) {
+            const jet::Format format = formats[f];
+            const QString path = s_dir->filePath(names.at(f));
+            try {
+                jet::writeFile(path, jet::richDatabase(format));
+                s_models.append(structureOf(path));
+            } catch (const std::exception& e) {
+                s_error += path + QStringLiteral(": ") + QString::fromUtf8(e.what()) + u'\n';
+            }
         }
     }
     static void TearDownTestSuite()
@@ -162,14 +170,17 @@ protected:
 
     static QTemporaryDir* s_dir;
     static QList<std::shared_ptr<const TCatalogue>> s_models;
+    static QString s_error;
 };
+QString RichSample::s_error;
 QTemporaryDir* RichSample::s_dir = nullptr;
 QList<std::shared_ptr<const TCatalogue>> RichSample::s_models;
 
 TEST_P(RichSample, KeysIndexesRelationshipsAndPropertiesAsWritten)
 {
     const TableCase& c = GetParam();
-    ASSERT_EQ(s_models.size(), 2);
+    ASSERT_TRUE(s_error.isEmpty()) << s_error.toStdString();
+    ASSERT_EQ(s_models.size(), 3);
     for (const std::shared_ptr<const TCatalogue>& model : s_models) {
         ASSERT_TRUE(model);
         SCOPED_TRACE(model->database.toStdString());
@@ -177,6 +188,12 @@ TEST_P(RichSample, KeysIndexesRelationshipsAndPropertiesAsWritten)
         ASSERT_NE(o, nullptr);
         EXPECT_EQ(o->kind, TObjectKind::Table);
         EXPECT_NE(o->engineId, 0);
+        // Jet 3 lays indexes out differently; its texts are those of its code page, so the
+        // sample leaves out what Windows-1252 cannot hold: only its keys are compared.
+        if (model->database.endsWith(QStringLiteral("rich3.mdb"))) {
+            EXPECT_EQ(keyLines(*o), c.keys);
+            continue;
+        }
         EXPECT_EQ(o->description, QString::fromUtf8(c.description));
         EXPECT_EQ(keyLines(*o), c.keys);
         QStringList columns = columnLines(*o);

@@ -6,6 +6,7 @@
 #include "Automation.h"
 #include "CatalogueSource.h"
 #include "JetCatalogReader.h"
+#include "KorvConnection.h"
 
 #include "JetWriter.h"
 
@@ -215,13 +216,17 @@ INSTANTIATE_TEST_SUITE_P(Tables, RichSample, ::testing::ValuesIn(kTables),
                              return name;
                          });
 
-TEST(RichSampleObjects, InListOrderWithTheSystemTablesAndTheFileAsDatabase)
+TEST(RichSampleObjects, ThroughTheFacadeInListOrderWithTheSystemTablesAndTheFileAsDatabase)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("rich.mdb"));
     jet::writeFile(path, jet::richDatabase());
-    const std::shared_ptr<const TCatalogue> model = structureOf(path);
+    // Reached as the window and the command line reach it: through the facade.
+    TKorvConnection connection;
+    connection.SetConnectionType(ctADOX);
+    connection.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path);
+    const std::shared_ptr<const TCatalogue> model = connection.StructureModel();
     ASSERT_TRUE(model);
     EXPECT_EQ(model->provider, QStringLiteral("Access"));
     EXPECT_EQ(model->database, path);

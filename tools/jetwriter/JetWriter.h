@@ -209,8 +209,9 @@ Database sampleDatabase(Format format = Format::Jet4);
 // unique, descending and multi-column indexes, relationships with cascading updates, deletes and
 // Null, one not enforced and one over two columns, descriptions in several scripts, default
 // values, Required, AutoNumber and Yes/No columns; for ACE a calculated column. Jet 3 files,
-// whose code page has no CJK, get the descriptions without their CJK words. Returns holds an
-// index made after its relationship (see Index::afterRelationships).
+// whose code page has no CJK, get the descriptions without their CJK words. Returns.ReturnDate
+// and Orders.ShippedDate are indexes made after their tables' relationships (see
+// Index::afterRelationships); the second has a logical number other than its real one.
 Database richDatabase(Format format = Format::Jet4);
 // tables x columnsPerTable (0 to 255) columns of mixed types, named Table0001... and
 // Col01_<kind>..., for benchmarks. Throws std::invalid_argument for counts out of range.

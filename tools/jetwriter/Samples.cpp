@@ -235,11 +235,16 @@ Database richDatabase(Format format)
                             QStringLiteral("Newest first in its index")),
                   withDefault(column(QStringLiteral("Freight"), ColumnType::Money), QStringLiteral("0")),
                   column(QStringLiteral("ShipCountry"), ColumnType::Text, 2),
-                  withDefault(column(QStringLiteral("Shipped"), ColumnType::Bool), QStringLiteral("No"))},
+                  withDefault(column(QStringLiteral("Shipped"), ColumnType::Bool), QStringLiteral("No")),
+                  column(QStringLiteral("ShippedDate"), ColumnType::DateTime)},
                  TableFlag::User,
                  0};
+    // CustomersOrders shares the CustomerID index, so ShippedDate, made later, has logical
+    // number 6 but real index 4.
+    Index shippedLater = index(QStringLiteral("ShippedDate"), {asc("ShippedDate")});
+    shippedLater.afterRelationships = true;
     orders.indexes = {primaryKey({asc("OrderID")}), index(QStringLiteral("OrderDate"), {desc("OrderDate")}),
-                      index(QStringLiteral("CustomerID"), {asc("CustomerID")})};
+                      index(QStringLiteral("CustomerID"), {asc("CustomerID")}), shippedLater};
     orders.description = QStringLiteral("One row per order");
 
     Table products{

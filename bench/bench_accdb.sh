@@ -2,7 +2,8 @@
 # Times opening a password-protected .accdb against its plain twin: a generated ACE file of
 # 2,000 tables x 30 columns, encrypted by mkjet with agile AES-256/SHA-512 (100,000 SHA-512
 # rounds, as Access 2010 and later write it). Measured, as wall time and peak memory:
-#   - orvane-report on each file (a report starts the reader twice: catalogue and system tables);
+#   - orvane-report on each file (a report starts the reader once: the catalogue run also answers the
+#     system-table statement);
 #   - the reader alone reading the catalogue of each;
 #   - the reader refusing a wrong password: the key derivation and password check alone.
 # The decryption of the pages is what the encrypted read costs beyond the plain read and the check.

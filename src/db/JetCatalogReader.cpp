@@ -47,6 +47,14 @@ class Reader
 public:
     explicit Reader(const QByteArray& data) : m_data(data) {}
     bool atEnd() const { return m_pos == m_data.size(); }
+    qsizetype remaining() const { return m_data.size() - m_pos; }
+    bool peekU32(std::uint32_t& v) const
+    {
+        if (remaining() < qsizetype(sizeof v))
+            return false;
+        std::memcpy(&v, m_data.constData() + m_pos, sizeof v);
+        return true;
+    }
     bool u32(std::uint32_t& v) { return raw(&v, sizeof v); }
     bool i32(std::int32_t& v) { return raw(&v, sizeof v); }
     bool str(QString& s)
@@ -195,63 +203,183 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password)
     return ParseJetCatalogueMessage(data, path);
 }
 
+namespace {
+
+bool isByte(std::int32_t v)
+{
+    return v >= 0 && v <= 0xFF;
+}
+
+// A count that cannot be true: more entries than bytes left, each entry taking at least minBytes.
+bool countTooLarge(std::uint32_t count, const Reader& in, qsizetype minBytes)
+{
+    return qint64(count) * minBytes > in.remaining();
+}
+
+void readColumn(Reader& in, JetColumnInfo& col, const QString& path)
+{
+    std::int32_t type = 0, flags = 0, precision = 0, scale = 0;
+    if (!in.str(col.name) || !in.i32(type) || !in.i32(col.size) || !in.i32(flags) || !in.i32(precision) ||
+        !in.i32(scale) || !in.str(col.defaultValue) || !in.str(col.expression) || !in.str(col.description))
+        damaged(path);
+    if (!isByte(type) || !isByte(precision) || !isByte(scale))
+        damaged(path);
+    col.jetType = std::uint8_t(type);
+    col.fixed = flags & kColumnFixed;
+    col.autoLong = flags & kColumnAutoLong;
+    col.autoGuid = flags & kColumnAutoGuid;
+    col.required = flags & kColumnRequired;
+    col.precision = std::uint8_t(precision);
+    col.scale = std::uint8_t(scale);
+}
+
+void readIndex(Reader& in, JetIndexInfo& index, const QString& path)
+{
+    std::int32_t flags = 0;
+    std::uint32_t keyCount = 0;
+    if (!in.str(index.name) || !in.i32(flags) || !in.u32(keyCount) || countTooLarge(keyCount, in, 8))
+        damaged(path);
+    index.primary = flags & kIndexPrimary;
+    index.unique = flags & kIndexUnique;
+    for (std::uint32_t k = 0; k < keyCount; ++k) {
+        JetIndexColumn column;
+        std::int32_t descending = 0;
+        if (!in.str(column.name) || !in.i32(descending) || (descending != 0 && descending != 1))
+            damaged(path);
+        column.descending = descending == 1;
+        index.columns.append(std::move(column));
+    }
+}
+
+JetTableInfo readTable(Reader& in, const QString& path)
+{
+    JetTableInfo table;
+    std::uint32_t columnCount = 0, indexCount = 0;
+    if (!in.str(table.name) || !in.i32(table.id) || !in.i32(table.flags) || !in.str(table.description) ||
+        !in.u32(columnCount) || countTooLarge(columnCount, in, 36))
+        damaged(path);
+    table.columns.reserve(columnCount);
+    for (std::uint32_t c = 0; c < columnCount; ++c) {
+        JetColumnInfo col;
+        readColumn(in, col, path);
+        table.columns.append(std::move(col));
+    }
+    if (!in.u32(indexCount) || countTooLarge(indexCount, in, 12))
+        damaged(path);
+    for (std::uint32_t i = 0; i < indexCount; ++i) {
+        JetIndexInfo index;
+        readIndex(in, index, path);
+        table.indexes.append(std::move(index));
+    }
+    return table;
+}
+
+JetTableInfo readLink(Reader& in, const QString& path)
+{
+    JetTableInfo table;
+    JetLinkInfo link;
+    if (!in.str(table.name) || !in.i32(table.id) || !in.i32(link.type) || !in.i32(table.flags) ||
+        !in.str(link.foreignName) || !in.str(link.database) || !in.str(link.connect) ||
+        (link.type != kLinkJet && link.type != kLinkOdbc))
+        damaged(path);
+    table.link = std::move(link);
+    return table;
+}
+
+JetRelationRow readRelation(Reader& in, const QString& path)
+{
+    JetRelationRow row;
+    if (!in.str(row.name) || !in.str(row.table) || !in.str(row.column) || !in.str(row.referencedTable) ||
+        !in.str(row.referencedColumn) || !in.i32(row.position) || !in.i32(row.flags))
+        damaged(path);
+    return row;
+}
+
+// The field names of a result and its rows up to the end record; returns how many rows came.
+std::uint32_t readResult(Reader& in, JetQueryResult& result, const QString& path)
+{
+    std::uint32_t columnCount = 0;
+    if (!in.u32(columnCount) || countTooLarge(columnCount, in, 4))
+        damaged(path);
+    for (std::uint32_t j = 0; j < columnCount; ++j) {
+        QString name;
+        if (!in.str(name))
+            damaged(path);
+        result.columns.append(name);
+    }
+    std::uint32_t tag = 0;
+    for (;;) {
+        if (!in.peekU32(tag))
+            damaged(path);
+        if (tag != kTagRow)
+            break;
+        in.u32(tag);
+        QStringList row;
+        row.reserve(qMin<qsizetype>(columnCount, in.remaining() / 4));
+        for (std::uint32_t j = 0; j < columnCount; ++j) {
+            QString value;
+            if (!in.str(value))
+                damaged(path);
+            row.append(value);
+        }
+        result.rows.append(row);
+    }
+    return std::uint32_t(result.rows.size());
+}
+
+} // namespace
+
+QString JetSystemTableStatement()
+{
+    return QString::fromLatin1(kSystemTableStatement);
+}
+
 JetCatalogue ParseJetCatalogueMessage(const QByteArray& data, const QString& path)
 {
     Reader in(data);
     readOpening(in, path);
     JetCatalogue catalogue;
+    std::uint32_t records = 0;
     for (;;) {
         std::uint32_t tag = 0;
         if (!in.u32(tag))
             damaged(path);
         if (tag == kTagEnd)
             break;
-        if (tag == kTagError)
-            throwReported(in, path);
-        if (tag == kTagLink) {
-            JetTableInfo table;
-            JetLinkInfo link;
-            if (!in.str(table.name) || !in.i32(link.type) || !in.i32(table.flags) ||
-                !in.str(link.foreignName) || !in.str(link.database) || !in.str(link.connect) ||
-                (link.type != kLinkJet && link.type != kLinkOdbc))
-                damaged(path);
-            table.link = std::move(link);
-            catalogue.tables.append(std::move(table));
-            continue;
-        }
-        JetTableInfo table;
-        std::uint32_t columnCount = 0;
-        if (tag != kTagTable || !in.str(table.name) || !in.i32(table.flags) || !in.u32(columnCount))
+        // The statement's answer is the last thing before the end.
+        if (catalogue.systemTables)
             damaged(path);
-        // Each column takes at least 24 bytes: a count beyond what arrived is not to be reserved.
-        table.columns.reserve(qMin<qsizetype>(columnCount, data.size() / 24));
-        for (std::uint32_t c = 0; c < columnCount; ++c) {
-            JetColumnInfo col;
-            std::int32_t type = 0, flags = 0, precision = 0, scale = 0;
-            if (!in.str(col.name) || !in.i32(type) || !in.i32(col.size) || !in.i32(flags) ||
-                !in.i32(precision) || !in.i32(scale))
-                damaged(path);
-            const auto isByte = [](std::int32_t v) { return v >= 0 && v <= 0xFF; };
-            if (!isByte(type) || !isByte(precision) || !isByte(scale))
-                damaged(path);
-            col.jetType = std::uint8_t(type);
-            col.fixed = flags & kColumnFixed;
-            col.autoLong = flags & kColumnAutoLong;
-            col.autoGuid = flags & kColumnAutoGuid;
-            col.precision = std::uint8_t(precision);
-            col.scale = std::uint8_t(scale);
-            table.columns.append(std::move(col));
+        switch (tag) {
+        case kTagError:
+            throwReported(in, path);
+        case kTagTable:
+            catalogue.tables.append(readTable(in, path));
+            ++records;
+            break;
+        case kTagLink:
+            catalogue.tables.append(readLink(in, path));
+            ++records;
+            break;
+        case kTagRelation:
+            catalogue.relations.append(readRelation(in, path));
+            ++records;
+            break;
+        case kTagColumns:
+            catalogue.systemTables.emplace();
+            records += readResult(in, *catalogue.systemTables, path);
+            break;
+        default:
+            damaged(path);
         }
-        catalogue.tables.append(std::move(table));
     }
-    readEnd(in, std::uint32_t(catalogue.tables.size()), path);
+    readEnd(in, records, path);
     std::stable_sort(
         catalogue.tables.begin(), catalogue.tables.end(),
         [](const JetTableInfo& a, const JetTableInfo& b) { return JetNameLess(a.name, b.name); });
     return catalogue;
 }
 
-JetQueryResult RunJetQuery(const QString& path, const QString& sql, const QString& password)
+QString JetNormalizedStatement(const QString& sql)
 {
     // The reader refuses a statement that ends in ";", which the engine it stands in for accepts.
     QString text = sql.trimmed();
@@ -260,6 +388,12 @@ JetQueryResult RunJetQuery(const QString& path, const QString& sql, const QStrin
     // The statement is one line after the password line; line ends inside it are blanks to SQL
     // anyway.
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+JetQueryResult RunJetQuery(const QString& path, const QString& sql, const QString& password)
+{
+    const QString text = JetNormalizedStatement(sql);
     QByteArray input = password.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n' + text.toUtf8();
     const QByteArray data = runReader(QStringLiteral("query"), path, input);
     input.fill('\0');
@@ -271,36 +405,16 @@ JetQueryResult ParseJetQueryMessage(const QByteArray& data, const QString& path)
     Reader in(data);
     readOpening(in, path);
     JetQueryResult result;
-    std::uint32_t tag = 0, columnCount = 0;
+    std::uint32_t tag = 0;
     if (!in.u32(tag))
         damaged(path);
     if (tag == kTagError)
         throwReported(in, path);
-    if (tag != kTagColumns || !in.u32(columnCount) || columnCount > std::uint32_t(data.size() / 4))
+    if (tag != kTagColumns)
         damaged(path);
-    for (std::uint32_t j = 0; j < columnCount; ++j) {
-        QString name;
-        if (!in.str(name))
-            damaged(path);
-        result.columns.append(name);
-    }
-    for (;;) {
-        if (!in.u32(tag))
-            damaged(path);
-        if (tag == kTagEnd)
-            break;
-        if (tag != kTagRow)
-            damaged(path);
-        QStringList row;
-        row.reserve(columnCount);
-        for (std::uint32_t j = 0; j < columnCount; ++j) {
-            QString value;
-            if (!in.str(value))
-                damaged(path);
-            row.append(value);
-        }
-        result.rows.append(row);
-    }
-    readEnd(in, std::uint32_t(result.rows.size()), path);
+    const std::uint32_t rows = readResult(in, result, path);
+    if (!in.u32(tag) || tag != kTagEnd)
+        damaged(path);
+    readEnd(in, rows, path);
     return result;
 }

@@ -25,6 +25,38 @@ struct JetColumnInfo
     bool autoGuid = false;
     std::uint8_t precision = 0; // Decimal only
     std::uint8_t scale = 0;     // Decimal only
+    // Properties as the file stores them; empty when absent.
+    bool required = false;
+    QString defaultValue;
+    QString expression; // a calculated column's
+    QString description;
+};
+
+struct JetIndexColumn
+{
+    QString name;
+    bool descending = false;
+};
+
+// An index a user made (or the primary key); Jet's hidden relationship indexes are not among them.
+struct JetIndexInfo
+{
+    QString name;
+    bool primary = false;
+    bool unique = false;
+    QList<JetIndexColumn> columns; // in key order
+};
+
+// One row of MSysRelationships: one column pair of a relationship.
+struct JetRelationRow
+{
+    QString name;
+    QString table; // the referencing ("many") side
+    QString column;
+    QString referencedTable;
+    QString referencedColumn;
+    std::int32_t position = 0; // icolumn: the pair's place in the key
+    std::int32_t flags = 0;    // grbit
 };
 
 // Where a linked table points, as MSysObjects stores it, and what came of following it.
@@ -34,6 +66,7 @@ struct JetLinkInfo
     QString foreignName;   // the table's name in its source
     QString database;      // Jet links: the back-end file, as stored (usually a Windows path)
     QString connect;       // may hold the back-end's password (";PWD=..."); wiped once followed
+    QString connectShown;  // Connect without its password, kept when Connect is wiped
 
     // Filled by ResolveJetLinks. A resolved Jet link holds its back-end table's columns, which
     // are sized by the back-end's format (JetFileHeader::version); an unresolved link or an ODBC
@@ -46,17 +79,14 @@ struct JetLinkInfo
 struct JetTableInfo
 {
     QString name;
+    std::int32_t id = 0;    // MSysObjects.Id
     std::int32_t flags = 0; // MSysObjects.Flags
+    QString description;
     QList<JetColumnInfo> columns;
+    QList<JetIndexInfo> indexes;     // in the definition's order
     std::optional<JetLinkInfo> link; // linked tables only
 
     bool isLocal() const { return !link.has_value(); }
-};
-
-// A file's tables, local and linked, ordered by JetNameLess.
-struct JetCatalogue
-{
-    QList<JetTableInfo> tables;
 };
 
 struct JetQueryResult
@@ -65,15 +95,31 @@ struct JetQueryResult
     QList<QStringList> rows;
 };
 
+// A file's tables, local and linked, ordered by JetNameLess.
+struct JetCatalogue
+{
+    QList<JetTableInfo> tables;
+    QList<JetRelationRow> relations; // as stored
+    // The answer to JetSystemTableStatement(), read in the same run; none when the reader left the
+    // statement to a query of its own.
+    std::optional<JetQueryResult> systemTables;
+};
+
 // The order of the catalogue's tables: by name as Qt compares without regard to case; names equal
 // that way keep the file's order.
 bool JetNameLess(const QString& a, const QString& b);
+
+// The statement that finds the system tables: answered by the catalogue's own run.
+QString JetSystemTableStatement();
 
 // Reads the whole catalogue; links come unresolved (ResolveJetLinks follows them). Throws
 // AutomationError 3049 ("may be corrupt", naming path) when the reader fails on any table, crashes,
 // runs out of time or memory, or cannot be started. The database password goes to the reader
 // through its input, for files whose pages it must decrypt.
 JetCatalogue ReadJetCatalogue(const QString& path, const QString& password = QString());
+
+// sql as the reader gets it: without blanks around it or a closing ";", on one line.
+QString JetNormalizedStatement(const QString& sql);
 
 // Runs sql (one SELECT) on path. Throws AutomationError with the reader's complaint for a statement
 // it cannot run (also for a WHERE condition that names no column of the table) and 3049 as above.

@@ -1,6 +1,7 @@
 #include "JetLinkedTables.h"
 
 #include "Automation.h"
+#include "JetCatalogueModel.h"
 #include "JetProvider.h"
 #include "JetReaderFormat.h"
 #include "OpenDatabase.h"
@@ -115,6 +116,7 @@ void resolve(JetTableInfo& table, const QString& frontEndFolder, const QString& 
     for (const JetTableInfo& source : backEnd.catalogue.tables) {
         if (source.isLocal() && source.name.compare(link.foreignName, Qt::CaseInsensitive) == 0) {
             table.columns = source.columns;
+            table.indexes = source.indexes;
             link.resolved = true;
             link.backEndVersion = backEnd.header.version;
             return;
@@ -164,6 +166,7 @@ void ResolveJetLinks(JetCatalogue& catalogue, const QString& frontEnd, const QSt
         if (table.isLocal())
             continue;
         resolve(table, folder, frontEndPassword, located, backEnds);
+        table.link->connectShown = JetConnectWithoutPassword(table.link->connect);
         WipeSecret(table.link->connect);
     }
     for (BackEnd& backEnd : backEnds) {

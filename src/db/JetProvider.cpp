@@ -1,17 +1,24 @@
 #include "JetProvider.h"
 
+#include "CatalogueSource.h"
 #include "ConnectionStringItems.h"
+#include "JetCatalogueModel.h"
 #include "JetLinkedTables.h"
 #include "JetReaderFormat.h"
 #include "QueryObject.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -145,6 +152,41 @@ QByteArray readFirstPage(const QString& path, std::int64_t& size)
     return page;
 }
 
+// What tells one state of a file from another: a file written since has another stamp.
+struct FileStamp
+{
+    bool valid = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0; // nanoseconds
+    std::int64_t changed = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path)
+{
+    FileStamp stamp;
+    struct stat st;
+    const QByteArray native = QFile::encodeName(path);
+    if (native.isEmpty() || native.contains('\0') || ::stat(native.constData(), &st) != 0)
+        return stamp;
+    stamp.valid = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modified = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+// The password a reading was made with, kept only as a digest.
+QByteArray passwordDigest(const QString& password)
+{
+    return QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Sha256);
+}
+
 // The catalogue of one open, shared by every object handed out from it, so that objects a caller
 // still holds stay valid after the catalogue is reconnected.
 struct CatalogueData
@@ -152,6 +194,9 @@ struct CatalogueData
     QString path;
     JetFileHeader header;
     JetCatalogue catalogue;
+    // The file as it was when the reading began, and the password it was read with.
+    FileStamp stamp;
+    QByteArray passwordDigest;
 
     // Position of a table by name, without regard to case; -1 for none. The index is made at the
     // first search.
@@ -329,6 +374,49 @@ private:
     DataPtr m_data;
 };
 
+// The open catalogues, so that the system-table statement on a file an opening has just read is
+// answered from that reading instead of a reader run of its own. An entry lives as long as its
+// opening.
+class OpenCatalogues
+{
+public:
+    void add(const DataPtr& data)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
+                                    [](const std::weak_ptr<const CatalogueData>& w) { return w.expired(); }),
+                     m_open.end());
+        m_open.push_back(data);
+    }
+
+    // The statement's answer for path as it is now, read with password; none when no opening
+    // holds one.
+    std::optional<JetQueryResult> systemTables(const QString& path, const QString& password)
+    {
+        const FileStamp now = stampOf(path);
+        if (!now.valid)
+            return std::nullopt;
+        const QByteArray digest = passwordDigest(password);
+        QMutexLocker lock(&m_mutex);
+        for (auto it = m_open.rbegin(); it != m_open.rend(); ++it) {
+            const DataPtr data = it->lock();
+            if (data && data->stamp == now && data->passwordDigest == digest && data->catalogue.systemTables)
+                return data->catalogue.systemTables;
+        }
+        return std::nullopt;
+    }
+
+private:
+    QMutex m_mutex;
+    std::vector<std::weak_ptr<const CatalogueData>> m_open;
+};
+
+OpenCatalogues& openCatalogues()
+{
+    static OpenCatalogues open;
+    return open;
+}
+
 DataPtr openCatalogue(const QString& connectionString)
 {
     const JetConnectionSettings settings = ParseJetConnectionString(connectionString);
@@ -337,12 +425,16 @@ DataPtr openCatalogue(const QString& connectionString)
     auto data = std::make_shared<CatalogueData>();
     data->path = settings.dataSource;
     data->header = header;
+    // Taken before the reading: a file changed while it is read is read again when next asked.
+    data->stamp = stampOf(settings.dataSource);
+    data->passwordDigest = passwordDigest(settings.databasePassword);
     data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword);
     ResolveJetLinks(data->catalogue, settings.dataSource, settings.databasePassword);
+    openCatalogues().add(data);
     return data;
 }
 
-class JetCatalog final : public Dispatch
+class JetCatalog final : public Dispatch, public TCatalogueSource
 {
 public:
     Variant get(const QString& name, const QList<Variant>& args) override
@@ -373,13 +465,25 @@ public:
         const QString connectionString = value.toText();
         m_data = openCatalogue(connectionString);
         m_tables.reset();
+        m_model.reset();
         m_connectionString = connectionString;
+    }
+
+    std::shared_ptr<const TCatalogue> StructureModel() override
+    {
+        if (!m_data)
+            throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
+        if (!m_model)
+            m_model = std::make_shared<const TCatalogue>(
+                JetCatalogueModel(m_data->catalogue, m_data->header, m_data->path));
+        return m_model;
     }
 
     const CatalogueData* data() const { return m_data.get(); }
 
 private:
     DataPtr m_data;
+    std::shared_ptr<const TCatalogue> m_model; // of m_data, made when first asked for
     DispatchPtr m_tables;
     QString m_connectionString;
 };
@@ -507,7 +611,8 @@ DispatchPtr CreateJetCatalog()
 
 namespace {
 
-// Access: the statement runs on its own reading of the file, never on a catalogue's.
+// Access: the statement runs on its own reading of the file, except the system-table statement on
+// a file an opening has just read, whose answer came with that reading.
 class JetQueryObject final : public TQueryObject
 {
 public:
@@ -528,7 +633,11 @@ public:
             throw AutomationError(0, QStringLiteral("The connection string is empty."));
         const JetConnectionSettings settings = ParseJetConnectionString(m_connectionString);
         CheckJetAccess(settings);
-        m_result = RunJetQuery(settings.dataSource, m_sql, settings.databasePassword);
+        std::optional<JetQueryResult> known;
+        if (JetNormalizedStatement(m_sql) == JetSystemTableStatement())
+            known = openCatalogues().systemTables(settings.dataSource, settings.databasePassword);
+        m_result =
+            known ? std::move(*known) : RunJetQuery(settings.dataSource, m_sql, settings.databasePassword);
         m_open = true;
     }
     bool locate(const QString& field, const QString& value) const override

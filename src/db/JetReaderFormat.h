@@ -7,23 +7,39 @@
 // encrypted; a plain file's password is checked by the caller), then, for "query", one SELECT
 // statement. Nothing secret ever stands in the arguments or the environment.
 //
-// Output, version 2. Integers are 32-bit little-endian; a string is its byte count followed by
-// that many bytes of UTF-8.
+// Output, version 3. Integers are 32-bit little-endian; a string is its byte count followed by
+// that many bytes of UTF-8; an absent property is the empty string.
 //   u32 kJetReaderMagic, u32 kJetReaderVersion
 //   then records, each opened by a u32 tag:
-//     kTagTable   string name, i32 MSysObjects.Flags, u32 column count, and per column:
-//                 string name, i32 type code, i32 stored size in bytes, i32 flags (kColumn*),
-//                 i32 precision, i32 scale
-//     kTagLink    (catalogue) a linked table: string name, i32 MSysObjects.Type (kLinkJet or
-//                 kLinkOdbc), i32 MSysObjects.Flags, string ForeignName, string Database,
-//                 string Connect (may hold the back-end's password: ";PWD=...")
-//     kTagColumns (query) u32 count, then that many strings: the result's field names
-//     kTagRow     (query) as many strings as there are fields
-//     kTagError   i32 Jet error number, string message (may be empty); the reader then exits 1
-//     kTagEnd     u32 number of table, link or row records sent before it; the reader then exits 0
-// Tables, then links, come in the catalogue's own order (the caller sorts). A link's columns live
-// in another file, which the caller reads with a reader of its own. Anything else, a missing end
-// record, or a count that disagrees means the file made the reader fail: "may be corrupt".
+//     kTagTable    (catalogue) a local table: string name, i32 MSysObjects.Id, i32 MSysObjects.Flags,
+//                  string Description (the table's property), u32 column count, and per column in
+//                  stored order:
+//                    string name, i32 type code, i32 stored size in bytes, i32 flags (kColumn*),
+//                    i32 precision, i32 scale, string DefaultValue, string Expression (a
+//                    calculated column's), string Description
+//                  then u32 index count, and per index in the definition's order (the hidden
+//                  indexes Jet keeps for relationships are left out):
+//                    string name, i32 flags (kIndex*), u32 key column count, and per key column
+//                    in key order: string column name, i32 descending (0 or 1)
+//     kTagLink     (catalogue) a linked table: string name, i32 MSysObjects.Id, i32 MSysObjects.Type
+//                  (kLinkJet or kLinkOdbc), i32 MSysObjects.Flags, string ForeignName, string
+//                  Database, string Connect (may hold the back-end's password: ";PWD=...")
+//     kTagRelation (catalogue) one row of MSysRelationships, as stored: string szRelationship,
+//                  string szObject (the referencing table), string szColumn, string
+//                  szReferencedObject, string szReferencedColumn, i32 icolumn (the column's place
+//                  in the key), i32 grbit (kRelation*)
+//     kTagColumns  u32 count, then that many strings: the result's field names. In a catalogue,
+//                  the answer to kSystemTableStatement follows in kTagRow records; a catalogue
+//                  without it (the statement would not read this file's own MSysObjects, e.g.
+//                  for want of a catalogue row for itself) leaves the statement to a query run.
+//     kTagRow      as many strings as there are fields
+//     kTagError    i32 Jet error number, string message (may be empty); the reader then exits 1
+//     kTagEnd      u32 number of table, link, relation and row records sent before it; the reader
+//                  then exits 0
+// Tables, links, relations, then the statement's answer, come in the file's own order (the caller
+// sorts). A link's columns live in another file, which the caller reads with a reader of its own.
+// Anything else, a missing end record, or a count that disagrees means the file made the reader
+// fail: "may be corrupt".
 #pragma once
 
 #include <cstdint>
@@ -31,14 +47,15 @@
 namespace jetreader {
 
 constexpr std::uint32_t kJetReaderMagic = 0x444A524F; // "ORJD"
-constexpr std::uint32_t kJetReaderVersion = 2;
+constexpr std::uint32_t kJetReaderVersion = 3;
 
-constexpr std::uint32_t kTagTable = 0x4C424154;   // "TABL"
-constexpr std::uint32_t kTagColumns = 0x534C4F43; // "COLS"
-constexpr std::uint32_t kTagRow = 0x20574F52;     // "ROW "
-constexpr std::uint32_t kTagError = 0x20525245;   // "ERR "
-constexpr std::uint32_t kTagEnd = 0x20444E45;     // "END "
-constexpr std::uint32_t kTagLink = 0x4B4E494C;    // "LINK"
+constexpr std::uint32_t kTagTable = 0x4C424154;    // "TABL"
+constexpr std::uint32_t kTagColumns = 0x534C4F43;  // "COLS"
+constexpr std::uint32_t kTagRow = 0x20574F52;      // "ROW "
+constexpr std::uint32_t kTagError = 0x20525245;    // "ERR "
+constexpr std::uint32_t kTagEnd = 0x20444E45;      // "END "
+constexpr std::uint32_t kTagLink = 0x4B4E494C;     // "LINK"
+constexpr std::uint32_t kTagRelation = 0x4E4C4552; // "RELN"
 
 // MSysObjects.Type of the linked tables.
 constexpr std::int32_t kLinkOdbc = 4; // a table of an ODBC data source
@@ -47,6 +64,20 @@ constexpr std::int32_t kLinkJet = 6;  // a table of another Access file
 constexpr std::int32_t kColumnFixed = 1;
 constexpr std::int32_t kColumnAutoLong = 2;
 constexpr std::int32_t kColumnAutoGuid = 4;
+constexpr std::int32_t kColumnRequired = 8; // the column's Required property is set
+
+constexpr std::int32_t kIndexPrimary = 1;
+constexpr std::int32_t kIndexUnique = 2;
+
+// MSysRelationships.grbit bits that matter for a foreign key (the others say how Access draws the
+// join).
+constexpr std::int32_t kRelationNotEnforced = 0x2;
+constexpr std::int32_t kRelationCascadeUpdates = 0x100;
+constexpr std::int32_t kRelationCascadeDeletes = 0x1000;
+constexpr std::int32_t kRelationSetNullOnDelete = 0x2000;
+
+// The program's system-table statement (the list's greyed entries), which a catalogue run answers.
+constexpr const char* kSystemTableStatement = "SELECT * FROM MSysObjects where type = 1 and flags <> 0";
 
 // Jet error numbers the reader reports.
 constexpr std::int32_t kJetNotAValidPassword = 3031; // an encrypted .accdb refused the password

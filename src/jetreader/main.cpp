@@ -11,6 +11,7 @@
 #include <mdbsql.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -153,12 +154,44 @@ MdbHandle* openForReading(const char* path)
     return mdb_open(path, MDB_NOFLAGS);
 }
 
-// The linked tables: MSysObjects rows of raw type 6 (a table of another Access file) or 4 (ODBC).
-// libmdb's catalogue keeps neither the raw type (it folds type 4 into a report's) nor the columns
-// that say where a link points, so MSysObjects is read here as the table it is. A catalogue
-// without those columns (some generated files) holds no links.
-std::uint32_t writeLinks(MdbHandle* mdb, Output& out)
+bool sameName(const char* a, const char* b)
 {
+    return g_ascii_strcasecmp(a, b) == 0;
+}
+
+// What one pass over MSysObjects gives: where each link points, every row's Id, and the answer to
+// the program's system-table statement ("SELECT * FROM MSysObjects where type = 1 and flags <> 0"),
+// so that an opening needs no second reader run for it.
+struct ObjectRow
+{
+    std::string name;
+    int type = 0;
+    std::int32_t id = 0;
+    std::int32_t flags = 0;
+    std::string foreignName, database, connect;
+};
+
+struct ObjectsScan
+{
+    std::vector<ObjectRow> rows;
+    bool linkFields = false; // ForeignName, Database and Connect exist
+    bool systemAnswer = false;
+    std::vector<std::string> fields;              // the statement's field names (SELECT *)
+    std::vector<std::vector<std::string>> system; // its rows
+};
+
+std::int32_t toInt32(const std::string& text)
+{
+    return static_cast<std::int32_t>(std::strtoll(text.c_str(), nullptr, 10));
+}
+
+// libmdb's catalogue keeps neither the raw type (it folds type 4 into a report's), nor the full Id,
+// nor the columns that say where a link points, so MSysObjects is read here as the table it is.
+// sqlEntry is the catalogue entry libmdb's SQL would read for "FROM MSysObjects" (the first local
+// table of that name); the statement is answered here only when that is this very definition.
+ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
+{
+    ObjectsScan scan;
     // The catalogue's definition is always on page 2; libmdb itself reads it through such an entry.
     MdbCatalogEntry objects;
     std::memset(&objects, 0, sizeof objects);
@@ -166,13 +199,125 @@ std::uint32_t writeLinks(MdbHandle* mdb, Output& out)
     objects.object_type = MDB_TABLE;
     objects.table_pg = 2;
     std::snprintf(objects.object_name, sizeof objects.object_name, "%s", "MSysObjects");
-    static const char* const kFields[] = {"Name", "Type", "Flags", "ForeignName", "Database", "Connect"};
-    constexpr int kFieldCount = int(sizeof kFields / sizeof kFields[0]);
-    // Bound values land here, each cut to libmdb's bind size; they outlive the definition bound to them.
-    std::vector<std::string> values(kFieldCount, std::string(mdb->bind_size + 1, '\0'));
     TableDefPtr table(mdb_read_table(&objects));
     if (!table || !mdb_read_columns(table.get()))
+        return scan;
+    const unsigned int count = table->num_cols;
+    // Bound values land here, each cut to libmdb's bind size; they outlive the definition bound to them.
+    std::vector<std::string> values(count, std::string(mdb->bind_size + 1, '\0'));
+    enum Field
+    {
+        Name,
+        Type,
+        Flags,
+        Id,
+        ForeignName,
+        Database,
+        Connect,
+        FieldCount
+    };
+    static const char* const kFields[FieldCount] = {"Name",        "Type",     "Flags",  "Id",
+                                                    "ForeignName", "Database", "Connect"};
+    int at[FieldCount];
+    std::fill(at, at + FieldCount, -1);
+    for (unsigned int c = 0; c < count; ++c) {
+        const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
+        if (mdb_bind_column(table.get(), int(c) + 1, values[c].data(), nullptr) == -1)
+            return scan;
+        scan.fields.emplace_back(col->name);
+        for (int f = 0; f < FieldCount; ++f) {
+            if (at[f] < 0 && sameName(col->name, kFields[f]))
+                at[f] = int(c);
+        }
+    }
+    if (at[Name] < 0 || at[Type] < 0 || at[Flags] < 0)
+        return scan;
+    scan.linkFields = at[ForeignName] >= 0 && at[Database] >= 0 && at[Connect] >= 0;
+    // A WHERE naming a column the table lacks is the SQL reader's refusal, not an answer.
+    scan.systemAnswer = sqlEntry && sqlEntry->table_pg == 2;
+    auto value = [&](int field) { return at[field] >= 0 ? values[at[field]].c_str() : ""; };
+    mdb_rewind_table(table.get());
+    while (mdb_fetch_row(table.get())) {
+        ObjectRow row;
+        row.name = value(Name);
+        row.type = std::atoi(value(Type));
+        row.flags = toInt32(value(Flags));
+        row.id = toInt32(value(Id));
+        if (row.type == kLinkJet || row.type == kLinkOdbc) {
+            row.foreignName = value(ForeignName);
+            row.database = value(Database);
+            row.connect = value(Connect);
+        }
+        // An empty value is a Null, which "type = 1" and "flags <> 0" never match.
+        if (scan.systemAnswer && row.type == 1 && row.flags != 0 && *value(Type) && *value(Flags)) {
+            std::vector<std::string> answer;
+            answer.reserve(count);
+            for (unsigned int c = 0; c < count; ++c)
+                answer.emplace_back(values[c].c_str());
+            scan.system.push_back(std::move(answer));
+        }
+        scan.rows.push_back(std::move(row));
+    }
+    return scan;
+}
+
+std::uint32_t writeLinks(const ObjectsScan& scan, Output& out)
+{
+    if (!scan.linkFields)
         return 0;
+    std::uint32_t sent = 0;
+    for (const ObjectRow& row : scan.rows) {
+        if (row.type != kLinkJet && row.type != kLinkOdbc)
+            continue;
+        out.u32(kTagLink);
+        out.str(row.name.c_str());
+        out.i32(row.id);
+        out.i32(row.type);
+        out.i32(row.flags);
+        out.str(row.foreignName.c_str());
+        out.str(row.database.c_str());
+        out.str(row.connect.c_str());
+        ++sent;
+    }
+    return sent;
+}
+
+std::uint32_t writeSystemAnswer(const ObjectsScan& scan, Output& out)
+{
+    if (!scan.systemAnswer)
+        return 0;
+    out.u32(kTagColumns);
+    out.u32(static_cast<std::uint32_t>(scan.fields.size()));
+    for (const std::string& field : scan.fields)
+        out.str(field.c_str());
+    for (const std::vector<std::string>& row : scan.system) {
+        out.u32(kTagRow);
+        for (const std::string& value : row)
+            out.str(value.c_str());
+    }
+    return static_cast<std::uint32_t>(scan.system.size());
+}
+
+// The rows of MSysRelationships, one per key column, read with the plain row loop (libmdb's own
+// relationship listing stops early where deleted rows stand before live ones). A file without the
+// table, or without its usual columns, has no relationships.
+std::uint32_t writeRelationships(MdbHandle* mdb, Output& out)
+{
+    MdbCatalogEntry* entry = nullptr;
+    for (unsigned int i = 0; i < mdb->num_catalog && !entry; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (sameName(e->object_name, "MSysRelationships"))
+            entry = e;
+    }
+    if (!entry)
+        return 0;
+    TableDefPtr table(mdb_read_table(entry));
+    if (!table || !mdb_read_columns(table.get()))
+        return 0;
+    static const char* const kFields[] = {"szRelationship",     "szObject", "szColumn", "szReferencedObject",
+                                          "szReferencedColumn", "icolumn",  "grbit"};
+    constexpr int kFieldCount = int(sizeof kFields / sizeof kFields[0]);
+    std::vector<std::string> values(kFieldCount, std::string(mdb->bind_size + 1, '\0'));
     for (int i = 0; i < kFieldCount; ++i) {
         gchar* field = const_cast<gchar*>(kFields[i]);
         if (mdb_bind_column_by_name(table.get(), field, values[i].data(), nullptr) == -1)
@@ -181,19 +326,207 @@ std::uint32_t writeLinks(MdbHandle* mdb, Output& out)
     mdb_rewind_table(table.get());
     std::uint32_t sent = 0;
     while (mdb_fetch_row(table.get())) {
-        const int type = std::atoi(values[1].c_str());
-        if (type != kLinkJet && type != kLinkOdbc)
-            continue;
-        out.u32(kTagLink);
-        out.str(values[0].c_str());
-        out.i32(type);
-        out.i32(static_cast<std::int32_t>(std::strtoll(values[2].c_str(), nullptr, 10)));
-        out.str(values[3].c_str());
-        out.str(values[4].c_str());
-        out.str(values[5].c_str());
+        out.u32(kTagRelation);
+        for (int i = 0; i < 5; ++i)
+            out.str(values[i].c_str());
+        out.i32(toInt32(values[5].c_str()));
+        out.i32(toInt32(values[6].c_str()));
         ++sent;
     }
     return sent;
+}
+
+// --- indexes -------------------------------------------------------------------------------------
+
+struct IndexColumn
+{
+    std::string name;
+    bool descending = false;
+};
+
+struct TableIndex
+{
+    std::string name;
+    bool primary = false;
+    bool unique = false;
+    std::vector<IndexColumn> columns;
+};
+
+// A table definition as one stream of bytes: its first page whole, then the bytes after the 8-byte
+// header of each page it continues on, as libmdb itself reads it. False for a chain that loops or
+// leaves the file.
+bool readDefinition(MdbHandle* mdb, unsigned long first, std::string& out)
+{
+    const std::size_t pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
+    std::vector<unsigned long> seen;
+    for (unsigned long page = first; page != 0;) {
+        if (std::find(seen.begin(), seen.end(), page) != seen.end() || seen.size() >= 1024)
+            return false;
+        seen.push_back(page);
+        // Read afresh: libmdb answers a read of "the current page" from its buffer.
+        mdb->cur_pg = 0;
+        if (mdb_read_pg(mdb, page) != static_cast<ssize_t>(pageSize))
+            return false;
+        const char* bytes = reinterpret_cast<const char*>(mdb->pg_buf);
+        if (out.empty())
+            out.assign(bytes, pageSize);
+        else
+            out.append(bytes + 8, pageSize - 8);
+        page = static_cast<unsigned long>(static_cast<std::uint32_t>(mdb_get_int32(mdb->pg_buf, 4)));
+    }
+    return true;
+}
+
+// Bounds-checked reading of a definition stream.
+class Cursor
+{
+public:
+    Cursor(const std::string& data, std::size_t pos) : m_data(data), m_pos(pos) {}
+    bool skip(std::size_t n)
+    {
+        if (n > m_data.size() || m_pos > m_data.size() - n)
+            return m_ok = false;
+        m_pos += n;
+        return true;
+    }
+    unsigned u8() { return fits(1) ? static_cast<unsigned char>(m_data[m_pos++]) : 0; }
+    unsigned u16()
+    {
+        const unsigned lo = u8();
+        return lo | (u8() << 8);
+    }
+    std::uint32_t u32()
+    {
+        const std::uint32_t lo = u16();
+        return lo | (std::uint32_t(u16()) << 16);
+    }
+    const char* here() const { return m_data.data() + m_pos; }
+    bool ok() const { return m_ok; }
+
+private:
+    bool fits(std::size_t n)
+    {
+        if (!m_ok || n > m_data.size() - m_pos)
+            return m_ok = false;
+        return true;
+    }
+    const std::string& m_data;
+    std::size_t m_pos;
+    bool m_ok = true;
+};
+
+// The indexes a user sees: the logical indexes of the definition other than the hidden ones Jet
+// keeps for relationships (type 2), each with the real index it names. libmdb's own reading pairs a
+// logical index with the real index of its own number instead, which differs once an index has
+// been dropped and another made; so the definition is read here. A section that does not add up
+// gives no indexes, never a failed table.
+std::vector<TableIndex> readIndexes(MdbHandle* mdb, const MdbTableDef* table)
+{
+    std::string data;
+    if (!readDefinition(mdb, table->entry->table_pg, data))
+        return {};
+    const MdbFormatConstants* fmt = mdb->fmt;
+    const bool jet3 = IS_JET3(mdb);
+    Cursor head(data, 0);
+    std::uint32_t numCols = 0, numIdx = 0, numReal = 0;
+    if (head.skip(fmt->tab_num_cols_offset)) {
+        numCols = head.u16();
+        numIdx = head.u32();
+        numReal = head.u32();
+    }
+    // More than any table can have: the counts are damaged.
+    if (!head.ok() || numIdx > 1000 || numReal > 1000 || numCols != table->num_cols)
+        return {};
+    Cursor in(data, fmt->tab_cols_start_offset);
+    in.skip(std::size_t(numReal) * fmt->tab_ridx_entry_size);
+    in.skip(std::size_t(numCols) * fmt->tab_col_entry_size);
+    for (std::uint32_t c = 0; c < numCols && in.ok(); ++c)
+        in.skip(jet3 ? in.u8() : in.u16());
+
+    struct Real
+    {
+        std::vector<IndexColumn> columns;
+        unsigned flags = 0;
+        bool readable = true;
+    };
+    std::vector<Real> reals(numReal);
+    for (Real& real : reals) {
+        if (!jet3)
+            in.skip(4);
+        for (int k = 0; k < 10; ++k) {
+            const unsigned number = in.u16();
+            const unsigned order = in.u8();
+            if (number == 0xFFFF)
+                continue;
+            const MdbColumn* found = nullptr;
+            for (unsigned int c = 0; c < table->num_cols && !found; ++c) {
+                const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
+                if (unsigned(col->col_num) == number)
+                    found = col;
+            }
+            if (!found)
+                real.readable = false;
+            else
+                real.columns.push_back({found->name, (order & 0x01) == 0});
+        }
+        in.skip(jet3 ? 8 : 12); // usage map, first index page (and, in Jet 4, four unknown bytes)
+        real.flags = in.u8();
+        if (!jet3)
+            in.skip(5);
+    }
+    struct Logical
+    {
+        std::uint32_t real = 0;
+        unsigned type = 0;
+    };
+    std::vector<Logical> logicals(numIdx);
+    for (Logical& logical : logicals) {
+        if (!jet3)
+            in.skip(4);
+        in.skip(4); // the logical index's own number
+        logical.real = in.u32();
+        in.skip(11); // the relationship's index and table, its actions
+        logical.type = in.u8();
+        if (!jet3)
+            in.skip(4);
+    }
+    std::vector<TableIndex> indexes;
+    for (const Logical& logical : logicals) {
+        const unsigned length = jet3 ? in.u8() : in.u16();
+        const char* raw = in.here();
+        if (!in.skip(length))
+            return {};
+        // A foreign-key index, or one whose real index is missing or names unknown columns.
+        if (logical.type == 2 || logical.real >= numReal || !reals[logical.real].readable)
+            continue;
+        std::string name(3 * std::size_t(length) + 1, '\0');
+        mdb_unicode2ascii(mdb, raw, length, name.data(), name.size());
+        name.resize(std::strlen(name.c_str()));
+        const Real& real = reals[logical.real];
+        indexes.push_back({name, logical.type == 1, logical.type == 1 || (real.flags & 0x01), real.columns});
+    }
+    if (!in.ok())
+        return {};
+    return indexes;
+}
+
+void writeIndexes(const std::vector<TableIndex>& indexes, Output& out)
+{
+    out.u32(static_cast<std::uint32_t>(indexes.size()));
+    for (const TableIndex& index : indexes) {
+        out.str(index.name.c_str());
+        out.i32((index.primary ? kIndexPrimary : 0) | (index.unique ? kIndexUnique : 0));
+        out.u32(static_cast<std::uint32_t>(index.columns.size()));
+        for (const IndexColumn& column : index.columns) {
+            out.str(column.name.c_str());
+            out.i32(column.descending ? 1 : 0);
+        }
+    }
+}
+
+const char* property(const char* value)
+{
+    return value ? value : "";
 }
 
 int writeCatalogue(const char* path, Output& out)
@@ -202,30 +535,54 @@ int writeCatalogue(const char* path, Output& out)
     // The raw-type filter keeps exactly the local tables (type 1), system ones too.
     if (!mdb || !mdb_read_catalog(mdb.get(), MDB_TABLE))
         return reportError(out, kJetCannotOpen, "");
+    const MdbCatalogEntry* sqlEntry = nullptr;
+    for (unsigned int i = 0; i < mdb->num_catalog && !sqlEntry; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (sameName(entry->object_name, "MSysObjects"))
+            sqlEntry = entry;
+    }
+    const ObjectsScan scan = scanObjects(mdb.get(), sqlEntry);
+    // The Ids of the local tables, in the order the catalogue met them.
+    std::vector<const ObjectRow*> local;
+    for (const ObjectRow& row : scan.rows) {
+        if (row.type == 1)
+            local.push_back(&row);
+    }
     std::uint32_t sent = 0;
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
         TableDefPtr table(mdb_read_table(entry));
         if (!table || !mdb_read_columns(table.get()))
             return reportError(out, kJetCannotOpen, entry->object_name);
+        const bool sameRow = local.size() == mdb->num_catalog && local[i]->name == entry->object_name;
         out.u32(kTagTable);
         out.str(entry->object_name);
+        out.i32(sameRow ? local[i]->id : static_cast<std::int32_t>(entry->table_pg));
         out.i32(entry->flags);
+        out.str(property(mdb_table_get_prop(table.get(), "Description")));
         out.u32(table->num_cols);
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
+            const char* required = mdb_col_get_prop(col, "Required");
             out.str(col->name);
             out.i32(col->col_type);
             out.i32(col->col_size);
             out.i32((col->is_fixed ? kColumnFixed : 0) | (col->is_long_auto ? kColumnAutoLong : 0) |
-                    (col->is_uuid_auto ? kColumnAutoGuid : 0));
+                    (col->is_uuid_auto ? kColumnAutoGuid : 0) |
+                    (required && std::strcmp(required, "yes") == 0 ? kColumnRequired : 0));
             // libmdb names these two the wrong way round: its "scale" is the precision.
             out.i32(col->col_scale);
             out.i32(col->col_prec);
+            out.str(property(mdb_col_get_prop(col, "DefaultValue")));
+            out.str(property(mdb_col_get_prop(col, "Expression")));
+            out.str(property(mdb_col_get_prop(col, "Description")));
         }
+        writeIndexes(readIndexes(mdb.get(), table.get()), out);
         ++sent;
     }
-    sent += writeLinks(mdb.get(), out);
+    sent += writeLinks(scan, out);
+    sent += writeRelationships(mdb.get(), out);
+    sent += writeSystemAnswer(scan, out);
     out.u32(kTagEnd);
     out.u32(sent);
     return 0;

@@ -1,5 +1,6 @@
 #include "TableList.h"
 
+#include "JetCatalogReader.h"
 #include "KorvConnection.h"
 #include "QueryObject.h"
 
@@ -41,7 +42,8 @@ QString SystemTableQuery(TProviderType provider)
     // Sent exactly as written; the SQL Server catalogue's type code really is a lower-case 's' here.
     if (provider == ptSQLServer)
         return QStringLiteral("SELECT * FROM sysobjects where xtype = 's'");
-    return QStringLiteral("SELECT * FROM MSysObjects where type = 1 and flags <> 0");
+    // Spelled once, where the Access catalogue's own run answers it.
+    return JetSystemTableStatement();
 }
 
 void ApplySystemTableRule(TTableList& entries, bool showSystemTables, TQueryObject& query,

@@ -321,19 +321,35 @@ Message opening()
     return Message().u32(jetreader::kJetReaderMagic).u32(jetreader::kJetReaderVersion);
 }
 
-// One table "Orders" with one column "Id" (Long, autonumber).
-Message withTable(Message m, std::int32_t type = 4, std::uint32_t columns = 1)
+// One table "Orders" (Id 5) with one column "Id" (Long, autonumber) and its primary key.
+Message withTable(Message m, std::int32_t type = 4, std::uint32_t columns = 1, std::uint32_t indexes = 1,
+                  std::uint32_t keyColumns = 1)
 {
-    m.u32(jetreader::kTagTable).str("Orders").i32(0).u32(columns);
+    m.u32(jetreader::kTagTable).str("Orders").i32(5).i32(0).str("").u32(columns);
     m.str("Id").i32(type).i32(4).i32(jetreader::kColumnFixed | jetreader::kColumnAutoLong).i32(0).i32(0);
-    return m;
+    m.str("").str("").str("");
+    m.u32(indexes).str("PrimaryKey").i32(jetreader::kIndexPrimary | jetreader::kIndexUnique).u32(keyColumns);
+    return m.str("Id").i32(0);
 }
 
 // A link "Linked" to the table Orders of another file.
 Message withLink(Message m, std::int32_t type = jetreader::kLinkJet)
 {
-    m.u32(jetreader::kTagLink).str("Linked").i32(type).i32(0);
+    m.u32(jetreader::kTagLink).str("Linked").i32(7).i32(type).i32(0);
     return m.str("Orders").str("C:\\b.mdb").str(";PWD=x");
+}
+
+// The relationship "OrdersLinked" from Linked.Id to Orders.Id.
+Message withRelation(Message m)
+{
+    m.u32(jetreader::kTagRelation).str("OrdersLinked").str("Linked").str("Id").str("Orders").str("Id");
+    return m.i32(0).i32(jetreader::kRelationCascadeDeletes);
+}
+
+// The system-table statement's answer: field "Name", one row.
+Message withSystemAnswer(Message m, std::uint32_t fields = 1)
+{
+    return m.u32(jetreader::kTagColumns).u32(fields).str("Name").u32(jetreader::kTagRow).str("MSysObjects");
 }
 
 Message withError(Message m, std::int32_t number, const QByteArray& text)
@@ -457,6 +473,23 @@ INSTANTIATE_TEST_SUITE_P(
         FakeCase{"Catalogue", false, kGoodCatalogue, "exit 0", 0, nullptr},
         FakeCase{"Query", true, kGoodQuery, "exit 0", 0, nullptr},
         FakeCase{"CatalogueWithALink", false, withEnd(withLink(withTable(opening())), 2).bytes, "exit 0", 0,
+                 nullptr},
+        FakeCase{"CatalogueWithEverything", false,
+                 withEnd(withSystemAnswer(withRelation(withLink(withTable(opening())))), 4).bytes, "exit 0",
+                 0, nullptr},
+        FakeCase{"SystemAnswerBeforeATable", false, withEnd(withTable(withSystemAnswer(opening())), 2).bytes,
+                 "exit 0", kDamaged, nullptr},
+        FakeCase{"TwoSystemAnswers", false, withEnd(withSystemAnswer(withSystemAnswer(opening())), 2).bytes,
+                 "exit 0", kDamaged, nullptr},
+        FakeCase{"SystemAnswerFieldCountBeyondTheMessage", false,
+                 withEnd(withSystemAnswer(opening(), 0xFFFFFFF), 1).bytes, "exit 0", kDamaged, nullptr},
+        FakeCase{"RowOutsideAnAnswer", false, withEnd(opening().u32(jetreader::kTagRow).str("x"), 1).bytes,
+                 "exit 0", kDamaged, nullptr},
+        FakeCase{"IndexCountBeyondTheMessage", false,
+                 withEnd(withTable(opening(), 4, 1, 0x7FFFFFFF), 1).bytes, "exit 0", kDamaged, nullptr},
+        FakeCase{"KeyColumnCountBeyondTheMessage", false,
+                 withEnd(withTable(opening(), 4, 1, 1, 0xFFFFFFFF), 1).bytes, "exit 0", kDamaged, nullptr},
+        FakeCase{"RelationTorn", false, withRelation(opening()).bytes.chopped(3), "exit 0", kDamaged,
                  nullptr},
         FakeCase{"LinkOfAnotherType", false, withEnd(withLink(opening(), 5), 1).bytes, "exit 0", kDamaged,
                  nullptr},

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <mdbtools.h>
 
 #include <array>
 #include <cmath>
@@ -527,6 +528,459 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.label); });
 
 // ---------------------------------------------------------------------------------------------
+// Indexes, relationships and design properties, read back through libmdb itself
+
+// What libmdb makes of one table: its indexes as "Name type=T [unique] [required]: Col, Col DESC"
+// and the properties asked for, as "Column.Property" (the table's own under ".Property").
+struct LibmdbTable
+{
+    bool found = false;
+    std::uint32_t page = 0;
+    QStringList indexes;
+    QMap<QString, QString> props;
+};
+
+QString text(const char* s)
+{
+    return s ? QString::fromUtf8(s) : QString();
+}
+
+LibmdbTable readWithLibmdb(const QString& path, const QString& table, const QStringList& propNames = {})
+{
+    LibmdbTable out;
+    MdbHandle* mdb = mdb_open(path.toUtf8().constData(), MDB_NOFLAGS);
+    if (!mdb)
+        return out;
+    MdbCatalogEntry* entry = nullptr;
+    if (mdb_read_catalog(mdb, MDB_TABLE))
+        entry = mdb_get_catalogentry_by_name(mdb, table.toUtf8().constData());
+    MdbTableDef* t = entry ? mdb_read_table(entry) : nullptr;
+    if (t && mdb_read_columns(t)) {
+        out.found = true;
+        out.page = std::uint32_t(entry->table_pg);
+        mdb_read_indices(t);
+        for (unsigned i = 0; t->indices && i < t->num_idxs; ++i) {
+            const auto* ix = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
+            QStringList columns;
+            for (unsigned k = 0; k < ix->num_keys; ++k) {
+                const auto* c =
+                    static_cast<MdbColumn*>(g_ptr_array_index(t->columns, ix->key_col_num[k] - 1));
+                columns.append(text(c->name) +
+                               (ix->key_col_order[k] == MDB_DESC ? QStringLiteral(" DESC") : QString()));
+            }
+            out.indexes.append(
+                QStringLiteral("%1 type=%2%3%4: %5")
+                    .arg(text(ix->name))
+                    .arg(int(ix->index_type))
+                    .arg((ix->flags & MDB_IDX_UNIQUE) ? QStringLiteral(" unique") : QString())
+                    .arg((ix->flags & MDB_IDX_REQUIRED) ? QStringLiteral(" required") : QString())
+                    .arg(columns.join(QLatin1String(", "))));
+        }
+        for (const QString& name : propNames) {
+            const QByteArray key = name.toUtf8();
+            if (const char* v = mdb_table_get_prop(t, key.constData()))
+                out.props.insert(QLatin1Char('.') + name, text(v));
+            for (unsigned c = 0; c < t->num_cols; ++c) {
+                const auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c));
+                if (const char* v = mdb_col_get_prop(col, key.constData()))
+                    out.props.insert(text(col->name) + QLatin1Char('.') + name, text(v));
+            }
+        }
+    }
+    if (t)
+        mdb_free_tabledef(t);
+    mdb_close(mdb);
+    return out;
+}
+
+// The logical index entries as stored, which libmdb does not hand out for foreign keys: name,
+// type, the real index's columns, and the other side of a foreign key.
+struct StoredIndex
+{
+    QString name;
+    int type = 0;
+    int real = -1;
+    QList<int> columns; // column numbers of the real index it uses
+    int relTableType = 0;
+    int relIndex = -1;
+    std::uint32_t relPage = 0;
+    int cascadeUpdates = 0;
+    int cascadeDeletes = 0;
+};
+
+std::uint32_t u32(const QByteArray& b, qsizetype at)
+{
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | std::uint8_t(b.at(at + i));
+    return v;
+}
+
+std::uint32_t u16(const QByteArray& b, qsizetype at)
+{
+    return std::uint8_t(b.at(at)) | (std::uint32_t(std::uint8_t(b.at(at + 1))) << 8);
+}
+
+// Jet 3 keeps the same fields, narrower and without the constants in front.
+QList<StoredIndex> storedIndexes(const QString& path, std::uint32_t page,
+                                 jet::Format format = jet::Format::Jet4)
+{
+    const bool jet3 = format == jet::Format::Jet3;
+    const int P = jet3 ? 2048 : 4096;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray file = f.readAll();
+    QByteArray s = file.mid(qsizetype(page) * P, P);
+    for (std::uint32_t next = u32(s, 4); next != 0;) {
+        const QByteArray p = file.mid(qsizetype(next) * P, P);
+        s += p.mid(8);
+        next = u32(p, 4);
+    }
+    const int ncols = int(u16(s, jet3 ? 25 : 45));
+    const int nidx = int(u32(s, jet3 ? 27 : 47));
+    const int nreal = int(u32(s, jet3 ? 31 : 51));
+    qsizetype pos = jet3 ? 43 + 8 * nreal + 18 * ncols : 63 + 12 * nreal + 25 * ncols;
+    for (int c = 0; c < ncols; ++c)
+        pos += jet3 ? 1 + std::uint8_t(s.at(pos)) : 2 + u16(s, pos);
+    QList<QList<int>> reals;
+    for (int r = 0; r < nreal; ++r, pos += jet3 ? 39 : 52) {
+        QList<int> columns;
+        for (int k = 0; k < 10; ++k) {
+            const std::uint32_t c = u16(s, pos + (jet3 ? 0 : 4) + 3 * k);
+            if (c != 0xFFFF)
+                columns.append(int(c));
+        }
+        reals.append(columns);
+    }
+    QList<StoredIndex> out;
+    for (int i = 0; i < nidx; ++i, pos += jet3 ? 20 : 28) {
+        const qsizetype b = pos + (jet3 ? 0 : 4);
+        StoredIndex ix;
+        ix.real = int(u32(s, b + 4));
+        ix.columns = reals.value(ix.real);
+        ix.relTableType = std::uint8_t(s.at(b + 8));
+        ix.relIndex = int(std::int32_t(u32(s, b + 9)));
+        ix.relPage = u32(s, b + 13);
+        ix.cascadeUpdates = std::uint8_t(s.at(b + 17));
+        ix.cascadeDeletes = std::uint8_t(s.at(b + 18));
+        ix.type = std::uint8_t(s.at(b + 19));
+        out.append(ix);
+    }
+    for (StoredIndex& ix : out) {
+        if (jet3) {
+            const int len = std::uint8_t(s.at(pos));
+            ix.name = QString::fromLatin1(s.mid(pos + 1, len)); // the names used here are ASCII
+            pos += 1 + len;
+            continue;
+        }
+        const qsizetype len = u16(s, pos);
+        for (qsizetype k = 0; k < len; k += 2)
+            ix.name.append(QChar(char16_t(u16(s, pos + 2 + k))));
+        pos += 2 + len;
+    }
+    return out;
+}
+
+class FormatRich : public JetFiles, public ::testing::WithParamInterface<jet::Format>
+{
+};
+
+TEST_P(FormatRich, LibmdbSeesTheUserIndexes)
+{
+    const QString path = write(jet::richDatabase(GetParam()));
+    const QMap<QString, QStringList> expected{
+        {QStringLiteral("Countries"),
+         {"PrimaryKey type=1 unique required: CountryCode", "CountryName type=0 unique: CountryName",
+          ".rB type=2: ", ".rC type=2: "}},
+        {QStringLiteral("Customers"),
+         {"PrimaryKey type=1 unique required: CustomerID", "CompanyName type=0 unique: CompanyName",
+          "CityCountry type=0: CountryCode, City", "CountriesCustomers type=2: ", ".rB type=2: "}},
+        {QStringLiteral("Orders"),
+         {"PrimaryKey type=1 unique required: OrderID", "OrderDate type=0: OrderDate DESC",
+          "CustomerID type=0: CustomerID",
+          "CustomersOrders type=2: ", "CountriesOrders type=2: ", ".rB type=2: "}},
+        {QStringLiteral("Products"),
+         {"PrimaryKey type=1 unique required: ProductID",
+          "CategoryName type=0 unique: Category, ProductName DESC", ".rB type=2: "}},
+        {QStringLiteral("Order Details"),
+         {"PrimaryKey type=1 unique required: OrderID, ProductID", "ProductID type=0: ProductID",
+          "OrdersOrder Details type=2: ", "ProductsOrder Details type=2: ", ".rB type=2: "}},
+        {QStringLiteral("Employees"),
+         {"PrimaryKey type=1 unique required: EmployeeID", ".rB type=2: ", "EmployeesEmployees type=2: "}}};
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        LibmdbTable t = readWithLibmdb(path, it.key());
+        ASSERT_TRUE(t.found) << it.key().toStdString();
+        // libmdb loses the indexes made after the relationships; the next test reads them.
+        t.indexes.removeIf(
+            [](const QString& line) { return line.startsWith(QLatin1String("ShippedDate ")); });
+        EXPECT_EQ(t.indexes, it.value()) << it.key().toStdString();
+    }
+}
+
+TEST_P(FormatRich, ForeignKeyIndexesPointAtEachOther)
+{
+    const jet::Database db = jet::richDatabase(GetParam());
+    const QString path = write(db);
+    QMap<QString, std::uint32_t> pages;
+    QMap<std::uint32_t, QList<StoredIndex>> stored;
+    for (const jet::Table& t : db.tables) {
+        const std::uint32_t page = readWithLibmdb(path, t.name).page;
+        ASSERT_GT(page, 2u) << t.name.toStdString();
+        pages.insert(t.name, page);
+        stored.insert(page, storedIndexes(path, page, GetParam()));
+    }
+    int enforced = 0;
+    for (const jet::Relationship& r : db.relationships) {
+        const QList<StoredIndex>& many = stored.value(pages.value(r.table));
+        const auto fk =
+            std::find_if(many.begin(), many.end(), [&](const StoredIndex& s) { return s.name == r.name; });
+        if (r.flags & jet::RelationFlag::NotEnforced) {
+            EXPECT_EQ(fk, many.end()) << r.name.toStdString();
+            continue;
+        }
+        ++enforced;
+        ASSERT_NE(fk, many.end()) << r.name.toStdString();
+        EXPECT_EQ(fk->type, 2);
+        EXPECT_EQ(fk->relTableType, 2);
+        EXPECT_EQ(fk->relPage, pages.value(r.referencedTable)) << r.name.toStdString();
+        EXPECT_EQ(fk->cascadeUpdates, (r.flags & jet::RelationFlag::CascadeUpdates) ? 1 : 0);
+        EXPECT_EQ(fk->cascadeDeletes, (r.flags & jet::RelationFlag::CascadeDeletes) ? 1
+                                      : (r.flags & jet::RelationFlag::CascadeNull)  ? 2
+                                                                                    : 0);
+        QList<int> columns;
+        for (const QString& c : r.columns)
+            for (int i = 0; i < db.tables.size(); ++i)
+                if (db.tables[i].name == r.table)
+                    for (int k = 0; k < db.tables[i].columns.size(); ++k)
+                        if (db.tables[i].columns[k].name == c)
+                            columns.append(k);
+        EXPECT_EQ(fk->columns, columns) << r.name.toStdString();
+
+        // The referenced side's index is the one the number names, and it names this one back.
+        const QList<StoredIndex>& one = stored.value(fk->relPage);
+        ASSERT_GE(fk->relIndex, 0);
+        ASSERT_LT(fk->relIndex, one.size());
+        const StoredIndex& back = one.at(fk->relIndex);
+        EXPECT_TRUE(back.name.startsWith(QLatin1String(".r"))) << back.name.toStdString();
+        EXPECT_EQ(back.type, 2);
+        EXPECT_EQ(back.relTableType, 1);
+        EXPECT_EQ(back.relPage, pages.value(r.table));
+        EXPECT_EQ(std::distance(many.begin(), fk), back.relIndex);
+        EXPECT_EQ(back.cascadeDeletes, fk->cascadeDeletes);
+    }
+    EXPECT_EQ(enforced, 7);
+}
+
+TEST_P(FormatRich, RelationshipsAreRowsOfMSysRelationships)
+{
+    const QString path = write(jet::richDatabase(GetParam()));
+    const ToolRun r = runTool(QStringLiteral("mdb-export"),
+                              {QStringLiteral("-d"), QStringLiteral("|"), QStringLiteral("-Q"), path,
+                               QStringLiteral("MSysRelationships")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(
+        r.lines(),
+        (QStringList{
+            "ccolumn|grbit|icolumn|szColumn|szObject|szReferencedColumn|szReferencedObject|szRelationship",
+            "1|8448|0|CountryCode|Customers|CountryCode|Countries|CountriesCustomers",
+            "1|4096|0|CustomerID|Orders|CustomerID|Customers|CustomersOrders",
+            "1|2|0|EmployeeID|Orders|EmployeeID|Employees|EmployeesOrders",
+            "1|0|0|ReportsTo|Employees|EmployeeID|Employees|EmployeesEmployees",
+            "1|256|0|ShipCountry|Orders|CountryCode|Countries|CountriesOrders",
+            "1|4352|0|OrderID|Order Details|OrderID|Orders|OrdersOrder Details",
+            "1|0|0|ProductID|Order Details|ProductID|Products|ProductsOrder Details",
+            "2|4096|0|OrderID|Returns|OrderID|Order Details|Order DetailsReturns",
+            "2|4096|1|ProductID|Returns|ProductID|Order Details|Order DetailsReturns"}));
+
+    // mdb-schema turns the enforced ones into foreign keys and says which one is not enforced.
+    const ToolRun schema = runTool(QStringLiteral("mdb-schema"),
+                                   {QStringLiteral("--relations"), path, QStringLiteral("postgres")});
+    EXPECT_TRUE(schema.out.contains(
+        QLatin1String("ALTER TABLE \"Order Details\" ADD CONSTRAINT \"order details_orderid_fk\" "
+                      "FOREIGN KEY (\"orderid\") REFERENCES \"Orders\"(\"orderid\") ON UPDATE "
+                      "CASCADE ON DELETE CASCADE")))
+        << schema.out.toStdString();
+    EXPECT_TRUE(
+        schema.out.contains(QLatin1String("-- Relationship from \"Orders\" (\"employeeid\") to "
+                                          "\"Employees\"(\"employeeid\") does not enforce integrity.")));
+}
+
+TEST_P(FormatRich, PropertiesReadBackThroughLibmdb)
+{
+    const jet::Database db = jet::richDatabase(GetParam());
+    const QString path = write(db);
+    const QStringList names{QStringLiteral("Description"), QStringLiteral("DefaultValue"),
+                            QStringLiteral("Required"), QStringLiteral("Expression")};
+    int described = 0;
+    for (const jet::Table& t : db.tables) {
+        QMap<QString, QString> expected;
+        if (!t.description.isEmpty())
+            expected.insert(QStringLiteral(".Description"), t.description);
+        for (const jet::Column& c : t.columns) {
+            const QString prefix = c.name + QLatin1Char('.');
+            if (!c.description.isEmpty())
+                expected.insert(prefix + QStringLiteral("Description"), c.description);
+            if (!c.defaultValue.isEmpty())
+                expected.insert(prefix + QStringLiteral("DefaultValue"), c.defaultValue);
+            if (c.required)
+                expected.insert(prefix + QStringLiteral("Required"), QStringLiteral("yes"));
+            if (!c.expression.isEmpty())
+                expected.insert(prefix + QStringLiteral("Expression"), c.expression);
+        }
+        described += int(expected.size());
+        EXPECT_EQ(readWithLibmdb(path, t.name, names).props, expected) << t.name.toStdString();
+    }
+    EXPECT_GT(described, 25);
+
+    // The texts that are easy to get wrong, spelled out.
+    const LibmdbTable customers = readWithLibmdb(path, QStringLiteral("Customers"), names);
+    EXPECT_EQ(customers.props.value(QStringLiteral("Size.Description")), QStringLiteral("Größe"));
+    EXPECT_EQ(customers.props.value(QStringLiteral("Created.DefaultValue")), QStringLiteral("=Now()"));
+    EXPECT_EQ(customers.props.value(QStringLiteral(".Description")),
+              GetParam() == jet::Format::Jet3 ? QStringLiteral("Kunden und ihre Größe")
+                                              : QStringLiteral("Kunden und ihre Größe; 顧客"));
+    const LibmdbTable details = readWithLibmdb(path, QStringLiteral("Order Details"), names);
+    EXPECT_EQ(details.props.value(QStringLiteral("Note.DefaultValue")), QStringLiteral("\"x\""));
+    EXPECT_EQ(details.props.contains(QStringLiteral("LineTotal.Expression")),
+              GetParam() == jet::Format::Ace12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FormatRich,
+                         ::testing::Values(jet::Format::Jet4, jet::Format::Ace12, jet::Format::Jet3),
+                         [](const auto& p) { return std::string(formatName(p.param)); });
+
+// Indexes made after a relationship whose foreign key needed a stored index of its own: the
+// stored entries say which real index each uses, though libmdb 1.0 pairs by position and loses
+// them.
+TEST_F(JetFiles, IndexMadeAfterARelationshipKeepsItsStoredColumns)
+{
+    const QString path = write(jet::richDatabase());
+    const LibmdbTable orders = readWithLibmdb(path, QStringLiteral("Orders"));
+    ASSERT_TRUE(orders.found);
+    const QList<StoredIndex> inOrders = storedIndexes(path, orders.page);
+    ASSERT_EQ(inOrders.size(), 7);
+    EXPECT_EQ(inOrders[2].name, QStringLiteral("CustomerID"));
+    EXPECT_EQ(inOrders[3].name, QStringLiteral("CustomersOrders"));
+    EXPECT_EQ(inOrders[3].real, inOrders[2].real) << "the foreign key shares the user's index";
+    EXPECT_EQ(inOrders[6].name, QStringLiteral("ShippedDate"));
+    EXPECT_EQ(inOrders[6].real, 4);
+    EXPECT_EQ(inOrders[6].columns, QList<int>{7});
+
+    const LibmdbTable returns = readWithLibmdb(path, QStringLiteral("Returns"));
+    ASSERT_TRUE(returns.found);
+    const QList<StoredIndex> stored = storedIndexes(path, returns.page);
+    ASSERT_EQ(stored.size(), 3);
+    EXPECT_EQ(stored[0].name, QStringLiteral("PrimaryKey"));
+    EXPECT_EQ(stored[0].columns, QList<int>{0});
+    EXPECT_EQ(stored[1].name, QStringLiteral("Order DetailsReturns"));
+    EXPECT_EQ(stored[1].columns, (QList<int>{1, 2}));
+    EXPECT_EQ(stored[2].name, QStringLiteral("ReturnDate"));
+    EXPECT_EQ(stored[2].columns, QList<int>{3});
+}
+
+struct BlobCase
+{
+    const char* label;
+    int descriptionLength;
+    int columns;
+    jet::Format format = jet::Format::Jet4;
+};
+
+void PrintTo(const BlobCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class PropertyBlobTest : public JetFiles, public ::testing::WithParamInterface<BlobCase>
+{
+};
+
+// Short blobs (a table's short description) stay in the catalogue row, longer ones go to one
+// long-value row, the longest to a chain of them; every description comes back whole.
+TEST_P(PropertyBlobTest, DescriptionsOfAnyLengthComeBack)
+{
+    jet::Table t =
+        table(QStringLiteral("Described"), {column(QStringLiteral("Plain"), jet::ColumnType::Long)});
+    QMap<QString, QString> expected;
+    if (GetParam().columns == 0) {
+        t.description = QString(GetParam().descriptionLength, QLatin1Char('t')) + QStringLiteral("€");
+        expected.insert(QStringLiteral(".Description"), t.description);
+    }
+    for (int c = 0; c < GetParam().columns; ++c) {
+        jet::Column col = column(QStringLiteral("C%1").arg(c), jet::ColumnType::Long);
+        col.description = QString(GetParam().descriptionLength, QChar(u'a' + c % 26)) + QStringLiteral("ß");
+        expected.insert(col.name + QStringLiteral(".Description"), col.description);
+        t.columns.append(col);
+    }
+    jet::Database db;
+    db.format = GetParam().format;
+    db.tables = {t, table(QStringLiteral("After"), {column(QStringLiteral("Z"), jet::ColumnType::Long)})};
+    const QString path = write(db);
+    EXPECT_EQ(readWithLibmdb(path, QStringLiteral("Described"), {QStringLiteral("Description")}).props,
+              expected);
+    EXPECT_EQ(runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).lines(),
+              (QStringList{QStringLiteral("Described"), QStringLiteral("After")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Blobs, PropertyBlobTest,
+                         ::testing::Values(BlobCase{"Inline", 1, 0}, BlobCase{"TableAndColumn", 1, 1},
+                                           BlobCase{"OneRow", 200, 3}, BlobCase{"JustOverOneRow", 2020, 1},
+                                           BlobCase{"Chain", 1000, 12}, BlobCase{"LongChain", 3000, 20},
+                                           BlobCase{"Jet3Inline", 1, 0, jet::Format::Jet3},
+                                           BlobCase{"Jet3OneRow", 300, 3, jet::Format::Jet3},
+                                           BlobCase{"Jet3Chain", 1000, 5, jet::Format::Jet3}),
+                         [](const auto& p) { return std::string(p.param.label); });
+
+// Index blocks and foreign-key references patched into a definition that continues on further
+// pages, and more relationship rows than one page holds.
+TEST_F(JetFiles, IndexesOfAWideTableAndManyRelationships)
+{
+    jet::Table parent =
+        table(QStringLiteral("Parent"), {column(QStringLiteral("Id"), jet::ColumnType::Long)});
+    jet::Index pk;
+    pk.name = QStringLiteral("PrimaryKey");
+    pk.primaryKey = true;
+    pk.columns = {{QStringLiteral("Id"), false}};
+    parent.indexes = {pk};
+    jet::Table wide = table(QStringLiteral("Wide"), {});
+    jet::Database db;
+    for (int i = 0; i < 120; ++i) {
+        const QString name =
+            QStringLiteral("Ref%1_").arg(i, 3, 10, QLatin1Char('0')).leftJustified(64, QLatin1Char('x'));
+        wide.columns.append(column(name, jet::ColumnType::Long));
+        db.relationships.append(jet::Relationship{QStringLiteral("Rel%1").arg(i),
+                                                  QStringLiteral("Wide"),
+                                                  {name},
+                                                  QStringLiteral("Parent"),
+                                                  {QStringLiteral("Id")},
+                                                  i % 2 ? jet::RelationFlag::CascadeDeletes : 0u});
+    }
+    jet::Index last;
+    last.name = QStringLiteral("LastColumns");
+    last.columns = {{wide.columns[119].name, true}, {wide.columns[118].name, false}};
+    wide.indexes = {last};
+    db.tables = {parent, wide};
+    const QString path = write(db);
+
+    const LibmdbTable w = readWithLibmdb(path, QStringLiteral("Wide"));
+    ASSERT_TRUE(w.found);
+    ASSERT_EQ(w.indexes.size(), 121);
+    EXPECT_EQ(w.indexes.first(), QStringLiteral("LastColumns type=0: %1 DESC, %2")
+                                     .arg(wide.columns[119].name, wide.columns[118].name));
+    const LibmdbTable p = readWithLibmdb(path, QStringLiteral("Parent"));
+    const QList<StoredIndex> stored = storedIndexes(path, w.page);
+    ASSERT_EQ(stored.size(), 121);
+    for (int i = 1; i < stored.size(); ++i) {
+        EXPECT_EQ(stored[i].relPage, p.page) << i;
+        EXPECT_EQ(stored[i].columns, QList<int>{i - 1}) << i;
+    }
+    const ToolRun rows = runTool(QStringLiteral("mdb-export"),
+                                 {QStringLiteral("-H"), path, QStringLiteral("MSysRelationships")});
+    EXPECT_EQ(rows.lines().size(), 120);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Descriptions the writer refuses
 
 struct RefusalCase
@@ -556,6 +1010,33 @@ TEST_P(RefusalTest, BadDescriptionIsAnErrorNotAFile)
 jet::Column& firstColumn(jet::Database& db)
 {
     return db.tables[0].columns[0];
+}
+
+jet::Index keyIndex(const QString& name, const QStringList& columns, bool primaryKey = false)
+{
+    jet::Index ix;
+    ix.name = name;
+    ix.primaryKey = primaryKey;
+    for (const QString& c : columns)
+        ix.columns.append(jet::IndexColumn{c, false});
+    return ix;
+}
+
+// Adds a table Parent keyed on Id and a relationship Good.A -> Parent.Id; returns the list for
+// spoiling.
+QList<jet::Relationship>& addParentAndLink(jet::Database& db, std::uint32_t flags)
+{
+    jet::Table parent =
+        table(QStringLiteral("Parent"), {column(QStringLiteral("Id"), jet::ColumnType::Long)});
+    parent.indexes = {keyIndex(QStringLiteral("PrimaryKey"), {"Id"}, true)};
+    db.tables.append(parent);
+    db.relationships.append(jet::Relationship{QStringLiteral("ParentGood"),
+                                              QStringLiteral("Good"),
+                                              {QStringLiteral("A")},
+                                              QStringLiteral("Parent"),
+                                              {QStringLiteral("Id")},
+                                              flags});
+    return db.relationships;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -625,7 +1106,85 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         RefusalCase{"CreationDateNaN", [](jet::Database& db) { db.creationDate = std::nan(""); }},
         RefusalCase{"EmptyObjectName",
-                    [](jet::Database& db) { db.otherObjects.append(jet::CatalogObject{QString(), 5, 0}); }}),
+                    [](jet::Database& db) { db.otherObjects.append(jet::CatalogObject{QString(), 5, 0}); }},
+        RefusalCase{"IndexOnUnknownColumn",
+                    [](jet::Database& db) { db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {"Nope"})}; }},
+        RefusalCase{"IndexOnAnOleColumn",
+                    [](jet::Database& db) {
+                        firstColumn(db).type = jet::ColumnType::OLE;
+                        db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {"A"})};
+                    }},
+        RefusalCase{"IndexWithoutColumns",
+                    [](jet::Database& db) { db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {})}; }},
+        RefusalCase{"IndexOfElevenColumns",
+                    [](jet::Database& db) {
+                        QStringList names;
+                        for (int i = 0; i < 11; ++i) {
+                            db.tables[0].columns.append(column(QStringLiteral("K%1").arg(i), jet::ColumnType::Long));
+                            names.append(QStringLiteral("K%1").arg(i));
+                        }
+                        db.tables[0].indexes = {keyIndex(QStringLiteral("Wide"), names)};
+                    }},
+        RefusalCase{"IndexNamesAColumnTwice",
+                    [](jet::Database& db) { db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {"A", "a"})}; }},
+        RefusalCase{"TwoIndexesOfOneNameInOtherCase",
+                    [](jet::Database& db) {
+                        db.tables[0].indexes = {keyIndex(QStringLiteral("X"), {"A"}), keyIndex(QStringLiteral("x"), {"A"})};
+                    }},
+        RefusalCase{"TwoPrimaryKeys",
+                    [](jet::Database& db) {
+                        db.tables[0].columns.append(column(QStringLiteral("B"), jet::ColumnType::Long));
+                        db.tables[0].indexes = {keyIndex(QStringLiteral("PrimaryKey"), {"A"}, true),
+                                                keyIndex(QStringLiteral("Second"), {"B"}, true)};
+                    }},
+        RefusalCase{"Jet3DescriptionOutsideCodePage",
+                    [](jet::Database& db) {
+                        db.format = jet::Format::Jet3;
+                        firstColumn(db).description = QStringLiteral("理由");
+                    }},
+        RefusalCase{"DescriptionTooLongForAProperty",
+                    [](jet::Database& db) { firstColumn(db).description = QString(40000, QLatin1Char('d')); }},
+        RefusalCase{"CalculatedColumnOutsideAce",
+                    [](jet::Database& db) { firstColumn(db).expression = QStringLiteral("[A]+1"); }},
+        RefusalCase{"RelationshipToUnknownTable",
+                    [](jet::Database& db) { addParentAndLink(db, 0)[0].referencedTable = QStringLiteral("Nowhere"); }},
+        RefusalCase{"RelationshipOnUnknownColumn",
+                    [](jet::Database& db) { addParentAndLink(db, 0)[0].columns = {QStringLiteral("Nope")}; }},
+        RefusalCase{"RelationshipColumnCountsDiffer",
+                    [](jet::Database& db) { addParentAndLink(db, 0)[0].columns.append(QStringLiteral("A")); }},
+        RefusalCase{"CascadeWithoutEnforcement",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, jet::RelationFlag::NotEnforced | jet::RelationFlag::CascadeDeletes);
+                    }},
+        RefusalCase{"DeleteAndSetNull",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, jet::RelationFlag::CascadeDeletes | jet::RelationFlag::CascadeNull);
+                    }},
+        RefusalCase{"EnforcedWithoutUniqueIndexOnTheReferencedSide",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, 0);
+                        db.tables[1].indexes[0].primaryKey = false;
+                    }},
+        RefusalCase{"EnforcedOverColumnsOfDifferentTypes",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, 0);
+                        firstColumn(db).type = jet::ColumnType::Int;
+                    }},
+        RefusalCase{"RelationshipNamedLikeAnIndexOfItsTable",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, 0);
+                        db.tables[0].indexes = {keyIndex(QStringLiteral("ParentGood"), {"A"})};
+                    }},
+        RefusalCase{"TwoRelationshipsOfOneName",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, jet::RelationFlag::NotEnforced);
+                        db.relationships.append(db.relationships[0]);
+                    }},
+        RefusalCase{"RelationshipsWithoutSystemTables",
+                    [](jet::Database& db) {
+                        addParentAndLink(db, jet::RelationFlag::NotEnforced);
+                        db.withSystemTables = false;
+                    }}),
     [](const auto& p) { return std::string(p.param.label); });
 
 TEST(JetWriterFile, UnwritablePathThrowsAndLeavesNothing)

@@ -3,6 +3,7 @@
 #include "Automation.h"
 #include "FuzzDriver.h"
 #include "JetCatalogReader.h"
+#include "JetCatalogueModel.h"
 #include "JetReaderFormat.h"
 
 #include <QString>
@@ -44,26 +45,69 @@ int main(int argc, char** argv)
     const QByteArray catalogue = opening()
                                      .u32(kTagTable)
                                      .str("Customers")
+                                     .u32(5)
                                      .u32(0)
+                                     .str("People who order")
                                      .u32(2)
                                      .str("Id")
                                      .u32(4)
                                      .u32(4)
-                                     .u32(kColumnFixed)
+                                     .u32(kColumnFixed | kColumnAutoLong)
                                      .u32(0)
                                      .u32(0)
+                                     .str("")
+                                     .str("")
+                                     .str("")
                                      .str("Name")
                                      .u32(10)
                                      .u32(80)
+                                     .u32(kColumnRequired)
                                      .u32(0)
                                      .u32(0)
+                                     .str("\"n/a\"")
+                                     .str("")
+                                     .str("Full name")
+                                     .u32(2)
+                                     .str("PrimaryKey")
+                                     .u32(kIndexPrimary | kIndexUnique)
+                                     .u32(1)
+                                     .str("Id")
                                      .u32(0)
+                                     .str("ByName")
+                                     .u32(0)
+                                     .u32(1)
+                                     .str("Name")
+                                     .u32(1)
                                      .u32(kTagTable)
                                      .str("MSysObjects")
-                                     .u32(0x80000002u)
-                                     .u32(0)
-                                     .u32(kTagEnd)
                                      .u32(2)
+                                     .u32(0x80000002u)
+                                     .str("")
+                                     .u32(0)
+                                     .u32(0)
+                                     .u32(kTagLink)
+                                     .str("Orders")
+                                     .u32(9)
+                                     .u32(kLinkJet)
+                                     .u32(0)
+                                     .str("Orders")
+                                     .str("C:\\b.mdb")
+                                     .str(";PWD=x")
+                                     .u32(kTagRelation)
+                                     .str("CustomersOrders")
+                                     .str("Orders")
+                                     .str("CustomerId")
+                                     .str("Customers")
+                                     .str("Id")
+                                     .u32(0)
+                                     .u32(kRelationCascadeDeletes)
+                                     .u32(kTagColumns)
+                                     .u32(1)
+                                     .str("Name")
+                                     .u32(kTagRow)
+                                     .str("MSysObjects")
+                                     .u32(kTagEnd)
+                                     .u32(5)
                                      .bytes();
     const QByteArray query = opening()
                                  .u32(kTagColumns)
@@ -79,14 +123,16 @@ int main(int argc, char** argv)
     const QByteArray error = opening().u32(kTagError).u32(3031).str("Not a valid password.").bytes();
     QByteArray tag(4, '\0');
     FuzzTarget target{"fuzz_reader_output", {catalogue, query, error}, {}, {}};
-    for (std::uint32_t t : {kTagTable, kTagColumns, kTagRow, kTagError, kTagEnd, 0xFFFFFFFFu, 0x7FFFFFFFu}) {
+    for (std::uint32_t t : {kTagTable, kTagLink, kTagRelation, kTagColumns, kTagRow, kTagError, kTagEnd,
+                            0xFFFFFFFFu, 0x7FFFFFFFu}) {
         std::memcpy(tag.data(), &t, 4);
         target.tokens << tag;
     }
     target.run = [](const QByteArray& input) {
         const QString path = QStringLiteral("/fuzz.mdb");
         try {
-            ParseJetCatalogueMessage(input, path);
+            // The model is made of whatever the parser accepted.
+            JetCatalogueModel(ParseJetCatalogueMessage(input, path), JetFileHeader(), path);
         } catch (const AutomationError&) {
         }
         try {

@@ -3,6 +3,7 @@
 // Break, the delimiter command, and the SQL Server branch through a scripted data link dialog.
 #include "WindowFixture.h"
 
+#include "JetCatalogReader.h"
 #include "JetEncryption.h"
 #include "JetWriter.h"
 #include "KorvADOXConnection.h"
@@ -353,6 +354,46 @@ TEST_F(WindowDatabaseTest, OutputWritesTheSameLinesAsTheReportWriter)
     // A second run replaces the first.
     action("actOutput")->trigger();
     EXPECT_EQ(paneLines(), expected.lines());
+}
+
+TEST_F(WindowDatabaseTest, OpenRefreshAndOutputStartTheReaderOnce)
+{
+    // A script before the real reader logs each run.
+    const QString reader = JetReaderProgram();
+    QFile script(folder.filePath(QStringLiteral("reader")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$0.log\"\nexec '" + reader.toUtf8() + "' \"$@\"\n");
+    script.close();
+    ASSERT_TRUE(
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    SetJetReaderProgram(script.fileName());
+    auto runs = [&] {
+        QFile log(script.fileName() + QStringLiteral(".log"));
+        return log.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    };
+
+    startOnAccessPage();
+    const QString path = makeFile();
+    prompter->openAnswers.enqueue(path);
+    action("actOpenDatabase")->trigger();
+    action("actRefresh")->trigger();
+    action("actMarkAll")->trigger();
+    action("actOutput")->trigger();
+    EXPECT_EQ(entries(true), (QStringList{"Table01", "Table02", "Table03"}));
+    EXPECT_TRUE(paneLines().contains(QStringLiteral("      *** Table02 ") + QString(58, u'*')));
+    EXPECT_EQ(runs(), QStringList{QStringLiteral("catalogue")});
+
+    // The file changed under the open catalogue: the system tables are asked for anew.
+    jet::Database changed;
+    changed.tables << table(QStringLiteral("Table01"), 3)
+                   << jet::Table{QStringLiteral("Secret"), table(QStringLiteral("S"), 1).columns,
+                                 jet::TableFlag::Hidden, 0};
+    jet::writeFile(path, changed);
+    action("actEnableSys")->trigger();
+    EXPECT_EQ(runs(), (QStringList{QStringLiteral("catalogue"), QStringLiteral("query")}));
+    SetJetReaderProgram(reader);
 }
 
 TEST_F(WindowDatabaseTest, SplitApplicationListsAndReportsItsLinkedTablesWithoutMessages)

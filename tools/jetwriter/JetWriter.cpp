@@ -36,7 +36,7 @@ struct Layout
     bool jet3;
     int pageSize;
     int rowCountOffset;  // data pages: row count, followed by the row offset table
-    int tdefColumnStart; // first column block in a table definition (no indexes written)
+    int tdefColumnStart; // the real-index row counts, then the column blocks, start here
     int columnBlockSize;
     int textUnit; // bytes per character of Text
     int rowCountSize() const { return jet3 ? 1 : 2; }
@@ -317,8 +317,68 @@ TableDefs defineColumns(const Layout& lay, const Table& table)
 // ---------------------------------------------------------------------------------------------
 // Table definitions
 
+// Index structures in a table definition; Jet 3 has the same fields without the leading
+// constants and the unknown gaps.
+struct IndexLayout
+{
+    int countSize;   // per real index, before the column blocks: its row count
+    int realSize;    // per real index, after the column names
+    int realColumns; // offsets in it: the ten column slots,
+    int realMap;     // the usage-map pointer,
+    int realRoot;    // the first index page,
+    int realFlags;   // and the flags
+    int logicalSize; // per logical index, after the real ones
+    int logicalBase; // its fields start here
+    int firstEntry;  // index pages: where the entries begin, after the entry bitmap
+};
+
+IndexLayout indexLayoutFor(const Layout& lay)
+{
+    if (lay.jet3)
+        return {8, 39, 0, 30, 34, 38, 20, 0, 0xF8};
+    return {12, 52, 4, 34, 38, 46, 28, 4, 0x1E0};
+}
+
+constexpr int kMaxIndexColumns = 10;
+constexpr std::uint32_t kRealIndexMagic = 1923;    // constant Access puts in front of a real index
+constexpr std::uint32_t kLogicalIndexMagic = 1625; // and in front of a logical one
+constexpr std::uint8_t kIndexFlagUnique = 0x01;
+constexpr std::uint8_t kIndexFlagIgnoreNulls = 0x02;
+constexpr std::uint8_t kIndexFlagRequired = 0x08;
+constexpr std::uint8_t kIndexFlagAlways = 0x80; // set by Access 2000 and later on every index
+
+// A stored B-tree: the columns it orders by and its flags. Several logical indexes may share one.
+struct RealIndex
+{
+    std::vector<std::pair<int, bool>> columns; // column number, descending
+    std::uint8_t flags = kIndexFlagAlways;
+    qsizetype streamOffset = 0; // of its block in the definition stream, for later patching
+};
+
+// A named index as the user (or a relationship) sees it.
+struct LogicalIndex
+{
+    QString name;
+    int real = 0;
+    std::uint8_t type = 0; // 1 primary key, 2 foreign key
+    // Foreign-key indexes only: which side this table is (1 referenced, 2 referencing), the
+    // other side's logical index number and table, and the cascade actions.
+    std::uint8_t relTableType = 0;
+    int relIndex = -1;
+    int relTable = -1; // position in the table list; its definition page is patched in
+    std::uint8_t cascadeUpdates = 0;
+    std::uint8_t cascadeDeletes = 0; // 1 delete, 2 set Null
+    qsizetype streamOffset = 0;
+};
+
+struct IndexPlan
+{
+    std::vector<RealIndex> reals;
+    std::vector<LogicalIndex> logicals;
+};
+
 QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint32_t flags,
-                            std::uint32_t rowCount)
+                            std::uint32_t rowCount, IndexPlan* plan = nullptr)
 {
     const bool system = (flags & (TableFlag::System | TableFlag::AltSystem)) != 0;
     const int ncols = int(defs.columns.size());
@@ -338,6 +398,13 @@ QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint3
         put16(h + 41, ncols);
         put16(h + 43, defs.varCount);
         put16(h + 45, ncols);
+    }
+    const IndexLayout il = indexLayoutFor(lay);
+    if (plan) {
+        put32(h + (lay.jet3 ? 27 : 47), std::uint32_t(plan->logicals.size()));
+        put32(h + (lay.jet3 ? 31 : 51), std::uint32_t(plan->reals.size()));
+        // Row counts of the indexes: all empty.
+        s.append(QByteArray(il.countSize * qsizetype(plan->reals.size()), '\0'));
     }
     for (const ColumnDef& d : defs.columns) {
         QByteArray b(lay.columnBlockSize, '\0');
@@ -368,6 +435,49 @@ QByteArray definitionStream(const Layout& lay, const TableDefs& defs, std::uint3
     for (const ColumnDef& d : defs.columns) {
         s.append(lay.jet3 ? QByteArray(1, char(d.name.size())) : le16(d.name.size()));
         s.append(d.name);
+    }
+    if (plan) {
+        for (RealIndex& r : plan->reals) {
+            r.streamOffset = s.size();
+            QByteArray b(il.realSize, '\0');
+            char* p = b.data();
+            if (!lay.jet3)
+                put32(p, kRealIndexMagic);
+            for (int i = 0; i < kMaxIndexColumns; ++i) {
+                char* slot = p + il.realColumns + 3 * i;
+                if (i < int(r.columns.size())) {
+                    put16(slot, std::uint32_t(r.columns[std::size_t(i)].first));
+                    slot[2] = r.columns[std::size_t(i)].second ? 0x00 : 0x01; // 1 = ascending
+                } else {
+                    put16(slot, 0xFFFF);
+                }
+            }
+            // Its usage-map row and first index page are patched in later.
+            p[il.realFlags] = char(r.flags);
+            s.append(b);
+        }
+        for (std::size_t n = 0; n < plan->logicals.size(); ++n) {
+            LogicalIndex& l = plan->logicals[n];
+            l.streamOffset = s.size();
+            QByteArray b(il.logicalSize, '\0');
+            if (!lay.jet3)
+                put32(b.data(), kLogicalIndexMagic);
+            char* p = b.data() + il.logicalBase;
+            put32(p, std::uint32_t(n));
+            put32(p + 4, std::uint32_t(l.real));
+            p[8] = char(l.relTableType);
+            put32(p + 9, std::uint32_t(l.relIndex)); // -1 for an index that is no foreign key
+            // +13: the other table's definition page, patched in later.
+            p[17] = char(l.cascadeUpdates);
+            p[18] = char(l.cascadeDeletes);
+            p[19] = char(l.type);
+            s.append(b);
+        }
+        for (const LogicalIndex& l : plan->logicals) {
+            const QByteArray name = encodeText(lay, l.name, QStringLiteral("index name"));
+            s.append(lay.jet3 ? QByteArray(1, char(name.size())) : le16(std::uint32_t(name.size())));
+            s.append(name);
+        }
     }
     s.append(le16(0xFFFF)); // end of the (empty) column usage-map list
     put32(s.data() + 8, std::uint32_t(s.size()));
@@ -487,7 +597,35 @@ public:
         return first;
     }
 
+    // Overwrites four bytes at offset of the definition stream that starts on page first. The
+    // stream is cut at page ends, so the bytes may lie on two pages.
+    void patchDefinition(std::uint32_t first, qsizetype offset, std::uint32_t value)
+    {
+        const int P = m_lay.pageSize;
+        for (int i = 0; i < 4; ++i) {
+            qsizetype at = offset + i;
+            std::uint32_t pg = first;
+            if (at >= P) {
+                at -= P;
+                pg = nextPage(pg);
+                while (at >= P - 8) {
+                    at -= P - 8;
+                    pg = nextPage(pg);
+                }
+                at += 8;
+            }
+            page(pg)[at] = char((value >> (8 * i)) & 0xFF);
+        }
+    }
+
 private:
+    std::uint32_t nextPage(std::uint32_t pg)
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(page(pg));
+        return std::uint32_t(p[4]) | (std::uint32_t(p[5]) << 8) | (std::uint32_t(p[6]) << 16) |
+               (std::uint32_t(p[7]) << 24);
+    }
+
     const Layout& m_lay;
     QByteArray m_bytes;
 };
@@ -651,6 +789,7 @@ struct CatalogRow
     std::int16_t type;
     std::uint32_t flags;
     const CatalogObject* object = nullptr; // its link columns, if any
+    Value lvProp = std::nullopt;           // the design-property blob, as the row holds it
 };
 
 // A Memo value short enough to live in the row: its length with the inline bit, eight bytes that
@@ -702,6 +841,269 @@ void writeHeader(char* p, const Layout& lay, const Database& db)
     rc4(key, 4, p + 0x18, lay.jet3 ? 126 : 128);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Indexes and relationships
+
+int columnPosition(const Table& t, const QString& name)
+{
+    for (qsizetype i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+bool hasIndexNamed(const IndexPlan& plan, const QString& name)
+{
+    return std::any_of(plan.logicals.begin(), plan.logicals.end(),
+                       [&](const LogicalIndex& l) { return l.name.compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+void addUserIndex(IndexPlan& plan, const Table& t, const Index& ix)
+{
+    checkName(ix.name, QStringLiteral("an index of table \"%1\":").arg(t.name));
+    auto where = [&] { return QStringLiteral("index \"%1\" of table \"%2\"").arg(ix.name, t.name); };
+    if (hasIndexNamed(plan, ix.name))
+        invalid(QStringLiteral("%1 appears twice").arg(where()));
+    if (ix.columns.isEmpty() || ix.columns.size() > kMaxIndexColumns)
+        invalid(QStringLiteral("%1 has %2 columns; 1 to %3 fit")
+                    .arg(where())
+                    .arg(ix.columns.size())
+                    .arg(kMaxIndexColumns));
+    RealIndex r;
+    for (const IndexColumn& c : ix.columns) {
+        const int n = columnPosition(t, c.name);
+        if (n < 0)
+            invalid(QStringLiteral("%1 names the unknown column \"%2\"").arg(where(), c.name));
+        const ColumnType type = t.columns[n].type;
+        if (type == ColumnType::OLE || type == ColumnType::Complex)
+            invalid(
+                QStringLiteral("%1: column \"%2\" is of a type Access cannot index").arg(where(), c.name));
+        if (std::any_of(r.columns.begin(), r.columns.end(), [&](const auto& rc) { return rc.first == n; }))
+            invalid(QStringLiteral("%1 names column \"%2\" twice").arg(where(), c.name));
+        r.columns.emplace_back(n, c.descending);
+    }
+    if (ix.primaryKey && std::any_of(plan.logicals.begin(), plan.logicals.end(),
+                                     [](const LogicalIndex& l) { return l.type == 1; }))
+        invalid(QStringLiteral("table \"%1\" has two primary keys").arg(t.name));
+    if (ix.primaryKey || ix.unique)
+        r.flags |= kIndexFlagUnique;
+    if (ix.primaryKey || ix.required)
+        r.flags |= kIndexFlagRequired;
+    if (ix.ignoreNulls)
+        r.flags |= kIndexFlagIgnoreNulls;
+    plan.reals.push_back(r);
+    LogicalIndex l;
+    l.name = ix.name;
+    l.real = int(plan.reals.size()) - 1;
+    l.type = ix.primaryKey ? 1 : 0;
+    plan.logicals.push_back(l);
+}
+
+bool sameColumns(const RealIndex& r, const std::vector<int>& columns)
+{
+    if (r.columns.size() != columns.size())
+        return false;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (r.columns[i].first != columns[i] || r.columns[i].second)
+            return false;
+    return true;
+}
+
+// The two hidden indexes of an enforced relationship: one on the referenced side sharing its
+// unique index, one on the referencing side sharing an index over the same columns or its own.
+void addForeignKeyIndexes(std::vector<IndexPlan>& plans, int from, const std::vector<int>& fromColumns,
+                          int to, const std::vector<int>& toColumns, const Relationship& rel,
+                          const QList<Table>& tables)
+{
+    const std::uint8_t updates = (rel.flags & RelationFlag::CascadeUpdates) ? 1 : 0;
+    const std::uint8_t deletes = (rel.flags & RelationFlag::CascadeDeletes) ? 1
+                                 : (rel.flags & RelationFlag::CascadeNull)  ? 2
+                                                                            : 0;
+    int shared = -1;
+    for (std::size_t i = 0; i < plans[std::size_t(to)].reals.size() && shared < 0; ++i) {
+        const RealIndex& r = plans[std::size_t(to)].reals[i];
+        if (sameColumns(r, toColumns) && (r.flags & kIndexFlagUnique))
+            shared = int(i);
+    }
+    if (shared < 0)
+        invalid(QStringLiteral("relationship \"%1\": table \"%2\" has no unique index over exactly the "
+                               "referenced columns, which an enforced relationship needs")
+                    .arg(rel.name, tables[to].name));
+    if (hasIndexNamed(plans[std::size_t(from)], rel.name))
+        invalid(QStringLiteral("relationship \"%1\": table \"%2\" already has an index of that name")
+                    .arg(rel.name, tables[from].name));
+
+    // Access names the referenced side's indexes .rB, .rC, ... .rZ (names compare without case);
+    // past that the letters continue as .rBB, .rBC, ...
+    QString primaryName;
+    for (int n = 0; primaryName.isEmpty(); ++n) {
+        QString suffix;
+        for (int k = n; k >= 0; k = k / 25 - 1)
+            suffix.prepend(QChar(char16_t(u'B' + k % 25)));
+        const QString candidate = QStringLiteral(".r") + suffix;
+        if (!hasIndexNamed(plans[std::size_t(to)], candidate))
+            primaryName = candidate;
+    }
+    LogicalIndex primary;
+    primary.name = primaryName;
+    primary.real = shared;
+    primary.type = 2;
+    primary.relTableType = 1;
+    primary.relTable = from;
+    primary.cascadeUpdates = updates;
+    primary.cascadeDeletes = deletes;
+    plans[std::size_t(to)].logicals.push_back(primary);
+    const int primaryNumber = int(plans[std::size_t(to)].logicals.size()) - 1;
+    // The referencing side's index comes next in its table (the same table for a relationship
+    // of a table with itself).
+    IndexPlan& sp = plans[std::size_t(from)];
+    plans[std::size_t(to)].logicals.back().relIndex = int(sp.logicals.size());
+
+    int real = -1;
+    for (std::size_t i = 0; i < sp.reals.size() && real < 0; ++i)
+        if (sameColumns(sp.reals[i], fromColumns))
+            real = int(i);
+    if (real < 0) {
+        RealIndex r;
+        for (int c : fromColumns)
+            r.columns.emplace_back(c, false);
+        sp.reals.push_back(r);
+        real = int(sp.reals.size()) - 1;
+    }
+    LogicalIndex secondary;
+    secondary.name = rel.name;
+    secondary.real = real;
+    secondary.type = 2;
+    secondary.relTableType = 2;
+    secondary.relIndex = primaryNumber;
+    secondary.relTable = to;
+    secondary.cascadeUpdates = updates;
+    secondary.cascadeDeletes = deletes;
+    sp.logicals.push_back(secondary);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Design properties (MSysObjects.LvProp)
+
+struct Property
+{
+    QString name;
+    ColumnType type;
+    bool ddl; // a property of the engine's own (DefaultValue, Required), not one Access added
+    QByteArray value;
+};
+
+Property textProperty(const Layout& lay, const QString& name, const QString& value, bool ddl)
+{
+    return Property{name, ColumnType::Memo, ddl, encodeText(lay, value, name)};
+}
+
+// The property blob of a table: "MR2\0" ("KKD\0" in Jet 3), the pool of property names, then a block for the
+// table itself (no name, type 0) and one per column with properties (its name, type 1). Empty if the table
+// has no properties.
+QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
+{
+    std::vector<std::pair<QString, std::vector<Property>>> blocks;
+    if (!t.description.isEmpty())
+        blocks.push_back(
+            {QString(), {textProperty(lay, QStringLiteral("Description"), t.description, false)}});
+    for (const Column& c : t.columns) {
+        std::vector<Property> props;
+        if (!c.description.isEmpty())
+            props.push_back(textProperty(lay, QStringLiteral("Description"), c.description, false));
+        if (!c.defaultValue.isEmpty())
+            props.push_back(textProperty(lay, QStringLiteral("DefaultValue"), c.defaultValue, true));
+        if (c.required)
+            props.push_back(
+                Property{QStringLiteral("Required"), ColumnType::Bool, true, QByteArray(1, char(0xFF))});
+        if (!c.expression.isEmpty()) {
+            if (format != Format::Ace12)
+                invalid(QStringLiteral("column \"%1\" of table \"%2\": calculated columns need an ACE file")
+                            .arg(c.name, t.name));
+            props.push_back(textProperty(lay, QStringLiteral("Expression"), c.expression, true));
+            props.push_back(
+                Property{QStringLiteral("ResultType"), ColumnType::Byte, true, QByteArray(1, char(c.type))});
+        }
+        if (!props.empty())
+            blocks.push_back({c.name, std::move(props)});
+    }
+    if (blocks.empty())
+        return {};
+    if (!blocks.front().first.isEmpty())
+        blocks.insert(blocks.begin(), {QString(), {}}); // the table's own block comes first
+
+    QStringList pool;
+    auto nameIndex = [&](const QString& n) {
+        qsizetype i = pool.indexOf(n);
+        if (i < 0) {
+            pool.append(n);
+            i = pool.size() - 1;
+        }
+        return std::uint32_t(i);
+    };
+    for (const auto& b : blocks)
+        for (const Property& p : b.second)
+            nameIndex(p.name);
+
+    auto chunk = [](std::uint32_t type, const QByteArray& body) {
+        return le32(std::uint32_t(6 + body.size())) + le16(type) + body;
+    };
+    QByteArray names;
+    for (const QString& n : pool) {
+        const QByteArray bytes = encodeText(lay, n, QStringLiteral("property name"));
+        names += le16(std::uint32_t(bytes.size())) + bytes;
+    }
+    QByteArray blob(lay.jet3 ? "KKD\0" : "MR2\0", 4);
+    blob += chunk(0x80, names);
+    for (const auto& b : blocks) {
+        const QByteArray objectName = encodeText(lay, b.first, QStringLiteral("column name"));
+        QByteArray body =
+            le32(std::uint32_t(6 + objectName.size())) + le16(std::uint32_t(objectName.size())) + objectName;
+        for (const Property& p : b.second) {
+            if (p.value.size() > 0xFFFF - 8)
+                invalid(QStringLiteral("table \"%1\": the %2 of \"%3\" is too long for a property")
+                            .arg(t.name, p.name, b.first.isEmpty() ? t.name : b.first));
+            QByteArray entry = le16(std::uint32_t(8 + p.value.size()));
+            entry.append(char(p.ddl ? 1 : 0));
+            entry.append(char(p.type));
+            entry += le16(nameIndex(p.name)) + le16(std::uint32_t(p.value.size())) + p.value;
+            body += entry;
+        }
+        blob += chunk(b.first.isEmpty() ? 0x00 : 0x01, body);
+    }
+    return blob;
+}
+
+constexpr std::uint32_t kLvalOwner = 0x4C41564Cu; // "LVAL" where a data page names its table
+constexpr int kMaxInlineLongValue = 64;           // longer values go to long-value pages
+
+// A long (OLE or Memo) value as the row holds it: inline when short, else a pointer to one row
+// of a long-value page, or to the first of a chain of rows that each start with the next's pointer.
+QByteArray longValue(const Layout& lay, RowPacker& lval, const QByteArray& data)
+{
+    if (data.size() <= kMaxInlineLongValue)
+        return inlineMemo(data);
+    const auto size = std::uint32_t(data.size());
+    // Longer values are split over several rows.
+    const qsizetype maxRow = lay.jet3 ? 2032 : 4076;
+    if (data.size() <= maxRow)
+        return le32(size | 0x40000000u) + le32(lval.add(data).pointer()) + le32(0);
+    const qsizetype piece = maxRow - 4;
+    std::uint32_t next = 0;
+    for (qsizetype i = (data.size() + piece - 1) / piece - 1; i >= 0; --i)
+        next = lval.add(le32(next) + data.mid(i * piece, piece)).pointer();
+    return le32(size) + le32(next) + le32(0);
+}
+
+// An index page with no entries: the root of the index of an empty table.
+void writeEmptyLeaf(char* p, const Layout& lay, std::uint32_t tdefPage)
+{
+    p[0] = 0x04;
+    p[1] = 0x01;
+    put16(p + 2, std::uint32_t(lay.pageSize - indexLayoutFor(lay).firstEntry));
+    put32(p + 4, tdefPage);
+}
+
 } // namespace
 
 QByteArray buildFile(const Database& db)
@@ -714,6 +1116,7 @@ QByteArray buildFile(const Database& db)
     QList<Table> tables;
     if (db.withSystemTables)
         tables = otherSystemTables();
+    const int userBase = int(tables.size());
     QSet<QString> names{QStringLiteral("msysobjects")};
     for (const Table& t : tables)
         names.insert(t.name.toLower());
@@ -734,15 +1137,130 @@ QByteArray buildFile(const Database& db)
     for (const Table& t : tables)
         defs.push_back(defineColumns(lay, t));
 
+    // Indexes: the user's first, then the hidden ones of the relationships in their order, then
+    // the indexes made after them. A logical index's number is its position.
+    std::vector<IndexPlan> plans(tables.size());
+    for (int i = userBase; i < int(tables.size()); ++i) {
+        for (const Index& ix : tables[i].indexes)
+            if (!ix.afterRelationships)
+                addUserIndex(plans[std::size_t(i)], tables[i], ix);
+    }
+    auto userTable = [&](const QString& name) {
+        for (int i = userBase; i < int(tables.size()); ++i)
+            if (tables[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    };
+    const int relTable = db.withSystemTables ? 2 : -1; // MSysRelationships
+    if (!db.relationships.isEmpty() && relTable < 0)
+        invalid(QStringLiteral("relationships need the system tables"));
+    std::vector<QByteArray> relRows;
+    QSet<QString> relNames;
+    for (const Relationship& r : db.relationships) {
+        checkName(r.name, QStringLiteral("a relationship"));
+        auto where = [&] { return QStringLiteral("relationship \"%1\"").arg(r.name); };
+        if (relNames.contains(r.name.toLower()))
+            invalid(QStringLiteral("%1 appears twice").arg(where()));
+        relNames.insert(r.name.toLower());
+        const int from = userTable(r.table);
+        const int to = userTable(r.referencedTable);
+        if (from < 0 || to < 0)
+            invalid(QStringLiteral("%1 names an unknown table").arg(where()));
+        if (r.columns.isEmpty() || r.columns.size() != r.referencedColumns.size() ||
+            r.columns.size() > kMaxIndexColumns)
+            invalid(QStringLiteral("%1 needs 1 to %2 columns on each side, as many on one as on the other")
+                        .arg(where())
+                        .arg(kMaxIndexColumns));
+        const bool enforced = !(r.flags & RelationFlag::NotEnforced);
+        const std::uint32_t cascades =
+            RelationFlag::CascadeUpdates | RelationFlag::CascadeDeletes | RelationFlag::CascadeNull;
+        if (!enforced && (r.flags & cascades))
+            invalid(QStringLiteral("%1 cascades but is not enforced").arg(where()));
+        if ((r.flags & RelationFlag::CascadeDeletes) && (r.flags & RelationFlag::CascadeNull))
+            invalid(QStringLiteral("%1 both deletes and sets Null on delete").arg(where()));
+        std::vector<int> fromColumns, toColumns;
+        for (qsizetype c = 0; c < r.columns.size(); ++c) {
+            const int fc = columnPosition(tables[from], r.columns[c]);
+            const int tc = columnPosition(tables[to], r.referencedColumns[c]);
+            if (fc < 0 || tc < 0)
+                invalid(QStringLiteral("%1 names an unknown column").arg(where()));
+            if (std::find(fromColumns.begin(), fromColumns.end(), fc) != fromColumns.end() ||
+                std::find(toColumns.begin(), toColumns.end(), tc) != toColumns.end())
+                invalid(QStringLiteral("%1 names a column twice").arg(where()));
+            if (enforced && tables[from].columns[fc].type != tables[to].columns[tc].type)
+                invalid(QStringLiteral("%1 joins columns of different types").arg(where()));
+            fromColumns.push_back(fc);
+            toColumns.push_back(tc);
+        }
+        if (enforced) {
+            addForeignKeyIndexes(plans, from, fromColumns, to, toColumns, r, tables);
+        }
+        const TableDefs& rd = defs[std::size_t(relTable)];
+        for (qsizetype c = 0; c < r.columns.size(); ++c) {
+            std::vector<Value> v(rd.columns.size());
+            v[0] = le32(std::uint32_t(r.columns.size()));
+            v[1] = le32(r.flags);
+            v[2] = le32(std::uint32_t(c));
+            v[3] = encodeText(lay, tables[from].columns[fromColumns[std::size_t(c)]].name,
+                              QStringLiteral("name"));
+            v[4] = encodeText(lay, tables[from].name, QStringLiteral("name"));
+            v[5] =
+                encodeText(lay, tables[to].columns[toColumns[std::size_t(c)]].name, QStringLiteral("name"));
+            v[6] = encodeText(lay, tables[to].name, QStringLiteral("name"));
+            v[7] = encodeText(lay, r.name, QStringLiteral("name"));
+            relRows.push_back(buildRow(lay, rd, v));
+        }
+    }
+    for (int i = userBase; i < int(tables.size()); ++i)
+        for (const Index& ix : tables[i].indexes)
+            if (ix.afterRelationships)
+                addUserIndex(plans[std::size_t(i)], tables[i], ix);
+    std::vector<QByteArray> blobs(tables.size());
+    for (int i = userBase; i < int(tables.size()); ++i)
+        blobs[std::size_t(i)] = propertyBlob(lay, db.format, tables[i]);
+
     Image image(lay);
     writeHeader(image.page(image.newPage()), lay, db); // 0: header
     const std::uint32_t mapPage = image.newPage();     // 1: first usage-map page
     const std::uint32_t catalogPage = image.newPage(); // 2: MSysObjects
     std::vector<std::uint32_t> tdefPages;
     tdefPages.reserve(tables.size());
-    for (qsizetype i = 0; i < tables.size(); ++i)
-        tdefPages.push_back(
-            image.writeDefinition(definitionStream(lay, defs[i], tables[i].flags, tables[i].rowCount)));
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        IndexPlan& plan = plans[std::size_t(i)];
+        const std::uint32_t rowCount = i == relTable ? std::uint32_t(relRows.size()) : tables[i].rowCount;
+        tdefPages.push_back(image.writeDefinition(definitionStream(
+            lay, defs[std::size_t(i)], tables[i].flags, rowCount, plan.logicals.empty() ? nullptr : &plan)));
+    }
+
+    // Index roots, and the other side of each foreign-key index.
+    const IndexLayout il = indexLayoutFor(lay);
+    std::vector<std::vector<std::uint32_t>> rootPages(tables.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        for (const RealIndex& r : plans[i].reals) {
+            const std::uint32_t root = image.newPage();
+            writeEmptyLeaf(image.page(root), lay, tdefPages[i]);
+            image.patchDefinition(tdefPages[i], r.streamOffset + il.realRoot, root);
+            rootPages[i].push_back(root);
+        }
+        for (const LogicalIndex& l : plans[i].logicals)
+            if (l.relTable >= 0)
+                image.patchDefinition(tdefPages[i], l.streamOffset + il.logicalBase + 13,
+                                      tdefPages[std::size_t(l.relTable)]);
+    }
+
+    // Long property blobs, then the relationship rows, each on pages of their own.
+    RowPacker lval(lay, image, kLvalOwner);
+    std::vector<Value> lvProps(tables.size());
+    for (std::size_t i = 0; i < blobs.size(); ++i)
+        if (!blobs[i].isEmpty())
+            lvProps[i] = longValue(lay, lval, blobs[i]);
+    std::vector<std::uint32_t> relPages;
+    if (relTable >= 0) {
+        RowPacker relData(lay, image, tdefPages[std::size_t(relTable)]);
+        for (const QByteArray& row : relRows)
+            relData.add(row);
+        relPages = relData.pages();
+    }
 
     // The catalogue rows.
     const double date = db.creationDate;
@@ -755,11 +1273,15 @@ QByteArray buildFile(const Database& db)
         rows.push_back({kContainerBase + 4, kContainerBase + 2, QStringLiteral("MSysDb"), 2, 0});
         rows.push_back({catalogPage, tablesContainer, catalogTable.name, 1, catalogTable.flags});
     }
-    for (qsizetype i = 0; i < tables.size(); ++i)
+    for (qsizetype i = 0; i < tables.size(); ++i) {
         rows.push_back({tdefPages[i], tablesContainer, tables[i].name, 1, tables[i].flags});
+        rows.back().lvProp = lvProps[std::size_t(i)];
+    }
     std::uint32_t nextId = kContainerBase + 0x100;
     for (const CatalogObject& o : db.otherObjects)
         rows.push_back({nextId++, tablesContainer, o.name, o.type, o.flags, &o});
+    for (const Relationship& r : db.relationships)
+        rows.push_back({nextId++, kContainerBase + 3, r.name, 8, 0});
 
     QByteArray dateBytes(8, '\0');
     putDouble(dateBytes.data(), date);
@@ -778,14 +1300,15 @@ QByteArray buildFile(const Database& db)
             v[9] = optionalText(lay, r.object->connect, QStringLiteral("Connect"), true);
             v[10] = optionalText(lay, r.object->foreignName, QStringLiteral("ForeignName"), false);
         }
+        v[14] = r.lvProp;
         catalog.add(buildRow(lay, catalogDefs, v));
     }
     const std::uint32_t catalogStart = catalog.pages().empty() ? catalogPage : catalog.pages().front();
     image.writeDefinition(definitionStream(lay, catalogDefs, catalogTable.flags, std::uint32_t(rows.size())),
                           catalogPage);
 
-    // Usage maps: two rows per table (pages in use, pages with free space), on map pages that
-    // belong to no table, so a page scan never mistakes them for data.
+    // Usage maps: two rows per table (pages in use, pages with free space), one per index, on
+    // map pages that belong to no table, so a page scan never mistakes them for data.
     RowPacker maps(lay, image, 0, {mapPage});
     const QByteArray noPages = usageMap(lay, 0, {});
     auto patchMaps = [&](std::uint32_t tdef, const QByteArray& used, const QByteArray& free) {
@@ -796,8 +1319,18 @@ QByteArray buildFile(const Database& db)
         put32(image.page(tdef) + at + 4, f.pointer());
     };
     patchMaps(catalogPage, usageMap(lay, catalogStart, catalog.pages()), usageMap(lay, catalogStart, {}));
-    for (std::uint32_t tdef : tdefPages)
-        patchMaps(tdef, noPages, noPages);
+    for (std::size_t i = 0; i < tdefPages.size(); ++i) {
+        if (int(i) == relTable && !relPages.empty())
+            patchMaps(tdefPages[i], usageMap(lay, relPages.front(), relPages),
+                      usageMap(lay, relPages.front(), {}));
+        else
+            patchMaps(tdefPages[i], noPages, noPages);
+        for (std::size_t r = 0; r < plans[i].reals.size(); ++r) {
+            const std::uint32_t root = rootPages[i][r];
+            image.patchDefinition(tdefPages[i], plans[i].reals[r].streamOffset + il.realMap,
+                                  maps.add(usageMap(lay, root, {root})).pointer());
+        }
+    }
 
     return image.take();
 }

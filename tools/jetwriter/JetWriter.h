@@ -1,12 +1,14 @@
 // Writes Access database files (.mdb, Jet 4; plus Jet 3 and ACE variants) from a plain description of
 // their tables. Used to generate test fixtures, the bundled sample database and benchmark files; never
 // part of the program. The files carry what a catalogue reader needs (header page, MSysObjects, table
-// definitions, usage maps) and no indexes or user data rows; they are checked against mdbtools.
+// definitions, usage maps), index definitions with empty index pages, relationships and design
+// properties, but no user data rows; they are checked against mdbtools.
 #pragma once
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace jet {
@@ -61,6 +63,34 @@ struct Column
     int scale = 0;
     // OR'ed into the stored flag byte as is, for odd combinations.
     std::uint8_t extraFlags = 0;
+
+    // Design properties, stored in the table's MSysObjects.LvProp (Jet 3: in its code page). Empty
+    // texts and false are not written.
+    QString description{};
+    bool required = false;  // the Required property, not a stored column flag
+    QString defaultValue{}; // as Access keeps it: "0", "=Now()", "\"x\""
+    QString expression{};   // ACE only: the Expression of a calculated column, with ResultType
+};
+
+struct IndexColumn
+{
+    QString name;
+    bool descending = false;
+};
+
+// A user index. The hidden indexes that enforce a relationship are added by
+// the writer from Database::relationships.
+struct Index
+{
+    QString name;               // Access names the primary key "PrimaryKey"
+    QList<IndexColumn> columns; // 1 to 10
+    bool primaryKey = false;    // also unique and required
+    bool unique = false;
+    bool ignoreNulls = false;
+    bool required = false;
+    // Created after the table's relationships: its stored index comes after the hidden
+    // foreign-key ones, as in a file where an index was added later. libmdb 1.0 then loses it.
+    bool afterRelationships = false;
 };
 
 namespace TableFlag {
@@ -76,6 +106,32 @@ struct Table
     QList<Column> columns;
     std::uint32_t flags = TableFlag::User; // MSysObjects.Flags
     std::uint32_t rowCount = 0;            // only the count in the definition; no rows are written
+    QList<Index> indexes{};
+    QString description{}; // the table's own Description property
+};
+
+// MSysRelationships.grbit bits.
+namespace RelationFlag {
+inline constexpr std::uint32_t OneToOne = 0x1;
+inline constexpr std::uint32_t NotEnforced = 0x2;
+inline constexpr std::uint32_t CascadeUpdates = 0x100;
+inline constexpr std::uint32_t CascadeDeletes = 0x1000;
+inline constexpr std::uint32_t CascadeNull = 0x2000; // set the foreign key to Null on delete
+} // namespace RelationFlag
+
+// A relationship: table.columns refer to referencedTable.referencedColumns (in the same order).
+// Written as one MSysRelationships row per column pair and a catalogue row of Type 8. An enforced
+// one (no NotEnforced bit) also gets the two hidden foreign-key indexes Access keeps: ".rB",
+// ".rC", ... on the referenced table, which must have a unique index over exactly those columns,
+// and one named like the relationship on the referencing table.
+struct Relationship
+{
+    QString name; // Access's default: referenced table name + table name, "CustomersOrders"
+    QString table;
+    QStringList columns;
+    QString referencedTable;
+    QStringList referencedColumns;
+    std::uint32_t flags = 0; // RelationFlag bits
 };
 
 // A catalogue row that is not a local table (query 5, linked table 6, ODBC link 4, relationship 8,
@@ -131,6 +187,8 @@ struct Database
     bool withSystemTables = true;
     // Further catalogue rows after the tables, in this order.
     QList<CatalogObject> otherObjects;
+    // Need withSystemTables (MSysRelationships holds them).
+    QList<Relationship> relationships;
 };
 
 // The whole file image. Table definitions longer than a page continue on further pages, so tables
@@ -146,6 +204,15 @@ Table everyTypeTable(const QString& name = QStringLiteral("AllTypes"));
 // AppSettings (Flags 8), a query and a report in the catalogue, and the system tables.
 // For Jet 3, which has no Decimal, Double stands in.
 Database sampleDatabase(Format format = Format::Jet4);
+// The structure-model tour: Customers, Orders, "Order Details",
+// Products, Countries, Employees and Returns with primary keys (one single-column, one composite),
+// unique, descending and multi-column indexes, relationships with cascading updates, deletes and
+// Null, one not enforced and one over two columns, descriptions in several scripts, default
+// values, Required, AutoNumber and Yes/No columns; for ACE a calculated column. Jet 3 files,
+// whose code page has no CJK, get the descriptions without their CJK words. Returns.ReturnDate
+// and Orders.ShippedDate are indexes made after their tables' relationships (see
+// Index::afterRelationships); the second has a logical number other than its real one.
+Database richDatabase(Format format = Format::Jet4);
 // tables x columnsPerTable (0 to 255) columns of mixed types, named Table0001... and
 // Col01_<kind>..., for benchmarks. Throws std::invalid_argument for counts out of range.
 Database benchmarkDatabase(int tables = 2000, int columnsPerTable = 30, Format format = Format::Jet4);

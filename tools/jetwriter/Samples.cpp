@@ -30,6 +30,52 @@ Column decimal(const QString& name, int precision, int scale)
     return c;
 }
 
+Column described(Column c, const QString& description)
+{
+    c.description = description;
+    return c;
+}
+
+Column withDefault(Column c, const QString& value)
+{
+    c.defaultValue = value;
+    return c;
+}
+
+Column requiredColumn(Column c)
+{
+    c.required = true;
+    return c;
+}
+
+Index index(const QString& name, const QList<IndexColumn>& columns)
+{
+    Index ix;
+    ix.name = name;
+    ix.columns = columns;
+    return ix;
+}
+
+Index primaryKey(const QList<IndexColumn>& columns)
+{
+    Index ix = index(QStringLiteral("PrimaryKey"), columns);
+    ix.primaryKey = true;
+    return ix;
+}
+
+Index uniqueIndex(const QString& name, const QList<IndexColumn>& columns)
+{
+    Index ix = index(name, columns);
+    ix.unique = true;
+    return ix;
+}
+
+Relationship relationship(const QString& referenced, const QStringList& referencedColumns,
+                          const QString& table, const QStringList& columns, std::uint32_t flags)
+{
+    return Relationship{referenced + table, table, columns, referenced, referencedColumns, flags};
+}
+
 } // namespace
 
 Table everyTypeTable(const QString& name)
@@ -129,6 +175,146 @@ Database sampleDatabase(Format format)
     db.tables = {customers, orders, details, products, countries, settings};
     db.otherObjects = {CatalogObject{QStringLiteral("Orders by Country"), 5, 0},
                        CatalogObject{QStringLiteral("Customer List"), -32764, 0}};
+    return db;
+}
+
+Database richDatabase(Format format)
+{
+    // Jet 3 keeps text in Windows-1252.
+    auto cjk = [&](const QString& text) { return format == Format::Jet3 ? QString() : text; };
+    auto asc = [](const char* name) { return IndexColumn{QLatin1String(name), false}; };
+    auto desc = [](const char* name) { return IndexColumn{QLatin1String(name), true}; };
+
+    Column code = column(QStringLiteral("CountryCode"), ColumnType::Text, 2);
+    code.fixed = true;
+    Table countries{
+        QStringLiteral("Countries"),
+        {described(code, QStringLiteral("ISO 3166 code")),
+         requiredColumn(column(QStringLiteral("CountryName"), ColumnType::Text, 50)),
+         withDefault(column(QStringLiteral("VatRate"), ColumnType::Double), QStringLiteral("0.2"))},
+        TableFlag::User,
+        0};
+    countries.indexes = {primaryKey({asc("CountryCode")}),
+                         uniqueIndex(QStringLiteral("CountryName"), {asc("CountryName")})};
+    countries.description = QStringLiteral("Länder") + cjk(QStringLiteral(" – 国家"));
+
+    Table customers{
+        QStringLiteral("Customers"),
+        {described(autoNumber(QStringLiteral("CustomerID")), QStringLiteral("AutoNumber key")),
+         described(requiredColumn(column(QStringLiteral("CompanyName"), ColumnType::Text, 40)),
+                   QStringLiteral("Firmenname") + cjk(QStringLiteral(" (顧客)"))),
+         column(QStringLiteral("City"), ColumnType::Text, 30),
+         described(column(QStringLiteral("CountryCode"), ColumnType::Text, 2),
+                   QStringLiteral("Set to Null when the country goes")),
+         described(withDefault(column(QStringLiteral("Size"), ColumnType::Byte), QStringLiteral("1")),
+                   QStringLiteral("Größe")),
+         withDefault(column(QStringLiteral("Active"), ColumnType::Bool), QStringLiteral("Yes")),
+         withDefault(column(QStringLiteral("Created"), ColumnType::DateTime), QStringLiteral("=Now()"))},
+        TableFlag::User,
+        0};
+    customers.indexes = {primaryKey({asc("CustomerID")}),
+                         uniqueIndex(QStringLiteral("CompanyName"), {asc("CompanyName")}),
+                         index(QStringLiteral("CityCountry"), {asc("CountryCode"), asc("City")})};
+    customers.description = QStringLiteral("Kunden und ihre Größe") + cjk(QStringLiteral("; 顧客"));
+
+    Table employees{QStringLiteral("Employees"),
+                    {autoNumber(QStringLiteral("EmployeeID")),
+                     requiredColumn(column(QStringLiteral("LastName"), ColumnType::Text, 30)),
+                     column(QStringLiteral("ReportsTo"), ColumnType::Long)},
+                    TableFlag::User,
+                    0};
+    employees.indexes = {primaryKey({asc("EmployeeID")})};
+    employees.description = QStringLiteral("Staff; ReportsTo is a relationship of the table with itself");
+
+    Table orders{QStringLiteral("Orders"),
+                 {autoNumber(QStringLiteral("OrderID")),
+                  column(QStringLiteral("CustomerID"), ColumnType::Long),
+                  column(QStringLiteral("EmployeeID"), ColumnType::Long),
+                  described(withDefault(column(QStringLiteral("OrderDate"), ColumnType::DateTime),
+                                        QStringLiteral("=Now()")),
+                            QStringLiteral("Newest first in its index")),
+                  withDefault(column(QStringLiteral("Freight"), ColumnType::Money), QStringLiteral("0")),
+                  column(QStringLiteral("ShipCountry"), ColumnType::Text, 2),
+                  withDefault(column(QStringLiteral("Shipped"), ColumnType::Bool), QStringLiteral("No")),
+                  column(QStringLiteral("ShippedDate"), ColumnType::DateTime)},
+                 TableFlag::User,
+                 0};
+    // CustomersOrders shares the CustomerID index, so ShippedDate, made later, has logical
+    // number 6 but real index 4.
+    Index shippedLater = index(QStringLiteral("ShippedDate"), {asc("ShippedDate")});
+    shippedLater.afterRelationships = true;
+    orders.indexes = {primaryKey({asc("OrderID")}), index(QStringLiteral("OrderDate"), {desc("OrderDate")}),
+                      index(QStringLiteral("CustomerID"), {asc("CustomerID")}), shippedLater};
+    orders.description = QStringLiteral("One row per order");
+
+    Table products{
+        QStringLiteral("Products"),
+        {autoNumber(QStringLiteral("ProductID")),
+         requiredColumn(column(QStringLiteral("ProductName"), ColumnType::Text, 40)),
+         column(QStringLiteral("Category"), ColumnType::Text, 20),
+         withDefault(column(QStringLiteral("UnitPrice"), ColumnType::Money), QStringLiteral("0")),
+         withDefault(column(QStringLiteral("Discontinued"), ColumnType::Bool), QStringLiteral("No"))},
+        TableFlag::User,
+        0};
+    products.indexes = {primaryKey({asc("ProductID")}),
+                        uniqueIndex(QStringLiteral("CategoryName"), {asc("Category"), desc("ProductName")})};
+
+    Column lineTotal = column(QStringLiteral("LineTotal"), ColumnType::Double);
+    lineTotal.expression = QStringLiteral("[UnitPrice]*[Quantity]*(1-[Discount])");
+    lineTotal.description = QStringLiteral("Calculated");
+    Table details{
+        QStringLiteral("Order Details"),
+        {column(QStringLiteral("OrderID"), ColumnType::Long),
+         column(QStringLiteral("ProductID"), ColumnType::Long),
+         column(QStringLiteral("UnitPrice"), ColumnType::Money),
+         withDefault(column(QStringLiteral("Quantity"), ColumnType::Int), QStringLiteral("1")),
+         withDefault(column(QStringLiteral("Discount"), ColumnType::Float), QStringLiteral("0")),
+         withDefault(column(QStringLiteral("Note"), ColumnType::Text, 50), QStringLiteral("\"x\""))},
+        TableFlag::User,
+        0};
+    if (format == Format::Ace12)
+        details.columns.append(lineTotal);
+    details.indexes = {primaryKey({asc("OrderID"), asc("ProductID")}),
+                       index(QStringLiteral("ProductID"), {asc("ProductID")})};
+    details.description = QStringLiteral("Composite primary key");
+
+    Table returns{
+        QStringLiteral("Returns"),
+        {autoNumber(QStringLiteral("ReturnID")), column(QStringLiteral("OrderID"), ColumnType::Long),
+         column(QStringLiteral("ProductID"), ColumnType::Long),
+         column(QStringLiteral("ReturnDate"), ColumnType::DateTime),
+         described(column(QStringLiteral("Reason"), ColumnType::Memo), cjk(QStringLiteral("理由")))},
+        TableFlag::User,
+        0};
+    Index late = index(QStringLiteral("ReturnDate"), {asc("ReturnDate")});
+    late.afterRelationships = true;
+    returns.indexes = {primaryKey({asc("ReturnID")}), late};
+    returns.description = QStringLiteral("Its index ReturnDate was made after its relationship");
+
+    Database db;
+    db.format = format;
+    db.tables = {countries, customers, employees, orders, products, details, returns};
+    using namespace RelationFlag;
+    const QStringList orderId{QStringLiteral("OrderID")};
+    const QStringList productId{QStringLiteral("ProductID")};
+    db.relationships = {
+        relationship(QStringLiteral("Countries"), {QStringLiteral("CountryCode")},
+                     QStringLiteral("Customers"), {QStringLiteral("CountryCode")},
+                     CascadeUpdates | CascadeNull),
+        relationship(QStringLiteral("Customers"), {QStringLiteral("CustomerID")}, QStringLiteral("Orders"),
+                     {QStringLiteral("CustomerID")}, CascadeDeletes),
+        relationship(QStringLiteral("Employees"), {QStringLiteral("EmployeeID")}, QStringLiteral("Orders"),
+                     {QStringLiteral("EmployeeID")}, NotEnforced),
+        relationship(QStringLiteral("Employees"), {QStringLiteral("EmployeeID")}, QStringLiteral("Employees"),
+                     {QStringLiteral("ReportsTo")}, 0),
+        relationship(QStringLiteral("Countries"), {QStringLiteral("CountryCode")}, QStringLiteral("Orders"),
+                     {QStringLiteral("ShipCountry")}, CascadeUpdates),
+        relationship(QStringLiteral("Orders"), orderId, QStringLiteral("Order Details"), orderId,
+                     CascadeUpdates | CascadeDeletes),
+        relationship(QStringLiteral("Products"), productId, QStringLiteral("Order Details"), productId, 0),
+        relationship(QStringLiteral("Order Details"), orderId + productId, QStringLiteral("Returns"),
+                     orderId + productId, CascadeDeletes)};
+    db.relationships[3].name = QStringLiteral("EmployeesEmployees");
     return db;
 }
 

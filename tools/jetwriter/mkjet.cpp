@@ -1,5 +1,6 @@
 // mkjet: writes the sample database or a benchmark database as an .mdb file.
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb
+//   mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES] [COLUMNS]
 //   mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb
 // encrypt writes the password-protected twin of an unencrypted .accdb (mkjet --format ace) in one
@@ -26,6 +27,7 @@ namespace {
 int usage()
 {
     std::fputs("usage: mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb\n"
+               "       mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb\n"
                "       mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES [COLUMNS]]\n"
                "       mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb\n"
                "SCHEME: ",
@@ -127,6 +129,8 @@ int main(int argc, char** argv)
     jet::Database db;
     if (kind == QLatin1String("sample") && args.size() == 2) {
         db = jet::sampleDatabase(format);
+    } else if (kind == QLatin1String("rich") && args.size() == 2) {
+        db = jet::richDatabase(format);
     } else if (kind == QLatin1String("bench") && args.size() <= 4) {
         int tables = 2000;
         int columns = 30;

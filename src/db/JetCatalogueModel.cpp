@@ -1,0 +1,165 @@
+#include "JetCatalogueModel.h"
+
+#include "JetProvider.h"
+#include "JetReaderFormat.h"
+#include "KorvADOXConnection.h"
+
+#include <algorithm>
+
+namespace {
+
+bool nameLessIgnoringCase(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHeader& header,
+                             const QStringList& keyColumns)
+{
+    TCatalogueColumn column;
+    column.number = number;
+    column.name = c.name;
+    const std::int32_t type = JetAdoType(c);
+    column.typeName = TKorvADOXConnection::DataTypeName(type);
+    column.length = JetDefinedSize(c, header);
+    column.typeCode = type;
+    // A Yes/No value is a bit of the row's null mask and cannot be Null; nor can a key column.
+    const bool inKey = std::any_of(keyColumns.begin(), keyColumns.end(),
+                                   [&](const QString& k) { return sameName(k, c.name); });
+    column.nullable = !(c.required || c.jetType == 1 || inKey);
+    // The GUID flag means nothing on other types (Jet 3 sets it on ordinary columns).
+    column.autoIncrement = (c.jetType == 4 && c.autoLong) || (c.jetType == 15 && c.autoGuid);
+    column.defaultValue = c.defaultValue;
+    column.computed = c.expression;
+    column.description = c.description;
+    return column;
+}
+
+// The foreign keys whose referencing side is table: the relationship rows grouped by name, each
+// key's columns in their stored place.
+QList<TCatalogueForeignKey> foreignKeys(const QList<JetRelationRow>& relations, const QString& table)
+{
+    QList<const JetRelationRow*> rows;
+    for (const JetRelationRow& row : relations) {
+        if (sameName(row.table, table))
+            rows.append(&row);
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const JetRelationRow* a, const JetRelationRow* b) {
+        return a->position < b->position;
+    });
+    QList<TCatalogueForeignKey> keys;
+    for (const JetRelationRow* row : rows) {
+        auto key = std::find_if(keys.begin(), keys.end(),
+                                [&](const TCatalogueForeignKey& k) { return sameName(k.name, row->name); });
+        if (key == keys.end()) {
+            TCatalogueForeignKey fresh;
+            fresh.name = row->name;
+            fresh.referencedTable = row->referencedTable;
+            ApplyJetRelationFlags(row->flags, fresh);
+            keys.append(fresh);
+            key = keys.end() - 1;
+        }
+        key->columns.append(row->column);
+        key->referencedColumns.append(row->referencedColumn);
+    }
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const TCatalogueForeignKey& a, const TCatalogueForeignKey& b) {
+                         return nameLessIgnoringCase(a.name, b.name);
+                     });
+    return keys;
+}
+
+TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogue,
+                             const JetFileHeader& header)
+{
+    TCatalogueObject object;
+    object.name = t.name;
+    object.engineId = t.id;
+    object.description = t.description;
+    if (t.link) {
+        object.kind = TObjectKind::LinkedTable;
+        TCatalogueLink link;
+        if (t.link->type == jetreader::kLinkJet) {
+            link.file = t.link->database;
+            link.table = t.link->foreignName;
+        } else {
+            link.odbc = t.link->connectShown;
+        }
+        object.link = link;
+    } else {
+        // The rule of the list's greyed entries: a local table with any flag set.
+        object.kind = t.flags != 0 ? TObjectKind::SystemTable : TObjectKind::Table;
+    }
+    for (const JetIndexInfo& index : t.indexes) {
+        if (index.primary && !object.primaryKey) {
+            TCataloguePrimaryKey key;
+            key.name = index.name;
+            for (const JetIndexColumn& c : index.columns)
+                key.columns.append(c.name);
+            object.primaryKey = key;
+            continue;
+        }
+        TCatalogueIndex modelIndex;
+        modelIndex.name = index.name;
+        modelIndex.unique = index.unique;
+        for (const JetIndexColumn& c : index.columns)
+            modelIndex.columns.append({c.name, c.descending});
+        object.indexes.append(modelIndex);
+    }
+    std::stable_sort(object.indexes.begin(), object.indexes.end(),
+                     [](const TCatalogueIndex& a, const TCatalogueIndex& b) {
+                         return nameLessIgnoringCase(a.name, b.name);
+                     });
+    // A linked table's columns are sized as its back-end's format stores them.
+    JetFileHeader sizing = header;
+    if (t.link)
+        sizing.version = t.link->backEndVersion;
+    const QStringList keyColumns = object.primaryKey ? object.primaryKey->columns : QStringList();
+    for (qsizetype c = 0; c < t.columns.size(); ++c)
+        object.columns.append(modelColumn(t.columns.at(c), int(c) + 1, sizing, keyColumns));
+    object.foreignKeys = foreignKeys(catalogue.relations, t.name);
+    return object;
+}
+
+} // namespace
+
+void ApplyJetRelationFlags(std::int32_t grbit, TCatalogueForeignKey& key)
+{
+    key.enforced = (grbit & jetreader::kRelationNotEnforced) == 0;
+    key.onUpdate = (grbit & jetreader::kRelationCascadeUpdates) ? TReferentialAction::Cascade
+                                                                : TReferentialAction::NoAction;
+    if (grbit & jetreader::kRelationCascadeDeletes)
+        key.onDelete = TReferentialAction::Cascade;
+    else if (grbit & jetreader::kRelationSetNullOnDelete)
+        key.onDelete = TReferentialAction::SetNull;
+    else
+        key.onDelete = TReferentialAction::NoAction;
+}
+
+QString JetConnectWithoutPassword(const QString& connect)
+{
+    QStringList kept;
+    for (const QString& part : connect.split(QLatin1Char(';'))) {
+        const QString key = part.section(QLatin1Char('='), 0, 0).trimmed();
+        if (part.contains(QLatin1Char('=')) && key.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0)
+            continue;
+        kept.append(part);
+    }
+    return kept.join(QLatin1Char(';'));
+}
+
+TCatalogue JetCatalogueModel(const JetCatalogue& catalogue, const JetFileHeader& header, const QString& path)
+{
+    TCatalogue model;
+    model.provider = QStringLiteral("Access");
+    model.database = path;
+    model.objects.reserve(catalogue.tables.size());
+    for (const JetTableInfo& table : catalogue.tables)
+        model.objects.append(modelObject(table, catalogue, header));
+    return model;
+}

@@ -26,9 +26,9 @@ constexpr int kTextDescending = 347;
 constexpr int kTextIdentity = 348;
 
 // Every label of the block, so the values line up whichever labels a table happens to need.
-constexpr int kLabels[] = {kTextPrimaryKey, kTextIndex,       kTextUniqueIndex, kTextForeignKey,
-                           kTextReferencedBy, kTextDefault,   kTextAutoNumber,  kTextIdentity,
-                           kTextComputed,   kTextDescription, kTextLinkedTo};
+constexpr int kLabels[] = {kTextPrimaryKey,   kTextIndex,       kTextUniqueIndex, kTextForeignKey,
+                           kTextReferencedBy, kTextDefault,     kTextAutoNumber,  kTextIdentity,
+                           kTextComputed,     kTextDescription, kTextLinkedTo};
 
 QString Joined(const QStringList& names)
 {
@@ -57,7 +57,8 @@ public:
         const QString padding(m_width + 1 - text.size(), QLatin1Char(' '));
         // A stored text may hold line breaks of any kind; each part gets its own report line.
         QString normalised = value;
-        normalised.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        normalised.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
         const QStringList parts = normalised.split(QLatin1Char('\n'));
         m_lines.append(text + padding + parts.first());
         const QString under(m_width + 1, QLatin1Char(' '));
@@ -74,8 +75,8 @@ private:
 
 QString ForeignKeyText(const TCatalogueForeignKey& key)
 {
-    QString text = key.name + QLatin1Char(' ') + Joined(key.columns) + QStringLiteral(" -> ") + ReferencedText(key) +
-                   QStringLiteral(", ") + LoadUIText(kTextOnUpdate) + QLatin1Char(' ') +
+    QString text = key.name + QLatin1Char(' ') + Joined(key.columns) + QStringLiteral(" -> ") +
+                   ReferencedText(key) + QStringLiteral(", ") + LoadUIText(kTextOnUpdate) + QLatin1Char(' ') +
                    ReferentialActionText(key.onUpdate) + QStringLiteral(", ") + LoadUIText(kTextOnDelete) +
                    QLatin1Char(' ') + ReferentialActionText(key.onDelete);
     if (!key.enforced)
@@ -129,10 +130,12 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
     Block block;
     if (object.link) {
         const TCatalogueLink& link = *object.link;
-        block.add(kTextLinkedTo, link.odbc.isEmpty() ? link.file + QStringLiteral(": ") + link.table : link.odbc);
+        block.add(kTextLinkedTo,
+                  link.odbc.isEmpty() ? link.file + QStringLiteral(": ") + link.table : link.odbc);
     }
     if (object.primaryKey)
-        block.add(kTextPrimaryKey, object.primaryKey->name + QLatin1Char(' ') + Joined(object.primaryKey->columns));
+        block.add(kTextPrimaryKey,
+                  object.primaryKey->name + QLatin1Char(' ') + Joined(object.primaryKey->columns));
     for (const TCatalogueIndex& index : IndexesByName(object.indexes))
         block.add(index.unique ? kTextUniqueIndex : kTextIndex, IndexText(index));
     for (const TCatalogueForeignKey& key : ForeignKeysByName(object.foreignKeys))

@@ -207,8 +207,9 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
     json.key("columns");
     json.beginArray();
     QList<TCatalogueColumn> columns = object.columns;
-    std::stable_sort(columns.begin(), columns.end(),
-                     [](const TCatalogueColumn& a, const TCatalogueColumn& b) { return a.number < b.number; });
+    std::stable_sort(
+        columns.begin(), columns.end(),
+        [](const TCatalogueColumn& a, const TCatalogueColumn& b) { return a.number < b.number; });
     for (const TCatalogueColumn& column : columns)
         WriteColumn(json, column, sqlServer);
     json.endArray();

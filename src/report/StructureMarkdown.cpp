@@ -43,8 +43,8 @@ QString Code(const QString& text)
 {
     // A code span cannot hold its own fence; longer fences around backticks would not survive a
     // table cell in every renderer, so such a text is shown escaped instead.
-    if (text.contains(QLatin1Char('`')) || text.contains(QLatin1Char('|')) || text.contains(QLatin1Char('\n')) ||
-        text.contains(QLatin1Char('\r')))
+    if (text.contains(QLatin1Char('`')) || text.contains(QLatin1Char('|')) ||
+        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
         return MarkdownText(text);
     return QLatin1Char('`') + text + QLatin1Char('`');
 }
@@ -82,14 +82,16 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
     if (object.link) {
         const TCatalogueLink& link = *object.link;
         Line(out, Label(kTextLinkedTo) + QStringLiteral(": ") +
-                      MarkdownText(link.odbc.isEmpty() ? link.file + QStringLiteral(": ") + link.table : link.odbc));
+                      MarkdownText(link.odbc.isEmpty() ? link.file + QStringLiteral(": ") + link.table
+                                                       : link.odbc));
         Line(out);
     }
     if (!object.columns.isEmpty()) {
         Line(out, QStringLiteral("| # | ") + Label(kTextColumn) + QStringLiteral(" | ") + Label(kTextType) +
                       QStringLiteral(" | ") + Label(kTextLength) + QStringLiteral(" | ") + Label(kTextNull) +
-                      QStringLiteral(" | ") + Label(kTextNullable) + QStringLiteral(" | ") + Label(kTextDefault) +
-                      QStringLiteral(" | ") + Label(kTextDescription) + QStringLiteral(" |"));
+                      QStringLiteral(" | ") + Label(kTextNullable) + QStringLiteral(" | ") +
+                      Label(kTextDefault) + QStringLiteral(" | ") + Label(kTextDescription) +
+                      QStringLiteral(" |"));
         Line(out, QStringLiteral("|--:|---|---|--:|:-:|:-:|---|---|"));
         for (const TCatalogueColumn& column : object.columns) {
             QString defaultText;
@@ -104,9 +106,9 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
             Line(out, QStringLiteral("| ") + QString::number(column.number) + QStringLiteral(" | ") +
                           MarkdownText(column.name) + QStringLiteral(" | ") + MarkdownText(column.typeName) +
                           QStringLiteral(" | ") + QString::number(column.length) + QStringLiteral(" | ") +
-                          nullMark + QStringLiteral(" | ") +
-                          Label(column.nullable ? kTextYes : kTextNo) + QStringLiteral(" | ") + defaultText +
-                          QStringLiteral(" | ") + MarkdownText(column.description) + QStringLiteral(" |"));
+                          nullMark + QStringLiteral(" | ") + Label(column.nullable ? kTextYes : kTextNo) +
+                          QStringLiteral(" | ") + defaultText + QStringLiteral(" | ") +
+                          MarkdownText(column.description) + QStringLiteral(" |"));
         }
         Line(out);
     }
@@ -133,11 +135,11 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
         Line(out, QStringLiteral("**") + Label(kTextForeignKeys) + QStringLiteral("**"));
         Line(out);
         for (const TCatalogueForeignKey& key : keys) {
-            QString text = QStringLiteral("- ") + MarkdownText(key.name) + QStringLiteral(" (") + Names(key.columns) +
-                           QStringLiteral(") → ") + MarkdownText(ReferencedText(key)) + QStringLiteral("; ") +
-                           LoadUIText(340) + QLatin1Char(' ') + ReferentialActionText(key.onUpdate) +
-                           QStringLiteral(", ") + LoadUIText(341) + QLatin1Char(' ') +
-                           ReferentialActionText(key.onDelete);
+            QString text = QStringLiteral("- ") + MarkdownText(key.name) + QStringLiteral(" (") +
+                           Names(key.columns) + QStringLiteral(") → ") + MarkdownText(ReferencedText(key)) +
+                           QStringLiteral("; ") + LoadUIText(340) + QLatin1Char(' ') +
+                           ReferentialActionText(key.onUpdate) + QStringLiteral(", ") + LoadUIText(341) +
+                           QLatin1Char(' ') + ReferentialActionText(key.onDelete);
             if (!key.enforced)
                 text += QStringLiteral(", ") + LoadUIText(346);
             Line(out, text);
@@ -150,7 +152,8 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
             const bool sameSchema = key.referencedSchema.isEmpty() || object.schema.isEmpty() ||
                                     key.referencedSchema.compare(object.schema, Qt::CaseInsensitive) == 0;
             if (sameSchema && key.referencedTable.compare(object.name, Qt::CaseInsensitive) == 0)
-                referencing.append(QStringLiteral("- ") + MarkdownText(QualifiedName(other.schema, other.name)) +
+                referencing.append(QStringLiteral("- ") +
+                                   MarkdownText(QualifiedName(other.schema, other.name)) +
                                    QStringLiteral(" (") + Names(key.columns) + QStringLiteral("): ") +
                                    MarkdownText(key.name));
         }
@@ -187,9 +190,8 @@ QString MarkdownText(const QString& text)
         const bool markEnds = i + 1 == text.size() || text.at(i + 1) == QLatin1Char(' ') ||
                               text.at(i + 1) == QLatin1Char('\t') || text.at(i + 1) == QLatin1Char('\n') ||
                               text.at(i + 1) == QLatin1Char('\r');
-        const bool block =
-            markEnds && ((lineStart && QStringLiteral("#+-=").contains(c)) ||
-                         (leadingDigits && (c == QLatin1Char('.') || c == QLatin1Char(')'))));
+        const bool block = markEnds && ((lineStart && QStringLiteral("#+-=").contains(c)) ||
+                                        (leadingDigits && (c == QLatin1Char('.') || c == QLatin1Char(')'))));
         if (inline_ || block)
             out += QLatin1Char('\\');
         out += c;
@@ -207,7 +209,8 @@ QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCat
     Line(out, QStringLiteral("# ") + MarkdownText(catalogue.database));
     Line(out);
     QStringList facts;
-    facts.append(Label(kTextProvider) + QStringLiteral(": ") + LoadUIText(sqlServer ? kTextSQLServer : kTextAccess));
+    facts.append(Label(kTextProvider) + QStringLiteral(": ") +
+                 LoadUIText(sqlServer ? kTextSQLServer : kTextAccess));
     if (!catalogue.server.isEmpty())
         facts.append(Label(kTextServer) + QStringLiteral(": ") + MarkdownText(catalogue.server));
     facts.append(Label(kTextDatabase) + QStringLiteral(": ") + MarkdownText(catalogue.database));

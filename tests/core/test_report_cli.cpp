@@ -1,16 +1,21 @@
 // orvane-report end to end: the built program on generated Access files, and the opening flow
 // with scripted answers in process.
+#include "CatalogueSamples.h"
 #include "ConnectionProfiles.h"
 #include "JetCatalogReader.h"
 #include "JetWriter.h"
 #include "KorvUserManagerCrypt.h"
 #include "ReportCommand.h"
+#include "ReportLines.h"
 #include "Settings.h"
 #include "TextCodec.h"
 #include "VersionInfo.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -376,7 +381,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "--user"},
         UsageCase{"BadFormat",
                   {QStringLiteral("--format"), QStringLiteral("odt"), QStringLiteral("x.mdb")},
-                  "--format takes text, rtf or pdf, not 'odt'"},
+                  "--format takes text, rtf, pdf, json or markdown, not 'odt'"},
         UsageCase{"MissingValue",
                   {QStringLiteral("x.mdb"), QStringLiteral("--table")},
                   "option --table needs a value"}),
@@ -651,5 +656,81 @@ INSTANTIATE_TEST_SUITE_P(
                   3},
         RetryCase{"EndOfInput", {}, 1, 1}),
     [](const ::testing::TestParamInfo<RetryCase>& p) { return std::string(p.param.label); });
+
+} // namespace
+
+namespace {
+
+// The extended report keeps every line of the plain one, in order, and puts each table's
+// structure under its own column lines.
+TEST_F(ReportCliTest, DetailAddsTheStructureUnderEachTableAndKeepsThePlainLines)
+{
+    const QString file = Write(QStringLiteral("rich.mdb"), jet::richDatabase());
+    const QStringList common{QStringLiteral("--language"), QStringLiteral("en"), file};
+    const ProgramRun plain = RunProgram(common);
+    const ProgramRun detail = RunProgram(QStringList{QStringLiteral("--detail")} + common);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    ASSERT_EQ(detail.exitCode, 0) << detail.err.toStdString();
+    const QStringList plainLines = Body(plain.out).split(QLatin1Char('\n'));
+    const QStringList detailLines = Body(detail.out).split(QLatin1Char('\n'));
+    qsizetype at = 0;
+    for (const QString& line : plainLines) {
+        while (at < detailLines.size() && detailLines.at(at) != line)
+            ++at;
+        ASSERT_LT(at, detailLines.size()) << "lost: " << line.toStdString();
+    }
+    const qsizetype details =
+        detailLines.indexOf(ReportLine(TitleText(u'*', QStringLiteral("Order Details"), true)));
+    ASSERT_GE(details, 0);
+    // Six column lines, then the block's structure, before the next title.
+    EXPECT_EQ(detailLines.at(details + 7),
+              QStringLiteral("          Primary key   PrimaryKey (OrderID, ProductID)"));
+    EXPECT_TRUE(detailLines.contains(QStringLiteral(
+        "          Foreign key   OrdersOrder Details (OrderID) -> Orders (OrderID), on update cascade, "
+        "on delete cascade")));
+}
+
+class StructureDocumentTest : public ReportCliTest, public ::testing::WithParamInterface<jet::Format>
+{
+};
+
+// JSON and Markdown list the tables the report would list, and the JSON is what the schema allows.
+TEST_P(StructureDocumentTest, DocumentsOfAnAccessFileFollowTheTableSelection)
+{
+    const QString file =
+        Write(GetParam() == jet::Format::Ace12 ? QStringLiteral("rich.accdb") : QStringLiteral("rich.mdb"),
+              jet::richDatabase(GetParam()));
+    const auto names = [](const QString& json) {
+        QStringList out;
+        for (const QJsonValue& o :
+             QJsonDocument::fromJson(json.toUtf8()).object().value(QLatin1String("objects")).toArray())
+            out << o.toObject().value(QLatin1String("name")).toString();
+        return out;
+    };
+    const ProgramRun all = RunProgram({QStringLiteral("--format"), QStringLiteral("json"), file});
+    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
+    EXPECT_EQ(StructureSchemaVerdict(all.out.toUtf8()), QLatin1String("valid"));
+    const QStringList tables = names(all.out);
+    EXPECT_TRUE(tables.contains(QLatin1String("Order Details")));
+    EXPECT_FALSE(tables.filter(QLatin1String("MSys")).size() > 0);
+
+    const ProgramRun system =
+        RunProgram({QStringLiteral("--format=json"), QStringLiteral("--system-tables"), file});
+    ASSERT_EQ(system.exitCode, 0) << system.err.toStdString();
+    EXPECT_EQ(StructureSchemaVerdict(system.out.toUtf8()), QLatin1String("valid"));
+    EXPECT_TRUE(names(system.out).contains(QLatin1String("MSysObjects")));
+    EXPECT_TRUE(system.out.contains(QLatin1String("\"kind\": \"system table\"")));
+
+    const ProgramRun picked =
+        RunProgram({QStringLiteral("--format"), QStringLiteral("markdown"), QStringLiteral("--language"),
+                    QStringLiteral("en"), QStringLiteral("--table"), QStringLiteral("orders"), file});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err.toStdString();
+    EXPECT_EQ(picked.out.count(QLatin1String("\n## ")), 1);
+    EXPECT_TRUE(picked.out.contains(QLatin1String("\n## Orders\n")));
+    EXPECT_TRUE(picked.out.contains(QLatin1String("**Primary key**: PrimaryKey (OrderID)")));
+}
+
+INSTANTIATE_TEST_SUITE_P(JetAndAce, StructureDocumentTest,
+                         ::testing::Values(jet::Format::Jet4, jet::Format::Ace12));
 
 } // namespace

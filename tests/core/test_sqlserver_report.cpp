@@ -3,10 +3,14 @@
 // refused login, a quick failure for a server that is down or silent, and a number of round trips
 // that does not grow with the catalogue.
 #include "CatalogFixture.h"
+#include "CatalogueSamples.h"
 #include "CommandRuns.h"
 #include "KorvDMOConnection.h"
 #include "TdsServerProcess.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -172,6 +176,44 @@ TEST_F(SqlServerReport, RoundTripsDoNotGrowWithTheCatalogue)
     EXPECT_EQ(big, sample);
     // Fewer than the ten that reading tables and columns in separate statements took.
     EXPECT_LT(big, 10);
+}
+
+// The structure document: what the schema allows, the same-named tables of two schemas as two
+// objects with their own columns, and no round trip more than the plain report.
+TEST_F(SqlServerReport, StructureDocumentKeepsSchemasApartAtTheReportsCost)
+{
+    const auto cost = [](const QStringList& extra, CommandRun& run) {
+        const TdsServerProcess::Counts before = s_server->counts();
+        run = report(QStringLiteral("sample"), extra);
+        const TdsServerProcess::Counts after = s_server->counts();
+        return (after.batches - before.batches) + (after.rpc - before.rpc);
+    };
+    CommandRun plain, json;
+    const long plainCost = cost({}, plain);
+    const long jsonCost = cost({QStringLiteral("--format"), QStringLiteral("json")}, json);
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    EXPECT_EQ(jsonCost, plainCost);
+    EXPECT_EQ(StructureSchemaVerdict(json.out), QLatin1String("valid"));
+    QMap<QString, QJsonObject> titles;
+    for (const QJsonValue& value :
+         QJsonDocument::fromJson(json.out).object().value(QLatin1String("objects")).toArray()) {
+        const QJsonObject object = value.toObject();
+        if (object.value(QLatin1String("name")).toString() == QLatin1String("titles"))
+            titles.insert(object.value(QLatin1String("schema")).toString(), object);
+    }
+    ASSERT_EQ(titles.keys(), QStringList({QStringLiteral("dbo"), QStringLiteral("sales")}));
+    const auto firstColumn = [](const QJsonObject& o) {
+        return o.value(QLatin1String("columns"))
+            .toArray()
+            .first()
+            .toObject()
+            .value(QLatin1String("name"))
+            .toString();
+    };
+    EXPECT_NE(firstColumn(titles.value(QStringLiteral("dbo"))),
+              firstColumn(titles.value(QStringLiteral("sales"))));
+    EXPECT_FALSE(
+        titles.value(QStringLiteral("sales")).value(QLatin1String("foreignKeys")).toArray().isEmpty());
 }
 
 class SqlServerLogin : public ::testing::Test

@@ -2,7 +2,6 @@
 // scripts, and it must validate against the repository's schema), the extended report's detail
 // lines and the Markdown page.
 #include "CatalogueSamples.h"
-#include "HelperProcess.h"
 #include "StructureDetail.h"
 #include "StructureJson.h"
 #include "StructureMarkdown.h"
@@ -12,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -26,18 +24,6 @@ QList<const TCatalogueObject*> All(const TCatalogue& catalogue)
     for (const TCatalogueObject& object : catalogue.objects)
         objects.append(&object);
     return objects;
-}
-
-// What the schema validator says of document: "valid" or the first problem.
-QString SchemaVerdict(const QByteArray& document)
-{
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    const HelperRunResult run = RunHelperProgram(
-        python,
-        {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/validate_json.py"),
-         QStringLiteral(ORVANE_SOURCE_DIR "/docs/orvane-structure.schema.json")},
-        document, 60000, 1 << 20);
-    return QString::fromUtf8(run.output).trimmed();
 }
 
 class LanguageGuard
@@ -175,7 +161,12 @@ TEST(StructureJson, AccessDocumentCarriesTypeCodesLinksAndNoServerKeys)
     const QJsonArray indexes = orders.value(QLatin1String("indexes")).toArray();
     ASSERT_EQ(indexes.size(), 2);
     EXPECT_EQ(indexes.at(0).toObject().value(QLatin1String("name")).toString(), QLatin1String("CustomerID"));
-    EXPECT_EQ(objects.at(2).toObject().value(QLatin1String("link")).toObject().value(QLatin1String("file")).toString(),
+    EXPECT_EQ(objects.at(2)
+                  .toObject()
+                  .value(QLatin1String("link"))
+                  .toObject()
+                  .value(QLatin1String("file"))
+                  .toString(),
               QLatin1String("C:\\Daten\\Archiv.mdb"));
     // A line break inside a description survives as an escape.
     EXPECT_TRUE(json.contains(R"("description": "Five letters\r\nupper case")"));
@@ -188,7 +179,7 @@ class StructureSchema : public ::testing::TestWithParam<int>
 TEST_P(StructureSchema, WrittenDocumentsValidate)
 {
     const TCatalogue catalogue = GetParam() == 0 ? SampleAccessCatalogue() : SampleSqlServerCatalogue();
-    EXPECT_EQ(SchemaVerdict(StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram))),
+    EXPECT_EQ(StructureSchemaVerdict(StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram))),
               QLatin1String("valid"));
 }
 
@@ -197,18 +188,21 @@ INSTANTIATE_TEST_SUITE_P(BothEngines, StructureSchema, ::testing::Values(0, 1));
 // The schema is only worth its name if it refuses what the format rules out.
 TEST(StructureSchemaRules, RefusesNullsEmptyTextsAndEngineKeysOfTheOtherEngine)
 {
-    const QByteArray base = R"({"format": "orvane-structure", "version": 1, "provider": "Access", "objects": [)";
+    const QByteArray base =
+        R"({"format": "orvane-structure", "version": 1, "provider": "Access", "objects": [)";
     const QByteArray column = R"({"number": 1, "name": "a", "type": "Integer", "typeCode": 3, "length": 4,)"
                               R"( "nullable": true, "autoIncrement": false)";
     const QByteArray object = R"({"name": "t", "kind": "table", "columns": [)";
     const QByteArray rest = R"(], "indexes": [], "foreignKeys": []}]})";
-    EXPECT_EQ(SchemaVerdict(base + object + column + "}" + rest), QLatin1String("valid"));
+    EXPECT_EQ(StructureSchemaVerdict(base + object + column + "}" + rest), QLatin1String("valid"));
     for (const QByteArray& broken : {QByteArray(R"(, "description": null)"), QByteArray(R"(, "default": "")"),
                                      QByteArray(R"(, "baseType": "int")"), QByteArray(R"(, "size": 4)")})
-        EXPECT_NE(SchemaVerdict(base + object + column + broken + "}" + rest), QLatin1String("valid"))
+        EXPECT_NE(StructureSchemaVerdict(base + object + column + broken + "}" + rest),
+                  QLatin1String("valid"))
             << broken.constData();
-    EXPECT_NE(SchemaVerdict(QByteArray(R"({"format": "orvane-structure", "version": 1, "provider": "Access",)"
-                                       R"( "server": "x", "objects": []})")),
+    EXPECT_NE(StructureSchemaVerdict(
+                  QByteArray(R"({"format": "orvane-structure", "version": 1, "provider": "Access",)"
+                             R"( "server": "x", "objects": []})")),
               QLatin1String("valid"));
 }
 
@@ -216,16 +210,17 @@ TEST(StructureDetail, AccessBlockListsEveryDetailInEnglish)
 {
     LanguageGuard english(2);
     const TCatalogue catalogue = SampleAccessCatalogue();
-    EXPECT_EQ(StructureDetailTexts(catalogue, catalogue.objects.at(1)),
-              QStringList({
-                  "Primary key   PrimaryKey (OrderID)",
-                  "Index         CustomerID (CustomerID, OrderID)",
-                  "Index         Shipped (Shipped descending)",
-                  "Foreign key   CustomersOrders (CustomerID) -> Customers (CustomerID), on update cascade, on "
-                  "delete set null",
-                  "Default       Qty = =1",
-                  "AutoNumber    OrderID",
-              }));
+    EXPECT_EQ(
+        StructureDetailTexts(catalogue, catalogue.objects.at(1)),
+        QStringList({
+            "Primary key   PrimaryKey (OrderID)",
+            "Index         CustomerID (CustomerID, OrderID)",
+            "Index         Shipped (Shipped descending)",
+            "Foreign key   CustomersOrders (CustomerID) -> Customers (CustomerID), on update cascade, on "
+            "delete set null",
+            "Default       Qty = =1",
+            "AutoNumber    OrderID",
+        }));
     EXPECT_EQ(StructureDetailTexts(catalogue, catalogue.objects.at(0)),
               QStringList({
                   "Primary key   PrimaryKey (CustomerID)",
@@ -258,7 +253,8 @@ TEST_P(StructureDetailLanguages, ValuesLineUp)
         EXPECT_EQ(line.at(start - 1), QLatin1Char(' ')) << line.toStdString();
     }
     // The referencing table in another schema is named with it.
-    EXPECT_TRUE(lines.filter(QLatin1String("sales.Orders (OrderID): FK_sales_Orders_dbo_Orders")).size() == 1);
+    EXPECT_TRUE(lines.filter(QLatin1String("sales.Orders (OrderID): FK_sales_Orders_dbo_Orders")).size() ==
+                1);
 }
 
 INSTANTIATE_TEST_SUITE_P(GermanEnglishIdentifiers, StructureDetailLanguages, ::testing::Values(1, 2, 99));
@@ -282,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, MarkdownEscaping,
     ::testing::Values(MarkdownCase{"Order Details", "Order Details"}, MarkdownCase{"a|b", "a\\|b"},
                       MarkdownCase{"line\r\nnext\rlast\n", "line<br>next<br>last<br>"},
-                      MarkdownCase{"my_table*x*", "my\\_table\\*x\\*"}, MarkdownCase{"<b>&amp;", "\\<b\\>\\&amp;"},
+                      MarkdownCase{"my_table*x*", "my\\_table\\*x\\*"},
+                      MarkdownCase{"<b>&amp;", "\\<b\\>\\&amp;"},
                       MarkdownCase{"# not a heading", "\\# not a heading"}, MarkdownCase{"- x", "\\- x"},
                       MarkdownCase{"12. x", "12\\. x"}, MarkdownCase{"v1.2-3", "v1.2-3"},
                       MarkdownCase{"127.0.0.1", "127.0.0.1"}, MarkdownCase{"-x", "-x"},
@@ -292,7 +289,8 @@ TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)
 {
     LanguageGuard english(2);
     const TCatalogue catalogue = SampleSqlServerCatalogue();
-    const QString page = QString::fromUtf8(StructureMarkdown(catalogue, All(catalogue), QString::fromLatin1(kProgram)));
+    const QString page =
+        QString::fromUtf8(StructureMarkdown(catalogue, All(catalogue), QString::fromLatin1(kProgram)));
     const QStringList lines = page.split(QLatin1Char('\n'));
     EXPECT_EQ(lines.first(), QLatin1String("# Sales"));
     EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^## "))),
@@ -302,7 +300,8 @@ TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)
     EXPECT_TRUE(lines.contains(QLatin1String("| 1 | OrderID | int | 4 | + | no | Identity |  |")));
     EXPECT_TRUE(lines.contains(QLatin1String("**Primary key**: PK\\_Orders (OrderID)")));
     EXPECT_TRUE(lines.contains(QLatin1String("- UQ\\_Orders\\_Code (Code) (Unique index)")));
-    EXPECT_TRUE(lines.contains(QLatin1String("- sales.Orders (OrderID): FK\\_sales\\_Orders\\_dbo\\_Orders")));
+    EXPECT_TRUE(
+        lines.contains(QLatin1String("- sales.Orders (OrderID): FK\\_sales\\_Orders\\_dbo\\_Orders")));
     // Each table's header row is followed by its alignment row, and every row has the same cells.
     const QStringList rows = lines.filter(QRegularExpression(QStringLiteral("^\\|")));
     ASSERT_EQ(rows.size(), 2 + 4 + 2 + 1);

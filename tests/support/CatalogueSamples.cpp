@@ -1,6 +1,11 @@
 #include "CatalogueSamples.h"
 
-TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length, bool nullable)
+#include "HelperProcess.h"
+
+#include <QStandardPaths>
+
+TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
+                             bool nullable)
 {
     TCatalogueColumn column;
     column.number = number;
@@ -42,10 +47,11 @@ TCatalogue SampleAccessCatalogue()
     orders.columns[3].defaultValue = QStringLiteral("=1");
     orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("OrderID")}};
     // Out of name order on purpose: the documents sort them.
-    orders.indexes = {TCatalogueIndex{QStringLiteral("Shipped"), false, {{QStringLiteral("Shipped"), true}}},
-                      TCatalogueIndex{QStringLiteral("CustomerID"),
-                                      false,
-                                      {{QStringLiteral("CustomerID"), false}, {QStringLiteral("OrderID"), false}}}};
+    orders.indexes = {
+        TCatalogueIndex{QStringLiteral("Shipped"), false, {{QStringLiteral("Shipped"), true}}},
+        TCatalogueIndex{QStringLiteral("CustomerID"),
+                        false,
+                        {{QStringLiteral("CustomerID"), false}, {QStringLiteral("OrderID"), false}}}};
     TCatalogueForeignKey key;
     key.name = QStringLiteral("CustomersOrders");
     key.columns = {QStringLiteral("CustomerID")};
@@ -58,7 +64,8 @@ TCatalogue SampleAccessCatalogue()
     TCatalogueObject linked;
     linked.name = QStringLiteral("Archive");
     linked.kind = TObjectKind::LinkedTable;
-    linked.link = TCatalogueLink{QStringLiteral("C:\\Daten\\Archiv.mdb"), QStringLiteral("Orders"), QString()};
+    linked.link =
+        TCatalogueLink{QStringLiteral("C:\\Daten\\Archiv.mdb"), QStringLiteral("Orders"), QString()};
 
     c.objects = {customers, orders, linked};
     return c;
@@ -85,7 +92,8 @@ TCatalogue SampleSqlServerCatalogue()
     orders.columns[2].baseType = QStringLiteral("varchar");
     orders.columns[3].computed = QStringLiteral("([Qty]*[Price])");
     orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PK_Orders"), {QStringLiteral("OrderID")}};
-    orders.indexes = {TCatalogueIndex{QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}}};
+    orders.indexes = {
+        TCatalogueIndex{QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}}};
 
     TCatalogueObject salesOrders;
     salesOrders.name = QStringLiteral("Orders");
@@ -103,4 +111,15 @@ TCatalogue SampleSqlServerCatalogue()
 
     c.objects = {orders, salesOrders};
     return c;
+}
+
+QString StructureSchemaVerdict(const QByteArray& document)
+{
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    const HelperRunResult run =
+        RunHelperProgram(python,
+                         {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/validate_json.py"),
+                          QStringLiteral(ORVANE_SOURCE_DIR "/docs/orvane-structure.schema.json")},
+                         document, 60000, 1 << 20);
+    return QString::fromUtf8(run.output).trimmed();
 }

@@ -5,9 +5,16 @@
 
 #include "Catalogue.h"
 
+#include <QByteArray>
+#include <QString>
+
 TCatalogue SampleAccessCatalogue();
 TCatalogue SampleSqlServerCatalogue();
 
 // A column with the values every column has; the rest stays default.
 TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
                              bool nullable = true);
+
+// What the repository's schema validator says of a structure document: "valid" or the first
+// problem it found.
+QString StructureSchemaVerdict(const QByteArray& document);

@@ -8,12 +8,14 @@
 #include "JetWriter.h"
 #include "KorvADOXConnection.h"
 #include "KorvIniFiles.h"
+#include "ReportLines.h"
 #include "SplitApplication.h"
 #include "StructureReport.h"
 #include "UIText.h"
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -714,4 +716,46 @@ TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
     EXPECT_TRUE(window->Password().isEmpty());
     EXPECT_EQ(window->SavePW(), "False");
     EXPECT_EQ(list()->count(), 0);
+}
+
+// The Options menu's Extended report item: after the system-tables item, off at first, kept in the
+// settings file across starts, and Output then writes each table's structure under its columns.
+TEST_F(WindowDatabaseTest, ExtendedReportItemIsKeptAndAddsTheStructureToTheOutput)
+{
+    const QString file = folder.filePath(QStringLiteral("rich.mdb"));
+    jet::writeFile(file, jet::richDatabase());
+    // The settings file's language (German by default) labels the lines.
+    const QRegularExpression keyLine(
+        QStringLiteral("^ {10}Primärschlüssel +PrimaryKey \\(OrderID, ProductID\\)$"));
+    const auto outputOf = [&] {
+        prompter->openAnswers.enqueue(file);
+        action("actOpenDatabase")->trigger();
+        action("actMarkAll")->trigger();
+        action("actOutput")->trigger();
+        return paneLines();
+    };
+    startOnAccessPage();
+    const QList<QAction*> options = child<QMenu>("tbsiOptionen")->actions();
+    ASSERT_EQ(options.indexOf(action("actExtendedReport")), options.indexOf(action("tbiSysTables")) + 1);
+    EXPECT_FALSE(action("actExtendedReport")->isChecked());
+    const QStringList plain = outputOf();
+    EXPECT_TRUE(plain.filter(keyLine).isEmpty());
+
+    action("actExtendedReport")->trigger();
+    EXPECT_TRUE(readIni().contains("ExtendedReport=1"));
+    const QStringList extended = outputOf();
+    const qsizetype title =
+        extended.indexOf(ReportLine(TitleText(u'*', QStringLiteral("Order Details"), true)));
+    ASSERT_GE(title, 0);
+    EXPECT_TRUE(keyLine.match(extended.value(title + 7)).hasMatch())
+        << extended.value(title + 7).toStdString();
+    EXPECT_EQ(extended.size() - plain.size(),
+              extended.filter(QRegularExpression(QStringLiteral("^ {10}\\S"))).size() -
+                  plain.filter(QRegularExpression(QStringLiteral("^ {10}\\S"))).size());
+
+    window.reset();
+    startOnAccessPage();
+    EXPECT_TRUE(action("actExtendedReport")->isChecked());
+    action("actExtendedReport")->trigger();
+    EXPECT_TRUE(readIni().contains("ExtendedReport=0"));
 }

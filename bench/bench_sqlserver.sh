@@ -62,14 +62,14 @@ run_case() {
   start_server "$@"
   local times=() rss=0 t m start end r0 r1
   r0=$(requests)
-  echo Bench1 | "$REPORT" --server "127.0.0.1,$PORT" --database big --user bench --password-stdin >"$WORK/report.txt"
+  echo Bench1 | "$REPORT" --server "127.0.0.1,$PORT" --database big --user bench --password-stdin "${FORMAT_ARGS[@]}" >"$WORK/report.txt"
   r1=$(requests)
   local lines
   lines=$(wc -l <"$WORK/report.txt")
   for ((i = 0; i < RUNS; i++)); do
     start=$EPOCHREALTIME
     echo Bench1 | /usr/bin/time -o "$WORK/time.txt" -f "%M" \
-      "$REPORT" --server "127.0.0.1,$PORT" --database big --user bench --password-stdin >/dev/null
+      "$REPORT" --server "127.0.0.1,$PORT" --database big --user bench --password-stdin "${FORMAT_ARGS[@]}" >/dev/null
     end=$EPOCHREALTIME
     read -r m <"$WORK/time.txt"
     times+=("$(awk "BEGIN {printf \"%.3f\", $end - $start}")")
@@ -81,12 +81,19 @@ run_case() {
     "$(awk "BEGIN {print $rss/1024}")" "$((r1 - r0))" "$lines" \
     "$(awk "BEGIN {exit !($median < 1)}" && echo ok || echo MISSED)"
   r0=$(requests)
-  echo Bench1 | QT_QPA_PLATFORM=offscreen "$WINDOW" --server "127.0.0.1,$PORT" big bench 2>/dev/null | sed "s/^/  window, $label: /"
+  echo Bench1 | QT_QPA_PLATFORM=offscreen "$WINDOW" "${WINDOW_ARGS[@]}" --server "127.0.0.1,$PORT" big bench 2>/dev/null | sed "s/^/  window, $label: /"
   r1=$(requests)
   echo "  window, $label: round trips for Open + Refresh + Output twice: $((r1 - r0))"
   stop_server
 }
 
 echo "Catalogue: 1,000 tables x 20 columns (test TDS server over FreeTDS); $RUNS runs; $(nproc) cores"
+# The plain report with the plain window, then the structure document with the extended report.
+FORMAT_ARGS=()
+WINDOW_ARGS=()
 run_case "direct"
 run_case "50 ms latency" --latency 50
+FORMAT_ARGS=(--format json)
+WINDOW_ARGS=(--extended)
+run_case "json, direct"
+run_case "json, 50 ms latency" --latency 50

@@ -245,9 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"actSaveListbox", 83, 84}, CommandCase{"actSaveClipboard", 85, 86},
                       CommandCase{"actFindText", 87, 88}, CommandCase{"actBreak", 89, 90},
                       CommandCase{"actOutput", 0, 102}, CommandCase{"actEnableSys", 81, 82},
-                      CommandCase{"actSetLanguage", 105, 106}, CommandCase{"actSetDelimiter", 103, 104},
-                      CommandCase{"actSetProfil", 107, 108}, CommandCase{"actDeleteProfile", 109, 110},
-                      CommandCase{"actInfoUeber", 113, 114}));
+                      CommandCase{"actExtendedReport", 349, 350}, CommandCase{"actSetLanguage", 105, 106},
+                      CommandCase{"actSetDelimiter", 103, 104}, CommandCase{"actSetProfil", 107, 108},
+                      CommandCase{"actDeleteProfile", 109, 110}, CommandCase{"actInfoUeber", 113, 114}));
 
 TEST_F(MainWindowTest, LabelsAndTabsFollowTheirIdentifiers)
 {
@@ -279,7 +279,8 @@ TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
     EXPECT_EQ(names("tbsiDatei"), (QStringList{"actPrint", "|", "actExit"}));
     EXPECT_EQ(names("tbsiBearbeiten"), (QStringList{"actMarkAll", "actMarkNo", "|", "actSaveClipboard",
                                                     "actSaveListbox", "|", "actFindText", "actRefresh"}));
-    EXPECT_EQ(names("tbsiOptionen"), (QStringList{"actSetLanguage", "actSetDelimiter", "tbiSysTables"}));
+    EXPECT_EQ(names("tbsiOptionen"),
+              (QStringList{"actSetLanguage", "actSetDelimiter", "tbiSysTables", "actExtendedReport"}));
     EXPECT_EQ(names("tbsiHilfe"), (QStringList{"actInfoUeber"}));
     // Key names beside the menu items are the toolkit's German ones in every language.
     EXPECT_TRUE(action("tbiSysTables")->text().endsWith(QStringLiteral("\tStrg+Alt+S")))

@@ -66,6 +66,11 @@ constexpr int kTitleFillWidth = 65; // a title is filled with delimiters up to t
 constexpr char kReportFontFamily[] = "Courier New";
 constexpr int kReportFontPointSize = 9;
 
+// Columns the text takes in a monospace font: East Asian wide and fullwidth characters two,
+// combining marks and zero-width characters none, every other character one. A surrogate pair is
+// one character; a lone surrogate shows as one replacement glyph.
+qsizetype DisplayWidth(const QString& text);
+
 QString ReportLine(const QString& text);
 QString IndentedLine(const QString& text, int level);
 QString FrameText(QChar delimiter);

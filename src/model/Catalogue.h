@@ -70,7 +70,7 @@ struct TCatalogueIndex
 struct TCatalogueForeignKey
 {
     QString name;
-    QStringList columns; // of this table, in key order
+    QStringList columns;      // of this table, in key order
     QString referencedSchema; // SQL Server only
     QString referencedTable;
     QStringList referencedColumns;

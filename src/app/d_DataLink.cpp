@@ -68,13 +68,15 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setWordWrap(true);
     lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Room for three lines from the start, and wrapping instead of widening: a message (a server
-    // that cannot be reached takes two lines) must not move the rows above it or the buttons.
-    lblStatus->setFixedHeight(3 * lblStatus->fontMetrics().lineSpacing() + 4);
+    // Room for four lines from the start, and wrapping instead of widening: a message (a server
+    // that cannot be reached takes two lines of its own) must not move the rows or the buttons.
+    lblStatus->setFixedHeight(4 * lblStatus->fontMetrics().lineSpacing() + 4);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    // Wide enough for the longest message in four lines.
+    setMinimumWidth(lblStatus->fontMetrics().averageCharWidth() * 84);
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
     column->addWidget(btnTest, 0, Qt::AlignLeft);

@@ -96,6 +96,33 @@ qsizetype DisplayWidth(const QString& text)
     return width;
 }
 
+QList<TWideRun> WideRuns(const QString& text)
+{
+    QList<TWideRun> runs;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size;) {
+        const QChar unit = text.at(i);
+        if (unit.unicode() < 0x7f) {
+            ++i;
+            continue;
+        }
+        const bool pair = unit.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate();
+        const qsizetype units = pair ? 2 : 1;
+        const bool wide = pair ? CharacterWidth(QChar::surrogateToUcs4(unit, text.at(i + 1))) == 2
+                               : !unit.isSurrogate() && CharacterWidth(unit.unicode()) == 2;
+        if (wide) {
+            if (!runs.isEmpty() && runs.last().start + runs.last().length == i) {
+                runs.last().length += units;
+            } else {
+                runs.append({i, units, 0});
+            }
+            ++runs.last().characters;
+        }
+        i += units;
+    }
+    return runs;
+}
+
 QString ReportLine(const QString& text)
 {
     return QString(kReportMargin, QLatin1Char(' ')) + text;

@@ -276,3 +276,14 @@ TEST(WideNames, TitleLinesFillToTheSameColumn)
 }
 
 } // namespace
+
+TEST(WideRunsTest, FindsTheStretchesOfWideCharacters)
+{
+    EXPECT_TRUE(WideRuns(QStringLiteral("Maße Café\u0301 ＡBC")).size() == 1);
+    EXPECT_TRUE(WideRuns(QStringLiteral("Customer_ID")).isEmpty());
+    // Two stretches, one of them with a character beyond the first plane (two UTF-16 units).
+    const QList<TWideRun> runs = WideRuns(QStringLiteral("1 顧客 x \U00020000漢"));
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0], (TWideRun{2, 2, 2}));
+    EXPECT_EQ(runs[1], (TWideRun{7, 3, 2}));
+}

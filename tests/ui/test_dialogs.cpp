@@ -52,6 +52,8 @@ class DialogTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite() { InstallToolkitTexts(); }
+    // German, as the program starts with a new settings file, whichever test runs first.
+    void SetUp() override { CurrentLanguage = 1; }
     void TearDown() override { CurrentLanguage = 1; }
 };
 

@@ -16,6 +16,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -121,6 +122,35 @@ TEST_F(WindowSqlServerTest, ViewsAreListedWhenChosenAndReportedWithoutNullMarks)
     EXPECT_TRUE(pane().contains(
         QStringLiteral("            3 ytd_sales                      int                      4   \n")))
         << pane().toStdString();
+}
+
+// The pane draws a wide character in two cells of its font, so the columns after a name in CJK
+// stand where they stand after any other name.
+TEST_F(WindowSqlServerTest, ColumnsAfterAWideNameLineUpInThePane)
+{
+    prompter->errorsExpected = false;
+    openWith(QStringLiteral("Secr3t;x"));
+    for (int i = 0; i < list()->count(); ++i)
+        if (list()->item(i)->text() == QStringLiteral("Maße]'; Übersicht"))
+            list()->item(i)->setCheckState(Qt::Checked);
+    action("actOutput")->trigger();
+    QTextDocument* document = child<QTextEdit>("memOutput")->document();
+    child<QTextEdit>("memOutput")->resize(1200, 400);
+    document->setTextWidth(2000);
+    const auto typeX = [&](const QString& name, const QString& type) -> qreal {
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            if (!block.text().contains(name))
+                continue;
+            const qsizetype at = block.text().indexOf(type, block.text().indexOf(name) + name.size());
+            return block.layout()->lineAt(0).cursorToX(int(at));
+        }
+        ADD_FAILURE() << name.toStdString() << " not in the report";
+        return -1;
+    };
+    const qreal wide = typeX(QStringLiteral("日本語の列"), QStringLiteral("nvarchar"));
+    const qreal narrow = typeX(QStringLiteral("Telefon Nr."), QStringLiteral("phone"));
+    EXPECT_NEAR(wide, narrow, 0.5);
+    EXPECT_GT(narrow, 0);
 }
 
 // A login that fails: the opening stays quiet as the back end swallows it, and the system-table

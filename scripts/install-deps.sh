@@ -7,7 +7,7 @@ PACKAGES=(
   qt6-base-dev qt6-translations-l10n libqt6sql6-odbc fonts-liberation
   mdbtools mdbtools-dev
   unixodbc-dev tdsodbc
-  libcrypto++-dev libssl-dev
+  libcrypto++-dev libssl-dev libicu-dev
   libgtest-dev libgmock-dev libsqlite3-dev poppler-utils unrtf time clang-format
   python3-jsonschema
 )

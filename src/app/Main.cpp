@@ -3,10 +3,12 @@
 
 #include "AppResources.h"
 #include "ConnectionProfiles.h"
+#include "DataLinkString.h"
 #include "KorvADOXConnection.h"
 #include "KorvDMOConnection.h"
 #include "Language.h"
 #include "OpenDatabase.h"
+#include "ProfileComboBox.h"
 #include "ReportPane.h"
 #include "ReportPrinter.h"
 #include "RtfWriter.h"
@@ -55,6 +57,39 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+// The wait cursor while the window blocks on a login or a catalogue read. A dialog that has just
+// closed is taken off the screen first: a slow server would otherwise leave its picture standing
+// over the window for the whole login timeout.
+class TBusyCursor
+{
+public:
+    TBusyCursor()
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QGuiApplication::sync();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+// The normal cursor again while a question waits for the user in the middle of a blocking step.
+class TIdleCursor
+{
+public:
+    TIdleCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~TIdleCursor() { QApplication::restoreOverrideCursor(); }
+    TIdleCursor(const TIdleCursor&) = delete;
+    TIdleCursor& operator=(const TIdleCursor&) = delete;
+};
+
+} // namespace
 
 TfrmMain::TfrmMain(std::shared_ptr<TPrompter> prompter, const QString& executablePath, QWidget* parent)
     : QMainWindow(parent), m_prompter(std::move(prompter))
@@ -198,10 +233,10 @@ void TfrmMain::FormCreate(const QString& executablePath)
     Connection->SetConnectionType(ctDMO);
     m_provider = ptSQLServer;
 
-    // The .mdb filter comes first; the Access provider reads .accdb files too, and any other
-    // file may be tried. "All files" is the toolkit's text, German like its other texts.
-    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb)|*.MDB|") + LoadUIText(43) +
-                          QStringLiteral(" (*.accdb)|*.ACCDB|") +
+    // Access files of both formats under one entry: the provider reads .accdb files as well, and
+    // a second entry of the same name would hide one of them. Any other file may be tried. "All
+    // files" is the toolkit's text, German like its other texts.
+    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb;*.accdb)|*.MDB;*.ACCDB|") +
                           QCoreApplication::translate("QFileDialog", "All Files (*)") + QStringLiteral("|*");
     m_openDialog.InitialDir = QDir::homePath();
     m_openDialog.HideReadOnly = true;
@@ -259,6 +294,7 @@ void TfrmMain::ResetConnectionState()
     edtSQLServerVersion->clear();
     chkTables->clear();
     memOutput->clear();
+    m_openFailureShown = false;
 }
 
 void TfrmMain::pgcProviderChange()
@@ -342,12 +378,17 @@ void TfrmMain::LoadProfile(const QString& profileName)
             // The same words in both languages; cancelling leaves the password empty.
             QString password;
             if (!m_prompter->InputQuery(this, QStringLiteral("Passwort"),
-                                        QStringLiteral("Geben Sie ein Passwort ein:"), password, true))
+                                        QStringLiteral("Geben Sie ein Passwort ein:"), password, true)) {
                 password.clear();
+                // Declining the question is the user's own choice; the refresh does not log in
+                // with an empty password only to report that it was refused.
+                m_openFailureShown = true;
+            }
             SetPassword(password);
         }
         SQLServerConnectionString = BuildSQLServerConnectionString();
         if (!SQLServerConnectionString.isEmpty() && !m_password.isEmpty()) {
+            const TBusyCursor busy;
             Connection->Open(SQLServerConnectionString);
         } else {
             // Nothing is opened: the refresh must not list an earlier connection's tables under
@@ -394,23 +435,23 @@ void TfrmMain::actDeleteProfileExecute()
     LoadProfile(QString());
 }
 
-void TfrmMain::profileCloseUp(QComboBox* list, bool& modified)
+void TfrmMain::profileCloseUp(QComboBox* list, bool& modified, bool select)
 {
     // Closing the list again without a new choice loads nothing.
-    const bool chosen = modified;
+    const bool chosen = select && modified;
     modified = false;
     if (chosen)
         LoadProfile(list->currentText());
 }
 
-void TfrmMain::cboSQLServerProfileCloseUp()
+void TfrmMain::cboSQLServerProfileCloseUp(bool select)
 {
-    profileCloseUp(cboSQLServerProfile, m_sqlServerProfileModified);
+    profileCloseUp(cboSQLServerProfile, m_sqlServerProfileModified, select);
 }
 
-void TfrmMain::cboAccessProfileCloseUp()
+void TfrmMain::cboAccessProfileCloseUp(bool select)
 {
-    profileCloseUp(cboAccessProfile, m_accessProfileModified);
+    profileCloseUp(cboAccessProfile, m_accessProfileModified, select);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -502,6 +543,7 @@ public:
 
     bool AskDatabasePassword(QString& password) override
     {
+        const TIdleCursor idle;
         const TLoginDatabaseAnswer answer = m_prompter.AskDatabasePassword(&m_window);
         m_window.SetPassword(answer.OK ? answer.Password : QString());
         if (!answer.OK)
@@ -512,6 +554,7 @@ public:
 
     bool AskUserLogin(QString& user, QString& password, bool) override
     {
+        const TIdleCursor idle;
         const TLoginUserAnswer answer = m_prompter.AskUserLogin(&m_window);
         m_window.SetUser(answer.OK ? answer.User : QString());
         m_window.SetUserPassword(answer.OK ? answer.Password : QString());
@@ -531,10 +574,20 @@ void TfrmMain::OpenAccessDatabase()
 {
     TConnectionProperties props = connectionProperties();
     TWindowCredentials credentials(*this, *m_prompter);
-    const TOpenResult result = OpenAccessWithRetry(*Connection, props, credentials);
+    TOpenResult result;
+    {
+        const TBusyCursor busy;
+        result = OpenAccessWithRetry(*Connection, props, credentials);
+    }
     AccessConnectionString = result.connectionString;
-    if (result.outcome == TOpenResult::Failed && result.number != 0)
+    // The user has been told why the file did not open, or declined to answer its question: the
+    // system-table query of the refresh that follows would only say the same again.
+    if (result.outcome == TOpenResult::Declined)
+        m_openFailureShown = true;
+    if (result.outcome == TOpenResult::Failed && result.number != 0) {
+        m_openFailureShown = true;
         m_prompter->ShowErrorMessage(this, result.message(), 0);
+    }
 }
 
 void TfrmMain::actOpenDatabaseExecute()
@@ -544,7 +597,10 @@ void TfrmMain::actOpenDatabaseExecute()
         SQLServerConnectionString.clear();
         PromptSQLServerConnection();
         if (!SQLServerConnectionString.isEmpty()) {
-            Connection->Open(SQLServerConnectionString);
+            {
+                const TBusyCursor busy;
+                Connection->Open(SQLServerConnectionString);
+            }
             actRefreshExecute();
             setProfileText(cboSQLServerProfile, QString());
         }
@@ -608,18 +664,27 @@ void TfrmMain::showTableEntries(const TTableList& entries)
 
 void TfrmMain::actRefreshExecute()
 {
+    // Whatever this refresh finds, the next one asks the database again.
+    const bool alreadyTold = std::exchange(m_openFailureShown, false);
     chkTables->clear();
     memOutput->clear();
     TTableList entries;
     const bool views = m_provider == ptSQLServer && rbViews->isChecked();
-    try {
-        ListCatalogueObjects(*Connection, m_provider, m_database, views, entries);
-    } catch (...) {
-        // The entries read before the failure stay; the system-table step does not run.
-        showTableEntries(entries);
-        throw;
+    {
+        const TBusyCursor busy;
+        try {
+            ListCatalogueObjects(*Connection, m_provider, m_database, views, entries);
+        } catch (...) {
+            // The entries read before the failure stay; the system-table step does not run.
+            showTableEntries(entries);
+            throw;
+        }
     }
     showTableEntries(entries);
+    // The system-table query is what reports a refused login or a database that cannot be
+    // reached, except where the opening has just told the user itself.
+    if (entries.isEmpty() && alreadyTold)
+        return;
     actEnableSysExecute();
 }
 
@@ -627,13 +692,21 @@ void TfrmMain::actEnableSysExecute()
 {
     ShowSystemTables = tbiSysTables->isChecked();
     TTableList entries = tableEntries();
-    // Without entries there is nothing to grey out; asking the database anyway would only report
-    // that no database is open yet, right after the user cancelled or was shown why it failed.
-    if (entries.isEmpty())
-        return;
     const QString connectionString =
         m_provider == ptSQLServer ? SQLServerConnectionString : AccessConnectionString;
-    ApplySystemTableRule(entries, ShowSystemTables, m_provider, connectionString);
+    {
+        const TBusyCursor busy;
+        try {
+            ApplySystemTableRule(entries, ShowSystemTables, m_provider, connectionString);
+        } catch (const std::exception& e) {
+            // The driver's words for a server that cannot be reached name no server.
+            const QString driver = QString::fromUtf8(e.what());
+            const QString told = m_provider == ptSQLServer ? ServerFailureText(m_server, driver) : driver;
+            if (told == driver)
+                throw;
+            throw std::runtime_error(told.toStdString());
+        }
+    }
     updateTableEntries(entries);
     chkTables->viewport()->update();
 }

@@ -36,6 +36,7 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TProfileComboBox;
 
 class TfrmMain : public QMainWindow
 {
@@ -139,6 +140,8 @@ private:
     void buildStatusBar();
     void connectEvents();
     void syncSysTablesItem();
+    // Sizes the pages' labels and radio buttons to their texts in the current language.
+    void fitPageTexts();
 
     // Command handlers.
     void actExitExecute();
@@ -167,8 +170,9 @@ private:
     void pgcProviderChange();
     void edtAccessDBChange();
     void edtSearchChange();
-    void cboSQLServerProfileCloseUp();
-    void cboAccessProfileCloseUp();
+    // select: the user chose an entry in the drop-down part that has just closed.
+    void cboSQLServerProfileCloseUp(bool select);
+    void cboAccessProfileCloseUp(bool select);
 
     TTableList tableEntries() const;
     void showTableEntries(const TTableList& entries);
@@ -184,7 +188,7 @@ private:
     QComboBox* profileList() const;
     // Makes name the entry of a profile list (none when it is not listed) without setting its mark.
     void setProfileText(QComboBox* list, const QString& name);
-    void profileCloseUp(QComboBox* list, bool& modified);
+    void profileCloseUp(QComboBox* list, bool& modified, bool select);
     void setConnectionProperties(const TConnectionProperties& props);
 
     // Connects an action to its handler through the default error handler; while a report runs,
@@ -211,6 +215,9 @@ private:
     bool m_settingPage = false;
     bool m_sqlServerProfileModified = false;
     bool m_accessProfileModified = false;
+    // The opening of the current connection has shown why it failed, or the user declined its
+    // login question; the refresh right after it then asks nothing more. Read once.
+    bool m_openFailureShown = false;
     TOpenDialogSettings m_openDialog;
     QList<QKeySequence> m_shortcuts;
 
@@ -261,7 +268,8 @@ private:
     QLabel* lblSQLServerVersion = nullptr;
     QLineEdit* edtSQLServerVersion = nullptr;
     QLabel* lblSQLServerProfil = nullptr;
-    QComboBox* cboSQLServerProfile = nullptr;
+    TProfileComboBox* cboSQLServerProfile = nullptr;
+    QWidget* pnlSQLServer3 = nullptr;
     QLabel* lblSQLServerSelect = nullptr;
     QRadioButton* rbTables = nullptr;
     QRadioButton* rbViews = nullptr;
@@ -271,7 +279,7 @@ private:
     QLabel* lblAccessVersion = nullptr;
     QLineEdit* edtAccessVersion = nullptr;
     QLabel* lblAccessProfil = nullptr;
-    QComboBox* cboAccessProfile = nullptr;
+    TProfileComboBox* cboAccessProfile = nullptr;
 
     // Working area.
     QSplitter* Splitter1 = nullptr;

@@ -2,6 +2,7 @@
 // bar) and the texts it shows in the current language.
 #include "Main.h"
 
+#include "ProfileComboBox.h"
 #include "ReportPrinter.h"
 #include "Settings.h"
 #include "UIText.h"
@@ -25,6 +26,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -258,9 +261,9 @@ QLabel* label(QWidget* parent, const char* name, int x, int y)
     return text;
 }
 
-QComboBox* profileBox(QWidget* parent, const char* name)
+TProfileComboBox* profileBox(QWidget* parent, const char* name)
 {
-    auto* box = named(new QComboBox(parent), name);
+    auto* box = named(new TProfileComboBox(parent), name);
     box->setGeometry(8, 26, 201, 21);
     box->setEditable(false);
     box->setMaxVisibleItems(8);
@@ -306,6 +309,7 @@ QWidget* TfrmMain::buildSQLServerPage()
     glyphButton(second, "btnSQLServerDeleteProfile", actDeleteProfile, 112, 56);
 
     QWidget* third = column(page, row, "pnlSQLServer3", 0);
+    pnlSQLServer3 = third;
     lblSQLServerSelect = label(third, "lblSQLServerSelect", 8, 8);
     rbTables = named(new QRadioButton(third), "rbTables");
     rbTables->move(8, 28);
@@ -432,17 +436,17 @@ void TfrmMain::connectEvents()
     connect(cboAccessProfile, &QComboBox::currentIndexChanged, this,
             [this] { m_accessProfileModified = true; });
     // Choosing a profile opens its database: not while a report reads the current one.
-    connect(cboSQLServerProfile, &QComboBox::activated, this, [this] {
+    connect(cboSQLServerProfile, &TProfileComboBox::closedUp, this, [this](bool select) {
         if (m_reportRunning)
             QApplication::beep();
         else
-            runGuarded([this] { cboSQLServerProfileCloseUp(); });
+            runGuarded([this, select] { cboSQLServerProfileCloseUp(select); });
     });
-    connect(cboAccessProfile, &QComboBox::activated, this, [this] {
+    connect(cboAccessProfile, &TProfileComboBox::closedUp, this, [this](bool select) {
         if (m_reportRunning)
             QApplication::beep();
         else
-            runGuarded([this] { cboAccessProfileCloseUp(); });
+            runGuarded([this, select] { cboAccessProfileCloseUp(select); });
     });
 }
 
@@ -512,5 +516,29 @@ void TfrmMain::ApplyLanguage()
     lblAccessVersion->setText(LoadUIText(24));
 
     btnOpenDatabase->setToolTip(LoadUIText(112));
+    fitPageTexts();
     syncSysTablesItem();
+}
+
+void TfrmMain::fitPageTexts()
+{
+    // The pages place their controls by hand, so no layout sizes them to a new language's texts.
+    const QList<QWidget*> texts{lblSQLServerServer,
+                                lblSQLServerDatenbank,
+                                lblSQLServerVersion,
+                                lblSQLServerProfil,
+                                lblSQLServerSelect,
+                                rbTables,
+                                rbViews,
+                                lblAccessDatenbank,
+                                lblAccessProfil,
+                                lblAccessVersion};
+    for (QWidget* text : texts)
+        text->resize(text->sizeHint().expandedTo(text->minimumSize()));
+    // The Tables/Views choice is never cut: the window stops shrinking before its column would.
+    int needed = 0;
+    for (QWidget* text : {static_cast<QWidget*>(lblSQLServerSelect), static_cast<QWidget*>(rbTables),
+                          static_cast<QWidget*>(rbViews)})
+        needed = std::max(needed, text->geometry().right() + 1);
+    pnlSQLServer3->setMinimumWidth(needed + 8);
 }

@@ -4,10 +4,12 @@
 #include "RtfWriter.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -28,6 +30,32 @@ void WritePaneRtf(const QTextDocument& document, TRtfWriter& writer)
         writer.AddLine(block.text(), red);
     }
 }
+
+namespace {
+
+// runs are positions in text, which the cursor's document holds from offset on.
+void FitWideRuns(QTextCursor& cursor, int offset, const QString& text, const QList<TWideRun>& runs,
+                 const QFont& font)
+{
+    if (runs.isEmpty())
+        return;
+    // The pane's font has no wide glyphs; the fallback font's are seldom two of its cells wide.
+    // Spacing after each of them makes up the difference, so the columns after them line up.
+    const QFontMetricsF metrics(font);
+    const qreal cell = metrics.horizontalAdvance(QLatin1Char(' '));
+    for (const TWideRun& run : runs) {
+        const qreal glyphs = metrics.horizontalAdvance(text.mid(run.start, run.length));
+        QTextCharFormat spacing;
+        spacing.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        spacing.setFontLetterSpacing(2 * cell - glyphs / qreal(run.characters));
+        cursor.setPosition(offset + int(run.start));
+        cursor.setPosition(offset + int(run.start + run.length), QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(spacing);
+    }
+    cursor.movePosition(QTextCursor::End);
+}
+
+} // namespace
 
 TPaneLineSink::TPaneLineSink(QTextEdit* pane, int intervalMs)
     : m_pane(pane), m_intervalMs(intervalMs), m_first(pane->document()->isEmpty())
@@ -63,17 +91,24 @@ void TPaneLineSink::Publish()
     if (m_pending.isEmpty())
         return;
     QString text;
+    QList<TWideRun> wide;
     for (const QString& line : std::as_const(m_pending)) {
         if (!m_first)
             text += QChar::ParagraphSeparator;
         m_first = false;
+        for (TWideRun run : WideRuns(line)) {
+            run.start += text.size();
+            wide.append(run);
+        }
         text += line;
     }
     m_pending.clear();
     QTextCursor cursor(m_pane->document());
     cursor.movePosition(QTextCursor::End);
+    const int offset = cursor.position();
     cursor.beginEditBlock();
     cursor.insertText(text);
+    FitWideRuns(cursor, offset, text, wide, m_pane->font());
     cursor.endEditBlock();
     QScrollBar* bar = m_pane->verticalScrollBar();
     bar->setValue(bar->maximum());

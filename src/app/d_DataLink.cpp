@@ -1,5 +1,7 @@
 #include "d_DataLink.h"
 
+#include "UIText.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,28 +22,28 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     if (!m_lister)
         m_lister = ListServerDatabases;
     setObjectName(QStringLiteral("dlgDataLink"));
-    setWindowTitle(QStringLiteral("Data Link Properties"));
+    setWindowTitle(LoadUIText(301));
 
     const TDataLinkFields start = ParseDataLinkString(initial);
     auto* form = new QFormLayout;
     // The one provider this dialog composes strings for.
     auto* provider = new QLabel(QStringLiteral("Microsoft OLE DB Provider for SQL Server"), this);
     provider->setObjectName(QStringLiteral("lblProvider"));
-    form->addRow(QStringLiteral("Provider:"), provider);
+    form->addRow(LoadUIText(302), provider);
     edtServer = new QLineEdit(start.Server, this);
     edtServer->setObjectName(QStringLiteral("edtServer"));
-    form->addRow(QStringLiteral("Server name:"), edtServer);
+    form->addRow(LoadUIText(303), edtServer);
     edtUser = new QLineEdit(start.User, this);
     edtUser->setObjectName(QStringLiteral("edtUser"));
-    form->addRow(QStringLiteral("User name:"), edtUser);
+    form->addRow(LoadUIText(304), edtUser);
     edtPassword = new QLineEdit(start.Password, this);
     edtPassword->setObjectName(QStringLiteral("edtPassword"));
     edtPassword->setEchoMode(QLineEdit::Password);
-    form->addRow(QStringLiteral("Password:"), edtPassword);
-    chkBlankPassword = new QCheckBox(QStringLiteral("Blank password"), this);
+    form->addRow(LoadUIText(305), edtPassword);
+    chkBlankPassword = new QCheckBox(LoadUIText(306), this);
     chkBlankPassword->setObjectName(QStringLiteral("chkBlankPassword"));
     form->addRow(QString(), chkBlankPassword);
-    chkSavePassword = new QCheckBox(QStringLiteral("Allow saving password"), this);
+    chkSavePassword = new QCheckBox(LoadUIText(307), this);
     chkSavePassword->setObjectName(QStringLiteral("chkSavePassword"));
     chkSavePassword->setChecked(start.SavePassword);
     form->addRow(QString(), chkSavePassword);
@@ -52,21 +54,29 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     cboDatabase->setEditable(true);
     cboDatabase->setEditText(start.Database);
     cboDatabase->setMinimumWidth(200);
-    btnRefresh = new QPushButton(QStringLiteral("Refresh"), this);
+    btnRefresh = new QPushButton(LoadUIText(309), this);
     btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
     btnRefresh->setAutoDefault(false);
     databaseRow->addWidget(cboDatabase, 1);
     databaseRow->addWidget(btnRefresh);
-    form->addRow(QStringLiteral("Database:"), databaseRow);
+    form->addRow(LoadUIText(308), databaseRow);
 
-    btnTest = new QPushButton(QStringLiteral("Test Connection"), this);
+    btnTest = new QPushButton(LoadUIText(310), this);
     btnTest->setObjectName(QStringLiteral("btnTest"));
     btnTest->setAutoDefault(false);
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setWordWrap(true);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for four lines from the start, and wrapping instead of widening: a message (a server
+    // that cannot be reached takes two lines of its own) must not move the rows or the buttons.
+    lblStatus->setFixedHeight(4 * lblStatus->fontMetrics().lineSpacing() + 4);
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    // Wide enough for the longest message in four lines.
+    setMinimumWidth(lblStatus->fontMetrics().averageCharWidth() * 84);
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
     column->addWidget(btnTest, 0, Qt::AlignLeft);
@@ -106,7 +116,7 @@ void TdlgDataLink::btnRefreshClick()
         cboDatabase->setEditText(keep);
         lblStatus->clear();
     } catch (const std::exception& e) {
-        lblStatus->setText(QString::fromUtf8(e.what()));
+        lblStatus->setText(ServerFailureText(edtServer->text(), QString::fromUtf8(e.what())));
     }
     QApplication::restoreOverrideCursor();
 }
@@ -119,11 +129,11 @@ void TdlgDataLink::btnTestClick()
         const QStringList names = m_lister(ComposeDataLinkString(chosen));
         // Logging in is half of it: the database chosen must be there too.
         if (!chosen.Database.isEmpty() && !names.contains(chosen.Database, Qt::CaseInsensitive))
-            throw std::runtime_error(
-                QStringLiteral("The server has no database named '%1'.").arg(chosen.Database).toStdString());
-        lblStatus->setText(QStringLiteral("Test connection succeeded."));
+            throw std::runtime_error(LoadUIText(313).arg(chosen.Database).toStdString());
+        lblStatus->setText(LoadUIText(311));
     } catch (const std::exception& e) {
-        lblStatus->setText(QStringLiteral("Test connection failed: ") + QString::fromUtf8(e.what()));
+        lblStatus->setText(LoadUIText(312) +
+                           ServerFailureText(edtServer->text(), QString::fromUtf8(e.what())));
     }
     QApplication::restoreOverrideCursor();
 }

@@ -2,6 +2,24 @@
 
 #include "ConnectionStringItems.h"
 #include "KorvDMOConnection.h"
+#include "UIText.h"
+
+#include <QRegularExpression>
+
+QString ServerFailureText(const QString& server, const QString& driverText)
+{
+    // FreeTDS says this for a refused connection, a name that does not resolve and a server that
+    // does not answer in time alike; it never names the server.
+    if (!driverText.contains(QLatin1String("Adaptive Server is unavailable or does not exist"),
+                             Qt::CaseInsensitive))
+        return driverText;
+    // The session's own English naming of the server gives way to the one in the UI language.
+    static const QRegularExpression sessionPrefix(
+        QStringLiteral("^Cannot connect to the SQL Server \".*\": "));
+    QString words = driverText;
+    words.remove(sessionPrefix);
+    return LoadUIText(314).arg(server) + u'\n' + words;
+}
 
 QStringList ListServerDatabases(const QString& connectionString)
 {

@@ -24,3 +24,8 @@ QString ComposeDataLinkString(const TDataLinkFields& fields);
 // Logs in through the SQL Server back end with a connection string and reads the server's
 // database names; throws on failure.
 QStringList ListServerDatabases(const QString& connectionString);
+
+// The text of a failed log-in as the user reads it: a server that cannot be reached is named, in
+// the UI language, with the driver's own words on the line after; any other failure's text comes
+// back as the driver gave it.
+QString ServerFailureText(const QString& server, const QString& driverText);

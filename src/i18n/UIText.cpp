@@ -97,6 +97,21 @@ constexpr UIText kTexts[] = {
      "Risiko; die Autoren haften nicht für Schäden oder Datenverluste, die aus der Benutzung "
      "entstehen."},
     {212, "E-Mail:", "E-Mail:"},
+    // The SQL Server data link dialog.
+    {301, "Data Link Properties", "Datenverknüpfungseigenschaften"},
+    {302, "Provider:", "Provider:"},
+    {303, "Server name:", "Servername:"},
+    {304, "User name:", "Benutzername:"},
+    {305, "Password:", "Kennwort:"},
+    {306, "Blank password", "Leeres Kennwort"},
+    {307, "Allow saving password", "Speichern des Kennworts zulassen"},
+    {308, "Database:", "Datenbank:"},
+    {309, "Refresh", "Aktualisieren"},
+    {310, "Test Connection", "Verbindung testen"},
+    {311, "Test connection succeeded.", "Die Testverbindung war erfolgreich."},
+    {312, "Test connection failed: ", "Die Testverbindung ist fehlgeschlagen: "},
+    {313, "The server has no database named '%1'.", "Der Server hat keine Datenbank namens '%1'."},
+    {314, "The server '%1' could not be reached.", "Der Server '%1' konnte nicht erreicht werden."},
     // The extended report, the structure documents and their command.
     {330, "Primary key", "Primärschlüssel"},
     {331, "Index", "Index"},

@@ -56,7 +56,42 @@ void PrintReportLines(QPagedPaintDevice& device, const QString& jobName, const Q
     // The painter's origin is the printable area's top left; its size is the device's.
     const QSizeF area(device.width(), device.height());
     const qreal lineHeight = metrics.lineSpacing();
-    const auto fits = [&](const QString& piece) { return metrics.horizontalAdvance(piece) <= area.width(); };
+    const qreal cell = metrics.horizontalAdvance(QLatin1Char(' '));
+    // A wide character takes two cells however wide the fallback font draws it.
+    const auto fits = [&](const QString& piece) {
+        const qreal width =
+            WideRuns(piece).isEmpty() ? metrics.horizontalAdvance(piece) : qreal(DisplayWidth(piece)) * cell;
+        return width <= area.width();
+    };
+    const auto draw = [&](qreal baseline, const QString& piece) {
+        const QList<TWideRun> runs = WideRuns(piece);
+        if (runs.isEmpty()) {
+            painter.drawText(QPointF(0, baseline), piece);
+            return;
+        }
+        qsizetype done = 0;
+        const auto drawNarrow = [&](qsizetype end) {
+            if (end > done)
+                painter.drawText(QPointF(qreal(DisplayWidth(piece.left(done))) * cell, baseline),
+                                 piece.mid(done, end - done));
+            done = end;
+        };
+        for (const TWideRun& run : runs) {
+            drawNarrow(run.start);
+            // Each wide character on its own, in the middle of its two cells.
+            qreal x = qreal(DisplayWidth(piece.left(run.start))) * cell;
+            for (qsizetype i = run.start; i < run.start + run.length;) {
+                const qsizetype units = piece.at(i).isHighSurrogate() ? 2 : 1;
+                const QString glyph = piece.mid(i, units);
+                painter.drawText(QPointF(x + (2 * cell - metrics.horizontalAdvance(glyph)) / 2, baseline),
+                                 glyph);
+                x += 2 * cell;
+                i += units;
+            }
+            done = run.start + run.length;
+        }
+        drawNarrow(piece.size());
+    };
 
     qreal y = 0;
     const auto printLine = [&](const QString& line) {
@@ -65,7 +100,7 @@ void PrintReportLines(QPagedPaintDevice& device, const QString& jobName, const Q
                 device.newPage();
                 y = 0;
             }
-            painter.drawText(QPointF(0, y + metrics.ascent()), piece);
+            draw(y + metrics.ascent(), piece);
             y += lineHeight;
         }
     };

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <unicode/uchar.h>
+
 QString TStringLineSink::text() const
 {
     QString out;
@@ -43,6 +45,84 @@ void TDeviceLineSink::Flush()
     m_buffer.clear();
 }
 
+namespace {
+
+int CharacterWidth(char32_t c)
+{
+    // The common case costs no table look-up; names are mostly ASCII.
+    if (c >= 0x20 && c < 0x7f)
+        return 1;
+    const auto uc = static_cast<UChar32>(c);
+    switch (u_charType(uc)) {
+    case U_NON_SPACING_MARK:
+    case U_ENCLOSING_MARK:
+    case U_FORMAT_CHAR:
+        return 0;
+    default:
+        break;
+    }
+    // The medial vowels and final consonants of Hangul syllables written as letters join the
+    // initial consonant's cell.
+    if (c >= 0x1160 && c <= 0x11ff)
+        return 0;
+    switch (u_getIntPropertyValue(uc, UCHAR_EAST_ASIAN_WIDTH)) {
+    case U_EA_WIDE:
+    case U_EA_FULLWIDTH:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+} // namespace
+
+qsizetype DisplayWidth(const QString& text)
+{
+    qsizetype width = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar unit = text.at(i);
+        if (unit.unicode() >= 0x20 && unit.unicode() < 0x7f) {
+            ++width;
+        } else if (unit.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            width += CharacterWidth(QChar::surrogateToUcs4(unit, text.at(i + 1)));
+            ++i;
+        } else if (unit.isSurrogate()) {
+            ++width;
+        } else {
+            width += CharacterWidth(unit.unicode());
+        }
+    }
+    return width;
+}
+
+QList<TWideRun> WideRuns(const QString& text)
+{
+    QList<TWideRun> runs;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size;) {
+        const QChar unit = text.at(i);
+        if (unit.unicode() < 0x7f) {
+            ++i;
+            continue;
+        }
+        const bool pair = unit.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate();
+        const qsizetype units = pair ? 2 : 1;
+        const bool wide = pair ? CharacterWidth(QChar::surrogateToUcs4(unit, text.at(i + 1))) == 2
+                               : !unit.isSurrogate() && CharacterWidth(unit.unicode()) == 2;
+        if (wide) {
+            if (!runs.isEmpty() && runs.last().start + runs.last().length == i) {
+                runs.last().length += units;
+            } else {
+                runs.append({i, units, 0});
+            }
+            ++runs.last().characters;
+        }
+        i += units;
+    }
+    return runs;
+}
+
 QString ReportLine(const QString& text)
 {
     return QString(kReportMargin, QLatin1Char(' ')) + text;
@@ -64,23 +144,27 @@ QString TitleText(QChar delimiter, const QString& text, bool fill)
     if (fill) {
         // A title of the fill width or longer keeps its blank and gets no delimiter.
         out += QLatin1Char(' ');
-        if (text.size() < kTitleFillWidth)
-            out += QString(kTitleFillWidth - text.size(), delimiter);
+        const qsizetype width = DisplayWidth(text);
+        if (width < kTitleFillWidth)
+            out += QString(kTitleFillWidth - width, delimiter);
     }
     return out;
 }
 
 namespace {
 
-// Pads to a minimum width: nothing is ever cut.
+// Pads to a minimum display width, so the next field starts in the same column whatever the
+// characters before it; nothing is ever cut.
 QString PadRight(const QString& text, qsizetype width)
 {
-    return text.size() >= width ? text : text + QString(width - text.size(), QLatin1Char(' '));
+    const qsizetype used = DisplayWidth(text);
+    return used >= width ? text : text + QString(width - used, QLatin1Char(' '));
 }
 
 QString PadLeft(const QString& text, qsizetype width)
 {
-    return text.size() >= width ? text : QString(width - text.size(), QLatin1Char(' ')) + text;
+    const qsizetype used = DisplayWidth(text);
+    return used >= width ? text : QString(width - used, QLatin1Char(' ')) + text;
 }
 
 } // namespace

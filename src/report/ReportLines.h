@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QChar>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -65,6 +66,25 @@ constexpr int kTitleFillWidth = 65; // a title is filled with delimiters up to t
 // The font the report is shown, printed and saved in (Courier New resolves to Liberation Mono).
 constexpr char kReportFontFamily[] = "Courier New";
 constexpr int kReportFontPointSize = 9;
+
+// Columns the text takes in a monospace font: East Asian wide and fullwidth characters two,
+// combining marks and zero-width characters none, every other character one. A surrogate pair is
+// one character; a lone surrogate shows as one replacement glyph.
+qsizetype DisplayWidth(const QString& text);
+
+// A stretch of text whose characters take two columns each, in UTF-16 units.
+struct TWideRun
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+    qsizetype characters = 0;
+
+    friend bool operator==(const TWideRun&, const TWideRun&) = default;
+};
+// The wide stretches of text, in order; none for a text of narrow characters. Whoever draws a
+// line gives each of their characters two cells of the font's narrow advance, which a fallback
+// font's glyph rarely is.
+QList<TWideRun> WideRuns(const QString& text);
 
 QString ReportLine(const QString& text);
 QString IndentedLine(const QString& text, int level);

@@ -187,3 +187,103 @@ TEST(DeviceSink, ReportsAFailingDevice)
 }
 
 } // namespace
+
+namespace {
+
+struct WidthCase
+{
+    const char* label;
+    QString text;
+    qsizetype width;
+};
+
+void PrintTo(const WidthCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class DisplayWidthTest : public ::testing::TestWithParam<WidthCase>
+{
+};
+
+TEST_P(DisplayWidthTest, CountsTheColumnsATerminalGives)
+{
+    EXPECT_EQ(DisplayWidth(GetParam().text), GetParam().width);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, DisplayWidthTest,
+    ::testing::Values(WidthCase{"Ascii", QStringLiteral("Customer_ID"), 11},
+                      WidthCase{"Latin1AndGreek", QStringLiteral("Maße Größe αβγ"), 14},
+                      WidthCase{"Han", QStringLiteral("顧客番号"), 8},
+                      WidthCase{"HangulSyllables", QStringLiteral("고객"), 4},
+                      WidthCase{"HalfwidthKatakana", QStringLiteral("ｶﾀｶﾅ"), 4},
+                      WidthCase{"FullwidthLatin", QStringLiteral("ＡＢＣ"), 6},
+                      WidthCase{"CombiningAcute", QStringLiteral("e\u0301e\u0301"), 2},
+                      WidthCase{"EnclosingCircle", QStringLiteral("1\u20dd"), 1},
+                      WidthCase{"ZeroWidthSpaceAndJoiner", QStringLiteral("a\u200bb\u200dc"), 3},
+                      WidthCase{"HangulJamoSequence", QStringLiteral("\u1100\u1161\u11a8"), 2},
+                      WidthCase{"AstralHan", QStringLiteral("\U00020000x"), 3},
+                      WidthCase{"AstralNarrow", QStringLiteral("\U0001D400"), 1},
+                      WidthCase{"Emoji", QStringLiteral("\U0001F600"), 2},
+                      WidthCase{"LoneHighSurrogate", QString(QChar(0xd800)) + QStringLiteral("a"), 2},
+                      WidthCase{"LoneLowSurrogate", QString(QChar(0xdc00)), 1},
+                      WidthCase{"Empty", QString(), 0}),
+    [](const ::testing::TestParamInfo<WidthCase>& p) { return std::string(p.param.label); });
+
+// Where the type name starts, in display columns, counted over what comes before it.
+qsizetype TypeColumn(const QString& line, const QString& typeName)
+{
+    return DisplayWidth(line.left(line.indexOf(typeName))) + 1;
+}
+
+TEST(WideNames, ColumnLinesKeepTheirFieldsInPlace)
+{
+    const QString narrow =
+        IndentedLine(ColumnEntry(1, QStringLiteral("Kundennummer"), QStringLiteral("int"), 4, "+"), 1);
+    const QString wide =
+        IndentedLine(ColumnEntry(1, QStringLiteral("顧客番号"), QStringLiteral("int"), 4, "+"), 1);
+    const QString marked =
+        IndentedLine(ColumnEntry(1, QStringLiteral("Cafe\u0301"), QStringLiteral("int"), 4, "+"), 1);
+    EXPECT_EQ(DisplayWidth(narrow), 74);
+    EXPECT_EQ(DisplayWidth(wide), 74);
+    EXPECT_EQ(DisplayWidth(marked), 74);
+    EXPECT_EQ(TypeColumn(wide, QStringLiteral("int")), 46);
+    EXPECT_EQ(TypeColumn(marked, QStringLiteral("int")), 46);
+    // Four wide characters take eight of the thirty columns, so twenty-two blanks follow.
+    EXPECT_EQ(wide, Blanks(12) + QStringLiteral("1 顧客番号") + Blanks(22) + QStringLiteral(" int") +
+                        Blanks(17) + QStringLiteral(" ") + Blanks(4) + QStringLiteral("4  +"));
+}
+
+TEST(WideNames, AWideNameLongerThanItsFieldMovesTheRestByItsOverflow)
+{
+    // Sixteen wide characters: 32 columns, two over the field.
+    const QString name(16, QChar(0x6f22));
+    const QString line = IndentedLine(ColumnEntry(1, name, QStringLiteral("int"), 4, QString()), 1);
+    EXPECT_EQ(TypeColumn(line, QStringLiteral("int")), 48);
+    EXPECT_TRUE(line.contains(name)) << "nothing is cut";
+}
+
+TEST(WideNames, TitleLinesFillToTheSameColumn)
+{
+    const QString eightWide(4, QChar(0x8868)); // four characters, eight columns
+    EXPECT_EQ(TitleText(u'*', eightWide, true),
+              QStringLiteral("*** ") + eightWide + u' ' + QString(57, u'*'));
+    // A title as wide as the fill width gets no delimiter, however few characters it has.
+    const QString full(33, QChar(0x8868));
+    EXPECT_EQ(TitleText(u'*', full, true), QStringLiteral("*** ") + full + u' ');
+    EXPECT_EQ(DisplayWidth(ReportLine(TitleText(u'*', QStringLiteral("Übersicht"), true))), 76);
+}
+
+} // namespace
+
+TEST(WideRunsTest, FindsTheStretchesOfWideCharacters)
+{
+    EXPECT_TRUE(WideRuns(QStringLiteral("Maße Café\u0301 ＡBC")).size() == 1);
+    EXPECT_TRUE(WideRuns(QStringLiteral("Customer_ID")).isEmpty());
+    // Two stretches, one of them with a character beyond the first plane (two UTF-16 units).
+    const QList<TWideRun> runs = WideRuns(QStringLiteral("1 顧客 x \U00020000漢"));
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0], (TWideRun{2, 2, 2}));
+    EXPECT_EQ(runs[1], (TWideRun{7, 3, 2}));
+}

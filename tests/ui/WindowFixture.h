@@ -8,12 +8,14 @@
 #include "Settings.h"
 #include "TextCodec.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -59,12 +61,17 @@ protected:
         return entries;
     }
 
-    // The user picks an entry of a profile list, which closes it.
+    // The user drops a profile list down and picks an entry with the keyboard, which closes it.
     void chooseProfile(const char* list, const QString& name)
     {
         auto* box = child<QComboBox>(list);
-        box->setCurrentIndex(box->findText(name));
-        emit box->activated(box->currentIndex());
+        const int index = box->findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        box->showPopup();
+        ASSERT_TRUE(box->view()->isVisible());
+        box->view()->setCurrentIndex(box->model()->index(index, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+        ASSERT_FALSE(box->view()->isVisible());
     }
 
     QByteArray readIni() const

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,6 +52,8 @@ class DialogTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite() { InstallToolkitTexts(); }
+    // German, as the program starts with a new settings file, whichever test runs first.
+    void SetUp() override { CurrentLanguage = 1; }
     void TearDown() override { CurrentLanguage = 1; }
 };
 
@@ -566,7 +569,92 @@ TEST_F(DialogTest, DataLinkDialogBlankPasswordAndTheTestOfTheChosenDatabase)
          {std::pair{"sales", true}, std::pair{"", true}, std::pair{"Gone", false}}) {
         databases->setEditText(QString::fromUtf8(database));
         dialog.btnTestClick();
-        EXPECT_EQ(status->text() == QStringLiteral("Test connection succeeded."), succeeds) << database;
+        EXPECT_EQ(status->text() == LoadUIText(311), succeeds) << database;
     }
     EXPECT_TRUE(status->text().contains("'Gone'"));
 }
+
+namespace {
+
+struct DataLinkTexts
+{
+    int language;
+    const char* title;
+    const char* serverLabel;
+    const char* saveLabel;
+    const char* test;
+    const char* unreachable;
+};
+
+void PrintTo(const DataLinkTexts& c, std::ostream* os)
+{
+    *os << "language " << c.language;
+}
+
+class DataLinkLanguage : public DialogTest, public ::testing::WithParamInterface<DataLinkTexts>
+{
+};
+
+const char kUnreachable[] =
+    "[FreeTDS][SQL Server]Unable to connect: Adaptive Server is unavailable or does not exist";
+
+TEST_P(DataLinkLanguage, SpeaksTheUILanguageAndNamesAServerItCannotReach)
+{
+    const DataLinkTexts& c = GetParam();
+    CurrentLanguage = c.language;
+    TdlgDataLink dialog(QStringLiteral("Data Source=dbhost,1433"), nullptr,
+                        [](const QString&) -> QStringList { throw std::runtime_error(kUnreachable); });
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(c.title));
+    auto* form = dialog.findChild<QFormLayout*>();
+    ASSERT_NE(form, nullptr);
+    auto* serverLabel = qobject_cast<QLabel*>(form->labelForField(find<QLineEdit>(&dialog, "edtServer")));
+    ASSERT_NE(serverLabel, nullptr);
+    EXPECT_EQ(serverLabel->text(), QString::fromUtf8(c.serverLabel));
+    EXPECT_EQ(find<QCheckBox>(&dialog, "chkSavePassword")->text(), QString::fromUtf8(c.saveLabel));
+    EXPECT_EQ(find<QPushButton>(&dialog, "btnTest")->text(), QString::fromUtf8(c.test));
+    // The toolkit's own buttons stay as the toolkit's German translation gives them.
+    EXPECT_EQ(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text(), "Abbrechen");
+
+    dialog.resize(dialog.sizeHint());
+    dialog.show();
+    QApplication::processEvents();
+    const auto geometries = [&dialog] {
+        QList<QRect> rects{dialog.geometry()};
+        for (const char* name : {"edtServer", "cboDatabase", "btnTest"})
+            rects << dialog.findChild<QWidget*>(QLatin1String(name))->geometry();
+        rects << dialog.findChild<QDialogButtonBox*>()->geometry();
+        return rects;
+    };
+    const QList<QRect> before = geometries();
+    dialog.btnRefreshClick();
+    QApplication::processEvents();
+    const QString status = find<QLabel>(&dialog, "lblStatus")->text();
+    EXPECT_EQ(status, QString::fromUtf8(c.unreachable) + u'\n' + QString::fromUtf8(kUnreachable));
+    EXPECT_EQ(geometries(), before) << "a two-line message moved the rows";
+    dialog.btnTestClick();
+    QApplication::processEvents();
+    EXPECT_TRUE(find<QLabel>(&dialog, "lblStatus")->text().contains(QString::fromUtf8(c.unreachable)));
+    EXPECT_EQ(geometries(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, DataLinkLanguage,
+    ::testing::Values(DataLinkTexts{1, "Datenverknüpfungseigenschaften",
+                                    "Servername:", "Speichern des Kennworts zulassen", "Verbindung testen",
+                                    "Der Server 'dbhost,1433' konnte nicht erreicht werden."},
+                      DataLinkTexts{2, "Data Link Properties", "Server name:", "Allow saving password",
+                                    "Test Connection", "The server 'dbhost,1433' could not be reached."}));
+
+TEST(ServerFailureTextTest, OtherFailuresKeepTheDriversWords)
+{
+    CurrentLanguage = 2;
+    // The session's English naming of the server is not said twice.
+    EXPECT_EQ(
+        ServerFailureText("h,1", QStringLiteral("Cannot connect to the SQL Server \"h,1\": ") + kUnreachable),
+        QStringLiteral("The server 'h,1' could not be reached.\n") + kUnreachable);
+    CurrentLanguage = 1;
+    EXPECT_EQ(ServerFailureText("h", "Login failed for user 'sa'."), "Login failed for user 'sa'.");
+    EXPECT_EQ(ServerFailureText("h", ""), "");
+}
+
+} // namespace

@@ -6,6 +6,7 @@
 #include "KorvIniFiles.h"
 #include "UIText.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -192,6 +193,21 @@ TEST_P(LanguageOnControls, ShowTheLanguagesTexts)
     EXPECT_TRUE(action("actOutput")->text().isEmpty());
     EXPECT_FALSE(action("actOutput")->toolTip().isEmpty());
     EXPECT_EQ(window->windowTitle(), "Orvane");
+
+    // As narrow as the window goes, the Tables/Views choice still shows whole.
+    window->show();
+    window->resize(1, 400);
+    QApplication::processEvents();
+    const QWidget* column = child<QWidget>("pnlSQLServer3");
+    for (const char* name : {"lblSQLServerSelect", "rbTables", "rbViews"}) {
+        const QWidget* text = child<QWidget>(name);
+        EXPECT_GE(text->width(), text->sizeHint().width()) << name;
+        EXPECT_LE(text->geometry().right(), column->width() - 1) << name;
+        EXPECT_GE(column->mapTo(window.get(), QPoint(column->width(), 0)).x(),
+                  text->mapTo(window.get(), QPoint(text->width(), 0)).x())
+            << name;
+        EXPECT_LE(column->mapTo(window.get(), QPoint(column->width(), 0)).x(), window->width()) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -8,6 +8,7 @@
 #include "JetWriter.h"
 #include "KorvADOXConnection.h"
 #include "KorvIniFiles.h"
+#include "Prompter.h"
 #include "ReportLines.h"
 #include "SplitApplication.h"
 #include "StructureReport.h"
@@ -112,10 +113,9 @@ TEST_F(WindowDatabaseTest, OpensAPlainFileAndGreysItsSystemTables)
     action("actOpenDatabase")->trigger();
 
     ASSERT_EQ(prompter->kinds(), QStringList{"open"});
-    // The .mdb filter first, then the .accdb files the provider also reads, then every file.
+    // Both Access formats under one entry, then every file.
     EXPECT_EQ(prompter->shown[0].preset,
-              "Access Datenbanken (*.mdb)|*.MDB|Access Datenbanken (*.accdb)|*.ACCDB|"
-              "Alle Dateien (*)|*");
+              "Access Datenbanken (*.mdb;*.accdb)|*.MDB;*.ACCDB|Alle Dateien (*)|*");
     EXPECT_EQ(prompter->shown[0].text, QDir::homePath());
     EXPECT_EQ(window->Database(), path);
     EXPECT_EQ(child<QLineEdit>("edtAccessDB")->text(), path);
@@ -316,6 +316,32 @@ TEST_F(WindowDatabaseTest, CancelledFileDialogOpensNothing)
     EXPECT_EQ(prompter->kinds(), QStringList{"open"});
     EXPECT_TRUE(window->AccessConnectionString.isEmpty());
     EXPECT_TRUE(window->Database().isEmpty());
+}
+
+// The entries as the file dialog lists them: the name, then the patterns it filters by.
+TEST_F(WindowDatabaseTest, TheFirstFilterEntryShowsBothAccessFormatsInAnyCase)
+{
+    startOnAccessPage();
+    prompter->openAnswers.enqueue(QString());
+    action("actOpenDatabase")->trigger();
+    ASSERT_EQ(prompter->kinds(), QStringList{"open"});
+    const QStringList filters = QtNameFilters(prompter->shown[0].preset);
+    ASSERT_EQ(filters.size(), 2);
+    EXPECT_TRUE(filters[0].startsWith(LoadUIText(43) + QStringLiteral(" (")));
+    EXPECT_TRUE(filters[1].startsWith(QStringLiteral("Alle Dateien")));
+
+    QTemporaryDir dir;
+    const QStringList names{"a.mdb", "B.MDB", "c.accdb", "D.ACCDB", "e.AcCdB", "f.txt", "g.mdb.bak", "h.ldb"};
+    for (const QString& name : names) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // The patterns stand in the last pair of parentheses, separated by blanks.
+    const QString first = filters[0];
+    const qsizetype open = first.lastIndexOf(u'(');
+    const QStringList patterns = first.mid(open + 1, first.size() - open - 2).split(u' ');
+    EXPECT_EQ(QDir(dir.path()).entryList(patterns, QDir::Files, QDir::Name),
+              (QStringList{"B.MDB", "D.ACCDB", "a.mdb", "c.accdb", "e.AcCdB"}));
 }
 
 TEST_F(WindowDatabaseTest, OutputWritesTheSameLinesAsTheReportWriter)
@@ -698,14 +724,18 @@ TEST_F(WindowDatabaseTest, CancelledDataLinkDialogOpensNothing)
 TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
 {
     start();
-    // A port nobody listens on: the log-in fails at once and, as for any refused log-in, quietly.
+    // A port nobody listens on: the log-in fails at once, and the refresh after it says so.
     const QString answer =
         QStringLiteral("Provider=SQLOLEDB.1;Password=pw;Persist Security Info=False;User ID=sa;"
                        "Initial Catalog=Sales;Data Source=127.0.0.1,1");
     prompter->dataLinkAnswers.enqueue([answer](const QString&) { return answer; });
-    prompter->errorsExpected = false;
 
     action("actOpenDatabase")->trigger();
+
+    ASSERT_EQ(prompter->kinds(), (QStringList{"data-link", "default-error"}));
+    EXPECT_TRUE(
+        prompter->shown[1].text.startsWith("Der Server '127.0.0.1,1' konnte nicht erreicht werden.\n"))
+        << prompter->shown[1].text.toStdString();
 
     EXPECT_EQ(window->SQLServerConnectionString, answer);
     EXPECT_EQ(window->Server(), "127.0.0.1,1");

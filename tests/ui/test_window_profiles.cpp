@@ -8,8 +8,15 @@
 #include "KorvUserManagerCrypt.h"
 #include "UIText.h"
 
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <functional>
+#include <ostream>
 
 namespace {
 
@@ -118,5 +125,70 @@ TEST_F(WindowProfilesTest, DeleteRemovesOnlyTheCurrentProfile)
     start();
     EXPECT_EQ(profileEntries("cboAccessProfile"), QStringList{""});
 }
+
+// What a user does to a closed profile list without choosing from it.
+struct Gesture
+{
+    const char* label;
+    std::function<void(QComboBox*)> act;
+};
+
+void PrintTo(const Gesture& g, std::ostream* os)
+{
+    *os << g.label;
+}
+
+void wheel(QComboBox* box, int delta)
+{
+    const QPointF at(box->width() / 2.0, box->height() / 2.0);
+    QWheelEvent event(at, box->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &event);
+}
+
+class ClosedProfileList : public WindowProfilesTest, public ::testing::WithParamInterface<Gesture>
+{
+};
+
+TEST_P(ClosedProfileList, LoadsNothingUntilAnEntryIsChosen)
+{
+    auto* box = child<QComboBox>("cboAccessProfile");
+    chooseProfile("cboAccessProfile", "Läden");
+    ASSERT_GT(tables(), 1);
+    window->findChild<QLineEdit*>("edtAccessVersion")->setText("1.0");
+
+    GetParam().act(box);
+    // Keys drop the list down; leaving it with Escape is no choice.
+    if (box->view()->isVisible())
+        QTest::keyClick(box->view(), Qt::Key_Escape);
+    QApplication::processEvents();
+
+    EXPECT_EQ(box->currentText(), "Läden");
+    EXPECT_GT(tables(), 1);
+    EXPECT_EQ(window->findChild<QLineEdit*>("edtAccessVersion")->text(), "1.0");
+    EXPECT_TRUE(prompter->shown.isEmpty()) << prompter->kinds().join(u',').toStdString();
+
+    // Closing the list on the entry it already shows is no new choice either.
+    chooseProfile("cboAccessProfile", "Läden");
+    EXPECT_EQ(window->findChild<QLineEdit*>("edtAccessVersion")->text(), "1.0");
+    chooseProfile("cboAccessProfile", "Kaputt");
+    EXPECT_EQ(prompter->kinds(), QStringList{"default-error"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gestures, ClosedProfileList,
+    ::testing::Values(Gesture{"WheelDown", [](QComboBox* box) { wheel(box, -120); }},
+                      Gesture{"WheelUp", [](QComboBox* box) { wheel(box, 120); }},
+                      Gesture{"ArrowDown", [](QComboBox* box) { QTest::keyClick(box, Qt::Key_Down); }},
+                      Gesture{"ArrowUp", [](QComboBox* box) { QTest::keyClick(box, Qt::Key_Up); }},
+                      Gesture{"End", [](QComboBox* box) { QTest::keyClick(box, Qt::Key_End); }},
+                      Gesture{"TypeAhead", [](QComboBox* box) { QTest::keyClicks(box, "K"); }},
+                      Gesture{"TypeAheadThenEnterInTheList",
+                              [](QComboBox* box) {
+                                  QTest::keyClicks(box, "L");
+                                  // The typed letter found the entry already shown.
+                                  QTest::keyClick(box->view(), Qt::Key_Return);
+                              }}),
+    [](const ::testing::TestParamInfo<Gesture>& p) { return std::string(p.param.label); });
 
 } // namespace

@@ -1,6 +1,6 @@
 // The window on a SQL Server: the data link dialog's string opens the server, Refresh lists the
 // tables (system tables greyed by the server's own answer) or the views, Output writes their
-// blocks, and a refused login leaves an empty list and no message, as the back end swallows it.
+// blocks, and a refused login leaves an empty list and the system-table query's one message.
 #include "WindowFixture.h"
 
 #include "CatalogFixture.h"
@@ -9,12 +9,20 @@
 #include "KorvUserManagerCrypt.h"
 #include "TdsServerProcess.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <ostream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,12 +129,109 @@ TEST_F(WindowSqlServerTest, ViewsAreListedWhenChosenAndReportedWithoutNullMarks)
         << pane().toStdString();
 }
 
-TEST_F(WindowSqlServerTest, ARefusedLoginLeavesAnEmptyListWithoutAMessage)
+// The pane draws a wide character in two cells of its font, so the columns after a name in CJK
+// stand where they stand after any other name.
+TEST_F(WindowSqlServerTest, ColumnsAfterAWideNameLineUpInThePane)
 {
     prompter->errorsExpected = false;
-    openWith(QStringLiteral("wrong"));
+    openWith(QStringLiteral("Secr3t;x"));
+    for (int i = 0; i < list()->count(); ++i)
+        if (list()->item(i)->text() == QStringLiteral("Maße]'; Übersicht"))
+            list()->item(i)->setCheckState(Qt::Checked);
+    action("actOutput")->trigger();
+    QTextDocument* document = child<QTextEdit>("memOutput")->document();
+    child<QTextEdit>("memOutput")->resize(1200, 400);
+    document->setTextWidth(2000);
+    const auto typeX = [&](const QString& name, const QString& type) -> qreal {
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            if (!block.text().contains(name))
+                continue;
+            const qsizetype at = block.text().indexOf(type, block.text().indexOf(name) + name.size());
+            return block.layout()->lineAt(0).cursorToX(int(at));
+        }
+        ADD_FAILURE() << name.toStdString() << " not in the report";
+        return -1;
+    };
+    const qreal wide = typeX(QStringLiteral("日本語の列"), QStringLiteral("nvarchar"));
+    const qreal narrow = typeX(QStringLiteral("Telefon Nr."), QStringLiteral("phone"));
+    EXPECT_NEAR(wide, narrow, 0.5);
+    EXPECT_GT(narrow, 0);
+}
+
+// A login that fails: the opening stays quiet as the back end swallows it, and the system-table
+// query of the refresh after it says why, once.
+struct RefusalCase
+{
+    const char* label;
+    bool closedPort;
+    const char* message; // what the one message contains
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class RefusedLogin : public WindowSqlServerTest, public ::testing::WithParamInterface<RefusalCase>
+{
+};
+
+TEST_P(RefusedLogin, IsReportedOncePerAttemptWithAnEmptyList)
+{
+    const RefusalCase& c = GetParam();
+    QString server = QStringLiteral("127.0.0.1,%1").arg(s_server->port());
+    if (c.closedPort) {
+        // A port the system handed out and nobody listens on any more.
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_GE(probe, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
+        ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
+        ::close(probe);
+        server = QStringLiteral("127.0.0.1,%1").arg(ntohs(address.sin_port));
+    }
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        TDataLinkFields fields;
+        fields.Server = server;
+        fields.User = QStringLiteral("tester");
+        fields.Password = QStringLiteral("wrong");
+        fields.Database = QStringLiteral("sample");
+        prompter->dataLinkAnswers.enqueue([fields](const QString&) { return ComposeDataLinkString(fields); });
+        action("actOpenDatabase")->trigger();
+        EXPECT_EQ(list()->count(), 0);
+        ASSERT_EQ(prompter->ofKind("default-error").size(), attempt)
+            << prompter->kinds().join(u',').toStdString();
+        EXPECT_TRUE(prompter->ofKind("default-error").last().text.contains(QString::fromUtf8(c.message)))
+            << prompter->ofKind("default-error").last().text.toStdString();
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_EQ(prompter->kinds(), (QStringList{"data-link", "default-error", "data-link", "default-error"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, RefusedLogin,
+    ::testing::Values(RefusalCase{"WrongPassword", false, "Login failed for user 'tester'."},
+                      RefusalCase{"ClosedPort", true, "konnte nicht erreicht werden"}),
+    [](const ::testing::TestParamInfo<RefusalCase>& p) { return std::string(p.param.label); });
+
+TEST_F(WindowSqlServerTest, RefreshBeforeAnyDatabaseWasOpenedShowsWhyTheQueryFailed)
+{
+    action("actRefresh")->trigger();
     EXPECT_EQ(list()->count(), 0);
-    EXPECT_EQ(prompter->kinds(), QStringList{QStringLiteral("data-link")});
+    EXPECT_EQ(prompter->kinds(), QStringList{"default-error"});
+    // Once a server is open the same refresh of an emptied database field is quiet.
+    prompter->errorsExpected = false;
+    prompter->shown.clear();
+    openWith(QStringLiteral("Secr3t;x"));
+    ASSERT_EQ(list()->count(), 22);
+    child<QTabWidget>("pgcProvider")->setCurrentIndex(1);
+    child<QTabWidget>("pgcProvider")->setCurrentIndex(0);
+    action("actRefresh")->trigger();
+    EXPECT_EQ(list()->count(), 0);
+    EXPECT_EQ(prompter->kinds(), QStringList{"data-link"});
 }
 
 TEST_F(WindowSqlServerTest, ProfilesOpenWithTheirStoredPasswordOrTheOneAskedFor)

@@ -31,16 +31,6 @@ QString jetString(const QString& path, const QString& dbPassword = QString(), co
         .arg(userPassword, user, path, dbPassword);
 }
 
-jet::Column col(const QString& name, jet::ColumnType type, int length = 0, bool fixed = false)
-{
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    c.fixed = fixed;
-    return c;
-}
-
 class JetFiles : public ::testing::Test
 {
 protected:
@@ -89,11 +79,12 @@ private:
 TEST_F(JetFiles, ListsEveryTableByNameSystemTablesAndLinksIncluded)
 {
     jet::Database db;
-    db.tables = {
-        jet::Table{QStringLiteral("zeta"), {col("a", jet::ColumnType::Long)}},
-        jet::Table{QStringLiteral("Alpha"), {col("a", jet::ColumnType::Long)}},
-        jet::Table{QStringLiteral("beta"), {col("a", jet::ColumnType::Long)}},
-        jet::Table{QStringLiteral("Hidden"), {col("a", jet::ColumnType::Long)}, jet::TableFlag::Hidden}};
+    db.tables = {jet::Table{QStringLiteral("zeta"), {jet::makeColumn("a", jet::ColumnType::Long)}},
+                 jet::Table{QStringLiteral("Alpha"), {jet::makeColumn("a", jet::ColumnType::Long)}},
+                 jet::Table{QStringLiteral("beta"), {jet::makeColumn("a", jet::ColumnType::Long)}},
+                 jet::Table{QStringLiteral("Hidden"),
+                            {jet::makeColumn("a", jet::ColumnType::Long)},
+                            jet::TableFlag::Hidden}};
     // Queries are catalogue rows too, but no tables; linked tables are tables of the catalogue.
     db.otherObjects = {jet::CatalogObject{QStringLiteral("AQuery"), 5, 0},
                        jet::CatalogObject{QStringLiteral("Linked"), 6, 0}};
@@ -113,8 +104,9 @@ TEST_F(JetFiles, ItemTakesAPositionFromZeroOrANameInAnyCase)
 {
     jet::Database db;
     db.withSystemTables = false;
-    db.tables = {jet::Table{QStringLiteral("Orders"),
-                            {col("Id", jet::ColumnType::Long), col("Note", jet::ColumnType::Text, 20)}}};
+    db.tables = {jet::Table{
+        QStringLiteral("Orders"),
+        {jet::makeColumn("Id", jet::ColumnType::Long), jet::makeColumn("Note", jet::ColumnType::Text, 20)}}};
     const Variant tables = open(jetString(write(db))).get(QStringLiteral("Tables"));
     const int count = tables.get(QStringLiteral("Count")).toInt();
     ASSERT_EQ(count, 1);
@@ -153,27 +145,28 @@ jet::Column special(jet::Column c, bool autoNumber, bool hyperlink = false)
 }
 
 const ColumnCase kColumnCases[] = {
-    {"Bool", col("c", jet::ColumnType::Bool), 11, 0, "Boolean"},
-    {"Byte", col("c", jet::ColumnType::Byte), 17, 0, "unknown"},
-    {"Int", col("c", jet::ColumnType::Int), 2, 0, "SmallInt"},
-    {"Long", col("c", jet::ColumnType::Long), 3, 0, "Integer"},
-    {"AutoNumber", special(col("c", jet::ColumnType::Long), true), 3, 0, "Integer"},
-    {"Money", col("c", jet::ColumnType::Money), 6, 0, "Currency"},
-    {"Single", col("c", jet::ColumnType::Float), 4, 0, "Single"},
-    {"Double", col("c", jet::ColumnType::Double), 5, 0, "Double"},
-    {"DateTime", col("c", jet::ColumnType::DateTime), 7, 0, "Date"},
-    {"VarBinary", col("c", jet::ColumnType::Binary, 50), 204, 50, "VarBinary"},
-    {"FixedBinary", col("c", jet::ColumnType::Binary, 16, true), 128, 16, "Binary"},
-    {"Text", col("c", jet::ColumnType::Text, 50), 202, 50, "VarWChar"},
-    {"Text255", col("c", jet::ColumnType::Text, 255), 202, 255, "VarWChar"},
-    {"FixedText", col("c", jet::ColumnType::Text, 10, true), 130, 10, "WChar"},
-    {"OLE", col("c", jet::ColumnType::OLE), 205, 1073741823, "LongVarBinary"},
-    {"Memo", col("c", jet::ColumnType::Memo), 203, 536870910, "LongVarWChar"},
-    {"Hyperlink", special(col("c", jet::ColumnType::Memo), false, true), 203, 536870910, "LongVarWChar"},
-    {"Guid", col("c", jet::ColumnType::RepId), 72, 0, "GUID"},
-    {"GuidAutoNumber", special(col("c", jet::ColumnType::RepId), true), 72, 0, "GUID"},
-    {"Decimal", col("c", jet::ColumnType::Numeric), 131, 0, "Numeric"},
-    {"UnknownCode", col("c", jet::ColumnType::Unknown13), 0, 0, "unknown"},
+    {"Bool", jet::makeColumn("c", jet::ColumnType::Bool), 11, 0, "Boolean"},
+    {"Byte", jet::makeColumn("c", jet::ColumnType::Byte), 17, 0, "unknown"},
+    {"Int", jet::makeColumn("c", jet::ColumnType::Int), 2, 0, "SmallInt"},
+    {"Long", jet::makeColumn("c", jet::ColumnType::Long), 3, 0, "Integer"},
+    {"AutoNumber", special(jet::makeColumn("c", jet::ColumnType::Long), true), 3, 0, "Integer"},
+    {"Money", jet::makeColumn("c", jet::ColumnType::Money), 6, 0, "Currency"},
+    {"Single", jet::makeColumn("c", jet::ColumnType::Float), 4, 0, "Single"},
+    {"Double", jet::makeColumn("c", jet::ColumnType::Double), 5, 0, "Double"},
+    {"DateTime", jet::makeColumn("c", jet::ColumnType::DateTime), 7, 0, "Date"},
+    {"VarBinary", jet::makeColumn("c", jet::ColumnType::Binary, 50), 204, 50, "VarBinary"},
+    {"FixedBinary", jet::makeColumn("c", jet::ColumnType::Binary, 16, true), 128, 16, "Binary"},
+    {"Text", jet::makeColumn("c", jet::ColumnType::Text, 50), 202, 50, "VarWChar"},
+    {"Text255", jet::makeColumn("c", jet::ColumnType::Text, 255), 202, 255, "VarWChar"},
+    {"FixedText", jet::makeColumn("c", jet::ColumnType::Text, 10, true), 130, 10, "WChar"},
+    {"OLE", jet::makeColumn("c", jet::ColumnType::OLE), 205, 1073741823, "LongVarBinary"},
+    {"Memo", jet::makeColumn("c", jet::ColumnType::Memo), 203, 536870910, "LongVarWChar"},
+    {"Hyperlink", special(jet::makeColumn("c", jet::ColumnType::Memo), false, true), 203, 536870910,
+     "LongVarWChar"},
+    {"Guid", jet::makeColumn("c", jet::ColumnType::RepId), 72, 0, "GUID"},
+    {"GuidAutoNumber", special(jet::makeColumn("c", jet::ColumnType::RepId), true), 72, 0, "GUID"},
+    {"Decimal", jet::makeColumn("c", jet::ColumnType::Numeric), 131, 0, "Numeric"},
+    {"UnknownCode", jet::makeColumn("c", jet::ColumnType::Unknown13), 0, 0, "unknown"},
 };
 
 // One file holds a table with every case as a column, in case order, so the stored order is
@@ -230,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(EveryJetType, JetColumnTypes, ::testing::ValuesIn(kColu
 
 TEST_F(JetFiles, DecimalReportsPrecisionAndScaleTheRightWayRound)
 {
-    jet::Column amount = col("Amount", jet::ColumnType::Numeric);
+    jet::Column amount = jet::makeColumn("Amount", jet::ColumnType::Numeric);
     amount.precision = 18;
     amount.scale = 4;
     jet::Database db;
@@ -250,9 +243,9 @@ TEST_F(JetFiles, Jet3AndAceFilesAreRead)
     for (jet::Format format : {jet::Format::Jet3, jet::Format::Ace12}) {
         jet::Database db;
         db.format = format;
-        db.tables = {
-            jet::Table{QStringLiteral("People"),
-                       {col("Name", jet::ColumnType::Text, 40), col("Photo", jet::ColumnType::Binary, 30)}}};
+        db.tables = {jet::Table{QStringLiteral("People"),
+                                {jet::makeColumn("Name", jet::ColumnType::Text, 40),
+                                 jet::makeColumn("Photo", jet::ColumnType::Binary, 30)}}};
         const Variant catalog =
             open(jetString(write(db, format == jet::Format::Jet3 ? "j3.mdb" : "ace.accdb")));
         EXPECT_TRUE(tableNames(catalog).contains("People"));
@@ -288,8 +281,9 @@ TEST_F(JetFiles, AceOnlyTypesHaveTheirAdoNumbers)
     jet::Database db;
     db.format = jet::Format::Ace12;
     db.tables = {jet::Table{QStringLiteral("New"),
-                            {col("Big", jet::ColumnType::BigInt), col("When", jet::ColumnType::ExtDateTime),
-                             col("Files", jet::ColumnType::Complex)}}};
+                            {jet::makeColumn("Big", jet::ColumnType::BigInt),
+                             jet::makeColumn("When", jet::ColumnType::ExtDateTime),
+                             jet::makeColumn("Files", jet::ColumnType::Complex)}}};
     const Variant columns = open(jetString(write(db, "new.accdb")))
                                 .get(QStringLiteral("Tables"))
                                 .get(QStringLiteral("Item"), {Variant("New")})
@@ -324,7 +318,7 @@ TEST_P(JetPasswords, ChecksTheDatabasePasswordLikeJet)
     jet::Database db;
     db.format = c.format;
     db.password = QString::fromUtf8(c.stored);
-    db.tables = {jet::Table{QStringLiteral("T"), {col("a", jet::ColumnType::Long)}}};
+    db.tables = {jet::Table{QStringLiteral("T"), {jet::makeColumn("a", jet::ColumnType::Long)}}};
     QString text;
     EXPECT_EQ(openError(jetString(write(db), QString::fromUtf8(c.given)), &text), c.expected);
     if (c.expected == 5003031) {
@@ -376,7 +370,7 @@ class JetLogins : public JetFiles, public ::testing::WithParamInterface<LoginCas
 TEST_P(JetLogins, OnlyTheDefaultAdminWithoutPasswordGetsIn)
 {
     jet::Database db;
-    db.tables = {jet::Table{QStringLiteral("T"), {col("a", jet::ColumnType::Long)}}};
+    db.tables = {jet::Table{QStringLiteral("T"), {jet::makeColumn("a", jet::ColumnType::Long)}}};
     QString text;
     const int error = openError(jetString(write(db), QString(), QString::fromUtf8(GetParam().user),
                                           QString::fromUtf8(GetParam().password)),
@@ -438,7 +432,7 @@ TEST_F(JetFiles, FilesThatCannotBeReadGiveJetsErrors)
 TEST_F(JetFiles, ARefusedReconnectKeepsTheOpenCatalogue)
 {
     jet::Database db;
-    db.tables = {jet::Table{QStringLiteral("Kept"), {col("a", jet::ColumnType::Long)}}};
+    db.tables = {jet::Table{QStringLiteral("Kept"), {jet::makeColumn("a", jet::ColumnType::Long)}}};
     Variant catalog = open(jetString(write(db)));
     EXPECT_THROW(catalog.put(QStringLiteral("ActiveConnection"), Variant(jetString(dir() + "/gone.mdb"))),
                  AutomationError);
@@ -468,9 +462,10 @@ protected:
     {
         jet::Database db;
         db.password = QStringLiteral("pw");
-        db.tables = {
-            jet::Table{QStringLiteral("Customers"), {col("a", jet::ColumnType::Long)}},
-            jet::Table{QStringLiteral("Secret"), {col("a", jet::ColumnType::Long)}, jet::TableFlag::Hidden}};
+        db.tables = {jet::Table{QStringLiteral("Customers"), {jet::makeColumn("a", jet::ColumnType::Long)}},
+                     jet::Table{QStringLiteral("Secret"),
+                                {jet::makeColumn("a", jet::ColumnType::Long)},
+                                jet::TableFlag::Hidden}};
         return write(db);
     }
     static const QString kSystemTables;
@@ -564,8 +559,9 @@ protected:
         jet::Database db;
         db.withSystemTables = false;
         db.tables = {jet::Table{QStringLiteral("Orders"),
-                                {col("Note", jet::ColumnType::Text, 40), col("Straße", jet::ColumnType::Long),
-                                 col("Größe_€", jet::ColumnType::Text, 12)}}};
+                                {jet::makeColumn("Note", jet::ColumnType::Text, 40),
+                                 jet::makeColumn("Straße", jet::ColumnType::Long),
+                                 jet::makeColumn("Größe_€", jet::ColumnType::Text, 12)}}};
         m_catalog = open(jetString(write(db)));
         return m_catalog.get(QStringLiteral("Tables"))
             .get(QStringLiteral("Item"), {Variant("Orders")})
@@ -606,9 +602,9 @@ TEST_F(JetFiles, ColumnNamesBeyondAsciiReadBackAndAreFoundWithoutRegardToCase)
 {
     jet::Database db;
     db.withSystemTables = false;
-    db.tables = {
-        jet::Table{QStringLiteral("Orders"),
-                   {col("Straße", jet::ColumnType::Long), col("Größe_€", jet::ColumnType::Text, 12)}}};
+    db.tables = {jet::Table{QStringLiteral("Orders"),
+                            {jet::makeColumn("Straße", jet::ColumnType::Long),
+                             jet::makeColumn("Größe_€", jet::ColumnType::Text, 12)}}};
     Variant catalog = open(jetString(write(db)));
     const Variant columns = catalog.get(QStringLiteral("Tables"))
                                 .get(QStringLiteral("Item"), {Variant("Orders")})

@@ -32,15 +32,6 @@ namespace {
 constexpr std::int32_t kCannotOpen = 5003049;
 constexpr qsizetype kPageSize = 4096; // Jet 4
 
-jet::Column column(const QString& name, jet::ColumnType type, int length = 0)
-{
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    return c;
-}
-
 bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
@@ -143,9 +134,9 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         jet::Database db = jet::sampleDatabase();
         db.tables.append(jet::Table{QString::fromLatin1(std::get<1>(GetParam())),
-                                    {column(kMarker, jet::ColumnType::Long)}});
+                                    {jet::makeColumn(kMarker, jet::ColumnType::Long)}});
         db.tables.append(jet::Table{QStringLiteral("Zzz_After"),
-                                    {column(QStringLiteral("Tail"), jet::ColumnType::Text, 12)}});
+                                    {jet::makeColumn(QStringLiteral("Tail"), jet::ColumnType::Text, 12)}});
         const QByteArray good = jet::buildFile(db);
 
         // The definition page is the one holding the marker column's name (UTF-16LE, stored once).
@@ -369,8 +360,9 @@ jet::Database awkwardNames()
             t.name = name + suffixes.at(round);
             for (int c = 0; c < 1 + n % 4; ++c) {
                 t.columns.append(
-                    c % 2 ? column(QStringLiteral("Wert_%1_ü").arg(c), jet::ColumnType::Long)
-                          : column(QStringLiteral("Col%1").arg(c), jet::ColumnType::Text, 1 + (n + c) % 60));
+                    c % 2 ? jet::makeColumn(QStringLiteral("Wert_%1_ü").arg(c), jet::ColumnType::Long)
+                          : jet::makeColumn(QStringLiteral("Col%1").arg(c), jet::ColumnType::Text,
+                                            1 + (n + c) % 60));
             }
             db.tables.append(t);
             ++n;
@@ -417,20 +409,21 @@ TEST(CatalogueColumns, EveryFieldArrivesAsWritten)
         table.name = QStringLiteral("T%1_%2")
                          .arg(t, 4, 10, QLatin1Char('0'))
                          .arg(t % 7 ? QStringLiteral("x") : QStringLiteral("ä"));
-        jet::Column id = column(QStringLiteral("Id"), jet::ColumnType::Long);
+        jet::Column id = jet::makeColumn(QStringLiteral("Id"), jet::ColumnType::Long);
         id.autoNumber = t % 2 == 0;
         table.columns.append(id);
         for (int c = 0; c < 1 + t % 9; ++c) {
-            jet::Column text = column(QStringLiteral("Text_%1%2").arg(c).arg(QString(c, QChar(0x00E9 + c))),
-                                      jet::ColumnType::Text, 1 + (t * 7 + c) % 255);
+            jet::Column text =
+                jet::makeColumn(QStringLiteral("Text_%1%2").arg(c).arg(QString(c, QChar(0x00E9 + c))),
+                                jet::ColumnType::Text, 1 + (t * 7 + c) % 255);
             text.fixed = (t + c) % 5 == 0;
             table.columns.append(text);
         }
-        jet::Column money = column(QStringLiteral("Betrag"), jet::ColumnType::Numeric);
+        jet::Column money = jet::makeColumn(QStringLiteral("Betrag"), jet::ColumnType::Numeric);
         money.precision = 1 + t % 28;
         money.scale = t % (money.precision + 1);
         table.columns.append(money);
-        jet::Column guid = column(QStringLiteral("G"), jet::ColumnType::RepId);
+        jet::Column guid = jet::makeColumn(QStringLiteral("G"), jet::ColumnType::RepId);
         guid.autoNumber = t % 3 == 0;
         table.columns.append(guid);
         db.tables.append(table);

@@ -140,15 +140,6 @@ protected:
     QTemporaryDir m_dir;
 };
 
-jet::Column column(const QString& name, jet::ColumnType type, int length = 0)
-{
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    return c;
-}
-
 jet::Table table(const QString& name, QList<jet::Column> columns, std::uint32_t flags = jet::TableFlag::User)
 {
     return jet::Table{name, std::move(columns), flags, 0};
@@ -166,10 +157,11 @@ TEST_P(FormatTest, ReaderSeesVersionTablesAndSystemFlags)
     jet::Database db;
     db.format = GetParam();
     db.tables = {
-        table(QStringLiteral("Kunden"), {column(QStringLiteral("Nr"), jet::ColumnType::Long)}),
-        table(QStringLiteral("Versteckt"), {column(QStringLiteral("Wert"), jet::ColumnType::Text, 20)},
-              jet::TableFlag::Hidden),
-        table(QStringLiteral("Bücher €"), {column(QStringLiteral("Größe"), jet::ColumnType::Double)})};
+        table(QStringLiteral("Kunden"), {jet::makeColumn(QStringLiteral("Nr"), jet::ColumnType::Long)}),
+        table(QStringLiteral("Versteckt"),
+              {jet::makeColumn(QStringLiteral("Wert"), jet::ColumnType::Text, 20)}, jet::TableFlag::Hidden),
+        table(QStringLiteral("Bücher €"),
+              {jet::makeColumn(QStringLiteral("Größe"), jet::ColumnType::Double)})};
     const QString path = write(db);
 
     const char* expectedVersion = GetParam() == jet::Format::Jet3   ? "JET3"
@@ -207,7 +199,8 @@ TEST_P(FormatTest, WithoutSystemTablesOnlyTheCatalogueDefinitionRemains)
     jet::Database db;
     db.format = GetParam();
     db.withSystemTables = false;
-    db.tables = {table(QStringLiteral("Solo"), {column(QStringLiteral("A"), jet::ColumnType::Long)})};
+    db.tables = {
+        table(QStringLiteral("Solo"), {jet::makeColumn(QStringLiteral("A"), jet::ColumnType::Long)})};
     const QString path = write(db);
     EXPECT_EQ(
         runTool(QStringLiteral("mdb-tables"), {QStringLiteral("-S"), QStringLiteral("-1"), path}).lines(),
@@ -223,10 +216,11 @@ TEST_P(FormatTest, TextLengthsAreCharactersWhateverTheStorageUnit)
 {
     jet::Database db;
     db.format = GetParam();
-    db.tables = {table(QStringLiteral("T"), {column(QStringLiteral("One"), jet::ColumnType::Text, 1),
-                                             column(QStringLiteral("Fifty"), jet::ColumnType::Text, 50),
-                                             column(QStringLiteral("Max"), jet::ColumnType::Text, 255),
-                                             column(QStringLiteral("Default"), jet::ColumnType::Text, 0)})};
+    db.tables = {
+        table(QStringLiteral("T"), {jet::makeColumn(QStringLiteral("One"), jet::ColumnType::Text, 1),
+                                    jet::makeColumn(QStringLiteral("Fifty"), jet::ColumnType::Text, 50),
+                                    jet::makeColumn(QStringLiteral("Max"), jet::ColumnType::Text, 255),
+                                    jet::makeColumn(QStringLiteral("Default"), jet::ColumnType::Text, 0)})};
     const auto schema = schemaOf(write(db), QStringLiteral("T"));
     EXPECT_EQ(schema.value(QStringLiteral("One")), QStringLiteral("Text (1)"));
     EXPECT_EQ(schema.value(QStringLiteral("Fifty")), QStringLiteral("Text (50)"));
@@ -242,12 +236,13 @@ TEST_P(FormatTest, WideTableDefinitionContinuesOverSeveralPages)
     for (int i = 0; i < 255; ++i) {
         const QString name =
             QStringLiteral("Column%1_").arg(i, 3, 10, QLatin1Char('0')).leftJustified(64, QLatin1Char('x'));
-        wide.columns.append(column(name, i % 3 ? jet::ColumnType::Text : jet::ColumnType::Long, 20));
+        wide.columns.append(jet::makeColumn(name, i % 3 ? jet::ColumnType::Text : jet::ColumnType::Long, 20));
         expected.append(name);
     }
     jet::Database db;
     db.format = GetParam();
-    db.tables = {wide, table(QStringLiteral("After"), {column(QStringLiteral("Z"), jet::ColumnType::Byte)})};
+    db.tables = {
+        wide, table(QStringLiteral("After"), {jet::makeColumn(QStringLiteral("Z"), jet::ColumnType::Byte)})};
     const QString path = write(db);
     EXPECT_EQ(columnOrder(path, QStringLiteral("Wide")), expected);
     EXPECT_EQ(columnOrder(path, QStringLiteral("After")), QStringList{QStringLiteral("Z")});
@@ -352,7 +347,7 @@ class DecimalTest : public JetFiles, public ::testing::WithParamInterface<Decima
 // mdbtools names the two bytes the other way round; what matters is that precision comes first.
 TEST_P(DecimalTest, PrecisionAndScaleReadBack)
 {
-    jet::Column c = column(QStringLiteral("Amount"), jet::ColumnType::Numeric);
+    jet::Column c = jet::makeColumn(QStringLiteral("Amount"), jet::ColumnType::Numeric);
     c.precision = GetParam().precision;
     c.scale = GetParam().scale;
     jet::Database db;
@@ -901,21 +896,22 @@ class PropertyBlobTest : public JetFiles, public ::testing::WithParamInterface<B
 TEST_P(PropertyBlobTest, DescriptionsOfAnyLengthComeBack)
 {
     jet::Table t =
-        table(QStringLiteral("Described"), {column(QStringLiteral("Plain"), jet::ColumnType::Long)});
+        table(QStringLiteral("Described"), {jet::makeColumn(QStringLiteral("Plain"), jet::ColumnType::Long)});
     QMap<QString, QString> expected;
     if (GetParam().columns == 0) {
         t.description = QString(GetParam().descriptionLength, QLatin1Char('t')) + QStringLiteral("€");
         expected.insert(QStringLiteral(".Description"), t.description);
     }
     for (int c = 0; c < GetParam().columns; ++c) {
-        jet::Column col = column(QStringLiteral("C%1").arg(c), jet::ColumnType::Long);
+        jet::Column col = jet::makeColumn(QStringLiteral("C%1").arg(c), jet::ColumnType::Long);
         col.description = QString(GetParam().descriptionLength, QChar(u'a' + c % 26)) + QStringLiteral("ß");
         expected.insert(col.name + QStringLiteral(".Description"), col.description);
         t.columns.append(col);
     }
     jet::Database db;
     db.format = GetParam().format;
-    db.tables = {t, table(QStringLiteral("After"), {column(QStringLiteral("Z"), jet::ColumnType::Long)})};
+    db.tables = {
+        t, table(QStringLiteral("After"), {jet::makeColumn(QStringLiteral("Z"), jet::ColumnType::Long)})};
     const QString path = write(db);
     EXPECT_EQ(readWithLibmdb(path, QStringLiteral("Described"), {QStringLiteral("Description")}).props,
               expected);
@@ -937,7 +933,7 @@ INSTANTIATE_TEST_SUITE_P(Blobs, PropertyBlobTest,
 TEST_F(JetFiles, IndexesOfAWideTableAndManyRelationships)
 {
     jet::Table parent =
-        table(QStringLiteral("Parent"), {column(QStringLiteral("Id"), jet::ColumnType::Long)});
+        table(QStringLiteral("Parent"), {jet::makeColumn(QStringLiteral("Id"), jet::ColumnType::Long)});
     jet::Index pk;
     pk.name = QStringLiteral("PrimaryKey");
     pk.primaryKey = true;
@@ -948,7 +944,7 @@ TEST_F(JetFiles, IndexesOfAWideTableAndManyRelationships)
     for (int i = 0; i < 120; ++i) {
         const QString name =
             QStringLiteral("Ref%1_").arg(i, 3, 10, QLatin1Char('0')).leftJustified(64, QLatin1Char('x'));
-        wide.columns.append(column(name, jet::ColumnType::Long));
+        wide.columns.append(jet::makeColumn(name, jet::ColumnType::Long));
         db.relationships.append(jet::Relationship{QStringLiteral("Rel%1").arg(i),
                                                   QStringLiteral("Wide"),
                                                   {name},
@@ -1001,7 +997,8 @@ class RefusalTest : public ::testing::TestWithParam<RefusalCase>
 TEST_P(RefusalTest, BadDescriptionIsAnErrorNotAFile)
 {
     jet::Database db;
-    db.tables = {table(QStringLiteral("Good"), {column(QStringLiteral("A"), jet::ColumnType::Long)})};
+    db.tables = {
+        table(QStringLiteral("Good"), {jet::makeColumn(QStringLiteral("A"), jet::ColumnType::Long)})};
     ASSERT_NO_THROW(jet::buildFile(db));
     GetParam().spoil(db);
     EXPECT_THROW(jet::buildFile(db), std::invalid_argument);
@@ -1027,7 +1024,7 @@ jet::Index keyIndex(const QString& name, const QStringList& columns, bool primar
 QList<jet::Relationship>& addParentAndLink(jet::Database& db, std::uint32_t flags)
 {
     jet::Table parent =
-        table(QStringLiteral("Parent"), {column(QStringLiteral("Id"), jet::ColumnType::Long)});
+        table(QStringLiteral("Parent"), {jet::makeColumn(QStringLiteral("Id"), jet::ColumnType::Long)});
     parent.indexes = {keyIndex(QStringLiteral("PrimaryKey"), {"Id"}, true)};
     db.tables.append(parent);
     db.relationships.append(jet::Relationship{QStringLiteral("ParentGood"),
@@ -1055,21 +1052,21 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"EmptyColumnName", [](jet::Database& db) { firstColumn(db).name.clear(); }},
         RefusalCase{"DuplicateColumn",
                     [](jet::Database& db) {
-                        db.tables[0].columns.append(column(QStringLiteral("a"), jet::ColumnType::Text, 5));
+                        db.tables[0].columns.append(jet::makeColumn(QStringLiteral("a"), jet::ColumnType::Text, 5));
                     }},
         RefusalCase{"TooManyColumns",
                     [](jet::Database& db) {
                         for (int i = 0; i < 255; ++i)
                             db.tables[0].columns.append(
-                                column(QStringLiteral("C%1").arg(i), jet::ColumnType::Byte));
+                                jet::makeColumn(QStringLiteral("C%1").arg(i), jet::ColumnType::Byte));
                     }},
         RefusalCase{"TextLength256",
                     [](jet::Database& db) {
-                        firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Text, 256);
+                        firstColumn(db) = jet::makeColumn(QStringLiteral("A"), jet::ColumnType::Text, 256);
                     }},
         RefusalCase{"NegativeBinaryLength",
                     [](jet::Database& db) {
-                        firstColumn(db) = column(QStringLiteral("A"), jet::ColumnType::Binary, -1);
+                        firstColumn(db) = jet::makeColumn(QStringLiteral("A"), jet::ColumnType::Binary, -1);
                     }},
         RefusalCase{"DecimalPrecision0",
                     [](jet::Database& db) {
@@ -1120,7 +1117,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](jet::Database& db) {
                         QStringList names;
                         for (int i = 0; i < 11; ++i) {
-                            db.tables[0].columns.append(column(QStringLiteral("K%1").arg(i), jet::ColumnType::Long));
+                            db.tables[0].columns.append(jet::makeColumn(QStringLiteral("K%1").arg(i), jet::ColumnType::Long));
                             names.append(QStringLiteral("K%1").arg(i));
                         }
                         db.tables[0].indexes = {keyIndex(QStringLiteral("Wide"), names)};
@@ -1133,7 +1130,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         RefusalCase{"TwoPrimaryKeys",
                     [](jet::Database& db) {
-                        db.tables[0].columns.append(column(QStringLiteral("B"), jet::ColumnType::Long));
+                        db.tables[0].columns.append(jet::makeColumn(QStringLiteral("B"), jet::ColumnType::Long));
                         db.tables[0].indexes = {keyIndex(QStringLiteral("PrimaryKey"), {"A"}, true),
                                                 keyIndex(QStringLiteral("Second"), {"B"}, true)};
                     }},

@@ -66,28 +66,19 @@ ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {}
     return run;
 }
 
-jet::Column Col(const QString& name, jet::ColumnType type, int length = 0)
-{
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    return c;
-}
-
 // Two user tables, a hidden one and the usual system tables.
 jet::Database ShopDatabase(const QString& password = {})
 {
     jet::Database db;
     db.password = password;
     db.tables = {jet::Table{QStringLiteral("Orders"),
-                            {Col(QStringLiteral("Order_ID"), jet::ColumnType::Long),
-                             Col(QStringLiteral("ShipName"), jet::ColumnType::Text, 40)}},
+                            {jet::makeColumn(QStringLiteral("Order_ID"), jet::ColumnType::Long),
+                             jet::makeColumn(QStringLiteral("ShipName"), jet::ColumnType::Text, 40)}},
                  jet::Table{QStringLiteral("Customers"),
-                            {Col(QStringLiteral("Customer_ID"), jet::ColumnType::Long),
-                             Col(QStringLiteral("CompanyName"), jet::ColumnType::Text, 35)}},
+                            {jet::makeColumn(QStringLiteral("Customer_ID"), jet::ColumnType::Long),
+                             jet::makeColumn(QStringLiteral("CompanyName"), jet::ColumnType::Text, 35)}},
                  jet::Table{QStringLiteral("Hidden"),
-                            {Col(QStringLiteral("X"), jet::ColumnType::Long)},
+                            {jet::makeColumn(QStringLiteral("X"), jet::ColumnType::Long)},
                             jet::TableFlag::Hidden}};
     return db;
 }

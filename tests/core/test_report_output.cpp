@@ -155,15 +155,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- the command-line program's standard output -----------------------------------------------
 
-jet::Column Column(const QString& name, jet::ColumnType type, int length = 0)
-{
-    jet::Column c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    return c;
-}
-
 // The report without its date line (line 5), which is the run's own.
 QByteArray WithoutDate(const QByteArray& report)
 {
@@ -185,8 +176,8 @@ protected:
             jet::Table table;
             table.name = QStringLiteral("Table_%1").arg(t, 3, 10, QLatin1Char('0'));
             for (int c = 0; c < 12; ++c)
-                table.columns.append(
-                    Column(QStringLiteral("Field_%1_%2").arg(t).arg(c), jet::ColumnType::Text, 20 + c));
+                table.columns.append(jet::makeColumn(QStringLiteral("Field_%1_%2").arg(t).arg(c),
+                                                     jet::ColumnType::Text, 20 + c));
             db.tables.append(table);
         }
         s_file = new QString(s_dir->filePath(QStringLiteral("out.mdb")));

@@ -226,7 +226,7 @@ TEST_F(WindowSqlServerTest, RefreshBeforeAnyDatabaseWasOpenedShowsWhyTheQueryFai
     prompter->errorsExpected = false;
     prompter->shown.clear();
     openWith(QStringLiteral("Secr3t;x"));
-    ASSERT_EQ(list()->count(), 22);
+    ASSERT_EQ(list()->count(), 23);
     child<QTabWidget>("pgcProvider")->setCurrentIndex(1);
     child<QTabWidget>("pgcProvider")->setCurrentIndex(0);
     action("actRefresh")->trigger();

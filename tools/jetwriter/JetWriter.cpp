@@ -1365,4 +1365,14 @@ void writeFile(const QString& path, const Database& db)
             QStringLiteral("cannot write %1: %2").arg(path, f.errorString()).toStdString());
 }
 
+Column makeColumn(const QString& name, ColumnType type, int length, bool fixed)
+{
+    Column c;
+    c.name = name;
+    c.type = type;
+    c.length = length;
+    c.fixed = fixed;
+    return c;
+}
+
 } // namespace jet

@@ -45,6 +45,10 @@ inline constexpr std::uint8_t AutoGuid = 0x40;
 inline constexpr std::uint8_t Hyperlink = 0x80;
 } // namespace ColumnFlag
 
+struct Column;
+// A column of a name, a type and, for Text and Binary, a length; the rest as the struct presets it.
+Column makeColumn(const QString& name, ColumnType type, int length = 0, bool fixed = false);
+
 struct Column
 {
     QString name;

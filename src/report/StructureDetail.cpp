@@ -35,13 +35,6 @@ QString Joined(const QStringList& names)
     return QLatin1Char('(') + names.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-QString QualifiedName(const QString& schema, const QString& name)
-{
-    if (schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
-        return name;
-    return schema + QLatin1Char('.') + name;
-}
-
 class Block
 {
 public:
@@ -84,6 +77,15 @@ QString ForeignKeyText(const TCatalogueForeignKey& key)
     return text;
 }
 
+} // namespace
+
+QString QualifiedName(const QString& schema, const QString& name)
+{
+    if (schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
+        return name;
+    return schema + QLatin1Char('.') + name;
+}
+
 bool References(const TCatalogueForeignKey& key, const TCatalogueObject& object)
 {
     if (key.referencedTable.compare(object.name, Qt::CaseInsensitive) != 0)
@@ -92,8 +94,6 @@ bool References(const TCatalogueForeignKey& key, const TCatalogueObject& object)
     return key.referencedSchema.isEmpty() || object.schema.isEmpty() ||
            key.referencedSchema.compare(object.schema, Qt::CaseInsensitive) == 0;
 }
-
-} // namespace
 
 QString ReferentialActionText(TReferentialAction action)
 {

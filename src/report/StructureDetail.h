@@ -22,5 +22,9 @@ QString IndexText(const TCatalogueIndex& index);
 // The referenced side of a foreign key: "Customers (CustomerID)", with its schema where it is not
 // dbo.
 QString ReferencedText(const TCatalogueForeignKey& key);
+// "schema.name", or the bare name in dbo and where there is no schema (Access).
+QString QualifiedName(const QString& schema, const QString& name);
+// Whether key points at object (by name without regard to case; by schema where both have one).
+bool References(const TCatalogueForeignKey& key, const TCatalogueObject& object);
 // The UI word of a referential action ("cascade", "weitergeben").
 QString ReferentialActionText(TReferentialAction action);

@@ -49,13 +49,6 @@ QString Code(const QString& text)
     return QLatin1Char('`') + text + QLatin1Char('`');
 }
 
-QString QualifiedName(const QString& schema, const QString& name)
-{
-    if (schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0)
-        return name;
-    return schema + QLatin1Char('.') + name;
-}
-
 QString Names(const QStringList& names)
 {
     QStringList escaped;
@@ -149,9 +142,7 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
     QStringList referencing;
     for (const TCatalogueObject& other : catalogue.objects) {
         for (const TCatalogueForeignKey& key : other.foreignKeys) {
-            const bool sameSchema = key.referencedSchema.isEmpty() || object.schema.isEmpty() ||
-                                    key.referencedSchema.compare(object.schema, Qt::CaseInsensitive) == 0;
-            if (sameSchema && key.referencedTable.compare(object.name, Qt::CaseInsensitive) == 0)
+            if (References(key, object))
                 referencing.append(QStringLiteral("- ") +
                                    MarkdownText(QualifiedName(other.schema, other.name)) +
                                    QStringLiteral(" (") + Names(key.columns) + QStringLiteral("): ") +

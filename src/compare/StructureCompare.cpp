@@ -163,14 +163,17 @@ private:
     void columnType(const TCatalogueColumn& b, const TCatalogueColumn& c)
     {
         const QString name = b.name;
-        const auto typeChanged = [&] { changed(TDifferenceItem::Column, name, QStringLiteral("type"), b.typeName, c.typeName); };
+        const auto typeChanged = [&] {
+            changed(TDifferenceItem::Column, name, QStringLiteral("type"), b.typeName, c.typeName);
+        };
         const auto lengthChanged = [&] {
             changed(TDifferenceItem::Column, name, QStringLiteral("length"), QString::number(b.length),
                     QString::number(c.length));
         };
         if (m_cross) {
             bool lengthsAgree = false;
-            const bool same = m_baselineSql ? TypesCorrespond(c, b, lengthsAgree) : TypesCorrespond(b, c, lengthsAgree);
+            const bool same =
+                m_baselineSql ? TypesCorrespond(c, b, lengthsAgree) : TypesCorrespond(b, c, lengthsAgree);
             if (!same)
                 typeChanged();
             else if (!lengthsAgree)
@@ -180,7 +183,8 @@ private:
         // Access calls several types "unknown": the code behind the name tells them apart.
         bool sameType = SameText(b.typeName, c.typeName);
         if (sameType && b.typeCode && c.typeCode && *b.typeCode != *c.typeCode) {
-            changed(TDifferenceItem::Column, name, QStringLiteral("type"), b.typeName + QStringLiteral(" (") + QString::number(*b.typeCode) + QLatin1Char(')'),
+            changed(TDifferenceItem::Column, name, QStringLiteral("type"),
+                    b.typeName + QStringLiteral(" (") + QString::number(*b.typeCode) + QLatin1Char(')'),
                     c.typeName + QStringLiteral(" (") + QString::number(*c.typeCode) + QLatin1Char(')'));
             return;
         }
@@ -240,8 +244,8 @@ private:
                     changed(TDifferenceItem::Index, x.name, QStringLiteral("unique"), FlagText(x.unique),
                             FlagText(y.unique));
                 if (!SameIndexColumns(x.columns, y.columns))
-                    changed(TDifferenceItem::Index, x.name, QStringLiteral("columns"), IndexColumnsText(x.columns),
-                            IndexColumnsText(y.columns));
+                    changed(TDifferenceItem::Index, x.name, QStringLiteral("columns"),
+                            IndexColumnsText(x.columns), IndexColumnsText(y.columns));
             },
             [](const TCatalogueIndex& x) { return x.name; });
     }

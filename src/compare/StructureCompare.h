@@ -40,7 +40,7 @@ struct TStructureDifference
 
 struct TStructureComparison
 {
-    bool typeMapping = false; // one side Access, the other SQL Server
+    bool typeMapping = false;                // one side Access, the other SQL Server
     QList<TStructureDifference> differences; // by object, item, name, property
 };
 

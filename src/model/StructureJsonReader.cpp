@@ -187,8 +187,9 @@ TCatalogueObject ReadObject(const QJsonObject& json, const QString& place)
     if (!link.isUndefined()) {
         const QString linkPlace = Place(place, "link");
         const QJsonObject linkObject = ObjectAt(link, linkPlace);
-        object.link = TCatalogueLink{TextOf(linkObject, "file", linkPlace), TextOf(linkObject, "table", linkPlace),
-                                     TextOf(linkObject, "odbc", linkPlace)};
+        object.link =
+            TCatalogueLink{TextOf(linkObject, "file", linkPlace), TextOf(linkObject, "table", linkPlace),
+                           TextOf(linkObject, "odbc", linkPlace)};
     }
     const QJsonArray columns = ArrayOf(json, "columns", place, true);
     for (qsizetype i = 0; i < columns.size(); ++i) {
@@ -199,8 +200,8 @@ TCatalogueObject ReadObject(const QJsonObject& json, const QString& place)
     if (!primaryKey.isUndefined()) {
         const QString keyPlace = Place(place, "primaryKey");
         const QJsonObject keyObject = ObjectAt(primaryKey, keyPlace);
-        object.primaryKey =
-            TCataloguePrimaryKey{TextOf(keyObject, "name", keyPlace), NamesOf(keyObject, "columns", keyPlace)};
+        object.primaryKey = TCataloguePrimaryKey{TextOf(keyObject, "name", keyPlace),
+                                                 NamesOf(keyObject, "columns", keyPlace)};
     }
     const QJsonArray indexes = ArrayOf(json, "indexes", place, true);
     for (qsizetype i = 0; i < indexes.size(); ++i) {
@@ -232,7 +233,8 @@ bool ReadStructureJson(const QByteArray& bytes, TStructureDocument& document, QS
     QJsonParseError parseError;
     const QJsonDocument json = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        error = QStringLiteral("not JSON: %1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
+        error =
+            QStringLiteral("not JSON: %1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
         return false;
     }
     if (!json.isObject()) {
@@ -243,7 +245,8 @@ bool ReadStructureJson(const QByteArray& bytes, TStructureDocument& document, QS
         const QJsonObject top = json.object();
         const QJsonValue format = top.value(QLatin1String("format"));
         if (format.toString() != QLatin1String("orvane-structure"))
-            Fail(QString(), QStringLiteral("not a structure document: \"format\" is not \"orvane-structure\""));
+            Fail(QString(),
+                 QStringLiteral("not a structure document: \"format\" is not \"orvane-structure\""));
         const QJsonValue version = top.value(QLatin1String("version"));
         if (!version.isDouble())
             Fail(QStringLiteral("version"), QStringLiteral("a number expected"));

@@ -20,7 +20,8 @@ QList<const TCatalogueObject*> All(const TCatalogue& catalogue)
 QStringList Lines(const TCatalogue& baseline, const TCatalogue& current)
 {
     QStringList lines;
-    for (const TStructureDifference& d : CompareStructures(baseline, All(baseline), current, All(current)).differences) {
+    for (const TStructureDifference& d :
+         CompareStructures(baseline, All(baseline), current, All(current)).differences) {
         QString line = ChangeKindName(d.change) + u' ' + DifferenceItemName(d.item) + u' ' +
                        (d.schema.isEmpty() ? QString() : d.schema + u'.') + d.object;
         if (!d.name.isEmpty())
@@ -127,10 +128,19 @@ TEST_P(StructureCompareEdits, GiveOneDifferenceEach)
 INSTANTIATE_TEST_SUITE_P(
     Properties, StructureCompareEdits,
     testing::Values(
-        TEdit{"ColumnAdded", [](TCatalogueObject& o) { o.columns.append(ModelColumn(5, QStringLiteral("Freight"), QStringLiteral("Currency"), 8)); },
+        TEdit{"ColumnAdded",
+              [](TCatalogueObject& o) {
+                  o.columns.append(ModelColumn(5, QStringLiteral("Freight"), QStringLiteral("Currency"), 8));
+              },
               "added column Orders.Freight"},
-        TEdit{"ColumnRemoved", [](TCatalogueObject& o) { o.columns.removeAt(2); }, "removed column Orders.Shipped"},
-        TEdit{"Type", [](TCatalogueObject& o) { o.columns[0].typeName = QStringLiteral("Double"); o.columns[0].typeCode = 5; o.columns[0].length = 8; },
+        TEdit{"ColumnRemoved", [](TCatalogueObject& o) { o.columns.removeAt(2); },
+              "removed column Orders.Shipped"},
+        TEdit{"Type",
+              [](TCatalogueObject& o) {
+                  o.columns[0].typeName = QStringLiteral("Double");
+                  o.columns[0].typeCode = 5;
+                  o.columns[0].length = 8;
+              },
               "changed column Orders.OrderID type Integer -> Double"},
         TEdit{"UnknownTypesByCode", [](TCatalogueObject& o) { o.columns[3].typeCode = 16; },
               "changed column Orders.Qty type unknown (17) -> unknown (16)"},
@@ -138,32 +148,46 @@ INSTANTIATE_TEST_SUITE_P(
               "changed column Orders.CustomerID length 5 -> 10"},
         TEdit{"Nullable", [](TCatalogueObject& o) { o.columns[1].nullable = false; },
               "changed column Orders.CustomerID nullable true -> false"},
-        TEdit{"DefaultAdded", [](TCatalogueObject& o) { o.columns[1].defaultValue = QStringLiteral("\"X\""); },
+        TEdit{"DefaultAdded",
+              [](TCatalogueObject& o) { o.columns[1].defaultValue = QStringLiteral("\"X\""); },
               "changed column Orders.CustomerID default  -> \"X\""},
         TEdit{"AutoIncrement", [](TCatalogueObject& o) { o.columns[0].autoIncrement = false; },
               "changed column Orders.OrderID autoIncrement true -> false"},
-        TEdit{"ColumnDescription", [](TCatalogueObject& o) { o.columns[2].description = QStringLiteral("sent"); },
+        TEdit{"ColumnDescription",
+              [](TCatalogueObject& o) { o.columns[2].description = QStringLiteral("sent"); },
               "changed column Orders.Shipped description  -> sent"},
         TEdit{"Kind", [](TCatalogueObject& o) { o.kind = TObjectKind::LinkedTable; },
               "changed table Orders kind table -> linked table"},
         TEdit{"TableDescription", [](TCatalogueObject& o) { o.description = QStringLiteral("All orders"); },
               "changed table Orders description  -> All orders"},
-        TEdit{"PrimaryKeyColumns", [](TCatalogueObject& o) { o.primaryKey->columns.append(QStringLiteral("CustomerID")); },
+        TEdit{"PrimaryKeyColumns",
+              [](TCatalogueObject& o) { o.primaryKey->columns.append(QStringLiteral("CustomerID")); },
               "changed primaryKey Orders columns OrderID -> OrderID, CustomerID"},
-        TEdit{"PrimaryKeyRenamedOnly", [](TCatalogueObject& o) { o.primaryKey->name = QStringLiteral("PK_Orders"); }, ""},
-        TEdit{"PrimaryKeyRemoved", [](TCatalogueObject& o) { o.primaryKey.reset(); }, "removed primaryKey Orders"},
+        TEdit{"PrimaryKeyRenamedOnly",
+              [](TCatalogueObject& o) { o.primaryKey->name = QStringLiteral("PK_Orders"); }, ""},
+        TEdit{"PrimaryKeyRemoved", [](TCatalogueObject& o) { o.primaryKey.reset(); },
+              "removed primaryKey Orders"},
         TEdit{"IndexUnique", [](TCatalogueObject& o) { o.indexes[0].unique = true; },
               "changed index Orders.Shipped unique false -> true"},
-        TEdit{"IndexColumns", [](TCatalogueObject& o) { o.indexes[1].columns[1].descending = true; },
-              "changed index Orders.CustomerID columns CustomerID, OrderID -> CustomerID, OrderID descending"},
-        TEdit{"IndexRemoved", [](TCatalogueObject& o) { o.indexes.removeAt(0); }, "removed index Orders.Shipped"},
-        TEdit{"KeyTarget", [](TCatalogueObject& o) { o.foreignKeys[0].referencedTable = QStringLiteral("Clients"); },
+        TEdit{
+            "IndexColumns", [](TCatalogueObject& o) { o.indexes[1].columns[1].descending = true; },
+            "changed index Orders.CustomerID columns CustomerID, OrderID -> CustomerID, OrderID descending"},
+        TEdit{"IndexRemoved", [](TCatalogueObject& o) { o.indexes.removeAt(0); },
+              "removed index Orders.Shipped"},
+        TEdit{"KeyTarget",
+              [](TCatalogueObject& o) { o.foreignKeys[0].referencedTable = QStringLiteral("Clients"); },
               "changed foreignKey Orders.CustomersOrders referencedTable Customers -> Clients"},
         TEdit{"KeyEnforced", [](TCatalogueObject& o) { o.foreignKeys[0].enforced = false; },
               "changed foreignKey Orders.CustomersOrders enforced true -> false"},
-        TEdit{"KeyOnDelete", [](TCatalogueObject& o) { o.foreignKeys[0].onDelete = TReferentialAction::Cascade; },
+        TEdit{"KeyOnDelete",
+              [](TCatalogueObject& o) { o.foreignKeys[0].onDelete = TReferentialAction::Cascade; },
               "changed foreignKey Orders.CustomersOrders onDelete setNull -> cascade"},
-        TEdit{"KeyAdded", [](TCatalogueObject& o) { TCatalogueForeignKey k = o.foreignKeys[0]; k.name = QStringLiteral("Second"); o.foreignKeys.append(k); },
+        TEdit{"KeyAdded",
+              [](TCatalogueObject& o) {
+                  TCatalogueForeignKey k = o.foreignKeys[0];
+                  k.name = QStringLiteral("Second");
+                  o.foreignKeys.append(k);
+              },
               "added foreignKey Orders.Second"}),
     [](const testing::TestParamInfo<TEdit>& p) { return std::string(p.param.label); });
 
@@ -175,12 +199,13 @@ TEST(StructureCompare, DifferencesComeByObjectItemAndName)
     after.objects[1].columns[3].nullable = false;
     after.objects[1].columns[1].nullable = false;
     after.objects[0].description.clear();
-    EXPECT_EQ(Lines(before, after), (QStringList{
-                                        QStringLiteral("changed table Customers description Who buys -> "),
-                                        QStringLiteral("changed column Orders.CustomerID nullable true -> false"),
-                                        QStringLiteral("changed column Orders.Qty nullable true -> false"),
-                                        QStringLiteral("removed foreignKey Orders.CustomersOrders"),
-                                    }));
+    EXPECT_EQ(Lines(before, after),
+              (QStringList{
+                  QStringLiteral("changed table Customers description Who buys -> "),
+                  QStringLiteral("changed column Orders.CustomerID nullable true -> false"),
+                  QStringLiteral("changed column Orders.Qty nullable true -> false"),
+                  QStringLiteral("removed foreignKey Orders.CustomersOrders"),
+              }));
 }
 
 // One Access column against one SQL Server column: equal, or the one line they give.
@@ -199,7 +224,8 @@ class CrossEngineColumns : public testing::TestWithParam<TCrossColumn>
 TEST_P(CrossEngineColumns, MapTypesAndSpellings)
 {
     const TCatalogue access = Access({Table(QStringLiteral("T"), {GetParam().access})});
-    const TCatalogue sql = SqlServer({Table(QStringLiteral("t"), {GetParam().sqlServer}, QStringLiteral("dbo"))});
+    const TCatalogue sql =
+        SqlServer({Table(QStringLiteral("t"), {GetParam().sqlServer}, QStringLiteral("dbo"))});
     const QStringList expected =
         *GetParam().line ? QStringList{QString::fromUtf8(GetParam().line)} : QStringList();
     EXPECT_EQ(Lines(access, sql), expected);
@@ -223,17 +249,20 @@ const QString kC = QStringLiteral("C");
 INSTANTIATE_TEST_SUITE_P(
     TypeTable, CrossEngineColumns,
     testing::Values(
-        TCrossColumn{"TextToNvarchar", AccessColumn(kC, "VarWChar", 202, 50), SqlColumn(kC, "nvarchar", 50), ""},
-        TCrossColumn{"TextToVarchar", AccessColumn(kC, "VarWChar", 202, 50), SqlColumn(kC, "varchar", 50), ""},
+        TCrossColumn{"TextToNvarchar", AccessColumn(kC, "VarWChar", 202, 50), SqlColumn(kC, "nvarchar", 50),
+                     ""},
+        TCrossColumn{"TextToVarchar", AccessColumn(kC, "VarWChar", 202, 50), SqlColumn(kC, "varchar", 50),
+                     ""},
         TCrossColumn{"TextLength", AccessColumn(kC, "VarWChar", 202, 50), SqlColumn(kC, "nvarchar", 40),
                      "changed column dbo.T.C length 50 -> 40"},
         TCrossColumn{"TextToMax", AccessColumn(kC, "VarWChar", 202, 50), SqlColumn(kC, "nvarchar", -1),
                      "changed column dbo.T.C type VarWChar -> nvarchar"},
         TCrossColumn{"FixedText", AccessColumn(kC, "WChar", 130, 3), SqlColumn(kC, "nchar", 3), ""},
-        TCrossColumn{"MemoToMax", AccessColumn(kC, "LongVarWChar", 203, 0), SqlColumn(kC, "nvarchar", -1), ""},
+        TCrossColumn{"MemoToMax", AccessColumn(kC, "LongVarWChar", 203, 0), SqlColumn(kC, "nvarchar", -1),
+                     ""},
         TCrossColumn{"MemoToNtext", AccessColumn(kC, "LongVarWChar", 203, 0), SqlColumn(kC, "ntext", 16), ""},
-        TCrossColumn{"MemoToSizedText", AccessColumn(kC, "LongVarWChar", 203, 0), SqlColumn(kC, "nvarchar", 255),
-                     "changed column dbo.T.C type LongVarWChar -> nvarchar"},
+        TCrossColumn{"MemoToSizedText", AccessColumn(kC, "LongVarWChar", 203, 0),
+                     SqlColumn(kC, "nvarchar", 255), "changed column dbo.T.C type LongVarWChar -> nvarchar"},
         TCrossColumn{"Byte", AccessColumn(kC, "unknown", 17, 1), SqlColumn(kC, "tinyint", 1), ""},
         TCrossColumn{"SmallInt", AccessColumn(kC, "SmallInt", 2, 2), SqlColumn(kC, "smallint", 2), ""},
         TCrossColumn{"Integer", AccessColumn(kC, "Integer", 3, 4), SqlColumn(kC, "int", 4), ""},
@@ -243,9 +272,11 @@ INSTANTIATE_TEST_SUITE_P(
         TCrossColumn{"Currency", AccessColumn(kC, "Currency", 6, 8), SqlColumn(kC, "money", 8), ""},
         TCrossColumn{"CurrencyToFloat", AccessColumn(kC, "Currency", 6, 8), SqlColumn(kC, "float", 8),
                      "changed column dbo.T.C type Currency -> float"},
-        TCrossColumn{"NumericToDecimal", AccessColumn(kC, "Numeric", 131, 19), SqlColumn(kC, "decimal", 9), ""},
+        TCrossColumn{"NumericToDecimal", AccessColumn(kC, "Numeric", 131, 19), SqlColumn(kC, "decimal", 9),
+                     ""},
         TCrossColumn{"DateToDatetime2", AccessColumn(kC, "Date", 7, 8), SqlColumn(kC, "datetime2", 8), ""},
-        TCrossColumn{"DateToSmalldatetime", AccessColumn(kC, "Date", 7, 8), SqlColumn(kC, "smalldatetime", 4), ""},
+        TCrossColumn{"DateToSmalldatetime", AccessColumn(kC, "Date", 7, 8), SqlColumn(kC, "smalldatetime", 4),
+                     ""},
         TCrossColumn{"Boolean", AccessColumn(kC, "Boolean", 11, 2), SqlColumn(kC, "bit", 1), ""},
         TCrossColumn{"Guid", AccessColumn(kC, "GUID", 72, 16), SqlColumn(kC, "uniqueidentifier", 16), ""},
         TCrossColumn{"OleObject", AccessColumn(kC, "LongVarBinary", 205, 0), SqlColumn(kC, "image", 16), ""},
@@ -254,36 +285,41 @@ INSTANTIATE_TEST_SUITE_P(
         TCrossColumn{"Binary", AccessColumn(kC, "Binary", 128, 16), SqlColumn(kC, "varbinary", 16), ""},
         TCrossColumn{"BinaryLength", AccessColumn(kC, "VarBinary", 204, 16), SqlColumn(kC, "binary", 8),
                      "changed column dbo.T.C length 16 -> 8"},
-        TCrossColumn{"UserTypeByItsBase", AccessColumn(kC, "Integer", 3, 4), WithBase(SqlColumn(kC, "OrderNo", 4), "int"), ""},
+        TCrossColumn{"UserTypeByItsBase", AccessColumn(kC, "Integer", 3, 4),
+                     WithBase(SqlColumn(kC, "OrderNo", 4), "int"), ""},
         TCrossColumn{"NotInTheTable", AccessColumn(kC, "Integer", 3, 4), SqlColumn(kC, "sql_variant", 8016),
                      "changed column dbo.T.C type Integer -> sql_variant"},
-        TCrossColumn{"AccessWithoutCode", ModelColumn(1, kC, QStringLiteral("Integer"), 4), SqlColumn(kC, "int", 4),
-                     "changed column dbo.T.C type Integer -> int"},
+        TCrossColumn{"AccessWithoutCode", ModelColumn(1, kC, QStringLiteral("Integer"), 4),
+                     SqlColumn(kC, "int", 4), "changed column dbo.T.C type Integer -> int"},
         TCrossColumn{"DefaultParentheses", WithDefault(AccessColumn(kC, "Integer", 3, 4), "0"),
                      WithDefault(SqlColumn(kC, "int", 4), "((0))"), ""},
         TCrossColumn{"NowIsGetdate", WithDefault(AccessColumn(kC, "Date", 7, 8), "=Now()"),
                      WithDefault(SqlColumn(kC, "datetime", 8), "(getdate())"), ""},
         TCrossColumn{"DifferentDefault", WithDefault(AccessColumn(kC, "Integer", 3, 4), "1"),
-                     WithDefault(SqlColumn(kC, "int", 4), "((0))"), "changed column dbo.T.C default 1 -> ((0))"}),
+                     WithDefault(SqlColumn(kC, "int", 4), "((0))"),
+                     "changed column dbo.T.C default 1 -> ((0))"}),
     [](const testing::TestParamInfo<TCrossColumn>& p) { return std::string(p.param.label); });
 
 TEST(StructureCompare, AcrossEnginesAccessTablesMatchInAnySchemaDboFirst)
 {
     const TCatalogue access = Access({Table(QStringLiteral("Orders"), {AccessColumn(kC, "Integer", 3, 4)})});
-    const TCatalogue sql = SqlServer({Table(QStringLiteral("Orders"), {SqlColumn(kC, "bigint", 8)}, QStringLiteral("sales")),
-                                      Table(QStringLiteral("Orders"), {SqlColumn(kC, "int", 4)}, QStringLiteral("dbo"))});
+    const TCatalogue sql =
+        SqlServer({Table(QStringLiteral("Orders"), {SqlColumn(kC, "bigint", 8)}, QStringLiteral("sales")),
+                   Table(QStringLiteral("Orders"), {SqlColumn(kC, "int", 4)}, QStringLiteral("dbo"))});
     EXPECT_EQ(Lines(access, sql), QStringList{QStringLiteral("added table sales.Orders")});
     // The other way round too, the SQL Server side being the baseline.
     EXPECT_EQ(Lines(sql, access), QStringList{QStringLiteral("removed table sales.Orders")});
 
-    const TCatalogue elsewhere = SqlServer({Table(QStringLiteral("Orders"), {SqlColumn(kC, "int", 4)}, QStringLiteral("app"))});
+    const TCatalogue elsewhere =
+        SqlServer({Table(QStringLiteral("Orders"), {SqlColumn(kC, "int", 4)}, QStringLiteral("app"))});
     EXPECT_EQ(Lines(access, elsewhere), QStringList());
 }
 
 TEST(StructureCompare, AcrossEnginesKeysAndIndexesMatchByTheirColumns)
 {
-    TCatalogueObject a = Table(QStringLiteral("Orders"), {AccessColumn(QStringLiteral("ID"), "Integer", 3, 4),
-                                                          AccessColumn(QStringLiteral("Cust"), "Integer", 3, 4)});
+    TCatalogueObject a =
+        Table(QStringLiteral("Orders"), {AccessColumn(QStringLiteral("ID"), "Integer", 3, 4),
+                                         AccessColumn(QStringLiteral("Cust"), "Integer", 3, 4)});
     a.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("ID")}};
     a.indexes = {TCatalogueIndex{QStringLiteral("Cust"), false, {{QStringLiteral("Cust"), false}}}};
     TCatalogueForeignKey key;
@@ -293,9 +329,10 @@ TEST(StructureCompare, AcrossEnginesKeysAndIndexesMatchByTheirColumns)
     key.referencedColumns = {QStringLiteral("ID")};
     a.foreignKeys = {key};
 
-    TCatalogueObject s = Table(QStringLiteral("Orders"), {SqlColumn(QStringLiteral("ID"), "int", 4),
-                                                          SqlColumn(QStringLiteral("Cust"), "int", 4)},
-                               QStringLiteral("dbo"));
+    TCatalogueObject s =
+        Table(QStringLiteral("Orders"),
+              {SqlColumn(QStringLiteral("ID"), "int", 4), SqlColumn(QStringLiteral("Cust"), "int", 4)},
+              QStringLiteral("dbo"));
     s.primaryKey = TCataloguePrimaryKey{QStringLiteral("PK_Orders"), {QStringLiteral("id")}};
     s.indexes = {TCatalogueIndex{QStringLiteral("IX_Orders_Cust"), true, {{QStringLiteral("cust"), false}}}};
     key.name = QStringLiteral("FK_Orders_Customers");
@@ -303,9 +340,11 @@ TEST(StructureCompare, AcrossEnginesKeysAndIndexesMatchByTheirColumns)
     key.onDelete = TReferentialAction::Cascade;
     s.foreignKeys = {key};
 
-    EXPECT_EQ(Lines(Access({a}), SqlServer({s})),
-              (QStringList{QStringLiteral("changed index dbo.Orders.Cust unique false -> true"),
-                           QStringLiteral("changed foreignKey dbo.Orders.CustomersOrders onDelete noAction -> cascade")}));
+    EXPECT_EQ(
+        Lines(Access({a}), SqlServer({s})),
+        (QStringList{
+            QStringLiteral("changed index dbo.Orders.Cust unique false -> true"),
+            QStringLiteral("changed foreignKey dbo.Orders.CustomersOrders onDelete noAction -> cascade")}));
 
     s.indexes[0].columns[0].name = QStringLiteral("ID");
     s.foreignKeys[0].referencedTable = QStringLiteral("Clients");

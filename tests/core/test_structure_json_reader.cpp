@@ -78,7 +78,6 @@ TEST_P(StructureJsonReaderRefuses, WithTheReasonAndWithoutTouchingTheResult)
 
 constexpr char kHead[] = R"({"format": "orvane-structure", "version": 1, "provider": "Access", )";
 
-
 const std::string kBadColumn = std::string(kHead) +
                                R"("objects": [{"name": "T", "columns": [{"number": 1, "length": "4"}],
                                   "indexes": [], "foreignKeys": []}]})";
@@ -91,47 +90,45 @@ const std::string kHuge = std::string(kHead) +
 const std::string kKind = std::string(kHead) +
                           R"("objects": [{"name": "T", "kind": "query", "columns": [],
                              "indexes": [], "foreignKeys": []}]})";
-const std::string kAction =
-    std::string(kHead) + R"("objects": [{"name": "T", "columns": [], "indexes": [],
+const std::string kAction = std::string(kHead) + R"("objects": [{"name": "T", "columns": [], "indexes": [],
        "foreignKeys": [{"columns": ["a"], "referencedColumns": ["b"], "onDelete": "explode"}]}]})";
 const std::string kNoColumns =
     std::string(kHead) + R"("objects": [{"name": "T", "indexes": [], "foreignKeys": []}]})";
 const std::string kObjectNotObject = std::string(kHead) + R"("objects": [42]})";
-const std::string kNameless = std::string(kHead) +
-                              R"("objects": [{"name": "", "columns": [], "indexes": [], "foreignKeys": []}]})";
-const std::string kIndexColumnName =
-    std::string(kHead) + R"("objects": [{"name": "T", "columns": [],
+const std::string kNameless =
+    std::string(kHead) + R"("objects": [{"name": "", "columns": [], "indexes": [], "foreignKeys": []}]})";
+const std::string kIndexColumnName = std::string(kHead) + R"("objects": [{"name": "T", "columns": [],
        "indexes": [{"name": "i", "columns": [{"descending": true}]}], "foreignKeys": []}]})";
 
 INSTANTIATE_TEST_SUITE_P(
     NotTheFormat, StructureJsonReaderRefuses,
-    testing::Values(TBadDocument{"Empty", "", "not JSON"}, TBadDocument{"Truncated", R"({"format": )", "not JSON"},
-                    TBadDocument{"Array", "[]", "not an object"},
-                    TBadDocument{"OtherFormat", R"({"format": "orvane-comparison", "version": 1})",
-                                 "\"format\" is not \"orvane-structure\""},
-                    TBadDocument{"NoFormat", R"({"version": 1})", "\"format\""},
-                    TBadDocument{"LaterVersion", R"({"format": "orvane-structure", "version": 2})",
-                                 "version 2 is not supported"},
-                    TBadDocument{"VersionAsText", R"({"format": "orvane-structure", "version": "1"})",
-                                 "version"},
-                    TBadDocument{"NoProvider", R"({"format": "orvane-structure", "version": 1, "objects": []})",
-                                 "provider: missing"},
-                    TBadDocument{"OtherProvider",
-                                 R"({"format": "orvane-structure", "version": 1, "provider": "Oracle",
+    testing::Values(
+        TBadDocument{"Empty", "", "not JSON"}, TBadDocument{"Truncated", R"({"format": )", "not JSON"},
+        TBadDocument{"Array", "[]", "not an object"},
+        TBadDocument{"OtherFormat", R"({"format": "orvane-comparison", "version": 1})",
+                     "\"format\" is not \"orvane-structure\""},
+        TBadDocument{"NoFormat", R"({"version": 1})", "\"format\""},
+        TBadDocument{"LaterVersion", R"({"format": "orvane-structure", "version": 2})",
+                     "version 2 is not supported"},
+        TBadDocument{"VersionAsText", R"({"format": "orvane-structure", "version": "1"})", "version"},
+        TBadDocument{"NoProvider", R"({"format": "orvane-structure", "version": 1, "objects": []})",
+                     "provider: missing"},
+        TBadDocument{"OtherProvider",
+                     R"({"format": "orvane-structure", "version": 1, "provider": "Oracle",
                                      "objects": []})",
-                                 "provider: 'Oracle'"},
-                    TBadDocument{"NoObjects", R"({"format": "orvane-structure", "version": 1, "provider": "Access"})",
-                                 "objects: an array expected"},
-                    TBadDocument{"LengthAsText", kBadColumn.c_str(), "objects[0].columns[0].length: a whole number"},
-                    TBadDocument{"FractionalNumber", kFraction.c_str(), "objects[0].columns[0].number"},
-                    TBadDocument{"NumberOutOfRange", kHuge.c_str(), "length: a whole number"},
-                    TBadDocument{"UnknownKind", kKind.c_str(), "objects[0].kind: 'query'"},
-                    TBadDocument{"UnknownAction", kAction.c_str(), "foreignKeys[0].onDelete: 'explode'"},
-                    TBadDocument{"ObjectWithoutColumns", kNoColumns.c_str(), "objects[0].columns"},
-                    TBadDocument{"ObjectNotAnObject", kObjectNotObject.c_str(), "objects[0]: an object expected"},
-                    TBadDocument{"EmptyName", kNameless.c_str(), "objects[0].name: empty"},
-                    TBadDocument{"IndexColumnWithoutName", kIndexColumnName.c_str(),
-                                 "indexes[0].columns[0].name: missing"}),
+                     "provider: 'Oracle'"},
+        TBadDocument{"NoObjects", R"({"format": "orvane-structure", "version": 1, "provider": "Access"})",
+                     "objects: an array expected"},
+        TBadDocument{"LengthAsText", kBadColumn.c_str(), "objects[0].columns[0].length: a whole number"},
+        TBadDocument{"FractionalNumber", kFraction.c_str(), "objects[0].columns[0].number"},
+        TBadDocument{"NumberOutOfRange", kHuge.c_str(), "length: a whole number"},
+        TBadDocument{"UnknownKind", kKind.c_str(), "objects[0].kind: 'query'"},
+        TBadDocument{"UnknownAction", kAction.c_str(), "foreignKeys[0].onDelete: 'explode'"},
+        TBadDocument{"ObjectWithoutColumns", kNoColumns.c_str(), "objects[0].columns"},
+        TBadDocument{"ObjectNotAnObject", kObjectNotObject.c_str(), "objects[0]: an object expected"},
+        TBadDocument{"EmptyName", kNameless.c_str(), "objects[0].name: empty"},
+        TBadDocument{"IndexColumnWithoutName", kIndexColumnName.c_str(),
+                     "indexes[0].columns[0].name: missing"}),
     [](const testing::TestParamInfo<TBadDocument>& p) { return std::string(p.param.label); });
 
 TEST(StructureJsonReader, TellsDocumentsFromDatabaseFiles)

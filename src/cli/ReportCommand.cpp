@@ -450,6 +450,14 @@ QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side,
 int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& prompter, std::FILE* in,
                    std::FILE* out, std::FILE* err, QChar delimiter)
 {
+    // The output is renamed over its target at the end: never over a side it describes.
+    for (const QString& side : {options.file, options.compare}) {
+        if (!options.output.isEmpty() && !side.isEmpty() && QFileInfo::exists(options.output) &&
+            QFileInfo(options.output).canonicalFilePath() == QFileInfo(side).canonicalFilePath())
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: the output file is one of the compared files"));
+    }
+
     TKorvConnection currentConnection;
     TComparedSide current;
     bool currentIsAccessFile = false;

@@ -162,8 +162,7 @@ void WriteComparisonReport(TReportLineSink& sink, const TComparisonSettings& set
 {
     TReportWriter writer(sink, settings.delimiter);
     writer.AddSeparatorLine();
-    writer.AddTitleLine(
-        LoadUIText(kTextProgramName) + u' ' + OwnVersionInfoString(kReportVersionKey), false);
+    writer.AddTitleLine(LoadUIText(kTextProgramName) + u' ' + OwnVersionInfoString(kReportVersionKey), false);
     writer.AddTitleLine(QString::fromUtf8(kProgramCopyright), false);
     writer.AddSeparatorLine();
     writer.AddTitleLine(LoadUIText(kTextComparison), false);

@@ -106,8 +106,8 @@ protected:
     QString Snapshot(const QString& file, const QString& name)
     {
         const QString path = m_dir.filePath(name);
-        const ProgramRun run =
-            RunProgram({QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"), path, file});
+        const ProgramRun run = RunProgram(
+            {QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--output"), path, file});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         return path;
     }
@@ -130,8 +130,8 @@ TEST_F(CompareCliTest, SnapshotAgainstTheSameFileHasNoDifferencesAndExitsZero)
 {
     const QString file = Write(QStringLiteral("back.mdb"), jet::richDatabase());
     const QString before = Snapshot(file, QStringLiteral("before.json"));
-    const ProgramRun run = RunProgram({QStringLiteral("--language"), QStringLiteral("en"),
-                                       QStringLiteral("--compare"), before, file});
+    const ProgramRun run = RunProgram(
+        {QStringLiteral("--language"), QStringLiteral("en"), QStringLiteral("--compare"), before, file});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(DifferenceLines(run.out).isEmpty()) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(QLatin1String("*** No differences"))) << run.out.toStdString();
@@ -142,10 +142,11 @@ TEST_F(CompareCliTest, SnapshotAgainstTheSameFileHasNoDifferencesAndExitsZero)
 
 TEST_F(CompareCliTest, SnapshotAgainstAChangedFileListsWhatChangedAndExitsThree)
 {
-    const QString before = Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("before.json"));
+    const QString before =
+        Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("before.json"));
     const QString file = Write(QStringLiteral("back.mdb"), ChangedDatabase());
-    const ProgramRun run = RunProgram({QStringLiteral("--language"), QStringLiteral("en"),
-                                       QStringLiteral("--compare"), before, file});
+    const ProgramRun run = RunProgram(
+        {QStringLiteral("--language"), QStringLiteral("en"), QStringLiteral("--compare"), before, file});
     EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
     EXPECT_EQ(DifferenceLines(run.out),
               (QStringList{QStringLiteral("changed column City: length 30 -> 60"),
@@ -156,17 +157,19 @@ TEST_F(CompareCliTest, SnapshotAgainstAChangedFileListsWhatChangedAndExitsThree)
     EXPECT_TRUE(run.out.contains(QLatin1String("*** Customers ***")));
     EXPECT_TRUE(run.out.contains(QLatin1String("*** 4 differences")));
 
-    const ProgramRun german = RunProgram({QStringLiteral("--language"), QStringLiteral("de"),
-                                          QStringLiteral("--compare"), before, file});
+    const ProgramRun german = RunProgram(
+        {QStringLiteral("--language"), QStringLiteral("de"), QStringLiteral("--compare"), before, file});
     EXPECT_EQ(german.exitCode, 3);
-    EXPECT_TRUE(german.out.contains(QStringLiteral("entfernt Spalte ShippedDate"))) << german.out.toStdString();
+    EXPECT_TRUE(german.out.contains(QStringLiteral("entfernt Spalte ShippedDate")))
+        << german.out.toStdString();
 
     // The table selection holds for both sides.
-    const ProgramRun orders = RunProgram({QStringLiteral("--table"), QStringLiteral("customers"),
-                                          QStringLiteral("--language"), QStringLiteral("en"),
-                                          QStringLiteral("--compare"), before, file});
+    const ProgramRun orders =
+        RunProgram({QStringLiteral("--table"), QStringLiteral("customers"), QStringLiteral("--language"),
+                    QStringLiteral("en"), QStringLiteral("--compare"), before, file});
     EXPECT_EQ(orders.exitCode, 3);
-    EXPECT_EQ(DifferenceLines(orders.out), QStringList{QStringLiteral("changed column City: length 30 -> 60")});
+    EXPECT_EQ(DifferenceLines(orders.out),
+              QStringList{QStringLiteral("changed column City: length 30 -> 60")});
 }
 
 TEST_F(CompareCliTest, JsonOutputHasTheComparisonShape)
@@ -174,42 +177,50 @@ TEST_F(CompareCliTest, JsonOutputHasTheComparisonShape)
     const QString oldFile = Write(QStringLiteral("old.mdb"), jet::richDatabase());
     const QString file = Write(QStringLiteral("back.mdb"), ChangedDatabase());
     // An Access file as the baseline, and the source given as a file too.
-    const ProgramRun run = RunProgram({QStringLiteral("--format"), QStringLiteral("json"),
-                                       QStringLiteral("--compare"), oldFile, file});
+    const ProgramRun run = RunProgram(
+        {QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--compare"), oldFile, file});
     ASSERT_EQ(run.exitCode, 3) << run.err.toStdString();
     const QJsonObject top = QJsonDocument::fromJson(run.out.toUtf8()).object();
     EXPECT_EQ(top.keys().size(), 7);
-    EXPECT_TRUE(run.out.startsWith(QLatin1String("{\n  \"format\": \"orvane-comparison\",\n  \"version\": 1,\n  \"program\": \"Orvane ")));
+    EXPECT_TRUE(run.out.startsWith(QLatin1String(
+        "{\n  \"format\": \"orvane-comparison\",\n  \"version\": 1,\n  \"program\": \"Orvane ")));
     EXPECT_EQ(top.value(QLatin1String("typeMapping")).toString(), QStringLiteral("none"));
     EXPECT_EQ(top.value(QLatin1String("baseline")).toObject().value(QLatin1String("provider")).toString(),
               QStringLiteral("Access"));
-    EXPECT_EQ(top.value(QLatin1String("current")).toObject().value(QLatin1String("database")).toString(), file);
+    EXPECT_EQ(top.value(QLatin1String("current")).toObject().value(QLatin1String("database")).toString(),
+              file);
     const QJsonArray differences = top.value(QLatin1String("differences")).toArray();
     ASSERT_EQ(differences.size(), 4);
     const QJsonObject freight = differences.at(1).toObject();
-    EXPECT_EQ(QJsonDocument(freight).toJson(QJsonDocument::Compact),
-              QByteArray(R"({"baseline":"Currency","change":"changed","current":"Double","item":"column","name":"Freight","object":"Orders","property":"type"})"));
+    EXPECT_EQ(
+        QJsonDocument(freight).toJson(QJsonDocument::Compact),
+        QByteArray(
+            R"({"baseline":"Currency","change":"changed","current":"Double","item":"column","name":"Freight","object":"Orders","property":"type"})"));
     // Neither side is SQL Server: no schema; a removed column has no property or values.
     EXPECT_EQ(differences.at(2).toObject().keys(),
-              (QStringList{QStringLiteral("change"), QStringLiteral("item"), QStringLiteral("name"), QStringLiteral("object")}));
+              (QStringList{QStringLiteral("change"), QStringLiteral("item"), QStringLiteral("name"),
+                           QStringLiteral("object")}));
     EXPECT_TRUE(run.out.contains(QLatin1String(
         "{\n      \"change\": \"changed\",\n      \"object\": \"Orders\",\n      \"item\": \"column\",\n"
         "      \"name\": \"Freight\",\n      \"property\": \"type\",\n      \"baseline\": \"Currency\",\n"
         "      \"current\": \"Double\"\n    }")))
         << run.out.toStdString();
 
-    const ProgramRun markdown = RunProgram({QStringLiteral("--format"), QStringLiteral("markdown"),
-                                            QStringLiteral("--language"), QStringLiteral("en"),
-                                            QStringLiteral("--compare"), oldFile, file});
+    const ProgramRun markdown =
+        RunProgram({QStringLiteral("--format"), QStringLiteral("markdown"), QStringLiteral("--language"),
+                    QStringLiteral("en"), QStringLiteral("--compare"), oldFile, file});
     EXPECT_EQ(markdown.exitCode, 3);
-    EXPECT_TRUE(markdown.out.contains(QLatin1String("\n## Orders\n\n- changed column Freight: type Currency -> Double\n")))
+    EXPECT_TRUE(markdown.out.contains(
+        QLatin1String("\n## Orders\n\n- changed column Freight: type Currency -> Double\n")))
         << markdown.out.toStdString();
 }
 
 TEST_F(CompareCliTest, TwoSnapshotsCompareWithoutADatabase)
 {
-    const QString before = Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("a.json"));
-    const QString after = Snapshot(Write(QStringLiteral("new.mdb"), ChangedDatabase()), QStringLiteral("b.json"));
+    const QString before =
+        Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("a.json"));
+    const QString after =
+        Snapshot(Write(QStringLiteral("new.mdb"), ChangedDatabase()), QStringLiteral("b.json"));
     const ProgramRun run = RunProgram({QStringLiteral("--compare"), before, after});
     EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
     EXPECT_EQ(DifferenceLines(run.out).size(), 4);
@@ -232,6 +243,34 @@ TEST_F(CompareCliTest, AProtectedBaselineTakesTheSecondLineOfStandardInput)
         {QStringLiteral("--password-stdin"), QStringLiteral("--compare"), baseline, file}, "other\nother\n");
     EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_TRUE(wrong.out.isEmpty());
+}
+
+TEST_F(CompareCliTest, OutputGoesToAFileButNeverOverAComparedOne)
+{
+    const QString before =
+        Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("before.json"));
+    const QString file = Write(QStringLiteral("back.mdb"), ChangedDatabase());
+    QFile snapshot(before);
+    ASSERT_TRUE(snapshot.open(QIODevice::ReadOnly));
+    const QByteArray kept = snapshot.readAll();
+    snapshot.close();
+    const ProgramRun over =
+        RunProgram({QStringLiteral("--output"), before, QStringLiteral("--compare"), before, file});
+    EXPECT_EQ(over.exitCode, 1);
+    EXPECT_TRUE(over.err.contains(QLatin1String("the output file is one of the compared files")));
+    ASSERT_TRUE(snapshot.open(QIODevice::ReadOnly));
+    EXPECT_EQ(snapshot.readAll(), kept);
+
+    const QString rtf = m_dir.filePath(QStringLiteral("diff.rtf"));
+    const ProgramRun run =
+        RunProgram({QStringLiteral("--format"), QStringLiteral("rtf"), QStringLiteral("--language=en"),
+                    QStringLiteral("--output"), rtf, QStringLiteral("--compare"), before, file});
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+    QFile written(rtf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    EXPECT_TRUE(text.startsWith("{\\rtf1"));
+    EXPECT_TRUE(text.contains("removed column ShippedDate")) << text.toStdString();
 }
 
 struct TBadBaseline

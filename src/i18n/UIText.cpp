@@ -149,6 +149,21 @@ constexpr UIText kTexts[] = {
     {415, "1 difference", "1 Unterschied"},
     {416, "none", "keiner"},
     {417, "snapshot", "Abbild"},
+    {418, "type", "Typ"},
+    {419, "length", "Länge"},
+    {420, "nullable", "NULL erlaubt"},
+    {421, "default", "Standardwert"},
+    {422, "AutoNumber/Identity", "AutoWert/Identität"},
+    {423, "computed", "berechnet"},
+    {424, "description", "Beschreibung"},
+    {425, "kind", "Art"},
+    {426, "unique", "eindeutig"},
+    {427, "columns", "Spalten"},
+    {428, "referenced table", "referenzierte Tabelle"},
+    {429, "referenced columns", "referenzierte Spalten"},
+    {430, "enforced", "erzwungen"},
+    {431, "on update", "bei Aktualisierung"},
+    {432, "on delete", "bei Löschung"},
 };
 
 const UIText* find(int id)

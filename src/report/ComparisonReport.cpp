@@ -98,14 +98,33 @@ QString TitleOf(const TStructureDifference& d)
     return d.schema + u'.' + d.object;
 }
 
+// The property as the UI language names it; the JSON document keeps its own spelling.
+QString PropertyText(const QString& property)
+{
+    static const struct
+    {
+        const char* name;
+        int text;
+    } kProperties[] = {
+        {"type", 418},          {"length", 419},   {"nullable", 420},        {"default", 421},
+        {"autoIncrement", 422}, {"computed", 423}, {"description", 424},     {"kind", 425},
+        {"unique", 426},        {"columns", 427},  {"referencedTable", 428}, {"referencedColumns", 429},
+        {"enforced", 430},      {"onUpdate", 431}, {"onDelete", 432}};
+    for (const auto& p : kProperties) {
+        if (property == QLatin1String(p.name))
+            return LoadUIText(p.text);
+    }
+    return property;
+}
+
 QString DifferenceText(const TStructureDifference& d)
 {
     QString text = ChangeText(d.change) + u' ' + ItemText(d.item);
     if (!d.name.isEmpty())
         text += u' ' + d.name;
     if (d.change == TChangeKind::Changed)
-        text += QStringLiteral(": ") + d.property + u' ' + ValueText(d.baseline) + QStringLiteral(" -> ") +
-                ValueText(d.current);
+        text += QStringLiteral(": ") + PropertyText(d.property) + u' ' + ValueText(d.baseline) +
+                QStringLiteral(" -> ") + ValueText(d.current);
     return text;
 }
 

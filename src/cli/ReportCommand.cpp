@@ -458,13 +458,14 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
                 QStringLiteral("orvane-report: the output file is one of the compared files"));
     }
 
-    TKorvConnection currentConnection;
+    // Each connection ends as soon as its side's model is taken: its catalogue is not needed twice.
     TComparedSide current;
     bool currentIsAccessFile = false;
     if (options.profile.isEmpty() && options.server.isEmpty() && IsSnapshotFile(options.file)) {
         current = ReadSnapshot(options.file);
     } else {
         currentIsAccessFile = options.profile.isEmpty() && options.server.isEmpty();
+        TKorvConnection currentConnection;
         const TOpened opened =
             !options.profile.isEmpty() ? OpenProfile(currentConnection, options, prompter, in, err)
             : currentIsAccessFile      ? OpenAccessFile(currentConnection, options, prompter, in)
@@ -472,7 +473,6 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
         current = OpenedSide(currentConnection, opened, options);
     }
 
-    TKorvConnection baselineConnection;
     TComparedSide baseline;
     if (IsSnapshotFile(options.compare)) {
         baseline = ReadSnapshot(options.compare);
@@ -485,6 +485,7 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
         // The line after the source's password.
         if (options.passwordStdin)
             props.Password = ReadFirstLine(in);
+        TKorvConnection baselineConnection;
         const TOpened opened = OpenAccess(baselineConnection, props, options, prompter);
         baseline = OpenedSide(baselineConnection, opened, options);
     }

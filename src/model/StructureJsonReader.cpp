@@ -228,10 +228,11 @@ bool LooksLikeJsonDocument(const QByteArray& bytes)
     return false;
 }
 
-bool ReadStructureJson(const QByteArray& bytes, TStructureDocument& document, QString& error)
+bool ReadStructureJson(QByteArray bytes, TStructureDocument& document, QString& error)
 {
     QJsonParseError parseError;
     const QJsonDocument json = QJsonDocument::fromJson(bytes, &parseError);
+    bytes = QByteArray();
     if (parseError.error != QJsonParseError::NoError) {
         error =
             QStringLiteral("not JSON: %1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);

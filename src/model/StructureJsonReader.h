@@ -15,8 +15,9 @@ struct TStructureDocument
 };
 
 // False with error set (e.g. "objects[1].columns[0].length: a whole number expected") when bytes
-// is not a version 1 structure document; document is then left as it was.
-bool ReadStructureJson(const QByteArray& bytes, TStructureDocument& document, QString& error);
+// is not a version 1 structure document; document is then left as it was. bytes is let go once
+// parsed, so a caller that hands over its only copy does not hold a large document twice.
+bool ReadStructureJson(QByteArray bytes, TStructureDocument& document, QString& error);
 
 // Whether bytes look like a JSON document at all (the first non-blank character is '{'), so a
 // command line can tell a snapshot from a database file without trusting the file name.

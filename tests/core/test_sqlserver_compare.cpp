@@ -66,7 +66,8 @@ jet::Database AccessBackEnd()
     jet::Column name = Jet("Name", jet::ColumnType::Text, 40);
     name.required = true;
     jet::Table customers{QStringLiteral("Customers"), {customerId, name}};
-    customers.indexes = {jet::Index{QStringLiteral("PrimaryKey"), {{QStringLiteral("CustomerID"), false}}, true}};
+    customers.indexes = {
+        jet::Index{QStringLiteral("PrimaryKey"), {{QStringLiteral("CustomerID"), false}}, true}};
 
     jet::Column orderId = Jet("OrderID", jet::ColumnType::Long);
     orderId.autoNumber = true;
@@ -83,9 +84,12 @@ jet::Database AccessBackEnd()
 
     jet::Database db;
     db.tables = {customers, orders};
-    db.relationships = {jet::Relationship{QStringLiteral("CustomersOrders"), QStringLiteral("Orders"),
-                                          {QStringLiteral("CustomerID")}, QStringLiteral("Customers"),
-                                          {QStringLiteral("CustomerID")}, jet::RelationFlag::CascadeDeletes}};
+    db.relationships = {jet::Relationship{QStringLiteral("CustomersOrders"),
+                                          QStringLiteral("Orders"),
+                                          {QStringLiteral("CustomerID")},
+                                          QStringLiteral("Customers"),
+                                          {QStringLiteral("CustomerID")},
+                                          jet::RelationFlag::CascadeDeletes}};
     return db;
 }
 
@@ -104,9 +108,9 @@ tdsfixture::Database MovedDatabase()
     freight.defaultValue = "((0))";
     Column created("Created", "datetime2(7)");
     created.defaultValue = "(getdate())";
-    db.addTable("Orders", {orderId, Column("CustomerID", "int"), freight, created, Column("Shipped", "bit", false),
-                           Column("Notes", "nvarchar(max)"), Column("Quantity", "smallint"),
-                           Column("Weight", "float")});
+    db.addTable("Orders", {orderId, Column("CustomerID", "int"), freight, created,
+                           Column("Shipped", "bit", false), Column("Notes", "nvarchar(max)"),
+                           Column("Quantity", "smallint"), Column("Weight", "float")});
     db.object("Customers").primaryKey = Key{"PK_Customers", {"CustomerID"}};
     Object& orders = db.object("Orders");
     orders.primaryKey = Key{"PK_Orders", {"OrderID"}};
@@ -167,7 +171,8 @@ TEST_F(SqlServerCompare, AMovedBackEndListsOnlyWhatReallyDiffers)
     const ProgramRun text = RunProgram(Against({QStringLiteral("--language"), QStringLiteral("en")}));
     EXPECT_EQ(text.exitCode, 3);
     EXPECT_TRUE(text.out.contains(QLatin1String("*** Types:     Access and SQL Server types mapped")));
-    EXPECT_TRUE(text.out.contains(QLatin1String("          changed column Freight: type Currency -> float\n")))
+    EXPECT_TRUE(
+        text.out.contains(QLatin1String("          changed column Freight: type Currency -> float\n")))
         << text.out.toStdString();
 }
 

@@ -33,8 +33,9 @@ QString ReportCommandUsage()
         "       orvane-report [OPTION]... --server HOST[,PORT] --database NAME\n"
         "       orvane-report [OPTION]... --profile NAME\n"
         "       orvane-report --list-profiles\n"
+        "       orvane-report [OPTION]... --compare BASELINE SOURCE...\n"
         "Prints the structure report of the tables of an Access database file, or of the tables or\n"
-        "views of a SQL Server database.\n"
+        "views of a SQL Server database, or what differs between its structure and a baseline's.\n"
         "\n"
         "  --server HOST[,PORT]  SQL Server to log in to (also HOST\\INSTANCE)\n"
         "  --database NAME      SQL Server database to report\n"
@@ -57,10 +58,15 @@ QString ReportCommandUsage()
         "  --user NAME          log in as this user (Access: workgroup user; SQL Server: login)\n"
         "  --password-stdin     read the password from the first line of standard input\n"
         "                       (Access: the database password; SQL Server: the login's)\n"
+        "  --compare BASELINE   list what differs from BASELINE (a --format json document or an\n"
+        "                       Access file) in the source given as above or as a second JSON\n"
+        "                       document; --format text|rtf|pdf|json|markdown as for the report\n"
         "  --help               show this text\n"
         "\n"
         "Passwords are never taken from the arguments: what the database still asks for is asked\n"
-        "on the terminal. Exit status: 0 done, 1 error, 2 usage error.");
+        "on the terminal; with --password-stdin a protected baseline's password is the line after\n"
+        "the source's. Exit status: 0 done, 1 error, 2 usage error; with --compare 0 no differences,\n"
+        "3 differences, 1 a side could not be opened or read.");
 }
 
 bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error)
@@ -168,6 +174,14 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
                     QStringLiteral("--format takes text, rtf, pdf, json or markdown, not '%1'").arg(value);
                 return false;
             }
+        } else if (IsOption(argument, QStringLiteral("--compare"))) {
+            if (!OptionValue(arguments, i, QStringLiteral("--compare"), value, error))
+                return false;
+            if (value.isEmpty()) {
+                error = QStringLiteral("--compare needs a baseline file");
+                return false;
+            }
+            options.compare = value;
         } else if (IsOption(argument, QStringLiteral("--version-text"))) {
             if (!OptionValue(arguments, i, QStringLiteral("--version-text"), value, error))
                 return false;
@@ -187,6 +201,10 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
     }
     if (options.help || options.listProfiles)
         return true;
+    if (!options.compare.isEmpty() && (options.detail || !options.versionText.isEmpty())) {
+        error = QStringLiteral("--detail and --version-text go with a report, not with --compare");
+        return false;
+    }
     // A profile holds the whole connection, its login included.
     if (!options.profile.isEmpty() && (!options.file.isEmpty() || !options.server.isEmpty() ||
                                        !options.database.isEmpty() || !options.user.isEmpty())) {

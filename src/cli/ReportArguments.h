@@ -36,7 +36,13 @@ struct TReportCommandOptions
     int loginTimeout = 0; // SQL Server, seconds; 0: the program's default
     QString profile;      // or a saved connection profile of the settings file
     bool listProfiles = false;
+    // Compare the source with this baseline (a structure document or an Access file) instead of
+    // reporting it.
+    QString compare;
 };
+
+// The exit status of a comparison that found differences (0: none, 1: a side failed, 2: usage).
+constexpr int kCompareDifferencesStatus = 3;
 
 // Parses the arguments (without the program name). A usage error gives false and its text.
 bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error);

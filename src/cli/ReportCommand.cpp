@@ -1,6 +1,7 @@
 #include "ReportCommand.h"
 
 #include "Automation.h"
+#include "ComparisonReport.h"
 #include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
 #include "JetProvider.h"
@@ -15,6 +16,7 @@
 #include "RtfWriter.h"
 #include "Settings.h"
 #include "StructureJson.h"
+#include "StructureJsonReader.h"
 #include "StructureMarkdown.h"
 #include "StructureReport.h"
 #include "TableList.h"
@@ -26,7 +28,9 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -189,11 +193,9 @@ bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& con
     return !file || file->error() == QFileDevice::NoError;
 }
 
-// Writes the report to standard output, or to the output file beside the target and renamed at
-// the end, so a failure keeps the old file.
-void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
-                 const QList<TReportEntry>& entries, TReportFormat format, const QString& outputFile,
-                 std::FILE* out)
+// Writes to standard output, or to the output file beside the target and renamed at the end, so
+// a failure keeps the old file. write answers false when a write failed.
+void WriteOutput(const QString& outputFile, std::FILE* out, const std::function<bool(QIODevice&)>& write)
 {
     if (outputFile.isEmpty()) {
         std::fflush(out);
@@ -201,7 +203,7 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
         if (!device.open(out, QIODevice::WriteOnly))
             throw ReportCommandError(
                 QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
-        if (!WriteReportTo(device, format, connection, settings, entries) || !device.flush())
+        if (!write(device) || !device.flush())
             throw ReportCommandError(
                 QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
         return;
@@ -210,7 +212,7 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
     if (!file.open(QIODevice::WriteOnly))
         throw ReportCommandError(
             QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
-    if (!WriteReportTo(file, format, connection, settings, entries)) {
+    if (!write(file)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         throw ReportCommandError(
@@ -219,6 +221,15 @@ void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
     if (!file.commit())
         throw ReportCommandError(
             QStringLiteral("orvane-report: cannot write %1: %2").arg(outputFile, file.errorString()));
+}
+
+void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
+                 const QList<TReportEntry>& entries, TReportFormat format, const QString& outputFile,
+                 std::FILE* out)
+{
+    WriteOutput(outputFile, out, [&](QIODevice& device) {
+        return WriteReportTo(device, format, connection, settings, entries);
+    });
 }
 
 // What was opened, as the report and the system-table query need it.
@@ -360,6 +371,178 @@ TOpened OpenProfile(TKorvConnection& connection, const TReportCommandOptions& op
     return LogIn(connection, props, options);
 }
 
+// One side of a comparison: a database's structure or a snapshot's.
+struct TComparedSide
+{
+    std::shared_ptr<const TCatalogue> catalogue;
+    QString snapshot;   // the structure document's file; empty for an opened database
+    TTableList entries; // an opened database's table list
+};
+
+// A structure document is told from a database file by its content, not by its name.
+bool IsSnapshotFile(const QString& file)
+{
+    QFile device(file);
+    if (!device.open(QIODevice::ReadOnly))
+        return false;
+    return LooksLikeJsonDocument(device.read(4096));
+}
+
+TComparedSide ReadSnapshot(const QString& file)
+{
+    QFile device(file);
+    if (!device.open(QIODevice::ReadOnly))
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: cannot read %1: %2").arg(file, device.errorString()));
+    TStructureDocument document;
+    QString error;
+    if (!ReadStructureJson(device.readAll(), document, error))
+        throw ReportCommandError(QStringLiteral("orvane-report: %1: %2").arg(file, error));
+    TComparedSide side;
+    side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));
+    side.snapshot = file;
+    return side;
+}
+
+// The opened database's structure and its table list as the report would list it.
+TComparedSide OpenedSide(TKorvConnection& connection, const TOpened& opened,
+                         const TReportCommandOptions& options)
+{
+    TComparedSide side;
+    ListCatalogueObjects(connection, opened.provider, opened.database, options.views, side.entries);
+    ApplySystemTableRule(side.entries, options.systemTables, opened.provider, opened.connectionString);
+    side.catalogue = connection.StructureModel();
+    if (!side.catalogue)
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: the structure of %1 could not be read").arg(opened.database));
+    return side;
+}
+
+// The objects both sides compare: the report's entries (a snapshot holds what was written),
+// without system tables unless asked for, and only the --table ones when named.
+QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side,
+                                               const TReportCommandOptions& options)
+{
+    QList<const TCatalogueObject*> objects;
+    for (const TCatalogueObject& object : side.catalogue->objects) {
+        if ((object.kind == TObjectKind::View) != options.views)
+            continue;
+        if (object.kind == TObjectKind::SystemTable && !options.systemTables)
+            continue;
+        if (side.snapshot.isEmpty()) {
+            const auto listed =
+                std::find_if(side.entries.begin(), side.entries.end(), [&](const TTableEntry& e) {
+                    return e.text == object.listName() && (e.enabled || options.systemTables);
+                });
+            if (listed == side.entries.end())
+                continue;
+        }
+        if (!options.tables.isEmpty() && !options.tables.contains(object.listName(), Qt::CaseInsensitive) &&
+            !options.tables.contains(object.name, Qt::CaseInsensitive))
+            continue;
+        objects.append(&object);
+    }
+    return objects;
+}
+
+// --compare: the source as given (or a second snapshot) against the baseline; 0 when the chosen
+// objects agree, 3 when anything differs.
+int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& prompter, std::FILE* in,
+                   std::FILE* out, std::FILE* err, QChar delimiter)
+{
+    // The output is renamed over its target at the end: never over a side it describes.
+    for (const QString& side : {options.file, options.compare}) {
+        if (!options.output.isEmpty() && !side.isEmpty() && QFileInfo::exists(options.output) &&
+            QFileInfo(options.output).canonicalFilePath() == QFileInfo(side).canonicalFilePath())
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: the output file is one of the compared files"));
+    }
+
+    // Each connection ends as soon as its side's model is taken: its catalogue is not needed twice.
+    TComparedSide current;
+    bool currentIsAccessFile = false;
+    if (options.profile.isEmpty() && options.server.isEmpty() && IsSnapshotFile(options.file)) {
+        current = ReadSnapshot(options.file);
+    } else {
+        currentIsAccessFile = options.profile.isEmpty() && options.server.isEmpty();
+        TKorvConnection currentConnection;
+        const TOpened opened =
+            !options.profile.isEmpty() ? OpenProfile(currentConnection, options, prompter, in, err)
+            : currentIsAccessFile      ? OpenAccessFile(currentConnection, options, prompter, in)
+                                       : OpenServer(currentConnection, options, prompter, in);
+        current = OpenedSide(currentConnection, opened, options);
+    }
+
+    TComparedSide baseline;
+    if (IsSnapshotFile(options.compare)) {
+        baseline = ReadSnapshot(options.compare);
+    } else {
+        TConnectionProperties props;
+        props.Database = QFileInfo(options.compare).absoluteFilePath();
+        // A workgroup account goes with Access files; a SQL Server login means nothing to one.
+        if (currentIsAccessFile)
+            props.User = options.user;
+        // The line after the source's password.
+        if (options.passwordStdin)
+            props.Password = ReadFirstLine(in);
+        TKorvConnection baselineConnection;
+        const TOpened opened = OpenAccess(baselineConnection, props, options, prompter);
+        baseline = OpenedSide(baselineConnection, opened, options);
+    }
+
+    const QList<const TCatalogueObject*> baselineObjects = ComparedObjects(baseline, options);
+    const QList<const TCatalogueObject*> currentObjects = ComparedObjects(current, options);
+    for (const QString& name : options.tables) {
+        const auto named = [&name](const TCatalogueObject* o) {
+            return o->listName().compare(name, Qt::CaseInsensitive) == 0 ||
+                   o->name.compare(name, Qt::CaseInsensitive) == 0;
+        };
+        if (std::none_of(baselineObjects.begin(), baselineObjects.end(), named) &&
+            std::none_of(currentObjects.begin(), currentObjects.end(), named))
+            throw ReportCommandError(
+                QStringLiteral("orvane-report: no table named '%1' on either side").arg(name));
+    }
+    const TStructureComparison comparison =
+        CompareStructures(*baseline.catalogue, baselineObjects, *current.catalogue, currentObjects);
+
+    TComparisonSettings settings;
+    settings.baseline = TComparisonSide{baseline.catalogue.get(), baseline.snapshot};
+    settings.current = TComparisonSide{current.catalogue.get(), current.snapshot};
+    settings.delimiter = delimiter;
+    settings.locale = QLocale::system();
+    const QString program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
+    WriteOutput(options.output, out, [&](QIODevice& device) {
+        switch (options.format) {
+        case TReportFormat::Json:
+        case TReportFormat::Markdown: {
+            const QByteArray document = options.format == TReportFormat::Json
+                                            ? ComparisonJson(settings, comparison, program)
+                                            : ComparisonMarkdown(settings, comparison, program);
+            return device.write(document) == document.size();
+        }
+        case TReportFormat::Text: {
+            TDeviceLineSink sink(device);
+            WriteComparisonReport(sink, settings, comparison);
+            sink.Flush();
+            return sink.ok();
+        }
+        case TReportFormat::Rtf: {
+            TRtfWriter rtf(device, QString::fromLatin1(kReportFontFamily), kReportFontPointSize);
+            WriteComparisonReport(rtf, settings, comparison);
+            return rtf.Finish();
+        }
+        case TReportFormat::Pdf:
+            break;
+        }
+        TStringLineSink lines;
+        WriteComparisonReport(lines, settings, comparison);
+        PrintReportPdf(device, LoadUIText(5), ReportFont(), lines.lines());
+        const auto* file = qobject_cast<const QFileDevice*>(&device);
+        return !file || file->error() == QFileDevice::NoError;
+    });
+    return comparison.differences.isEmpty() ? 0 : kCompareDifferencesStatus;
+}
+
 } // namespace
 
 QString ReportCommandSettingsFile(const QString& executableFolder)
@@ -401,6 +584,9 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         const QChar delimiter = !options.delimiter.isNull() ? options.delimiter
                                 : haveSettings              ? DelimiterFromSettings()
                                                             : QLatin1Char('*');
+
+        if (!options.compare.isEmpty())
+            return CompareCommand(options, prompter, in, out, err, delimiter);
 
         TKorvConnection connection;
         const TOpened opened = !options.profile.isEmpty()

@@ -18,6 +18,7 @@ constexpr int kTerminalAttempts = 3;
 // configuration folder when that folder cannot be written (as the window decides it).
 QString ReportCommandSettingsFile(const QString& executableFolder);
 
-// The whole program: 0 done, 1 error (message on err), 2 usage error (usage on err).
+// The whole program: 0 done, 1 error (message on err), 2 usage error (usage on err); with
+// --compare 0 no differences and kCompareDifferencesStatus (3) differences.
 int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in,
                      std::FILE* out, std::FILE* err);

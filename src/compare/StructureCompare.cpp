@@ -1,0 +1,421 @@
+#include "StructureCompare.h"
+
+#include "TypeMapping.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsSqlServer(const TCatalogue& catalogue)
+{
+    return catalogue.provider == QLatin1String("SQLServer");
+}
+
+bool SameText(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool SameNames(const QStringList& a, const QStringList& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (!SameText(a.at(i), b.at(i)))
+            return false;
+    }
+    return true;
+}
+
+QString FlagText(bool flag)
+{
+    return flag ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString NamesText(const QStringList& names)
+{
+    return names.join(QStringLiteral(", "));
+}
+
+QString IndexColumnsText(const QList<TCatalogueIndexColumn>& columns)
+{
+    QStringList names;
+    for (const TCatalogueIndexColumn& column : columns)
+        names.append(column.descending ? column.name + QStringLiteral(" descending") : column.name);
+    return NamesText(names);
+}
+
+bool SameIndexColumns(const QList<TCatalogueIndexColumn>& a, const QList<TCatalogueIndexColumn>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (!SameText(a.at(i).name, b.at(i).name) || a.at(i).descending != b.at(i).descending)
+            return false;
+    }
+    return true;
+}
+
+QString ReferencedText(const TCatalogueForeignKey& key)
+{
+    return key.referencedSchema.isEmpty() ? key.referencedTable
+                                          : key.referencedSchema + QLatin1Char('.') + key.referencedTable;
+}
+
+// Collects the differences of one pair of objects (or one lone object).
+class TComparer
+{
+public:
+    TComparer(const TCatalogue& baseline, const TCatalogue& current)
+        : m_baselineSql(IsSqlServer(baseline)), m_currentSql(IsSqlServer(current)),
+          m_cross(m_baselineSql != m_currentSql)
+    {
+    }
+
+    bool cross() const { return m_cross; }
+    QList<TStructureDifference>& differences() { return m_out; }
+
+    void objectAdded(const TCatalogueObject& object)
+    {
+        m_object = object.name;
+        m_schema = m_currentSql ? object.schema : QString();
+        add(TChangeKind::Added, TDifferenceItem::Table, QString());
+    }
+
+    void objectRemoved(const TCatalogueObject& object)
+    {
+        m_object = object.name;
+        m_schema = m_baselineSql ? object.schema : QString();
+        add(TChangeKind::Removed, TDifferenceItem::Table, QString());
+    }
+
+    void objects(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        m_object = b.name;
+        m_schema = m_baselineSql ? b.schema : m_currentSql ? c.schema : QString();
+        if (b.kind != c.kind)
+            changed(TDifferenceItem::Table, QString(), QStringLiteral("kind"), ObjectKindName(b.kind),
+                    ObjectKindName(c.kind));
+        if (b.description != c.description)
+            changed(TDifferenceItem::Table, QString(), QStringLiteral("description"), b.description,
+                    c.description);
+        columns(b, c);
+        primaryKeys(b, c);
+        indexes(b, c);
+        foreignKeys(b, c);
+    }
+
+private:
+    void add(TChangeKind change, TDifferenceItem item, const QString& name)
+    {
+        TStructureDifference d;
+        d.change = change;
+        d.object = m_object;
+        d.schema = m_schema;
+        d.item = item;
+        d.name = name;
+        m_out.append(d);
+    }
+
+    void changed(TDifferenceItem item, const QString& name, const QString& property, const QString& baseline,
+                 const QString& current)
+    {
+        add(TChangeKind::Changed, item, name);
+        m_out.back().property = property;
+        m_out.back().baseline = baseline;
+        m_out.back().current = current;
+    }
+
+    // Each item of the baseline paired with the first unpaired current item that matches.
+    template <typename T, typename Match, typename Compare, typename Name>
+    void pair(TDifferenceItem item, const QList<T>& baseline, const QList<T>& current, Match match,
+              Compare compare, Name name)
+    {
+        QList<bool> used(current.size(), false);
+        for (const T& b : baseline) {
+            qsizetype found = -1;
+            for (qsizetype i = 0; i < current.size() && found < 0; ++i) {
+                if (!used.at(i) && match(b, current.at(i)))
+                    found = i;
+            }
+            if (found < 0) {
+                add(TChangeKind::Removed, item, name(b));
+                continue;
+            }
+            used[found] = true;
+            compare(b, current.at(found));
+        }
+        for (qsizetype i = 0; i < current.size(); ++i) {
+            if (!used.at(i))
+                add(TChangeKind::Added, item, name(current.at(i)));
+        }
+    }
+
+    void columns(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        pair(
+            TDifferenceItem::Column, b.columns, c.columns,
+            [](const TCatalogueColumn& x, const TCatalogueColumn& y) { return SameText(x.name, y.name); },
+            [this](const TCatalogueColumn& x, const TCatalogueColumn& y) { column(x, y); },
+            [](const TCatalogueColumn& x) { return x.name; });
+    }
+
+    void columnType(const TCatalogueColumn& b, const TCatalogueColumn& c)
+    {
+        const QString name = b.name;
+        const auto typeChanged = [&] {
+            changed(TDifferenceItem::Column, name, QStringLiteral("type"), b.typeName, c.typeName);
+        };
+        const auto lengthChanged = [&] {
+            changed(TDifferenceItem::Column, name, QStringLiteral("length"), QString::number(b.length),
+                    QString::number(c.length));
+        };
+        if (m_cross) {
+            bool lengthsAgree = false;
+            const bool same =
+                m_baselineSql ? TypesCorrespond(c, b, lengthsAgree) : TypesCorrespond(b, c, lengthsAgree);
+            if (!same)
+                typeChanged();
+            else if (!lengthsAgree)
+                lengthChanged();
+            return;
+        }
+        // Access calls several types "unknown": the code behind the name tells them apart.
+        bool sameType = SameText(b.typeName, c.typeName);
+        if (sameType && b.typeCode && c.typeCode && *b.typeCode != *c.typeCode) {
+            changed(TDifferenceItem::Column, name, QStringLiteral("type"),
+                    b.typeName + QStringLiteral(" (") + QString::number(*b.typeCode) + QLatin1Char(')'),
+                    c.typeName + QStringLiteral(" (") + QString::number(*c.typeCode) + QLatin1Char(')'));
+            return;
+        }
+        if (!sameType || !SameText(b.baseType, c.baseType)) {
+            typeChanged();
+            return;
+        }
+        if (HasComparedLength(b, m_baselineSql) && b.length != c.length)
+            lengthChanged();
+    }
+
+    void column(const TCatalogueColumn& b, const TCatalogueColumn& c)
+    {
+        const QString name = b.name;
+        const auto text = [&](const char* property, const QString& x, const QString& y, bool same) {
+            if (!same)
+                changed(TDifferenceItem::Column, name, QString::fromLatin1(property), x, y);
+        };
+        columnType(b, c);
+        text("nullable", FlagText(b.nullable), FlagText(c.nullable), b.nullable == c.nullable);
+        const auto sameExpression = [this](const QString& x, const QString& y) {
+            return m_cross ? NormalisedExpression(x) == NormalisedExpression(y) : x == y;
+        };
+        text("default", b.defaultValue, c.defaultValue, sameExpression(b.defaultValue, c.defaultValue));
+        text("autoIncrement", FlagText(b.autoIncrement), FlagText(c.autoIncrement),
+             b.autoIncrement == c.autoIncrement);
+        text("computed", b.computed, c.computed, sameExpression(b.computed, c.computed));
+        text("description", b.description, c.description, b.description == c.description);
+    }
+
+    void primaryKeys(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        // One item per table, whatever each engine named it.
+        if (b.primaryKey && !c.primaryKey)
+            add(TChangeKind::Removed, TDifferenceItem::PrimaryKey, QString());
+        else if (!b.primaryKey && c.primaryKey)
+            add(TChangeKind::Added, TDifferenceItem::PrimaryKey, QString());
+        else if (b.primaryKey && !SameNames(b.primaryKey->columns, c.primaryKey->columns))
+            changed(TDifferenceItem::PrimaryKey, QString(), QStringLiteral("columns"),
+                    NamesText(b.primaryKey->columns), NamesText(c.primaryKey->columns));
+    }
+
+    void indexes(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        // Across engines the names differ by convention, so the columns say which index is which;
+        // so they do for an index without a name.
+        const bool byColumns = m_cross;
+        pair(
+            TDifferenceItem::Index, b.indexes, c.indexes,
+            [byColumns](const TCatalogueIndex& x, const TCatalogueIndex& y) {
+                if (byColumns || x.name.isEmpty() || y.name.isEmpty())
+                    return SameIndexColumns(x.columns, y.columns);
+                return SameText(x.name, y.name);
+            },
+            [this](const TCatalogueIndex& x, const TCatalogueIndex& y) {
+                if (x.unique != y.unique)
+                    changed(TDifferenceItem::Index, x.name, QStringLiteral("unique"), FlagText(x.unique),
+                            FlagText(y.unique));
+                if (!SameIndexColumns(x.columns, y.columns))
+                    changed(TDifferenceItem::Index, x.name, QStringLiteral("columns"),
+                            IndexColumnsText(x.columns), IndexColumnsText(y.columns));
+            },
+            [](const TCatalogueIndex& x) { return x.name; });
+    }
+
+    void foreignKeys(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        const bool cross = m_cross;
+        const auto sameTarget = [cross](const TCatalogueForeignKey& x, const TCatalogueForeignKey& y) {
+            return SameText(x.referencedTable, y.referencedTable) &&
+                   (cross || SameText(x.referencedSchema, y.referencedSchema));
+        };
+        pair(
+            TDifferenceItem::ForeignKey, b.foreignKeys, c.foreignKeys,
+            [cross, sameTarget](const TCatalogueForeignKey& x, const TCatalogueForeignKey& y) {
+                if (cross || x.name.isEmpty() || y.name.isEmpty())
+                    return SameNames(x.columns, y.columns) && sameTarget(x, y);
+                return SameText(x.name, y.name);
+            },
+            [this, sameTarget](const TCatalogueForeignKey& x, const TCatalogueForeignKey& y) {
+                const auto text = [&](const char* property, const QString& u, const QString& v, bool same) {
+                    if (!same)
+                        changed(TDifferenceItem::ForeignKey, x.name, QString::fromLatin1(property), u, v);
+                };
+                text("columns", NamesText(x.columns), NamesText(y.columns), SameNames(x.columns, y.columns));
+                text("referencedTable", ReferencedText(x), ReferencedText(y), sameTarget(x, y));
+                text("referencedColumns", NamesText(x.referencedColumns), NamesText(y.referencedColumns),
+                     SameNames(x.referencedColumns, y.referencedColumns));
+                text("enforced", FlagText(x.enforced), FlagText(y.enforced), x.enforced == y.enforced);
+                text("onUpdate", ReferentialActionName(x.onUpdate), ReferentialActionName(y.onUpdate),
+                     x.onUpdate == y.onUpdate);
+                text("onDelete", ReferentialActionName(x.onDelete), ReferentialActionName(y.onDelete),
+                     x.onDelete == y.onDelete);
+            },
+            [](const TCatalogueForeignKey& x) { return x.name; });
+    }
+
+    bool m_baselineSql;
+    bool m_currentSql;
+    bool m_cross;
+    QString m_object;
+    QString m_schema;
+    QList<TStructureDifference> m_out;
+};
+
+bool IsDbo(const TCatalogueObject* object)
+{
+    return SameText(object->schema, QStringLiteral("dbo"));
+}
+
+// The current object standing for a baseline one, or -1.
+qsizetype FindPartner(const TCatalogueObject& object, const QList<const TCatalogueObject*>& candidates,
+                      const QList<bool>& used, bool cross)
+{
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        const TCatalogueObject* candidate = candidates.at(i);
+        if (used.at(i) || !SameText(candidate->name, object.name))
+            continue;
+        if (!cross) {
+            if (SameText(candidate->schema, object.schema))
+                return i;
+            continue;
+        }
+        // An Access table stands for the SQL Server table of its name in any schema, dbo's first.
+        if (IsDbo(candidate))
+            return i;
+        if (found < 0)
+            found = i;
+    }
+    return found;
+}
+
+} // namespace
+
+QString NormalisedExpression(const QString& expression)
+{
+    QString text = expression.trimmed();
+    if (text.startsWith(QLatin1Char('=')))
+        text = text.mid(1).trimmed();
+    // Only parentheses that enclose the whole expression go: "(1)+(2)" keeps its own.
+    for (;;) {
+        if (text.size() < 2 || !text.startsWith(QLatin1Char('(')) || !text.endsWith(QLatin1Char(')')))
+            break;
+        int depth = 0;
+        bool enclosing = true;
+        for (qsizetype i = 0; i < text.size() - 1 && enclosing; ++i) {
+            if (text.at(i) == QLatin1Char('('))
+                ++depth;
+            else if (text.at(i) == QLatin1Char(')'))
+                --depth;
+            if (depth == 0)
+                enclosing = false;
+        }
+        if (!enclosing)
+            break;
+        text = text.mid(1, text.size() - 2).trimmed();
+    }
+    text = text.toLower();
+    text.replace(QStringLiteral("now()"), QStringLiteral("getdate()"));
+    return text;
+}
+
+QString ChangeKindName(TChangeKind change)
+{
+    switch (change) {
+    case TChangeKind::Added:
+        return QStringLiteral("added");
+    case TChangeKind::Removed:
+        return QStringLiteral("removed");
+    case TChangeKind::Changed:
+        break;
+    }
+    return QStringLiteral("changed");
+}
+
+QString DifferenceItemName(TDifferenceItem item)
+{
+    switch (item) {
+    case TDifferenceItem::Column:
+        return QStringLiteral("column");
+    case TDifferenceItem::PrimaryKey:
+        return QStringLiteral("primaryKey");
+    case TDifferenceItem::Index:
+        return QStringLiteral("index");
+    case TDifferenceItem::ForeignKey:
+        return QStringLiteral("foreignKey");
+    case TDifferenceItem::Table:
+        break;
+    }
+    return QStringLiteral("table");
+}
+
+TStructureComparison CompareStructures(const TCatalogue& baseline,
+                                       const QList<const TCatalogueObject*>& baselineObjects,
+                                       const TCatalogue& current,
+                                       const QList<const TCatalogueObject*>& currentObjects)
+{
+    TComparer comparer(baseline, current);
+    QList<bool> used(currentObjects.size(), false);
+    // Across engines dbo's tables claim their Access partners before another schema's namesakes.
+    QList<const TCatalogueObject*> order = baselineObjects;
+    if (comparer.cross())
+        std::stable_partition(order.begin(), order.end(), [](const TCatalogueObject* o) { return IsDbo(o); });
+    for (const TCatalogueObject* object : order) {
+        const qsizetype partner = FindPartner(*object, currentObjects, used, comparer.cross());
+        if (partner < 0) {
+            comparer.objectRemoved(*object);
+            continue;
+        }
+        used[partner] = true;
+        comparer.objects(*object, *currentObjects.at(partner));
+    }
+    for (qsizetype i = 0; i < currentObjects.size(); ++i) {
+        if (!used.at(i))
+            comparer.objectAdded(*currentObjects.at(i));
+    }
+
+    TStructureComparison result;
+    result.typeMapping = comparer.cross();
+    result.differences = std::move(comparer.differences());
+    // Properties keep the order they were compared in, which is the documented one.
+    std::stable_sort(result.differences.begin(), result.differences.end(),
+                     [](const TStructureDifference& a, const TStructureDifference& b) {
+                         if (const int c = a.object.compare(b.object, Qt::CaseInsensitive))
+                             return c < 0;
+                         if (const int c = a.schema.compare(b.schema, Qt::CaseInsensitive))
+                             return c < 0;
+                         if (a.item != b.item)
+                             return a.item < b.item;
+                         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+                     });
+    return result;
+}

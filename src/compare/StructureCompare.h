@@ -1,0 +1,59 @@
+// What differs between two structures: a baseline (a snapshot, the last release, the Access file
+// before the move) and the current one. Both are models, so a JSON document, an Access file and
+// a SQL Server database compare alike; across the two engines the types are mapped
+// (TypeMapping.h) and what the engines name differently is matched by content instead.
+#pragma once
+
+#include "Catalogue.h"
+
+#include <QList>
+#include <QString>
+
+enum class TChangeKind
+{
+    Added,
+    Removed,
+    Changed
+};
+
+// In the order differences are listed within a table.
+enum class TDifferenceItem
+{
+    Table,
+    Column,
+    PrimaryKey,
+    Index,
+    ForeignKey
+};
+
+struct TStructureDifference
+{
+    TChangeKind change = TChangeKind::Changed;
+    QString object; // the table's (or view's) name
+    QString schema; // the SQL Server side's schema; empty when neither side is SQL Server
+    TDifferenceItem item = TDifferenceItem::Table;
+    QString name;     // of the column, index or foreign key; empty for the table and its primary key
+    QString property; // Changed only: "type", "length", "nullable", ...
+    QString baseline; // Changed only, as the structure document spells the value; empty: none
+    QString current;
+};
+
+struct TStructureComparison
+{
+    bool typeMapping = false;                // one side Access, the other SQL Server
+    QList<TStructureDifference> differences; // by object, item, name, property
+};
+
+// Compares the chosen objects of both sides (each pointer one of its catalogue's objects).
+TStructureComparison CompareStructures(const TCatalogue& baseline,
+                                       const QList<const TCatalogueObject*>& baselineObjects,
+                                       const TCatalogue& current,
+                                       const QList<const TCatalogueObject*>& currentObjects);
+
+// "added", "removed", "changed"; "table", "column", "primaryKey", "index", "foreignKey".
+QString ChangeKindName(TChangeKind change);
+QString DifferenceItemName(TDifferenceItem item);
+
+// A default or computed expression as the two engines compare: without a leading "=", enclosing
+// parentheses and letter case, with Now() spelled getdate().
+QString NormalisedExpression(const QString& expression);

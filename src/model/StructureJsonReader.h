@@ -1,0 +1,24 @@
+// Reads a structure document ("orvane-structure", version 1, as StructureJson writes it) back into
+// the model, so a snapshot kept in a repository can stand for a database in a comparison.
+// Anything that is not such a document is refused with a sentence naming the place, never guessed.
+#pragma once
+
+#include "Catalogue.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct TStructureDocument
+{
+    QString program; // the writing program's "Orvane <version>"; empty when the document has none
+    TCatalogue catalogue;
+};
+
+// False with error set (e.g. "objects[1].columns[0].length: a whole number expected") when bytes
+// is not a version 1 structure document; document is then left as it was. bytes is let go once
+// parsed, so a caller that hands over its only copy does not hold a large document twice.
+bool ReadStructureJson(QByteArray bytes, TStructureDocument& document, QString& error);
+
+// Whether bytes look like a JSON document at all (the first non-blank character is '{'), so a
+// command line can tell a snapshot from a database file without trusting the file name.
+bool LooksLikeJsonDocument(const QByteArray& bytes);

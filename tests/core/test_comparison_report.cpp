@@ -1,0 +1,158 @@
+// The outputs of a comparison on a fixed set of differences: the JSON document's exact bytes
+// (a contract for CI scripts: key order, empty values left out) and the report lines.
+#include "ComparisonReport.h"
+#include "UIText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class LanguageGuard
+{
+public:
+    explicit LanguageGuard(int language) : m_saved(CurrentLanguage) { CurrentLanguage = language; }
+    ~LanguageGuard() { CurrentLanguage = m_saved; }
+
+private:
+    int m_saved;
+};
+
+TStructureDifference Difference(TChangeKind change, TDifferenceItem item, const char* name,
+                                const char* property = "", const char* baseline = "", const char* current = "")
+{
+    TStructureDifference d;
+    d.change = change;
+    d.object = QStringLiteral("Orders");
+    d.schema = QStringLiteral("dbo");
+    d.item = item;
+    d.name = QString::fromUtf8(name);
+    d.property = QString::fromUtf8(property);
+    d.baseline = QString::fromUtf8(baseline);
+    d.current = QString::fromUtf8(current);
+    return d;
+}
+
+struct TFixture
+{
+    TCatalogue access;
+    TCatalogue sql;
+    TComparisonSettings settings;
+    TStructureComparison comparison;
+
+    TFixture()
+    {
+        access.provider = QStringLiteral("Access");
+        access.database = QStringLiteral("/data/back.mdb");
+        sql.provider = QStringLiteral("SQLServer");
+        sql.server = QStringLiteral("db1");
+        sql.database = QStringLiteral("Sales");
+        settings.baseline = TComparisonSide{&access, QStringLiteral("before.json")};
+        settings.current = TComparisonSide{&sql, QString()};
+        settings.when = QDateTime(QDate(2026, 12, 9), QTime(10, 30));
+        settings.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
+        comparison.typeMapping = true;
+        comparison.differences = {
+            Difference(TChangeKind::Changed, TDifferenceItem::Column, "Freight", "type", "Currency", "float"),
+            Difference(TChangeKind::Changed, TDifferenceItem::Column, "Note", "default", "", "('x')"),
+            Difference(TChangeKind::Changed, TDifferenceItem::Table, "", "description", "two\r\nlines", ""),
+            Difference(TChangeKind::Removed, TDifferenceItem::Index, "Shipped")};
+    }
+};
+
+TEST(ComparisonJson, IsExactlyTheContractedShapeWithEmptyValuesLeftOut)
+{
+    const TFixture f;
+    const std::string expected = R"json({
+  "format": "orvane-comparison",
+  "version": 1,
+  "program": "Orvane 1.2",
+  "baseline": {
+    "provider": "Access",
+    "database": "/data/back.mdb"
+  },
+  "current": {
+    "provider": "SQLServer",
+    "server": "db1",
+    "database": "Sales"
+  },
+  "typeMapping": "access-sqlserver",
+  "differences": [
+    {
+      "change": "changed",
+      "object": "Orders",
+      "schema": "dbo",
+      "item": "column",
+      "name": "Freight",
+      "property": "type",
+      "baseline": "Currency",
+      "current": "float"
+    },
+    {
+      "change": "changed",
+      "object": "Orders",
+      "schema": "dbo",
+      "item": "column",
+      "name": "Note",
+      "property": "default",
+      "current": "('x')"
+    },
+    {
+      "change": "changed",
+      "object": "Orders",
+      "schema": "dbo",
+      "item": "table",
+      "property": "description",
+      "baseline": "two\r\nlines"
+    },
+    {
+      "change": "removed",
+      "object": "Orders",
+      "schema": "dbo",
+      "item": "index",
+      "name": "Shipped"
+    }
+  ]
+}
+)json";
+    EXPECT_EQ(ComparisonJson(f.settings, f.comparison, QStringLiteral("Orvane 1.2")).toStdString(), expected);
+
+}
+
+TEST(ComparisonReport, NamesBothSidesAndPutsEachDifferenceOnOneLine)
+{
+    const LanguageGuard english(2);
+    const TFixture f;
+    TStringLineSink sink;
+    WriteComparisonReport(sink, f.settings, f.comparison);
+    const QStringList lines = sink.lines();
+    ASSERT_GE(lines.size(), 10);
+    EXPECT_EQ(lines.at(4), QStringLiteral("      *** Structure comparison"));
+    EXPECT_EQ(lines.at(6), QStringLiteral("      *** Baseline:  Access /data/back.mdb (snapshot before.json)"));
+    EXPECT_EQ(lines.at(7), QStringLiteral("      *** Current:   SQLServer db1 Sales"));
+    EXPECT_EQ(lines.at(8), QStringLiteral("      *** Types:     Access and SQL Server types mapped"));
+    // dbo is the bare name, as in the report's title lines.
+    EXPECT_EQ(lines.mid(10, 5),
+              (QStringList{QStringLiteral("      *** Orders ") + QString(59, u'*'),
+                           QStringLiteral("          changed column Freight: type Currency -> float"),
+                           QStringLiteral("          changed column Note: default (none) -> ('x')"),
+                           QStringLiteral("          changed table: description two\\nlines -> (none)"),
+                           QStringLiteral("          removed index Shipped")}));
+    EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("      *** 4 differences"));
+}
+
+TEST(ComparisonReport, SaysSoWhenNothingDiffersInTheUiLanguage)
+{
+    const LanguageGuard german(1);
+    TFixture f;
+    f.comparison.differences.clear();
+    f.comparison.typeMapping = false;
+    TStringLineSink sink;
+    WriteComparisonReport(sink, f.settings, f.comparison);
+    EXPECT_TRUE(sink.lines().contains(QStringLiteral("      *** Keine Unterschiede")));
+    EXPECT_FALSE(sink.text().contains(QStringLiteral("Typen:")));
+    const QByteArray page = ComparisonMarkdown(f.settings, f.comparison, QString());
+    EXPECT_TRUE(page.startsWith("# Strukturvergleich\n\n- Basis: Access /data/back.mdb")) << page.toStdString();
+    EXPECT_FALSE(page.contains("\n## "));
+}
+
+} // namespace

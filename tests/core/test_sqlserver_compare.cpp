@@ -1,0 +1,179 @@
+// An Access back-end against the SQL Server database it was moved to, end to end: a generated
+// .mdb read by libmdb, the project's TDS test server reached through FreeTDS. Only what really
+// differs may be listed; the engines' own spellings of types, defaults and key names are not.
+#include "CatalogFixture.h"
+#include "JetWriter.h"
+#include "TdsServerProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kProgram = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
+
+struct ProgramRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ProgramRun RunProgram(const QStringList& arguments)
+{
+    QProcess process;
+    process.setChildProcessModifier([] { ::setsid(); });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.start(kProgram, arguments);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    ProgramRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+jet::Column Jet(const char* name, jet::ColumnType type, int length = 0)
+{
+    jet::Column c;
+    c.name = QString::fromLatin1(name);
+    c.type = type;
+    c.length = length;
+    return c;
+}
+
+// The back-end before the move.
+jet::Database AccessBackEnd()
+{
+    jet::Column customerId = Jet("CustomerID", jet::ColumnType::Long);
+    customerId.autoNumber = true;
+    jet::Column name = Jet("Name", jet::ColumnType::Text, 40);
+    name.required = true;
+    jet::Table customers{QStringLiteral("Customers"), {customerId, name}};
+    customers.indexes = {
+        jet::Index{QStringLiteral("PrimaryKey"), {{QStringLiteral("CustomerID"), false}}, true}};
+
+    jet::Column orderId = Jet("OrderID", jet::ColumnType::Long);
+    orderId.autoNumber = true;
+    jet::Column freight = Jet("Freight", jet::ColumnType::Money);
+    freight.defaultValue = QStringLiteral("0");
+    jet::Column created = Jet("Created", jet::ColumnType::DateTime);
+    created.defaultValue = QStringLiteral("=Now()");
+    jet::Table orders{QStringLiteral("Orders"),
+                      {orderId, Jet("CustomerID", jet::ColumnType::Long), freight, created,
+                       Jet("Shipped", jet::ColumnType::Bool), Jet("Notes", jet::ColumnType::Memo),
+                       Jet("Quantity", jet::ColumnType::Int), Jet("Weight", jet::ColumnType::Double)}};
+    orders.indexes = {jet::Index{QStringLiteral("PrimaryKey"), {{QStringLiteral("OrderID"), false}}, true},
+                      jet::Index{QStringLiteral("Created"), {{QStringLiteral("Created"), false}}}};
+
+    jet::Database db;
+    db.tables = {customers, orders};
+    db.relationships = {jet::Relationship{QStringLiteral("CustomersOrders"),
+                                          QStringLiteral("Orders"),
+                                          {QStringLiteral("CustomerID")},
+                                          QStringLiteral("Customers"),
+                                          {QStringLiteral("CustomerID")},
+                                          jet::RelationFlag::CascadeDeletes}};
+    return db;
+}
+
+// The same tables as the upsizing put them on the server, with the server's names for keys and
+// constraints; Freight became float on the way, which is the one real difference.
+tdsfixture::Database MovedDatabase()
+{
+    using namespace tdsfixture;
+    Database db("moved");
+    Column customerId("CustomerID", "int", false);
+    customerId.identity = true;
+    db.addTable("Customers", {customerId, Column("Name", "nvarchar(40)", false)});
+    Column orderId("OrderID", "int", false);
+    orderId.identity = true;
+    Column freight("Freight", "float");
+    freight.defaultValue = "((0))";
+    Column created("Created", "datetime2(7)");
+    created.defaultValue = "(getdate())";
+    db.addTable("Orders", {orderId, Column("CustomerID", "int"), freight, created,
+                           Column("Shipped", "bit", false), Column("Notes", "nvarchar(max)"),
+                           Column("Quantity", "smallint"), Column("Weight", "float")});
+    db.object("Customers").primaryKey = Key{"PK_Customers", {"CustomerID"}};
+    Object& orders = db.object("Orders");
+    orders.primaryKey = Key{"PK_Orders", {"OrderID"}};
+    orders.indexes.push_back({"IX_Orders_Created", false, {{"Created", false}}, {}});
+    ForeignKey key;
+    key.name = "FK_Orders_Customers";
+    key.columns = {"CustomerID"};
+    key.referencedTable = "Customers";
+    key.referencedColumns = {"CustomerID"};
+    key.onDelete = Action::Cascade;
+    orders.foreignKeys.push_back(key);
+    return db;
+}
+
+class SqlServerCompare : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+        tdsfixture::writeDatabase(MovedDatabase(), m_dir.path().toStdString());
+        TdsServerProcess::Options options;
+        options.catalogDir = m_dir.path().toStdString();
+        m_server = std::make_unique<TdsServerProcess>(options);
+        m_file = m_dir.filePath(QStringLiteral("back.mdb"));
+        jet::writeFile(m_file, AccessBackEnd());
+    }
+
+    QStringList Against(QStringList extra) const
+    {
+        return extra << QStringLiteral("--compare") << m_file << QStringLiteral("--server")
+                     << QStringLiteral("127.0.0.1,%1").arg(m_server->port()) << QStringLiteral("--database")
+                     << QStringLiteral("moved") << QStringLiteral("--user") << QStringLiteral("sa");
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TdsServerProcess> m_server;
+    QString m_file;
+};
+
+TEST_F(SqlServerCompare, AMovedBackEndListsOnlyWhatReallyDiffers)
+{
+    const ProgramRun run = RunProgram(Against({QStringLiteral("--format"), QStringLiteral("json")}));
+    ASSERT_EQ(run.exitCode, 3) << run.err.toStdString() << run.out.toStdString();
+    const QJsonObject top = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(top.value(QLatin1String("typeMapping")).toString(), QStringLiteral("access-sqlserver"));
+    EXPECT_EQ(top.value(QLatin1String("current")).toObject().value(QLatin1String("provider")).toString(),
+              QStringLiteral("SQLServer"));
+    const QJsonArray differences = top.value(QLatin1String("differences")).toArray();
+    ASSERT_EQ(differences.size(), 1) << run.out.toStdString();
+    EXPECT_EQ(
+        QJsonDocument(differences.at(0).toObject()).toJson(QJsonDocument::Compact),
+        QByteArray(
+            R"({"baseline":"Currency","change":"changed","current":"float","item":"column","name":"Freight","object":"Orders","property":"type","schema":"dbo"})"));
+
+    const ProgramRun text = RunProgram(Against({QStringLiteral("--language"), QStringLiteral("en")}));
+    EXPECT_EQ(text.exitCode, 3);
+    EXPECT_TRUE(text.out.contains(QLatin1String("*** Types:     Access and SQL Server types mapped")));
+    EXPECT_TRUE(
+        text.out.contains(QLatin1String("          changed column Freight: type Currency -> float\n")))
+        << text.out.toStdString();
+}
+
+} // namespace

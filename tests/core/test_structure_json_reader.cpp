@@ -1,0 +1,141 @@
+// Reading structure documents back: what the writer wrote must come back as the same model (the
+// writer's bytes are the proof), and anything else must be refused with the place named.
+#include "CatalogueSamples.h"
+#include "StructureJson.h"
+#include "StructureJsonReader.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kProgram[] = "Orvane 0.7.1.2";
+
+QList<const TCatalogueObject*> All(const TCatalogue& catalogue)
+{
+    QList<const TCatalogueObject*> objects;
+    for (const TCatalogueObject& object : catalogue.objects)
+        objects.append(&object);
+    return objects;
+}
+
+class StructureJsonRoundTrip : public testing::TestWithParam<TCatalogue (*)()>
+{
+};
+
+TEST_P(StructureJsonRoundTrip, WriteReadWriteGivesTheSameBytes)
+{
+    const TCatalogue sample = GetParam()();
+    const QByteArray written = StructureJson(sample, All(sample), QString::fromLatin1(kProgram));
+    TStructureDocument read;
+    QString error;
+    ASSERT_TRUE(ReadStructureJson(written, read, error)) << error.toStdString();
+    EXPECT_EQ(read.program, QString::fromLatin1(kProgram));
+    EXPECT_EQ(read.catalogue.objects.size(), sample.objects.size());
+    const QByteArray again = StructureJson(read.catalogue, All(read.catalogue), read.program);
+    EXPECT_EQ(again.toStdString(), written.toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, StructureJsonRoundTrip,
+                         testing::Values(&SampleAccessCatalogue, &SampleSqlServerCatalogue));
+
+TEST(StructureJsonReader, KeepsWhatTheDocumentSaysOfTheModel)
+{
+    const TCatalogue sample = SampleSqlServerCatalogue();
+    TStructureDocument read;
+    QString error;
+    ASSERT_TRUE(ReadStructureJson(StructureJson(sample, All(sample), QString()), read, error));
+    EXPECT_TRUE(read.program.isEmpty());
+    EXPECT_EQ(read.catalogue.provider, QStringLiteral("SQLServer"));
+    EXPECT_EQ(read.catalogue.server, QStringLiteral("db1,1433"));
+    const TCatalogueObject& sales = read.catalogue.objects.at(1);
+    EXPECT_EQ(sales.schema, QStringLiteral("sales"));
+    ASSERT_EQ(sales.foreignKeys.size(), 1);
+    EXPECT_FALSE(sales.foreignKeys.at(0).enforced);
+    EXPECT_EQ(sales.foreignKeys.at(0).onDelete, TReferentialAction::Cascade);
+    EXPECT_EQ(read.catalogue.objects.at(0).columns.at(2).baseType, QStringLiteral("varchar"));
+}
+
+struct TBadDocument
+{
+    const char* label;
+    const char* json;
+    const char* error; // a part of the message
+};
+
+class StructureJsonReaderRefuses : public testing::TestWithParam<TBadDocument>
+{
+};
+
+TEST_P(StructureJsonReaderRefuses, WithTheReasonAndWithoutTouchingTheResult)
+{
+    TStructureDocument document;
+    document.program = QStringLiteral("untouched");
+    QString error;
+    EXPECT_FALSE(ReadStructureJson(QByteArray(GetParam().json), document, error));
+    EXPECT_TRUE(error.contains(QString::fromUtf8(GetParam().error))) << error.toStdString();
+    EXPECT_EQ(document.program, QStringLiteral("untouched"));
+}
+
+constexpr char kHead[] = R"({"format": "orvane-structure", "version": 1, "provider": "Access", )";
+
+const std::string kBadColumn = std::string(kHead) +
+                               R"("objects": [{"name": "T", "columns": [{"number": 1, "length": "4"}],
+                                  "indexes": [], "foreignKeys": []}]})";
+const std::string kFraction = std::string(kHead) +
+                              R"("objects": [{"name": "T", "columns": [{"number": 1.5}],
+                                 "indexes": [], "foreignKeys": []}]})";
+const std::string kHuge = std::string(kHead) +
+                          R"("objects": [{"name": "T", "columns": [{"number": 1, "length": 1e12}],
+                             "indexes": [], "foreignKeys": []}]})";
+const std::string kKind = std::string(kHead) +
+                          R"("objects": [{"name": "T", "kind": "query", "columns": [],
+                             "indexes": [], "foreignKeys": []}]})";
+const std::string kAction = std::string(kHead) + R"("objects": [{"name": "T", "columns": [], "indexes": [],
+       "foreignKeys": [{"columns": ["a"], "referencedColumns": ["b"], "onDelete": "explode"}]}]})";
+const std::string kNoColumns =
+    std::string(kHead) + R"("objects": [{"name": "T", "indexes": [], "foreignKeys": []}]})";
+const std::string kObjectNotObject = std::string(kHead) + R"("objects": [42]})";
+const std::string kNameless =
+    std::string(kHead) + R"("objects": [{"name": "", "columns": [], "indexes": [], "foreignKeys": []}]})";
+const std::string kIndexColumnName = std::string(kHead) + R"("objects": [{"name": "T", "columns": [],
+       "indexes": [{"name": "i", "columns": [{"descending": true}]}], "foreignKeys": []}]})";
+
+INSTANTIATE_TEST_SUITE_P(
+    NotTheFormat, StructureJsonReaderRefuses,
+    testing::Values(
+        TBadDocument{"Empty", "", "not JSON"}, TBadDocument{"Truncated", R"({"format": )", "not JSON"},
+        TBadDocument{"Array", "[]", "not an object"},
+        TBadDocument{"OtherFormat", R"({"format": "orvane-comparison", "version": 1})",
+                     "\"format\" is not \"orvane-structure\""},
+        TBadDocument{"NoFormat", R"({"version": 1})", "\"format\""},
+        TBadDocument{"LaterVersion", R"({"format": "orvane-structure", "version": 2})",
+                     "version 2 is not supported"},
+        TBadDocument{"VersionAsText", R"({"format": "orvane-structure", "version": "1"})", "version"},
+        TBadDocument{"NoProvider", R"({"format": "orvane-structure", "version": 1, "objects": []})",
+                     "provider: missing"},
+        TBadDocument{"OtherProvider",
+                     R"({"format": "orvane-structure", "version": 1, "provider": "Oracle",
+                                     "objects": []})",
+                     "provider: 'Oracle'"},
+        TBadDocument{"NoObjects", R"({"format": "orvane-structure", "version": 1, "provider": "Access"})",
+                     "objects: an array expected"},
+        TBadDocument{"LengthAsText", kBadColumn.c_str(), "objects[0].columns[0].length: a whole number"},
+        TBadDocument{"FractionalNumber", kFraction.c_str(), "objects[0].columns[0].number"},
+        TBadDocument{"NumberOutOfRange", kHuge.c_str(), "length: a whole number"},
+        TBadDocument{"UnknownKind", kKind.c_str(), "objects[0].kind: 'query'"},
+        TBadDocument{"UnknownAction", kAction.c_str(), "foreignKeys[0].onDelete: 'explode'"},
+        TBadDocument{"ObjectWithoutColumns", kNoColumns.c_str(), "objects[0].columns"},
+        TBadDocument{"ObjectNotAnObject", kObjectNotObject.c_str(), "objects[0]: an object expected"},
+        TBadDocument{"EmptyName", kNameless.c_str(), "objects[0].name: empty"},
+        TBadDocument{"IndexColumnWithoutName", kIndexColumnName.c_str(),
+                     "indexes[0].columns[0].name: missing"}),
+    [](const testing::TestParamInfo<TBadDocument>& p) { return std::string(p.param.label); });
+
+TEST(StructureJsonReader, TellsDocumentsFromDatabaseFiles)
+{
+    EXPECT_TRUE(LooksLikeJsonDocument("  \n{\"format\""));
+    EXPECT_FALSE(LooksLikeJsonDocument(QByteArray("\x00\x01\x00\x00Standard Jet DB", 19)));
+    EXPECT_FALSE(LooksLikeJsonDocument(QByteArray()));
+}
+
+} // namespace

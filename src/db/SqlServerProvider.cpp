@@ -149,10 +149,20 @@ public:
 
     const QString& name() const { return m_name; }
 
+    // One attempt per opening: a read that failed fails again with the same message, without
+    // asking the server once more for every table.
     const ModelPtr& model()
     {
-        if (!m_model)
-            m_model = ReadSqlServerCatalogue(*m_session, m_name);
+        if (m_failure)
+            throw *m_failure;
+        if (!m_model) {
+            try {
+                m_model = ReadSqlServerCatalogue(*m_session, m_name);
+            } catch (const AutomationError& e) {
+                m_failure = e;
+                throw;
+            }
+        }
         return m_model;
     }
 
@@ -160,6 +170,7 @@ private:
     SessionPtr m_session;
     QString m_name;
     ModelPtr m_model;
+    std::optional<AutomationError> m_failure;
 };
 
 using DatabasePtr = std::shared_ptr<DatabaseData>;

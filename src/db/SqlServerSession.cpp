@@ -11,6 +11,7 @@
 namespace {
 
 const QString kQodbc = QStringLiteral("QODBC");
+
 const char* const kDriverEnv = "ORVANE_TDSODBC";
 
 [[noreturn]] void fail(const QString& message, std::int32_t helpContext = 0)
@@ -284,7 +285,7 @@ bool SqlServerSession::reopenAfterLoss(const QSqlError& error)
     return true;
 }
 
-void SqlServerSession::useDatabase(const QString& database)
+void SqlServerSession::useDatabase(const QString& database, bool mayReconnect)
 {
     if (m_databaseKnown && m_currentDatabase == database)
         return;
@@ -307,19 +308,20 @@ void SqlServerSession::useDatabase(const QString& database)
         }
         // Whether the server switched is not known after a failure: the next use asks again.
         m_databaseKnown = false;
-        if (retried || !reopenAfterLoss(failure))
+        if (retried || !mayReconnect || !reopenAfterLoss(failure))
             statementFailed(failure);
     }
 }
 
 void SqlServerSession::select(const QString& database, const QString& sql,
-                              const std::function<void(const QSqlQuery&)>& eachRow)
+                              const std::function<void(const QSqlQuery&)>& eachRow, bool mayReconnect)
 {
-    selectResults(database, sql, {eachRow});
+    selectResults(database, sql, {eachRow}, mayReconnect);
 }
 
 void SqlServerSession::selectResults(const QString& database, const QString& sql,
-                                     const std::vector<std::function<void(const QSqlQuery&)>>& eachRow)
+                                     const std::vector<std::function<void(const QSqlQuery&)>>& eachRow,
+                                     bool mayReconnect)
 {
     for (bool retried = false;; retried = true) {
         if (!database.isEmpty())
@@ -350,7 +352,7 @@ void SqlServerSession::selectResults(const QString& database, const QString& sql
             }
             failure = q.lastError();
         }
-        if (retried || !reopenAfterLoss(failure))
+        if (retried || !mayReconnect || !reopenAfterLoss(failure))
             statementFailed(failure);
     }
 }

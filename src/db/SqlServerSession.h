@@ -55,19 +55,21 @@ public:
     SqlServerSession& operator=(const SqlServerSession&) = delete;
 
     // Makes database the current one (USE) unless it is already; throws AutomationError.
-    void useDatabase(const QString& database);
+    void useDatabase(const QString& database, bool mayReconnect = true);
 
     // Runs sql in database (the current one when empty) and hands every row to eachRow; throws
     // AutomationError with the server's message. A lost connection is reopened once when
     // autoReconnect is on and the statement had not started to deliver rows.
     void select(const QString& database, const QString& sql,
-                const std::function<void(const QSqlQuery&)>& eachRow);
+                const std::function<void(const QSqlQuery&)>& eachRow, bool mayReconnect = true);
 
     // Runs a batch of several SELECTs in one round trip and hands the rows of the n-th result set to
     // eachRow[n]; throws AutomationError with the server's message when a statement fails or the
-    // batch gives fewer results than handlers. Reconnects as select does.
+    // batch gives fewer results than handlers. Reconnects as select does unless mayReconnect is off;
+    // the USE before it may still log in again, as a connection lost while idle is found there.
     void selectResults(const QString& database, const QString& sql,
-                       const std::vector<std::function<void(const QSqlQuery&)>>& eachRow);
+                       const std::vector<std::function<void(const QSqlQuery&)>>& eachRow,
+                       bool mayReconnect = true);
 
     void setAutoReconnect(bool on) { m_autoReconnect = on; }
     const QString& serverName() const { return m_login.server; }

@@ -276,4 +276,65 @@ TEST_F(SqlServerLogin, AServerThatIsDownOrSilentFailsWithinTheLoginTimeout)
     EXPECT_FALSE(run.err.isEmpty());
 }
 
+// A catalogue read that fails (the server's error on one statement of the batch, or a connection
+// lost under it) ends the run: the server's message on standard error, status 1, no report, and
+// no log-in again once the read has begun.
+struct CatalogueFault
+{
+    const char* name;
+    long failStatement;
+    int failNumber;
+    long dropAfterBatches;
+    const char* message; // on standard error
+    long logins;
+};
+
+class SqlServerCatalogueFault : public ::testing::TestWithParam<CatalogueFault>
+{
+protected:
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+        tdsfixture::writeStandardFixtures(m_dir.path().toStdString());
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_P(SqlServerCatalogueFault, EndsTheRunWithTheServersMessageAfterOneLogin)
+{
+    const CatalogueFault& fault = GetParam();
+    TdsServerProcess::Options options;
+    options.catalogDir = m_dir.path().toStdString();
+    options.failStatement = fault.failStatement;
+    options.failNumber = fault.failNumber;
+    options.dropAfterBatches = fault.dropAfterBatches;
+    TdsServerProcess server(options);
+    const CommandRun run =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server.port()),
+                             QStringLiteral("--database"), QStringLiteral("sample"), QStringLiteral("--user"),
+                             QStringLiteral("sa"), QStringLiteral("--language"), QStringLiteral("en")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(fault.message)) << run.err.toStdString();
+    EXPECT_EQ(server.counts().logins, fault.logins);
+}
+
+// Statements the server counts: the database list, then the batch's nine, in their order.
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SqlServerCatalogueFault,
+    ::testing::Values(
+        CatalogueFault{"DeadlockVictimOnTheColumns", 3, 1205, 0,
+                       "1205: Transaction (Process ID 53) was deadlocked", 1},
+        CatalogueFault{"LockTimeoutOnTheObjects", 2, 1222, 0, "1222: Lock request time out period exceeded.",
+                       1},
+        CatalogueFault{"FailoverOnTheLastStatement", 10, 40613, 0, "40613: Database 'sample' on server", 1},
+        // Batches: the driver's type probe, the database list, USE, the catalogue batch.
+        CatalogueFault{"ConnectionLostUnderTheCatalogueBatch", 0, 0, 3, "The connection to the SQL Server",
+                       1},
+        // A connection found dead at the USE (lost while idle) is logged in again once.
+        CatalogueFault{"ConnectionLostUnderUse", 0, 0, 2, "The connection to the SQL Server", 2}),
+    [](const ::testing::TestParamInfo<CatalogueFault>& p) { return std::string(p.param.name); });
+
 } // namespace

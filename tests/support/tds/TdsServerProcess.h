@@ -17,6 +17,9 @@ public:
         std::vector<std::string> logins; // "USER:PASSWORD"; empty = the server's default (sa, no password)
         double delayLoginSeconds = 0;
         int latencyMs = 0;
+        long failStatement = 0; // with failNumber: --fail-statement
+        int failNumber = 0;
+        long dropAfterBatches = 0;
         std::string program; // empty = the tds-testserver built with this library
     };
 
@@ -24,6 +27,7 @@ public:
     {
         long batches = -1;
         long rpc = -1;
+        long logins = -1;
     };
 
     // Throws std::runtime_error when the server cannot be started or reports no port.

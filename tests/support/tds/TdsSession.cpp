@@ -475,6 +475,29 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
     return true;
 }
 
+void WriteInjectedError(TokenWriter& out, std::int32_t number)
+{
+    switch (number) {
+    case 1205:
+        out.message(
+            true, 1205, 51, 13,
+            "Transaction (Process ID 53) was deadlocked on lock resources with another process and has "
+            "been chosen as the deadlock victim. Rerun the transaction.");
+        break;
+    case 1222:
+        out.message(true, 1222, 56, 16, "Lock request time out period exceeded.");
+        break;
+    case 40613:
+        out.message(true, 40613, 1, 17,
+                    "Database 'sample' on server 'testserver' is not currently available. Please retry the "
+                    "connection later.");
+        break;
+    default:
+        out.message(true, number, 1, 16, "Injected failure " + std::to_string(number) + ".");
+        break;
+    }
+}
+
 bool Session::runOne(const char* sql, int bytes, const char** tail, const std::vector<Param>& binds,
                      DoneQueue& dones, TokenWriter& out, std::uint8_t doneToken)
 {
@@ -486,6 +509,12 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
     }
     if (!stmt)
         return true; // only comments
+    if (m_faults && m_faults->failStatement > 0 && ++m_faults->statements == m_faults->failStatement) {
+        sqlite3_finalize(stmt);
+        dones.flush(true);
+        WriteInjectedError(out, m_faults->failNumber);
+        return false;
+    }
     for (const Param& p : binds) {
         const int index = p.name.empty() ? 0 : sqlite3_bind_parameter_index(stmt, p.name.c_str());
         if (index <= 0)

@@ -36,6 +36,7 @@ constexpr std::size_t kFirstPacketSize = 4096;
 const char kUsage[] =
     "usage: tds-testserver --catalog DIR [--port N] [--login USER:PASSWORD]...\n"
     "                      [--delay-login SECONDS] [--latency MS]\n"
+    "                      [--fail-statement N:ERROR] [--drop-after-batches N]\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -47,9 +48,15 @@ const char kUsage[] =
     "                       password is accepted.\n"
     "  --delay-login S      wait S seconds (fractions allowed) before answering a login.\n"
     "  --latency MS         hold every reply back for MS milliseconds.\n"
+    "  --fail-statement N:ERROR\n"
+    "                       the N-th statement run (counted over all connections) fails with\n"
+    "                       error number ERROR (1205, 1222 and 40613 with the real text).\n"
+    "  --drop-after-batches N\n"
+    "                       after N SQL batches (over all connections) every connection that\n"
+    "                       sends another is closed without an answer, as by a lost network.\n"
     "\n"
-    "SIGUSR1 prints \"batches N rpc M\" (SQL batches and RPC requests answered so far) on standard\n"
-    "error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
+    "SIGUSR1 prints \"batches N rpc M logins L\" (SQL batches, RPC requests and logins accepted so\n"
+    "far) on standard error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
 
 struct Login
 {
@@ -67,6 +74,9 @@ struct Server
     int latencyMs = 0;
     std::atomic<long> batches{0};
     std::atomic<long> rpcs{0};
+    std::atomic<long> loginsAccepted{0};
+    long dropAfterBatches = 0; // 0: never
+    tds::Faults faults;
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -88,7 +98,8 @@ struct Server
 
     void printCounts() const
     {
-        std::fprintf(stderr, "batches %ld rpc %ld\n", batches.load(), rpcs.load());
+        std::fprintf(stderr, "batches %ld rpc %ld logins %ld\n", batches.load(), rpcs.load(),
+                     loginsAccepted.load());
         std::fflush(stderr);
     }
 };
@@ -96,7 +107,9 @@ struct Server
 class Connection
 {
 public:
-    Connection(Server& server, int fd) : m_server(server), m_fd(fd), m_session(server.catalog) {}
+    Connection(Server& server, int fd) : m_server(server), m_fd(fd), m_session(server.catalog, &server.faults)
+    {
+    }
 
     void serve()
     {
@@ -150,7 +163,10 @@ private:
             }
             const std::size_t bytes = r.remaining() & ~std::size_t(1);
             const std::string sql = Utf16LeToUtf8(r.take(bytes), bytes);
-            ++m_server.batches; // counted before the reply, so a client that saw it sees the count
+            const long number =
+                ++m_server.batches; // counted before the reply, so a client that saw it sees it
+            if (m_server.dropAfterBatches > 0 && number > m_server.dropAfterBatches)
+                return false;
             m_session.batch(sql, out);
             return reply(out);
         }
@@ -193,6 +209,7 @@ private:
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else {
             m_loggedIn = true;
+            ++m_server.loginsAccepted;
             const std::size_t asked = login.packetSize;
             out.envChange(1, m_session.database(), "master");
             out.envChangeCollation();
@@ -245,6 +262,7 @@ int main(int argc, char** argv)
     std::vector<Login> logins;
     double delayLogin = 0;
     long latency = 0;
+    long failStatement = 0, failNumber = 0, dropAfter = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -272,6 +290,14 @@ int main(int argc, char** argv)
         } else if (arg == "--latency") {
             if (!parseInt(value, 0, 600000, latency))
                 return usageError("bad --latency");
+        } else if (arg == "--fail-statement") {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || !parseInt(std::string(value, colon).c_str(), 1, 1000000000, failStatement) ||
+                !parseInt(colon + 1, 1, 2147483647, failNumber))
+                return usageError("--fail-statement wants N:ERROR");
+        } else if (arg == "--drop-after-batches") {
+            if (!parseInt(value, 1, 1000000000, dropAfter))
+                return usageError("bad --drop-after-batches");
         } else {
             return usageError(("unknown option " + arg).c_str());
         }
@@ -314,6 +340,9 @@ int main(int argc, char** argv)
     server.logins = std::move(logins);
     server.delayLoginMs = static_cast<int>(delayLogin * 1000);
     server.latencyMs = static_cast<int>(latency);
+    server.dropAfterBatches = dropAfter;
+    server.faults.failStatement = failStatement;
+    server.faults.failNumber = static_cast<std::int32_t>(failNumber);
 
     std::list<std::unique_ptr<Client>> clients;
     auto reap = [&clients](bool all) {

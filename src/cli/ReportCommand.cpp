@@ -280,10 +280,6 @@ TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const T
     if (connection.DatabaseByName(props.Database).isEmpty())
         throw ReportCommandError(
             QStringLiteral("orvane-report: the server has no database named '%1'").arg(props.Database));
-    // The structure is read here, once: a read that fails ends the run with the server's message
-    // instead of a report whose tables have no columns.
-    connection.SetDatabase(connection.DatabaseByName(props.Database));
-    connection.StructureModel();
     return {ptSQLServer, props.Server, props.Database, connectionString};
 }
 

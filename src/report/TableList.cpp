@@ -21,6 +21,9 @@ void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, c
         return;
     if (provider == ptSQLServer) {
         connection.SetDatabase(connection.DatabaseByName(database));
+        // The structure is read here, once and unguarded: a read that fails ends the opening with
+        // the server's message instead of listing tables that would report without columns.
+        connection.StructureModel();
         if (views) {
             const std::int32_t count = connection.ViewCount();
             for (std::int32_t i = 1; i <= count; ++i)

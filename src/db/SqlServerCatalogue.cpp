@@ -20,7 +20,9 @@ namespace {
 // One batch, one result set per statement, read in this order. Names are sysname, nvarchar(128),
 // and Qt's ODBC driver reads text in pieces of the declared length in bytes, decoding each piece
 // alone: widened, a name with many non-ASCII characters fits one piece. Types come by the column's
-// user type (a user type's own name, "sysname"), its length by the system type beneath. Objects are
+// user type (a user type's own name, "sysname"), its length by the system type beneath; a user type
+// the login may not see (sys.types shows it only with a permission on it) is named by its base
+// type, rather than its columns dropping out of the join. Objects are
 // ordered by name as the server sorts, dbo's before a same-named one of another schema.
 const QString kCatalogueBatch = QStringLiteral(
     ORVANE_LOCK_BOUND
@@ -28,10 +30,11 @@ const QString kCatalogueBatch = QStringLiteral(
     "FROM sys.objects o JOIN sys.schemas s ON s.schema_id = o.schema_id WHERE o.type IN ('U', 'S', 'V') "
     "ORDER BY CASE WHEN o.type = 'V' THEN 1 ELSE 0 END, o.name, CASE WHEN s.name = 'dbo' THEN 0 ELSE 1 END, "
     "s.name;\n"
-    "SELECT c.object_id, CAST(c.name AS nvarchar(4000)), CAST(t.name AS nvarchar(4000)), c.system_type_id, "
-    "c.max_length, c.is_nullable, c.is_identity, CAST(b.name AS nvarchar(4000)), c.user_type_id "
+    "SELECT c.object_id, CAST(c.name AS nvarchar(4000)), CAST(COALESCE(t.name, b.name) AS nvarchar(4000)), "
+    "c.system_type_id, c.max_length, c.is_nullable, c.is_identity, CAST(b.name AS nvarchar(4000)), "
+    "c.user_type_id "
     "FROM sys.columns c JOIN sys.objects o ON o.object_id = c.object_id "
-    "JOIN sys.types t ON t.user_type_id = c.user_type_id "
+    "LEFT JOIN sys.types t ON t.user_type_id = c.user_type_id "
     "LEFT JOIN sys.types b ON b.user_type_id = c.system_type_id "
     "WHERE o.type IN ('U', 'S', 'V') ORDER BY c.object_id, c.column_id;\n"
     "SELECT d.parent_object_id, d.parent_column_id, d.definition FROM sys.default_constraints d;\n"

@@ -2,6 +2,7 @@
 
 #include "ADOStringProp.h"
 #include "CatalogueSource.h"
+#include "KorvDMOConnection.h"
 #include "SqlServerCatalogue.h"
 #include "SqlServerSession.h"
 
@@ -337,6 +338,22 @@ public:
     {
     }
 
+    // A login may use a database the server does not list to it (VIEW ANY DATABASE denied, or a
+    // database not owned): a name not in the list is tried all the same, and the server's answer
+    // to USE says whether it may be read.
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "Item") && args.size() == 1 && args.first().kind() == Variant::Kind::Text &&
+            !m_names.contains(args.first().toText(), Qt::CaseInsensitive)) {
+            const QString wanted = args.first().toText();
+            DispatchPtr& slot = m_unlisted[wanted.toCaseFolded()];
+            if (!slot)
+                slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, wanted));
+            return Variant(slot);
+        }
+        return Collection::get(name, args);
+    }
+
 protected:
     int count() const override { return static_cast<int>(m_names.size()); }
     QString nameAt(int position) const override { return m_names[position]; }
@@ -354,6 +371,7 @@ private:
     SessionPtr m_session;
     QStringList m_names;
     std::vector<DispatchPtr> m_items;
+    QHash<QString, DispatchPtr> m_unlisted;
 };
 
 class SqlServerObject final : public Dispatch
@@ -468,8 +486,9 @@ public:
         login.server = props.DataSource;
         login.login = props.UserID;
         login.password = props.Password;
-        // ADO's own default wait for a connection.
-        login.loginTimeout = 15;
+        // The same wait as the main log-in: a server that is down costs the time the user chose,
+        // not a second, longer one.
+        login.loginTimeout = DMOLoginTimeout();
         SqlServerSession session(login, false);
         QStringList fields;
         std::vector<QStringList> rows;

@@ -11,6 +11,9 @@
 namespace {
 
 const QString kQodbc = QStringLiteral("QODBC");
+// The driver's query timeout: a server that stops answering in the middle of a statement (a
+// half-open connection behind a VPN) ends it instead of leaving the program waiting for ever.
+constexpr int kQueryTimeoutSeconds = 300;
 
 const char* const kDriverEnv = "ORVANE_TDSODBC";
 
@@ -169,6 +172,7 @@ QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& log
     s += bracedItem("PWD", login.password, "password");
     // The last value must end in ";": Qt hands the driver the string with its NUL, which would
     // otherwise become part of that value.
+    s += QStringLiteral("Timeout=%1;").arg(kQueryTimeoutSeconds);
     s += QLatin1String("APP=Orvane;TDS_Version=7.4;ClientCharset=UTF-8;");
     return s;
 }
@@ -257,8 +261,24 @@ void SqlServerSession::open()
     const std::int32_t code = nativeCode(error);
     QString text = errorText(error);
     // Without a server's word the message alone does not say which server could not be reached.
-    if (clientSide(code) || code == 0)
-        text = QStringLiteral("Cannot connect to the SQL Server \"%1\": %2").arg(m_login.server, text);
+    if (clientSide(code) || code == 0) {
+        const SqlServerAddress address = ParseSqlServerName(m_login.server);
+        const qsizetype backslash = address.host.indexOf(u'\\');
+        QString where;
+        if (backslash < 0)
+            where = QStringLiteral("host %1, port %2").arg(address.host).arg(address.port);
+        else if (address.port != 0)
+            where = QStringLiteral("host %1, port %2, instance %3")
+                        .arg(address.host.left(backslash))
+                        .arg(address.port)
+                        .arg(address.host.mid(backslash + 1));
+        else
+            where = QStringLiteral("instance %1 on host %2, looked up through the SQL Server Browser on UDP "
+                                   "port 1434")
+                        .arg(address.host.mid(backslash + 1), address.host.left(backslash));
+        text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
+                   .arg(m_login.server, where, text);
+    }
     fail(text, code);
 }
 

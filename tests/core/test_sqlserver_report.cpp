@@ -265,7 +265,10 @@ TEST_F(SqlServerLogin, AServerThatIsDownOrSilentFailsWithinTheLoginTimeout)
                              QStringLiteral("--database"), QStringLiteral("x"), QStringLiteral("--user"),
                              QStringLiteral("tester")});
     EXPECT_EQ(down.exitCode, 1);
-    EXPECT_FALSE(down.err.isEmpty());
+    // Where it looked, then the driver's own words.
+    EXPECT_TRUE(down.err.contains(
+        QStringLiteral("(host 127.0.0.1, port %1): Unable to connect").arg(freePort).toUtf8()))
+        << down.err.toStdString();
 
     const auto silent = start(30);
     const CommandRun run = RunCommandInProcess(
@@ -336,5 +339,36 @@ INSTANTIATE_TEST_SUITE_P(
         // A connection found dead at the USE (lost while idle) is logged in again once.
         CatalogueFault{"ConnectionLostUnderUse", 0, 0, 2, "The connection to the SQL Server", 2}),
     [](const ::testing::TestParamInfo<CatalogueFault>& p) { return std::string(p.param.name); });
+
+// Under DENY VIEW ANY DATABASE the list of databases shows the login only master, tempdb and its
+// own, yet it may use others: the report tries the name, and the server's refusal is what it says.
+TEST(SqlServerVisibility, ADatabaseTheListDoesNotShowIsTriedAndTheServersAnswerShown)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.denyViewAnyDatabase = true;
+    TdsServerProcess server(options);
+    const auto run = [&](const char* database, QStringList extra = {}) {
+        extra << QStringLiteral("--server") << QStringLiteral("127.0.0.1,%1").arg(server.port())
+              << QStringLiteral("--database") << QString::fromUtf8(database) << QStringLiteral("--user")
+              << QStringLiteral("sa") << QStringLiteral("--language") << QStringLiteral("en");
+        return RunCommandInProcess(extra);
+    };
+    const CommandRun sample = run("sample");
+    EXPECT_EQ(sample.exitCode, 0) << sample.err.toStdString();
+    EXPECT_EQ(blocks(sample.out), 4);
+    EXPECT_TRUE(
+        sample.out.contains("            1 title_id                       tid                      6  +\n"));
+
+    const CommandRun missing = run("no such db");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.out.isEmpty());
+    EXPECT_TRUE(missing.err.contains("911: Database 'no such db' does not exist."))
+        << missing.err.toStdString();
+}
 
 } // namespace

@@ -77,6 +77,10 @@ TdsServerProcess::TdsServerProcess(const Options& options)
                                                          std::to_string(options.failNumber)});
     if (options.dropAfterBatches > 0)
         args.insert(args.end(), {"--drop-after-batches", std::to_string(options.dropAfterBatches)});
+    if (options.denyViewAnyDatabase)
+        args.push_back("--deny-view-any-database");
+    for (const std::string& owner : options.owners)
+        args.insert(args.end(), {"--owner", owner});
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());

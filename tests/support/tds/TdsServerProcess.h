@@ -20,7 +20,9 @@ public:
         long failStatement = 0; // with failNumber: --fail-statement
         int failNumber = 0;
         long dropAfterBatches = 0;
-        std::string program; // empty = the tds-testserver built with this library
+        bool denyViewAnyDatabase = false;
+        std::vector<std::string> owners; // "USER:DATABASE"
+        std::string program;             // empty = the tds-testserver built with this library
     };
 
     struct Counts

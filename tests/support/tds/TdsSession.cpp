@@ -385,7 +385,15 @@ bool Session::use(const std::string& name)
         ok = sqlite3_prepare_v2(db, "INSERT INTO temp.sysdatabases VALUES (?, ?)", -1, &insert, nullptr) ==
              SQLITE_OK;
         const std::vector<std::string> names = m_catalog.databaseNames();
+        const auto visible = [this](const std::string& n) {
+            if (!m_visible || equalsNoCase(n, "master") || equalsNoCase(n, "tempdb"))
+                return true;
+            return std::any_of(m_visible->begin(), m_visible->end(),
+                               [&](const std::string& own) { return equalsNoCase(own, n); });
+        };
         for (std::size_t i = 0; ok && i < names.size(); ++i) {
+            if (!visible(names[i]))
+                continue;
             sqlite3_bind_text(insert, 1, names[i].c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(insert, 2, static_cast<sqlite3_int64>(i + 1));
             ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;

@@ -54,6 +54,10 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    // Under DENY VIEW ANY DATABASE the database list shows only master, tempdb and these (the
+    // login's own); nullopt: every database. Takes effect at the next use().
+    void setVisibleDatabases(std::optional<std::vector<std::string>> names) { m_visible = std::move(names); }
+
     // Opens the named database read-only; false (and the old one kept) when there is none.
     bool use(const std::string& name);
     const std::string& database() const { return m_database; }
@@ -80,6 +84,7 @@ private:
 
     const Catalog& m_catalog;
     Faults* m_faults;
+    std::optional<std::vector<std::string>> m_visible;
     sqlite3* m_db = nullptr;
     std::string m_database;
     std::int32_t m_nextHandle = 1;

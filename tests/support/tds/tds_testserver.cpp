@@ -37,6 +37,7 @@ const char kUsage[] =
     "usage: tds-testserver --catalog DIR [--port N] [--login USER:PASSWORD]...\n"
     "                      [--delay-login SECONDS] [--latency MS]\n"
     "                      [--fail-statement N:ERROR] [--drop-after-batches N]\n"
+    "                      [--deny-view-any-database] [--owner USER:DATABASE]...\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -54,6 +55,11 @@ const char kUsage[] =
     "  --drop-after-batches N\n"
     "                       after N SQL batches (over all connections) every connection that\n"
     "                       sends another is closed without an answer, as by a lost network.\n"
+    "  --deny-view-any-database\n"
+    "                       the database list shows a login only master, tempdb and the databases\n"
+    "                       it owns; every database can still be used.\n"
+    "  --owner USER:DATABASE\n"
+    "                       the login USER owns DATABASE; may be repeated.\n"
     "\n"
     "SIGUSR1 prints \"batches N rpc M logins L\" (SQL batches, RPC requests and logins accepted so\n"
     "far) on standard error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
@@ -76,6 +82,17 @@ struct Server
     std::atomic<long> rpcs{0};
     std::atomic<long> loginsAccepted{0};
     long dropAfterBatches = 0; // 0: never
+    bool denyViewAnyDatabase = false;
+    std::vector<Login> owners; // user, database
+
+    std::vector<std::string> ownedBy(const std::string& user) const
+    {
+        std::vector<std::string> names;
+        for (const Login& o : owners)
+            if (strcasecmp(o.user.c_str(), user.c_str()) == 0)
+                names.push_back(o.password);
+        return names;
+    }
     tds::Faults faults;
 
     std::mutex mutex;
@@ -198,6 +215,8 @@ private:
         TokenWriter out;
         const std::string database = login.database.empty() ? "master" : login.database;
         const std::string refusal = "Login failed for user '" + login.user + "'.";
+        if (m_server.denyViewAnyDatabase)
+            m_session.setVisibleDatabases(m_server.ownedBy(login.user));
         if (!m_server.accepts(login)) {
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
@@ -263,11 +282,17 @@ int main(int argc, char** argv)
     double delayLogin = 0;
     long latency = 0;
     long failStatement = 0, failNumber = 0, dropAfter = 0;
+    bool denyView = false;
+    std::vector<Login> owners;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == "--deny-view-any-database") {
+            denyView = true;
+            continue;
         }
         if (i + 1 >= argc)
             return usageError(("missing value after " + arg).c_str());
@@ -295,6 +320,11 @@ int main(int argc, char** argv)
             if (!colon || !parseInt(std::string(value, colon).c_str(), 1, 1000000000, failStatement) ||
                 !parseInt(colon + 1, 1, 2147483647, failNumber))
                 return usageError("--fail-statement wants N:ERROR");
+        } else if (arg == "--owner") {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || colon == value || !colon[1])
+                return usageError("--owner wants USER:DATABASE");
+            owners.push_back({std::string(value, colon), std::string(colon + 1)});
         } else if (arg == "--drop-after-batches") {
             if (!parseInt(value, 1, 1000000000, dropAfter))
                 return usageError("bad --drop-after-batches");
@@ -341,6 +371,8 @@ int main(int argc, char** argv)
     server.delayLoginMs = static_cast<int>(delayLogin * 1000);
     server.latencyMs = static_cast<int>(latency);
     server.dropAfterBatches = dropAfter;
+    server.denyViewAnyDatabase = denyView;
+    server.owners = std::move(owners);
     server.faults.failStatement = failStatement;
     server.faults.failNumber = static_cast<std::int32_t>(failNumber);
 

@@ -2,6 +2,7 @@
 // offline; the catalogue objects and the query object against the project's test TDS server
 // through the real QODBC and FreeTDS drivers.
 #include "CatalogueSource.h"
+#include "DataLinkString.h"
 #include "KorvConnection.h"
 #include "SqlServerProvider.h"
 #include "SqlServerSession.h"
@@ -731,5 +732,35 @@ TEST_P(SqlServerAutoReconnect, LogsInAgainOnlyWhenAsked)
 
 INSTANTIATE_TEST_SUITE_P(Settings, SqlServerAutoReconnect, ::testing::Bool(),
                          [](const auto& p) { return std::string(p.param ? "On" : "Off"); });
+
+// The data link dialog's list under DENY VIEW ANY DATABASE: what the server shows, plus a database
+// typed by hand once the server has let it be used; a name it refuses brings the server's message.
+TEST(SqlServerDataLinkList, ADatabaseTypedByHandIsTriedNotRefused)
+{
+    if (driversMissing())
+        GTEST_SKIP() << "ODBC drivers missing";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.denyViewAnyDatabase = true;
+    TdsServerProcess server(options);
+    TDataLinkFields fields;
+    fields.Server = QStringLiteral("127.0.0.1,%1").arg(server.port());
+    fields.User = QStringLiteral("sa");
+    EXPECT_EQ(ListServerDatabases(ComposeDataLinkString(fields)), QStringList{QStringLiteral("master")});
+    fields.Database = QStringLiteral("SAMPLE");
+    EXPECT_EQ(ListServerDatabases(ComposeDataLinkString(fields)),
+              QStringList({QStringLiteral("master"), QStringLiteral("SAMPLE")}));
+    fields.Database = QStringLiteral("gone");
+    try {
+        ListServerDatabases(ComposeDataLinkString(fields));
+        ADD_FAILURE() << "an unknown database was listed";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.helpContext(), 911);
+        EXPECT_TRUE(e.description().contains(QLatin1String("Database 'gone' does not exist")))
+            << e.description().toStdString();
+    }
+}
 
 } // namespace

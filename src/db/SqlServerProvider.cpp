@@ -385,6 +385,8 @@ public:
             return Variant(m_loginTimeout);
         if (is(name, "AutoReconnect"))
             return Variant(m_autoReconnect);
+        if (is(name, "LoginDatabase"))
+            return Variant(m_loginDatabase);
         if (is(name, "Name"))
             return Variant(m_session ? m_session->serverName() : QString());
         if (is(name, "Databases")) {
@@ -393,8 +395,10 @@ public:
                 notConnected();
             if (!m_databases) {
                 QStringList names;
-                m_session->select(QString(), kDatabasesSql,
-                                  [&](const QSqlQuery& q) { names << q.value(0).toString(); });
+                // Read right after the log-in: a connection lost under it is not logged in again.
+                m_session->select(
+                    QString(), kDatabasesSql, [&](const QSqlQuery& q) { names << q.value(0).toString(); },
+                    false);
                 m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
             }
             return Variant(m_databases);
@@ -406,6 +410,8 @@ public:
     {
         if (is(name, "LoginSecure")) {
             m_loginSecure = value.toBool();
+        } else if (is(name, "LoginDatabase")) {
+            m_loginDatabase = value.toText();
         } else if (is(name, "LoginTimeout")) {
             m_loginTimeout = value.toInt();
         } else if (is(name, "AutoReconnect")) {
@@ -438,6 +444,7 @@ private:
         login.login = args.size() > 1 ? args[1].toText() : QString();
         login.password = args.size() > 2 ? args[2].toText() : QString();
         login.loginTimeout = m_loginTimeout;
+        login.database = m_loginDatabase;
         if (m_loginSecure)
             fail(QStringLiteral(
                 "Integrated (Windows) log-in is not available: set LoginSecure to False and log in "
@@ -457,6 +464,7 @@ private:
     bool m_loginSecure = false;
     std::int32_t m_loginTimeout = 60;
     bool m_autoReconnect = true;
+    QString m_loginDatabase; // empty: the login's default database
     SessionPtr m_session;
     DispatchPtr m_databases;
 };
@@ -486,6 +494,7 @@ public:
         login.server = props.DataSource;
         login.login = props.UserID;
         login.password = props.Password;
+        login.database = props.InitialCatalog;
         // The same wait as the main log-in: a server that is down costs the time the user chose,
         // not a second, longer one.
         login.loginTimeout = DMOLoginTimeout();

@@ -170,6 +170,8 @@ QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& log
         s += QStringLiteral("Port=%1;").arg(address.port);
     s += bracedItem("UID", login.login, "login name");
     s += bracedItem("PWD", login.password, "password");
+    if (!login.database.isEmpty())
+        s += bracedItem("Database", login.database, "database name");
     // The last value must end in ";": Qt hands the driver the string with its NUL, which would
     // otherwise become part of that value.
     s += QStringLiteral("Timeout=%1;").arg(kQueryTimeoutSeconds);
@@ -255,8 +257,12 @@ void SqlServerSession::open()
             QStringLiteral("Qt's ODBC database driver (QODBC) cannot be loaded; SQL Server cannot be reached "
                            "without it. Install the Debian packages libqt6sql6-odbc and unixodbc."));
     m_databaseKnown = false;
-    if (db.open())
+    if (db.open()) {
+        // The server refuses the log-in when the database named in it cannot be opened.
+        m_currentDatabase = m_login.database;
+        m_databaseKnown = !m_login.database.isEmpty();
         return;
+    }
     const QSqlError error = db.lastError();
     const std::int32_t code = nativeCode(error);
     QString text = errorText(error);
@@ -305,12 +311,40 @@ bool SqlServerSession::reopenAfterLoss(const QSqlError& error)
     return true;
 }
 
-void SqlServerSession::useDatabase(const QString& database, bool mayReconnect)
+int SqlServerSession::engineEdition()
 {
-    if (m_databaseKnown && m_currentDatabase == database)
+    if (m_engineEdition == 0) {
+        int edition = -1;
+        select(QString(), QStringLiteral("SELECT CAST(SERVERPROPERTY('EngineEdition') AS int)"),
+               [&](const QSqlQuery& q) { edition = q.value(0).toInt(); });
+        m_engineEdition = edition;
+    }
+    return m_engineEdition;
+}
+
+void SqlServerSession::useDatabase(const QString& database)
+{
+    // Names compare as the server's usual collation does, without regard to case.
+    if (m_databaseKnown && m_currentDatabase.compare(database, Qt::CaseInsensitive) == 0)
         return;
     if (database.contains(QChar(u'\0')))
         fail(QStringLiteral("A database name cannot contain a NUL character."));
+    constexpr int kAzureSqlDatabase = 5;
+    if (engineEdition() == kAzureSqlDatabase) {
+        // USE may name only the current database there: another one takes a log-in of its own.
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+            db.setDatabaseName(TdsConnectionString(FindTdsOdbcDriver(), [&] {
+                SqlServerLogin login = m_login;
+                login.database = database;
+                return login;
+            }()));
+        }
+        m_login.database = database;
+        open();
+        return;
+    }
     QString quoted = database;
     quoted.replace(u']', QLatin1String("]]"));
     const QString sql = QLatin1String("USE [") + quoted + u']';
@@ -328,7 +362,7 @@ void SqlServerSession::useDatabase(const QString& database, bool mayReconnect)
         }
         // Whether the server switched is not known after a failure: the next use asks again.
         m_databaseKnown = false;
-        if (retried || !mayReconnect || !reopenAfterLoss(failure))
+        if (retried || !reopenAfterLoss(failure))
             statementFailed(failure);
     }
 }

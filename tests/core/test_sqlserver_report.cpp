@@ -333,11 +333,11 @@ INSTANTIATE_TEST_SUITE_P(
         CatalogueFault{"LockTimeoutOnTheObjects", 2, 1222, 0, "1222: Lock request time out period exceeded.",
                        1},
         CatalogueFault{"FailoverOnTheLastStatement", 10, 40613, 0, "40613: Database 'sample' on server", 1},
-        // Batches: the driver's type probe, the database list, USE, the catalogue batch.
-        CatalogueFault{"ConnectionLostUnderTheCatalogueBatch", 0, 0, 3, "The connection to the SQL Server",
+        // Batches: the driver's type probe, the database list, the catalogue batch (no USE: the
+        // login named the database).
+        CatalogueFault{"ConnectionLostUnderTheCatalogueBatch", 0, 0, 2, "The connection to the SQL Server",
                        1},
-        // A connection found dead at the USE (lost while idle) is logged in again once.
-        CatalogueFault{"ConnectionLostUnderUse", 0, 0, 2, "The connection to the SQL Server", 2}),
+        CatalogueFault{"ConnectionLostUnderTheDatabaseList", 0, 0, 1, "The connection to the SQL Server", 1}),
     [](const ::testing::TestParamInfo<CatalogueFault>& p) { return std::string(p.param.name); });
 
 // Under DENY VIEW ANY DATABASE the list of databases shows the login only master, tempdb and its
@@ -367,7 +367,7 @@ TEST(SqlServerVisibility, ADatabaseTheListDoesNotShowIsTriedAndTheServersAnswerS
     const CommandRun missing = run("no such db");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.out.isEmpty());
-    EXPECT_TRUE(missing.err.contains("911: Database 'no such db' does not exist."))
+    EXPECT_TRUE(missing.err.contains("Cannot open database \"no such db\" requested by the login."))
         << missing.err.toStdString();
 }
 

@@ -165,9 +165,9 @@ TEST_F(WindowSqlServerTest, AFailingCatalogueReadIsOneErrorBoxAndAnEmptyList)
         const char* message;
     };
     // Statements: the database list, then the catalogue batch's; batches: the driver's type probe,
-    // the database list, USE, the catalogue batch.
+    // the database list, the catalogue batch.
     for (const Fault& fault : {Fault{3, 1205, 0, "chosen as the deadlock victim"},
-                               Fault{0, 0, 3, "The connection to the SQL Server"}}) {
+                               Fault{0, 0, 2, "The connection to the SQL Server"}}) {
         SCOPED_TRACE(fault.message);
         TdsServerProcess::Options options;
         options.catalogDir = s_dir->path().toStdString();

@@ -79,6 +79,8 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         args.insert(args.end(), {"--drop-after-batches", std::to_string(options.dropAfterBatches)});
     if (options.denyViewAnyDatabase)
         args.push_back("--deny-view-any-database");
+    if (options.azure)
+        args.push_back("--azure");
     for (const std::string& owner : options.owners)
         args.insert(args.end(), {"--owner", owner});
     std::vector<char*> argv;

@@ -21,6 +21,7 @@ public:
         int failNumber = 0;
         long dropAfterBatches = 0;
         bool denyViewAnyDatabase = false;
+        bool azure = false;
         std::vector<std::string> owners; // "USER:DATABASE"
         std::string program;             // empty = the tds-testserver built with this library
     };

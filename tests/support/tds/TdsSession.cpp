@@ -3,6 +3,7 @@
 #include "CatalogFixture.h"
 
 #include <sqlite3.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -163,6 +164,18 @@ void sqlDbName(sqlite3_context* ctx, int, sqlite3_value**)
 {
     const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
     sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
+}
+
+// SERVERPROPERTY('EngineEdition'): 5 on Azure SQL Database, 3 (Enterprise, Developer) here
+// otherwise; the other properties are NULL, as for a name the server does not know.
+void sqlServerProperty(sqlite3_context* ctx, int, sqlite3_value** args)
+{
+    const auto* azure = static_cast<const bool*>(sqlite3_user_data(ctx));
+    const unsigned char* name = sqlite3_value_text(args[0]);
+    if (name && strcasecmp(reinterpret_cast<const char*>(name), "EngineEdition") == 0)
+        sqlite3_result_int(ctx, *azure ? 5 : 3);
+    else
+        sqlite3_result_null(ctx);
 }
 
 bool exec(sqlite3* db, const char* sql)
@@ -415,7 +428,9 @@ bool Session::use(const std::string& name)
          sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
-             SQLITE_OK;
+             SQLITE_OK &&
+         sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
+                                 nullptr) == SQLITE_OK;
     if (!ok) {
         sqlite3_close(db);
         return false;
@@ -454,6 +469,13 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
             const std::string name = readIdentifier(s, pos);
             const std::string old = m_database;
             dones.flush(true);
+            if (m_azure && !equalsNoCase(name, m_database)) {
+                out.message(
+                    true, 40508, 1, 16,
+                    "USE statement is not supported to switch between databases. Use a new connection "
+                    "to connect to a different database.");
+                return false;
+            }
             if (!use(name)) {
                 out.message(true, 911, 1, 16,
                             "Database '" + name +

@@ -58,6 +58,9 @@ public:
     // login's own); nullopt: every database. Takes effect at the next use().
     void setVisibleDatabases(std::optional<std::vector<std::string>> names) { m_visible = std::move(names); }
 
+    // Azure SQL Database: USE names only the current database, SERVERPROPERTY('EngineEdition') is 5.
+    void setAzure(bool on) { m_azure = on; }
+
     // Opens the named database read-only; false (and the old one kept) when there is none.
     bool use(const std::string& name);
     const std::string& database() const { return m_database; }
@@ -85,6 +88,7 @@ private:
     const Catalog& m_catalog;
     Faults* m_faults;
     std::optional<std::vector<std::string>> m_visible;
+    bool m_azure = false;
     sqlite3* m_db = nullptr;
     std::string m_database;
     std::int32_t m_nextHandle = 1;

@@ -37,7 +37,7 @@ const char kUsage[] =
     "usage: tds-testserver --catalog DIR [--port N] [--login USER:PASSWORD]...\n"
     "                      [--delay-login SECONDS] [--latency MS]\n"
     "                      [--fail-statement N:ERROR] [--drop-after-batches N]\n"
-    "                      [--deny-view-any-database] [--owner USER:DATABASE]...\n"
+    "                      [--deny-view-any-database] [--owner USER:DATABASE]... [--azure]\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -58,6 +58,8 @@ const char kUsage[] =
     "  --deny-view-any-database\n"
     "                       the database list shows a login only master, tempdb and the databases\n"
     "                       it owns; every database can still be used.\n"
+    "  --azure              behave as Azure SQL Database: a login must name its database, USE of\n"
+    "                       another database fails with error 40508, EngineEdition is 5.\n"
     "  --owner USER:DATABASE\n"
     "                       the login USER owns DATABASE; may be repeated.\n"
     "\n"
@@ -83,6 +85,7 @@ struct Server
     std::atomic<long> loginsAccepted{0};
     long dropAfterBatches = 0; // 0: never
     bool denyViewAnyDatabase = false;
+    bool azure = false;
     std::vector<Login> owners; // user, database
 
     std::vector<std::string> ownedBy(const std::string& user) const
@@ -217,7 +220,9 @@ private:
         const std::string refusal = "Login failed for user '" + login.user + "'.";
         if (m_server.denyViewAnyDatabase)
             m_session.setVisibleDatabases(m_server.ownedBy(login.user));
-        if (!m_server.accepts(login)) {
+        m_session.setAzure(m_server.azure);
+        // A contained user (and here every login) can log in only to its database.
+        if (!m_server.accepts(login) || (m_server.azure && login.database.empty())) {
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else if (!m_session.use(database)) {
@@ -283,12 +288,17 @@ int main(int argc, char** argv)
     long latency = 0;
     long failStatement = 0, failNumber = 0, dropAfter = 0;
     bool denyView = false;
+    bool azure = false;
     std::vector<Login> owners;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == "--azure") {
+            azure = true;
+            continue;
         }
         if (arg == "--deny-view-any-database") {
             denyView = true;
@@ -372,6 +382,7 @@ int main(int argc, char** argv)
     server.latencyMs = static_cast<int>(latency);
     server.dropAfterBatches = dropAfter;
     server.denyViewAnyDatabase = denyView;
+    server.azure = azure;
     server.owners = std::move(owners);
     server.faults.failStatement = failStatement;
     server.faults.failNumber = static_cast<std::int32_t>(failNumber);

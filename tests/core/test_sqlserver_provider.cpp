@@ -764,4 +764,31 @@ TEST(SqlServerDataLinkList, ADatabaseTypedByHandIsTriedNotRefused)
     }
 }
 
+// Azure SQL Database refuses USE between databases (40508): the session starts in the database of
+// its log-in, and reaches another one by a log-in of its own; one without a database is refused.
+TEST(SqlServerAzure, AnotherDatabaseIsReachedByALogInNotByUse)
+{
+    if (driversMissing())
+        GTEST_SKIP() << "ODBC drivers missing";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.azure = true;
+    TdsServerProcess server(options);
+    const QString name = QStringLiteral("127.0.0.1,%1").arg(server.port());
+
+    EXPECT_THROW(newServer(5).invoke("Connect", {Variant(name), Variant("sa"), Variant("")}),
+                 AutomationError);
+
+    Variant sqlServer = newServer(5);
+    sqlServer.put("LoginDatabase", Variant(QStringLiteral("sample")));
+    sqlServer.invoke("Connect", {Variant(name), Variant("sa"), Variant("")});
+    const long logins = server.counts().logins;
+    EXPECT_EQ(item(sqlServer.get("Databases"), Variant("sample")).get("Views").get("Count").toInt(), 2);
+    EXPECT_EQ(server.counts().logins, logins);
+    EXPECT_EQ(item(sqlServer.get("Databases"), Variant("we]ird';db")).get("Views").get("Count").toInt(), 1);
+    EXPECT_EQ(server.counts().logins, logins + 1);
+}
+
 } // namespace

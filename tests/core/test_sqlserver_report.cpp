@@ -371,4 +371,26 @@ TEST(SqlServerVisibility, ADatabaseTheListDoesNotShowIsTriedAndTheServersAnswerS
         << missing.err.toStdString();
 }
 
+// Azure SQL Database: the database goes into the log-in, so the report needs no USE, which that
+// server refuses between databases; a log-in that names none is refused with the server's words.
+TEST(SqlServerAzure, TheReportLogsInToTheDatabase)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.azure = true;
+    TdsServerProcess server(options);
+    const CommandRun run =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server.port()),
+                             QStringLiteral("--database"), QStringLiteral("sample"), QStringLiteral("--user"),
+                             QStringLiteral("sa"), QStringLiteral("--language"), QStringLiteral("en"),
+                             QStringLiteral("--system-tables")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(run.out).count(QStringLiteral("\n      *** sys")), 19);
+    EXPECT_TRUE(run.out.contains("      *** titles ****"));
+}
+
 } // namespace

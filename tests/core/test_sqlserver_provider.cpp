@@ -791,4 +791,35 @@ TEST(SqlServerAzure, AnotherDatabaseIsReachedByALogInNotByUse)
     EXPECT_EQ(server.counts().logins, logins + 1);
 }
 
+// sys.types shows a user type only to a login with a permission on it: a column of a type the
+// login cannot see is named by its base type, and no column drops out of its table.
+TEST(SqlServerTypeVisibility, AColumnOfAnUnseenUserTypeKeepsItsBaseType)
+{
+    if (driversMissing())
+        GTEST_SKIP() << "ODBC drivers missing";
+    QTemporaryDir dir;
+    tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), dir.path().toStdString());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.filePath(QStringLiteral("sample.sqlite")).toUtf8().constData(), &db),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DELETE FROM types WHERE is_user_defined = 1", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    TdsServerProcess server(options);
+    Variant sqlServer = newServer(5);
+    sqlServer.put("LoginDatabase", Variant(QStringLiteral("sample")));
+    sqlServer.invoke(
+        "Connect", {Variant(QStringLiteral("127.0.0.1,%1").arg(server.port())), Variant("sa"), Variant("")});
+    const Variant columns =
+        item(item(sqlServer.get("Databases"), Variant("sample")).get("Tables"), Variant("titles"))
+            .get("Columns");
+    ASSERT_EQ(columns.get("Count").toInt(), 10);
+    const Variant titleId = item(columns, Variant(1));
+    EXPECT_EQ(titleId.get("Name").toText(), QStringLiteral("title_id"));
+    EXPECT_EQ(titleId.get("DataType").toText(), QStringLiteral("varchar"));
+    EXPECT_EQ(titleId.get("Length").toInt(), 6);
+}
+
 } // namespace

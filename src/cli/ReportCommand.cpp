@@ -287,10 +287,8 @@ TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const T
     WipeSecret(props.Password);
     if (!result.opened())
         throw ReportCommandError(result.message());
-    // The database must exist: the facade would otherwise answer an empty list without a word.
-    if (connection.DatabaseByName(props.Database).isEmpty())
-        throw ReportCommandError(
-            QStringLiteral("orvane-report: the server has no database named '%1'").arg(props.Database));
+    // Whether the database exists and may be read is the server's to say, when its structure is
+    // read: a list of databases shows only those the login may see.
     return {ptSQLServer, props.Server, props.Database, connectionString};
 }
 

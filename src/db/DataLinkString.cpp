@@ -29,6 +29,13 @@ QStringList ListServerDatabases(const QString& connectionString)
     QStringList names;
     for (std::int32_t i = 1; i <= count; ++i)
         names << databases.get(QStringLiteral("Item"), {Variant(i)}).get(QStringLiteral("Name")).toText();
+    // The list shows only what the login may see; a database named by hand is tried instead, and
+    // the server's refusal (no access, no such database) is the answer.
+    const QString chosen = ParseDataLinkString(connectionString).Database;
+    if (!chosen.isEmpty() && !names.contains(chosen, Qt::CaseInsensitive)) {
+        databases.get(QStringLiteral("Item"), {Variant(chosen)}).get(QStringLiteral("Tables"));
+        names << chosen;
+    }
     return names;
 }
 

@@ -32,6 +32,9 @@ TKorvDMOConnection::TKorvDMOConnection(const QString& connectionString)
     SQLServer.put(QStringLiteral("LoginSecure"), Variant(false));
     SQLServer.put(QStringLiteral("LoginTimeout"), Variant(DMOLoginTimeout()));
     SQLServer.put(QStringLiteral("AutoReconnect"), Variant(true));
+    // Logged in straight to the database: no USE is needed, and on Azure SQL Database or for a
+    // contained user there is no other way in.
+    SQLServer.put(QStringLiteral("LoginDatabase"), Variant(ConnectionProps->InitialCatalog));
     SQLServer.invoke(QStringLiteral("Connect"),
                      {Variant(ConnectionProps->DataSource), Variant(ConnectionProps->UserID),
                       Variant(ConnectionProps->Password)});

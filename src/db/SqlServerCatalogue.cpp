@@ -12,20 +12,29 @@
 
 namespace {
 
+// Catalogue reads take shared locks on the system tables, and another session's open DDL holds
+// them; without a bound a report waits as long as that session keeps its transaction. A SET sends
+// no result of its own, so it rides along in the statement it guards, at no extra round trip.
+#define ORVANE_LOCK_BOUND "SET LOCK_TIMEOUT 20000;\n"
+
 // One batch, one result set per statement, read in this order. Names are sysname, nvarchar(128),
 // and Qt's ODBC driver reads text in pieces of the declared length in bytes, decoding each piece
 // alone: widened, a name with many non-ASCII characters fits one piece. Types come by the column's
-// user type (a user type's own name, "sysname"), its length by the system type beneath. Objects are
+// user type (a user type's own name, "sysname"), its length by the system type beneath; a user type
+// the login may not see (sys.types shows it only with a permission on it) is named by its base
+// type, rather than its columns dropping out of the join. Objects are
 // ordered by name as the server sorts, dbo's before a same-named one of another schema.
 const QString kCatalogueBatch = QStringLiteral(
+    ORVANE_LOCK_BOUND
     "SELECT o.object_id, CAST(o.name AS nvarchar(4000)), CAST(s.name AS nvarchar(4000)), o.type "
     "FROM sys.objects o JOIN sys.schemas s ON s.schema_id = o.schema_id WHERE o.type IN ('U', 'S', 'V') "
     "ORDER BY CASE WHEN o.type = 'V' THEN 1 ELSE 0 END, o.name, CASE WHEN s.name = 'dbo' THEN 0 ELSE 1 END, "
     "s.name;\n"
-    "SELECT c.object_id, CAST(c.name AS nvarchar(4000)), CAST(t.name AS nvarchar(4000)), c.system_type_id, "
-    "c.max_length, c.is_nullable, c.is_identity, CAST(b.name AS nvarchar(4000)), c.user_type_id "
+    "SELECT c.object_id, CAST(c.name AS nvarchar(4000)), CAST(COALESCE(t.name, b.name) AS nvarchar(4000)), "
+    "c.system_type_id, c.max_length, c.is_nullable, c.is_identity, CAST(b.name AS nvarchar(4000)), "
+    "c.user_type_id "
     "FROM sys.columns c JOIN sys.objects o ON o.object_id = c.object_id "
-    "JOIN sys.types t ON t.user_type_id = c.user_type_id "
+    "LEFT JOIN sys.types t ON t.user_type_id = c.user_type_id "
     "LEFT JOIN sys.types b ON b.user_type_id = c.system_type_id "
     "WHERE o.type IN ('U', 'S', 'V') ORDER BY c.object_id, c.column_id;\n"
     "SELECT d.parent_object_id, d.parent_column_id, d.definition FROM sys.default_constraints d;\n"
@@ -54,6 +63,7 @@ const QString kCatalogueBatch = QStringLiteral(
 
 // SQL Server 2000 has only the compatibility views; their statements as the provider always sent them.
 const QString kLegacyObjectsSql = QStringLiteral(
+    ORVANE_LOCK_BOUND
     "SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM sysobjects o WHERE o.xtype IN ('U', 'S') "
     "ORDER BY o.name");
 const QString kLegacyViewsSql = QStringLiteral("SELECT CAST(o.name AS nvarchar(4000)), o.id, o.xtype FROM "
@@ -62,6 +72,7 @@ const QString kLegacyColumnsSql = QStringLiteral(
     "SELECT c.id, CAST(c.name AS nvarchar(4000)), t.name, t.xtype, c.length, c.isnullable FROM syscolumns c "
     "JOIN sysobjects o ON o.id = c.id JOIN systypes t ON t.xusertype = c.xusertype "
     "WHERE o.xtype IN ('U', 'S', 'V') ORDER BY c.id, c.colid");
+#undef ORVANE_LOCK_BOUND
 
 constexpr int kInvalidObjectName = 208;
 
@@ -251,7 +262,8 @@ void readCatalogViews(SqlServerSession& session, const QString& database, TCatal
                  return;
              it->value.columns << q.value(1).toString();
              it->value.referencedColumns << q.value(2).toString();
-         }});
+         }},
+        false);
     objects();
     for (const auto& key : std::as_const(indexOrder)) {
         IndexRow& row = indexes[key];
@@ -284,21 +296,24 @@ void readCompatibilityViews(SqlServerSession& session, const QString& database, 
     const auto object = [&](const QSqlQuery& q) {
         build.object(id(q, 1), q.value(0).toString(), QString(), kindOf(q.value(2).toString()));
     };
-    session.select(database, kLegacyObjectsSql, object);
-    session.select(database, kLegacyViewsSql, object);
+    session.select(database, kLegacyObjectsSql, object, false);
+    session.select(database, kLegacyViewsSql, object, false);
     build.indexObjects();
-    session.select(database, kLegacyColumnsSql, [&](const QSqlQuery& q) {
-        TCatalogueObject* o = build.objectOf(id(q, 0));
-        if (!o)
-            return;
-        TCatalogueColumn c;
-        c.number = int(o->columns.size()) + 1;
-        c.name = q.value(1).toString();
-        c.typeName = q.value(2).toString().trimmed();
-        c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
-        c.nullable = flag(q, 5);
-        o->columns.append(std::move(c));
-    });
+    session.select(
+        database, kLegacyColumnsSql,
+        [&](const QSqlQuery& q) {
+            TCatalogueObject* o = build.objectOf(id(q, 0));
+            if (!o)
+                return;
+            TCatalogueColumn c;
+            c.number = int(o->columns.size()) + 1;
+            c.name = q.value(1).toString();
+            c.typeName = q.value(2).toString().trimmed();
+            c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
+            c.nullable = flag(q, 5);
+            o->columns.append(std::move(c));
+        },
+        false);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "ADOStringProp.h"
 #include "CatalogueSource.h"
+#include "KorvDMOConnection.h"
 #include "SqlServerCatalogue.h"
 #include "SqlServerSession.h"
 
@@ -149,10 +150,20 @@ public:
 
     const QString& name() const { return m_name; }
 
+    // One attempt per opening: a read that failed fails again with the same message, without
+    // asking the server once more for every table.
     const ModelPtr& model()
     {
-        if (!m_model)
-            m_model = ReadSqlServerCatalogue(*m_session, m_name);
+        if (m_failure)
+            throw *m_failure;
+        if (!m_model) {
+            try {
+                m_model = ReadSqlServerCatalogue(*m_session, m_name);
+            } catch (const AutomationError& e) {
+                m_failure = e;
+                throw;
+            }
+        }
         return m_model;
     }
 
@@ -160,6 +171,7 @@ private:
     SessionPtr m_session;
     QString m_name;
     ModelPtr m_model;
+    std::optional<AutomationError> m_failure;
 };
 
 using DatabasePtr = std::shared_ptr<DatabaseData>;
@@ -326,6 +338,22 @@ public:
     {
     }
 
+    // A login may use a database the server does not list to it (VIEW ANY DATABASE denied, or a
+    // database not owned): a name not in the list is tried all the same, and the server's answer
+    // to USE says whether it may be read.
+    Variant get(const QString& name, const QList<Variant>& args) override
+    {
+        if (is(name, "Item") && args.size() == 1 && args.first().kind() == Variant::Kind::Text &&
+            !m_names.contains(args.first().toText(), Qt::CaseInsensitive)) {
+            const QString wanted = args.first().toText();
+            DispatchPtr& slot = m_unlisted[wanted.toCaseFolded()];
+            if (!slot)
+                slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, wanted));
+            return Variant(slot);
+        }
+        return Collection::get(name, args);
+    }
+
 protected:
     int count() const override { return static_cast<int>(m_names.size()); }
     QString nameAt(int position) const override { return m_names[position]; }
@@ -343,6 +371,7 @@ private:
     SessionPtr m_session;
     QStringList m_names;
     std::vector<DispatchPtr> m_items;
+    QHash<QString, DispatchPtr> m_unlisted;
 };
 
 class SqlServerObject final : public Dispatch
@@ -356,6 +385,8 @@ public:
             return Variant(m_loginTimeout);
         if (is(name, "AutoReconnect"))
             return Variant(m_autoReconnect);
+        if (is(name, "LoginDatabase"))
+            return Variant(m_loginDatabase);
         if (is(name, "Name"))
             return Variant(m_session ? m_session->serverName() : QString());
         if (is(name, "Databases")) {
@@ -364,8 +395,10 @@ public:
                 notConnected();
             if (!m_databases) {
                 QStringList names;
-                m_session->select(QString(), kDatabasesSql,
-                                  [&](const QSqlQuery& q) { names << q.value(0).toString(); });
+                // Read right after the log-in: a connection lost under it is not logged in again.
+                m_session->select(
+                    QString(), kDatabasesSql, [&](const QSqlQuery& q) { names << q.value(0).toString(); },
+                    false);
                 m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
             }
             return Variant(m_databases);
@@ -377,6 +410,8 @@ public:
     {
         if (is(name, "LoginSecure")) {
             m_loginSecure = value.toBool();
+        } else if (is(name, "LoginDatabase")) {
+            m_loginDatabase = value.toText();
         } else if (is(name, "LoginTimeout")) {
             m_loginTimeout = value.toInt();
         } else if (is(name, "AutoReconnect")) {
@@ -409,6 +444,7 @@ private:
         login.login = args.size() > 1 ? args[1].toText() : QString();
         login.password = args.size() > 2 ? args[2].toText() : QString();
         login.loginTimeout = m_loginTimeout;
+        login.database = m_loginDatabase;
         if (m_loginSecure)
             fail(QStringLiteral(
                 "Integrated (Windows) log-in is not available: set LoginSecure to False and log in "
@@ -428,6 +464,7 @@ private:
     bool m_loginSecure = false;
     std::int32_t m_loginTimeout = 60;
     bool m_autoReconnect = true;
+    QString m_loginDatabase; // empty: the login's default database
     SessionPtr m_session;
     DispatchPtr m_databases;
 };
@@ -457,8 +494,10 @@ public:
         login.server = props.DataSource;
         login.login = props.UserID;
         login.password = props.Password;
-        // ADO's own default wait for a connection.
-        login.loginTimeout = 15;
+        login.database = props.InitialCatalog;
+        // The same wait as the main log-in: a server that is down costs the time the user chose,
+        // not a second, longer one.
+        login.loginTimeout = DMOLoginTimeout();
         SqlServerSession session(login, false);
         QStringList fields;
         std::vector<QStringList> rows;

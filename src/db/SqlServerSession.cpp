@@ -11,6 +11,10 @@
 namespace {
 
 const QString kQodbc = QStringLiteral("QODBC");
+// The driver's query timeout: a server that stops answering in the middle of a statement (a
+// half-open connection behind a VPN) ends it instead of leaving the program waiting for ever.
+constexpr int kQueryTimeoutSeconds = 300;
+
 const char* const kDriverEnv = "ORVANE_TDSODBC";
 
 [[noreturn]] void fail(const QString& message, std::int32_t helpContext = 0)
@@ -166,8 +170,11 @@ QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& log
         s += QStringLiteral("Port=%1;").arg(address.port);
     s += bracedItem("UID", login.login, "login name");
     s += bracedItem("PWD", login.password, "password");
+    if (!login.database.isEmpty())
+        s += bracedItem("Database", login.database, "database name");
     // The last value must end in ";": Qt hands the driver the string with its NUL, which would
     // otherwise become part of that value.
+    s += QStringLiteral("Timeout=%1;").arg(kQueryTimeoutSeconds);
     s += QLatin1String("APP=Orvane;TDS_Version=7.4;ClientCharset=UTF-8;");
     return s;
 }
@@ -250,14 +257,34 @@ void SqlServerSession::open()
             QStringLiteral("Qt's ODBC database driver (QODBC) cannot be loaded; SQL Server cannot be reached "
                            "without it. Install the Debian packages libqt6sql6-odbc and unixodbc."));
     m_databaseKnown = false;
-    if (db.open())
+    if (db.open()) {
+        // The server refuses the log-in when the database named in it cannot be opened.
+        m_currentDatabase = m_login.database;
+        m_databaseKnown = !m_login.database.isEmpty();
         return;
+    }
     const QSqlError error = db.lastError();
     const std::int32_t code = nativeCode(error);
     QString text = errorText(error);
     // Without a server's word the message alone does not say which server could not be reached.
-    if (clientSide(code) || code == 0)
-        text = QStringLiteral("Cannot connect to the SQL Server \"%1\": %2").arg(m_login.server, text);
+    if (clientSide(code) || code == 0) {
+        const SqlServerAddress address = ParseSqlServerName(m_login.server);
+        const qsizetype backslash = address.host.indexOf(u'\\');
+        QString where;
+        if (backslash < 0)
+            where = QStringLiteral("host %1, port %2").arg(address.host).arg(address.port);
+        else if (address.port != 0)
+            where = QStringLiteral("host %1, port %2, instance %3")
+                        .arg(address.host.left(backslash))
+                        .arg(address.port)
+                        .arg(address.host.mid(backslash + 1));
+        else
+            where = QStringLiteral("instance %1 on host %2, looked up through the SQL Server Browser on UDP "
+                                   "port 1434")
+                        .arg(address.host.mid(backslash + 1), address.host.left(backslash));
+        text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
+                   .arg(m_login.server, where, text);
+    }
     fail(text, code);
 }
 
@@ -284,12 +311,40 @@ bool SqlServerSession::reopenAfterLoss(const QSqlError& error)
     return true;
 }
 
+int SqlServerSession::engineEdition()
+{
+    if (m_engineEdition == 0) {
+        int edition = -1;
+        select(QString(), QStringLiteral("SELECT CAST(SERVERPROPERTY('EngineEdition') AS int)"),
+               [&](const QSqlQuery& q) { edition = q.value(0).toInt(); });
+        m_engineEdition = edition;
+    }
+    return m_engineEdition;
+}
+
 void SqlServerSession::useDatabase(const QString& database)
 {
-    if (m_databaseKnown && m_currentDatabase == database)
+    // Names compare as the server's usual collation does, without regard to case.
+    if (m_databaseKnown && m_currentDatabase.compare(database, Qt::CaseInsensitive) == 0)
         return;
     if (database.contains(QChar(u'\0')))
         fail(QStringLiteral("A database name cannot contain a NUL character."));
+    constexpr int kAzureSqlDatabase = 5;
+    if (engineEdition() == kAzureSqlDatabase) {
+        // USE may name only the current database there: another one takes a log-in of its own.
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+            db.setDatabaseName(TdsConnectionString(FindTdsOdbcDriver(), [&] {
+                SqlServerLogin login = m_login;
+                login.database = database;
+                return login;
+            }()));
+        }
+        m_login.database = database;
+        open();
+        return;
+    }
     QString quoted = database;
     quoted.replace(u']', QLatin1String("]]"));
     const QString sql = QLatin1String("USE [") + quoted + u']';
@@ -313,13 +368,14 @@ void SqlServerSession::useDatabase(const QString& database)
 }
 
 void SqlServerSession::select(const QString& database, const QString& sql,
-                              const std::function<void(const QSqlQuery&)>& eachRow)
+                              const std::function<void(const QSqlQuery&)>& eachRow, bool mayReconnect)
 {
-    selectResults(database, sql, {eachRow});
+    selectResults(database, sql, {eachRow}, mayReconnect);
 }
 
 void SqlServerSession::selectResults(const QString& database, const QString& sql,
-                                     const std::vector<std::function<void(const QSqlQuery&)>>& eachRow)
+                                     const std::vector<std::function<void(const QSqlQuery&)>>& eachRow,
+                                     bool mayReconnect)
 {
     for (bool retried = false;; retried = true) {
         if (!database.isEmpty())
@@ -350,7 +406,7 @@ void SqlServerSession::selectResults(const QString& database, const QString& sql
             }
             failure = q.lastError();
         }
-        if (retried || !reopenAfterLoss(failure))
+        if (retried || !mayReconnect || !reopenAfterLoss(failure))
             statementFailed(failure);
     }
 }

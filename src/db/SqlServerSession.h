@@ -19,6 +19,9 @@ struct SqlServerLogin
     QString server; // "host", "host,port", "host\instance" or "host\instance,port"
     QString login;
     QString password;
+    // The database the log-in asks for (LOGIN7's database): where the session starts without a
+    // USE, and the only way into a database of Azure SQL Database or for a contained user.
+    QString database;
     std::int32_t loginTimeout = 60; // seconds; 0 or less means the default
 };
 
@@ -54,20 +57,26 @@ public:
     SqlServerSession(const SqlServerSession&) = delete;
     SqlServerSession& operator=(const SqlServerSession&) = delete;
 
-    // Makes database the current one (USE) unless it is already; throws AutomationError.
+    // Makes database the current one unless it is already: by USE, or, where the server allows no
+    // USE between databases (Azure SQL Database), by logging in to it. Throws AutomationError.
     void useDatabase(const QString& database);
+
+    // SERVERPROPERTY('EngineEdition'), asked once, where Azure SQL Database (5) differs.
+    int engineEdition();
 
     // Runs sql in database (the current one when empty) and hands every row to eachRow; throws
     // AutomationError with the server's message. A lost connection is reopened once when
     // autoReconnect is on and the statement had not started to deliver rows.
     void select(const QString& database, const QString& sql,
-                const std::function<void(const QSqlQuery&)>& eachRow);
+                const std::function<void(const QSqlQuery&)>& eachRow, bool mayReconnect = true);
 
     // Runs a batch of several SELECTs in one round trip and hands the rows of the n-th result set to
     // eachRow[n]; throws AutomationError with the server's message when a statement fails or the
-    // batch gives fewer results than handlers. Reconnects as select does.
+    // batch gives fewer results than handlers. Reconnects as select does unless mayReconnect is off;
+    // the USE before it may still log in again, as a connection lost while idle is found there.
     void selectResults(const QString& database, const QString& sql,
-                       const std::vector<std::function<void(const QSqlQuery&)>>& eachRow);
+                       const std::vector<std::function<void(const QSqlQuery&)>>& eachRow,
+                       bool mayReconnect = true);
 
     void setAutoReconnect(bool on) { m_autoReconnect = on; }
     const QString& serverName() const { return m_login.server; }
@@ -83,4 +92,5 @@ private:
     QString m_connectionName;
     QString m_currentDatabase;
     bool m_databaseKnown = false;
+    int m_engineEdition = 0; // 0: not asked yet
 };

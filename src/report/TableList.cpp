@@ -2,6 +2,7 @@
 
 #include "JetCatalogReader.h"
 #include "KorvConnection.h"
+#include "KorvDMOConnection.h"
 #include "QueryObject.h"
 
 namespace {
@@ -20,7 +21,15 @@ void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, c
     if (database.isEmpty())
         return;
     if (provider == ptSQLServer) {
-        connection.SetDatabase(connection.DatabaseByName(database));
+        // Unguarded, as the structure below: a database list that could not be read is the
+        // server's message, not an empty list.
+        connection.SetDatabase(connection.DMOConnection
+                                   ? connection.DMOConnection->SQLServer.get(QStringLiteral("Databases"))
+                                         .invoke(QStringLiteral("Item"), {Variant(database)})
+                                   : Variant());
+        // The structure is read here, once and unguarded: a read that fails ends the opening with
+        // the server's message instead of listing tables that would report without columns.
+        connection.StructureModel();
         if (views) {
             const std::int32_t count = connection.ViewCount();
             for (std::int32_t i = 1; i <= count; ++i)

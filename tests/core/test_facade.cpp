@@ -279,8 +279,9 @@ TEST_F(FacadeTest, SqlServerLogsInAsTheStringSays)
 {
     openShop();
     ASSERT_TRUE(m.DMOConnection);
+    // The database goes into the log-in itself.
     EXPECT_EQ(serverLog(), QStringList({"LoginSecure=False", "LoginTimeout=30", "AutoReconnect=True",
-                                        "Connect(srv,sa,pw)"}));
+                                        "LoginDatabase=Shop", "Connect(srv,sa,pw)"}));
     EXPECT_EQ(m.DMOConnection->ConnectionProps->InitialCatalog, "Shop");
     EXPECT_EQ(beeps, 0);
 }

@@ -2,6 +2,7 @@
 // offline; the catalogue objects and the query object against the project's test TDS server
 // through the real QODBC and FreeTDS drivers.
 #include "CatalogueSource.h"
+#include "DataLinkString.h"
 #include "KorvConnection.h"
 #include "SqlServerProvider.h"
 #include "SqlServerSession.h"
@@ -547,8 +548,8 @@ TEST_F(SqlServerProvider, OneReadServesTheCollectionsAndTheModel)
               QStringLiteral("title_id"));
     EXPECT_EQ(sample.get("Views").get("Count").toInt(), 2);
     EXPECT_EQ(modelOf(sample)->objects.size(), 25);
-    // A USE and the one batch.
-    EXPECT_EQ(requestsNow() - before, 2);
+    // The engine edition (asked once, as a USE is needed), the USE and the one batch.
+    EXPECT_EQ(requestsNow() - before, 3);
 
     // The facade hands out the current database's model.
     TKorvConnection facade;
@@ -731,5 +732,94 @@ TEST_P(SqlServerAutoReconnect, LogsInAgainOnlyWhenAsked)
 
 INSTANTIATE_TEST_SUITE_P(Settings, SqlServerAutoReconnect, ::testing::Bool(),
                          [](const auto& p) { return std::string(p.param ? "On" : "Off"); });
+
+// The data link dialog's list under DENY VIEW ANY DATABASE: what the server shows, plus a database
+// typed by hand once the server has let it be used; a name it refuses brings the server's message.
+TEST(SqlServerDataLinkList, ADatabaseTypedByHandIsTriedNotRefused)
+{
+    if (driversMissing())
+        GTEST_SKIP() << "ODBC drivers missing";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.denyViewAnyDatabase = true;
+    TdsServerProcess server(options);
+    TDataLinkFields fields;
+    fields.Server = QStringLiteral("127.0.0.1,%1").arg(server.port());
+    fields.User = QStringLiteral("sa");
+    EXPECT_EQ(ListServerDatabases(ComposeDataLinkString(fields)), QStringList{QStringLiteral("master")});
+    fields.Database = QStringLiteral("SAMPLE");
+    EXPECT_EQ(ListServerDatabases(ComposeDataLinkString(fields)),
+              QStringList({QStringLiteral("master"), QStringLiteral("SAMPLE")}));
+    fields.Database = QStringLiteral("gone");
+    try {
+        ListServerDatabases(ComposeDataLinkString(fields));
+        ADD_FAILURE() << "an unknown database was listed";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.helpContext(), 4060);
+        EXPECT_TRUE(
+            e.description().contains(QLatin1String("Cannot open database \"gone\" requested by the login")))
+            << e.description().toStdString();
+    }
+}
+
+// Azure SQL Database refuses USE between databases (40508): the session starts in the database of
+// its log-in, and reaches another one by a log-in of its own; one without a database is refused.
+TEST(SqlServerAzure, AnotherDatabaseIsReachedByALogInNotByUse)
+{
+    if (driversMissing())
+        GTEST_SKIP() << "ODBC drivers missing";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.azure = true;
+    TdsServerProcess server(options);
+    const QString name = QStringLiteral("127.0.0.1,%1").arg(server.port());
+
+    EXPECT_THROW(newServer(5).invoke("Connect", {Variant(name), Variant("sa"), Variant("")}),
+                 AutomationError);
+
+    Variant sqlServer = newServer(5);
+    sqlServer.put("LoginDatabase", Variant(QStringLiteral("sample")));
+    sqlServer.invoke("Connect", {Variant(name), Variant("sa"), Variant("")});
+    const long logins = server.counts().logins;
+    EXPECT_EQ(item(sqlServer.get("Databases"), Variant("sample")).get("Views").get("Count").toInt(), 2);
+    EXPECT_EQ(server.counts().logins, logins);
+    EXPECT_EQ(item(sqlServer.get("Databases"), Variant("we]ird';db")).get("Views").get("Count").toInt(), 1);
+    EXPECT_EQ(server.counts().logins, logins + 1);
+}
+
+// sys.types shows a user type only to a login with a permission on it: a column of a type the
+// login cannot see is named by its base type, and no column drops out of its table.
+TEST(SqlServerTypeVisibility, AColumnOfAnUnseenUserTypeKeepsItsBaseType)
+{
+    if (driversMissing())
+        GTEST_SKIP() << "ODBC drivers missing";
+    QTemporaryDir dir;
+    tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), dir.path().toStdString());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.filePath(QStringLiteral("sample.sqlite")).toUtf8().constData(), &db),
+              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DELETE FROM types WHERE is_user_defined = 1", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    TdsServerProcess server(options);
+    Variant sqlServer = newServer(5);
+    sqlServer.put("LoginDatabase", Variant(QStringLiteral("sample")));
+    sqlServer.invoke(
+        "Connect", {Variant(QStringLiteral("127.0.0.1,%1").arg(server.port())), Variant("sa"), Variant("")});
+    const Variant columns =
+        item(item(sqlServer.get("Databases"), Variant("sample")).get("Tables"), Variant("titles"))
+            .get("Columns");
+    ASSERT_EQ(columns.get("Count").toInt(), 10);
+    const Variant titleId = item(columns, Variant(1));
+    EXPECT_EQ(titleId.get("Name").toText(), QStringLiteral("title_id"));
+    EXPECT_EQ(titleId.get("DataType").toText(), QStringLiteral("varchar"));
+    EXPECT_EQ(titleId.get("Length").toInt(), 6);
+}
 
 } // namespace

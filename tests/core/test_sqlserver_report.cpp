@@ -265,7 +265,10 @@ TEST_F(SqlServerLogin, AServerThatIsDownOrSilentFailsWithinTheLoginTimeout)
                              QStringLiteral("--database"), QStringLiteral("x"), QStringLiteral("--user"),
                              QStringLiteral("tester")});
     EXPECT_EQ(down.exitCode, 1);
-    EXPECT_FALSE(down.err.isEmpty());
+    // Where it looked, then the driver's own words.
+    EXPECT_TRUE(down.err.contains(
+        QStringLiteral("(host 127.0.0.1, port %1): Unable to connect").arg(freePort).toUtf8()))
+        << down.err.toStdString();
 
     const auto silent = start(30);
     const CommandRun run = RunCommandInProcess(
@@ -274,6 +277,120 @@ TEST_F(SqlServerLogin, AServerThatIsDownOrSilentFailsWithinTheLoginTimeout)
          QStringLiteral("tester"), QStringLiteral("--login-timeout"), QStringLiteral("1")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.err.isEmpty());
+}
+
+// A catalogue read that fails (the server's error on one statement of the batch, or a connection
+// lost under it) ends the run: the server's message on standard error, status 1, no report, and
+// no log-in again once the read has begun.
+struct CatalogueFault
+{
+    const char* name;
+    long failStatement;
+    int failNumber;
+    long dropAfterBatches;
+    const char* message; // on standard error
+    long logins;
+};
+
+class SqlServerCatalogueFault : public ::testing::TestWithParam<CatalogueFault>
+{
+protected:
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+        tdsfixture::writeStandardFixtures(m_dir.path().toStdString());
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_P(SqlServerCatalogueFault, EndsTheRunWithTheServersMessageAfterOneLogin)
+{
+    const CatalogueFault& fault = GetParam();
+    TdsServerProcess::Options options;
+    options.catalogDir = m_dir.path().toStdString();
+    options.failStatement = fault.failStatement;
+    options.failNumber = fault.failNumber;
+    options.dropAfterBatches = fault.dropAfterBatches;
+    TdsServerProcess server(options);
+    const CommandRun run =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server.port()),
+                             QStringLiteral("--database"), QStringLiteral("sample"), QStringLiteral("--user"),
+                             QStringLiteral("sa"), QStringLiteral("--language"), QStringLiteral("en")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(fault.message)) << run.err.toStdString();
+    EXPECT_EQ(server.counts().logins, fault.logins);
+}
+
+// Statements the server counts: the database list, then the batch's nine, in their order.
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SqlServerCatalogueFault,
+    ::testing::Values(
+        CatalogueFault{"DeadlockVictimOnTheColumns", 3, 1205, 0,
+                       "1205: Transaction (Process ID 53) was deadlocked", 1},
+        CatalogueFault{"LockTimeoutOnTheObjects", 2, 1222, 0, "1222: Lock request time out period exceeded.",
+                       1},
+        CatalogueFault{"FailoverOnTheLastStatement", 10, 40613, 0, "40613: Database 'sample' on server", 1},
+        // Batches: the driver's type probe, the database list, the catalogue batch (no USE: the
+        // login named the database).
+        CatalogueFault{"ConnectionLostUnderTheCatalogueBatch", 0, 0, 2, "The connection to the SQL Server",
+                       1},
+        CatalogueFault{"ConnectionLostUnderTheDatabaseList", 0, 0, 1, "The connection to the SQL Server", 1}),
+    [](const ::testing::TestParamInfo<CatalogueFault>& p) { return std::string(p.param.name); });
+
+// Under DENY VIEW ANY DATABASE the list of databases shows the login only master, tempdb and its
+// own, yet it may use others: the report tries the name, and the server's refusal is what it says.
+TEST(SqlServerVisibility, ADatabaseTheListDoesNotShowIsTriedAndTheServersAnswerShown)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.denyViewAnyDatabase = true;
+    TdsServerProcess server(options);
+    const auto run = [&](const char* database, QStringList extra = {}) {
+        extra << QStringLiteral("--server") << QStringLiteral("127.0.0.1,%1").arg(server.port())
+              << QStringLiteral("--database") << QString::fromUtf8(database) << QStringLiteral("--user")
+              << QStringLiteral("sa") << QStringLiteral("--language") << QStringLiteral("en");
+        return RunCommandInProcess(extra);
+    };
+    const CommandRun sample = run("sample");
+    EXPECT_EQ(sample.exitCode, 0) << sample.err.toStdString();
+    EXPECT_EQ(blocks(sample.out), 4);
+    EXPECT_TRUE(
+        sample.out.contains("            1 title_id                       tid                      6  +\n"));
+
+    const CommandRun missing = run("no such db");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.out.isEmpty());
+    EXPECT_TRUE(missing.err.contains("Cannot open database \"no such db\" requested by the login."))
+        << missing.err.toStdString();
+}
+
+// Azure SQL Database: the database goes into the log-in, so the report needs no USE, which that
+// server refuses between databases; a log-in that names none is refused with the server's words.
+TEST(SqlServerAzure, TheReportLogsInToTheDatabase)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.azure = true;
+    TdsServerProcess server(options);
+    const CommandRun run =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(server.port()),
+                             QStringLiteral("--database"), QStringLiteral("sample"), QStringLiteral("--user"),
+                             QStringLiteral("sa"), QStringLiteral("--language"), QStringLiteral("en"),
+                             QStringLiteral("--system-tables")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(run.out).count(QStringLiteral("\n      *** sys")), 19);
+    EXPECT_TRUE(run.out.contains("      *** titles ****"));
 }
 
 } // namespace

@@ -88,13 +88,16 @@ TEST_F(CatalogueListingTest, SqlServerListsTablesOrViewsCountingFromOne)
     EXPECT_EQ(Texts(entries), views);
 }
 
-TEST_F(CatalogueListingTest, EmptyDatabaseOrUnknownServerDatabaseListsNothing)
+// No database lists nothing; a database the server refuses is its message, not an empty list
+// that would read as a database without tables.
+TEST_F(CatalogueListingTest, EmptyDatabaseListsNothingAndAnUnknownOneFails)
 {
     OpenServer(Objects(Names(QStringLiteral("t"), 2)), {});
     TTableList entries;
     ListCatalogueObjects(m_connection, ptSQLServer, QString(), false, entries);
     EXPECT_TRUE(entries.isEmpty());
-    ListCatalogueObjects(m_connection, ptSQLServer, QStringLiteral("NoSuchDb"), false, entries);
+    EXPECT_THROW(ListCatalogueObjects(m_connection, ptSQLServer, QStringLiteral("NoSuchDb"), false, entries),
+                 std::exception);
     EXPECT_TRUE(entries.isEmpty());
 }
 

@@ -53,10 +53,10 @@ protected:
     }
 
     // Answers the data link dialog as a user who typed these values and pressed OK.
-    void openWith(const QString& password, const QString& database = QStringLiteral("sample"))
+    void openWith(const QString& password, const QString& database = QStringLiteral("sample"), int port = 0)
     {
         TDataLinkFields fields;
-        fields.Server = QStringLiteral("127.0.0.1,%1").arg(s_server->port());
+        fields.Server = QStringLiteral("127.0.0.1,%1").arg(port ? port : s_server->port());
         fields.User = QStringLiteral("tester");
         fields.Password = password;
         fields.Database = database;
@@ -255,6 +255,42 @@ TEST_F(WindowSqlServerTest, ProfilesOpenWithTheirStoredPasswordOrTheOneAskedFor)
     chooseProfile("cboSQLServerProfile", "Gefragt");
     EXPECT_EQ(list()->count(), 23);
     EXPECT_EQ(prompter->kinds(), (QStringList{"input", "input"}));
+}
+
+// A catalogue read that fails, by the server's error or a lost connection, is one error box with
+// the server's message; the list stays empty (no tables that would report without columns) and
+// the pane too.
+TEST_F(WindowSqlServerTest, AFailingCatalogueReadIsOneErrorBoxAndAnEmptyList)
+{
+    struct Fault
+    {
+        long failStatement;
+        int failNumber;
+        long dropAfterBatches;
+        const char* message;
+    };
+    // Statements: the database list, then the catalogue batch's; batches: the driver's type probe,
+    // the database list, the catalogue batch.
+    for (const Fault& fault : {Fault{3, 1205, 0, "chosen as the deadlock victim"},
+                               Fault{0, 0, 2, "The connection to the SQL Server"}}) {
+        SCOPED_TRACE(fault.message);
+        TdsServerProcess::Options options;
+        options.catalogDir = s_dir->path().toStdString();
+        options.logins = {"tester:Secr3t;x"};
+        options.failStatement = fault.failStatement;
+        options.failNumber = fault.failNumber;
+        options.dropAfterBatches = fault.dropAfterBatches;
+        TdsServerProcess server(options);
+        prompter->shown.clear();
+        openWith(QStringLiteral("Secr3t;x"), QStringLiteral("sample"), server.port());
+        EXPECT_EQ(list()->count(), 0);
+        EXPECT_TRUE(pane().isEmpty());
+        const auto errors = prompter->ofKind(QStringLiteral("default-error"));
+        ASSERT_EQ(errors.size(), 1) << prompter->kinds().join(u',').toStdString();
+        EXPECT_TRUE(errors.first().text.contains(QLatin1String(fault.message)))
+            << errors.first().text.toStdString();
+        EXPECT_EQ(server.counts().logins, 1);
+    }
 }
 
 } // namespace

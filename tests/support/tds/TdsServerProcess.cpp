@@ -72,6 +72,17 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         args.insert(args.end(), {"--delay-login", formatSeconds(options.delayLoginSeconds)});
     if (options.latencyMs > 0)
         args.insert(args.end(), {"--latency", std::to_string(options.latencyMs)});
+    if (options.failStatement > 0)
+        args.insert(args.end(), {"--fail-statement", std::to_string(options.failStatement) + ":" +
+                                                         std::to_string(options.failNumber)});
+    if (options.dropAfterBatches > 0)
+        args.insert(args.end(), {"--drop-after-batches", std::to_string(options.dropAfterBatches)});
+    if (options.denyViewAnyDatabase)
+        args.push_back("--deny-view-any-database");
+    if (options.azure)
+        args.push_back("--azure");
+    for (const std::string& owner : options.owners)
+        args.insert(args.end(), {"--owner", owner});
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -139,7 +150,7 @@ TdsServerProcess::Counts TdsServerProcess::counts()
         if (line.empty() && m_errBuffer.empty())
             break;
         Counts c;
-        if (std::sscanf(line.c_str(), "batches %ld rpc %ld", &c.batches, &c.rpc) == 2)
+        if (std::sscanf(line.c_str(), "batches %ld rpc %ld logins %ld", &c.batches, &c.rpc, &c.logins) >= 2)
             return c;
     }
     throw std::runtime_error("tds-testserver did not report its counts");

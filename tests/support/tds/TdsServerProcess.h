@@ -17,13 +17,20 @@ public:
         std::vector<std::string> logins; // "USER:PASSWORD"; empty = the server's default (sa, no password)
         double delayLoginSeconds = 0;
         int latencyMs = 0;
-        std::string program; // empty = the tds-testserver built with this library
+        long failStatement = 0; // with failNumber: --fail-statement
+        int failNumber = 0;
+        long dropAfterBatches = 0;
+        bool denyViewAnyDatabase = false;
+        bool azure = false;
+        std::vector<std::string> owners; // "USER:DATABASE"
+        std::string program;             // empty = the tds-testserver built with this library
     };
 
     struct Counts
     {
         long batches = -1;
         long rpc = -1;
+        long logins = -1;
     };
 
     // Throws std::runtime_error when the server cannot be started or reports no port.

@@ -3,6 +3,7 @@
 #include "CatalogFixture.h"
 
 #include <sqlite3.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -163,6 +164,18 @@ void sqlDbName(sqlite3_context* ctx, int, sqlite3_value**)
 {
     const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
     sqlite3_result_text(ctx, name->c_str(), static_cast<int>(name->size()), SQLITE_TRANSIENT);
+}
+
+// SERVERPROPERTY('EngineEdition'): 5 on Azure SQL Database, 3 (Enterprise, Developer) here
+// otherwise; the other properties are NULL, as for a name the server does not know.
+void sqlServerProperty(sqlite3_context* ctx, int, sqlite3_value** args)
+{
+    const auto* azure = static_cast<const bool*>(sqlite3_user_data(ctx));
+    const unsigned char* name = sqlite3_value_text(args[0]);
+    if (name && strcasecmp(reinterpret_cast<const char*>(name), "EngineEdition") == 0)
+        sqlite3_result_int(ctx, *azure ? 5 : 3);
+    else
+        sqlite3_result_null(ctx);
 }
 
 bool exec(sqlite3* db, const char* sql)
@@ -385,7 +398,15 @@ bool Session::use(const std::string& name)
         ok = sqlite3_prepare_v2(db, "INSERT INTO temp.sysdatabases VALUES (?, ?)", -1, &insert, nullptr) ==
              SQLITE_OK;
         const std::vector<std::string> names = m_catalog.databaseNames();
+        const auto visible = [this](const std::string& n) {
+            if (!m_visible || equalsNoCase(n, "master") || equalsNoCase(n, "tempdb"))
+                return true;
+            return std::any_of(m_visible->begin(), m_visible->end(),
+                               [&](const std::string& own) { return equalsNoCase(own, n); });
+        };
         for (std::size_t i = 0; ok && i < names.size(); ++i) {
+            if (!visible(names[i]))
+                continue;
             sqlite3_bind_text(insert, 1, names[i].c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(insert, 2, static_cast<sqlite3_int64>(i + 1));
             ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
@@ -407,7 +428,9 @@ bool Session::use(const std::string& name)
          sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
-             SQLITE_OK;
+             SQLITE_OK &&
+         sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
+                                 nullptr) == SQLITE_OK;
     if (!ok) {
         sqlite3_close(db);
         return false;
@@ -446,6 +469,13 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
             const std::string name = readIdentifier(s, pos);
             const std::string old = m_database;
             dones.flush(true);
+            if (m_azure && !equalsNoCase(name, m_database)) {
+                out.message(
+                    true, 40508, 1, 16,
+                    "USE statement is not supported to switch between databases. Use a new connection "
+                    "to connect to a different database.");
+                return false;
+            }
             if (!use(name)) {
                 out.message(true, 911, 1, 16,
                             "Database '" + name +
@@ -475,6 +505,29 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
     return true;
 }
 
+void WriteInjectedError(TokenWriter& out, std::int32_t number)
+{
+    switch (number) {
+    case 1205:
+        out.message(
+            true, 1205, 51, 13,
+            "Transaction (Process ID 53) was deadlocked on lock resources with another process and has "
+            "been chosen as the deadlock victim. Rerun the transaction.");
+        break;
+    case 1222:
+        out.message(true, 1222, 56, 16, "Lock request time out period exceeded.");
+        break;
+    case 40613:
+        out.message(true, 40613, 1, 17,
+                    "Database 'sample' on server 'testserver' is not currently available. Please retry the "
+                    "connection later.");
+        break;
+    default:
+        out.message(true, number, 1, 16, "Injected failure " + std::to_string(number) + ".");
+        break;
+    }
+}
+
 bool Session::runOne(const char* sql, int bytes, const char** tail, const std::vector<Param>& binds,
                      DoneQueue& dones, TokenWriter& out, std::uint8_t doneToken)
 {
@@ -486,6 +539,12 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
     }
     if (!stmt)
         return true; // only comments
+    if (m_faults && m_faults->failStatement > 0 && ++m_faults->statements == m_faults->failStatement) {
+        sqlite3_finalize(stmt);
+        dones.flush(true);
+        WriteInjectedError(out, m_faults->failNumber);
+        return false;
+    }
     for (const Param& p : binds) {
         const int index = p.name.empty() ? 0 : sqlite3_bind_parameter_index(stmt, p.name.c_str());
         if (index <= 0)

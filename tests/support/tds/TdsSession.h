@@ -5,6 +5,7 @@
 
 #include "TdsWire.h"
 
+#include <atomic>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,13 +32,34 @@ private:
     std::string m_dir;
 };
 
+// Faults a test asks for, shared by every connection of one server: the failStatement-th statement
+// the server runs (counted from 1 over all connections) fails with error failNumber.
+struct Faults
+{
+    long failStatement = 0; // 0: none
+    std::int32_t failNumber = 0;
+    std::atomic<long> statements{0};
+};
+
+// The text and severity a real server sends with the error numbers a catalogue read meets.
+void WriteInjectedError(TokenWriter& out, std::int32_t number);
+
 class Session
 {
 public:
-    explicit Session(const Catalog& catalog) : m_catalog(catalog) {}
+    explicit Session(const Catalog& catalog, Faults* faults = nullptr) : m_catalog(catalog), m_faults(faults)
+    {
+    }
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+
+    // Under DENY VIEW ANY DATABASE the database list shows only master, tempdb and these (the
+    // login's own); nullopt: every database. Takes effect at the next use().
+    void setVisibleDatabases(std::optional<std::vector<std::string>> names) { m_visible = std::move(names); }
+
+    // Azure SQL Database: USE names only the current database, SERVERPROPERTY('EngineEdition') is 5.
+    void setAzure(bool on) { m_azure = on; }
 
     // Opens the named database read-only; false (and the old one kept) when there is none.
     bool use(const std::string& name);
@@ -64,6 +86,9 @@ private:
     static Param readParam(Reader& r);
 
     const Catalog& m_catalog;
+    Faults* m_faults;
+    std::optional<std::vector<std::string>> m_visible;
+    bool m_azure = false;
     sqlite3* m_db = nullptr;
     std::string m_database;
     std::int32_t m_nextHandle = 1;

@@ -36,6 +36,8 @@ constexpr std::size_t kFirstPacketSize = 4096;
 const char kUsage[] =
     "usage: tds-testserver --catalog DIR [--port N] [--login USER:PASSWORD]...\n"
     "                      [--delay-login SECONDS] [--latency MS]\n"
+    "                      [--fail-statement N:ERROR] [--drop-after-batches N]\n"
+    "                      [--deny-view-any-database] [--owner USER:DATABASE]... [--azure]\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -47,9 +49,22 @@ const char kUsage[] =
     "                       password is accepted.\n"
     "  --delay-login S      wait S seconds (fractions allowed) before answering a login.\n"
     "  --latency MS         hold every reply back for MS milliseconds.\n"
+    "  --fail-statement N:ERROR\n"
+    "                       the N-th statement run (counted over all connections) fails with\n"
+    "                       error number ERROR (1205, 1222 and 40613 with the real text).\n"
+    "  --drop-after-batches N\n"
+    "                       after N SQL batches (over all connections) every connection that\n"
+    "                       sends another is closed without an answer, as by a lost network.\n"
+    "  --deny-view-any-database\n"
+    "                       the database list shows a login only master, tempdb and the databases\n"
+    "                       it owns; every database can still be used.\n"
+    "  --azure              behave as Azure SQL Database: a login must name its database, USE of\n"
+    "                       another database fails with error 40508, EngineEdition is 5.\n"
+    "  --owner USER:DATABASE\n"
+    "                       the login USER owns DATABASE; may be repeated.\n"
     "\n"
-    "SIGUSR1 prints \"batches N rpc M\" (SQL batches and RPC requests answered so far) on standard\n"
-    "error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
+    "SIGUSR1 prints \"batches N rpc M logins L\" (SQL batches, RPC requests and logins accepted so\n"
+    "far) on standard error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
 
 struct Login
 {
@@ -67,6 +82,21 @@ struct Server
     int latencyMs = 0;
     std::atomic<long> batches{0};
     std::atomic<long> rpcs{0};
+    std::atomic<long> loginsAccepted{0};
+    long dropAfterBatches = 0; // 0: never
+    bool denyViewAnyDatabase = false;
+    bool azure = false;
+    std::vector<Login> owners; // user, database
+
+    std::vector<std::string> ownedBy(const std::string& user) const
+    {
+        std::vector<std::string> names;
+        for (const Login& o : owners)
+            if (strcasecmp(o.user.c_str(), user.c_str()) == 0)
+                names.push_back(o.password);
+        return names;
+    }
+    tds::Faults faults;
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -88,7 +118,8 @@ struct Server
 
     void printCounts() const
     {
-        std::fprintf(stderr, "batches %ld rpc %ld\n", batches.load(), rpcs.load());
+        std::fprintf(stderr, "batches %ld rpc %ld logins %ld\n", batches.load(), rpcs.load(),
+                     loginsAccepted.load());
         std::fflush(stderr);
     }
 };
@@ -96,7 +127,9 @@ struct Server
 class Connection
 {
 public:
-    Connection(Server& server, int fd) : m_server(server), m_fd(fd), m_session(server.catalog) {}
+    Connection(Server& server, int fd) : m_server(server), m_fd(fd), m_session(server.catalog, &server.faults)
+    {
+    }
 
     void serve()
     {
@@ -150,7 +183,10 @@ private:
             }
             const std::size_t bytes = r.remaining() & ~std::size_t(1);
             const std::string sql = Utf16LeToUtf8(r.take(bytes), bytes);
-            ++m_server.batches; // counted before the reply, so a client that saw it sees the count
+            const long number =
+                ++m_server.batches; // counted before the reply, so a client that saw it sees it
+            if (m_server.dropAfterBatches > 0 && number > m_server.dropAfterBatches)
+                return false;
             m_session.batch(sql, out);
             return reply(out);
         }
@@ -182,7 +218,11 @@ private:
         TokenWriter out;
         const std::string database = login.database.empty() ? "master" : login.database;
         const std::string refusal = "Login failed for user '" + login.user + "'.";
-        if (!m_server.accepts(login)) {
+        if (m_server.denyViewAnyDatabase)
+            m_session.setVisibleDatabases(m_server.ownedBy(login.user));
+        m_session.setAzure(m_server.azure);
+        // A contained user (and here every login) can log in only to its database.
+        if (!m_server.accepts(login) || (m_server.azure && login.database.empty())) {
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else if (!m_session.use(database)) {
@@ -193,6 +233,7 @@ private:
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else {
             m_loggedIn = true;
+            ++m_server.loginsAccepted;
             const std::size_t asked = login.packetSize;
             out.envChange(1, m_session.database(), "master");
             out.envChangeCollation();
@@ -245,11 +286,23 @@ int main(int argc, char** argv)
     std::vector<Login> logins;
     double delayLogin = 0;
     long latency = 0;
+    long failStatement = 0, failNumber = 0, dropAfter = 0;
+    bool denyView = false;
+    bool azure = false;
+    std::vector<Login> owners;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == "--azure") {
+            azure = true;
+            continue;
+        }
+        if (arg == "--deny-view-any-database") {
+            denyView = true;
+            continue;
         }
         if (i + 1 >= argc)
             return usageError(("missing value after " + arg).c_str());
@@ -272,6 +325,19 @@ int main(int argc, char** argv)
         } else if (arg == "--latency") {
             if (!parseInt(value, 0, 600000, latency))
                 return usageError("bad --latency");
+        } else if (arg == "--fail-statement") {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || !parseInt(std::string(value, colon).c_str(), 1, 1000000000, failStatement) ||
+                !parseInt(colon + 1, 1, 2147483647, failNumber))
+                return usageError("--fail-statement wants N:ERROR");
+        } else if (arg == "--owner") {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || colon == value || !colon[1])
+                return usageError("--owner wants USER:DATABASE");
+            owners.push_back({std::string(value, colon), std::string(colon + 1)});
+        } else if (arg == "--drop-after-batches") {
+            if (!parseInt(value, 1, 1000000000, dropAfter))
+                return usageError("bad --drop-after-batches");
         } else {
             return usageError(("unknown option " + arg).c_str());
         }
@@ -314,6 +380,12 @@ int main(int argc, char** argv)
     server.logins = std::move(logins);
     server.delayLoginMs = static_cast<int>(delayLogin * 1000);
     server.latencyMs = static_cast<int>(latency);
+    server.dropAfterBatches = dropAfter;
+    server.denyViewAnyDatabase = denyView;
+    server.azure = azure;
+    server.owners = std::move(owners);
+    server.faults.failStatement = failStatement;
+    server.faults.failNumber = static_cast<std::int32_t>(failNumber);
 
     std::list<std::unique_ptr<Client>> clients;
     auto reap = [&clients](bool all) {

@@ -92,8 +92,8 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         s_dir = pattern;
         tdsfixture::writeStandardFixtures(s_dir);
-        s_server = std::make_unique<TdsServerProcess>(
-            TdsServerProcess::Options{s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, {}});
+        s_server = std::make_unique<TdsServerProcess>(TdsServerProcess::Options{
+            s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, 0, 0, 0, false, false, {}, {}});
     }
     static void TearDownTestSuite()
     {
@@ -624,7 +624,7 @@ TEST(TdsServerLatency, RepliesHeldBackStillArrive)
     ASSERT_NE(mkdtemp(pattern), nullptr);
     tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), pattern);
     {
-        TdsServerProcess far({pattern, {}, 0, 50, {}});
+        TdsServerProcess far({pattern, {}, 0, 50, 0, 0, 0, false, false, {}, {}});
         Connection c(far, "", "", "sa");
         ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
         QSqlQuery q = c.query();
@@ -669,6 +669,27 @@ INSTANTIATE_TEST_SUITE_P(
                       Shape{"datetimeoffset(0)", {43, 43, 8, 26, 0}}, Shape{"sysname", {231, 256, 256, 0, 0}},
                       Shape{"timestamp", {189, 189, 8, 0, 0}}, Shape{"tid", {167, 257, 6, 0, 0}},
                       Shape{"wide", {231, 258, -1, 0, 0}}));
+
+// DENY VIEW ANY DATABASE: the list shows master, tempdb and the login's own databases (with their
+// real ids), and a database left out of it can still be used.
+TEST(TdsServerVisibility, OnlyOwnDatabasesAreListedYetOthersCanBeUsed)
+{
+    char pattern[] = "/tmp/orvane-tds-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tdsfixture::writeStandardFixtures(pattern);
+    TdsServerProcess::Options options;
+    options.catalogDir = pattern;
+    options.denyViewAnyDatabase = true;
+    options.owners = {"sa:BIG"};
+    {
+        TdsServerProcess restricted(options);
+        Connection c(restricted, "sample", "", "sa");
+        ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+        EXPECT_EQ(c.column("SELECT name || ':' || dbid FROM sysdatabases ORDER BY dbid"),
+                  QStringList({"master:1", "big:2"}));
+    }
+    std::filesystem::remove_all(pattern);
+}
 
 } // namespace
 

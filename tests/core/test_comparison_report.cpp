@@ -18,7 +18,8 @@ private:
 };
 
 TStructureDifference Difference(TChangeKind change, TDifferenceItem item, const char* name,
-                                const char* property = "", const char* baseline = "", const char* current = "")
+                                const char* property = "", const char* baseline = "",
+                                const char* current = "")
 {
     TStructureDifference d;
     d.change = change;
@@ -115,7 +116,6 @@ TEST(ComparisonJson, IsExactlyTheContractedShapeWithEmptyValuesLeftOut)
 }
 )json";
     EXPECT_EQ(ComparisonJson(f.settings, f.comparison, QStringLiteral("Orvane 1.2")).toStdString(), expected);
-
 }
 
 TEST(ComparisonReport, NamesBothSidesAndPutsEachDifferenceOnOneLine)
@@ -127,7 +127,8 @@ TEST(ComparisonReport, NamesBothSidesAndPutsEachDifferenceOnOneLine)
     const QStringList lines = sink.lines();
     ASSERT_GE(lines.size(), 10);
     EXPECT_EQ(lines.at(4), QStringLiteral("      *** Structure comparison"));
-    EXPECT_EQ(lines.at(6), QStringLiteral("      *** Baseline:  Access /data/back.mdb (snapshot before.json)"));
+    EXPECT_EQ(lines.at(6),
+              QStringLiteral("      *** Baseline:  Access /data/back.mdb (snapshot before.json)"));
     EXPECT_EQ(lines.at(7), QStringLiteral("      *** Current:   SQLServer db1 Sales"));
     EXPECT_EQ(lines.at(8), QStringLiteral("      *** Types:     Access and SQL Server types mapped"));
     // dbo is the bare name, as in the report's title lines.
@@ -151,7 +152,8 @@ TEST(ComparisonReport, SaysSoWhenNothingDiffersInTheUiLanguage)
     EXPECT_TRUE(sink.lines().contains(QStringLiteral("      *** Keine Unterschiede")));
     EXPECT_FALSE(sink.text().contains(QStringLiteral("Typen:")));
     const QByteArray page = ComparisonMarkdown(f.settings, f.comparison, QString());
-    EXPECT_TRUE(page.startsWith("# Strukturvergleich\n\n- Basis: Access /data/back.mdb")) << page.toStdString();
+    EXPECT_TRUE(page.startsWith("# Strukturvergleich\n\n- Basis: Access /data/back.mdb"))
+        << page.toStdString();
     EXPECT_FALSE(page.contains("\n## "));
 }
 

@@ -2,6 +2,7 @@
 
 #include "HelperProcess.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
 
 TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
@@ -115,7 +116,11 @@ TCatalogue SampleSqlServerCatalogue()
 
 QString StructureSchemaVerdict(const QByteArray& document)
 {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    // Debian's interpreter, which has the python3-jsonschema package the scripts install; a
+    // python3 earlier on the path may lack it.
+    const QString system = QStringLiteral("/usr/bin/python3");
+    const QString python =
+        QFileInfo::exists(system) ? system : QStandardPaths::findExecutable(QStringLiteral("python3"));
     const HelperRunResult run =
         RunHelperProgram(python,
                          {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/validate_json.py"),

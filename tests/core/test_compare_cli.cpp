@@ -1,5 +1,6 @@
 // orvane-report --compare end to end: the built program on generated Access files and on the
 // structure documents it wrote itself, so the snapshot a CI job keeps is what is compared.
+#include "CommandRuns.h"
 #include "JetWriter.h"
 
 #include <QFile>
@@ -15,38 +16,6 @@
 namespace {
 
 const QString kProgram = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// In a session of its own, so there is no terminal to ask on.
-ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {})
-{
-    QProcess process;
-    process.setChildProcessModifier([] { ::setsid(); });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(env);
-    process.start(kProgram, arguments);
-    if (!process.waitForStarted(10000))
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    ProgramRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 jet::Column* FindColumn(jet::Database& db, const QString& table, const QString& column)
 {

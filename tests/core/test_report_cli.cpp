@@ -1,6 +1,7 @@
 // orvane-report end to end: the built program on generated Access files, and the opening flow
 // with scripted answers in process.
 #include "CatalogueSamples.h"
+#include "CommandRuns.h"
 #include "ConnectionProfiles.h"
 #include "JetCatalogReader.h"
 #include "JetWriter.h"
@@ -32,39 +33,6 @@ extern char** environ;
 namespace {
 
 const QString kProgram = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs the program in a session of its own, so it has no terminal to ask on.
-ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {},
-                      const QString& program = kProgram)
-{
-    QProcess process;
-    process.setChildProcessModifier([] { ::setsid(); });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(env);
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000))
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    ProgramRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // Two user tables, a hidden one and the usual system tables.
 jet::Database ShopDatabase(const QString& password = {})

@@ -2,6 +2,7 @@
 // .mdb read by libmdb, the project's TDS test server reached through FreeTDS. Only what really
 // differs may be listed; the engines' own spellings of types, defaults and key names are not.
 #include "CatalogFixture.h"
+#include "CommandRuns.h"
 #include "JetWriter.h"
 #include "TdsServerProcess.h"
 
@@ -16,38 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString kProgram = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ProgramRun RunProgram(const QStringList& arguments)
-{
-    QProcess process;
-    process.setChildProcessModifier([] { ::setsid(); });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process.setProcessEnvironment(env);
-    process.start(kProgram, arguments);
-    if (!process.waitForStarted(10000))
-        return {};
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    ProgramRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 jet::Column Jet(const char* name, jet::ColumnType type, int length = 0)
 {

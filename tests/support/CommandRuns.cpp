@@ -1,5 +1,9 @@
 #include "CommandRuns.h"
 
+#include <QProcess>
+
+#include <unistd.h>
+
 #include "Settings.h"
 
 QByteArray ReadStreamFromStart(std::FILE* f)
@@ -33,5 +37,34 @@ CommandRun RunCommandInProcess(const QStringList& arguments, const QByteArray& i
         if (f)
             std::fclose(f);
     }
+    return run;
+}
+
+QString ReportProgramPath()
+{
+    return QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
+}
+
+ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input, const QString& program)
+{
+    QProcess process;
+    process.setChildProcessModifier([] { ::setsid(); });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    ProgramRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }

@@ -5,6 +5,7 @@
 #include "ReportCommand.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QStringList>
 
 #include <cstdio>
@@ -30,3 +31,18 @@ struct CommandRun
 // The report command run in process with input as standard input, no terminal answers and no
 // settings file.
 CommandRun RunCommandInProcess(const QStringList& arguments, const QByteArray& input = {});
+
+// The built orvane-report.
+QString ReportProgramPath();
+
+struct ProgramRun
+{
+    int exitCode = -1; // -2: ended by a signal; -1: did not start or did not end in time
+    QString out;
+    QString err;
+};
+
+// Runs program (orvane-report by default) in a session of its own, so it has no terminal to ask
+// on, in the C.UTF-8 locale, with input as standard input.
+ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {},
+                      const QString& program = ReportProgramPath());

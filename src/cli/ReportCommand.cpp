@@ -394,7 +394,7 @@ TComparedSide ReadSnapshot(const QString& file)
             QStringLiteral("orvane-report: cannot read %1: %2").arg(file, device.errorString()));
     TStructureDocument document;
     QString error;
-    if (!ReadStructureJson(device.readAll(), document, error))
+    if (!ReadStructureJson(device, document, error))
         throw ReportCommandError(QStringLiteral("orvane-report: %1: %2").arg(file, error));
     TComparedSide side;
     side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));

@@ -1,110 +1,463 @@
 #include "StructureJsonReader.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
-#include <QJsonValue>
+#include <QBuffer>
+#include <QSet>
+#include <QStringDecoder>
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include <charconv>
 #include <cmath>
 #include <limits>
 
+// The document is read in one pass straight into the model: a snapshot of a large database is
+// tens of megabytes, and a document tree beside the model would hold it twice or three times.
 namespace {
 
-// The first thing wrong with the document, with the place it was found.
+// The first thing wrong with the document's meaning, with the place it was found.
 struct TFormatError
 {
     QString message;
 };
 
-[[noreturn]] void Fail(const QString& place, const QString& what)
+// The document is not JSON at all.
+struct TSyntaxError
 {
-    throw TFormatError{place.isEmpty() ? what : place + QStringLiteral(": ") + what};
+    QString what;
+    qsizetype offset;
+};
+
+// The device failed under the reading.
+struct TReadError
+{
+    QString what;
+};
+
+// Where in the document a value is, spelt out only when something there is wrong: building
+// the text for every value of a large snapshot would cost more than reading it.
+struct TPlace
+{
+    const TPlace* parent = nullptr;
+    const char* key = nullptr; // a member's name, or
+    qsizetype index = -1;      // an element's index
+
+    QString Text() const
+    {
+        QString text = parent ? parent->Text() : QString();
+        if (key)
+            return text.isEmpty() ? QString::fromLatin1(key) : text + QLatin1Char('.') + QLatin1String(key);
+        if (index >= 0)
+            return text + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
+        return text;
+    }
+    TPlace Member(const char* name) const { return TPlace{this, name, -1}; }
+    TPlace Element(qsizetype at) const { return TPlace{this, nullptr, at}; }
+};
+
+const TPlace kTop;
+
+[[noreturn]] void Fail(const TPlace& place, const QString& what)
+{
+    const QString text = place.Text();
+    throw TFormatError{text.isEmpty() ? what : text + QStringLiteral(": ") + what};
 }
 
-QString Place(const QString& parent, const char* key)
-{
-    return parent.isEmpty() ? QString::fromLatin1(key) : parent + QLatin1Char('.') + QLatin1String(key);
-}
+// Deeper than any structure document goes; bounds the recursion over values nobody reads.
+constexpr int kMaxDepth = 128;
 
-QString Place(const QString& parent, qsizetype index)
+// Reads the text through a window of a few kilobytes, so memory does not grow with the file.
+class TJsonScanner
 {
-    return parent + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
-}
+public:
+    explicit TJsonScanner(QIODevice& device) : m_device(device) {}
 
-QJsonObject ObjectAt(const QJsonValue& value, const QString& place)
+    // The next significant character, or 0 at the end of the text.
+    char Peek()
+    {
+        for (;;) {
+            const int c = Byte();
+            if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+                return c < 0 ? '\0' : char(c);
+            ++m_at;
+        }
+    }
+
+    void Expect(char c)
+    {
+        if (Peek() != c)
+            Syntax(QStringLiteral("'%1' expected").arg(QLatin1Char(c)));
+        ++m_at;
+    }
+
+    bool Consume(char c)
+    {
+        if (Peek() != c)
+            return false;
+        ++m_at;
+        return true;
+    }
+
+    void ExpectEnd()
+    {
+        if (Peek() != '\0')
+            Syntax(QStringLiteral("text after the document"));
+    }
+
+    [[noreturn]] void Syntax(const QString& what) const { throw TSyntaxError{what, m_base + m_at}; }
+
+    QString ReadString()
+    {
+        const qsizetype quote = ReadRaw();
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder.decode(m_buffer);
+        if (decoder.hasError())
+            throw TSyntaxError{QStringLiteral("invalid UTF-8 in a string"), quote};
+        return text;
+    }
+
+    // A member name as its UTF-8 bytes, valid until the next string is read.
+    const QByteArray& ReadKey()
+    {
+        const qsizetype quote = ReadRaw();
+        for (const char c : std::as_const(m_buffer)) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+                decoder.decode(m_buffer);
+                if (decoder.hasError())
+                    throw TSyntaxError{QStringLiteral("invalid UTF-8 in a string"), quote};
+                break;
+            }
+        }
+        return m_buffer;
+    }
+
+    double ReadNumber()
+    {
+        Peek();
+        const qsizetype start = m_base + m_at;
+        m_number.clear();
+        if (Byte() == '-')
+            Take(m_number);
+        if (Byte() == '0')
+            Take(m_number);
+        else if (!TakeDigits())
+            Syntax(QStringLiteral("a number expected"));
+        if (Byte() == '.') {
+            Take(m_number);
+            if (!TakeDigits())
+                Syntax(QStringLiteral("digits expected after '.'"));
+        }
+        if (Byte() == 'e' || Byte() == 'E') {
+            Take(m_number);
+            if (Byte() == '+' || Byte() == '-')
+                Take(m_number);
+            if (!TakeDigits())
+                Syntax(QStringLiteral("digits expected in the exponent"));
+        }
+        double number = 0;
+        const char* first = m_number.constData();
+        const char* last = first + m_number.size();
+        const auto [end, status] = std::from_chars(first, last, number);
+        if (status == std::errc::result_out_of_range)
+            number = *first == '-' ? -HUGE_VAL : HUGE_VAL;
+        else if (status != std::errc() || end != last)
+            throw TSyntaxError{QStringLiteral("a number expected"), start};
+        return number;
+    }
+
+    bool ReadBool()
+    {
+        if (ConsumeWord("true"))
+            return true;
+        if (ConsumeWord("false"))
+            return false;
+        Syntax(QStringLiteral("true or false expected"));
+    }
+
+    void SkipValue(int depth = 0)
+    {
+        if (depth > kMaxDepth)
+            Syntax(QStringLiteral("nested too deeply"));
+        switch (Peek()) {
+        case '"':
+            ReadRaw();
+            return;
+        case '{':
+            ++m_at;
+            if (Consume('}'))
+                return;
+            do {
+                ReadRaw();
+                Expect(':');
+                SkipValue(depth + 1);
+            } while (Consume(','));
+            Expect('}');
+            return;
+        case '[':
+            ++m_at;
+            if (Consume(']'))
+                return;
+            do
+                SkipValue(depth + 1);
+            while (Consume(','));
+            Expect(']');
+            return;
+        case 't':
+        case 'f':
+            ReadBool();
+            return;
+        case 'n':
+            if (!ConsumeWord("null"))
+                Syntax(QStringLiteral("a value expected"));
+            return;
+        default:
+            ReadNumber();
+            return;
+        }
+    }
+
+private:
+    static constexpr qsizetype kWindow = 64 * 1024;
+
+    // The byte ahead of the reading position, or -1 past the end of the text.
+    int Byte(qsizetype ahead = 0)
+    {
+        if (m_window.size() - m_at <= ahead && !Fill(ahead + 1))
+            return -1;
+        return static_cast<unsigned char>(m_window.at(m_at + ahead));
+    }
+
+    // Makes count bytes from the reading position available where the text has them.
+    bool Fill(qsizetype count)
+    {
+        if (m_at > 0) {
+            m_window.remove(0, m_at);
+            m_base += m_at;
+            m_at = 0;
+        }
+        while (m_window.size() < count) {
+            const qsizetype had = m_window.size();
+            m_window.resize(had + kWindow);
+            const qint64 got = m_device.read(m_window.data() + had, kWindow);
+            m_window.resize(had + std::max<qint64>(got, 0));
+            if (got < 0)
+                throw TReadError{m_device.errorString()};
+            if (got == 0)
+                return false;
+        }
+        return true;
+    }
+
+    void Take(QByteArray& into)
+    {
+        into.append(char(Byte()));
+        ++m_at;
+    }
+
+    bool TakeDigits()
+    {
+        bool any = false;
+        for (int c = Byte(); c >= '0' && c <= '9'; c = Byte()) {
+            Take(m_number);
+            any = true;
+        }
+        return any;
+    }
+
+    bool ConsumeWord(const char* word)
+    {
+        Peek();
+        const qsizetype length = qsizetype(std::strlen(word));
+        for (qsizetype i = 0; i < length; ++i) {
+            if (Byte(i) != static_cast<unsigned char>(word[i]))
+                return false;
+        }
+        m_at += length;
+        return true;
+    }
+
+    // Reads a string with its escapes resolved into the buffer; returns where it began in the text.
+    qsizetype ReadRaw()
+    {
+        Expect('"');
+        const qsizetype quote = m_base + m_at - 1;
+        m_buffer.clear();
+        for (;;) {
+            const int c = Byte();
+            if (c < 0)
+                Syntax(QStringLiteral("unterminated string"));
+            if (c == '"')
+                break;
+            if (c < 0x20)
+                Syntax(QStringLiteral("control character in a string"));
+            ++m_at;
+            if (c != '\\') {
+                m_buffer.append(char(c));
+                continue;
+            }
+            const int escaped = Byte();
+            if (escaped < 0)
+                Syntax(QStringLiteral("unterminated string"));
+            ++m_at;
+            switch (escaped) {
+            case '"':
+                m_buffer.append('"');
+                break;
+            case '\\':
+                m_buffer.append('\\');
+                break;
+            case '/':
+                m_buffer.append('/');
+                break;
+            case 'b':
+                m_buffer.append('\b');
+                break;
+            case 'f':
+                m_buffer.append('\f');
+                break;
+            case 'n':
+                m_buffer.append('\n');
+                break;
+            case 'r':
+                m_buffer.append('\r');
+                break;
+            case 't':
+                m_buffer.append('\t');
+                break;
+            case 'u':
+                AppendEscapedCodePoint();
+                break;
+            default:
+                --m_at;
+                Syntax(QStringLiteral("invalid escape"));
+            }
+        }
+        ++m_at;
+        return quote;
+    }
+
+    char32_t ReadHex4()
+    {
+        char32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int c = Byte(i);
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            if (digit < 0)
+                Syntax(QStringLiteral("invalid escape"));
+            value = value * 16 + char32_t(digit);
+        }
+        m_at += 4;
+        return value;
+    }
+
+    void AppendEscapedCodePoint()
+    {
+        char32_t code = ReadHex4();
+        if (code >= 0xDC00 && code <= 0xDFFF)
+            Syntax(QStringLiteral("invalid escape: a lone surrogate"));
+        if (code >= 0xD800 && code <= 0xDBFF) {
+            if (Byte() != '\\' || Byte(1) != 'u')
+                Syntax(QStringLiteral("invalid escape: a lone surrogate"));
+            m_at += 2;
+            const char32_t low = ReadHex4();
+            if (low < 0xDC00 || low > 0xDFFF)
+                Syntax(QStringLiteral("invalid escape: a lone surrogate"));
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        }
+        m_buffer.append(QString::fromUcs4(&code, 1).toUtf8());
+    }
+
+    QIODevice& m_device;
+    QByteArray m_window; // the text from m_base on
+    qsizetype m_base = 0;
+    qsizetype m_at = 0; // the reading position in the window
+    QByteArray m_buffer;
+    QByteArray m_number;
+};
+
+// Reads the members of one object in whatever order they come; the handler reads the value of
+// each member it knows (its name and place given) and returns false for the others, which are
+// skipped. No structure document's own member name is longer than the buffer, so a longer name
+// is one nobody reads.
+template <typename Handler> void ReadMembers(TJsonScanner& json, const TPlace& place, Handler&& handler)
 {
-    if (!value.isObject())
+    if (json.Peek() != '{')
         Fail(place, QStringLiteral("an object expected"));
-    return value.toObject();
+    json.Expect('{');
+    if (json.Consume('}'))
+        return;
+    do {
+        const QByteArray& key = json.ReadKey();
+        std::array<char, 32> name{};
+        const bool known = key.size() < qsizetype(name.size());
+        if (known)
+            std::memcpy(name.data(), key.constData(), size_t(key.size()));
+        json.Expect(':');
+        if (!known || !handler(std::string_view(name.data()), place.Member(name.data())))
+            json.SkipValue();
+    } while (json.Consume(','));
+    json.Expect('}');
 }
 
-QJsonArray ArrayOf(const QJsonObject& object, const char* key, const QString& parent, bool required)
+template <typename Element> void ReadElements(TJsonScanner& json, const TPlace& place, Element&& element)
 {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined() && !required)
-        return {};
-    if (!value.isArray())
-        Fail(Place(parent, key), QStringLiteral("an array expected"));
-    return value.toArray();
+    if (json.Peek() != '[')
+        Fail(place, QStringLiteral("an array expected"));
+    json.Expect('[');
+    if (json.Consume(']'))
+        return;
+    qsizetype index = 0;
+    do
+        element(place.Element(index++));
+    while (json.Consume(','));
+    json.Expect(']');
 }
 
-QString TextOf(const QJsonObject& object, const char* key, const QString& parent, bool required = false)
+QString ReadText(TJsonScanner& json, const TPlace& place)
 {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined()) {
-        if (required)
-            Fail(Place(parent, key), QStringLiteral("missing"));
-        return {};
-    }
-    if (!value.isString())
-        Fail(Place(parent, key), QStringLiteral("a text expected"));
-    return value.toString();
+    if (json.Peek() != '"')
+        Fail(place, QStringLiteral("a text expected"));
+    return json.ReadString();
 }
 
-bool FlagOf(const QJsonObject& object, const char* key, const QString& parent, bool absent)
+bool ReadFlag(TJsonScanner& json, const TPlace& place)
 {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined())
-        return absent;
-    if (!value.isBool())
-        Fail(Place(parent, key), QStringLiteral("true or false expected"));
-    return value.toBool();
+    const char c = json.Peek();
+    if (c != 't' && c != 'f')
+        Fail(place, QStringLiteral("true or false expected"));
+    return json.ReadBool();
 }
 
-// JSON numbers are doubles to Qt: only whole numbers in the 32-bit range are the model's.
-std::optional<std::int32_t> NumberOf(const QJsonObject& object, const char* key, const QString& parent,
-                                     bool required)
+// JSON numbers are doubles to most writers: only whole numbers in the 32-bit range are the model's.
+std::int32_t ReadWholeNumber(TJsonScanner& json, const TPlace& place)
 {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined()) {
-        if (required)
-            Fail(Place(parent, key), QStringLiteral("missing"));
-        return std::nullopt;
-    }
-    const double number = value.toDouble();
-    if (!value.isDouble() || !std::isfinite(number) || std::floor(number) != number ||
+    const char c = json.Peek();
+    if (c != '-' && (c < '0' || c > '9'))
+        Fail(place, QStringLiteral("a whole number expected"));
+    const double number = json.ReadNumber();
+    if (!std::isfinite(number) || std::floor(number) != number ||
         number < double(std::numeric_limits<std::int32_t>::min()) ||
         number > double(std::numeric_limits<std::int32_t>::max()))
-        Fail(Place(parent, key), QStringLiteral("a whole number expected"));
+        Fail(place, QStringLiteral("a whole number expected"));
     return static_cast<std::int32_t>(number);
 }
 
-QStringList NamesOf(const QJsonObject& object, const char* key, const QString& parent)
+QStringList ReadNames(TJsonScanner& json, const TPlace& place)
 {
     QStringList names;
-    const QJsonArray array = ArrayOf(object, key, parent, false);
-    for (qsizetype i = 0; i < array.size(); ++i) {
-        if (!array.at(i).isString())
-            Fail(Place(Place(parent, key), i), QStringLiteral("a text expected"));
-        names.append(array.at(i).toString());
-    }
+    ReadElements(json, place, [&](const TPlace& at) { names.append(ReadText(json, at)); });
     return names;
 }
 
-TObjectKind KindOf(const QJsonObject& object, const QString& parent)
+TObjectKind KindFrom(const QString& text, const TPlace& place)
 {
-    const QString text = TextOf(object, "kind", parent);
     for (const TObjectKind kind :
          {TObjectKind::Table, TObjectKind::View, TObjectKind::SystemTable, TObjectKind::LinkedTable}) {
         if (text == ObjectKindName(kind))
@@ -112,12 +465,11 @@ TObjectKind KindOf(const QJsonObject& object, const QString& parent)
     }
     if (text.isEmpty())
         return TObjectKind::Table;
-    Fail(Place(parent, "kind"), QStringLiteral("'%1' is not an object kind").arg(text));
+    Fail(place, QStringLiteral("'%1' is not an object kind").arg(text));
 }
 
-TReferentialAction ActionOf(const QJsonObject& object, const char* key, const QString& parent)
+TReferentialAction ActionFrom(const QString& text, const TPlace& place)
 {
-    const QString text = TextOf(object, key, parent);
     for (const TReferentialAction action : {TReferentialAction::NoAction, TReferentialAction::Cascade,
                                             TReferentialAction::SetNull, TReferentialAction::SetDefault}) {
         if (text == ReferentialActionName(action))
@@ -125,96 +477,284 @@ TReferentialAction ActionOf(const QJsonObject& object, const char* key, const QS
     }
     if (text.isEmpty())
         return TReferentialAction::NoAction;
-    Fail(Place(parent, key), QStringLiteral("'%1' is not a referential action").arg(text));
+    Fail(place, QStringLiteral("'%1' is not a referential action").arg(text));
 }
 
-TCatalogueColumn ReadColumn(const QJsonObject& json, const QString& place)
+// Type names repeat across thousands of columns; one shared copy of each keeps a large
+// snapshot's model small.
+class TTextPool
 {
-    TCatalogueColumn column;
-    column.number = *NumberOf(json, "number", place, true);
-    column.name = TextOf(json, "name", place);
-    column.typeName = TextOf(json, "type", place);
-    column.typeCode = NumberOf(json, "typeCode", place, false);
-    column.baseType = TextOf(json, "baseType", place);
-    column.length = NumberOf(json, "length", place, false).value_or(0);
-    column.nullable = FlagOf(json, "nullable", place, true);
-    column.autoIncrement = FlagOf(json, "autoIncrement", place, false);
-    column.defaultValue = TextOf(json, "default", place);
-    column.computed = TextOf(json, "computed", place);
-    column.description = TextOf(json, "description", place);
-    return column;
-}
+public:
+    QString Shared(const QString& text)
+    {
+        const auto found = m_texts.constFind(text);
+        if (found != m_texts.constEnd())
+            return *found;
+        if (m_texts.size() < 4096)
+            m_texts.insert(text);
+        return text;
+    }
 
-TCatalogueIndex ReadIndex(const QJsonObject& json, const QString& place)
-{
-    TCatalogueIndex index;
-    index.name = TextOf(json, "name", place);
-    index.unique = FlagOf(json, "unique", place, false);
-    const QJsonArray columns = ArrayOf(json, "columns", place, false);
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        const QString columnPlace = Place(Place(place, "columns"), i);
-        const QJsonObject column = ObjectAt(columns.at(i), columnPlace);
-        index.columns.append(TCatalogueIndexColumn{TextOf(column, "name", columnPlace, true),
-                                                   FlagOf(column, "descending", columnPlace, false)});
-    }
-    return index;
-}
+private:
+    QSet<QString> m_texts;
+};
 
-TCatalogueForeignKey ReadForeignKey(const QJsonObject& json, const QString& place)
+class TDocumentReader
 {
-    TCatalogueForeignKey key;
-    key.name = TextOf(json, "name", place);
-    key.columns = NamesOf(json, "columns", place);
-    key.referencedTable = TextOf(json, "referencedTable", place);
-    key.referencedSchema = TextOf(json, "referencedSchema", place);
-    key.referencedColumns = NamesOf(json, "referencedColumns", place);
-    key.enforced = FlagOf(json, "enforced", place, true);
-    key.onUpdate = ActionOf(json, "onUpdate", place);
-    key.onDelete = ActionOf(json, "onDelete", place);
-    return key;
-}
+public:
+    explicit TDocumentReader(QIODevice& device) : m_json(device) {}
 
-TCatalogueObject ReadObject(const QJsonObject& json, const QString& place)
-{
-    TCatalogueObject object;
-    object.name = TextOf(json, "name", place, true);
-    if (object.name.isEmpty())
-        Fail(Place(place, "name"), QStringLiteral("empty"));
-    object.schema = TextOf(json, "schema", place);
-    object.kind = KindOf(json, place);
-    object.description = TextOf(json, "description", place);
-    const QJsonValue link = json.value(QLatin1String("link"));
-    if (!link.isUndefined()) {
-        const QString linkPlace = Place(place, "link");
-        const QJsonObject linkObject = ObjectAt(link, linkPlace);
-        object.link =
-            TCatalogueLink{TextOf(linkObject, "file", linkPlace), TextOf(linkObject, "table", linkPlace),
-                           TextOf(linkObject, "odbc", linkPlace)};
+    TStructureDocument Read()
+    {
+        TStructureDocument read;
+        bool formatSeen = false, versionSeen = false, providerSeen = false, objectsSeen = false;
+        QString format;
+        std::optional<double> version;
+        const auto checkHead = [&] {
+            if (format != QLatin1String("orvane-structure"))
+                Fail(kTop,
+                     QStringLiteral("not a structure document: \"format\" is not \"orvane-structure\""));
+            if (!version)
+                Fail(kTop.Member("version"), QStringLiteral("a number expected"));
+            if (*version != 1.0)
+                Fail(kTop, QStringLiteral("structure document version %1 is not supported (1 is)")
+                               .arg(QString::number(*version)));
+        };
+        if (m_json.Peek() != '{') {
+            m_json.SkipValue();
+            m_json.ExpectEnd();
+            Fail(kTop, QStringLiteral("not a structure document: the top level is not an object"));
+        }
+        ReadMembers(m_json, kTop, [&](std::string_view key, const TPlace& at) {
+            if (key == "format") {
+                formatSeen = true;
+                if (m_json.Peek() == '"')
+                    format = m_json.ReadString();
+                else
+                    m_json.SkipValue();
+                if (format != QLatin1String("orvane-structure"))
+                    checkHead();
+            } else if (key == "version") {
+                versionSeen = true;
+                const char c = m_json.Peek();
+                if (c == '-' || (c >= '0' && c <= '9'))
+                    version = m_json.ReadNumber();
+                else
+                    m_json.SkipValue();
+            } else if (key == "program") {
+                read.program = ReadText(m_json, at);
+            } else if (key == "provider") {
+                providerSeen = true;
+                read.catalogue.provider = ReadText(m_json, at);
+            } else if (key == "server") {
+                read.catalogue.server = ReadText(m_json, at);
+            } else if (key == "database") {
+                read.catalogue.database = ReadText(m_json, at);
+            } else if (key == "objects") {
+                // The objects mean nothing when the head says another format or version.
+                if (formatSeen || versionSeen)
+                    checkHead();
+                objectsSeen = true;
+                ReadElements(m_json, at, [&](const TPlace& element) {
+                    read.catalogue.objects.append(ReadObject(element));
+                });
+            } else {
+                return false;
+            }
+            return true;
+        });
+        m_json.ExpectEnd();
+        checkHead();
+        if (!providerSeen)
+            Fail(kTop.Member("provider"), QStringLiteral("missing"));
+        if (read.catalogue.provider != QLatin1String("Access") &&
+            read.catalogue.provider != QLatin1String("SQLServer"))
+            Fail(kTop.Member("provider"),
+                 QStringLiteral("'%1' is neither Access nor SQLServer").arg(read.catalogue.provider));
+        if (!objectsSeen)
+            Fail(kTop.Member("objects"), QStringLiteral("an array expected"));
+        return read;
     }
-    const QJsonArray columns = ArrayOf(json, "columns", place, true);
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        const QString columnPlace = Place(Place(place, "columns"), i);
-        object.columns.append(ReadColumn(ObjectAt(columns.at(i), columnPlace), columnPlace));
+
+private:
+    TCatalogueObject ReadObject(const TPlace& place)
+    {
+        TCatalogueObject object;
+        bool nameSeen = false, columnsSeen = false, indexesSeen = false, keysSeen = false;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "name") {
+                nameSeen = true;
+                object.name = ReadText(m_json, at);
+            } else if (key == "schema") {
+                object.schema = ReadText(m_json, at);
+            } else if (key == "kind") {
+                object.kind = KindFrom(ReadText(m_json, at), at);
+            } else if (key == "description") {
+                object.description = ReadText(m_json, at);
+            } else if (key == "link") {
+                TCatalogueLink link;
+                ReadMembers(m_json, at, [&](std::string_view member, const TPlace& memberAt) {
+                    if (member == "file")
+                        link.file = ReadText(m_json, memberAt);
+                    else if (member == "table")
+                        link.table = ReadText(m_json, memberAt);
+                    else if (member == "odbc")
+                        link.odbc = ReadText(m_json, memberAt);
+                    else
+                        return false;
+                    return true;
+                });
+                object.link = link;
+            } else if (key == "columns") {
+                columnsSeen = true;
+                ReadElements(m_json, at,
+                             [&](const TPlace& element) { object.columns.append(ReadColumn(element)); });
+            } else if (key == "primaryKey") {
+                TCataloguePrimaryKey primaryKey;
+                ReadMembers(m_json, at, [&](std::string_view member, const TPlace& memberAt) {
+                    if (member == "name")
+                        primaryKey.name = ReadText(m_json, memberAt);
+                    else if (member == "columns")
+                        primaryKey.columns = ReadNames(m_json, memberAt);
+                    else
+                        return false;
+                    return true;
+                });
+                object.primaryKey = primaryKey;
+            } else if (key == "indexes") {
+                indexesSeen = true;
+                ReadElements(m_json, at,
+                             [&](const TPlace& element) { object.indexes.append(ReadIndex(element)); });
+            } else if (key == "foreignKeys") {
+                keysSeen = true;
+                ReadElements(m_json, at, [&](const TPlace& element) {
+                    object.foreignKeys.append(ReadForeignKey(element));
+                });
+            } else {
+                return false;
+            }
+            return true;
+        });
+        if (!nameSeen)
+            Fail(place.Member("name"), QStringLiteral("missing"));
+        if (object.name.isEmpty())
+            Fail(place.Member("name"), QStringLiteral("empty"));
+        if (!columnsSeen)
+            Fail(place.Member("columns"), QStringLiteral("an array expected"));
+        if (!indexesSeen)
+            Fail(place.Member("indexes"), QStringLiteral("an array expected"));
+        if (!keysSeen)
+            Fail(place.Member("foreignKeys"), QStringLiteral("an array expected"));
+        return object;
     }
-    const QJsonValue primaryKey = json.value(QLatin1String("primaryKey"));
-    if (!primaryKey.isUndefined()) {
-        const QString keyPlace = Place(place, "primaryKey");
-        const QJsonObject keyObject = ObjectAt(primaryKey, keyPlace);
-        object.primaryKey = TCataloguePrimaryKey{TextOf(keyObject, "name", keyPlace),
-                                                 NamesOf(keyObject, "columns", keyPlace)};
+
+    TCatalogueColumn ReadColumn(const TPlace& place)
+    {
+        TCatalogueColumn column;
+        bool numberSeen = false;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "number") {
+                numberSeen = true;
+                column.number = ReadWholeNumber(m_json, at);
+            } else if (key == "name") {
+                column.name = ReadText(m_json, at);
+            } else if (key == "type") {
+                column.typeName = m_pool.Shared(ReadText(m_json, at));
+            } else if (key == "typeCode") {
+                column.typeCode = ReadWholeNumber(m_json, at);
+            } else if (key == "baseType") {
+                column.baseType = m_pool.Shared(ReadText(m_json, at));
+            } else if (key == "length") {
+                column.length = ReadWholeNumber(m_json, at);
+            } else if (key == "nullable") {
+                column.nullable = ReadFlag(m_json, at);
+            } else if (key == "autoIncrement") {
+                column.autoIncrement = ReadFlag(m_json, at);
+            } else if (key == "default") {
+                column.defaultValue = ReadText(m_json, at);
+            } else if (key == "computed") {
+                column.computed = ReadText(m_json, at);
+            } else if (key == "description") {
+                column.description = ReadText(m_json, at);
+            } else {
+                return false;
+            }
+            return true;
+        });
+        if (!numberSeen)
+            Fail(place.Member("number"), QStringLiteral("missing"));
+        return column;
     }
-    const QJsonArray indexes = ArrayOf(json, "indexes", place, true);
-    for (qsizetype i = 0; i < indexes.size(); ++i) {
-        const QString indexPlace = Place(Place(place, "indexes"), i);
-        object.indexes.append(ReadIndex(ObjectAt(indexes.at(i), indexPlace), indexPlace));
+
+    TCatalogueIndex ReadIndex(const TPlace& place)
+    {
+        TCatalogueIndex index;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "name") {
+                index.name = ReadText(m_json, at);
+            } else if (key == "unique") {
+                index.unique = ReadFlag(m_json, at);
+            } else if (key == "columns") {
+                ReadElements(m_json, at,
+                             [&](const TPlace& element) { index.columns.append(ReadIndexColumn(element)); });
+            } else {
+                return false;
+            }
+            return true;
+        });
+        return index;
     }
-    const QJsonArray keys = ArrayOf(json, "foreignKeys", place, true);
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-        const QString keyPlace = Place(Place(place, "foreignKeys"), i);
-        object.foreignKeys.append(ReadForeignKey(ObjectAt(keys.at(i), keyPlace), keyPlace));
+
+    TCatalogueIndexColumn ReadIndexColumn(const TPlace& place)
+    {
+        TCatalogueIndexColumn column;
+        bool nameSeen = false;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "name") {
+                nameSeen = true;
+                column.name = ReadText(m_json, at);
+            } else if (key == "descending") {
+                column.descending = ReadFlag(m_json, at);
+            } else {
+                return false;
+            }
+            return true;
+        });
+        if (!nameSeen)
+            Fail(place.Member("name"), QStringLiteral("missing"));
+        return column;
     }
-    return object;
-}
+
+    TCatalogueForeignKey ReadForeignKey(const TPlace& place)
+    {
+        TCatalogueForeignKey key;
+        ReadMembers(m_json, place, [&](std::string_view member, const TPlace& at) {
+            if (member == "name")
+                key.name = ReadText(m_json, at);
+            else if (member == "columns")
+                key.columns = ReadNames(m_json, at);
+            else if (member == "referencedTable")
+                key.referencedTable = ReadText(m_json, at);
+            else if (member == "referencedSchema")
+                key.referencedSchema = ReadText(m_json, at);
+            else if (member == "referencedColumns")
+                key.referencedColumns = ReadNames(m_json, at);
+            else if (member == "enforced")
+                key.enforced = ReadFlag(m_json, at);
+            else if (member == "onUpdate")
+                key.onUpdate = ActionFrom(ReadText(m_json, at), at);
+            else if (member == "onDelete")
+                key.onDelete = ActionFrom(ReadText(m_json, at), at);
+            else
+                return false;
+            return true;
+        });
+        return key;
+    }
+
+    TJsonScanner m_json;
+    TTextPool m_pool;
+};
 
 } // namespace
 
@@ -228,50 +768,26 @@ bool LooksLikeJsonDocument(const QByteArray& bytes)
     return false;
 }
 
-bool ReadStructureJson(QByteArray bytes, TStructureDocument& document, QString& error)
+bool ReadStructureJson(QIODevice& device, TStructureDocument& document, QString& error)
 {
-    QJsonParseError parseError;
-    const QJsonDocument json = QJsonDocument::fromJson(bytes, &parseError);
-    bytes = QByteArray();
-    if (parseError.error != QJsonParseError::NoError) {
-        error =
-            QStringLiteral("not JSON: %1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
-        return false;
-    }
-    if (!json.isObject()) {
-        error = QStringLiteral("not a structure document: the top level is not an object");
-        return false;
-    }
     try {
-        const QJsonObject top = json.object();
-        const QJsonValue format = top.value(QLatin1String("format"));
-        if (format.toString() != QLatin1String("orvane-structure"))
-            Fail(QString(),
-                 QStringLiteral("not a structure document: \"format\" is not \"orvane-structure\""));
-        const QJsonValue version = top.value(QLatin1String("version"));
-        if (!version.isDouble())
-            Fail(QStringLiteral("version"), QStringLiteral("a number expected"));
-        if (version.toDouble() != 1.0)
-            Fail(QString(), QStringLiteral("structure document version %1 is not supported (1 is)")
-                                .arg(QString::number(version.toDouble())));
-        TStructureDocument read;
-        read.program = TextOf(top, "program", QString());
-        read.catalogue.provider = TextOf(top, "provider", QString(), true);
-        if (read.catalogue.provider != QLatin1String("Access") &&
-            read.catalogue.provider != QLatin1String("SQLServer"))
-            Fail(QStringLiteral("provider"),
-                 QStringLiteral("'%1' is neither Access nor SQLServer").arg(read.catalogue.provider));
-        read.catalogue.server = TextOf(top, "server", QString());
-        read.catalogue.database = TextOf(top, "database", QString());
-        const QJsonArray objects = ArrayOf(top, "objects", QString(), true);
-        for (qsizetype i = 0; i < objects.size(); ++i) {
-            const QString place = Place(QStringLiteral("objects"), i);
-            read.catalogue.objects.append(ReadObject(ObjectAt(objects.at(i), place), place));
-        }
-        document = std::move(read);
+        TDocumentReader reader(device);
+        document = reader.Read();
         return true;
+    } catch (const TSyntaxError& e) {
+        error = QStringLiteral("not JSON: %1 at byte %2").arg(e.what).arg(e.offset);
     } catch (const TFormatError& e) {
         error = e.message;
-        return false;
+    } catch (const TReadError& e) {
+        error = QStringLiteral("cannot be read: %1").arg(e.what);
     }
+    return false;
+}
+
+bool ReadStructureJson(const QByteArray& bytes, TStructureDocument& document, QString& error)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return ReadStructureJson(buffer, document, error);
 }

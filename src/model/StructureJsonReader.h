@@ -6,6 +6,7 @@
 #include "Catalogue.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 struct TStructureDocument
@@ -15,9 +16,11 @@ struct TStructureDocument
 };
 
 // False with error set (e.g. "objects[1].columns[0].length: a whole number expected") when bytes
-// is not a version 1 structure document; document is then left as it was. bytes is let go once
-// parsed, so a caller that hands over its only copy does not hold a large document twice.
-bool ReadStructureJson(QByteArray bytes, TStructureDocument& document, QString& error);
+// is not a version 1 structure document; document is then left as it was. The text is read in
+// one pass straight into the model, without a document tree or the whole text beside it, so a
+// snapshot of a large database costs little more than its model.
+bool ReadStructureJson(QIODevice& device, TStructureDocument& document, QString& error);
+bool ReadStructureJson(const QByteArray& bytes, TStructureDocument& document, QString& error);
 
 // Whether bytes look like a JSON document at all (the first non-blank character is '{'), so a
 // command line can tell a snapshot from a database file without trusting the file name.

@@ -35,8 +35,44 @@ TEST_P(StructureJsonRoundTrip, WriteReadWriteGivesTheSameBytes)
     EXPECT_EQ(again.toStdString(), written.toStdString());
 }
 
+// Far larger than the reader's window, with multi-byte names, so characters and tokens fall
+// across the window's edges.
+TCatalogue LargeCatalogue()
+{
+    TCatalogue catalogue = SampleAccessCatalogue();
+    for (int t = 0; t < 400; ++t) {
+        TCatalogueObject object;
+        object.name = QString::fromUtf8("Größe €") + QString::number(t) + QString::fromUtf8(" 漢字 😀");
+        for (int c = 1; c <= 12; ++c)
+            object.columns.append(ModelColumn(c, QString::fromUtf8("Spalte \"ä\" ") + QString::number(c),
+                                              QStringLiteral("VarWChar"), 40 + c, c % 2 == 0));
+        catalogue.objects.append(object);
+    }
+    return catalogue;
+}
+
 INSTANTIATE_TEST_SUITE_P(Samples, StructureJsonRoundTrip,
-                         testing::Values(&SampleAccessCatalogue, &SampleSqlServerCatalogue));
+                         testing::Values(&SampleAccessCatalogue, &SampleSqlServerCatalogue, &LargeCatalogue));
+
+// Another program's document: members in another order, members this reader does not know,
+// escapes, numbers spelt differently, other blanks.
+TEST(StructureJsonReader, ReadsAnotherWritersSpelling)
+{
+    const QByteArray json = R"({"objects":[{"foreignKeys":[],"indexes":[],"x-note":{"a":[1,2,{"b":null}]},
+        "columns":[{"length":4.0,"type":"Integer","nullable":false,"name":"Id\u00e9\ud83d\ude00\/","number":1e0}],
+        "name":"T\t1"}],"provider":"Access","version":1,"format":"orvane-structure","generator":true}
+        )";
+    TStructureDocument read;
+    QString error;
+    ASSERT_TRUE(ReadStructureJson(json, read, error)) << error.toStdString();
+    ASSERT_EQ(read.catalogue.objects.size(), 1);
+    const TCatalogueObject& object = read.catalogue.objects.at(0);
+    EXPECT_EQ(object.name, QStringLiteral("T\t1"));
+    ASSERT_EQ(object.columns.size(), 1);
+    EXPECT_EQ(object.columns.at(0).name, QString::fromUtf8("Idé😀/"));
+    EXPECT_EQ(object.columns.at(0).length, 4);
+    EXPECT_FALSE(object.columns.at(0).nullable);
+}
 
 TEST(StructureJsonReader, KeepsWhatTheDocumentSaysOfTheModel)
 {
@@ -100,6 +136,8 @@ const std::string kNameless =
 const std::string kIndexColumnName = std::string(kHead) + R"("objects": [{"name": "T", "columns": [],
        "indexes": [{"name": "i", "columns": [{"descending": true}]}], "foreignKeys": []}]})";
 
+const std::string kDeep = std::string(R"({"x": )") + std::string(100000, '[');
+
 INSTANTIATE_TEST_SUITE_P(
     NotTheFormat, StructureJsonReaderRefuses,
     testing::Values(
@@ -128,7 +166,16 @@ INSTANTIATE_TEST_SUITE_P(
         TBadDocument{"ObjectNotAnObject", kObjectNotObject.c_str(), "objects[0]: an object expected"},
         TBadDocument{"EmptyName", kNameless.c_str(), "objects[0].name: empty"},
         TBadDocument{"IndexColumnWithoutName", kIndexColumnName.c_str(),
-                     "indexes[0].columns[0].name: missing"}),
+                     "indexes[0].columns[0].name: missing"},
+        TBadDocument{"InvalidUtf8", "{\"format\": \"orvane-\xff\"}",
+                     "not JSON: invalid UTF-8 in a string at byte 11"},
+        TBadDocument{"LoneSurrogate", R"({"format": "\ud800x"})", "not JSON: invalid escape"},
+        TBadDocument{"ControlCharacter", "{\"format\": \"a\nb\"}", "not JSON: control character"},
+        TBadDocument{"TextAfterTheDocument", R"({"format": "orvane-structure", "version": 1} {})",
+                     "not JSON: text after the document"},
+        TBadDocument{"MissingComma", R"({"format": "orvane-structure" "version": 1})",
+                     "not JSON: '}' expected"},
+        TBadDocument{"NestedTooDeeply", kDeep.c_str(), "not JSON: nested too deeply"}),
     [](const testing::TestParamInfo<TBadDocument>& p) { return std::string(p.param.label); });
 
 TEST(StructureJsonReader, TellsDocumentsFromDatabaseFiles)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times orvane-report --compare (wall time and peak memory, median of RUNS runs):
-#   - two generated Access files of 2,000 tables x 30 columns (mkjet bench), the same structure;
+#   - two generated Access files of 2,000 tables x 30 columns (mkjet bench), the same structure,
+#     and one with every hundredth column changed (mkjet --change-every 100);
 #   - a snapshot of the one with 1 % of its columns changed (type or length) against the file;
 #   - the test TDS server's 1,000 x 20 catalogue with every reply held back 50 ms against its
 #     own snapshot.
@@ -61,6 +62,7 @@ measure() {
 printf '\n' >"$WORK/none.txt"
 "$MKJET" bench "$WORK/a.mdb" 2000 30 >/dev/null
 "$MKJET" bench "$WORK/b.mdb" 2000 30 >/dev/null
+"$MKJET" --change-every 100 bench "$WORK/c.mdb" 2000 30 >/dev/null
 "$REPORT" --format json --output "$WORK/a.json" "$WORK/a.mdb"
 # Every hundredth column of the snapshot changes: its length grows, or a number becomes a Double.
 python3 - "$WORK/a.json" "$WORK/changed.json" <<'PY'
@@ -80,6 +82,7 @@ print(f"{n} columns, {n // 100} changed", file=sys.stderr)
 PY
 echo "Access: 2,000 tables x 30 columns; $RUNS runs each; $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
 measure "Access file against Access file, equal" 0 "$WORK/none.txt" "$REPORT" --compare "$WORK/a.mdb" "$WORK/b.mdb"
+measure "Access file against 1 % changed Access file" 3 "$WORK/none.txt" "$REPORT" --compare "$WORK/a.mdb" "$WORK/c.mdb"
 measure "1 % changed snapshot against Access file" 3 "$WORK/none.txt" "$REPORT" --compare "$WORK/changed.json" "$WORK/a.mdb"
 
 "$MKCATALOG" "$WORK/catalog" >/dev/null

@@ -1,7 +1,10 @@
 // mkjet: writes the sample database or a benchmark database as an .mdb file.
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb
-//   mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES] [COLUMNS]
+//   mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] bench OUT.mdb [TABLES] [COLUMNS]
+// --change-every N alters every Nth column of the benchmark database (a text grows by one character,
+// any other column becomes a Double, a Double a Single), so two files that differ in a known share can be
+// compared.
 //   mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb
 // encrypt writes the password-protected twin of an unencrypted .accdb (mkjet --format ace) in one
 // of the schemes Access uses (SCHEME: see the usage text).
@@ -28,13 +31,32 @@ int usage()
 {
     std::fputs("usage: mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb\n"
                "       mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb\n"
-               "       mkjet [--format jet4|jet3|ace] [--password-stdin] bench OUT.mdb [TABLES [COLUMNS]]\n"
+               "       mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] bench OUT.mdb\n"
+               "             [TABLES [COLUMNS]]\n"
                "       mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb\n"
                "SCHEME: ",
                stderr);
     std::fputs(qPrintable(jet::encryptionNames().join(QLatin1String(", "))), stderr);
     std::fputs("\n", stderr);
     return 2;
+}
+
+void changeColumns(jet::Database& db, int every)
+{
+    int n = 0;
+    for (jet::Table& table : db.tables) {
+        for (jet::Column& column : table.columns) {
+            if (++n % every != 0)
+                continue;
+            if (column.type == jet::ColumnType::Text && column.length < 255) {
+                ++column.length;
+            } else {
+                column.type =
+                    column.type == jet::ColumnType::Double ? jet::ColumnType::Float : jet::ColumnType::Double;
+                column.autoNumber = false;
+            }
+        }
+    }
 }
 
 bool toCount(const QString& text, int max, int* out)
@@ -96,10 +118,14 @@ int main(int argc, char** argv)
     jet::Format format = jet::Format::Jet4;
     bool passwordFromStdin = false;
     int spinCount = 100000;
+    int changeEvery = 0;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--password-stdin")) {
             passwordFromStdin = true;
+        } else if (opt == QLatin1String("--change-every") && !args.isEmpty()) {
+            if (!toCount(args.takeFirst(), 1000000, &changeEvery) || changeEvery == 0)
+                return usage();
         } else if (opt == QLatin1String("--spin-count") && !args.isEmpty()) {
             if (!toCount(args.takeFirst(), 10000000, &spinCount))
                 return usage();
@@ -139,6 +165,8 @@ int main(int argc, char** argv)
         if (args.size() > 3 && !toCount(args.at(3), 255, &columns))
             return usage();
         db = jet::benchmarkDatabase(tables, columns, format);
+        if (changeEvery > 0)
+            changeColumns(db, changeEvery);
     } else {
         return usage();
     }

@@ -130,7 +130,9 @@ QString ReportLine(const QString& text)
 
 QString IndentedLine(const QString& text, int level)
 {
-    return ReportLine(QString(kIndentStep * qMax(0, level), QLatin1Char(' ')) + text);
+    QString line(kReportMargin + kIndentStep * qMax(0, level), QLatin1Char(' '));
+    line += text;
+    return line;
 }
 
 QString FrameText(QChar delimiter)
@@ -154,28 +156,50 @@ QString TitleText(QChar delimiter, const QString& text, bool fill)
 namespace {
 
 // Pads to a minimum display width, so the next field starts in the same column whatever the
-// characters before it; nothing is ever cut.
-QString PadRight(const QString& text, qsizetype width)
+// characters before it; nothing is ever cut. Lines are built in place: a report of a large
+// catalogue has tens of thousands of them.
+void AppendPaddedRight(QString& out, const QString& text, qsizetype width)
 {
+    out += text;
     const qsizetype used = DisplayWidth(text);
-    return used >= width ? text : text + QString(width - used, QLatin1Char(' '));
+    if (used < width)
+        out.resize(out.size() + width - used, QLatin1Char(' '));
 }
 
-QString PadLeft(const QString& text, qsizetype width)
+void AppendPaddedLeft(QString& out, const QString& text, qsizetype width)
 {
     const qsizetype used = DisplayWidth(text);
-    return used >= width ? text : QString(width - used, QLatin1Char(' ')) + text;
+    if (used < width)
+        out.resize(out.size() + width - used, QLatin1Char(' '));
+    out += text;
 }
+
+// "%3d %-30s %-20s %5d  %1s"
+void AppendColumnEntry(QString& out, int number, const QString& name, const QString& typeName, int length,
+                       const QString& nullMark)
+{
+    AppendPaddedLeft(out, QString::number(number), 3);
+    out += QLatin1Char(' ');
+    AppendPaddedRight(out, name, 30);
+    out += QLatin1Char(' ');
+    AppendPaddedRight(out, typeName, 20);
+    out += QLatin1Char(' ');
+    AppendPaddedLeft(out, QString::number(length), 5);
+    out += QLatin1String("  ");
+    AppendPaddedRight(out, nullMark, 1);
+}
+
+constexpr qsizetype kColumnEntryWidth = 3 + 1 + 30 + 1 + 20 + 1 + 5 + 2 + 1;
 
 } // namespace
 
 QString ColumnEntry(int number, const QString& name, const QString& typeName, int length,
                     const QString& nullMark)
 {
-    // "%3d %-30s %-20s %5d  %1s"
-    return PadLeft(QString::number(number), 3) + QLatin1Char(' ') + PadRight(name, 30) + QLatin1Char(' ') +
-           PadRight(typeName, 20) + QLatin1Char(' ') + PadLeft(QString::number(length), 5) +
-           QLatin1String("  ") + PadRight(nullMark, 1);
+    QString out;
+    out.reserve(kColumnEntryWidth);
+    AppendColumnEntry(out, number, name, typeName, length, nullMark);
+    return out;
 }
 
 void TReportWriter::AddReportLine(const QString& text)
@@ -201,5 +225,9 @@ void TReportWriter::AddTitleLine(const QString& text, bool fill)
 void TReportWriter::AddColumnLine(int number, const QString& name, const QString& typeName, int length,
                                   const QString& nullMark)
 {
-    AddIndentedLine(ColumnEntry(number, name, typeName, length, nullMark), 1);
+    QString line;
+    line.reserve(kReportMargin + kIndentStep + kColumnEntryWidth);
+    line.resize(kReportMargin + kIndentStep, QLatin1Char(' '));
+    AppendColumnEntry(line, number, name, typeName, length, nullMark);
+    m_sink.AddLine(line);
 }

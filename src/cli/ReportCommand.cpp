@@ -146,10 +146,11 @@ QList<const TCatalogueObject*> ChosenObjects(const TCatalogue& structure, const 
                                              bool views)
 {
     QList<const TCatalogueObject*> objects;
+    const TCatalogueLookup lookup(structure);
     for (const TReportEntry& entry : entries) {
         if (!entry.checked)
             continue;
-        const TCatalogueObject* object = structure.find(entry.text, views);
+        const TCatalogueObject* object = lookup.find(entry.text, views);
         if (!object)
             throw ReportCommandError(
                 QStringLiteral("orvane-report: the structure of '%1' could not be read").arg(entry.text));

@@ -22,6 +22,24 @@ const TCatalogueObject* TCatalogue::find(const QString& listName, bool view) con
     return nullptr;
 }
 
+TCatalogueLookup::TCatalogueLookup(const TCatalogue& catalogue) : m_catalogue(catalogue)
+{
+    for (const TCatalogueObject& o : catalogue.objects) {
+        // The first of same-named objects wins, as in TCatalogue::find.
+        QHash<QString, const TCatalogueObject*>& names = o.kind == TObjectKind::View ? m_views : m_tables;
+        const QString name = o.listName();
+        if (!names.contains(name))
+            names.insert(name, &o);
+    }
+}
+
+const TCatalogueObject* TCatalogueLookup::find(const QString& listName, bool view) const
+{
+    if (const TCatalogueObject* exact = (view ? m_views : m_tables).value(listName))
+        return exact;
+    return m_catalogue.find(listName, view);
+}
+
 QString ReferentialActionName(TReferentialAction action)
 {
     switch (action) {

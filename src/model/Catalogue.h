@@ -4,6 +4,7 @@
 // new output is one writer and a new engine one reader.
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -118,6 +119,21 @@ struct TCatalogue
     // same-named objects the first of the wanted kind family (views vs. the rest) wins. nullptr
     // when there is none.
     const TCatalogueObject* find(const QString& listName, bool view = false) const;
+};
+
+// TCatalogue::find for a whole list of entries: the exact names indexed once, so a report of
+// thousands of tables does not search the catalogue once per table. The catalogue must outlive it
+// unchanged.
+class TCatalogueLookup
+{
+public:
+    explicit TCatalogueLookup(const TCatalogue& catalogue);
+    const TCatalogueObject* find(const QString& listName, bool view = false) const;
+
+private:
+    const TCatalogue& m_catalogue;
+    QHash<QString, const TCatalogueObject*> m_tables; // everything but views
+    QHash<QString, const TCatalogueObject*> m_views;
 };
 
 // "noAction", "cascade", "setNull", "setDefault": the spelling of the JSON documents.

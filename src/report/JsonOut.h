@@ -53,7 +53,11 @@ public:
                 break;
             }
             if (!escape && c >= 0x20) {
-                m_pending += QChar(c);
+                // ASCII goes straight out; other characters gather into runs for one conversion.
+                if (c < 0x80 && m_pending.isEmpty())
+                    m_out += char(c);
+                else
+                    m_pending += QChar(c);
                 continue;
             }
             flushText();
@@ -139,7 +143,7 @@ private:
     void newline()
     {
         m_out += '\n';
-        m_out += QByteArray(2 * m_first.size(), ' ');
+        m_out.append(2 * m_first.size(), ' ');
     }
 
     QByteArray m_out;

@@ -5,6 +5,8 @@
 #include "UIText.h"
 #include "VersionInfo.h"
 
+#include <optional>
+
 namespace {
 
 // UI texts of the header.
@@ -139,6 +141,9 @@ TReportOutcome RunStructureReport(TKorvConnection& connection, const TReportSett
     const int count = int(entries.size());
     hooks.SetProgressRange(0, count);
     const bool viewsAtStart = settings.provider == ptSQLServer && settings.views;
+    std::optional<TCatalogueLookup> lookup;
+    if (settings.structure)
+        lookup.emplace(*settings.structure);
     for (int i = 0; i < count; ++i) {
         if (hooks.CancelRequested()) {
             sink.Flush();
@@ -154,7 +159,7 @@ TReportOutcome RunStructureReport(TKorvConnection& connection, const TReportSett
                 WriteTableStructure(connection, writer, entry.text, view);
             }
             if (settings.structure) {
-                if (const TCatalogueObject* object = settings.structure->find(entry.text, view))
+                if (const TCatalogueObject* object = lookup->find(entry.text, view))
                     WriteStructureDetail(writer, *settings.structure, *object);
             }
         }

@@ -2,6 +2,7 @@
 #include "Main.h"
 
 #include "AppResources.h"
+#include "ComparisonSources.h"
 #include "ConnectionProfiles.h"
 #include "DataLinkString.h"
 #include "KorvADOXConnection.h"
@@ -87,6 +88,40 @@ public:
     ~TIdleCursor() { QApplication::restoreOverrideCursor(); }
     TIdleCursor(const TIdleCursor&) = delete;
     TIdleCursor& operator=(const TIdleCursor&) = delete;
+};
+
+QString StructureDocumentFilter()
+{
+    return LoadUIText(437) + QStringLiteral(" (*.json)|*.JSON|");
+}
+
+// The questions of a baseline's opening: the window's login dialogs, whose answers go to that
+// opening alone and leave the window's own connection settings as they are.
+class TBaselineCredentials : public TCredentialPrompter
+{
+public:
+    TBaselineCredentials(QWidget* window, TPrompter& prompter) : m_window(window), m_prompter(prompter) {}
+
+    bool AskDatabasePassword(QString& password) override
+    {
+        const TIdleCursor idle;
+        const TLoginDatabaseAnswer answer = m_prompter.AskDatabasePassword(m_window);
+        password = answer.Password;
+        return answer.OK;
+    }
+
+    bool AskUserLogin(QString& user, QString& password, bool) override
+    {
+        const TIdleCursor idle;
+        const TLoginUserAnswer answer = m_prompter.AskUserLogin(m_window);
+        user = answer.User;
+        password = answer.Password;
+        return answer.OK;
+    }
+
+private:
+    QWidget* m_window;
+    TPrompter& m_prompter;
 };
 
 } // namespace
@@ -493,6 +528,112 @@ void TfrmMain::actSaveListboxExecute()
     const QFont font = memOutput->font();
     SaveRtfFile(fileName, font.family(), font.pointSizeF(),
                 [this](TRtfWriter& rtf) { WritePaneRtf(*memOutput->document(), rtf); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Structure document and comparison
+
+void TfrmMain::actSaveStructureExecute()
+{
+    // Nothing open ends the command before any question, with the error a closed catalogue gives.
+    const std::shared_ptr<const TCatalogue> model = OpenStructureModel(*Connection);
+    const bool views = m_provider == ptSQLServer && rbViews->isChecked();
+    QByteArray document;
+    {
+        const TBusyCursor busy;
+        document = TableListStructureJson(*model, tableEntries(), views);
+    }
+    const QFileInfo database(m_database);
+    TSaveDialogSettings dialog;
+    dialog.Title = LoadUIText(438);
+    dialog.Filter = StructureDocumentFilter() + QCoreApplication::translate("QFileDialog", "All Files (*)") +
+                    QStringLiteral("|*");
+    dialog.DefaultSuffix = QStringLiteral("json");
+    dialog.InitialFile =
+        (m_provider == ptAccess ? database.absolutePath() + u'/' + database.completeBaseName() : m_database) +
+        QStringLiteral(".json");
+    const QString file = m_prompter->SaveFile(this, dialog);
+    if (file.isEmpty())
+        return;
+    QString error;
+    if (!SaveDocumentFile(file, document, error))
+        m_prompter->ShowErrorMessage(this, error, 0);
+}
+
+void TfrmMain::actCompareWithExecute()
+{
+    TComparedSide current;
+    current.catalogue = OpenStructureModel(*Connection);
+    current.entries = tableEntries();
+    TComparedSelection selection;
+    selection.views = m_provider == ptSQLServer && rbViews->isChecked();
+    selection.systemTables = ShowSystemTables;
+
+    // A baseline is a structure document or an Access file, the latter as the open command offers it.
+    TOpenDialogSettings dialog = m_openDialog;
+    dialog.Filter = StructureDocumentFilter() + m_openDialog.Filter;
+    const QString file = m_prompter->OpenFile(this, dialog);
+    if (file.isEmpty())
+        return;
+
+    // Whatever fails with the baseline is told once, and the pane keeps what it showed.
+    TComparedSide baseline;
+    QString error;
+    if (IsStructureDocumentFile(file)) {
+        if (!ReadStructureSnapshot(file, baseline, error)) {
+            m_prompter->ShowErrorMessage(this, error, 0);
+            return;
+        }
+    } else {
+        TKorvConnection baselineConnection;
+        baselineConnection.SetConnectionType(ctADOX);
+        TConnectionProperties props;
+        props.Database = QFileInfo(file).absoluteFilePath();
+        TBaselineCredentials credentials(this, *m_prompter);
+        TOpenResult result;
+        {
+            const TBusyCursor busy;
+            result = OpenAccessWithRetry(baselineConnection, props, credentials);
+        }
+        WipeSecret(props.Password);
+        WipeSecret(props.UserPassword);
+        if (!result.opened()) {
+            m_prompter->ShowErrorMessage(this, result.message(), 0);
+            return;
+        }
+        try {
+            const TBusyCursor busy;
+            baseline = OpenedComparedSide(baselineConnection, ptAccess, props.Database,
+                                          result.connectionString, selection);
+        } catch (const std::exception& e) {
+            m_prompter->ShowErrorMessage(this, QString::fromUtf8(e.what()), 0);
+            return;
+        }
+        if (!baseline.catalogue) {
+            m_prompter->ShowErrorMessage(
+                this, QStringLiteral("Operation is not allowed when the object is closed."), 0);
+            return;
+        }
+    }
+
+    TComparisonSettings layout;
+    layout.delimiter = m_delimiterChar;
+    layout.locale = QLocale();
+    if (m_clock)
+        layout.when = m_clock();
+    TStringLineSink lines;
+    const qsizetype count = WriteSidesComparison(lines, baseline, current, selection, layout);
+
+    memOutput->clear();
+    memOutput->document()->setUndoRedoEnabled(false);
+    {
+        TPaneLineSink sink(memOutput, 0);
+        for (const QString& line : lines.lines())
+            sink.AddLine(line);
+        sink.Publish();
+    }
+    memOutput->document()->setUndoRedoEnabled(true);
+    lblHint->setText(ComparisonCountText(count));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -165,6 +165,11 @@ private:
     void actDeleteProfileExecute();
     void actInfoUeberExecute();
     void actSaveClipboardSelectedExecute();
+    // The File menu's structure commands: the open database's structure document written to a
+    // chosen file, and the differences from a chosen baseline (a structure document or an Access
+    // file) shown in the pane.
+    void actSaveStructureExecute();
+    void actCompareWithExecute();
 
     // Control events.
     void pgcProviderChange();
@@ -241,6 +246,8 @@ private:
     QAction* actDeleteProfile = nullptr;
     QAction* actInfoUeber = nullptr;
     QAction* actSaveClipboardSelected = nullptr;
+    QAction* actSaveStructure = nullptr;
+    QAction* actCompareWith = nullptr;
     QAction* tbiSysTables = nullptr;
 
     // Bars.

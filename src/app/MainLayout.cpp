@@ -84,6 +84,8 @@ void TfrmMain::buildActions()
     actInfoUeber = makeAction(this, "actInfoUeber", "info");
     actSaveClipboardSelected =
         makeAction(this, "actSaveClipboardSelected", nullptr, QKeySequence(Qt::CTRL | Qt::Key_C));
+    actSaveStructure = makeAction(this, "actSaveStructure", nullptr);
+    actCompareWith = makeAction(this, "actCompareWith", nullptr);
 
     // The menu's check item: choosing it toggles its mark, then runs the command, which only reads
     // the mark. It is a separate object so that running the command (from the toolbar of a test or
@@ -130,6 +132,8 @@ void TfrmMain::buildActions()
     attach(actDeleteProfile, &TfrmMain::actDeleteProfileExecute);
     attach(actInfoUeber, &TfrmMain::actInfoUeberExecute);
     attach(actSaveClipboardSelected, &TfrmMain::actSaveClipboardSelectedExecute);
+    attach(actSaveStructure, &TfrmMain::actSaveStructureExecute);
+    attach(actCompareWith, &TfrmMain::actCompareWithExecute);
 
     connect(tbiSysTables, &QAction::triggered, this, [this](bool checked) {
         // A refused command must not leave the mark changed, or the mark and the greyed entries
@@ -157,6 +161,9 @@ void TfrmMain::buildMenus()
     tbsiDatei->addAction(actPrint);
     tbsiDatei->addSeparator();
     tbsiDatei->addAction(actExit);
+    tbsiDatei->addSeparator();
+    tbsiDatei->addAction(actSaveStructure);
+    tbsiDatei->addAction(actCompareWith);
 
     tbsiBearbeiten = named(tbtMenue->addMenu(QString()), "tbsiBearbeiten");
     tbsiBearbeiten->addAction(actMarkAll);
@@ -500,6 +507,8 @@ void TfrmMain::ApplyLanguage()
     command(actDeleteProfile, 109);
     command(actOpenDatabase, 111);
     command(actInfoUeber, 113);
+    command(actSaveStructure, 433);
+    command(actCompareWith, 435);
 
     pgcProvider->setTabText(pgcProvider->indexOf(tshSQLServer), LoadUIText(3));
     lblSQLServerServer->setText(LoadUIText(22));

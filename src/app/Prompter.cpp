@@ -108,6 +108,23 @@ QString TQtPrompter::OpenFile(QWidget* parent, const TOpenDialogSettings& settin
     return QDir::toNativeSeparators(chosen);
 }
 
+QString TQtPrompter::SaveFile(QWidget* parent, const TSaveDialogSettings& settings)
+{
+    QFileDialog dialog(parent, settings.Title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilters(QtNameFilters(settings.Filter));
+    dialog.setDefaultSuffix(settings.DefaultSuffix);
+    const QFileInfo initial(settings.InitialFile);
+    dialog.setDirectory(initial.isAbsolute() ? initial.absolutePath() : QDir::homePath());
+    dialog.selectFile(initial.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 TLoginUserAnswer TQtPrompter::AskUserLogin(QWidget* parent)
 {
     TdlgLoginUser dialog(parent);

@@ -1,7 +1,7 @@
 // The one seam through which the main window shows anything modal: the input box, the error boxes,
-// the file-open dialog, the login dialogs, the data link dialog and the about dialog. The window
-// never opens a dialog itself, so tests install a scripted prompter and drive every command
-// without a human at the keyboard.
+// the file-open and file-save dialogs, the login dialogs, the data link dialog and the about dialog. The
+// window never opens a dialog itself, so tests install a scripted prompter and drive every command without a
+// human at the keyboard.
 #pragma once
 
 #include <QString>
@@ -27,6 +27,18 @@ struct TOpenDialogSettings
     bool HideReadOnly = true;
     bool NoChangeDir = true;
     bool FileMustExist = true;
+};
+
+// What a save dialog is prepared with.
+struct TSaveDialogSettings
+{
+    QString Title;
+    // Pairs of description and pattern, all separated by "|", as the open dialog's.
+    QString Filter;
+    // Given to a name typed without one ("json").
+    QString DefaultSuffix;
+    // The name proposed, with or without a folder.
+    QString InitialFile;
 };
 
 struct TLoginUserAnswer
@@ -71,6 +83,9 @@ public:
 
     // The chosen file's full path, or the empty text when the user cancels.
     virtual QString OpenFile(QWidget* parent, const TOpenDialogSettings& settings) = 0;
+    // The file to write (its folder existing, replacing it confirmed), or the empty text when the
+    // user cancels.
+    virtual QString SaveFile(QWidget* parent, const TSaveDialogSettings& settings) = 0;
 
     virtual TLoginUserAnswer AskUserLogin(QWidget* parent) = 0;
     virtual TLoginDatabaseAnswer AskDatabasePassword(QWidget* parent) = 0;
@@ -93,6 +108,7 @@ public:
     int ShowErrorMessage(QWidget* parent, const QString& message, int kind) override;
     void ShowDefaultError(QWidget* parent, const QString& message) override;
     QString OpenFile(QWidget* parent, const TOpenDialogSettings& settings) override;
+    QString SaveFile(QWidget* parent, const TSaveDialogSettings& settings) override;
     TLoginUserAnswer AskUserLogin(QWidget* parent) override;
     TLoginDatabaseAnswer AskDatabasePassword(QWidget* parent) override;
     QString PromptDataLink(QWidget* parent, const QString& initial) override;

@@ -2,6 +2,7 @@
 
 #include "Automation.h"
 #include "ComparisonReport.h"
+#include "ComparisonSources.h"
 #include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
 #include "JetProvider.h"
@@ -16,7 +17,6 @@
 #include "RtfWriter.h"
 #include "Settings.h"
 #include "StructureJson.h"
-#include "StructureJsonReader.h"
 #include "StructureMarkdown.h"
 #include "StructureReport.h"
 #include "TableList.h"
@@ -370,78 +370,25 @@ TOpened OpenProfile(TKorvConnection& connection, const TReportCommandOptions& op
     return LogIn(connection, props, options);
 }
 
-// One side of a comparison: a database's structure or a snapshot's.
-struct TComparedSide
-{
-    std::shared_ptr<const TCatalogue> catalogue;
-    QString snapshot;   // the structure document's file; empty for an opened database
-    TTableList entries; // an opened database's table list
-};
-
-// A structure document is told from a database file by its content, not by its name.
-bool IsSnapshotFile(const QString& file)
-{
-    QFile device(file);
-    if (!device.open(QIODevice::ReadOnly))
-        return false;
-    return LooksLikeJsonDocument(device.read(4096));
-}
-
 TComparedSide ReadSnapshot(const QString& file)
 {
-    QFile device(file);
-    if (!device.open(QIODevice::ReadOnly))
-        throw ReportCommandError(
-            QStringLiteral("orvane-report: cannot read %1: %2").arg(file, device.errorString()));
-    TStructureDocument document;
-    QString error;
-    if (!ReadStructureJson(device, document, error))
-        throw ReportCommandError(QStringLiteral("orvane-report: %1: %2").arg(file, error));
     TComparedSide side;
-    side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));
-    side.snapshot = file;
+    QString error;
+    if (!ReadStructureSnapshot(file, side, error))
+        throw ReportCommandError(QStringLiteral("orvane-report: ") + error);
     return side;
 }
 
 // The opened database's structure and its table list as the report would list it.
 TComparedSide OpenedSide(TKorvConnection& connection, const TOpened& opened,
-                         const TReportCommandOptions& options)
+                         const TComparedSelection& selection)
 {
-    TComparedSide side;
-    ListCatalogueObjects(connection, opened.provider, opened.database, options.views, side.entries);
-    ApplySystemTableRule(side.entries, options.systemTables, opened.provider, opened.connectionString);
-    side.catalogue = connection.StructureModel();
+    TComparedSide side =
+        OpenedComparedSide(connection, opened.provider, opened.database, opened.connectionString, selection);
     if (!side.catalogue)
         throw ReportCommandError(
             QStringLiteral("orvane-report: the structure of %1 could not be read").arg(opened.database));
     return side;
-}
-
-// The objects both sides compare: the report's entries (a snapshot holds what was written),
-// without system tables unless asked for, and only the --table ones when named.
-QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side,
-                                               const TReportCommandOptions& options)
-{
-    QList<const TCatalogueObject*> objects;
-    for (const TCatalogueObject& object : side.catalogue->objects) {
-        if ((object.kind == TObjectKind::View) != options.views)
-            continue;
-        if (object.kind == TObjectKind::SystemTable && !options.systemTables)
-            continue;
-        if (side.snapshot.isEmpty()) {
-            const auto listed =
-                std::find_if(side.entries.begin(), side.entries.end(), [&](const TTableEntry& e) {
-                    return e.text == object.listName() && (e.enabled || options.systemTables);
-                });
-            if (listed == side.entries.end())
-                continue;
-        }
-        if (!options.tables.isEmpty() && !options.tables.contains(object.listName(), Qt::CaseInsensitive) &&
-            !options.tables.contains(object.name, Qt::CaseInsensitive))
-            continue;
-        objects.append(&object);
-    }
-    return objects;
 }
 
 // --compare: the source as given (or a second snapshot) against the baseline; 0 when the chosen
@@ -457,10 +404,14 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
                 QStringLiteral("orvane-report: the output file is one of the compared files"));
     }
 
+    TComparedSelection selection;
+    selection.views = options.views;
+    selection.systemTables = options.systemTables;
+    selection.tables = options.tables;
     // Each connection ends as soon as its side's model is taken: its catalogue is not needed twice.
     TComparedSide current;
     bool currentIsAccessFile = false;
-    if (options.profile.isEmpty() && options.server.isEmpty() && IsSnapshotFile(options.file)) {
+    if (options.profile.isEmpty() && options.server.isEmpty() && IsStructureDocumentFile(options.file)) {
         current = ReadSnapshot(options.file);
     } else {
         currentIsAccessFile = options.profile.isEmpty() && options.server.isEmpty();
@@ -469,11 +420,11 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
             !options.profile.isEmpty() ? OpenProfile(currentConnection, options, prompter, in, err)
             : currentIsAccessFile      ? OpenAccessFile(currentConnection, options, prompter, in)
                                        : OpenServer(currentConnection, options, prompter, in);
-        current = OpenedSide(currentConnection, opened, options);
+        current = OpenedSide(currentConnection, opened, selection);
     }
 
     TComparedSide baseline;
-    if (IsSnapshotFile(options.compare)) {
+    if (IsStructureDocumentFile(options.compare)) {
         baseline = ReadSnapshot(options.compare);
     } else {
         TConnectionProperties props;
@@ -486,11 +437,11 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
             props.Password = ReadFirstLine(in);
         TKorvConnection baselineConnection;
         const TOpened opened = OpenAccess(baselineConnection, props, options, prompter);
-        baseline = OpenedSide(baselineConnection, opened, options);
+        baseline = OpenedSide(baselineConnection, opened, selection);
     }
 
-    const QList<const TCatalogueObject*> baselineObjects = ComparedObjects(baseline, options);
-    const QList<const TCatalogueObject*> currentObjects = ComparedObjects(current, options);
+    const QList<const TCatalogueObject*> baselineObjects = ComparedObjects(baseline, selection);
+    const QList<const TCatalogueObject*> currentObjects = ComparedObjects(current, selection);
     for (const QString& name : options.tables) {
         const auto named = [&name](const TCatalogueObject* o) {
             return o->listName().compare(name, Qt::CaseInsensitive) == 0 ||

@@ -179,6 +179,15 @@ constexpr UIText kTexts[] = {
     {430, "enforced", "erzwungen"},
     {431, "on update", "bei Aktualisierung"},
     {432, "on delete", "bei Löschung"},
+    // The window's structure document and comparison commands.
+    {433, "Save &structure…", "&Struktur speichern…"},
+    {434, "Save the open database's structure as a JSON document",
+     "Die Struktur der geöffneten Datenbank als JSON-Dokument speichern"},
+    {435, "Co&mpare with…", "&Vergleichen mit…"},
+    {436, "Compare the open database's structure with a JSON document or an Access file",
+     "Die Struktur der geöffneten Datenbank mit einem JSON-Dokument oder einer Access-Datei vergleichen"},
+    {437, "Structure documents", "Strukturdokumente"},
+    {438, "Save structure", "Struktur speichern"},
 };
 
 const UIText* find(int id)

@@ -176,6 +176,11 @@ QString MarkdownCell(const QString& text)
 
 } // namespace
 
+QString ComparisonCountText(qsizetype count)
+{
+    return CountText(count);
+}
+
 void WriteComparisonReport(TReportLineSink& sink, const TComparisonSettings& settings,
                            const TStructureComparison& comparison)
 {

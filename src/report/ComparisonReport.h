@@ -32,6 +32,9 @@ struct TComparisonSettings
 void WriteComparisonReport(TReportLineSink& sink, const TComparisonSettings& settings,
                            const TStructureComparison& comparison);
 
+// "No differences", "1 difference", "12 differences" in the UI language.
+QString ComparisonCountText(qsizetype count);
+
 // program is the "Orvane <version>" text.
 QByteArray ComparisonJson(const TComparisonSettings& settings, const TStructureComparison& comparison,
                           const QString& program);

@@ -19,11 +19,11 @@ class FakePrompter : public TPrompter
 public:
     struct Shown
     {
-        QString
-            kind; // "input", "error", "default-error", "open", "login-user", "login-db", "data-link", "about"
+        QString kind; // "input", "error", "default-error", "open", "save", "login-user", "login-db",
+                      // "data-link", "about"
         QString title;
         QString text;
-        QString preset; // input box preset, data link initial string, open dialog filter
+        QString preset; // input box preset, data link initial string, open or save dialog filter
         int errorKind = 0;
         bool secret = false; // an input box whose answer is not shown
     };
@@ -40,6 +40,7 @@ public:
     QQueue<std::function<QString()>> inputAnswers; // return the preset to act as Cancel
     QQueue<int> errorAnswers;                      // default: OK
     QQueue<QString> openAnswers;                   // empty = cancelled
+    QQueue<QString> saveAnswers;                   // empty = cancelled
     QQueue<TLoginUserAnswer> userLoginAnswers;
     QQueue<TLoginDatabaseAnswer> databasePasswordAnswers;
     QQueue<std::function<QString(const QString&)>> dataLinkAnswers;
@@ -119,6 +120,17 @@ public:
             return {};
         }
         return openAnswers.dequeue();
+    }
+
+    // Recorded with the dialog's title and the name it proposes.
+    QString SaveFile(QWidget*, const TSaveDialogSettings& settings) override
+    {
+        record(QStringLiteral("save"), settings.Title, settings.InitialFile, settings.Filter);
+        if (saveAnswers.isEmpty()) {
+            ADD_FAILURE() << "unexpected save dialog";
+            return {};
+        }
+        return saveAnswers.dequeue();
     }
 
     TLoginUserAnswer AskUserLogin(QWidget*) override

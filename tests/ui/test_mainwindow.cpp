@@ -292,7 +292,8 @@ TEST_F(MainWindowTest, MenusHoldTheirCommandsInOrder)
             result << (item->isSeparator() ? QStringLiteral("|") : item->objectName());
         return result;
     };
-    EXPECT_EQ(names("tbsiDatei"), (QStringList{"actPrint", "|", "actExit"}));
+    EXPECT_EQ(names("tbsiDatei"),
+              (QStringList{"actPrint", "|", "actExit", "|", "actSaveStructure", "actCompareWith"}));
     EXPECT_EQ(names("tbsiBearbeiten"), (QStringList{"actMarkAll", "actMarkNo", "|", "actSaveClipboard",
                                                     "actSaveListbox", "|", "actFindText", "actRefresh"}));
     EXPECT_EQ(names("tbsiOptionen"),

@@ -1,0 +1,133 @@
+#include "ComparisonSources.h"
+
+#include "Automation.h"
+#include "KorvConnection.h"
+#include "StructureJson.h"
+#include "StructureJsonReader.h"
+#include "StructureReport.h"
+#include "VersionInfo.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+QString ProgramText()
+{
+    return QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
+}
+
+} // namespace
+
+bool IsStructureDocumentFile(const QString& file)
+{
+    QFile device(file);
+    if (!device.open(QIODevice::ReadOnly))
+        return false;
+    return LooksLikeJsonDocument(device.read(4096));
+}
+
+bool ReadStructureSnapshot(const QString& file, TComparedSide& side, QString& error)
+{
+    QFile device(file);
+    if (!device.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(file, device.errorString());
+        return false;
+    }
+    TStructureDocument document;
+    QString reason;
+    if (!ReadStructureJson(device, document, reason)) {
+        error = QStringLiteral("%1: %2").arg(file, reason);
+        return false;
+    }
+    side = TComparedSide();
+    side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));
+    side.snapshot = file;
+    return true;
+}
+
+TComparedSide OpenedComparedSide(TKorvConnection& connection, TProviderType provider, const QString& database,
+                                 const QString& connectionString, const TComparedSelection& selection)
+{
+    TComparedSide side;
+    ListCatalogueObjects(connection, provider, database, selection.views, side.entries);
+    ApplySystemTableRule(side.entries, selection.systemTables, provider, connectionString);
+    side.catalogue = connection.StructureModel();
+    return side;
+}
+
+QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side, const TComparedSelection& selection)
+{
+    QList<const TCatalogueObject*> objects;
+    for (const TCatalogueObject& object : side.catalogue->objects) {
+        if ((object.kind == TObjectKind::View) != selection.views)
+            continue;
+        if (object.kind == TObjectKind::SystemTable && !selection.systemTables)
+            continue;
+        if (side.snapshot.isEmpty()) {
+            const auto listed =
+                std::find_if(side.entries.begin(), side.entries.end(), [&](const TTableEntry& e) {
+                    return e.text == object.listName() && (e.enabled || selection.systemTables);
+                });
+            if (listed == side.entries.end())
+                continue;
+        }
+        if (!selection.tables.isEmpty() &&
+            !selection.tables.contains(object.listName(), Qt::CaseInsensitive) &&
+            !selection.tables.contains(object.name, Qt::CaseInsensitive))
+            continue;
+        objects.append(&object);
+    }
+    return objects;
+}
+
+qsizetype WriteSidesComparison(TReportLineSink& sink, const TComparedSide& baseline,
+                               const TComparedSide& current, const TComparedSelection& selection,
+                               const TComparisonSettings& layout)
+{
+    const TStructureComparison comparison =
+        CompareStructures(*baseline.catalogue, ComparedObjects(baseline, selection), *current.catalogue,
+                          ComparedObjects(current, selection));
+    TComparisonSettings settings = layout;
+    settings.baseline = TComparisonSide{baseline.catalogue.get(), baseline.snapshot};
+    settings.current = TComparisonSide{current.catalogue.get(), current.snapshot};
+    WriteComparisonReport(sink, settings, comparison);
+    return comparison.differences.size();
+}
+
+std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection)
+{
+    std::shared_ptr<const TCatalogue> model = connection.StructureModel();
+    if (!model)
+        throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
+    return model;
+}
+
+QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views)
+{
+    QList<const TCatalogueObject*> objects;
+    const TCatalogueLookup lookup(catalogue);
+    for (const TTableEntry& entry : entries) {
+        if (!entry.enabled)
+            continue;
+        const TCatalogueObject* object = lookup.find(entry.text, views);
+        if (!object)
+            throw std::runtime_error(
+                QStringLiteral("The structure of '%1' could not be read.").arg(entry.text).toStdString());
+        objects.append(object);
+    }
+    return StructureJson(catalogue, objects, ProgramText());
+}
+
+bool SaveDocumentFile(const QString& file, const QByteArray& bytes, QString& error)
+{
+    QSaveFile device(file);
+    if (!device.open(QIODevice::WriteOnly) || device.write(bytes) != bytes.size() || !device.commit()) {
+        error = QStringLiteral("cannot write %1: %2").arg(file, device.errorString());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,67 @@
+// The sides of a structure comparison as the command line and the window find them (a structure
+// document read back, or an opened database's model with its table list), the objects of each
+// side that take part, and the structure document of an opened database's table list.
+#pragma once
+
+#include "Catalogue.h"
+#include "ComparisonReport.h"
+#include "ProviderType.h"
+#include "TableList.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class TKorvConnection;
+
+struct TComparedSide
+{
+    std::shared_ptr<const TCatalogue> catalogue;
+    QString snapshot;   // the structure document's file; empty for an opened database
+    TTableList entries; // an opened database's table list, its system tables greyed out
+};
+
+// Which objects of a side are compared: the kind listed (tables or views), the system tables
+// only when asked for, and when tables names any, only those (by list name or name, any case).
+struct TComparedSelection
+{
+    bool views = false;
+    bool systemTables = false;
+    QStringList tables;
+};
+
+// A structure document is told from a database file by its content, not by its name.
+bool IsStructureDocumentFile(const QString& file);
+
+// Reads a structure document as a side; false with the reason ("<file>: ...").
+bool ReadStructureSnapshot(const QString& file, TComparedSide& side, QString& error);
+
+// The opened database's side: its table list as the report lists it and its model. A failing
+// catalogue throws; a model that cannot be had leaves the side's catalogue empty.
+TComparedSide OpenedComparedSide(TKorvConnection& connection, TProviderType provider, const QString& database,
+                                 const QString& connectionString, const TComparedSelection& selection);
+
+// The side's objects that take part, in catalogue order. An opened database's are those of its
+// table list that are not greyed out (or, with system tables, all listed ones).
+QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side,
+                                               const TComparedSelection& selection);
+
+// Compares both sides' chosen objects and writes the difference report; the number of differences.
+qsizetype WriteSidesComparison(TReportLineSink& sink, const TComparedSide& baseline,
+                               const TComparedSide& current, const TComparedSelection& selection,
+                               const TComparisonSettings& layout);
+
+// The model of what connection has open. Nothing open throws the error a closed catalogue gives.
+std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection);
+
+// The structure document (as orvane-report --format json writes it) of the table list's entries
+// that are not greyed out, in list order. An entry the model lacks throws: the document would
+// otherwise miss it without a word.
+QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views);
+
+// Writes bytes to file beside its place and renames it over it at the end; false with the reason,
+// and what was there keeps its bytes.
+bool SaveDocumentFile(const QString& file, const QByteArray& bytes, QString& error);

@@ -1,0 +1,227 @@
+// The File menu's structure commands against real Access files: the structure document the save
+// command writes is orvane-report's, the comparison in the pane is orvane-report's difference
+// report, and a baseline that cannot be read is told once and leaves the pane as it was.
+#include "WindowFixture.h"
+
+#include "CommandRuns.h"
+#include "JetWriter.h"
+#include "UIText.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <ostream>
+
+namespace {
+
+const QDateTime kFixedTime(QDate(2026, 3, 14), QTime(9, 5, 7));
+
+jet::Database Shop(const QString& password = {})
+{
+    jet::Database db;
+    db.password = password;
+    db.tables = {jet::Table{QStringLiteral("Orders"),
+                            {jet::makeColumn(QStringLiteral("Order_ID"), jet::ColumnType::Long),
+                             jet::makeColumn(QStringLiteral("ShipName"), jet::ColumnType::Text, 40)}},
+                 jet::Table{QStringLiteral("Customers"),
+                            {jet::makeColumn(QStringLiteral("Customer_ID"), jet::ColumnType::Long)}}};
+    return db;
+}
+
+// The shop one release earlier: a shorter ship name, no customers, a table since dropped.
+jet::Database EarlierShop(const QString& password = {})
+{
+    jet::Database db;
+    db.password = password;
+    db.tables = {jet::Table{QStringLiteral("Orders"),
+                            {jet::makeColumn(QStringLiteral("Order_ID"), jet::ColumnType::Long),
+                             jet::makeColumn(QStringLiteral("ShipName"), jet::ColumnType::Text, 30)}},
+                 jet::Table{QStringLiteral("Notes"),
+                            {jet::makeColumn(QStringLiteral("Note_ID"), jet::ColumnType::Long)}}};
+    return db;
+}
+
+// A report's lines without its date line, which differs from run to run.
+QStringList WithoutDate(QStringList lines)
+{
+    const QString date = LoadUIText(154).trimmed();
+    lines.removeIf([&](const QString& line) { return line.contains(date); });
+    while (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+class WindowCompareTest : public WindowFixture
+{
+protected:
+    QString write(const QString& name, const jet::Database& db)
+    {
+        const QString path = folder.filePath(name);
+        jet::writeFile(path, db);
+        return path;
+    }
+
+    QString writeBytes(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // The window on its Access page with the shop opened.
+    void openShop()
+    {
+        start();
+        window->setClock([] { return kFixedTime; });
+        child<QTabWidget>("pgcProvider")->setCurrentWidget(child<QWidget>("tshAccess"));
+        shop = write(QStringLiteral("shop.mdb"), Shop());
+        prompter->openAnswers.enqueue(shop);
+        action("actOpenDatabase")->trigger();
+        ASSERT_EQ(prompter->kinds(), QStringList{"open"});
+        prompter->shown.clear();
+    }
+
+    QStringList paneLines() const
+    {
+        QStringList lines;
+        const QTextDocument* doc = child<QTextEdit>("memOutput")->document();
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            lines << b.text();
+        return lines;
+    }
+
+    QString shop;
+};
+
+TEST_F(WindowCompareTest, SaveStructureWritesTheDocumentOfTheCommandLine)
+{
+    openShop();
+    // Last in the File menu, in the UI language.
+    const QList<QAction*> file = child<QMenu>("tbsiDatei")->actions();
+    ASSERT_GE(file.size(), 2);
+    EXPECT_EQ(file.at(file.size() - 2), action("actSaveStructure"));
+    EXPECT_EQ(file.constLast(), action("actCompareWith"));
+    EXPECT_EQ(action("actSaveStructure")->text(), QStringLiteral("&Struktur speichern…"));
+
+    const QString target = folder.filePath(QStringLiteral("snapshot.json"));
+    prompter->saveAnswers.enqueue(target);
+    prompter->errorsExpected = false;
+    action("actSaveStructure")->trigger();
+
+    ASSERT_EQ(prompter->kinds(), QStringList{"save"});
+    EXPECT_EQ(prompter->shown[0].text, folder.filePath(QStringLiteral("shop.json")));
+    QFile saved(target);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const ProgramRun cli = RunProgram({QStringLiteral("--format"), QStringLiteral("json"), shop});
+    ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(saved.readAll()), cli.out);
+}
+
+TEST_F(WindowCompareTest, CompareWithShowsTheDifferenceReportAndItsCount)
+{
+    openShop();
+    const QString baseline = write(QStringLiteral("earlier.mdb"), EarlierShop(QStringLiteral("pw")));
+    prompter->openAnswers.enqueue(baseline);
+    prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("pw")});
+    prompter->errorsExpected = false;
+    action("actCompareWith")->trigger();
+
+    // The baseline's password is asked as the window asks for an Access file's, and it stays the
+    // baseline's: the open database's settings keep theirs.
+    ASSERT_EQ(prompter->kinds(), (QStringList{"open", "login-db"}));
+    EXPECT_TRUE(prompter->shown[0].preset.startsWith(LoadUIText(437) + QStringLiteral(" (*.json)|")));
+    EXPECT_TRUE(window->Password().isEmpty());
+    EXPECT_EQ(window->Database(), shop);
+
+    const ProgramRun cli =
+        RunProgram({QStringLiteral("--language"), QStringLiteral("de"), QStringLiteral("--password-stdin"),
+                    QStringLiteral("--compare"), baseline, shop},
+                   "\npw\n");
+    ASSERT_EQ(cli.exitCode, 3) << cli.err.toStdString();
+    const QStringList pane = WithoutDate(paneLines());
+    EXPECT_EQ(pane, WithoutDate(cli.out.split(QLatin1Char('\n'))));
+    // Removed Notes, added Customers, the ship name's length.
+    EXPECT_EQ(child<QLabel>("lblHint")->text(), QStringLiteral("3 Unterschiede"));
+
+    // The pane's commands work on it as on the structure report.
+    child<QLineEdit>("edtSearch")->setText(QStringLiteral("ShipName"));
+    action("actFindText")->trigger();
+    EXPECT_EQ(child<QTextEdit>("memOutput")->textCursor().selectedText(), QStringLiteral("ShipName"));
+}
+
+struct BrokenBaseline
+{
+    const char* label;
+    QByteArray bytes;    // the baseline file; empty: the earlier shop, protected by "pw"
+    const char* message; // the error box's text after the file's path, or all of it
+    bool afterPath;
+};
+
+void PrintTo(const BrokenBaseline& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class FailingBaseline : public WindowCompareTest, public ::testing::WithParamInterface<BrokenBaseline>
+{
+};
+
+TEST_P(FailingBaseline, IsOneErrorBoxAndThePaneStaysAsItWas)
+{
+    openShop();
+    const BrokenBaseline& c = GetParam();
+    const QString baseline = c.bytes.isEmpty()
+                                 ? write(QStringLiteral("earlier.mdb"), EarlierShop(QStringLiteral("pw")))
+                                 : writeBytes(QStringLiteral("baseline.file"), c.bytes);
+    if (c.bytes.isEmpty()) {
+        prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("wrong")});
+        prompter->databasePasswordAnswers.enqueue({false, QString()});
+    }
+    child<QTextEdit>("memOutput")->setPlainText(QStringLiteral("old report"));
+    child<QLabel>("lblHint")->setText(QStringLiteral("old hint"));
+    prompter->openAnswers.enqueue(baseline);
+
+    action("actCompareWith")->trigger();
+
+    const auto errors = prompter->ofKind("error");
+    ASSERT_EQ(errors.size(), 1) << prompter->kinds().join(u',').toStdString();
+    EXPECT_TRUE(prompter->ofKind("default-error").isEmpty());
+    const QString expected = (c.afterPath ? baseline + QStringLiteral(": ") : QString()) + c.message;
+    EXPECT_TRUE(errors[0].text.startsWith(expected)) << errors[0].text.toStdString();
+    EXPECT_EQ(paneLines(), QStringList{QStringLiteral("old report")});
+    EXPECT_EQ(child<QLabel>("lblHint")->text(), QStringLiteral("old hint"));
+    EXPECT_TRUE(window->Password().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Baselines, FailingBaseline,
+    ::testing::Values(BrokenBaseline{"UnreadableJson", "{\"format\": \"orvane-structure\", ", "", true},
+                      BrokenBaseline{"DamagedAccessFile", QByteArray(4096, '\xab'), "", false},
+                      BrokenBaseline{"WrongPassword", {}, "5003031: Not a valid password.", false}),
+    [](const ::testing::TestParamInfo<BrokenBaseline>& p) { return std::string(p.param.label); });
+
+class NothingOpen : public WindowFixture, public ::testing::WithParamInterface<const char*>
+{
+};
+
+// Neither command is greyed; with no database open each says so before it asks anything.
+TEST_P(NothingOpen, TellsTheClosedCatalogueAndAsksNothing)
+{
+    start();
+    QAction* command = action(GetParam());
+    ASSERT_TRUE(command->isEnabled());
+    command->trigger();
+    ASSERT_EQ(prompter->kinds(), QStringList{"default-error"});
+    EXPECT_EQ(prompter->shown[0].text, QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, NothingOpen, ::testing::Values("actSaveStructure", "actCompareWith"));

@@ -4,6 +4,7 @@
 #include "ComparisonReport.h"
 #include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
+#include "EngineTraits.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
 #include "KorvDMOConnection.h"
@@ -316,7 +317,7 @@ TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& opt
 
 QString ProviderWord(TProviderType provider)
 {
-    return provider == ptSQLServer ? QStringLiteral("SQLServer") : QStringLiteral("Access");
+    return QString::fromLatin1(EngineTraits(provider).word);
 }
 
 void ListProfiles(const TConnectionProfiles& profiles, std::FILE* stream)

@@ -13,7 +13,7 @@ using ModelPtr = std::shared_ptr<const TCatalogue>;
 
 // In the order of TAutomationMember.
 constexpr std::u16string_view kMemberNames[] = {
-    u"Count",       u"Item",      u"Tables",       u"Views",    u"Name",   u"Type",       u"Columns",
+    u"Count",       u"Item",        u"Tables",    u"Views",        u"Name",     u"Type",   u"Columns",
     u"ListColumns", u"DefinedSize", u"Precision", u"NumericScale", u"DataType", u"Length", u"AllowNulls",
 };
 static_assert(std::size(kMemberNames) == std::size_t(M::AllowNulls) + 1);
@@ -144,7 +144,8 @@ class CatalogueObject final : public Dispatch
 public:
     CatalogueObject(const TCatalogueAutomationTraits& traits, ModelPtr model, const TCatalogueObject* object,
                     bool view)
-        : m_traits(traits), m_model(std::move(model)), m_object(object), m_members(view ? traits.view : traits.table)
+        : m_traits(traits), m_model(std::move(model)), m_object(object),
+          m_members(view ? traits.view : traits.table)
     {
     }
 
@@ -201,7 +202,8 @@ protected:
     {
         DispatchPtr& slot = m_items[std::size_t(position)];
         if (!slot)
-            slot = std::make_shared<CatalogueObject>(traits(), m_model, m_objects[std::size_t(position)], m_views);
+            slot = std::make_shared<CatalogueObject>(traits(), m_model, m_objects[std::size_t(position)],
+                                                     m_views);
         return Variant(slot);
     }
 

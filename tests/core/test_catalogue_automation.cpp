@@ -64,7 +64,10 @@ protected:
             throw AutomationError(0, QStringLiteral("no such collection"));
         return result;
     }
-    Variant item(const Variant& items, const Variant& key) { return items.get(QStringLiteral("Item"), {key}); }
+    Variant item(const Variant& items, const Variant& key)
+    {
+        return items.get(QStringLiteral("Item"), {key});
+    }
     std::int32_t base() const { return GetParam().traits->indexBase; }
 
     std::shared_ptr<const TCatalogue> m_model;
@@ -88,7 +91,8 @@ TEST_P(CatalogueAdapter, CountsFromTheEnginesBaseAndFindsNamesInAnyCase)
     // The same object each time, however it is named.
     const Variant byName = item(tables, Variant(first.listName().toUpper()));
     EXPECT_EQ(byName, item(tables, Variant(base())));
-    EXPECT_EQ(byName.get(QStringLiteral("columns")).get(QStringLiteral("COUNT")).toInt(), first.columns.size());
+    EXPECT_EQ(byName.get(QStringLiteral("columns")).get(QStringLiteral("COUNT")).toInt(),
+              first.columns.size());
 }
 
 TEST_P(CatalogueAdapter, ColumnsAnswerTheirEnginesMembersOnly)
@@ -141,11 +145,13 @@ TEST_P(CatalogueAdapter, AModelThatCannotBeReadFailsEveryCollectionButNothingEls
     EXPECT_FALSE(failing.get(QStringLiteral("Name"), {}, result));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Engines, CatalogueAdapter,
-    ::testing::Values(EngineCase{"Access", &kJetCatalogueAutomation, &SampleAccessCatalogue, "Type", "DataType"},
-                      EngineCase{"SqlServer", &kSqlServerCatalogueAutomation, &SampleSqlServerCatalogue,
-                                 "DataType", "Type"}),
-    [](const ::testing::TestParamInfo<EngineCase>& p) { return std::string(p.param.label); });
+INSTANTIATE_TEST_SUITE_P(Engines, CatalogueAdapter,
+                         ::testing::Values(EngineCase{"Access", &kJetCatalogueAutomation,
+                                                      &SampleAccessCatalogue, "Type", "DataType"},
+                                           EngineCase{"SqlServer", &kSqlServerCatalogueAutomation,
+                                                      &SampleSqlServerCatalogue, "DataType", "Type"}),
+                         [](const ::testing::TestParamInfo<EngineCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 } // namespace

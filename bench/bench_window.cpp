@@ -47,6 +47,7 @@ public:
     }
     void ShowDefaultError(QWidget*, const QString& message) override { report(message); }
     QString OpenFile(QWidget*, const TOpenDialogSettings&) override { return m_file; }
+    QString SaveFile(QWidget*, const TSaveDialogSettings&) override { return {}; }
     TLoginUserAnswer AskUserLogin(QWidget*) override { return {}; }
     TLoginDatabaseAnswer AskDatabasePassword(QWidget*) override { return {}; }
     QString PromptDataLink(QWidget*, const QString& initial) override

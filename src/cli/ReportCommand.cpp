@@ -5,7 +5,7 @@
 #include "ComparisonSources.h"
 #include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
-#include "JetProvider.h"
+#include "EngineTraits.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
 #include "KorvDMOConnection.h"
@@ -117,11 +117,12 @@ void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTab
 
 // One line per linked table of the report that shows no columns because its source could not be
 // read; the report itself stays as the window writes it.
-void WarnOfUnresolvedLinks(const TKorvConnection& connection, const TTableList& entries, std::FILE* err)
+void WarnOfUnresolvedLinks(TKorvConnection& connection, const TTableList& entries, std::FILE* err)
 {
-    if (connection.ConnectionType != ctADOX || !connection.ADOXConnection)
+    const std::shared_ptr<const TCatalogue> model = connection.StructureModel();
+    if (!model)
         return;
-    for (const JetUnresolvedLink& link : JetCatalogUnresolvedLinks(connection.ADOXConnection->Catalog)) {
+    for (const TUnresolvedLink& link : UnresolvedLinks(*model)) {
         for (const TTableEntry& entry : entries) {
             if (entry.checked && entry.text == link.table) {
                 PrintLine(err, QStringLiteral("orvane-report: warning: ") + link.warning);
@@ -317,7 +318,7 @@ TOpened OpenServer(TKorvConnection& connection, const TReportCommandOptions& opt
 
 QString ProviderWord(TProviderType provider)
 {
-    return provider == ptSQLServer ? QStringLiteral("SQLServer") : QStringLiteral("Access");
+    return QString::fromLatin1(EngineTraits(provider).word);
 }
 
 void ListProfiles(const TConnectionProfiles& profiles, std::FILE* stream)

@@ -28,6 +28,10 @@ TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHe
     column.typeName = TKorvADOXConnection::DataTypeName(type);
     column.length = JetDefinedSize(c, header);
     column.typeCode = type;
+    if (c.jetType == 16) {
+        column.precision = std::int32_t(c.precision);
+        column.scale = std::int32_t(c.scale);
+    }
     // A Yes/No value is a bit of the row's null mask and cannot be Null; nor can a key column.
     const bool inKey = std::any_of(keyColumns.begin(), keyColumns.end(),
                                    [&](const QString& k) { return sameName(k, c.name); });
@@ -90,8 +94,14 @@ TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogu
         } else {
             link.odbc = t.link->connectShown;
         }
+        if (!t.link->resolved)
+            object.unresolvedLink = t.link->problem;
         object.link = link;
+        object.engineType =
+            t.link->type == jetreader::kLinkJet ? QStringLiteral("LINK") : QStringLiteral("PASS-THROUGH");
     } else {
+        const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
+        object.engineType = system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE");
         // The rule of the list's greyed entries: a local table with any flag set.
         object.kind = t.flags != 0 ? TObjectKind::SystemTable : TObjectKind::Table;
     }

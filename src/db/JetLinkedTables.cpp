@@ -175,19 +175,3 @@ void ResolveJetLinks(JetCatalogue& catalogue, const QString& frontEnd, const QSt
             WipeSecret(refused);
     }
 }
-
-QList<JetUnresolvedLink> UnresolvedJetLinks(const JetCatalogue& catalogue)
-{
-    QList<JetUnresolvedLink> unresolved;
-    for (const JetTableInfo& table : catalogue.tables) {
-        if (table.isLocal() || table.link->resolved)
-            continue;
-        const JetLinkInfo& link = *table.link;
-        const QString source = link.type == jetreader::kLinkJet
-                                   ? QStringLiteral("back-end '%1'").arg(link.database)
-                                   : QStringLiteral("ODBC");
-        unresolved.append({table.name, QStringLiteral("linked table '%1' (%2) has no columns: %3")
-                                           .arg(table.name, source, link.problem)});
-    }
-    return unresolved;
-}

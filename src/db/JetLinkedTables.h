@@ -19,13 +19,3 @@ void ResolveJetLinks(JetCatalogue& catalogue, const QString& frontEnd, const QSt
 // there is none. A Windows drive path is never taken as a path of this system; another relative path
 // counts from the front-end's folder.
 QString LocateJetBackEnd(const QString& stored, const QString& frontEndFolder);
-
-// A link the report shows without columns, and the one line that says so.
-struct JetUnresolvedLink
-{
-    QString table;
-    QString warning; // "linked table 'Orders' (back-end 'C:\data\back.mdb') has no columns: ..."
-};
-
-// The links of a resolved catalogue whose columns are missing, in catalogue order.
-QList<JetUnresolvedLink> UnresolvedJetLinks(const JetCatalogue& catalogue);

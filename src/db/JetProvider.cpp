@@ -1,16 +1,17 @@
 #include "JetProvider.h"
 
+#include "CatalogueAutomation.h"
 #include "CatalogueSource.h"
 #include "ConnectionStringItems.h"
 #include "JetCatalogueModel.h"
 #include "JetLinkedTables.h"
 #include "JetReaderFormat.h"
+#include "MemberNames.h"
 #include "QueryObject.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 
 #include <algorithm>
@@ -47,63 +48,6 @@ constexpr std::int32_t kHelpBase = 5000000;
 [[noreturn]] void unrecognized(const QString& path)
 {
     jetError(3343, QStringLiteral("Unrecognized database format '%1'.").arg(path));
-}
-
-constexpr char16_t asciiLower(char16_t c)
-{
-    return c >= u'A' && c <= u'Z' ? char16_t(c + 0x20) : c;
-}
-
-// name against an ASCII member name of the same length, ignoring case; a name with characters
-// beyond ASCII gets Qt's full Unicode comparison.
-bool sameMemberNameSlow(const QString& name, const char16_t* member)
-{
-    const qsizetype length = name.size();
-    const char16_t* chars = reinterpret_cast<const char16_t*>(name.constData());
-    for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = chars[i];
-        const char16_t m = member[i];
-        if (c == m)
-            continue;
-        if (c >= 0x80)
-            return name.compare(QStringView(member, length), Qt::CaseInsensitive) == 0;
-        if (asciiLower(c) != asciiLower(m))
-            return false;
-    }
-    return true;
-}
-
-// Member names are matched as automation does: without regard to case. A report asks for several
-// members of every column, so a name spelled exactly as the member (the common case) is settled
-// inline, without a library call; a name that differs anywhere goes to the case-blind comparison. Simple case
-// folding keeps every UTF-16 length, so a name of another length never matches.
-template <std::size_t N> inline bool is(const QString& name, const char16_t (&member)[N])
-{
-    constexpr qsizetype length = qsizetype(N - 1);
-    if (name.size() != length)
-        return false;
-    const char16_t* chars = reinterpret_cast<const char16_t*>(name.constData());
-    // Most misses differ in the first letter: settled here. A first character beyond ASCII is left
-    // to the full comparison.
-    const char16_t first = chars[0];
-    if (first < 0x80 && asciiLower(first) != asciiLower(member[0]))
-        return false;
-    // A compare of a size known here is expanded by the compiler into a few wide loads.
-    return std::memcmp(chars, member, sizeof(char16_t) * std::size_t(length)) == 0 ||
-           sameMemberNameSlow(name, member);
-}
-
-[[noreturn]] void notInCollection()
-{
-    throw AutomationError(0, QStringLiteral("Item cannot be found in the collection corresponding to the "
-                                            "requested name or ordinal."));
-}
-
-const Variant& singleArgument(const QString& member, const QList<Variant>& args)
-{
-    if (args.size() != 1)
-        throw AutomationError(0, QStringLiteral("Invalid number of parameters for %1.").arg(member));
-    return args.first();
 }
 
 // The first page of the file, read without blocking (a FIFO or device never gets this far) and with
@@ -197,182 +141,9 @@ struct CatalogueData
     // The file as it was when the reading began, and the password it was read with.
     FileStamp stamp;
     QByteArray passwordDigest;
-
-    // Position of a table by name, without regard to case; -1 for none. The index is made at the
-    // first search.
-    int lookup(const QString& name) const
-    {
-        if (!m_indexMade) {
-            const int count = int(catalogue.tables.size());
-            m_index.reserve(count);
-            // Filled backwards so that of two names differing only in case the first wins, as a
-            // search would.
-            for (int t = count - 1; t >= 0; --t)
-                m_index.insert(catalogue.tables.at(t).name.toCaseFolded(), t);
-            m_indexMade = true;
-        }
-        return m_index.value(name.toCaseFolded(), -1);
-    }
-
-private:
-    mutable bool m_indexMade = false;
-    mutable QHash<QString, int> m_index; // case-folded name -> position
 };
 
 using DataPtr = std::shared_ptr<const CatalogueData>;
-
-// Item's argument: a number is a position counting from 0, text a name (found by findName).
-template <typename FindName> int itemPosition(const Variant& key, int count, FindName findName)
-{
-    int position = -1;
-    switch (key.kind()) {
-    case Variant::Kind::Int:
-        position = key.toInt();
-        break;
-    case Variant::Kind::Text:
-        position = findName(key.toText());
-        break;
-    default:
-        break;
-    }
-    if (position < 0 || position >= count)
-        notInCollection();
-    return position;
-}
-
-// Lives inside its collection (see JetColumns), which keeps the catalogue alive for it.
-class JetColumn final : public Dispatch
-{
-public:
-    JetColumn(const JetColumnInfo* column, const JetFileHeader* header) : m_column(column), m_header(header)
-    {
-    }
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        const JetColumnInfo& c = *m_column;
-        if (!args.isEmpty())
-            return Dispatch::get(name, args);
-        if (is(name, u"Name"))
-            return Variant(c.name);
-        if (is(name, u"Type"))
-            return Variant(JetAdoType(c));
-        if (is(name, u"DefinedSize"))
-            return Variant(JetDefinedSize(c, *m_header));
-        if (is(name, u"Precision"))
-            return Variant(std::int32_t(c.jetType == 16 ? c.precision : 0));
-        if (is(name, u"NumericScale"))
-            return Variant(std::int32_t(c.jetType == 16 ? c.scale : 0));
-        return Dispatch::get(name, args);
-    }
-
-private:
-    const JetColumnInfo* m_column;
-    const JetFileHeader* m_header;
-};
-
-class JetColumns final : public Dispatch, public std::enable_shared_from_this<JetColumns>
-{
-public:
-    JetColumns(DataPtr data, int table) : m_data(std::move(data)), m_table(m_data->catalogue.tables.at(table))
-    {
-        // A linked table's columns are sized as its back-end's format stores them.
-        if (m_table.link)
-            m_linkHeader.version = m_table.link->backEndVersion;
-    }
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        const int count = static_cast<int>(m_table.columns.size());
-        if (is(name, u"Count") && args.isEmpty())
-            return Variant(std::int32_t(count));
-        if (is(name, u"Item")) {
-            // Tables have few columns and are rarely searched by name: no index is kept for them.
-            const int position = itemPosition(singleArgument(name, args), count, [&](const QString& wanted) {
-                for (int c = 0; c < count; ++c) {
-                    if (m_table.columns.at(c).name.compare(wanted, Qt::CaseInsensitive) == 0)
-                        return c;
-                }
-                return -1;
-            });
-            // A report reads every column several times over: the member objects are made once
-            // and handed out as the same object each time, as a real collection does. A reference
-            // to one shares ownership of the collection that holds it.
-            if (m_items.empty()) {
-                m_items.reserve(static_cast<std::size_t>(count));
-                const JetFileHeader* header = m_table.link ? &m_linkHeader : &m_data->header;
-                for (const JetColumnInfo& column : m_table.columns)
-                    m_items.emplace_back(&column, header);
-            }
-            return Variant(DispatchPtr(shared_from_this(), &m_items[static_cast<std::size_t>(position)]));
-        }
-        return Dispatch::get(name, args);
-    }
-    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
-
-private:
-    DataPtr m_data;
-    const JetTableInfo& m_table;
-    JetFileHeader m_linkHeader;
-    std::vector<JetColumn> m_items; // never grows once filled: references into it stay valid
-};
-
-class JetTable final : public Dispatch
-{
-public:
-    JetTable(DataPtr data, int table) : m_data(std::move(data)), m_table(table) {}
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        const JetTableInfo& t = m_data->catalogue.tables.at(m_table);
-        if (!args.isEmpty())
-            return Dispatch::get(name, args);
-        if (is(name, u"Name"))
-            return Variant(t.name);
-        if (is(name, u"Columns")) {
-            // The facade asks for the collection once per column read: keep the one object.
-            if (!m_columns)
-                m_columns = std::make_shared<JetColumns>(m_data, m_table);
-            return Variant(m_columns);
-        }
-        if (is(name, u"Type")) {
-            if (t.link)
-                return Variant(t.link->type == jetreader::kLinkJet ? QStringLiteral("LINK")
-                                                                   : QStringLiteral("PASS-THROUGH"));
-            const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
-            return Variant(system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE"));
-        }
-        return Dispatch::get(name, args);
-    }
-
-private:
-    DataPtr m_data;
-    int m_table;
-    DispatchPtr m_columns;
-};
-
-class JetTables final : public Dispatch
-{
-public:
-    explicit JetTables(DataPtr data) : m_data(std::move(data)) {}
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        const int count = int(m_data->catalogue.tables.size());
-        if (is(name, u"Count") && args.isEmpty())
-            return Variant(std::int32_t(count));
-        if (is(name, u"Item")) {
-            const int position = itemPosition(singleArgument(name, args), count,
-                                              [&](const QString& wanted) { return m_data->lookup(wanted); });
-            return Variant(DispatchPtr(std::make_shared<JetTable>(m_data, position)));
-        }
-        return Dispatch::get(name, args);
-    }
-    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
-
-private:
-    DataPtr m_data;
-};
 
 // The open catalogues, so that the system-table statement on a file an opening has just read is
 // answered from that reading instead of a reader run of its own. An entry lives as long as its
@@ -439,33 +210,27 @@ class JetCatalog final : public Dispatch, public TCatalogueSource
 public:
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        if (!args.isEmpty())
-            return Dispatch::get(name, args);
-        if (is(name, u"ActiveConnection"))
+        if (SameMemberName(name, u"ActiveConnection") && args.isEmpty())
             return m_data ? Variant(m_connectionString) : Variant();
-        if (is(name, u"Tables")) {
-            if (!m_data)
-                throw AutomationError(0,
-                                      QStringLiteral("Operation is not allowed when the object is closed."));
-            // Kept for the catalogue this connection read; a new connection makes a new one.
-            if (!m_tables)
-                m_tables = std::make_shared<JetTables>(m_data);
-            return Variant(m_tables);
-        }
+        // Closed, the collections fail as the model does.
+        Variant collection;
+        if (m_automation.get(name, args, collection))
+            return collection;
         return Dispatch::get(name, args);
     }
 
     void put(const QString& name, const Variant& value) override
     {
-        if (!is(name, u"ActiveConnection")) {
+        if (!SameMemberName(name, u"ActiveConnection")) {
             Dispatch::put(name, value);
             return;
         }
         // A refused connection leaves the catalogue as it was.
         const QString connectionString = value.toText();
         m_data = openCatalogue(connectionString);
-        m_tables.reset();
+        // Collections handed out before keep the model they were made from.
         m_model.reset();
+        m_automation = newAutomation();
         m_connectionString = connectionString;
     }
 
@@ -479,24 +244,19 @@ public:
         return m_model;
     }
 
-    const CatalogueData* data() const { return m_data.get(); }
-
 private:
+    TCatalogueAutomation newAutomation()
+    {
+        return TCatalogueAutomation(kJetCatalogueAutomation, [this] { return StructureModel(); });
+    }
+
     DataPtr m_data;
     std::shared_ptr<const TCatalogue> m_model; // of m_data, made when first asked for
-    DispatchPtr m_tables;
+    TCatalogueAutomation m_automation = newAutomation();
     QString m_connectionString;
 };
 
 } // namespace
-
-QList<JetUnresolvedLink> JetCatalogUnresolvedLinks(const Variant& catalog)
-{
-    const auto* jet = dynamic_cast<const JetCatalog*>(catalog.objectPtr().get());
-    if (!jet || !jet->data())
-        return {};
-    return UnresolvedJetLinks(jet->data()->catalogue);
-}
 
 JetConnectionSettings ParseJetConnectionString(const QString& connectionString)
 {

@@ -37,9 +37,5 @@ std::int32_t JetDefinedSize(const JetColumnInfo& column, const JetFileHeader& he
 // A new, unconnected catalogue object (the factory registered for "ADOX.Catalog").
 DispatchPtr CreateJetCatalog();
 
-// The linked tables of catalog (a connected catalogue object of this provider) that have no
-// columns to show, for a caller to warn about; empty for any other object.
-QList<JetUnresolvedLink> JetCatalogUnresolvedLinks(const Variant& catalog);
-
 // Registers the catalogue under "ADOX.Catalog" and the Access query object.
 void RegisterJetProvider();

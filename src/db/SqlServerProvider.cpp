@@ -1,8 +1,10 @@
 #include "SqlServerProvider.h"
 
 #include "ADOStringProp.h"
+#include "CatalogueAutomation.h"
 #include "CatalogueSource.h"
 #include "KorvDMOConnection.h"
+#include "MemberNames.h"
 #include "SqlServerCatalogue.h"
 #include "SqlServerSession.h"
 
@@ -12,6 +14,7 @@
 #include <QVariant>
 
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,9 +29,9 @@ const QString kDatabasesSql =
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;
 
-bool is(const QString& name, const char* member)
+bool is(const QString& name, std::u16string_view member)
 {
-    return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
+    return SameMemberName(name, member);
 }
 
 [[noreturn]] void fail(const QString& message)
@@ -56,90 +59,6 @@ void noArguments(const QString& member, const QList<Variant>& args)
 
 using SessionPtr = std::shared_ptr<SqlServerSession>;
 using ModelPtr = std::shared_ptr<const TCatalogue>;
-
-// Positions by name for a collection: the exact name first, then one that differs only in case (the
-// usual server collation does not tell them apart). Made at the first search.
-class NameIndex
-{
-public:
-    template <typename NameAt> int find(const QString& name, int count, NameAt nameAt)
-    {
-        if (!m_made) {
-            // Filled backwards so that of two names the first one in the collection wins.
-            for (int i = count - 1; i >= 0; --i) {
-                const QString n = nameAt(i);
-                m_exact.insert(n, i);
-                m_folded.insert(n.toCaseFolded(), i);
-            }
-            m_made = true;
-        }
-        const auto exact = m_exact.constFind(name);
-        if (exact != m_exact.cend())
-            return *exact;
-        return m_folded.value(name.toCaseFolded(), -1);
-    }
-
-private:
-    bool m_made = false;
-    QHash<QString, int> m_exact;
-    QHash<QString, int> m_folded;
-};
-
-// Item (a name, or a position counting from 1) and Count over the elements a subclass holds.
-class Collection : public Dispatch
-{
-public:
-    explicit Collection(const char* kind) : m_kind(kind) {}
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        if (is(name, "Count")) {
-            noArguments(name, args);
-            return Variant(std::int32_t(count()));
-        }
-        if (is(name, "Item")) {
-            if (args.size() != 1)
-                fail(QStringLiteral("Item takes one argument."));
-            return item(position(args.first()));
-        }
-        return Dispatch::get(name, args);
-    }
-    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
-
-protected:
-    virtual int count() const = 0;
-    virtual QString nameAt(int position) const = 0;
-    virtual Variant item(int position) = 0;
-
-private:
-    int position(const Variant& key)
-    {
-        const int n = count();
-        if (key.kind() == Variant::Kind::Int) {
-            const std::int32_t index = key.toInt();
-            if (index < 1 || index > n)
-                fail(QStringLiteral("The index %1 is outside the %2 collection, which holds %3 element(s) "
-                                    "counted from 1.")
-                         .arg(index)
-                         .arg(QLatin1String(m_kind))
-                         .arg(n));
-            return index - 1;
-        }
-        if (key.kind() == Variant::Kind::Text) {
-            const QString wanted = key.toText();
-            const int found = m_index.find(wanted, n, [this](int i) { return nameAt(i); });
-            if (found < 0)
-                fail(QStringLiteral("The name '%1' was not found in the %2 collection.")
-                         .arg(wanted, QLatin1String(m_kind)));
-            return found;
-        }
-        fail(
-            QStringLiteral("Item of the %1 collection takes a name or a number.").arg(QLatin1String(m_kind)));
-    }
-
-    const char* m_kind;
-    NameIndex m_index;
-};
 
 // What the objects of one database share: the connection and the structure, read in one go when
 // the first collection is asked for and kept.
@@ -176,165 +95,42 @@ private:
 
 using DatabasePtr = std::shared_ptr<DatabaseData>;
 
-// Lives inside its collection (see SqlColumns), which keeps the structure alive for it.
-class SqlColumn final : public Dispatch
-{
-public:
-    explicit SqlColumn(const TCatalogueColumn* column) : m_column(column) {}
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        if (!args.isEmpty())
-            return Dispatch::get(name, args);
-        if (is(name, "Name"))
-            return Variant(m_column->name);
-        if (is(name, "DataType"))
-            return Variant(m_column->typeName);
-        if (is(name, "Length"))
-            return Variant(m_column->length);
-        if (is(name, "AllowNulls"))
-            return Variant(m_column->nullable);
-        return Dispatch::get(name, args);
-    }
-
-private:
-    const TCatalogueColumn* m_column;
-};
-
-class SqlColumns final : public Collection, public std::enable_shared_from_this<SqlColumns>
-{
-public:
-    SqlColumns(ModelPtr model, const TCatalogueObject* object)
-        : Collection("Columns"), m_model(std::move(model)), m_object(object)
-    {
-        // The report reads every column several times: one object per column, made once, in one
-        // block; a reference to one shares ownership of this collection.
-        m_items.reserve(std::size_t(m_object->columns.size()));
-        for (const TCatalogueColumn& c : m_object->columns)
-            m_items.emplace_back(&c);
-    }
-
-protected:
-    int count() const override { return static_cast<int>(m_object->columns.size()); }
-    QString nameAt(int position) const override { return m_object->columns[position].name; }
-    Variant item(int position) override
-    {
-        return Variant(DispatchPtr(shared_from_this(), &m_items[std::size_t(position)]));
-    }
-
-private:
-    ModelPtr m_model;
-    const TCatalogueObject* m_object;
-    std::vector<SqlColumn> m_items; // never grows once filled: references into it stay valid
-};
-
-// A table (columns as the Columns property) or a view (as the ListColumns method), named as the
-// list shows it: bare in dbo, "schema.name" in another schema.
-class SqlCatalogObject final : public Dispatch
-{
-public:
-    SqlCatalogObject(ModelPtr model, const TCatalogueObject* object, bool view)
-        : m_model(std::move(model)), m_object(object), m_view(view)
-    {
-    }
-
-    Variant get(const QString& name, const QList<Variant>& args) override
-    {
-        if (is(name, "Name")) {
-            noArguments(name, args);
-            return Variant(m_object->listName());
-        }
-        if (is(name, m_view ? "ListColumns" : "Columns")) {
-            noArguments(name, args);
-            // Asked for again for every column read: the one collection is kept.
-            if (!m_columns)
-                m_columns = std::make_shared<SqlColumns>(m_model, m_object);
-            return Variant(m_columns);
-        }
-        return Dispatch::get(name, args);
-    }
-    Variant invoke(const QString& name, const QList<Variant>& args) override { return get(name, args); }
-
-private:
-    ModelPtr m_model;
-    const TCatalogueObject* m_object;
-    bool m_view;
-    DispatchPtr m_columns;
-};
-
-class SqlCatalogObjects final : public Collection
-{
-public:
-    SqlCatalogObjects(ModelPtr model, bool views)
-        : Collection(views ? "Views" : "Tables"), m_model(std::move(model)), m_views(views)
-    {
-        for (const TCatalogueObject& o : m_model->objects) {
-            if ((o.kind == TObjectKind::View) == views)
-                m_objects.push_back(&o);
-        }
-        m_items.resize(m_objects.size());
-    }
-
-protected:
-    int count() const override { return static_cast<int>(m_objects.size()); }
-    QString nameAt(int position) const override { return m_objects[std::size_t(position)]->listName(); }
-    Variant item(int position) override
-    {
-        DispatchPtr& slot = m_items[std::size_t(position)];
-        if (!slot)
-            slot = std::make_shared<SqlCatalogObject>(m_model, m_objects[std::size_t(position)], m_views);
-        return Variant(slot);
-    }
-
-private:
-    ModelPtr m_model;
-    std::vector<const TCatalogueObject*> m_objects;
-    std::vector<DispatchPtr> m_items;
-    bool m_views;
-};
-
 // The database's structure is its catalogue source: the same read serves the collections and the
 // model's writers.
 class SqlDatabase final : public Dispatch, public TCatalogueSource
 {
 public:
-    explicit SqlDatabase(DatabasePtr data) : m_data(std::move(data)) {}
+    explicit SqlDatabase(DatabasePtr data)
+        : m_data(std::move(data)),
+          m_automation(kSqlServerCatalogueAutomation, [this] { return m_data->model(); })
+    {
+    }
 
     std::shared_ptr<const TCatalogue> StructureModel() override { return m_data->model(); }
 
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        if (is(name, "Name")) {
+        if (is(name, u"Name")) {
             noArguments(name, args);
             return Variant(m_data->name());
         }
-        if (is(name, "Tables")) {
-            noArguments(name, args);
-            if (!m_tables)
-                m_tables = std::make_shared<SqlCatalogObjects>(m_data->model(), false);
-            return Variant(m_tables);
-        }
-        if (is(name, "Views")) {
-            noArguments(name, args);
-            if (!m_views)
-                m_views = std::make_shared<SqlCatalogObjects>(m_data->model(), true);
-            return Variant(m_views);
-        }
+        Variant collection;
+        if (m_automation.get(name, args, collection))
+            return collection;
         return Dispatch::get(name, args);
     }
 
 private:
     DatabasePtr m_data;
-    DispatchPtr m_tables;
-    DispatchPtr m_views;
+    TCatalogueAutomation m_automation;
 };
 
-class SqlDatabases final : public Collection
+class SqlDatabases final : public TAutomationCollection
 {
 public:
     SqlDatabases(SessionPtr session, QStringList names)
-        : Collection("Databases"), m_session(std::move(session)), m_names(std::move(names)),
-          m_items(m_names.size())
+        : TAutomationCollection(kSqlServerCatalogueAutomation, "Databases"), m_session(std::move(session)),
+          m_names(std::move(names)), m_items(m_names.size())
     {
     }
 
@@ -343,7 +139,8 @@ public:
     // to USE says whether it may be read.
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        if (is(name, "Item") && args.size() == 1 && args.first().kind() == Variant::Kind::Text &&
+        if (IsAutomationMember(name, TAutomationMember::Item) && args.size() == 1 &&
+            args.first().kind() == Variant::Kind::Text &&
             !m_names.contains(args.first().toText(), Qt::CaseInsensitive)) {
             const QString wanted = args.first().toText();
             DispatchPtr& slot = m_unlisted[wanted.toCaseFolded()];
@@ -351,7 +148,7 @@ public:
                 slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, wanted));
             return Variant(slot);
         }
-        return Collection::get(name, args);
+        return TAutomationCollection::get(name, args);
     }
 
 protected:
@@ -379,17 +176,17 @@ class SqlServerObject final : public Dispatch
 public:
     Variant get(const QString& name, const QList<Variant>& args) override
     {
-        if (is(name, "LoginSecure"))
+        if (is(name, u"LoginSecure"))
             return Variant(m_loginSecure);
-        if (is(name, "LoginTimeout"))
+        if (is(name, u"LoginTimeout"))
             return Variant(m_loginTimeout);
-        if (is(name, "AutoReconnect"))
+        if (is(name, u"AutoReconnect"))
             return Variant(m_autoReconnect);
-        if (is(name, "LoginDatabase"))
+        if (is(name, u"LoginDatabase"))
             return Variant(m_loginDatabase);
-        if (is(name, "Name"))
+        if (is(name, u"Name"))
             return Variant(m_session ? m_session->serverName() : QString());
-        if (is(name, "Databases")) {
+        if (is(name, u"Databases")) {
             noArguments(name, args);
             if (!m_session)
                 notConnected();
@@ -408,13 +205,13 @@ public:
 
     void put(const QString& name, const Variant& value) override
     {
-        if (is(name, "LoginSecure")) {
+        if (is(name, u"LoginSecure")) {
             m_loginSecure = value.toBool();
-        } else if (is(name, "LoginDatabase")) {
+        } else if (is(name, u"LoginDatabase")) {
             m_loginDatabase = value.toText();
-        } else if (is(name, "LoginTimeout")) {
+        } else if (is(name, u"LoginTimeout")) {
             m_loginTimeout = value.toInt();
-        } else if (is(name, "AutoReconnect")) {
+        } else if (is(name, u"AutoReconnect")) {
             m_autoReconnect = value.toBool();
             if (m_session)
                 m_session->setAutoReconnect(m_autoReconnect);
@@ -425,11 +222,11 @@ public:
 
     Variant invoke(const QString& name, const QList<Variant>& args) override
     {
-        if (is(name, "Connect")) {
+        if (is(name, u"Connect")) {
             connect(args);
             return Variant();
         }
-        if (is(name, "DisConnect") || is(name, "Close")) {
+        if (is(name, u"DisConnect") || is(name, u"Close")) {
             disconnect();
             return Variant();
         }

@@ -69,3 +69,18 @@ QString ObjectKindName(TObjectKind kind)
     }
     return QStringLiteral("table");
 }
+
+QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue)
+{
+    QList<TUnresolvedLink> unresolved;
+    for (const TCatalogueObject& o : catalogue.objects) {
+        if (!o.link || !o.unresolvedLink)
+            continue;
+        const TCatalogueLink& link = *o.link;
+        const QString source =
+            link.odbc.isEmpty() ? QStringLiteral("back-end '%1'").arg(link.file) : QStringLiteral("ODBC");
+        unresolved.append({o.name, QStringLiteral("linked table '%1' (%2) has no columns: %3")
+                                       .arg(o.name, source, *o.unresolvedLink)});
+    }
+    return unresolved;
+}

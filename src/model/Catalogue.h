@@ -41,6 +41,9 @@ struct TCatalogueColumn
     std::optional<std::int32_t> typeCode;
     // SQL Server: the system type a user-defined type is based on; empty otherwise.
     QString baseType;
+    // Access: a Decimal column's digits and digits after the point; unset for every other type.
+    std::optional<std::int32_t> precision;
+    std::optional<std::int32_t> scale;
     bool nullable = true;
     bool autoIncrement = false;
     // Expressions as the catalogue stores them ("(getdate())", "=Now()"); empty when none.
@@ -93,10 +96,16 @@ struct TCatalogueObject
     QString name;
     QString schema; // SQL Server only
     TObjectKind kind = TObjectKind::Table;
+    // Access: the catalogue's own word for the table ("TABLE", "SYSTEM TABLE", "LINK",
+    // "PASS-THROUGH"), which follows the engine's flags rather than the list's greying rule that
+    // decides kind; empty for SQL Server.
+    QString engineType;
     // The engine's own identity: SQL Server's object_id, Access's MSysObjects Id; 0 when unknown.
     std::int64_t engineId = 0;
     QString description;
     std::optional<TCatalogueLink> link;
+    // A linked table whose columns could not be read from where its rows live: why not.
+    std::optional<QString> unresolvedLink;
     QList<TCatalogueColumn> columns; // by number
     std::optional<TCataloguePrimaryKey> primaryKey;
     // The primary key's own index is not among them; a unique constraint is a unique index.
@@ -135,6 +144,17 @@ private:
     QHash<QString, const TCatalogueObject*> m_tables; // everything but views
     QHash<QString, const TCatalogueObject*> m_views;
 };
+
+// A linked table that shows no columns because its source could not be read, with the warning a
+// caller gives for it.
+struct TUnresolvedLink
+{
+    QString table;
+    QString warning; // "linked table 'Orders' (back-end 'C:\data\back.mdb') has no columns: ..."
+};
+
+// The unresolved links among the objects, in list order.
+QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue);
 
 // "noAction", "cascade", "setNull", "setDefault": the spelling of the JSON documents.
 QString ReferentialActionName(TReferentialAction action);

@@ -1,6 +1,6 @@
 #include "TableList.h"
 
-#include "JetCatalogReader.h"
+#include "EngineTraits.h"
 #include "KorvConnection.h"
 #include "KorvDMOConnection.h"
 #include "QueryObject.h"
@@ -20,7 +20,8 @@ void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, c
 {
     if (database.isEmpty())
         return;
-    if (provider == ptSQLServer) {
+    const TEngineTraits& engine = EngineTraits(provider);
+    if (engine.choosesDatabase) {
         // Unguarded, as the structure below: a database list that could not be read is the
         // server's message, not an empty list.
         connection.SetDatabase(connection.DMOConnection
@@ -30,29 +31,16 @@ void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, c
         // The structure is read here, once and unguarded: a read that fails ends the opening with
         // the server's message instead of listing tables that would report without columns.
         connection.StructureModel();
-        if (views) {
-            const std::int32_t count = connection.ViewCount();
-            for (std::int32_t i = 1; i <= count; ++i)
-                AddEntry(entries, connection.ViewByIndex(i));
-        } else {
-            const std::int32_t count = connection.TableCount();
-            for (std::int32_t i = 1; i <= count; ++i)
-                AddEntry(entries, connection.TableByIndex(i));
-        }
-    } else if (provider == ptAccess) {
-        const std::int32_t count = connection.TableCount();
-        for (std::int32_t i = 0; i < count; ++i)
-            AddEntry(entries, connection.TableByIndex(i));
     }
+    const bool listViews = views && engine.hasViews;
+    const std::int32_t count = listViews ? connection.ViewCount() : connection.TableCount();
+    for (std::int32_t i = engine.listIndexBase; i < engine.listIndexBase + count; ++i)
+        AddEntry(entries, listViews ? connection.ViewByIndex(i) : connection.TableByIndex(i));
 }
 
 QString SystemTableQuery(TProviderType provider)
 {
-    // Sent exactly as written; the SQL Server catalogue's type code really is a lower-case 's' here.
-    if (provider == ptSQLServer)
-        return QStringLiteral("SELECT * FROM sysobjects where xtype = 's'");
-    // Spelled once, where the Access catalogue's own run answers it.
-    return JetSystemTableStatement();
+    return EngineTraits(provider).systemTableStatement();
 }
 
 void ApplySystemTableRule(TTableList& entries, bool showSystemTables, TQueryObject& query,

@@ -1,0 +1,27 @@
+// What the two engines do differently where the program around them can see it, said once: the
+// list's positions, whether there is a view list and a database to choose, the statement that
+// finds the system tables, the engine's word in documents and on the command line.
+#pragma once
+
+#include "ProviderType.h"
+
+#include <QString>
+
+#include <cstdint>
+
+struct TEngineTraits
+{
+    // TCatalogue::provider, the structure documents' and the command line's word for the engine.
+    const char* word;
+    // The position of the first table (and view) the facade hands out.
+    std::int32_t listIndexBase;
+    // Views are listed apart from the tables, when asked for.
+    bool hasViews;
+    // The database is one of a server's, chosen before its structure is read.
+    bool choosesDatabase;
+    // Sent exactly as given; its answer's "name" column names the system tables.
+    QString (*systemTableStatement)();
+};
+
+// The traits of provider; an unknown value gets Access's.
+const TEngineTraits& EngineTraits(TProviderType provider);

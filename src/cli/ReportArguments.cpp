@@ -1,34 +1,225 @@
 #include "ReportArguments.h"
 
+#include <array>
+#include <utility>
+
 namespace {
 
-// Takes the value of an option given as "--name value" or "--name=value".
-bool OptionValue(const QStringList& arguments, qsizetype& i, const QString& name, QString& value,
-                 QString& error)
+using TOptions = TReportCommandOptions;
+
+bool SetNonEmpty(QString& target, const QString& value, QString& error, const char* message)
 {
-    const QString& argument = arguments.at(i);
-    if (argument.startsWith(name + QLatin1Char('='))) {
-        value = argument.mid(name.size() + 1);
-        return true;
-    }
-    if (i + 1 >= arguments.size()) {
-        error = QStringLiteral("option %1 needs a value").arg(name);
+    if (value.trimmed().isEmpty()) {
+        error = QString::fromUtf8(message);
         return false;
     }
-    value = arguments.at(++i);
+    target = value;
     return true;
 }
 
-bool IsOption(const QString& argument, const QString& name)
+bool SetFormat(TOptions& o, const QString& value, QString& error)
 {
-    return argument == name || argument.startsWith(name + QLatin1Char('='));
+    static const std::array<std::pair<const char*, TReportFormat>, 5> formats{{
+        {"text", TReportFormat::Text},
+        {"rtf", TReportFormat::Rtf},
+        {"pdf", TReportFormat::Pdf},
+        {"json", TReportFormat::Json},
+        {"markdown", TReportFormat::Markdown},
+    }};
+    for (const auto& [name, format] : formats) {
+        if (value == QLatin1String(name)) {
+            o.format = format;
+            return true;
+        }
+    }
+    error = QStringLiteral("--format takes text, rtf, pdf, json or markdown, not '%1'").arg(value);
+    return false;
+}
+
+bool SetLanguage(TOptions& o, const QString& value, QString& error)
+{
+    if (value.compare(QLatin1String("de"), Qt::CaseInsensitive) == 0) {
+        o.language = 1;
+    } else if (value.compare(QLatin1String("en"), Qt::CaseInsensitive) == 0) {
+        o.language = 2;
+    } else {
+        error = QStringLiteral("--language takes de or en, not '%1'").arg(value);
+        return false;
+    }
+    return true;
+}
+
+bool SetLoginTimeout(TOptions& o, const QString& value, QString& error)
+{
+    bool ok = false;
+    o.loginTimeout = value.toInt(&ok);
+    if (!ok || o.loginTimeout < 1 || o.loginTimeout > 3600) {
+        error = QStringLiteral("--login-timeout takes a number of seconds from 1 to 3600");
+        return false;
+    }
+    return true;
+}
+
+bool SetDelimiter(TOptions& o, const QString& value, QString& error)
+{
+    if (value.size() != 1) {
+        error = QStringLiteral("--delimiter takes exactly one character");
+        return false;
+    }
+    o.delimiter = value.at(0);
+    return true;
+}
+
+// The usage text's layout: the option in a column of this width after two spaces, its help
+// after it; a longer option gets a line of its own.
+constexpr qsizetype kOptionColumn = 21;
+
+const std::array kOptions{
+    TReportOption{"--server", nullptr, "HOST[,PORT]", "SQL Server to log in to (also HOST\\INSTANCE)",
+                  [](TOptions& o, const QString& v, QString& e) {
+                      return SetNonEmpty(o.server, v, e, "--server needs a server name");
+                  }},
+    TReportOption{"--database", nullptr, "NAME", "SQL Server database to report",
+                  [](TOptions& o, const QString& v, QString&) {
+                      o.database = v;
+                      return true;
+                  }},
+    TReportOption{"--profile", nullptr, "NAME",
+                  "report the database of a connection profile saved in the window",
+                  [](TOptions& o, const QString& v, QString& e) {
+                      if (v.isEmpty()) {
+                          e = QStringLiteral("--profile needs a profile name");
+                          return false;
+                      }
+                      o.profile = v;
+                      return true;
+                  }},
+    TReportOption{"--list-profiles", nullptr, nullptr,
+                  "list the saved profiles, one a line: its provider, a tab, its name",
+                  [](TOptions& o, const QString&, QString&) { return o.listProfiles = true; }},
+    TReportOption{"--views", nullptr, nullptr, "SQL Server: report the views instead of the tables",
+                  [](TOptions& o, const QString&, QString&) { return o.views = true; }},
+    TReportOption{"--login-timeout", nullptr, "S",
+                  "SQL Server: give up logging in after S seconds (default 30)", SetLoginTimeout},
+    TReportOption{"--system-tables", nullptr, nullptr, "report the system tables too",
+                  [](TOptions& o, const QString&, QString&) { return o.systemTables = true; }},
+    TReportOption{"--table", nullptr, "NAME", "report only this table or view (may be repeated)",
+                  [](TOptions& o, const QString& v, QString&) {
+                      o.tables.append(v);
+                      return true;
+                  }},
+    TReportOption{"--language", nullptr, "de|en",
+                  "language of the report header (default: the settings file's)", SetLanguage},
+    TReportOption{"--delimiter", nullptr, "C", "frame character (default: the settings file's)",
+                  SetDelimiter},
+    TReportOption{"--output", nullptr, "FILE", "write the report to FILE instead of standard output",
+                  [](TOptions& o, const QString& v, QString& e) {
+                      if (v.isEmpty()) {
+                          e = QStringLiteral("--output needs a file name");
+                          return false;
+                      }
+                      o.output = v;
+                      return true;
+                  }},
+    TReportOption{"--format", nullptr, "text|rtf|pdf|json|markdown",
+                  "plain text (default), the RTF the window saves, the pages the\n"
+                  "window's print command prints as PDF, or the structure with its\n"
+                  "keys, indexes and relationships as JSON or Markdown",
+                  SetFormat},
+    TReportOption{"--detail", nullptr, nullptr,
+                  "the extended report: keys, indexes, relationships, defaults and\n"
+                  "descriptions under each table's columns",
+                  [](TOptions& o, const QString&, QString&) { return o.detail = true; }},
+    TReportOption{"--version-text", nullptr, "TEXT",
+                  "the header's version line, as the window's Version field",
+                  [](TOptions& o, const QString& v, QString&) {
+                      o.versionText = v;
+                      return true;
+                  }},
+    TReportOption{"--user", nullptr, "NAME",
+                  "log in as this user (Access: workgroup user; SQL Server: login)",
+                  [](TOptions& o, const QString& v, QString&) {
+                      o.user = v;
+                      return true;
+                  }},
+    TReportOption{"--password-stdin", nullptr, nullptr,
+                  "read the password from the first line of standard input\n"
+                  "(Access: the database password; SQL Server: the login's)",
+                  [](TOptions& o, const QString&, QString&) { return o.passwordStdin = true; }},
+    TReportOption{"--compare", nullptr, "BASELINE",
+                  "list what differs from BASELINE (a --format json document or an\n"
+                  "Access file) in the source given as above or as a second JSON\n"
+                  "document; --format text|rtf|pdf|json|markdown as for the report",
+                  [](TOptions& o, const QString& v, QString& e) {
+                      if (v.isEmpty()) {
+                          e = QStringLiteral("--compare needs a baseline file");
+                          return false;
+                      }
+                      o.compare = v;
+                      return true;
+                  }},
+    TReportOption{"--help", "-h", nullptr, "show this text",
+                  [](TOptions& o, const QString&, QString&) { return o.help = true; }},
+};
+
+// "--name" or "--name=value" (but not "--name-more").
+bool Spells(const QString& argument, const char* name, bool& withValue)
+{
+    const QLatin1String spelling(name);
+    withValue = false;
+    if (argument == spelling)
+        return true;
+    if (argument.startsWith(spelling) && argument.size() > spelling.size() &&
+        argument.at(spelling.size()) == QLatin1Char('=')) {
+        withValue = true;
+        return true;
+    }
+    return false;
+}
+
+const TReportOption* FindOption(const QString& argument, bool& withValue)
+{
+    for (const TReportOption& option : kOptions) {
+        if (Spells(argument, option.name, withValue) ||
+            (option.alias != nullptr && Spells(argument, option.alias, withValue)))
+            return &option;
+    }
+    return nullptr;
+}
+
+// Takes one option and, when it has one, its value from "--name value" or "--name=value".
+bool ApplyOption(const TReportOption& option, bool withValue, const QStringList& arguments, qsizetype& i,
+                 TReportCommandOptions& options, QString& error)
+{
+    const QString& argument = arguments.at(i);
+    const QString name = QString::fromLatin1(option.name);
+    QString value;
+    if (option.argument == nullptr) {
+        if (withValue) {
+            error = QStringLiteral("option %1 takes no value").arg(name);
+            return false;
+        }
+    } else if (withValue) {
+        value = argument.mid(argument.indexOf(QLatin1Char('=')) + 1);
+    } else if (i + 1 >= arguments.size()) {
+        error = QStringLiteral("option %1 needs a value").arg(name);
+        return false;
+    } else {
+        value = arguments.at(++i);
+    }
+    return option.apply(options, value, error);
 }
 
 } // namespace
 
+std::span<const TReportOption> ReportOptions()
+{
+    return kOptions;
+}
+
 QString ReportCommandUsage()
 {
-    return QStringLiteral(
+    QString usage = QStringLiteral(
         "Usage: orvane-report [OPTION]... FILE.mdb\n"
         "       orvane-report [OPTION]... --server HOST[,PORT] --database NAME\n"
         "       orvane-report [OPTION]... --profile NAME\n"
@@ -36,37 +227,29 @@ QString ReportCommandUsage()
         "       orvane-report [OPTION]... --compare BASELINE SOURCE...\n"
         "Prints the structure report of the tables of an Access database file, or of the tables or\n"
         "views of a SQL Server database, or what differs between its structure and a baseline's.\n"
-        "\n"
-        "  --server HOST[,PORT]  SQL Server to log in to (also HOST\\INSTANCE)\n"
-        "  --database NAME      SQL Server database to report\n"
-        "  --profile NAME       report the database of a connection profile saved in the window\n"
-        "  --list-profiles      list the saved profiles, one a line: its provider, a tab, its name\n"
-        "  --views              SQL Server: report the views instead of the tables\n"
-        "  --login-timeout S    SQL Server: give up logging in after S seconds (default 30)\n"
-        "  --system-tables      report the system tables too\n"
-        "  --table NAME         report only this table or view (may be repeated)\n"
-        "  --language de|en     language of the report header (default: the settings file's)\n"
-        "  --delimiter C        frame character (default: the settings file's)\n"
-        "  --output FILE        write the report to FILE instead of standard output\n"
-        "  --format text|rtf|pdf|json|markdown\n"
-        "                       plain text (default), the RTF the window saves, the pages the\n"
-        "                       window's print command prints as PDF, or the structure with its\n"
-        "                       keys, indexes and relationships as JSON or Markdown\n"
-        "  --detail             the extended report: keys, indexes, relationships, defaults and\n"
-        "                       descriptions under each table's columns\n"
-        "  --version-text TEXT  the header's version line, as the window's Version field\n"
-        "  --user NAME          log in as this user (Access: workgroup user; SQL Server: login)\n"
-        "  --password-stdin     read the password from the first line of standard input\n"
-        "                       (Access: the database password; SQL Server: the login's)\n"
-        "  --compare BASELINE   list what differs from BASELINE (a --format json document or an\n"
-        "                       Access file) in the source given as above or as a second JSON\n"
-        "                       document; --format text|rtf|pdf|json|markdown as for the report\n"
-        "  --help               show this text\n"
+        "\n");
+    const QString indent(2 + kOptionColumn, QLatin1Char(' '));
+    for (const TReportOption& option : kOptions) {
+        QString spelling = QString::fromLatin1(option.name);
+        if (option.argument != nullptr)
+            spelling += QLatin1Char(' ') + QString::fromLatin1(option.argument);
+        if (option.alias != nullptr)
+            spelling += QStringLiteral(", ") + QString::fromLatin1(option.alias);
+        usage += QStringLiteral("  ");
+        if (spelling.size() < kOptionColumn)
+            usage += spelling.leftJustified(kOptionColumn);
+        else
+            usage += spelling + QLatin1Char('\n') + indent;
+        usage += QString::fromUtf8(option.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) +
+                 QLatin1Char('\n');
+    }
+    usage += QStringLiteral(
         "\n"
         "Passwords are never taken from the arguments: what the database still asks for is asked\n"
         "on the terminal; with --password-stdin a protected baseline's password is the line after\n"
         "the source's. Exit status: 0 done, 1 error, 2 usage error; with --compare 0 no differences,\n"
         "3 differences, 1 a side could not be opened or read.");
+    return usage;
 }
 
 bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error)
@@ -75,7 +258,7 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        QString value;
+        bool withValue = false;
         if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
             if (!options.file.isEmpty()) {
                 error = QStringLiteral("only one database file can be reported");
@@ -84,113 +267,10 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             options.file = argument;
         } else if (argument == QLatin1String("--")) {
             optionsEnded = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            options.help = true;
-        } else if (argument == QLatin1String("--system-tables")) {
-            options.systemTables = true;
-        } else if (argument == QLatin1String("--password-stdin")) {
-            options.passwordStdin = true;
-        } else if (argument == QLatin1String("--detail")) {
-            options.detail = true;
-        } else if (argument == QLatin1String("--views")) {
-            options.views = true;
-        } else if (argument == QLatin1String("--list-profiles")) {
-            options.listProfiles = true;
-        } else if (IsOption(argument, QStringLiteral("--profile"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--profile"), value, error))
+        } else if (const TReportOption* option = FindOption(argument, withValue)) {
+            if (!ApplyOption(*option, withValue, arguments, i, options, error))
                 return false;
-            if (value.isEmpty()) {
-                error = QStringLiteral("--profile needs a profile name");
-                return false;
-            }
-            options.profile = value;
-        } else if (IsOption(argument, QStringLiteral("--server"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--server"), value, error))
-                return false;
-            if (value.trimmed().isEmpty()) {
-                error = QStringLiteral("--server needs a server name");
-                return false;
-            }
-            options.server = value;
-        } else if (IsOption(argument, QStringLiteral("--database"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--database"), value, error))
-                return false;
-            options.database = value;
-        } else if (IsOption(argument, QStringLiteral("--login-timeout"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--login-timeout"), value, error))
-                return false;
-            bool ok = false;
-            options.loginTimeout = value.toInt(&ok);
-            if (!ok || options.loginTimeout < 1 || options.loginTimeout > 3600) {
-                error = QStringLiteral("--login-timeout takes a number of seconds from 1 to 3600");
-                return false;
-            }
-        } else if (IsOption(argument, QStringLiteral("--table"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--table"), value, error))
-                return false;
-            options.tables.append(value);
-        } else if (IsOption(argument, QStringLiteral("--language"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--language"), value, error))
-                return false;
-            if (value.compare(QLatin1String("de"), Qt::CaseInsensitive) == 0) {
-                options.language = 1;
-            } else if (value.compare(QLatin1String("en"), Qt::CaseInsensitive) == 0) {
-                options.language = 2;
-            } else {
-                error = QStringLiteral("--language takes de or en, not '%1'").arg(value);
-                return false;
-            }
-        } else if (IsOption(argument, QStringLiteral("--delimiter"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--delimiter"), value, error))
-                return false;
-            if (value.size() != 1) {
-                error = QStringLiteral("--delimiter takes exactly one character");
-                return false;
-            }
-            options.delimiter = value.at(0);
-        } else if (IsOption(argument, QStringLiteral("--output"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--output"), value, error))
-                return false;
-            if (value.isEmpty()) {
-                error = QStringLiteral("--output needs a file name");
-                return false;
-            }
-            options.output = value;
-        } else if (IsOption(argument, QStringLiteral("--format"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--format"), value, error))
-                return false;
-            if (value == QLatin1String("text")) {
-                options.format = TReportFormat::Text;
-            } else if (value == QLatin1String("rtf")) {
-                options.format = TReportFormat::Rtf;
-            } else if (value == QLatin1String("pdf")) {
-                options.format = TReportFormat::Pdf;
-            } else if (value == QLatin1String("json")) {
-                options.format = TReportFormat::Json;
-            } else if (value == QLatin1String("markdown")) {
-                options.format = TReportFormat::Markdown;
-            } else {
-                error =
-                    QStringLiteral("--format takes text, rtf, pdf, json or markdown, not '%1'").arg(value);
-                return false;
-            }
-        } else if (IsOption(argument, QStringLiteral("--compare"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--compare"), value, error))
-                return false;
-            if (value.isEmpty()) {
-                error = QStringLiteral("--compare needs a baseline file");
-                return false;
-            }
-            options.compare = value;
-        } else if (IsOption(argument, QStringLiteral("--version-text"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--version-text"), value, error))
-                return false;
-            options.versionText = value;
-        } else if (IsOption(argument, QStringLiteral("--user"))) {
-            if (!OptionValue(arguments, i, QStringLiteral("--user"), value, error))
-                return false;
-            options.user = value;
-        } else if (IsOption(argument, QStringLiteral("--password"))) {
+        } else if (Spells(argument, "--password", withValue)) {
             // Arguments are visible to every user of the machine: refuse before anything is opened.
             error = QStringLiteral("passwords are not taken from the command line; use --password-stdin");
             return false;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <span>
 
 // What the report is written as: plain lines, the window's saved RTF, the printed pages, or the
 // structure as a JSON document or a Markdown page.
@@ -51,6 +52,22 @@ struct TReportCommandOptions
 
 // The exit status of a comparison that found differences (0: none, 1: a side failed, 2: usage).
 constexpr int kCompareDifferencesStatus = 3;
+
+// One option of orvane-report: how it is spelled, what --help says of it and what it sets. The
+// parser, the usage text and the man page's test all read the one table of these.
+struct TReportOption
+{
+    const char* name;     // "--table"
+    const char* alias;    // another spelling ("-h"), or nullptr
+    const char* argument; // the value's name in the usage text ("NAME"); nullptr: a switch
+    const char* help;     // the usage text; each '\n' starts a line indented under the first
+    // Takes the option into the options; a switch gets an empty value. A bad value gives false
+    // and its text.
+    bool (*apply)(TReportCommandOptions& options, const QString& value, QString& error);
+};
+
+// Every option, in the order the usage text lists them.
+std::span<const TReportOption> ReportOptions();
 
 // Parses the arguments (without the program name). A usage error gives false and its text.
 bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error);

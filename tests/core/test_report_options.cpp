@@ -1,0 +1,169 @@
+// The options table of orvane-report against its man page, and the parser's handling of the
+// table's two kinds of option.
+#include "ReportArguments.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <set>
+
+namespace {
+
+// The words of a roff request line; a quoted word keeps its spaces.
+QStringList RoffWords(const QString& line)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    bool inWord = false;
+    for (const QChar c : line) {
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == QLatin1Char(' ') && !quoted) {
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
+// What a tag line of a .TP paragraph reads as, its font changes and escapes removed.
+QString TagText(const QString& line)
+{
+    QStringList words = RoffWords(line);
+    if (words.isEmpty())
+        return {};
+    const QString macro = words.takeFirst();
+    // .B and .I join their words with spaces; the alternating ones (.BI, .BR, ...) run them together.
+    QString text = words.join(macro.size() == 2 ? QStringLiteral(" ") : QString());
+    static const QRegularExpression fontChange(QStringLiteral(R"(\\f[BIRP])"));
+    text.remove(fontChange);
+    text.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    text.replace(QStringLiteral("\\e"), QStringLiteral("\\"));
+    return text;
+}
+
+// The tags of the man page's OPTIONS section that name an option.
+std::set<QString> ManPageOptionTags()
+{
+    QFile page(QStringLiteral(ORVANE_SOURCE_DIR "/packaging/man/orvane-report.1"));
+    EXPECT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+    const QStringList lines = QString::fromUtf8(page.readAll()).split(QLatin1Char('\n'));
+    std::set<QString> tags;
+    bool inOptions = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).startsWith(QLatin1String(".SH"))) {
+            inOptions = lines.at(i).trimmed() == QLatin1String(".SH OPTIONS");
+        } else if (inOptions && lines.at(i).trimmed() == QLatin1String(".TP") && i + 1 < lines.size()) {
+            const QString tag = TagText(lines.at(i + 1));
+            if (tag.startsWith(QLatin1Char('-')))
+                tags.insert(tag);
+        }
+    }
+    return tags;
+}
+
+// A table row as the man page spells its tag: the option, its value's name, its other spelling.
+QString TableTag(const TReportOption& option)
+{
+    QString tag = QString::fromLatin1(option.name);
+    if (option.argument != nullptr)
+        tag += QLatin1Char(' ') + QString::fromLatin1(option.argument);
+    if (option.alias != nullptr)
+        tag += QStringLiteral(", ") + QString::fromLatin1(option.alias);
+    return tag;
+}
+
+} // namespace
+
+TEST(ReportOptionsTest, ManPageDocumentsExactlyTheTableOptions)
+{
+    const std::set<QString> documented = ManPageOptionTags();
+    ASSERT_FALSE(documented.empty());
+    std::set<QString> table;
+    for (const TReportOption& option : ReportOptions())
+        table.insert(TableTag(option));
+    for (const QString& tag : table)
+        EXPECT_TRUE(documented.count(tag) == 1) << "not in the man page's OPTIONS: " << tag.toStdString();
+    for (const QString& tag : documented)
+        EXPECT_TRUE(table.count(tag) == 1) << "in the man page but not in the table: " << tag.toStdString();
+}
+
+TEST(ReportOptionsTest, UsageListsEveryOptionOnce)
+{
+    const QString usage = ReportCommandUsage();
+    for (const TReportOption& option : ReportOptions()) {
+        const QRegularExpression line(QStringLiteral("^  %1( |,|\\n|$)")
+                                          .arg(QRegularExpression::escape(QString::fromLatin1(option.name))),
+                                      QRegularExpression::MultilineOption);
+        qsizetype count = 0;
+        for (auto it = line.globalMatch(usage); it.hasNext(); it.next())
+            ++count;
+        EXPECT_EQ(count, 1) << option.name;
+    }
+}
+
+void PrintTo(const TReportOption& option, std::ostream* os)
+{
+    *os << option.name;
+}
+
+class ReportOptionRowTest : public ::testing::TestWithParam<TReportOption>
+{
+};
+
+// A value-taking option at the end of the line lacks its value; a switch refuses one. Either is
+// a usage error that names the option as the table spells it.
+TEST_P(ReportOptionRowTest, MisusedValueIsAUsageError)
+{
+    const TReportOption& option = GetParam();
+    const QString name = QString::fromLatin1(option.name);
+    TReportCommandOptions parsed;
+    QString error;
+    if (option.argument != nullptr) {
+        EXPECT_FALSE(ParseReportCommandLine({QStringLiteral("x.mdb"), name}, parsed, error));
+        EXPECT_EQ(error, QStringLiteral("option %1 needs a value").arg(name));
+    } else {
+        EXPECT_FALSE(
+            ParseReportCommandLine({QStringLiteral("x.mdb"), name + QStringLiteral("=1")}, parsed, error));
+        EXPECT_EQ(error, QStringLiteral("option %1 takes no value").arg(name));
+    }
+    // An option's name with more letters after it is another (unknown) option, never this one.
+    EXPECT_FALSE(
+        ParseReportCommandLine({QStringLiteral("x.mdb"), name + QStringLiteral("x")}, parsed, error));
+    EXPECT_EQ(error, QStringLiteral("unknown option %1x").arg(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ReportOptionRowTest,
+                         ::testing::ValuesIn(ReportOptions().begin(), ReportOptions().end()),
+                         [](const ::testing::TestParamInfo<TReportOption>& p) {
+                             QString name = QString::fromLatin1(p.param.name).mid(2);
+                             name.remove(QLatin1Char('-'));
+                             return name.toStdString();
+                         });
+
+TEST(ReportOptionsTest, ValuesAfterAnEqualsSignAndTheShortHelp)
+{
+    TReportCommandOptions parsed;
+    QString error;
+    ASSERT_TRUE(ParseReportCommandLine({QStringLiteral("--table=A=B"), QStringLiteral("--table"),
+                                        QStringLiteral("--views"), QStringLiteral("--format=json"),
+                                        QStringLiteral("x.mdb")},
+                                       parsed, error))
+        << error.toStdString();
+    EXPECT_EQ(parsed.tables, (QStringList{QStringLiteral("A=B"), QStringLiteral("--views")}));
+    EXPECT_FALSE(parsed.views);
+    EXPECT_EQ(parsed.format, TReportFormat::Json);
+    ASSERT_TRUE(ParseReportCommandLine({QStringLiteral("-h")}, parsed, error));
+    EXPECT_TRUE(parsed.help);
+}

@@ -22,10 +22,10 @@ public:
         long dropAfterBatches = 0;
         bool denyViewAnyDatabase = false;
         bool azure = false;
-        std::string encryption;     // --encryption: "offered" (empty: the same), "required", "not-supported"
-        std::string certificateOut; // --certificate-out: where the server writes its certificate
         std::vector<std::string> owners; // "USER:DATABASE"
         std::string program;             // empty = the tds-testserver built with this library
+        std::string encryption;     // --encryption: "offered" (empty: the same), "required", "not-supported"
+        std::string certificateOut; // --certificate-out: where the server writes its certificate
     };
 
     struct Counts

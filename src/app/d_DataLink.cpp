@@ -120,8 +120,12 @@ TDataLinkFields TdlgDataLink::fields() const
             return QString();
         return box->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
     };
-    TDataLinkFields f{edtServer->text(), edtUser->text(), edtPassword->text(), chkSavePassword->isChecked(),
-                      cboDatabase->currentText()};
+    TDataLinkFields f;
+    f.Server = edtServer->text();
+    f.User = edtUser->text();
+    f.Password = edtPassword->text();
+    f.SavePassword = chkSavePassword->isChecked();
+    f.Database = cboDatabase->currentText();
     f.UseEncryption = flag(chkEncrypt, m_start.UseEncryption);
     f.TrustServerCertificate = flag(chkTrustCertificate, m_start.TrustServerCertificate);
     return f;

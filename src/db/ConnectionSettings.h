@@ -16,8 +16,8 @@ struct TConnectionProperties
     QString SavePW;
     // "True" or "False" as the OLE DB properties "Use Encryption for Data" and "Trust Server
     // Certificate" take them; empty: not named in the string, FreeTDS's default.
-    QString UseEncryption;
-    QString TrustServerCertificate;
+    QString UseEncryption = {};
+    QString TrustServerCertificate = {};
 };
 
 // Workgroup file named in every Access string, whatever SystemDatabase holds.

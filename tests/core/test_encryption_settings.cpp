@@ -37,7 +37,8 @@ TEST_P(EncryptionChoice, WhatTheLoginAsksFor)
 INSTANTIATE_TEST_SUITE_P(
     Strings, EncryptionChoice,
     ::testing::Values(CheckCase{"NeitherNamedKeepsTheDriversDefault", "", false, false},
-                      CheckCase{"EncryptionChecksTheCertificateAsOleDbDoes", ";Use Encryption for Data=True", true, true},
+                      CheckCase{"EncryptionChecksTheCertificateAsOleDbDoes", ";Use Encryption for Data=True",
+                                true, true},
                       CheckCase{"EncryptionWithATrustedCertificate",
                                 ";Use Encryption for Data=True;Trust Server Certificate=True", true, false},
                       CheckCase{"CertificateCheckAlone", ";Trust Server Certificate=False", false, true},

@@ -347,6 +347,17 @@ void SqlServerSession::open()
                         .arg(address.host.mid(backslash + 1), address.host.left(backslash));
         text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
                    .arg(m_login.server, where, text);
+        // FreeTDS ends a refused TLS negotiation with its plain 20002 and no reason of its own.
+        if (code == 20002 && (m_login.requireEncryption || m_login.verifyCertificate)) {
+            text +=
+                m_login.verifyCertificate
+                    ? QStringLiteral(". The connection was to be encrypted with a trusted certificate: the "
+                                     "server does not encrypt, or its certificate is not from a trusted CA "
+                                     "or does not name the host \"%1\".")
+                          .arg(address.host.section(u'\\', 0, 0))
+                    : QStringLiteral(
+                          ". The connection was to be encrypted, and the server does not encrypt.");
+        }
     }
     fail(text, code);
 }

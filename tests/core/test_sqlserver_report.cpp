@@ -436,6 +436,7 @@ TEST_P(SqlServerEncryption, ReportsOrRefuses)
         // Nothing that failed may look like a report.
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains("Cannot connect to the SQL Server")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("The connection was to be encrypted")) << run.err.toStdString();
     }
 }
 

@@ -13,7 +13,11 @@ SERVER="$BUILD_DIR/tests/support/tds/tds-testserver"
 MKCATALOG="$BUILD_DIR/tests/support/tds/tds-mkcatalog"
 REPORT="$BUILD_DIR/src/orvane-report"
 WINDOW="$BUILD_DIR/bench/bench_window"
-for tool in "$SERVER" "$MKCATALOG" "$REPORT" "$WINDOW"; do
+# ENCRYPTION_ONLY=1: only the orvane-report lines with encryption off and on (no window needed).
+ENCRYPTION_ONLY=${ENCRYPTION_ONLY:-}
+TOOLS=("$SERVER" "$MKCATALOG" "$REPORT")
+[[ -n $ENCRYPTION_ONLY ]] || TOOLS+=("$WINDOW")
+for tool in "${TOOLS[@]}"; do
   if [[ ! -x $tool ]]; then
     echo "missing $tool: build it first (scripts/build.sh)" >&2
     exit 1
@@ -80,6 +84,10 @@ run_case() {
   printf '%-28s %8s s %8.1f MiB %6d round trips %7d lines  < 1 s: %s\n' "orvane-report, $label" "$median" \
     "$(awk "BEGIN {print $rss/1024}")" "$((r1 - r0))" "$lines" \
     "$(awk "BEGIN {exit !($median < 1)}" && echo ok || echo MISSED)"
+  if [[ -n $ENCRYPTION_ONLY ]]; then
+    stop_server
+    return
+  fi
   r0=$(requests)
   echo Bench1 | QT_QPA_PLATFORM=offscreen "$WINDOW" "${WINDOW_ARGS[@]}" --server "127.0.0.1,$PORT" big bench 2>/dev/null | sed "s/^/  window, $label: /"
   r1=$(requests)
@@ -91,6 +99,15 @@ echo "Catalogue: 1,000 tables x 20 columns (test TDS server over FreeTDS); $RUNS
 # The plain report with the plain window, then the structure document with the extended report.
 FORMAT_ARGS=()
 WINDOW_ARGS=()
+if [[ -n $ENCRYPTION_ONLY ]]; then
+  # Off: the server cannot encrypt. On: the server requires it, so every packet goes over TLS.
+  FORMAT_ARGS=(--format json)
+  run_case "json, TLS off, direct" --encryption not-supported
+  run_case "json, TLS on, direct" --encryption required
+  run_case "json, TLS off, 50 ms" --encryption not-supported --latency 50
+  run_case "json, TLS on, 50 ms" --encryption required --latency 50
+  exit 0
+fi
 run_case "direct"
 run_case "50 ms latency" --latency 50
 FORMAT_ARGS=(--format json)

@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libqt6sql6-odbc fonts-liberation
   mdbtools mdbtools-dev
-  unixodbc-dev tdsodbc
+  unixodbc-dev tdsodbc freetds-bin
   libcrypto++-dev libssl-dev libicu-dev
   libgtest-dev libgmock-dev libsqlite3-dev poppler-utils unrtf time clang-format
   python3-jsonschema

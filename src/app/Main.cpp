@@ -323,6 +323,8 @@ void TfrmMain::ResetConnectionState()
     SetUser(QString());
     SetPassword(QString());
     m_savePW.clear();
+    m_useEncryption.clear();
+    m_trustServerCertificate.clear();
     m_userPassword.clear();
     m_systemDatabase.clear();
     edtAccessVersion->clear();
@@ -391,6 +393,8 @@ void TfrmMain::setConnectionProperties(const TConnectionProperties& props)
     SetUserPassword(props.UserPassword);
     SetSystemDatabase(props.SystemDatabase);
     SetSavePW(props.SavePW);
+    m_useEncryption = props.UseEncryption;
+    m_trustServerCertificate = props.TrustServerCertificate;
 }
 
 void TfrmMain::LoadProfile(const QString& profileName)
@@ -641,7 +645,17 @@ void TfrmMain::actCompareWithExecute()
 
 TConnectionProperties TfrmMain::connectionProperties() const
 {
-    return {m_server, m_database, m_user, m_password, m_userPassword, m_systemDatabase, m_savePW};
+    TConnectionProperties props;
+    props.Server = m_server;
+    props.Database = m_database;
+    props.User = m_user;
+    props.Password = m_password;
+    props.UserPassword = m_userPassword;
+    props.SystemDatabase = m_systemDatabase;
+    props.SavePW = m_savePW;
+    props.UseEncryption = m_useEncryption;
+    props.TrustServerCertificate = m_trustServerCertificate;
+    return props;
 }
 
 QString TfrmMain::BuildSQLServerConnectionString() const
@@ -663,6 +677,8 @@ void TfrmMain::ApplySQLServerConnectionString()
     SetUser(read.User);
     SetPassword(read.Password);
     SetSavePW(read.SavePW);
+    m_useEncryption = read.UseEncryption;
+    m_trustServerCertificate = read.TrustServerCertificate;
 }
 
 void TfrmMain::PromptSQLServerConnection()

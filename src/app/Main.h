@@ -209,6 +209,9 @@ private:
     QString m_userPassword;
     QString m_systemDatabase;
     QString m_savePW;
+    // The encryption choices of the data link dialog or the profile ("True", "False" or empty).
+    QString m_useEncryption;
+    QString m_trustServerCertificate;
     TProviderType m_provider = ptSQLServer;
     QChar m_delimiterChar = u'*';
     bool m_reportRunning = false;

@@ -1,5 +1,6 @@
 #include "d_DataLink.h"
 
+#include "ADOStringProp.h"
 #include "UIText.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     setWindowTitle(LoadUIText(301));
 
     const TDataLinkFields start = ParseDataLinkString(initial);
+    m_start = start;
     auto* form = new QFormLayout;
     // The one provider this dialog composes strings for.
     auto* provider = new QLabel(QStringLiteral("Microsoft OLE DB Provider for SQL Server"), this);
@@ -60,6 +62,16 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     databaseRow->addWidget(cboDatabase, 1);
     databaseRow->addWidget(btnRefresh);
     form->addRow(LoadUIText(308), databaseRow);
+
+    // OLE DB's meaning: a required encryption checks the certificate unless it is trusted as it is.
+    chkEncrypt = new QCheckBox(LoadUIText(315), this);
+    chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
+    chkEncrypt->setChecked(ConnectionFlag(start.UseEncryption).value_or(false));
+    form->addRow(QString(), chkEncrypt);
+    chkTrustCertificate = new QCheckBox(LoadUIText(316), this);
+    chkTrustCertificate->setObjectName(QStringLiteral("chkTrustCertificate"));
+    chkTrustCertificate->setChecked(ConnectionFlag(start.TrustServerCertificate).value_or(false));
+    form->addRow(QString(), chkTrustCertificate);
 
     btnTest = new QPushButton(LoadUIText(310), this);
     btnTest->setObjectName(QStringLiteral("btnTest"));
@@ -101,8 +113,22 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
 
 TDataLinkFields TdlgDataLink::fields() const
 {
-    return {edtServer->text(), edtUser->text(), edtPassword->text(), chkSavePassword->isChecked(),
-            cboDatabase->currentText()};
+    // A box left as it was leaves its property as the string had it, named or not; a string that
+    // named neither comes back without them.
+    auto flag = [](const QCheckBox* box, const QString& was) {
+        if (!box->isChecked() && was.isEmpty())
+            return QString();
+        return box->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
+    };
+    TDataLinkFields f;
+    f.Server = edtServer->text();
+    f.User = edtUser->text();
+    f.Password = edtPassword->text();
+    f.SavePassword = chkSavePassword->isChecked();
+    f.Database = cboDatabase->currentText();
+    f.UseEncryption = flag(chkEncrypt, m_start.UseEncryption);
+    f.TrustServerCertificate = flag(chkTrustCertificate, m_start.TrustServerCertificate);
+    return f;
 }
 
 void TdlgDataLink::btnRefreshClick()

@@ -42,6 +42,9 @@ private:
     QLineEdit* edtPassword = nullptr;
     QCheckBox* chkBlankPassword = nullptr;
     QCheckBox* chkSavePassword = nullptr;
+    QCheckBox* chkEncrypt = nullptr;
+    QCheckBox* chkTrustCertificate = nullptr;
+    TDataLinkFields m_start;
     QComboBox* cboDatabase = nullptr;
     QPushButton* btnRefresh = nullptr;
     QPushButton* btnTest = nullptr;

@@ -101,6 +101,26 @@ const std::array kOptions{
                   [](TOptions& o, const QString&, QString&) { return o.views = true; }},
     TReportOption{"--login-timeout", nullptr, "S",
                   "SQL Server: give up logging in after S seconds (default 30)", SetLoginTimeout},
+    TReportOption{"--encrypt", nullptr, nullptr,
+                  "SQL Server: refuse a server that does not encrypt the connection;\n"
+                  "its certificate is checked unless --trust-server-certificate",
+                  [](TOptions& o, const QString&, QString&) { return *(o.encrypt = true); }},
+    TReportOption{"--no-encrypt", nullptr, nullptr,
+                  "SQL Server: do not require encryption (the default: encrypt when the\n"
+                  "server offers it)",
+                  [](TOptions& o, const QString&, QString&) { return !*(o.encrypt = false); }},
+    TReportOption{"--trust-server-certificate", nullptr, nullptr,
+                  "SQL Server: take the server's certificate without checking it",
+                  [](TOptions& o, const QString&, QString&) { return *(o.trustServerCertificate = true); }},
+    TReportOption{"--no-trust-server-certificate", nullptr, nullptr,
+                  "SQL Server: the certificate must be trusted and name the host",
+                  [](TOptions& o, const QString&, QString&) { return !*(o.trustServerCertificate = false); }},
+    TReportOption{"--ca-file", nullptr, "FILE",
+                  "SQL Server: the CA certificates (PEM) a checked certificate must come\n"
+                  "from (default: the system's); implies --no-trust-server-certificate",
+                  [](TOptions& o, const QString& v, QString& e) {
+                      return SetNonEmpty(o.caFile, v, e, "--ca-file needs a file name");
+                  }},
     TReportOption{"--system-tables", nullptr, nullptr, "report the system tables too",
                   [](TOptions& o, const QString&, QString&) { return o.systemTables = true; }},
     TReportOption{"--table", nullptr, "NAME", "report only this table or view (may be repeated)",

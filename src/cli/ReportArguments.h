@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <span>
 
 // What the report is written as: plain lines, the window's saved RTF, the printed pages, or the
@@ -41,6 +42,12 @@ struct TReportCommandOptions
     // Compare the source with this baseline (a structure document or an Access file) instead of
     // reporting it.
     QString compare;
+    // SQL Server: require encryption, or not (unset: the profile's choice, else encrypt when the
+    // server offers it); accept any certificate, or require a trusted one naming the host (unset:
+    // checked exactly when encryption is required); the CAs trusted (empty: the system store).
+    std::optional<bool> encrypt;
+    std::optional<bool> trustServerCertificate;
+    QString caFile;
 };
 
 // The exit status of a comparison that found differences (0: none, 1: a side failed, 2: usage).

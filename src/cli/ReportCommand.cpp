@@ -283,6 +283,15 @@ TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const T
 {
     if (options.loginTimeout > 0)
         SetDMOLoginTimeout(options.loginTimeout);
+    SetDMOCertificateAuthority(options.caFile);
+    auto flag = [](bool on) { return on ? QStringLiteral("True") : QStringLiteral("False"); };
+    if (options.encrypt)
+        props.UseEncryption = flag(*options.encrypt);
+    if (options.trustServerCertificate)
+        props.TrustServerCertificate = flag(*options.trustServerCertificate);
+    // A CA file only means something to a check; asking for it asks for the check.
+    if (!options.caFile.isEmpty() && !options.trustServerCertificate)
+        props.TrustServerCertificate = flag(false);
     connection.SetConnectionType(ctDMO);
     const QString connectionString = BuildSQLServerConnectionString(props);
     const TOpenResult result = OpenSQLServer(connection, connectionString);

@@ -24,5 +24,34 @@ void TKorvADOStringProp::Parse()
             Password = item.value;
         else if (item.key == u"Initial Catalog")
             InitialCatalog = item.value;
+        else if (item.key.compare(u"Use Encryption for Data", Qt::CaseInsensitive) == 0)
+            UseEncryptionForData = item.value;
+        else if (item.key.compare(u"Trust Server Certificate", Qt::CaseInsensitive) == 0)
+            TrustServerCertificate = item.value;
     }
+}
+
+std::optional<bool> ConnectionFlag(const QString& value)
+{
+    const QString v = value.trimmed();
+    for (const char* yes : {"true", "yes", "1"})
+        if (v.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
+            return true;
+    for (const char* no : {"false", "no", "0"})
+        if (v.compare(QLatin1String(no), Qt::CaseInsensitive) == 0)
+            return false;
+    return std::nullopt;
+}
+
+bool TKorvADOStringProp::EncryptionRequired() const
+{
+    return ConnectionFlag(UseEncryptionForData).value_or(false);
+}
+
+bool TKorvADOStringProp::CertificateChecked() const
+{
+    const std::optional<bool> trust = ConnectionFlag(TrustServerCertificate);
+    if (trust.has_value())
+        return !*trust;
+    return EncryptionRequired();
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class TKorvADOStringProp
 {
 public:
@@ -20,4 +22,18 @@ public:
     QString Password;
     QString UserID;
     QString InitialCatalog;
+    // The OLE DB properties "Use Encryption for Data" and "Trust Server Certificate" as written
+    // ("True", "False"); empty when the string does not name them.
+    QString UseEncryptionForData;
+    QString TrustServerCertificate;
+
+    // Encryption is required when "Use Encryption for Data" is true. The certificate is checked when
+    // "Trust Server Certificate" is false, or when encryption is required and the certificate is not
+    // said to be trusted, as the OLE DB provider does; a string naming neither keeps FreeTDS's
+    // default (encrypt when offered, any certificate).
+    bool EncryptionRequired() const;
+    bool CertificateChecked() const;
 };
+
+// "True", "yes" or "1" (any case) is true; "False", "no" or "0" false; anything else neither.
+std::optional<bool> ConnectionFlag(const QString& value);

@@ -64,7 +64,13 @@ QString BuildSQLServerConnectionString(const TConnectionProperties& p)
     cs.SQLOLEDB_UseProcedureForPrepare = 1;
     cs.SQLOLEDB_AutoTranslate = true;
     cs.SQLOLEDB_PacketSize = 4096;
-    return literal.finish(cs.BuildConnectionString());
+    QString built = cs.BuildConnectionString();
+    // Only when asked for: a string without them is the one every earlier version wrote.
+    if (!p.UseEncryption.isEmpty())
+        built += QLatin1String(";Use Encryption for Data=") + p.UseEncryption;
+    if (!p.TrustServerCertificate.isEmpty())
+        built += QLatin1String(";Trust Server Certificate=") + p.TrustServerCertificate;
+    return literal.finish(built);
 }
 
 QString BuildAccessConnectionString(const TConnectionProperties& p)
@@ -93,6 +99,8 @@ void ApplySQLServerConnectionString(const QString& connectionString, TConnection
         {u"User ID", &TConnectionProperties::User},
         {u"Password", &TConnectionProperties::Password},
         {u"Persist Security Info", &TConnectionProperties::SavePW},
+        {u"Use Encryption for Data", &TConnectionProperties::UseEncryption},
+        {u"Trust Server Certificate", &TConnectionProperties::TrustServerCertificate},
     };
     for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
         for (const Rule& rule : rules) {

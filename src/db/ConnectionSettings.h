@@ -14,6 +14,10 @@ struct TConnectionProperties
     QString UserPassword;
     QString SystemDatabase;
     QString SavePW;
+    // "True" or "False" as the OLE DB properties "Use Encryption for Data" and "Trust Server
+    // Certificate" take them; empty: not named in the string, FreeTDS's default.
+    QString UseEncryption = {};
+    QString TrustServerCertificate = {};
 };
 
 // Workgroup file named in every Access string, whatever SystemDatabase holds.
@@ -22,7 +26,7 @@ inline const QString AccessSystemDatabasePath = QStringLiteral("C:\\temp\\Karven
 QString BuildSQLServerConnectionString(const TConnectionProperties& props);
 QString BuildAccessConnectionString(const TConnectionProperties& props);
 
-// Sets Server, Database, User, Password and SavePW from the items that begin with their keys (at most
-// 100 characters each); keys that are absent leave their property alone. When SavePW ends up
-// "False", Password is emptied.
+// Sets Server, Database, User, Password, SavePW, UseEncryption and TrustServerCertificate from the items that
+// begin with their keys (at most 100 characters each); keys that are absent leave their property alone. When
+// SavePW ends up "False", Password is emptied.
 void ApplySQLServerConnectionString(const QString& connectionString, TConnectionProperties& props);

@@ -58,6 +58,10 @@ TDataLinkFields ParseDataLinkString(const QString& connectionString)
         else if (is("Persist Security Info"))
             fields.SavePassword =
                 item.value.trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
+        else if (is("Use Encryption for Data"))
+            fields.UseEncryption = item.value.trimmed();
+        else if (is("Trust Server Certificate"))
+            fields.TrustServerCertificate = item.value.trimmed();
     }
     // The empty-value marker stands for nothing.
     for (QString* value : {&fields.Server, &fields.User, &fields.Password, &fields.Database})
@@ -68,10 +72,16 @@ TDataLinkFields ParseDataLinkString(const QString& connectionString)
 
 QString ComposeDataLinkString(const TDataLinkFields& fields)
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Password=%1;Persist Security Info=%2;User ID=%3;"
-                          "Initial Catalog=%4;Data Source=%5")
-        .arg(QuoteConnectionValue(fields.Password),
-             fields.SavePassword ? QStringLiteral("True") : QStringLiteral("False"),
-             QuoteConnectionValue(fields.User), QuoteConnectionValue(fields.Database),
-             QuoteConnectionValue(fields.Server));
+    QString s = QStringLiteral("Provider=SQLOLEDB.1;Password=%1;Persist Security Info=%2;User ID=%3;"
+                               "Initial Catalog=%4;Data Source=%5")
+                    .arg(QuoteConnectionValue(fields.Password),
+                         fields.SavePassword ? QStringLiteral("True") : QStringLiteral("False"),
+                         QuoteConnectionValue(fields.User), QuoteConnectionValue(fields.Database),
+                         QuoteConnectionValue(fields.Server));
+    if (!fields.UseEncryption.isEmpty())
+        s += QLatin1String(";Use Encryption for Data=") + QuoteConnectionValue(fields.UseEncryption);
+    if (!fields.TrustServerCertificate.isEmpty())
+        s +=
+            QLatin1String(";Trust Server Certificate=") + QuoteConnectionValue(fields.TrustServerCertificate);
+    return s;
 }

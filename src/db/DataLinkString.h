@@ -12,6 +12,10 @@ struct TDataLinkFields
     QString Password;
     bool SavePassword = false;
     QString Database;
+    // "Use Encryption for Data" and "Trust Server Certificate": "True", "False", or empty when the
+    // string does not name them (then they are left out again).
+    QString UseEncryption = {};
+    QString TrustServerCertificate = {};
 };
 
 // The settings of an initialisation string; keys are matched as the provider does, without regard

@@ -3,11 +3,15 @@
 #include "ADOStringProp.h"
 #include "Guarded.h"
 
+#include <QMutex>
+
 #include <atomic>
 
 namespace {
 
 std::atomic<std::int32_t> g_loginTimeout{30};
+QMutex g_authorityMutex;
+QString g_certificateAuthority;
 
 Variant item(const Variant& owner, const char* collection, const Variant& key)
 {
@@ -35,6 +39,9 @@ TKorvDMOConnection::TKorvDMOConnection(const QString& connectionString)
     // Logged in straight to the database: no USE is needed, and on Azure SQL Database or for a
     // contained user there is no other way in.
     SQLServer.put(QStringLiteral("LoginDatabase"), Variant(ConnectionProps->InitialCatalog));
+    SQLServer.put(QStringLiteral("EncryptionRequired"), Variant(ConnectionProps->EncryptionRequired()));
+    SQLServer.put(QStringLiteral("CertificateChecked"), Variant(ConnectionProps->CertificateChecked()));
+    SQLServer.put(QStringLiteral("CertificateAuthority"), Variant(DMOCertificateAuthority()));
     SQLServer.invoke(QStringLiteral("Connect"),
                      {Variant(ConnectionProps->DataSource), Variant(ConnectionProps->UserID),
                       Variant(ConnectionProps->Password)});
@@ -115,4 +122,16 @@ void SetDMOLoginTimeout(std::int32_t seconds)
 std::int32_t DMOLoginTimeout()
 {
     return g_loginTimeout.load();
+}
+
+void SetDMOCertificateAuthority(const QString& pemFile)
+{
+    const QMutexLocker lock(&g_authorityMutex);
+    g_certificateAuthority = pemFile;
+}
+
+QString DMOCertificateAuthority()
+{
+    const QMutexLocker lock(&g_authorityMutex);
+    return g_certificateAuthority;
 }

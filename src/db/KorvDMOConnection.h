@@ -48,3 +48,8 @@ public:
 // command line takes it as an option, tests shorten it).
 void SetDMOLoginTimeout(std::int32_t seconds);
 std::int32_t DMOLoginTimeout();
+
+// The PEM file of the CAs a checked server certificate must come from; empty (the default): the
+// system's store.
+void SetDMOCertificateAuthority(const QString& pemFile);
+QString DMOCertificateAuthority();

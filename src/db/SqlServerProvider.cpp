@@ -211,6 +211,12 @@ public:
             m_loginDatabase = value.toText();
         } else if (is(name, u"LoginTimeout")) {
             m_loginTimeout = value.toInt();
+        } else if (is(name, u"EncryptionRequired")) {
+            m_encryptionRequired = value.toBool();
+        } else if (is(name, u"CertificateChecked")) {
+            m_certificateChecked = value.toBool();
+        } else if (is(name, u"CertificateAuthority")) {
+            m_certificateAuthority = value.toText();
         } else if (is(name, u"AutoReconnect")) {
             m_autoReconnect = value.toBool();
             if (m_session)
@@ -242,6 +248,9 @@ private:
         login.password = args.size() > 2 ? args[2].toText() : QString();
         login.loginTimeout = m_loginTimeout;
         login.database = m_loginDatabase;
+        login.requireEncryption = m_encryptionRequired;
+        login.verifyCertificate = m_certificateChecked;
+        login.certificateAuthority = m_certificateAuthority;
         if (m_loginSecure)
             fail(QStringLiteral(
                 "Integrated (Windows) log-in is not available: set LoginSecure to False and log in "
@@ -262,6 +271,9 @@ private:
     std::int32_t m_loginTimeout = 60;
     bool m_autoReconnect = true;
     QString m_loginDatabase; // empty: the login's default database
+    bool m_encryptionRequired = false;
+    bool m_certificateChecked = false;
+    QString m_certificateAuthority; // empty: the system store
     SessionPtr m_session;
     DispatchPtr m_databases;
 };
@@ -292,6 +304,9 @@ public:
         login.login = props.UserID;
         login.password = props.Password;
         login.database = props.InitialCatalog;
+        login.requireEncryption = props.EncryptionRequired();
+        login.verifyCertificate = props.CertificateChecked();
+        login.certificateAuthority = DMOCertificateAuthority();
         // The same wait as the main log-in: a server that is down costs the time the user chose,
         // not a second, longer one.
         login.loginTimeout = DMOLoginTimeout();

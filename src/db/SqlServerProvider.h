@@ -18,8 +18,9 @@
 #include <memory>
 
 // A new, unconnected server object (the factory for "SQLDMO.SQLServer"). Members: LoginSecure
-// (only False can log in), LoginTimeout (seconds), AutoReconnect, Connect(server, login, password),
-// DisConnect, Name, Databases.
+// (only False can log in), LoginTimeout (seconds), AutoReconnect, EncryptionRequired,
+// CertificateChecked, CertificateAuthority (a PEM file; empty: the system store), Connect(server,
+// login, password), DisConnect, Name, Databases.
 DispatchPtr CreateSqlServerObject();
 
 // The system-table query object for SQL Server: logs in with the Data Source, User ID and Password

@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QTemporaryDir>
 
 #include <atomic>
 
@@ -67,6 +70,33 @@ QString bracedItem(const char* key, const QString& value, const char* what)
                             "driver cannot be given; change the %1.")
                  .arg(QLatin1String(what)));
     return QLatin1String(key) + QLatin1String("={") + value + QLatin1String("};");
+}
+
+// A freetds.conf of this process's own, holding one section per log-in that checks certificates,
+// named to FreeTDS once through FREETDSCONF. FreeTDS looks a section up there first and, when the
+// file has none of the name asked for, goes on to the user's and the system's files as before.
+QString certificateSectionName(const SqlServerLogin& login)
+{
+    static QMutex mutex;
+    static QTemporaryDir* dir = nullptr;
+    static QString sections;
+    static unsigned next = 0;
+    const QMutexLocker lock(&mutex);
+    if (!dir) {
+        dir = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/orvane-freetds-XXXXXX"));
+        if (!dir->isValid())
+            fail(QStringLiteral("No folder for the FreeTDS settings of a certificate check could be made "
+                                "in %1.")
+                     .arg(QDir::tempPath()));
+        qputenv("FREETDSCONF", QFile::encodeName(dir->filePath(QStringLiteral("freetds.conf"))));
+    }
+    const QString name = QStringLiteral("orvane-verified-%1").arg(++next);
+    sections += TdsCertificateSection(name, login);
+    QSaveFile file(dir->filePath(QStringLiteral("freetds.conf")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(sections.toUtf8()) < 0 || !file.commit())
+        fail(QStringLiteral("The FreeTDS settings of a certificate check could not be written to %1.")
+                 .arg(file.fileName()));
+    return name;
 }
 
 QString usualMultiarch()
@@ -156,6 +186,32 @@ QString FindTdsOdbcDriver()
                         "reached without it. Install the Debian package tdsodbc."));
 }
 
+QString TdsCertificateSection(const QString& name, const SqlServerLogin& login)
+{
+    const SqlServerAddress address = ParseSqlServerName(login.server);
+    const qsizetype backslash = address.host.indexOf(u'\\');
+    const QString host = backslash < 0 ? address.host : address.host.left(backslash);
+    const QString instance = backslash < 0 ? QString() : address.host.mid(backslash + 1);
+    const QString ca = login.certificateAuthority.isEmpty()
+                           ? QStringLiteral("system")
+                           : QFileInfo(login.certificateAuthority).absoluteFilePath();
+    // The file has no quoting: a line break or a comment sign would end or cut the value.
+    for (const QString& value : {host, instance, ca}) {
+        if (value.contains(u'\n') || value.contains(u'\r') || value.contains(u';') || value.contains(u'#'))
+            fail(QStringLiteral("\"%1\" cannot be handed to FreeTDS for a certificate check (it holds a line "
+                                "break, \";\" or \"#\").")
+                     .arg(value));
+    }
+    QString s = u'[' + name + QLatin1String("]\n\thost = ") + host + u'\n';
+    if (!instance.isEmpty())
+        s += QLatin1String("\tinstance = ") + instance + u'\n';
+    if (address.port != 0)
+        s += QStringLiteral("\tport = %1\n").arg(address.port);
+    s += QLatin1String("\tca file = ") + ca + u'\n';
+    s += QLatin1String("\tcheck certificate hostname = yes\n");
+    return s;
+}
+
 QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& login)
 {
     const SqlServerAddress address = ParseSqlServerName(login.server);
@@ -165,9 +221,16 @@ QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& log
     // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
     QString s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
                                           : QLatin1String("DRIVER=") + driverPath + u';';
-    s += bracedItem("Server", address.host, "server name");
-    if (address.port != 0)
-        s += QStringLiteral("Port=%1;").arg(address.port);
+    if (login.verifyCertificate) {
+        s += bracedItem("Servername", certificateSectionName(login), "server name");
+    } else {
+        s += bracedItem("Server", address.host, "server name");
+        if (address.port != 0)
+            s += QStringLiteral("Port=%1;").arg(address.port);
+    }
+    // "request", FreeTDS's own default, is left unsaid.
+    if (login.requireEncryption)
+        s += QLatin1String("Encryption=require;");
     s += bracedItem("UID", login.login, "login name");
     s += bracedItem("PWD", login.password, "password");
     if (!login.database.isEmpty())
@@ -284,6 +347,17 @@ void SqlServerSession::open()
                         .arg(address.host.mid(backslash + 1), address.host.left(backslash));
         text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
                    .arg(m_login.server, where, text);
+        // FreeTDS ends a refused TLS negotiation with its plain 20002 and no reason of its own.
+        if (code == 20002 && (m_login.requireEncryption || m_login.verifyCertificate)) {
+            text +=
+                m_login.verifyCertificate
+                    ? QStringLiteral(". The connection was to be encrypted with a trusted certificate: the "
+                                     "server does not encrypt, or its certificate is not from a trusted CA "
+                                     "or does not name the host \"%1\".")
+                          .arg(address.host.section(u'\\', 0, 0))
+                    : QStringLiteral(
+                          ". The connection was to be encrypted, and the server does not encrypt.");
+        }
     }
     fail(text, code);
 }

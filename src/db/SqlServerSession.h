@@ -23,6 +23,10 @@ struct SqlServerLogin
     // USE, and the only way into a database of Azure SQL Database or for a contained user.
     QString database;
     std::int32_t loginTimeout = 60; // seconds; 0 or less means the default
+    // FreeTDS's default (off, off) encrypts whenever the server offers it and takes any certificate.
+    bool requireEncryption = false; // refuse a server that does not encrypt
+    bool verifyCertificate = false; // the certificate must be trusted and name the host
+    QString certificateAuthority;   // PEM file of the trusted CAs; empty: the system store
 };
 
 // Where a server name points: the Server= and Port= values of the connection string (port 0: none,
@@ -39,6 +43,11 @@ SqlServerAddress ParseSqlServerName(const QString& server);
 // The path of libtdsodbc.so: ORVANE_TDSODBC when set, else the usual install places. Throws
 // AutomationError naming the Debian package when there is none.
 QString FindTdsOdbcDriver();
+
+// The freetds.conf section a log-in that checks the certificate is made through: FreeTDS 1.3
+// takes the CA file and the host name check only from there, never from the connection string.
+// Throws AutomationError for a value the file cannot hold.
+QString TdsCertificateSection(const QString& name, const SqlServerLogin& login);
 
 // The DSN-less connection string for the driver. Throws AutomationError for a value the driver's
 // parser cannot take whole, rather than sending a cut password or login.

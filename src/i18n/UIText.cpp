@@ -112,6 +112,9 @@ constexpr UIText kTexts[] = {
     {312, "Test connection failed: ", "Die Testverbindung ist fehlgeschlagen: "},
     {313, "The server has no database named '%1'.", "Der Server hat keine Datenbank namens '%1'."},
     {314, "The server '%1' could not be reached.", "Der Server '%1' konnte nicht erreicht werden."},
+    {315, "Use encryption for data (refuse a server that does not encrypt)",
+     "Daten verschlüsseln (Server ohne Verschlüsselung ablehnen)"},
+    {316, "Trust server certificate (do not check it)", "Serverzertifikat vertrauen (nicht prüfen)"},
     // The extended report, the structure documents and their command.
     {330, "Primary key", "Primärschlüssel"},
     {331, "Index", "Index"},

@@ -4,6 +4,8 @@
 #include "KorvUserManagerCrypt.h"
 #include "Utils.h"
 
+#include <utility>
+
 const QString kProfileKey = QStringLiteral(u"p#4!Wö=t°Q");
 
 namespace {
@@ -16,6 +18,10 @@ const QString kPassword = QStringLiteral("Password");
 const QString kDatabasePassword = QStringLiteral("Database Password");
 const QString kSystemDatabase = QStringLiteral("System database");
 const QString kTrue = QStringLiteral("True");
+// Written only when the profile asks for more than FreeTDS's default, so that a profile that does
+// not is the same section the Windows program writes and reads.
+const QString kUseEncryption = QStringLiteral("Use Encryption for Data");
+const QString kTrustCertificate = QStringLiteral("Trust Server Certificate");
 
 } // namespace
 
@@ -79,6 +85,12 @@ bool TConnectionProfiles::Load(TProviderType provider, const QString& name,
         props.Database = read(section, kDatabase);
         props.User = read(section, kUser);
         props.SavePW = read(section, kPersist);
+        for (const auto& [key, field] :
+             {std::pair{&kUseEncryption, &TConnectionProperties::UseEncryption},
+              std::pair{&kTrustCertificate, &TConnectionProperties::TrustServerCertificate}}) {
+            const QString value = read(section, *key);
+            props.*field = value == kNotPresentValue ? QString() : value;
+        }
         if (props.SavePW != kTrue)
             return false;
         props.Password = DecryptText(kProfileKey, read(section, kPassword));
@@ -105,6 +117,10 @@ bool TConnectionProfiles::Save(TProviderType provider, const QString& name,
         write(section, kPersist, props.SavePW);
         write(section, kPassword,
               props.SavePW == kTrue ? EncryptText(kProfileKey, props.Password) : QString());
+        if (!props.UseEncryption.isEmpty())
+            write(section, kUseEncryption, props.UseEncryption);
+        if (!props.TrustServerCertificate.isEmpty())
+            write(section, kTrustCertificate, props.TrustServerCertificate);
         return true;
     }
     write(section, kDatabase, props.Database);

@@ -38,7 +38,8 @@ public:
     bool Exists(TProviderType provider, const QString& name) const;
 
     // Reads the profile into props key by key, in the order they are saved, decrypting the stored
-    // passwords; a key that is absent reads as kNotPresentValue. False for a SQL Server profile
+    // passwords; a key that is absent reads as kNotPresentValue, except the encryption keys, which
+    // read as empty (FreeTDS's default). False for a SQL Server profile
     // that keeps no password ("Persist Security Info" not exactly "True"): Password is left alone
     // then, to be asked for. A stored password that cannot be decoded throws TBase64Error, and
     // what was read before it stays in props.

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -392,5 +393,70 @@ TEST(SqlServerAzure, TheReportLogsInToTheDatabase)
     EXPECT_EQ(QString::fromUtf8(run.out).count(QStringLiteral("\n      *** sys")), 19);
     EXPECT_TRUE(run.out.contains("      *** titles ****"));
 }
+
+// Encryption as a user meets it: the server offers it (login-only TLS unless more is asked),
+// requires it (everything over TLS), or cannot do it; the user may require it and may require a
+// certificate that is trusted, from the system store or a CA file.
+struct EncryptionCase
+{
+    const char* name;
+    const char* serverMode;
+    std::vector<const char*> options; // "CA" stands for the server's certificate file
+    int exitCode;
+};
+
+class SqlServerEncryption : public ::testing::TestWithParam<EncryptionCase>
+{
+};
+
+TEST_P(SqlServerEncryption, ReportsOrRefuses)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    const EncryptionCase& c = GetParam();
+    QTemporaryDir dir;
+    tdsfixture::writeStandardFixtures(dir.path().toStdString());
+    const QString ca = dir.filePath(QStringLiteral("server.pem"));
+    TdsServerProcess::Options options;
+    options.catalogDir = dir.path().toStdString();
+    options.encryption = c.serverMode;
+    options.certificateOut = ca.toStdString();
+    TdsServerProcess server(options);
+    QStringList args{QStringLiteral("--server"),   QStringLiteral("127.0.0.1,%1").arg(server.port()),
+                     QStringLiteral("--database"), QStringLiteral("sample"),
+                     QStringLiteral("--user"),     QStringLiteral("sa"),
+                     QStringLiteral("--language"), QStringLiteral("en")};
+    for (const char* o : c.options)
+        args << (QLatin1String(o) == QLatin1String("CA") ? ca : QString::fromUtf8(o));
+    const CommandRun run = RunCommandInProcess(args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+    if (c.exitCode == 0) {
+        EXPECT_EQ(blocks(run.out), 4) << run.err.toStdString();
+    } else {
+        // Nothing that failed may look like a report.
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.contains("Cannot connect to the SQL Server")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("The connection was to be encrypted")) << run.err.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SqlServerEncryption,
+    ::testing::Values(
+        EncryptionCase{"OfferedGivesLoginOnlyEncryptionByDefault", "offered", {}, 0},
+        EncryptionCase{"RequiredByTheServerGivesFullEncryption", "required", {}, 0},
+        EncryptionCase{"OldServerWithoutEncryptionStillWorksByDefault", "not-supported", {}, 0},
+        EncryptionCase{"EncryptAgainstAServerThatCannotIsRefused",
+                       "not-supported",
+                       {"--encrypt", "--trust-server-certificate"},
+                       1},
+        EncryptionCase{
+            "EncryptWithAnyCertificate", "offered", {"--encrypt", "--trust-server-certificate"}, 0},
+        EncryptionCase{"SelfSignedCertificateNotInTheSystemStoreIsRefused", "offered", {"--encrypt"}, 1},
+        EncryptionCase{
+            "SelfSignedCertificateTrustedThroughItsCaFile", "required", {"--encrypt", "--ca-file", "CA"}, 0},
+        EncryptionCase{
+            "CertificateCheckedOnLoginOnlyEncryption", "offered", {"--no-trust-server-certificate"}, 1}),
+    [](const ::testing::TestParamInfo<EncryptionCase>& p) { return std::string(p.param.name); });
 
 } // namespace

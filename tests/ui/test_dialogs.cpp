@@ -514,6 +514,33 @@ TEST(DataLinkStringTest, ReadsTheProvidersKeysInAnyCase)
     EXPECT_TRUE(f.SavePassword);
 }
 
+// The two encryption boxes: a string that names neither comes back without them; a box that is
+// ticked, or that changes a property the string named, is written as the OLE DB property.
+TEST_F(DialogTest, DataLinkDialogCarriesTheEncryptionChoices)
+{
+    const auto lister = [](const QString&) { return QStringList{"master"}; };
+    {
+        TdlgDataLink dialog(QStringLiteral("Data Source=h;User ID=sa"), nullptr, lister);
+        EXPECT_FALSE(find<QCheckBox>(&dialog, "chkEncrypt")->isChecked());
+        const QString untouched = ComposeDataLinkString(dialog.fields());
+        EXPECT_FALSE(untouched.contains("Encryption")) << untouched.toStdString();
+        EXPECT_FALSE(untouched.contains("Certificate")) << untouched.toStdString();
+        find<QCheckBox>(&dialog, "chkEncrypt")->setChecked(true);
+        EXPECT_TRUE(ComposeDataLinkString(dialog.fields()).endsWith(";Use Encryption for Data=True"));
+    }
+    {
+        TdlgDataLink dialog(
+            QStringLiteral("Data Source=h;Use Encryption for Data=True;Trust Server Certificate=True"),
+            nullptr, lister);
+        EXPECT_TRUE(find<QCheckBox>(&dialog, "chkEncrypt")->isChecked());
+        ASSERT_TRUE(find<QCheckBox>(&dialog, "chkTrustCertificate")->isChecked());
+        find<QCheckBox>(&dialog, "chkTrustCertificate")->setChecked(false);
+        const TDataLinkFields chosen = dialog.fields();
+        EXPECT_EQ(chosen.UseEncryption, "True");
+        EXPECT_EQ(chosen.TrustServerCertificate, "False");
+    }
+}
+
 TEST_F(DialogTest, DataLinkDialogGivesTheComposedStringOrTheInitialOne)
 {
     const QString initial = QStringLiteral("Provider=SQLOLEDB;Password=;User ID=;Data Source=old;"

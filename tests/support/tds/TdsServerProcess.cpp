@@ -81,6 +81,10 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         args.push_back("--deny-view-any-database");
     if (options.azure)
         args.push_back("--azure");
+    if (!options.encryption.empty())
+        args.insert(args.end(), {"--encryption", options.encryption});
+    if (!options.certificateOut.empty())
+        args.insert(args.end(), {"--certificate-out", options.certificateOut});
     for (const std::string& owner : options.owners)
         args.insert(args.end(), {"--owner", owner});
     std::vector<char*> argv;

@@ -24,6 +24,8 @@ public:
         bool azure = false;
         std::vector<std::string> owners; // "USER:DATABASE"
         std::string program;             // empty = the tds-testserver built with this library
+        std::string encryption;     // --encryption: "offered" (empty: the same), "required", "not-supported"
+        std::string certificateOut; // --certificate-out: where the server writes its certificate
     };
 
     struct Counts

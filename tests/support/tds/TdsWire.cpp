@@ -124,14 +124,33 @@ std::u16string Utf8ToUtf16(std::string_view text)
     return out;
 }
 
-bool ReadMessage(int fd, Message& message, std::size_t maxBytes)
+bool SocketStream::read(std::uint8_t* out, std::size_t n, bool& sawAnything)
+{
+    return readExactly(m_fd, out, n, sawAnything);
+}
+
+bool SocketStream::write(const std::uint8_t* data, std::size_t n)
+{
+    std::size_t sent = 0;
+    while (sent < n) {
+        const ssize_t w = ::send(m_fd, data + sent, n - sent, MSG_NOSIGNAL);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        sent += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool ReadMessage(Stream& stream, Message& message, std::size_t maxBytes)
 {
     message.payload.clear();
     bool sawAnything = false;
     // A message cannot take more packets than bytes; the limit keeps a hostile stream finite.
     for (std::size_t packets = 0; packets <= maxBytes; ++packets) {
         std::uint8_t header[kHeaderSize];
-        if (!readExactly(fd, header, kHeaderSize, sawAnything)) {
+        if (!stream.read(header, kHeaderSize, sawAnything)) {
             if (!sawAnything)
                 return false;
             throw ProtocolError("stream ended inside a message");
@@ -145,15 +164,23 @@ bool ReadMessage(int fd, Message& message, std::size_t maxBytes)
         if (before + length - kHeaderSize > maxBytes)
             throw ProtocolError("message too long");
         message.payload.resize(before + length - kHeaderSize);
-        if (!readExactly(fd, message.payload.data() + before, length - kHeaderSize, sawAnything))
+        if (!stream.read(message.payload.data() + before, length - kHeaderSize, sawAnything))
             throw ProtocolError("stream ended inside a packet");
+        stream.packetRead();
         if (header[1] & 0x01)
             return true;
     }
     throw ProtocolError("too many packets");
 }
 
-bool SendMessage(int fd, const std::vector<std::uint8_t>& payload, std::size_t packetSize)
+bool ReadMessage(int fd, Message& message, std::size_t maxBytes)
+{
+    SocketStream stream(fd);
+    return ReadMessage(stream, message, maxBytes);
+}
+
+bool SendMessage(Stream& stream, const std::vector<std::uint8_t>& payload, std::size_t packetSize,
+                 std::uint8_t type)
 {
     const std::size_t chunk = packetSize - kHeaderSize;
     std::size_t offset = 0;
@@ -162,24 +189,23 @@ bool SendMessage(int fd, const std::vector<std::uint8_t>& payload, std::size_t p
         const std::size_t n = std::min(chunk, payload.size() - offset);
         const bool last = offset + n == payload.size();
         std::vector<std::uint8_t> packet(kHeaderSize + n);
-        packet[0] = PacketType::Reply;
+        packet[0] = type;
         packet[1] = last ? 0x01 : 0x00;
         packet[2] = static_cast<std::uint8_t>((n + kHeaderSize) >> 8);
         packet[3] = static_cast<std::uint8_t>(n + kHeaderSize);
         packet[6] = packetId++;
         std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(offset), n, packet.begin() + kHeaderSize);
-        std::size_t sent = 0;
-        while (sent < packet.size()) {
-            const ssize_t w = ::send(fd, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            sent += static_cast<std::size_t>(w);
-        }
+        if (!stream.write(packet.data(), packet.size()))
+            return false;
         offset += n;
     } while (offset < payload.size());
     return true;
+}
+
+bool SendMessage(int fd, const std::vector<std::uint8_t>& payload, std::size_t packetSize)
+{
+    SocketStream stream(fd);
+    return SendMessage(stream, payload, packetSize);
 }
 
 std::uint8_t Reader::peek() const
@@ -262,11 +288,36 @@ Login7 ParseLogin7(const std::vector<std::uint8_t>& payload)
     return login;
 }
 
-std::vector<std::uint8_t> PreLoginReply()
+std::uint8_t PreLoginEncryption(const std::vector<std::uint8_t>& payload)
 {
-    // Option table (token, BE offset, BE length), FF, then the data: VERSION 15.0.2000, ENCRYPTION 02.
-    return {0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00,
-            0x01, 0xFF, 0x0F, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02};
+    // Option table: token, USHORT offset and USHORT length (big-endian), up to the FF terminator.
+    for (std::size_t at = 0;; at += 5) {
+        if (at >= payload.size())
+            throw ProtocolError("PRELOGIN without terminator");
+        if (payload[at] == 0xFF)
+            return Encrypt::NotSupported;
+        if (at + 5 > payload.size())
+            throw ProtocolError("PRELOGIN option table cut short");
+        const std::size_t offset = (std::size_t(payload[at + 1]) << 8) | payload[at + 2];
+        const std::size_t length = (std::size_t(payload[at + 3]) << 8) | payload[at + 4];
+        if (offset + length > payload.size())
+            throw ProtocolError("PRELOGIN option beyond the message");
+        if (payload[at] == 0x01) {
+            if (length < 1)
+                throw ProtocolError("empty PRELOGIN ENCRYPTION option");
+            // 0x80 asks for a client certificate, which is never offered here.
+            return payload[offset] & 0x7F;
+        }
+    }
+}
+
+std::vector<std::uint8_t> PreLoginReply(std::uint8_t encryption)
+{
+    // Five options of 5 bytes and the terminator, then their data: VERSION 15.0.2000 subbuild 0,
+    // ENCRYPTION, INSTOPT 0 (the instance named matched), an empty THREADID and MARS off.
+    return {0x00, 0x00, 0x1A, 0x00, 0x06, 0x01, 0x00, 0x20, 0x00,       0x01, 0x02, 0x00,
+            0x21, 0x00, 0x01, 0x03, 0x00, 0x22, 0x00, 0x00, 0x04,       0x00, 0x22, 0x00,
+            0x01, 0xFF, 0x0F, 0x00, 0x07, 0xD0, 0x00, 0x00, encryption, 0x00, 0x00};
 }
 
 void TokenWriter::u16(std::uint16_t v)
@@ -365,9 +416,9 @@ void TokenWriter::loginAck()
     u8(1);
     const std::uint8_t tdsVersion[4] = {0x74, 0x00, 0x00, 0x04};
     raw(tdsVersion, 4);
-    // The driver reports this as the DBMS name; with "Microsoft SQL Server" in it Qt's ODBC driver
-    // takes the same paths as against a real server (it sends one extra cursor request on open).
-    bVarChar("Microsoft SQL Server (SQLite test server)");
+    // The driver reports this as the DBMS name; Qt's ODBC driver takes its SQL Server paths on it
+    // (it sends one extra cursor request on open).
+    bVarChar("Microsoft SQL Server");
     const std::uint8_t version[4] = {0x0F, 0x00, 0x07, 0xD0};
     raw(version, 4);
 }

@@ -60,11 +60,39 @@ struct Message
     std::vector<std::uint8_t> payload;
 };
 
+// What packets travel over: the socket itself, or a TLS session on it (TdsTls.h).
+class Stream
+{
+public:
+    virtual ~Stream() = default;
+    // False when the stream ends before n bytes came; sawAnything tells whether any did.
+    virtual bool read(std::uint8_t* out, std::size_t n, bool& sawAnything) = 0;
+    // False when the peer is gone.
+    virtual bool write(const std::uint8_t* data, std::size_t n) = 0;
+    // Told after every whole packet read, as a login-only TLS session ends after one.
+    virtual void packetRead() {}
+};
+
+class SocketStream : public Stream
+{
+public:
+    explicit SocketStream(int fd) : m_fd(fd) {}
+    int fd() const { return m_fd; }
+    bool read(std::uint8_t* out, std::size_t n, bool& sawAnything) override;
+    bool write(const std::uint8_t* data, std::size_t n) override;
+
+private:
+    int m_fd;
+};
+
 // False on a clean end of the stream before a message starts; throws ProtocolError on a broken
 // header, a stream cut inside a packet or a message beyond maxBytes.
+bool ReadMessage(Stream& stream, Message& message, std::size_t maxBytes);
 bool ReadMessage(int fd, Message& message, std::size_t maxBytes);
-// Splits payload into reply packets of at most packetSize bytes (header included). False when the
-// peer is gone.
+// Splits payload into packets of the given type of at most packetSize bytes (header included).
+// False when the peer is gone.
+bool SendMessage(Stream& stream, const std::vector<std::uint8_t>& payload, std::size_t packetSize,
+                 std::uint8_t type = PacketType::Reply);
 bool SendMessage(int fd, const std::vector<std::uint8_t>& payload, std::size_t packetSize);
 
 class Reader
@@ -100,8 +128,19 @@ struct Login7
 };
 Login7 ParseLogin7(const std::vector<std::uint8_t>& payload);
 
-// The reply to PRELOGIN: a version and "encryption not supported", so the login stays plain.
-std::vector<std::uint8_t> PreLoginReply();
+// The ENCRYPTION values of PRELOGIN.
+namespace Encrypt {
+inline constexpr std::uint8_t Off = 0x00;
+inline constexpr std::uint8_t On = 0x01;
+inline constexpr std::uint8_t NotSupported = 0x02;
+inline constexpr std::uint8_t Required = 0x03;
+} // namespace Encrypt
+
+// The ENCRYPTION option of a client's PRELOGIN (without the client-certificate bit); throws
+// ProtocolError on a broken option table, NotSupported when the option is absent.
+std::uint8_t PreLoginEncryption(const std::vector<std::uint8_t>& payload);
+// The reply to PRELOGIN: VERSION, ENCRYPTION, INSTOPT, THREADID and MARS, as SQL Server sends them.
+std::vector<std::uint8_t> PreLoginReply(std::uint8_t encryption = Encrypt::NotSupported);
 
 // A result value as SQLite hands it over; text is UTF-8.
 struct Value

@@ -2,6 +2,7 @@
 // Server" through the real FreeTDS ODBC driver. One thread per client connection; the main thread
 // only accepts connections and handles signals (through a signalfd, so no code runs in a handler).
 #include "TdsSession.h"
+#include "TdsTls.h"
 #include "TdsWire.h"
 
 #include <algorithm>
@@ -38,6 +39,8 @@ const char kUsage[] =
     "                      [--delay-login SECONDS] [--latency MS]\n"
     "                      [--fail-statement N:ERROR] [--drop-after-batches N]\n"
     "                      [--deny-view-any-database] [--owner USER:DATABASE]... [--azure]\n"
+    "                      [--encryption offered|required|not-supported]\n"
+    "                      [--certificate-out FILE] [--certificate-host NAME]\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -60,6 +63,16 @@ const char kUsage[] =
     "                       it owns; every database can still be used.\n"
     "  --azure              behave as Azure SQL Database: a login must name its database, USE of\n"
     "                       another database fails with error 40508, EngineEdition is 5.\n"
+    "  --encryption MODE    what PRELOGIN answers: \"offered\" (the default, as every SQL Server since\n"
+    "                       2005: TLS for the login only when the client asks for no more, for\n"
+    "                       everything when it asks for encryption), \"required\" (everything over\n"
+    "                       TLS; a client that cannot encrypt is turned away) or \"not-supported\".\n"
+    "  --certificate-out FILE\n"
+    "                       write the server's certificate (PEM, self-signed, made at start) to\n"
+    "                       FILE, for a client to trust as its CA file.\n"
+    "  --certificate-host NAME\n"
+    "                       the host name the certificate is made for (default localhost; it is\n"
+    "                       valid for 127.0.0.1 too).\n"
     "  --owner USER:DATABASE\n"
     "                       the login USER owns DATABASE; may be repeated.\n"
     "\n"
@@ -87,6 +100,8 @@ struct Server
     bool denyViewAnyDatabase = false;
     bool azure = false;
     std::vector<Login> owners; // user, database
+    tds::EncryptionMode encryption = tds::EncryptionMode::Offered;
+    std::unique_ptr<tds::TlsContext> tls; // null when encryption is not supported
 
     std::vector<std::string> ownedBy(const std::string& user) const
     {
@@ -127,7 +142,8 @@ struct Server
 class Connection
 {
 public:
-    Connection(Server& server, int fd) : m_server(server), m_fd(fd), m_session(server.catalog, &server.faults)
+    Connection(Server& server, int fd)
+        : m_server(server), m_socket(fd), m_session(server.catalog, &server.faults)
     {
     }
 
@@ -135,7 +151,7 @@ public:
     {
         try {
             tds::Message message;
-            while (tds::ReadMessage(m_fd, message, kMaxMessageBytes)) {
+            while (tds::ReadMessage(*m_stream, message, kMaxMessageBytes)) {
                 if (!handle(message))
                     return;
             }
@@ -151,7 +167,7 @@ private:
     {
         if (m_server.latencyMs > 0 && !m_server.pause(m_server.latencyMs))
             return false;
-        return tds::SendMessage(m_fd, out.bytes(), m_packetSize);
+        return tds::SendMessage(*m_stream, out.bytes(), m_packetSize);
     }
 
     // False ends the connection.
@@ -163,11 +179,10 @@ private:
             throw ProtocolError("request before login");
         switch (message.type) {
         case PacketType::PreLogin: {
-            if (m_loggedIn)
-                throw ProtocolError("PRELOGIN after login");
-            const std::vector<std::uint8_t> answer = PreLoginReply();
-            out.raw(answer.data(), answer.size());
-            return reply(out);
+            if (m_loggedIn || m_preLoginDone)
+                throw ProtocolError("second PRELOGIN");
+            m_preLoginDone = true;
+            return preLogin(message);
         }
         case PacketType::Login7:
             if (m_loggedIn)
@@ -210,6 +225,24 @@ private:
         }
     }
 
+    bool preLogin(const tds::Message& message)
+    {
+        using namespace tds;
+        const EncryptionAnswer answer =
+            NegotiateEncryption(m_server.encryption, PreLoginEncryption(message.payload));
+        TokenWriter out;
+        const std::vector<std::uint8_t> bytes = PreLoginReply(answer.reply);
+        out.raw(bytes.data(), bytes.size());
+        if (!reply(out) || answer.close)
+            return false;
+        if (answer.tls != TlsUse::None) {
+            m_tls = std::make_unique<TlsStream>(*m_server.tls, m_socket, answer.tls);
+            m_tls->handshake(kMaxMessageBytes);
+            m_stream = m_tls.get();
+        }
+        return true;
+    }
+
     bool login(const tds::Login7& login)
     {
         using namespace tds;
@@ -235,8 +268,13 @@ private:
             m_loggedIn = true;
             ++m_server.loginsAccepted;
             const std::size_t asked = login.packetSize;
+            // SQL Server's order: the database with its 5701, the collation, the language with its
+            // 5703, LOGINACK, then the packet size it granted (old value: the size asked for).
             out.envChange(1, m_session.database(), "master");
+            out.message(false, 5701, 2, 0, "Changed database context to '" + m_session.database() + "'.");
             out.envChangeCollation();
+            out.envChange(2, "us_english", "");
+            out.message(false, 5703, 1, 0, "Changed language setting to us_english.");
             out.loginAck();
             const std::size_t granted = std::clamp<std::size_t>(asked, 512, 32767);
             out.envChange(4, std::to_string(granted), std::to_string(asked));
@@ -250,8 +288,11 @@ private:
     }
 
     Server& m_server;
-    int m_fd;
+    tds::SocketStream m_socket;
+    std::unique_ptr<tds::TlsStream> m_tls;
+    tds::Stream* m_stream = &m_socket;
     tds::Session m_session;
+    bool m_preLoginDone = false;
     bool m_loggedIn = false;
     std::size_t m_packetSize = kFirstPacketSize;
 };
@@ -290,6 +331,9 @@ int main(int argc, char** argv)
     bool denyView = false;
     bool azure = false;
     std::vector<Login> owners;
+    tds::EncryptionMode encryption = tds::EncryptionMode::Offered;
+    std::string certificateOut;
+    std::string certificateHost = "localhost";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -330,6 +374,22 @@ int main(int argc, char** argv)
             if (!colon || !parseInt(std::string(value, colon).c_str(), 1, 1000000000, failStatement) ||
                 !parseInt(colon + 1, 1, 2147483647, failNumber))
                 return usageError("--fail-statement wants N:ERROR");
+        } else if (arg == "--encryption") {
+            const std::string mode = value;
+            if (mode == "offered")
+                encryption = tds::EncryptionMode::Offered;
+            else if (mode == "required")
+                encryption = tds::EncryptionMode::Required;
+            else if (mode == "not-supported")
+                encryption = tds::EncryptionMode::NotSupported;
+            else
+                return usageError("--encryption wants offered, required or not-supported");
+        } else if (arg == "--certificate-out") {
+            certificateOut = value;
+        } else if (arg == "--certificate-host") {
+            certificateHost = value;
+            if (certificateHost.empty())
+                return usageError("bad --certificate-host");
         } else if (arg == "--owner") {
             const char* colon = std::strchr(value, ':');
             if (!colon || colon == value || !colon[1])
@@ -346,6 +406,25 @@ int main(int argc, char** argv)
         return usageError("--catalog is required");
     if (logins.empty())
         logins.push_back({"sa", ""});
+
+    // Made before the port is announced, so a test that reads the port finds the file written.
+    std::unique_ptr<tds::TlsContext> tls;
+    if (encryption != tds::EncryptionMode::NotSupported) {
+        try {
+            tls = std::make_unique<tds::TlsContext>(certificateHost);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tds-testserver: %s\n", e.what());
+            return 1;
+        }
+        if (!certificateOut.empty()) {
+            std::FILE* f = std::fopen(certificateOut.c_str(), "wb");
+            const std::string& pem = tls->certificatePem();
+            if (!f || std::fwrite(pem.data(), 1, pem.size(), f) != pem.size() || std::fclose(f) != 0) {
+                std::fprintf(stderr, "tds-testserver: cannot write %s\n", certificateOut.c_str());
+                return 1;
+            }
+        }
+    }
 
     // Blocked in every thread (threads inherit the mask), taken from the signalfd by the main loop.
     sigset_t signals;
@@ -384,6 +463,8 @@ int main(int argc, char** argv)
     server.denyViewAnyDatabase = denyView;
     server.azure = azure;
     server.owners = std::move(owners);
+    server.encryption = encryption;
+    server.tls = std::move(tls);
     server.faults.failStatement = failStatement;
     server.faults.failNumber = static_cast<std::int32_t>(failNumber);
 

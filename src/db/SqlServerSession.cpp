@@ -1,11 +1,15 @@
 #include "SqlServerSession.h"
 
+#include "SqlServerBrowser.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -218,17 +222,12 @@ SqlServerSession::SqlServerSession(const SqlServerLogin& login, bool autoReconne
         fail(
             QStringLiteral("Qt's ODBC database driver (QODBC) is not installed; SQL Server cannot be reached "
                            "without it. Install the Debian package libqt6sql6-odbc."));
-    const QString connectionString = TdsConnectionString(FindTdsOdbcDriver(), m_login);
+    m_driverPath = FindTdsOdbcDriver();
+    // Written once here so that a value the driver cannot take fails before any network traffic.
+    TdsConnectionString(m_driverPath, m_login);
 
     m_connectionName = nextConnectionName();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(kQodbc, m_connectionName);
-        if (db.isValid()) {
-            db.setDatabaseName(connectionString);
-            const int timeout = m_login.loginTimeout > 0 ? m_login.loginTimeout : 60;
-            db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeout));
-        }
-    }
+    QSqlDatabase::addDatabase(kQodbc, m_connectionName);
     try {
         open();
     } catch (...) {
@@ -257,6 +256,24 @@ void SqlServerSession::open()
             QStringLiteral("Qt's ODBC database driver (QODBC) cannot be loaded; SQL Server cannot be reached "
                            "without it. Install the Debian packages libqt6sql6-odbc and unixodbc."));
     m_databaseKnown = false;
+    const int timeoutMs = (m_login.loginTimeout > 0 ? m_login.loginTimeout : 60) * 1000;
+    QElapsedTimer clock;
+    clock.start();
+    const SqlServerAddress address = ParseSqlServerName(m_login.server);
+    const qsizetype backslash = address.host.indexOf(u'\\');
+    SqlServerLogin target = m_login;
+    int lookedUpPort = 0;
+    if (backslash >= 0 && address.port == 0) {
+        // The driver's own lookup waits far longer than the login timeout and, for a name the host
+        // does not know, only says the server is unavailable.
+        lookedUpPort =
+            LookUpInstancePort(address.host.left(backslash), address.host.mid(backslash + 1), timeoutMs);
+        target.server = address.host.left(backslash) + u',' + QString::number(lookedUpPort);
+    }
+    db.setDatabaseName(TdsConnectionString(m_driverPath, target));
+    // What the lookup took comes off the log-in's share; the driver counts whole seconds.
+    const int leftSeconds = std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(leftSeconds));
     if (db.open()) {
         // The server refuses the log-in when the database named in it cannot be opened.
         m_currentDatabase = m_login.database;
@@ -268,20 +285,19 @@ void SqlServerSession::open()
     QString text = errorText(error);
     // Without a server's word the message alone does not say which server could not be reached.
     if (clientSide(code) || code == 0) {
-        const SqlServerAddress address = ParseSqlServerName(m_login.server);
-        const qsizetype backslash = address.host.indexOf(u'\\');
         QString where;
-        if (backslash < 0)
+        if (lookedUpPort != 0)
+            where = QStringLiteral("host %1, port %2 of instance %3")
+                        .arg(address.host.left(backslash))
+                        .arg(lookedUpPort)
+                        .arg(address.host.mid(backslash + 1));
+        else if (backslash < 0)
             where = QStringLiteral("host %1, port %2").arg(address.host).arg(address.port);
-        else if (address.port != 0)
+        else
             where = QStringLiteral("host %1, port %2, instance %3")
                         .arg(address.host.left(backslash))
                         .arg(address.port)
                         .arg(address.host.mid(backslash + 1));
-        else
-            where = QStringLiteral("instance %1 on host %2, looked up through the SQL Server Browser on UDP "
-                                   "port 1434")
-                        .arg(address.host.mid(backslash + 1), address.host.left(backslash));
         text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
                    .arg(m_login.server, where, text);
     }

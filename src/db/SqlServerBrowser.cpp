@@ -100,7 +100,8 @@ int LookUpInstancePort(const QString& host, const QString& instance, int timeout
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
-    const int rc = getaddrinfo(host.toUtf8().constData(), QByteArray::number(port).constData(), &hints, &found);
+    const int rc =
+        getaddrinfo(host.toUtf8().constData(), QByteArray::number(port).constData(), &hints, &found);
     if (rc != 0)
         fail(QStringLiteral("Cannot find %1: the host name is not known (%2).")
                  .arg(where, QString::fromLocal8Bit(gai_strerror(rc))));
@@ -127,7 +128,8 @@ int LookUpInstancePort(const QString& host, const QString& instance, int timeout
                 continue;
             if (ready <= 0)
                 break;
-            const ssize_t got = ::recv(socket.fd(), buffer.data(), static_cast<std::size_t>(buffer.size()), 0);
+            const ssize_t got =
+                ::recv(socket.fd(), buffer.data(), static_cast<std::size_t>(buffer.size()), 0);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0) {
@@ -142,8 +144,9 @@ int LookUpInstancePort(const QString& host, const QString& instance, int timeout
             freeaddrinfo(found);
             const int tcpPort = TcpPortOfInstance(answer, instance);
             if (tcpPort == 0)
-                fail(QStringLiteral("Cannot connect to %1: the SQL Server Browser names no TCP port for it (the "
-                                    "instance does not accept TCP/IP connections).")
+                fail(QStringLiteral(
+                         "Cannot connect to %1: the SQL Server Browser names no TCP port for it (the "
+                         "instance does not accept TCP/IP connections).")
                          .arg(where));
             return tcpPort;
         }
@@ -158,8 +161,9 @@ int LookUpInstancePort(const QString& host, const QString& instance, int timeout
                                 "instance's port as host,port.")
                      .arg(where)
                      .arg(port));
-        fail(QStringLiteral("Cannot reach the SQL Server Browser of host %1 (UDP port %2) to find the instance "
-                            "%3: %4.")
+        fail(QStringLiteral(
+                 "Cannot reach the SQL Server Browser of host %1 (UDP port %2) to find the instance "
+                 "%3: %4.")
                  .arg(host)
                  .arg(port)
                  .arg(instance, lastError));

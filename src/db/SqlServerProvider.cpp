@@ -447,8 +447,9 @@ private:
         login.database = m_loginDatabase;
         if (m_loginSecure)
             fail(QStringLiteral(
-                "Integrated (Windows) log-in is not available: set LoginSecure to False and log in "
-                "with a SQL Server login name and password."));
+                "Integrated log-in with the identity of the current session is not available: set "
+                "LoginSecure to False and log in with a SQL Server login, or with a Windows account "
+                "written DOMAIN\\user and its password."));
         // A new log-in replaces the old one; objects handed out before keep theirs.
         auto session = std::make_shared<SqlServerSession>(login, m_autoReconnect);
         disconnect();

@@ -112,6 +112,14 @@ constexpr UIText kTexts[] = {
     {312, "Test connection failed: ", "Die Testverbindung ist fehlgeschlagen: "},
     {313, "The server has no database named '%1'.", "Der Server hat keine Datenbank namens '%1'."},
     {314, "The server '%1' could not be reached.", "Der Server '%1' konnte nicht erreicht werden."},
+    {328, "SQL Server login, or DOMAIN\\user for a Windows login",
+     "SQL-Server-Anmeldename oder DOMÄNE\\Benutzer für eine Windows-Anmeldung"},
+    {329,
+     "A SQL Server login, or a Windows (domain) account written DOMAIN\\user with its password; the "
+     "driver then logs in by NTLMv2. The Kerberos ticket of the current session is not used.",
+     "Ein SQL-Server-Anmeldename oder ein Windows-(Domänen-)Konto in der Form DOMÄNE\\Benutzer mit "
+     "seinem Kennwort; der Treiber meldet sich dann mit NTLMv2 an. Das Kerberos-Ticket der laufenden "
+     "Sitzung wird nicht verwendet."},
     // The extended report, the structure documents and their command.
     {330, "Primary key", "Primärschlüssel"},
     {331, "Index", "Index"},

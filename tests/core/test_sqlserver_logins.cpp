@@ -25,8 +25,8 @@ CommandRun reportAs(const QString& server, const QString& user, const QString& p
                     QStringList extra = {})
 {
     extra << QStringLiteral("--server") << server << QStringLiteral("--database") << QStringLiteral("sample")
-          << QStringLiteral("--user") << user << QStringLiteral("--password-stdin") << QStringLiteral("--language")
-          << QStringLiteral("en");
+          << QStringLiteral("--user") << user << QStringLiteral("--password-stdin")
+          << QStringLiteral("--language") << QStringLiteral("en");
     return RunCommandInProcess(extra, password.toUtf8() + '\n');
 }
 
@@ -82,8 +82,7 @@ protected:
 TEST_P(WindowsLogin, IsCheckedByTheServer)
 {
     const WindowsLoginCase& c = GetParam();
-    const CommandRun run =
-        reportAs(address(), QString::fromUtf8(c.user), QString::fromUtf8(c.password));
+    const CommandRun run = reportAs(address(), QString::fromUtf8(c.user), QString::fromUtf8(c.password));
     if (!c.refusal) {
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains("      *** titles ****")) << run.out.toStdString();
@@ -96,17 +95,16 @@ TEST_P(WindowsLogin, IsCheckedByTheServer)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowsLogin,
-    ::testing::Values(WindowsLoginCase{"RightPassword", "CORP\\alice", "Pä55 wörd", nullptr},
-                      // Windows compares account names without regard to case.
-                      WindowsLoginCase{"NamesInOtherCase", "corp\\ALICE", "Pä55 wörd", nullptr},
-                      WindowsLoginCase{"WrongPassword", "CORP\\alice", "pä55 wörd",
-                                       "Login failed for user 'CORP\\alice'."},
-                      WindowsLoginCase{"AnotherAccountsPassword", "CORP\\alice", "other",
-                                       "Login failed for user 'CORP\\alice'."},
-                      WindowsLoginCase{"OtherDomain", "EAST\\alice", "Pä55 wörd",
-                                       "Login failed for user 'EAST\\alice'."},
-                      // The SQL Server login still works beside the Windows ones.
-                      WindowsLoginCase{"SqlServerLogin", "tester", "Secr3t", nullptr}),
+    ::testing::Values(
+        WindowsLoginCase{"RightPassword", "CORP\\alice", "Pä55 wörd", nullptr},
+        // Windows compares account names without regard to case.
+        WindowsLoginCase{"NamesInOtherCase", "corp\\ALICE", "Pä55 wörd", nullptr},
+        WindowsLoginCase{"WrongPassword", "CORP\\alice", "pä55 wörd", "Login failed for user 'CORP\\alice'."},
+        WindowsLoginCase{"AnotherAccountsPassword", "CORP\\alice", "other",
+                         "Login failed for user 'CORP\\alice'."},
+        WindowsLoginCase{"OtherDomain", "EAST\\alice", "Pä55 wörd", "Login failed for user 'EAST\\alice'."},
+        // The SQL Server login still works beside the Windows ones.
+        WindowsLoginCase{"SqlServerLogin", "tester", "Secr3t", nullptr}),
     [](const ::testing::TestParamInfo<WindowsLoginCase>& p) { return std::string(p.param.name); });
 
 // A server that knows no Windows accounts refuses such a login as a server outside the domain does.
@@ -119,9 +117,8 @@ TEST(WindowsLoginElsewhere, AServerWithoutTheDomainRefusesWithItsMessage)
     TdsServerProcess::Options options;
     options.catalogDir = dir.path().toStdString();
     TdsServerProcess server(options);
-    const CommandRun run =
-        reportAs(QStringLiteral("127.0.0.1,%1").arg(server.port()), QStringLiteral("CORP\\alice"),
-                 QStringLiteral("Pä55 wörd"));
+    const CommandRun run = reportAs(QStringLiteral("127.0.0.1,%1").arg(server.port()),
+                                    QStringLiteral("CORP\\alice"), QStringLiteral("Pä55 wörd"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("The login is from an untrusted domain")) << run.err.toStdString();
 }
@@ -159,8 +156,9 @@ TEST_P(NamedInstance, IsFoundThroughTheBrowserOrNamedInTheError)
 {
     const InstanceCase& c = GetParam();
     const BrowserPort browser(s_server->browserPort());
-    const CommandRun run = reportAs(QString::fromUtf8(c.server), QStringLiteral("tester"),
-                                    QStringLiteral("Secr3t"), {QStringLiteral("--login-timeout"), QStringLiteral("2")});
+    const CommandRun run =
+        reportAs(QString::fromUtf8(c.server), QStringLiteral("tester"), QStringLiteral("Secr3t"),
+                 {QStringLiteral("--login-timeout"), QStringLiteral("2")});
     if (!c.error) {
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains("      *** titles ****"));
@@ -192,11 +190,13 @@ TEST(NamedInstanceElsewhere, AHostWithoutABrowserIsNamedInTheError)
         closedPort = gone.browserPort();
     }
     const BrowserPort browser(closedPort);
-    const CommandRun run = reportAs(QStringLiteral("127.0.0.1\\SQLEXPRESS"), QStringLiteral("tester"),
-                                    QStringLiteral("x"), {QStringLiteral("--login-timeout"), QStringLiteral("2")});
+    const CommandRun run =
+        reportAs(QStringLiteral("127.0.0.1\\SQLEXPRESS"), QStringLiteral("tester"), QStringLiteral("x"),
+                 {QStringLiteral("--login-timeout"), QStringLiteral("2")});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains("Cannot find the instance SQLEXPRESS on host 127.0.0.1: no SQL Server Browser "
-                                 "answers on the host"))
+    EXPECT_TRUE(
+        run.err.contains("Cannot find the instance SQLEXPRESS on host 127.0.0.1: no SQL Server Browser "
+                         "answers on the host"))
         << run.err.toStdString();
 }
 
@@ -224,20 +224,19 @@ const QByteArray kTwoInstances = "ServerName;DB1;InstanceName;SQLEXPRESS;IsClust
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, BrowserAnswerText,
-    ::testing::Values(BrowserAnswerCase{"First", kTwoInstances, "SQLEXPRESS", 49172},
-                      BrowserAnswerCase{"NameInOtherCase", kTwoInstances, "sqlexpress", 49172},
-                      BrowserAnswerCase{"NoTcp", kTwoInstances, "PIPESONLY", 0},
-                      BrowserAnswerCase{"NotThere", kTwoInstances, "OTHER", 0},
-                      // A port field of another instance is never taken for this one's.
-                      BrowserAnswerCase{"PortOfAnotherInstance",
-                                        "ServerName;A;InstanceName;X;tcp;1500;;ServerName;A;InstanceName;Y;;",
-                                        "Y", 0},
-                      BrowserAnswerCase{"WholeDatagram",
-                                        QByteArray("\x05\x2A\x00", 3) +
-                                            "ServerName;A;InstanceName;INST;tcp;50000;;",
-                                        "INST", 50000},
-                      BrowserAnswerCase{"BadPort", "ServerName;A;InstanceName;INST;tcp;99999;;", "INST", 0},
-                      BrowserAnswerCase{"Cut", "ServerName;A;InstanceName;INST;tcp", "INST", 0}),
+    ::testing::Values(
+        BrowserAnswerCase{"First", kTwoInstances, "SQLEXPRESS", 49172},
+        BrowserAnswerCase{"NameInOtherCase", kTwoInstances, "sqlexpress", 49172},
+        BrowserAnswerCase{"NoTcp", kTwoInstances, "PIPESONLY", 0},
+        BrowserAnswerCase{"NotThere", kTwoInstances, "OTHER", 0},
+        // A port field of another instance is never taken for this one's.
+        BrowserAnswerCase{"PortOfAnotherInstance",
+                          "ServerName;A;InstanceName;X;tcp;1500;;ServerName;A;InstanceName;Y;;", "Y", 0},
+        BrowserAnswerCase{"WholeDatagram",
+                          QByteArray("\x05\x2A\x00", 3) + "ServerName;A;InstanceName;INST;tcp;50000;;",
+                          "INST", 50000},
+        BrowserAnswerCase{"BadPort", "ServerName;A;InstanceName;INST;tcp;99999;;", "INST", 0},
+        BrowserAnswerCase{"Cut", "ServerName;A;InstanceName;INST;tcp", "INST", 0}),
     [](const ::testing::TestParamInfo<BrowserAnswerCase>& p) { return std::string(p.param.name); });
 
 } // namespace

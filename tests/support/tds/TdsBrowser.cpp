@@ -21,8 +21,8 @@ std::string describe(std::string_view serverName, const std::string& instance, i
 } // namespace
 
 std::vector<std::uint8_t> BrowserAnswer(const std::uint8_t* request, std::size_t bytes,
-                                        const std::vector<std::string>& instances, std::string_view serverName,
-                                        int tcpPort)
+                                        const std::vector<std::string>& instances,
+                                        std::string_view serverName, int tcpPort)
 {
     if (bytes == 0)
         return {};

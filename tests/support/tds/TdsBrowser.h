@@ -14,7 +14,7 @@ namespace tds {
 // instance, a request it does not know, or a malformed one. A unicast or broadcast enumeration
 // names every instance; an instance request names only that one (compared without regard to case).
 std::vector<std::uint8_t> BrowserAnswer(const std::uint8_t* request, std::size_t bytes,
-                                        const std::vector<std::string>& instances, std::string_view serverName,
-                                        int tcpPort);
+                                        const std::vector<std::string>& instances,
+                                        std::string_view serverName, int tcpPort);
 
 } // namespace tds

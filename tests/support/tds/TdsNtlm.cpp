@@ -132,9 +132,9 @@ std::vector<std::uint8_t> NtlmChallengeMessage(const ServerChallenge& challenge,
     const std::vector<std::uint8_t> target = utf16le(domain);
     const std::string dnsDomain = std::string(domain) + ".test";
     std::vector<std::uint8_t> info;
-    avPair(info, 2, target);                                         // MsvAvNbDomainName
-    avPair(info, 1, utf16le(computer));                              // MsvAvNbComputerName
-    avPair(info, 4, utf16le(dnsDomain));                             // MsvAvDnsDomainName
+    avPair(info, 2, target);                                           // MsvAvNbDomainName
+    avPair(info, 1, utf16le(computer));                                // MsvAvNbComputerName
+    avPair(info, 4, utf16le(dnsDomain));                               // MsvAvDnsDomainName
     avPair(info, 3, utf16le(std::string(computer) + "." + dnsDomain)); // MsvAvDnsComputerName
     // MsvAvTimestamp: FILETIME, 100 ns since 1601.
     const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -212,14 +212,16 @@ NtlmAuthenticate ParseNtlmAuthenticate(const std::vector<std::uint8_t>& bytes)
     return message;
 }
 
-std::array<std::uint8_t, 16> NtOwfV2(std::string_view password, std::string_view user, std::string_view domain)
+std::array<std::uint8_t, 16> NtOwfV2(std::string_view password, std::string_view user,
+                                     std::string_view domain)
 {
     const std::array<std::uint8_t, 16> ntHash = md4(utf16le(password));
     const std::vector<std::uint8_t> identity = utf16le(upperAscii(user) + std::string(domain));
     return hmacMd5(ntHash.data(), ntHash.size(), identity.data(), identity.size());
 }
 
-bool VerifyNtlmV2(const NtlmAuthenticate& message, const ServerChallenge& challenge, std::string_view password)
+bool VerifyNtlmV2(const NtlmAuthenticate& message, const ServerChallenge& challenge,
+                  std::string_view password)
 {
     // NTProofStr (16 bytes), then the client's blob: RespType 1, HiRespType 1, reserved, time,
     // client challenge, reserved, the target information. 24 bytes are an NTLMv1 response.
@@ -229,7 +231,8 @@ bool VerifyNtlmV2(const NtlmAuthenticate& message, const ServerChallenge& challe
     const std::array<std::uint8_t, 16> key = NtOwfV2(password, message.user, message.domain);
     std::vector<std::uint8_t> signedPart(challenge.begin(), challenge.end());
     signedPart.insert(signedPart.end(), nt.begin() + 16, nt.end());
-    const std::array<std::uint8_t, 16> proof = hmacMd5(key.data(), key.size(), signedPart.data(), signedPart.size());
+    const std::array<std::uint8_t, 16> proof =
+        hmacMd5(key.data(), key.size(), signedPart.data(), signedPart.size());
     return std::memcmp(proof.data(), nt.data(), 16) == 0;
 }
 

@@ -50,11 +50,13 @@ struct NtlmAuthenticate
 NtlmAuthenticate ParseNtlmAuthenticate(const std::vector<std::uint8_t>& bytes);
 
 // NTOWFv2: HMAC-MD5 keyed with the MD4 of the UTF-16LE password over UTF-16LE(upper(user) + domain).
-std::array<std::uint8_t, 16> NtOwfV2(std::string_view password, std::string_view user, std::string_view domain);
+std::array<std::uint8_t, 16> NtOwfV2(std::string_view password, std::string_view user,
+                                     std::string_view domain);
 
 // True when message holds an NTLMv2 response to challenge made with password (user and domain as
 // the message spells them).
-bool VerifyNtlmV2(const NtlmAuthenticate& message, const ServerChallenge& challenge, std::string_view password);
+bool VerifyNtlmV2(const NtlmAuthenticate& message, const ServerChallenge& challenge,
+                  std::string_view password);
 
 // Fresh random bytes for a challenge.
 ServerChallenge NewServerChallenge();

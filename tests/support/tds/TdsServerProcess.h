@@ -23,10 +23,10 @@ public:
         bool denyViewAnyDatabase = false;
         bool azure = false;
         std::vector<std::string> owners;        // "USER:DATABASE"
+        std::string program;                    // empty = the tds-testserver built with this library
         std::vector<std::string> windowsLogins; // "DOMAIN\\USER:PASSWORD", checked by NTLMv2
         // Non-empty: the server also answers as the SQL Server Browser for these instance names.
         std::vector<std::string> browserInstances;
-        std::string program; // empty = the tds-testserver built with this library
     };
 
     struct Counts

@@ -17,11 +17,18 @@
 
 namespace {
 
-// The databases from the compatibility view every server version has. Names are sysname,
+// The databases from the catalog view of SQL Server 2005 and later, which Azure SQL Database has
+// too; then from the compatibility view every server version has. Names are sysname,
 // nvarchar(128), and Qt's ODBC driver reads text in pieces of the declared length in bytes, decoding
 // each piece alone: widened, a name with many non-ASCII characters fits one piece.
 const QString kDatabasesSql =
+    QStringLiteral("SELECT CAST(d.name AS nvarchar(4000)) FROM sys.databases d ORDER BY d.name");
+const QString kOldDatabasesSql =
     QStringLiteral("SELECT CAST(d.name AS nvarchar(4000)) FROM sysdatabases d ORDER BY d.name");
+// Where the catalog view is missing (SQL Server 2000: "Invalid object name") or the login may not
+// read it; any other failure is the answer.
+constexpr std::int32_t kInvalidObjectName = 208;
+constexpr std::int32_t kPermissionDenied = 229;
 
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;
@@ -395,10 +402,16 @@ public:
                 notConnected();
             if (!m_databases) {
                 QStringList names;
+                const auto add = [&](const QSqlQuery& q) { names << q.value(0).toString(); };
                 // Read right after the log-in: a connection lost under it is not logged in again.
-                m_session->select(
-                    QString(), kDatabasesSql, [&](const QSqlQuery& q) { names << q.value(0).toString(); },
-                    false);
+                try {
+                    m_session->select(QString(), kDatabasesSql, add, false);
+                } catch (const AutomationError& e) {
+                    if (e.helpContext() != kInvalidObjectName && e.helpContext() != kPermissionDenied)
+                        throw;
+                    names.clear();
+                    m_session->select(QString(), kOldDatabasesSql, add, false);
+                }
                 m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
             }
             return Variant(m_databases);

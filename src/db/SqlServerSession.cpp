@@ -165,8 +165,8 @@ QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& log
     const SqlServerAddress address = ParseSqlServerName(login.server);
     if (login.login.isEmpty())
         fail(QStringLiteral("No login name given. Give a SQL Server login, or a Windows account as "
-                            "DOMAIN\\user with its password; the identity of the current session (its "
-                            "Kerberos ticket) cannot be used."));
+                            "DOMAIN\\user with its password; integrated log-in with the identity of the "
+                            "current session (its Kerberos ticket) is not available."));
     // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
     QString s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
                                           : QLatin1String("DRIVER=") + driverPath + u';';

@@ -30,7 +30,8 @@ class DatabaseList : public ::testing::TestWithParam<ListCase>
 
 TEST_P(DatabaseList, ShowsWhatTheServerShowsTheLogin)
 {
-    if (TdsServerProcess::odbcDriverPath().empty() || !QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
+    if (TdsServerProcess::odbcDriverPath().empty() ||
+        !QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
         GTEST_SKIP() << "ODBC drivers missing";
     const ListCase& c = GetParam();
     QTemporaryDir dir;
@@ -65,10 +66,20 @@ const QStringList kAll = {QStringLiteral("big"), QStringLiteral("master"), QStri
 INSTANTIATE_TEST_SUITE_P(
     Cases, DatabaseList,
     ::testing::Values(ListCase{"EveryDatabase", false, false, 0, 0, "", kAll},
-                      ListCase{"OwnOnlyUnderDenyViewAnyDatabase", false, true, 0, 0, "",
+                      ListCase{"OwnOnlyUnderDenyViewAnyDatabase",
+                               false,
+                               true,
+                               0,
+                               0,
+                               "",
                                {QStringLiteral("master"), QStringLiteral("we]ird';db")}},
                       // sysdatabases would list all four here.
-                      ListCase{"AzureShowsTheLoginsDatabaseAndMaster", true, false, 0, 0, "sample",
+                      ListCase{"AzureShowsTheLoginsDatabaseAndMaster",
+                               true,
+                               false,
+                               0,
+                               0,
+                               "sample",
                                {QStringLiteral("master"), QStringLiteral("sample")}},
                       ListCase{"CatalogViewDeniedFallsBackToSysdatabases", false, false, 1, 229, "", kAll},
                       // A deadlock is no reason to ask elsewhere: the server's error is the answer.

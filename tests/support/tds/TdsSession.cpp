@@ -186,6 +186,35 @@ std::string mapServerViews(std::string_view sql)
     return out;
 }
 
+// Words of SQLite's dialect that T-SQL does not have, as written, where one stands outside strings,
+// quoted names and comments; "" when none does. A real server fails the whole batch on them when it
+// parses it, before any statement runs.
+std::string foreignKeyword(std::string_view sql)
+{
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        std::size_t end = i + 1;
+        if (c == '\'' || c == '"' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            end = sql.find(close, i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "--") {
+            end = sql.find('\n', i);
+            end = end == std::string_view::npos ? sql.size() : end;
+        } else if (sql.substr(i, 2) == "/*") {
+            end = sql.find("*/", i + 2);
+            end = end == std::string_view::npos ? sql.size() : end + 2;
+        } else if (isWordChar(c) && (i == 0 || !isWordChar(sql[i - 1]))) {
+            const std::string_view word = wordAt(sql, i);
+            if (equalsNoCase(word, "limit"))
+                return std::string(word);
+            end = i + word.size();
+        }
+        i = end;
+    }
+    return {};
+}
+
 // The parameter names of an @params declaration such as "@P1 INT,@P2 DECIMAL(10,2)".
 std::vector<std::string> declaredNames(const std::string& declaration)
 {
@@ -446,6 +475,10 @@ bool Session::use(const std::string& name)
                        ? sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
                        : sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     bool ok = rc == SQLITE_OK;
+    // QUOTED_IDENTIFIER is ON, as for every ODBC connection: "text" names a column and is never a
+    // string, so one that names none fails with 207 as on a real server.
+    ok = ok && sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr) == SQLITE_OK &&
+         sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr) == SQLITE_OK;
     if (ok && path.empty()) {
         // A master without a file still answers catalogue queries, with the system types only.
         try {
@@ -547,6 +580,10 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
 {
     const std::string sql = mapServerViews(dropUnicodePrefixes(original));
     const std::string_view s(sql);
+    if (const std::string word = foreignKeyword(s); !word.empty()) {
+        out.message(true, 102, 1, 15, "Incorrect syntax near '" + word + "'.");
+        return false;
+    }
     // Every round consumes at least one character, so the text's length bounds the loop.
     for (std::size_t pos = skipFiller(s, 0); pos < s.size(); pos = skipFiller(s, pos)) {
         const std::string_view word = wordAt(s, pos);

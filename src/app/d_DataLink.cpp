@@ -37,6 +37,9 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     form->addRow(LoadUIText(303), edtServer);
     edtUser = new QLineEdit(start.User, this);
     edtUser->setObjectName(QStringLiteral("edtUser"));
+    // A backslash makes the driver log in to Windows instead; nothing else in the dialog says so.
+    edtUser->setPlaceholderText(LoadUIText(328));
+    edtUser->setToolTip(LoadUIText(329));
     form->addRow(LoadUIText(304), edtUser);
     edtPassword = new QLineEdit(start.Password, this);
     edtPassword->setObjectName(QStringLiteral("edtPassword"));

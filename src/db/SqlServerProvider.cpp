@@ -20,11 +20,18 @@
 
 namespace {
 
-// The databases from the compatibility view every server version has. Names are sysname,
+// The databases from the catalog view of SQL Server 2005 and later, which Azure SQL Database has
+// too; then from the compatibility view every server version has. Names are sysname,
 // nvarchar(128), and Qt's ODBC driver reads text in pieces of the declared length in bytes, decoding
 // each piece alone: widened, a name with many non-ASCII characters fits one piece.
 const QString kDatabasesSql =
+    QStringLiteral("SELECT CAST(d.name AS nvarchar(4000)) FROM sys.databases d ORDER BY d.name");
+const QString kOldDatabasesSql =
     QStringLiteral("SELECT CAST(d.name AS nvarchar(4000)) FROM sysdatabases d ORDER BY d.name");
+// Where the catalog view is missing (SQL Server 2000: "Invalid object name") or the login may not
+// read it; any other failure is the answer.
+constexpr std::int32_t kInvalidObjectName = 208;
+constexpr std::int32_t kPermissionDenied = 229;
 
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;
@@ -192,10 +199,16 @@ public:
                 notConnected();
             if (!m_databases) {
                 QStringList names;
+                const auto add = [&](const QSqlQuery& q) { names << q.value(0).toString(); };
                 // Read right after the log-in: a connection lost under it is not logged in again.
-                m_session->select(
-                    QString(), kDatabasesSql, [&](const QSqlQuery& q) { names << q.value(0).toString(); },
-                    false);
+                try {
+                    m_session->select(QString(), kDatabasesSql, add, false);
+                } catch (const AutomationError& e) {
+                    if (e.helpContext() != kInvalidObjectName && e.helpContext() != kPermissionDenied)
+                        throw;
+                    names.clear();
+                    m_session->select(QString(), kOldDatabasesSql, add, false);
+                }
                 m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
             }
             return Variant(m_databases);
@@ -253,8 +266,9 @@ private:
         login.certificateAuthority = m_certificateAuthority;
         if (m_loginSecure)
             fail(QStringLiteral(
-                "Integrated (Windows) log-in is not available: set LoginSecure to False and log in "
-                "with a SQL Server login name and password."));
+                "Integrated log-in with the identity of the current session is not available: set "
+                "LoginSecure to False and log in with a SQL Server login, or with a Windows account "
+                "written DOMAIN\\user and its password."));
         // A new log-in replaces the old one; objects handed out before keep theirs.
         auto session = std::make_shared<SqlServerSession>(login, m_autoReconnect);
         disconnect();

@@ -1,9 +1,9 @@
 // The "SQLDMO.SQLServer" provider: a SQL Server's catalogue as automation objects (SQLServer,
 // Databases, Database, Tables, Views, Table, View, Columns, Column) over ODBC (FreeTDS). The
-// databases come from sysdatabases; a database's structure (SqlServerCatalogue.h) is read whole, in
-// one round trip, when its first collection is asked for, and serves its collections and its
-// structure model (the Database object is a TCatalogueSource). Tables and views of a schema other
-// than dbo are named "schema.name". Collections count from 1, are ordered by name as the server
+// databases come from sys.databases (sysdatabases where it is missing); a database's structure
+// (SqlServerCatalogue.h) is read whole, in one round trip, when its first collection is asked for, and serves
+// its collections and its structure model (the Database object is a TCatalogueSource). Tables and views of a
+// schema other than dbo are named "schema.name". Collections count from 1, are ordered by name as the server
 // sorts and are kept by their object. Objects handed out stay usable after the server object is
 // released. Failures throw AutomationError with the server's or the driver's message.
 #pragma once

@@ -1,6 +1,9 @@
 #include "SqlServerSession.h"
 
+#include "SqlServerBrowser.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
@@ -9,6 +12,7 @@
 #include <QSqlError>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -216,8 +220,9 @@ QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& log
 {
     const SqlServerAddress address = ParseSqlServerName(login.server);
     if (login.login.isEmpty())
-        fail(QStringLiteral("No login name given. Only SQL Server logins are supported; integrated (Windows) "
-                            "log-in is not available."));
+        fail(QStringLiteral("No login name given. Give a SQL Server login, or a Windows account as "
+                            "DOMAIN\\user with its password; integrated log-in with the identity of the "
+                            "current session (its Kerberos ticket) is not available."));
     // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
     QString s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
                                           : QLatin1String("DRIVER=") + driverPath + u';';
@@ -281,17 +286,12 @@ SqlServerSession::SqlServerSession(const SqlServerLogin& login, bool autoReconne
         fail(
             QStringLiteral("Qt's ODBC database driver (QODBC) is not installed; SQL Server cannot be reached "
                            "without it. Install the Debian package libqt6sql6-odbc."));
-    const QString connectionString = TdsConnectionString(FindTdsOdbcDriver(), m_login);
+    m_driverPath = FindTdsOdbcDriver();
+    // Written once here so that a value the driver cannot take fails before any network traffic.
+    TdsConnectionString(m_driverPath, m_login);
 
     m_connectionName = nextConnectionName();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(kQodbc, m_connectionName);
-        if (db.isValid()) {
-            db.setDatabaseName(connectionString);
-            const int timeout = m_login.loginTimeout > 0 ? m_login.loginTimeout : 60;
-            db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeout));
-        }
-    }
+    QSqlDatabase::addDatabase(kQodbc, m_connectionName);
     try {
         open();
     } catch (...) {
@@ -320,6 +320,24 @@ void SqlServerSession::open()
             QStringLiteral("Qt's ODBC database driver (QODBC) cannot be loaded; SQL Server cannot be reached "
                            "without it. Install the Debian packages libqt6sql6-odbc and unixodbc."));
     m_databaseKnown = false;
+    const int timeoutMs = (m_login.loginTimeout > 0 ? m_login.loginTimeout : 60) * 1000;
+    QElapsedTimer clock;
+    clock.start();
+    const SqlServerAddress address = ParseSqlServerName(m_login.server);
+    const qsizetype backslash = address.host.indexOf(u'\\');
+    SqlServerLogin target = m_login;
+    int lookedUpPort = 0;
+    if (backslash >= 0 && address.port == 0) {
+        // The driver's own lookup waits far longer than the login timeout and, for a name the host
+        // does not know, only says the server is unavailable.
+        lookedUpPort =
+            LookUpInstancePort(address.host.left(backslash), address.host.mid(backslash + 1), timeoutMs);
+        target.server = address.host.left(backslash) + u',' + QString::number(lookedUpPort);
+    }
+    db.setDatabaseName(TdsConnectionString(m_driverPath, target));
+    // What the lookup took comes off the log-in's share; the driver counts whole seconds.
+    const int leftSeconds = std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(leftSeconds));
     if (db.open()) {
         // The server refuses the log-in when the database named in it cannot be opened.
         m_currentDatabase = m_login.database;
@@ -331,20 +349,19 @@ void SqlServerSession::open()
     QString text = errorText(error);
     // Without a server's word the message alone does not say which server could not be reached.
     if (clientSide(code) || code == 0) {
-        const SqlServerAddress address = ParseSqlServerName(m_login.server);
-        const qsizetype backslash = address.host.indexOf(u'\\');
         QString where;
-        if (backslash < 0)
+        if (lookedUpPort != 0)
+            where = QStringLiteral("host %1, port %2 of instance %3")
+                        .arg(address.host.left(backslash))
+                        .arg(lookedUpPort)
+                        .arg(address.host.mid(backslash + 1));
+        else if (backslash < 0)
             where = QStringLiteral("host %1, port %2").arg(address.host).arg(address.port);
-        else if (address.port != 0)
+        else
             where = QStringLiteral("host %1, port %2, instance %3")
                         .arg(address.host.left(backslash))
                         .arg(address.port)
                         .arg(address.host.mid(backslash + 1));
-        else
-            where = QStringLiteral("instance %1 on host %2, looked up through the SQL Server Browser on UDP "
-                                   "port 1434")
-                        .arg(address.host.mid(backslash + 1), address.host.left(backslash));
         text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
                    .arg(m_login.server, where, text);
         // FreeTDS ends a refused TLS negotiation with its plain 20002 and no reason of its own.

@@ -97,6 +97,7 @@ private:
     [[noreturn]] void statementFailed(const QSqlError& error) const;
 
     SqlServerLogin m_login;
+    QString m_driverPath;
     bool m_autoReconnect;
     QString m_connectionName;
     QString m_currentDatabase;

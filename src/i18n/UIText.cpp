@@ -115,6 +115,14 @@ constexpr UIText kTexts[] = {
     {315, "Use encryption for data (refuse a server that does not encrypt)",
      "Daten verschlüsseln (Server ohne Verschlüsselung ablehnen)"},
     {316, "Trust server certificate (do not check it)", "Serverzertifikat vertrauen (nicht prüfen)"},
+    {328, "SQL Server login, or DOMAIN\\user for a Windows login",
+     "SQL-Server-Anmeldename oder DOMÄNE\\Benutzer für eine Windows-Anmeldung"},
+    {329,
+     "A SQL Server login, or a Windows (domain) account written DOMAIN\\user with its password; the "
+     "driver then logs in by NTLMv2. The Kerberos ticket of the current session is not used.",
+     "Ein SQL-Server-Anmeldename oder ein Windows-(Domänen-)Konto in der Form DOMÄNE\\Benutzer mit "
+     "seinem Kennwort; der Treiber meldet sich dann mit NTLMv2 an. Das Kerberos-Ticket der laufenden "
+     "Sitzung wird nicht verwendet."},
     // The extended report, the structure documents and their command.
     {330, "Primary key", "Primärschlüssel"},
     {331, "Index", "Index"},

@@ -87,6 +87,10 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         args.insert(args.end(), {"--certificate-out", options.certificateOut});
     for (const std::string& owner : options.owners)
         args.insert(args.end(), {"--owner", owner});
+    for (const std::string& account : options.windowsLogins)
+        args.insert(args.end(), {"--windows-login", account});
+    for (const std::string& instance : options.browserInstances)
+        args.insert(args.end(), {"--browser-instance", instance});
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -129,6 +133,14 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         }
         close(m_stdout), close(m_stderr);
         throw std::runtime_error("tds-testserver reported no port: " + line + " " + diagnostics);
+    }
+    if (!options.browserInstances.empty()) {
+        const std::string browserLine = readLine(m_stdout, outBuffer, kLineWaitMs);
+        if (std::sscanf(browserLine.c_str(), "browser %d", &m_browserPort) != 1 || m_browserPort <= 0) {
+            terminate();
+            close(m_stdout), close(m_stderr);
+            throw std::runtime_error("tds-testserver reported no browser port: " + browserLine);
+        }
     }
 }
 

@@ -26,6 +26,9 @@ public:
         std::string program;             // empty = the tds-testserver built with this library
         std::string encryption;     // --encryption: "offered" (empty: the same), "required", "not-supported"
         std::string certificateOut; // --certificate-out: where the server writes its certificate
+        std::vector<std::string> windowsLogins; // "DOMAIN\\USER:PASSWORD", checked by NTLMv2
+        // Non-empty: the server also answers as the SQL Server Browser for these instance names.
+        std::vector<std::string> browserInstances;
     };
 
     struct Counts
@@ -42,6 +45,8 @@ public:
     TdsServerProcess& operator=(const TdsServerProcess&) = delete;
 
     int port() const { return m_port; }
+    // The Browser responder's UDP port; 0 without browserInstances.
+    int browserPort() const { return m_browserPort; }
     pid_t pid() const { return m_pid; }
 
     // SQL batches and RPC requests answered so far (SIGUSR1, then the line it prints). Throws
@@ -64,6 +69,7 @@ private:
 
     pid_t m_pid = -1;
     int m_port = 0;
+    int m_browserPort = 0;
     int m_stdout = -1;
     int m_stderr = -1;
     std::string m_errBuffer;

@@ -120,6 +120,101 @@ std::string dropUnicodePrefixes(std::string_view sql)
     return out;
 }
 
+// A name at pos spelled word or [word] (without regard to ASCII case); its end, or npos.
+std::size_t matchName(std::string_view s, std::size_t pos, std::string_view word)
+{
+    const bool bracketed = pos < s.size() && s[pos] == '[';
+    const std::size_t start = pos + (bracketed ? 1 : 0);
+    if (!equalsNoCase(s.substr(start, word.size()), word))
+        return std::string_view::npos;
+    std::size_t end = start + word.size();
+    if (bracketed) {
+        if (end >= s.size() || s[end] != ']')
+            return std::string_view::npos;
+        return end + 1;
+    }
+    return end < s.size() && isWordChar(s[end]) ? std::string_view::npos : end;
+}
+
+// sys.databases is server-wide, not one of a database file's tables: the session keeps it in the
+// temp schema as sys_databases, and a reference to it (sys.databases, [sys].[databases], any case)
+// is pointed there. Strings, quoted names and comments are left alone.
+std::string mapServerViews(std::string_view sql)
+{
+    std::string out;
+    out.reserve(sql.size());
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        std::size_t end = i + 1;
+        if (c == '\'' || c == '"') {
+            end = sql.find(c, i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "--") {
+            end = sql.find('\n', i);
+            end = end == std::string_view::npos ? sql.size() : end;
+        } else if (sql.substr(i, 2) == "/*") {
+            end = sql.find("*/", i + 2);
+            end = end == std::string_view::npos ? sql.size() : end + 2;
+        } else if ((i == 0 || !isWordChar(sql[i - 1])) && (c == 's' || c == 'S' || c == '[')) {
+            std::size_t p = matchName(sql, i, "sys");
+            if (p != std::string_view::npos) {
+                while (p < sql.size() && std::isspace(static_cast<unsigned char>(sql[p])))
+                    ++p;
+                if (p < sql.size() && sql[p] == '.') {
+                    ++p;
+                    while (p < sql.size() && std::isspace(static_cast<unsigned char>(sql[p])))
+                        ++p;
+                    const std::size_t q = matchName(sql, p, "databases");
+                    if (q != std::string_view::npos) {
+                        out += "temp.sys_databases";
+                        i = q;
+                        continue;
+                    }
+                }
+            }
+            if (c == '[') {
+                end = sql.find(']', i + 1);
+                end = end == std::string_view::npos ? sql.size() : end + 1;
+            }
+        } else if (c == '[') {
+            end = sql.find(']', i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        }
+        out.append(sql.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+// Words of SQLite's dialect that T-SQL does not have, as written, where one stands outside strings,
+// quoted names and comments; "" when none does. A real server fails the whole batch on them when it
+// parses it, before any statement runs.
+std::string foreignKeyword(std::string_view sql)
+{
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        std::size_t end = i + 1;
+        if (c == '\'' || c == '"' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            end = sql.find(close, i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "--") {
+            end = sql.find('\n', i);
+            end = end == std::string_view::npos ? sql.size() : end;
+        } else if (sql.substr(i, 2) == "/*") {
+            end = sql.find("*/", i + 2);
+            end = end == std::string_view::npos ? sql.size() : end + 2;
+        } else if (isWordChar(c) && (i == 0 || !isWordChar(sql[i - 1]))) {
+            const std::string_view word = wordAt(sql, i);
+            if (equalsNoCase(word, "limit"))
+                return std::string(word);
+            end = i + word.size();
+        }
+        i = end;
+    }
+    return {};
+}
+
 // The parameter names of an @params declaration such as "@P1 INT,@P2 DECIMAL(10,2)".
 std::vector<std::string> declaredNames(const std::string& declaration)
 {
@@ -141,6 +236,60 @@ std::vector<std::string> declaredNames(const std::string& declaration)
     }
     flush();
     return names;
+}
+
+// One character of SQL_Latin1_General_CP1_CI_AS as far as the fixtures need it: the letter
+// without case (lower), and the letter without its accent, for Latin-1.
+struct Folded
+{
+    char32_t caseless; // 'Á' -> 'á'
+    char32_t base;     // 'á' -> 'a'
+};
+
+Folded foldLatin1(char32_t c)
+{
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        c += 0x20;
+    static const char kBase[] = "aaaaaaaceeeeiiiidnooooo/ouuuuyty"; // U+00E0 .. U+00FF
+    const char32_t base = c >= 0xE0 && c <= 0xFF ? static_cast<char32_t>(kBase[c - 0xE0]) : c;
+    return {c, base == 0xDF ? U's' : base};
+}
+
+std::u32string codePoints(const void* data, int bytes)
+{
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::u32string out;
+    for (int i = 0; i < bytes;) {
+        const unsigned char b = p[i];
+        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (int k = 1; k < n && i + k < bytes; ++k)
+            c = (c << 6) | (p[i + k] & 0x3F);
+        out += c;
+        i += n;
+    }
+    // Trailing blanks do not count, as in the server's comparisons.
+    while (!out.empty() && out.back() == U' ')
+        out.pop_back();
+    return out;
+}
+
+// Case-blind, accent-sensitive: "a" = "A", "a" <> "á", and "á" sorts after "a" and before "b",
+// as a dictionary does.
+int compareCiAs(void*, int aBytes, const void* a, int bBytes, const void* b)
+{
+    const std::u32string x = codePoints(a, aBytes), y = codePoints(b, bBytes);
+    for (const bool accents : {false, true}) {
+        for (std::size_t i = 0; i < std::min(x.size(), y.size()); ++i) {
+            const Folded fx = foldLatin1(x[i]), fy = foldLatin1(y[i]);
+            const char32_t cx = accents ? fx.caseless : fx.base, cy = accents ? fy.caseless : fy.base;
+            if (cx != cy)
+                return cx < cy ? -1 : 1;
+        }
+        if (x.size() != y.size())
+            return x.size() < y.size() ? -1 : 1;
+    }
+    return 0;
 }
 
 void sqlIsNull(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -380,6 +529,10 @@ bool Session::use(const std::string& name)
                        ? sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
                        : sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     bool ok = rc == SQLITE_OK;
+    // QUOTED_IDENTIFIER is ON, as for every ODBC connection: "text" names a column and is never a
+    // string, so one that names none fails with 207 as on a real server.
+    ok = ok && sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr) == SQLITE_OK &&
+         sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr) == SQLITE_OK;
     if (ok && path.empty()) {
         // A master without a file still answers catalogue queries, with the system types only.
         try {
@@ -390,13 +543,24 @@ bool Session::use(const std::string& name)
     }
     // The server-wide list of databases lives in the temp schema, which SQLite searches first for
     // unqualified names, so every database (master too) answers "sysdatabases" the same way.
+    // sys.databases as sys_databases, with the columns of the real view a client asks for most
+    // (declared with their documented types) and every database ONLINE.
     ok =
         ok && exec(db, "PRAGMA temp_store=MEMORY") &&
-        exec(db, "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)");
+        exec(db,
+             "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)") &&
+        exec(db, "CREATE TEMP TABLE sys_databases (name sysname COLLATE NOCASE NOT NULL, database_id int NOT "
+                 "NULL, compatibility_level tinyint NOT NULL, collation_name sysname, user_access tinyint, "
+                 "is_read_only bit, state tinyint, state_desc nvarchar(60))");
     if (ok) {
         sqlite3_stmt* insert = nullptr;
+        sqlite3_stmt* insertView = nullptr;
         ok = sqlite3_prepare_v2(db, "INSERT INTO temp.sysdatabases VALUES (?, ?)", -1, &insert, nullptr) ==
-             SQLITE_OK;
+                 SQLITE_OK &&
+             sqlite3_prepare_v2(db,
+                                "INSERT INTO temp.sys_databases VALUES (?, ?, 150, "
+                                "'SQL_Latin1_General_CP1_CI_AS', 0, ?, 0, 'ONLINE')",
+                                -1, &insertView, nullptr) == SQLITE_OK;
         const std::vector<std::string> names = m_catalog.databaseNames();
         const auto visible = [this](const std::string& n) {
             if (!m_visible || equalsNoCase(n, "master") || equalsNoCase(n, "tempdb"))
@@ -404,14 +568,27 @@ bool Session::use(const std::string& name)
             return std::any_of(m_visible->begin(), m_visible->end(),
                                [&](const std::string& own) { return equalsNoCase(own, n); });
         };
+        // Azure SQL Database's sys.databases shows a user database only itself and master.
+        const auto inView = [&](const std::string& n) {
+            if (m_azure && !equalsNoCase(*canonical, "master"))
+                return equalsNoCase(n, "master") || equalsNoCase(n, *canonical);
+            return visible(n);
+        };
         for (std::size_t i = 0; ok && i < names.size(); ++i) {
-            if (!visible(names[i]))
+            if (visible(names[i])) {
+                sqlite3_bind_text(insert, 1, names[i].c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_int64(insert, 2, static_cast<sqlite3_int64>(i + 1));
+                ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+            }
+            if (!inView(names[i]))
                 continue;
-            sqlite3_bind_text(insert, 1, names[i].c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int64(insert, 2, static_cast<sqlite3_int64>(i + 1));
-            ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+            sqlite3_bind_text(insertView, 1, names[i].c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insertView, 2, static_cast<sqlite3_int64>(i + 1));
+            sqlite3_bind_int(insertView, 3, 0);
+            ok = ok && sqlite3_step(insertView) == SQLITE_DONE && sqlite3_reset(insertView) == SQLITE_OK;
         }
         sqlite3_finalize(insert);
+        sqlite3_finalize(insertView);
     }
     // The catalog views sys.X are the file's tables X: the file once more as the schema "sys", so
     // that "sys.objects" and "[sys].[objects]" find them in any letter case, and a database without
@@ -424,7 +601,8 @@ bool Session::use(const std::string& name)
         sqlite3_finalize(attach);
     }
     constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    ok = ok &&
+    // The fixtures declare their name columns NOCASE; here that is the server's collation.
+    ok = ok && sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, compareCiAs) == SQLITE_OK &&
          sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
@@ -455,8 +633,12 @@ void Session::batch(const std::string& sql, TokenWriter& out)
 bool Session::runStatements(const std::string& original, const std::vector<Param>& binds, DoneQueue& dones,
                             TokenWriter& out, std::uint8_t doneToken)
 {
-    const std::string sql = dropUnicodePrefixes(original);
+    const std::string sql = mapServerViews(dropUnicodePrefixes(original));
     const std::string_view s(sql);
+    if (const std::string word = foreignKeyword(s); !word.empty()) {
+        out.message(true, 102, 1, 15, "Incorrect syntax near '" + word + "'.");
+        return false;
+    }
     // Every round consumes at least one character, so the text's length bounds the loop.
     for (std::size_t pos = skipFiller(s, 0); pos < s.size(); pos = skipFiller(s, pos)) {
         const std::string_view word = wordAt(s, pos);
@@ -516,6 +698,11 @@ void WriteInjectedError(TokenWriter& out, std::int32_t number)
         break;
     case 1222:
         out.message(true, 1222, 56, 16, "Lock request time out period exceeded.");
+        break;
+    case 229:
+        out.message(true, 229, 5, 14,
+                    "The SELECT permission was denied on the object 'databases', database "
+                    "'mssqlsystemresource', schema 'sys'.");
         break;
     case 40613:
         out.message(true, 40613, 1, 17,

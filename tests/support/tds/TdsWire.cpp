@@ -285,6 +285,19 @@ Login7 ParseLogin7(const std::vector<std::uint8_t>& payload)
     login.user = text(40, false);
     login.password = text(44, true);
     login.database = text(68, false);
+    login.integratedSecurity = (payload[25] & 0x80) != 0;
+    if (login.integratedSecurity) {
+        Reader field(payload.data() + 78, 4);
+        const std::size_t off = field.u16();
+        std::size_t bytes = field.u16();
+        // A length of 0xFFFF says the real one is in cbSSPILong.
+        if (bytes == 0xFFFF)
+            bytes = Reader(payload.data() + 90, 4).u32();
+        Reader s(payload);
+        s.take(off);
+        const std::uint8_t* p = s.take(bytes);
+        login.sspi.assign(p, p + bytes);
+    }
     return login;
 }
 

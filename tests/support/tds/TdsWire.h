@@ -24,6 +24,7 @@ inline constexpr std::uint8_t Rpc = 0x03;
 inline constexpr std::uint8_t Reply = 0x04;
 inline constexpr std::uint8_t Attention = 0x06;
 inline constexpr std::uint8_t Login7 = 0x10;
+inline constexpr std::uint8_t Sspi = 0x11; // the client's next SSPI message in a Windows login
 inline constexpr std::uint8_t TransactionManager = 0x0E;
 inline constexpr std::uint8_t PreLogin = 0x12;
 } // namespace PacketType
@@ -45,6 +46,7 @@ inline constexpr std::uint8_t ReturnValue = 0xAC;
 inline constexpr std::uint8_t LoginAck = 0xAD;
 inline constexpr std::uint8_t Row = 0xD1;
 inline constexpr std::uint8_t EnvChange = 0xE3;
+inline constexpr std::uint8_t Sspi = 0xED;
 inline constexpr std::uint8_t Done = 0xFD;
 inline constexpr std::uint8_t DoneProc = 0xFE;
 inline constexpr std::uint8_t DoneInProc = 0xFF;
@@ -125,6 +127,10 @@ struct Login7
     std::string user;
     std::string password;
     std::string database;
+    // fIntSecurity: a Windows login, whose SSPI data (here an NTLM NEGOTIATE) replaces user and
+    // password.
+    bool integratedSecurity = false;
+    std::vector<std::uint8_t> sspi;
 };
 Login7 ParseLogin7(const std::vector<std::uint8_t>& payload);
 

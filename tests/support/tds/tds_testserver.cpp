@@ -1,6 +1,8 @@
 // tds-testserver: a small TDS 7.4 server over a folder of SQLite files, for tests that reach "SQL
 // Server" through the real FreeTDS ODBC driver. One thread per client connection; the main thread
 // only accepts connections and handles signals (through a signalfd, so no code runs in a handler).
+#include "TdsBrowser.h"
+#include "TdsNtlm.h"
 #include "TdsSession.h"
 #include "TdsTls.h"
 #include "TdsWire.h"
@@ -16,6 +18,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +44,8 @@ const char kUsage[] =
     "                      [--deny-view-any-database] [--owner USER:DATABASE]... [--azure]\n"
     "                      [--encryption offered|required|not-supported]\n"
     "                      [--certificate-out FILE] [--certificate-host NAME]\n"
+    "                      [--windows-login DOMAIN\\USER:PASSWORD]...\n"
+    "                      [--browser-instance NAME]... [--browser-port N]\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -50,6 +55,10 @@ const char kUsage[] =
     "  --login USER:PASS    a login that is accepted (user names compared case-blind, passwords\n"
     "                       exactly); may be repeated. Without any, only \"sa\" with an empty\n"
     "                       password is accepted.\n"
+    "  --windows-login DOMAIN\\USER:PASSWORD\n"
+    "                       a Windows account of the domain DOMAIN whose NTLMv2 log-in is\n"
+    "                       accepted (domain and user compared case-blind); may be repeated.\n"
+    "                       The server answers NTLM as a member of the first account's domain.\n"
     "  --delay-login S      wait S seconds (fractions allowed) before answering a login.\n"
     "  --latency MS         hold every reply back for MS milliseconds.\n"
     "  --fail-statement N:ERROR\n"
@@ -73,6 +82,12 @@ const char kUsage[] =
     "  --certificate-host NAME\n"
     "                       the host name the certificate is made for (default localhost; it is\n"
     "                       valid for 127.0.0.1 too).\n"
+    "  --browser-instance NAME\n"
+    "                       answer as the SQL Server Browser on UDP 127.0.0.1 that this server is\n"
+    "                       the instance NAME; may be repeated. Requests for other instances get\n"
+    "                       no answer, as from a real Browser. The second line on standard output\n"
+    "                       is then \"browser N\", the UDP port.\n"
+    "  --browser-port N     the Browser's UDP port; 0 (the default) picks a free one.\n"
     "  --owner USER:DATABASE\n"
     "                       the login USER owns DATABASE; may be repeated.\n"
     "\n"
@@ -91,6 +106,7 @@ struct Server
 
     tds::Catalog catalog;
     std::vector<Login> logins;
+    std::vector<tds::WindowsAccount> windowsLogins;
     int delayLoginMs = 0;
     int latencyMs = 0;
     std::atomic<long> batches{0};
@@ -175,7 +191,8 @@ private:
     {
         using namespace tds;
         TokenWriter out;
-        if (!m_loggedIn && message.type != PacketType::PreLogin && message.type != PacketType::Login7)
+        if (!m_loggedIn && message.type != PacketType::PreLogin && message.type != PacketType::Login7 &&
+            message.type != PacketType::Sspi)
             throw ProtocolError("request before login");
         switch (message.type) {
         case PacketType::PreLogin: {
@@ -185,9 +202,13 @@ private:
             return preLogin(message);
         }
         case PacketType::Login7:
-            if (m_loggedIn)
+            if (m_loggedIn || m_pendingWindowsLogin)
                 throw ProtocolError("second LOGIN7");
             return login(ParseLogin7(message.payload));
+        case PacketType::Sspi:
+            if (m_loggedIn || !m_pendingWindowsLogin)
+                throw ProtocolError("SSPI message outside a Windows login");
+            return windowsLogin(message.payload);
         case PacketType::SqlBatch: {
             Reader r(message.payload);
             // ALL_HEADERS is optional in the protocol; a text never starts with a small length.
@@ -248,14 +269,59 @@ private:
         using namespace tds;
         if (m_server.delayLoginMs > 0 && !m_server.pause(m_server.delayLoginMs))
             return false;
+        if (login.integratedSecurity)
+            return startWindowsLogin(login);
+        return finishLogin(login, login.user, m_server.accepts(login));
+    }
+
+    // The NEGOTIATE came with LOGIN7; the CHALLENGE goes back in an SSPI token, and the login
+    // waits for the client's AUTHENTICATE.
+    bool startWindowsLogin(const tds::Login7& login)
+    {
+        using namespace tds;
+        TokenWriter out;
+        if (m_server.windowsLogins.empty() || !IsNtlmNegotiate(login.sspi)) {
+            // What a server outside any domain the client's account is known to says.
+            out.message(true, 18452, 1, 14,
+                        "Login failed. The login is from an untrusted domain and cannot be used with "
+                        "Integrated authentication.");
+            out.done(Token::Done, DoneStatus::Error, 0, 0);
+            return reply(out);
+        }
+        m_challenge = NewServerChallenge();
+        const std::vector<std::uint8_t> challenge =
+            NtlmChallengeMessage(m_challenge, m_server.windowsLogins.front().domain, "TDSTEST");
+        out.u8(Token::Sspi);
+        out.u16(static_cast<std::uint16_t>(challenge.size()));
+        out.raw(challenge.data(), challenge.size());
+        m_pendingWindowsLogin = login;
+        return reply(out);
+    }
+
+    bool windowsLogin(const std::vector<std::uint8_t>& payload)
+    {
+        using namespace tds;
+        const NtlmAuthenticate message = ParseNtlmAuthenticate(payload);
+        const Login7 login = *m_pendingWindowsLogin;
+        m_pendingWindowsLogin.reset();
+        bool accepted = false;
+        for (const WindowsAccount& account : m_server.windowsLogins)
+            if (MatchesAccount(account, message.domain, message.user))
+                accepted = VerifyNtlmV2(message, m_challenge, account.password);
+        return finishLogin(login, message.domain + "\\" + message.user, accepted);
+    }
+
+    bool finishLogin(const tds::Login7& login, const std::string& user, bool accepted)
+    {
+        using namespace tds;
         TokenWriter out;
         const std::string database = login.database.empty() ? "master" : login.database;
-        const std::string refusal = "Login failed for user '" + login.user + "'.";
+        const std::string refusal = "Login failed for user '" + user + "'.";
         if (m_server.denyViewAnyDatabase)
-            m_session.setVisibleDatabases(m_server.ownedBy(login.user));
+            m_session.setVisibleDatabases(m_server.ownedBy(user));
         m_session.setAzure(m_server.azure);
         // A contained user (and here every login) can log in only to its database.
-        if (!m_server.accepts(login) || (m_server.azure && login.database.empty())) {
+        if (!accepted || (m_server.azure && login.database.empty())) {
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else if (!m_session.use(database)) {
@@ -294,6 +360,8 @@ private:
     tds::Session m_session;
     bool m_preLoginDone = false;
     bool m_loggedIn = false;
+    std::optional<tds::Login7> m_pendingWindowsLogin;
+    tds::ServerChallenge m_challenge{};
     std::size_t m_packetSize = kFirstPacketSize;
 };
 
@@ -325,6 +393,9 @@ int main(int argc, char** argv)
     std::string catalogDir;
     long port = 0;
     std::vector<Login> logins;
+    std::vector<tds::WindowsAccount> windowsLogins;
+    std::vector<std::string> browserInstances;
+    long browserPort = 0;
     double delayLogin = 0;
     long latency = 0;
     long failStatement = 0, failNumber = 0, dropAfter = 0;
@@ -361,6 +432,18 @@ int main(int argc, char** argv)
             if (!colon || colon == value)
                 return usageError("--login wants USER:PASSWORD");
             logins.push_back({std::string(value, colon), std::string(colon + 1)});
+        } else if (arg == "--windows-login") {
+            std::optional<tds::WindowsAccount> account = tds::ParseWindowsAccount(value);
+            if (!account)
+                return usageError("--windows-login wants DOMAIN\\USER:PASSWORD");
+            windowsLogins.push_back(std::move(*account));
+        } else if (arg == "--browser-instance") {
+            if (!*value || std::strlen(value) > 32)
+                return usageError("--browser-instance wants a name of 1 to 32 characters");
+            browserInstances.emplace_back(value);
+        } else if (arg == "--browser-port") {
+            if (!parseInt(value, 0, 65535, browserPort))
+                return usageError("bad --browser-port");
         } else if (arg == "--delay-login") {
             char* end = nullptr;
             delayLogin = std::strtod(value, &end);
@@ -404,7 +487,7 @@ int main(int argc, char** argv)
     }
     if (catalogDir.empty())
         return usageError("--catalog is required");
-    if (logins.empty())
+    if (logins.empty() && windowsLogins.empty())
         logins.push_back({"sa", ""});
 
     // Made before the port is announced, so a test that reads the port finds the file written.
@@ -452,11 +535,29 @@ int main(int argc, char** argv)
                      std::strerror(errno));
         return 1;
     }
-    std::printf("port %u\n", ntohs(address.sin_port));
+    const int tcpPort = ntohs(address.sin_port);
+    std::printf("port %d\n", tcpPort);
+    int browser = -1;
+    if (!browserInstances.empty()) {
+        browser = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in udp{};
+        udp.sin_family = AF_INET;
+        udp.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        udp.sin_port = htons(static_cast<std::uint16_t>(browserPort));
+        socklen_t udpLength = sizeof udp;
+        if (browser < 0 || bind(browser, reinterpret_cast<sockaddr*>(&udp), sizeof udp) != 0 ||
+            getsockname(browser, reinterpret_cast<sockaddr*>(&udp), &udpLength) != 0) {
+            std::fprintf(stderr, "tds-testserver: cannot listen on UDP 127.0.0.1:%ld: %s\n", browserPort,
+                         std::strerror(errno));
+            return 1;
+        }
+        std::printf("browser %u\n", ntohs(udp.sin_port));
+    }
     std::fflush(stdout);
 
     Server server(catalogDir);
     server.logins = std::move(logins);
+    server.windowsLogins = std::move(windowsLogins);
     server.delayLoginMs = static_cast<int>(delayLogin * 1000);
     server.latencyMs = static_cast<int>(latency);
     server.dropAfterBatches = dropAfter;
@@ -482,8 +583,8 @@ int main(int argc, char** argv)
     };
 
     for (bool running = true; running;) {
-        pollfd fds[2] = {{signalFd, POLLIN, 0}, {listener, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        pollfd fds[3] = {{signalFd, POLLIN, 0}, {listener, POLLIN, 0}, {browser, POLLIN, 0}};
+        if (poll(fds, browser >= 0 ? 3 : 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -495,6 +596,20 @@ int main(int argc, char** argv)
                     server.printCounts();
                 else
                     running = false;
+            }
+        }
+        if (running && browser >= 0 && (fds[2].revents & POLLIN)) {
+            std::uint8_t request[1024];
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t got = recvfrom(browser, request, sizeof request, 0,
+                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (got > 0) {
+                const std::vector<std::uint8_t> answer = tds::BrowserAnswer(
+                    request, static_cast<std::size_t>(got), browserInstances, "TDSTEST", tcpPort);
+                if (!answer.empty())
+                    sendto(browser, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                           fromLength);
             }
         }
         if (running && (fds[1].revents & POLLIN)) {
@@ -525,6 +640,8 @@ int main(int argc, char** argv)
         shutdown(client->fd, SHUT_RDWR);
     reap(true);
     close(listener);
+    if (browser >= 0)
+        close(browser);
     server.printCounts();
     return 0;
 }

@@ -360,13 +360,18 @@ TEST_P(StatementError, FailsWithItsNumberAndLeavesTheConnectionUsable)
     EXPECT_EQ(c.column("SELECT count(*) FROM sysobjects WHERE xtype = 'U'"), QStringList{"4"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StatementError,
-                         ::testing::Values(FailingStatement{"SELECT * FROM nosuchtable", "208"},
-                                           FailingStatement{"SELECT nosuchcolumn FROM sysobjects", "207"},
-                                           FailingStatement{"EXEC sp_help", "2812"},
-                                           FailingStatement{"USE nosuchdb", "911"},
-                                           // The fixtures are opened read-only.
-                                           FailingStatement{"DELETE FROM sysobjects", "50000"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StatementError,
+    ::testing::Values(FailingStatement{"SELECT * FROM nosuchtable", "208"},
+                      FailingStatement{"SELECT nosuchcolumn FROM sysobjects", "207"},
+                      FailingStatement{"EXEC sp_help", "2812"}, FailingStatement{"USE nosuchdb", "911"},
+                      // SQLite's dialect, not T-SQL's: the whole batch fails.
+                      FailingStatement{"SELECT name FROM sysobjects LIMIT 1", "102"},
+                      FailingStatement{"SELECT 1; SELECT name FROM sysobjects limit 1", "102"},
+                      // Under QUOTED_IDENTIFIER ON "U" is a name, not a string.
+                      FailingStatement{"SELECT name FROM sysobjects WHERE xtype = \"U\"", "207"},
+                      // The fixtures are opened read-only.
+                      FailingStatement{"DELETE FROM sysobjects", "50000"}));
 
 // The catalog views of the fixture layout: every documented column answers, in any spelling of
 // the view's name; a column of the real view that the layout leaves out fails as on a server
@@ -461,6 +466,20 @@ TEST_F(TdsServer, CatalogViewsCarryTheirDeclaredTypes)
     QSqlQuery none = old.query();
     EXPECT_FALSE(none.exec("SELECT name FROM sys.objects"));
     EXPECT_EQ(none.lastError().nativeErrorCode(), QStringLiteral("208"));
+}
+
+// sys.databases is the server's, the same from every database, and names its columns as the view.
+TEST_F(TdsServer, SysDatabasesListsTheFolder)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    EXPECT_EQ(
+        c.column("SELECT name || ':' || database_id || ':' || state_desc FROM [SYS].[Databases] ORDER BY "
+                 "database_id"),
+        c.column("SELECT name || ':' || dbid || ':ONLINE' FROM sysdatabases ORDER BY dbid"));
+    EXPECT_EQ(c.column("SELECT count(*) FROM sys.databases"), QStringList{"4"});
+    // Inside a string it is text.
+    EXPECT_EQ(c.column("SELECT 'sys.databases'"), QStringList{"sys.databases"});
 }
 
 TEST_F(TdsServer, SeveralStatementsGiveSeveralResults)

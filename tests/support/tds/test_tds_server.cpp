@@ -93,7 +93,7 @@ protected:
         s_dir = pattern;
         tdsfixture::writeStandardFixtures(s_dir);
         s_server = std::make_unique<TdsServerProcess>(TdsServerProcess::Options{
-            s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, 0, 0, 0, false, false, {}, {}, {}, {}});
+            s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, 0, 0, 0, false, false, {}, {}, {}, {}, {}, {}});
     }
     static void TearDownTestSuite()
     {
@@ -643,7 +643,7 @@ TEST(TdsServerLatency, RepliesHeldBackStillArrive)
     ASSERT_NE(mkdtemp(pattern), nullptr);
     tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), pattern);
     {
-        TdsServerProcess far({pattern, {}, 0, 50, 0, 0, 0, false, false, {}, {}, {}, {}});
+        TdsServerProcess far({pattern, {}, 0, 50, 0, 0, 0, false, false, {}, {}, {}, {}, {}, {}});
         Connection c(far, "", "", "sa");
         ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
         QSqlQuery q = c.query();

@@ -39,9 +39,15 @@ TKorvDMOConnection::TKorvDMOConnection(const QString& connectionString)
     // Logged in straight to the database: no USE is needed, and on Azure SQL Database or for a
     // contained user there is no other way in.
     SQLServer.put(QStringLiteral("LoginDatabase"), Variant(ConnectionProps->InitialCatalog));
-    SQLServer.put(QStringLiteral("EncryptionRequired"), Variant(ConnectionProps->EncryptionRequired()));
-    SQLServer.put(QStringLiteral("CertificateChecked"), Variant(ConnectionProps->CertificateChecked()));
-    SQLServer.put(QStringLiteral("CertificateAuthority"), Variant(DMOCertificateAuthority()));
+    // Set only when asked for, so a server object without these properties still serves a
+    // connection string that names neither.
+    if (ConnectionProps->EncryptionRequired())
+        SQLServer.put(QStringLiteral("EncryptionRequired"), Variant(true));
+    if (ConnectionProps->CertificateChecked()) {
+        SQLServer.put(QStringLiteral("CertificateChecked"), Variant(true));
+        if (!DMOCertificateAuthority().isEmpty())
+            SQLServer.put(QStringLiteral("CertificateAuthority"), Variant(DMOCertificateAuthority()));
+    }
     SQLServer.invoke(QStringLiteral("Connect"),
                      {Variant(ConnectionProps->DataSource), Variant(ConnectionProps->UserID),
                       Variant(ConnectionProps->Password)});

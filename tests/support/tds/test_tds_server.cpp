@@ -468,6 +468,40 @@ TEST_F(TdsServer, CatalogViewsCarryTheirDeclaredTypes)
     EXPECT_EQ(none.lastError().nativeErrorCode(), QStringLiteral("208"));
 }
 
+// Names compare as under SQL_Latin1_General_CP1_CI_AS: letter case and trailing blanks do not
+// count, accents do.
+struct CollatedName
+{
+    const char* label;
+    const char* literal;
+    bool found;
+};
+
+class TdsServerCollation : public TdsServer, public testing::WithParamInterface<CollatedName>
+{
+};
+
+TEST_P(TdsServerCollation, NamesCompareCaseBlindButAccentSensitive)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    const QStringList names =
+        c.column(QStringLiteral("SELECT name FROM sysobjects WHERE xtype='U' AND name = '%1'")
+                     .arg(QString::fromUtf8(GetParam().literal)));
+    EXPECT_EQ(!names.isEmpty(), GetParam().found) << names.join(u'|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TdsServerCollation,
+                         testing::Values(CollatedName{"Exact", "Order Details", true},
+                                         CollatedName{"OtherCase", "ORDER details", true},
+                                         CollatedName{"TrailingBlanks", "Order Details   ", true},
+                                         CollatedName{"OtherCaseOfUmlauts", "MAßE]''; üBERSICHT", true},
+                                         CollatedName{"Accent", "Order Détails", false},
+                                         CollatedName{"LeadingBlank", " Order Details", false}),
+                         [](const testing::TestParamInfo<CollatedName>& p) {
+                             return std::string(p.param.label);
+                         });
+
 // sys.databases is the server's, the same from every database, and names its columns as the view.
 TEST_F(TdsServer, SysDatabasesListsTheFolder)
 {

@@ -5,6 +5,7 @@
 #include "ComparisonSources.h"
 #include "ConnectionProfiles.h"
 #include "DataLinkString.h"
+#include "EngineTraits.h"
 #include "KorvADOXConnection.h"
 #include "KorvDMOConnection.h"
 #include "Language.h"
@@ -541,7 +542,7 @@ void TfrmMain::actSaveStructureExecute()
 {
     // Nothing open ends the command before any question, with the error a closed catalogue gives.
     const std::shared_ptr<const TCatalogue> model = OpenStructureModel(*Connection);
-    const bool views = m_provider == ptSQLServer && rbViews->isChecked();
+    const bool views = viewsChosen();
     QByteArray document;
     {
         const TBusyCursor busy;
@@ -570,7 +571,7 @@ void TfrmMain::actCompareWithExecute()
     current.catalogue = OpenStructureModel(*Connection);
     current.entries = tableEntries();
     TComparedSelection selection;
-    selection.views = m_provider == ptSQLServer && rbViews->isChecked();
+    selection.views = viewsChosen();
     selection.systemTables = ShowSystemTables;
 
     // A baseline is a structure document or an Access file, the latter as the open command offers it.
@@ -777,6 +778,11 @@ void TfrmMain::actOpenDatabaseExecute()
 // ---------------------------------------------------------------------------------------------
 // Table list
 
+bool TfrmMain::viewsChosen() const
+{
+    return EngineTraits(m_provider).hasViews && rbViews->isChecked();
+}
+
 TTableList TfrmMain::tableEntries() const
 {
     TTableList entries;
@@ -826,7 +832,7 @@ void TfrmMain::actRefreshExecute()
     chkTables->clear();
     memOutput->clear();
     TTableList entries;
-    const bool views = m_provider == ptSQLServer && rbViews->isChecked();
+    const bool views = viewsChosen();
     {
         const TBusyCursor busy;
         try {
@@ -898,7 +904,7 @@ void TfrmMain::actOutputExecute()
     settings.database = m_database;
     settings.versionText = m_provider == ptSQLServer ? edtSQLServerVersion->text() : edtAccessVersion->text();
     settings.delimiter = m_delimiterChar;
-    settings.views = m_provider == ptSQLServer && rbViews->isChecked();
+    settings.views = viewsChosen();
     if (m_clock)
         settings.clock = m_clock;
     settings.locale = QLocale();

@@ -180,6 +180,8 @@ private:
     void cboAccessProfileCloseUp(bool select);
 
     TTableList tableEntries() const;
+    // Whether the list shows (or is to show) views: only where the engine lists them apart.
+    bool viewsChosen() const;
     void showTableEntries(const TTableList& entries);
     void updateTableEntries(const TTableList& entries);
     TConnectionProperties connectionProperties() const;

@@ -1,5 +1,6 @@
 #include "StructureReport.h"
 
+#include "EngineTraits.h"
 #include "KorvConnection.h"
 #include "StructureDetail.h"
 #include "UIText.h"
@@ -140,7 +141,7 @@ TReportOutcome RunStructureReport(TKorvConnection& connection, const TReportSett
 
     const int count = int(entries.size());
     hooks.SetProgressRange(0, count);
-    const bool viewsAtStart = settings.provider == ptSQLServer && settings.views;
+    const bool viewsAtStart = EngineTraits(settings.provider).hasViews && settings.views;
     std::optional<TCatalogueLookup> lookup;
     if (settings.structure)
         lookup.emplace(*settings.structure);
@@ -155,7 +156,7 @@ TReportOutcome RunStructureReport(TKorvConnection& connection, const TReportSett
             if (viewsAtStart) {
                 WriteViewStructure(connection, writer, entry.text);
             } else {
-                view = settings.provider == ptSQLServer && hooks.ViewsSelectedNow();
+                view = EngineTraits(settings.provider).hasViews && hooks.ViewsSelectedNow();
                 WriteTableStructure(connection, writer, entry.text, view);
             }
             if (settings.structure) {

@@ -1,6 +1,7 @@
 // Opening an Access file with retries: which questions a refused log-in or password leads to, how
 // the limits end them, and what the properties hold afterwards. On a file whose database password
 // is "right"; the workgroup lets only Admin without a password in.
+#include "CommandRuns.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
 #include "OpenDatabase.h"
@@ -14,38 +15,6 @@
 #include <ostream>
 
 namespace {
-
-// Answers from a list; an answer "user/password" serves a log-in question. Declines once the list
-// is used up. Every question is noted: "password", "user and password" or "password of <user>".
-class ScriptedPrompter : public TCredentialPrompter
-{
-public:
-    explicit ScriptedPrompter(QStringList answers) : m_answers(std::move(answers)) {}
-    QStringList questions;
-
-    bool AskDatabasePassword(QString& password) override
-    {
-        questions << QStringLiteral("password");
-        if (m_answers.isEmpty())
-            return false;
-        password = m_answers.takeFirst();
-        return true;
-    }
-    bool AskUserLogin(QString& user, QString& password, bool askUser) override
-    {
-        questions << (askUser ? QStringLiteral("user and password") : QStringLiteral("password of ") + user);
-        if (m_answers.isEmpty())
-            return false;
-        const QString answer = m_answers.takeFirst();
-        if (askUser)
-            user = answer.section(QLatin1Char('/'), 0, 0);
-        password = answer.section(QLatin1Char('/'), 1);
-        return true;
-    }
-
-private:
-    QStringList m_answers;
-};
 
 struct OpenCase
 {
@@ -108,7 +77,7 @@ TEST_P(OpenWithRetry, AsksWhatWasRefusedAndKeepsTheAcceptedAnswer)
     props.User = c.user;
     props.UserPassword = c.userPassword;
     props.Password = c.password;
-    ScriptedPrompter prompter(c.answers);
+    TScriptedAnswers prompter(c.answers);
     TKorvConnection connection;
     connection.SetConnectionType(ctADOX);
 

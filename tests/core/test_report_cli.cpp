@@ -552,23 +552,6 @@ TEST_F(ReportCliTest, AsksForTheDatabasePasswordOnTheTerminalWithoutEcho)
     EXPECT_FALSE(seen.contains("tty-secret")) << "the password was echoed";
 }
 
-// The opening flow with answers scripted in process.
-class ScriptedPrompter : public TCredentialPrompter
-{
-public:
-    QStringList answers;
-    int asked = 0;
-    bool AskDatabasePassword(QString& password) override
-    {
-        ++asked;
-        if (answers.isEmpty())
-            return false;
-        password = answers.takeFirst();
-        return true;
-    }
-    bool AskUserLogin(QString&, QString& password, bool) override { return AskDatabasePassword(password); }
-};
-
 struct RetryCase
 {
     const char* label;
@@ -590,14 +573,13 @@ TEST_P(RetryTest, AsksAgainAFewTimesThenGivesUp)
 {
     const QString file = Write(QStringLiteral("locked.mdb"), ShopDatabase(QStringLiteral("right")));
     SetSettingsFileName(QString());
-    ScriptedPrompter prompter;
-    prompter.answers = GetParam().answers;
+    TScriptedAnswers prompter(GetParam().answers);
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     std::FILE* in = std::tmpfile();
     ASSERT_TRUE(out && err && in);
     EXPECT_EQ(RunReportCommand({file}, prompter, in, out, err), GetParam().exitCode);
-    EXPECT_EQ(prompter.asked, GetParam().asked);
+    EXPECT_EQ(prompter.questions.size(), GetParam().asked);
     std::fclose(out);
     std::fclose(err);
     std::fclose(in);

@@ -6,6 +6,27 @@
 
 #include "Settings.h"
 
+bool TScriptedAnswers::AskDatabasePassword(QString& password)
+{
+    questions << QStringLiteral("password");
+    if (m_answers.isEmpty())
+        return false;
+    password = m_answers.takeFirst();
+    return true;
+}
+
+bool TScriptedAnswers::AskUserLogin(QString& user, QString& password, bool askUser)
+{
+    questions << (askUser ? QStringLiteral("user and password") : QStringLiteral("password of ") + user);
+    if (m_answers.isEmpty())
+        return false;
+    const QString answer = m_answers.takeFirst();
+    if (askUser)
+        user = answer.section(QLatin1Char('/'), 0, 0);
+    password = answer.section(QLatin1Char('/'), 1);
+    return true;
+}
+
 QByteArray ReadStreamFromStart(std::FILE* f)
 {
     std::fflush(f);

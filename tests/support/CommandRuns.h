@@ -10,12 +10,25 @@
 
 #include <cstdio>
 
-// Has no answers: every question is refused, as without a terminal.
-class TNoAnswers : public TCredentialPrompter
+// The credential questions answered from a list; an answer "user/password" serves a log-in
+// question. Declines once the list is used up. Every question is noted: "password", "user and
+// password" or "password of <user>".
+class TScriptedAnswers : public TCredentialPrompter
 {
 public:
-    bool AskDatabasePassword(QString&) override { return false; }
-    bool AskUserLogin(QString&, QString&, bool) override { return false; }
+    explicit TScriptedAnswers(QStringList answers = {}) : m_answers(std::move(answers)) {}
+    QStringList questions;
+
+    bool AskDatabasePassword(QString& password) override;
+    bool AskUserLogin(QString& user, QString& password, bool askUser) override;
+
+private:
+    QStringList m_answers;
+};
+
+// Has no answers: every question is refused, as without a terminal.
+class TNoAnswers : public TScriptedAnswers
+{
 };
 
 // Everything written to f so far, read from its start.

@@ -108,6 +108,19 @@ bool flag(const QSqlQuery& q, int field)
     return q.value(field).toInt() != 0;
 }
 
+// The next column of o from a row whose fields 1 to 5 are name, type, max_length, system type id
+// and is_nullable, as both the catalog views' and the compatibility views' statements give them.
+TCatalogueColumn ListedColumn(const QSqlQuery& q, const TCatalogueObject& o)
+{
+    TCatalogueColumn c;
+    c.number = int(o.columns.size()) + 1;
+    c.name = q.value(1).toString();
+    c.typeName = q.value(2).toString().trimmed();
+    c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
+    c.nullable = flag(q, 5);
+    return c;
+}
+
 bool byNameNoCase(const QString& a, const QString& b)
 {
     return a.compare(b, Qt::CaseInsensitive) < 0;
@@ -190,12 +203,7 @@ void readCatalogViews(SqlServerSession& session, const QString& database, TCatal
              TCatalogueObject* o = build.objectOf(id(q, 0));
              if (!o)
                  return;
-             TCatalogueColumn c;
-             c.number = int(o->columns.size()) + 1;
-             c.name = q.value(1).toString();
-             c.typeName = q.value(2).toString().trimmed();
-             c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
-             c.nullable = flag(q, 5);
+             TCatalogueColumn c = ListedColumn(q, *o);
              c.autoIncrement = flag(q, 6);
              // A user type (and sysname) is based on a system type of another name.
              if (q.value(8).toInt() != q.value(3).toInt())
@@ -305,13 +313,7 @@ void readCompatibilityViews(SqlServerSession& session, const QString& database, 
             TCatalogueObject* o = build.objectOf(id(q, 0));
             if (!o)
                 return;
-            TCatalogueColumn c;
-            c.number = int(o->columns.size()) + 1;
-            c.name = q.value(1).toString();
-            c.typeName = q.value(2).toString().trimmed();
-            c.length = SqlServerColumnLength(q.value(3).toInt(), q.value(4).toInt());
-            c.nullable = flag(q, 5);
-            o->columns.append(std::move(c));
+            o->columns.append(ListedColumn(q, *o));
         },
         false);
 }

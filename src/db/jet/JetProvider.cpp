@@ -141,6 +141,9 @@ struct CatalogueData
     // The file as it was when the reading began, and the password it was read with.
     FileStamp stamp;
     QByteArray passwordDigest;
+    // The structure, made once at the opening; the reader's tables are let go then, so a large
+    // file's catalogue is not held twice while a report or a document is written from it.
+    std::shared_ptr<const TCatalogue> model;
 };
 
 using DataPtr = std::shared_ptr<const CatalogueData>;
@@ -201,6 +204,9 @@ DataPtr openCatalogue(const QString& connectionString)
     data->passwordDigest = passwordDigest(settings.databasePassword);
     data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword);
     ResolveJetLinks(data->catalogue, settings.dataSource, settings.databasePassword);
+    data->model = std::make_shared<const TCatalogue>(JetCatalogueModel(data->catalogue, header, data->path));
+    data->catalogue.tables = {};
+    data->catalogue.relations = {};
     openCatalogues().add(data);
     return data;
 }
@@ -229,7 +235,6 @@ public:
         const QString connectionString = value.toText();
         m_data = openCatalogue(connectionString);
         // Collections handed out before keep the model they were made from.
-        m_model.reset();
         m_automation = newAutomation();
         m_connectionString = connectionString;
     }
@@ -238,10 +243,7 @@ public:
     {
         if (!m_data)
             throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
-        if (!m_model)
-            m_model = std::make_shared<const TCatalogue>(
-                JetCatalogueModel(m_data->catalogue, m_data->header, m_data->path));
-        return m_model;
+        return m_data->model;
     }
 
 private:
@@ -251,7 +253,6 @@ private:
     }
 
     DataPtr m_data;
-    std::shared_ptr<const TCatalogue> m_model; // of m_data, made when first asked for
     TCatalogueAutomation m_automation = newAutomation();
     QString m_connectionString;
 };

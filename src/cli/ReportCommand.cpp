@@ -171,9 +171,9 @@ bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& con
         const TCatalogue& structure = *settings.structure;
         const QList<const TCatalogueObject*> objects = ChosenObjects(structure, entries, settings.views);
         const QString program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
-        const QByteArray document = format == TReportFormat::Json
-                                        ? StructureJson(structure, objects, program)
-                                        : StructureMarkdown(structure, objects, program);
+        if (format == TReportFormat::Json)
+            return WriteStructureJson(device, structure, objects, program);
+        const QByteArray document = StructureMarkdown(structure, objects, program);
         return device.write(document) == document.size();
     }
     if (format == TReportFormat::Text) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // Appends JSON text in the order it is told, which QJsonObject (sorted keys) cannot keep.
 class JsonOut
 {
@@ -99,6 +101,10 @@ public:
         m_out += '\n';
         return m_out;
     }
+
+    // The text written so far, handed over and forgotten, so a long document can go out in parts.
+    QByteArray take() { return std::exchange(m_out, QByteArray()); }
+    qsizetype size() const { return m_out.size(); }
 
 private:
     void flushText()

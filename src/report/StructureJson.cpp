@@ -2,6 +2,8 @@
 
 #include "JsonOut.h"
 
+#include <QBuffer>
+
 #include <algorithm>
 
 namespace {
@@ -146,9 +148,12 @@ QList<TCatalogueForeignKey> ForeignKeysByName(QList<TCatalogueForeignKey> keys)
     return ByName(std::move(keys));
 }
 
-QByteArray StructureJson(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
-                         const QString& program)
+bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
+                        const QList<const TCatalogueObject*>& objects, const QString& program)
 {
+    // A document of thousands of tables goes out in parts rather than whole beside the model.
+    constexpr qsizetype kPart = 256 * 1024;
+    const auto writeOut = [&device](QByteArray part) { return device.write(part) == part.size(); };
     const bool sqlServer = SqlServer(catalogue);
     JsonOut json;
     json.beginObject();
@@ -164,9 +169,21 @@ QByteArray StructureJson(const TCatalogue& catalogue, const QList<const TCatalog
     OptionalText(json, "database", catalogue.database);
     json.key("objects");
     json.beginArray();
-    for (const TCatalogueObject* object : objects)
+    for (const TCatalogueObject* object : objects) {
         WriteObject(json, *object, sqlServer);
+        if (json.size() >= kPart && !writeOut(json.take()))
+            return false;
+    }
     json.endArray();
     json.endObject();
-    return json.finish();
+    return writeOut(json.finish());
+}
+
+QByteArray StructureJson(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
+                         const QString& program)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    WriteStructureJson(buffer, catalogue, objects, program);
+    return buffer.data();
 }

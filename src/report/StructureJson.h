@@ -8,6 +8,7 @@
 #include "Catalogue.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -17,6 +18,9 @@ constexpr int kStructureJsonVersion = 1;
 // program is the "Orvane <version>" text. UTF-8, two-blank indentation, ends with a line end.
 QByteArray StructureJson(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
                          const QString& program);
+// The same document written to device in parts; false when a write failed.
+bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
+                        const QList<const TCatalogueObject*>& objects, const QString& program);
 
 // Indexes and foreign keys as the documents list them: by name, without regard to case.
 QList<TCatalogueIndex> IndexesByName(QList<TCatalogueIndex> indexes);

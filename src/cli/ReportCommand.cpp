@@ -146,17 +146,16 @@ QList<TReportEntry> ReportEntries(const TTableList& entries)
 QList<const TCatalogueObject*> ChosenObjects(const TCatalogue& structure, const QList<TReportEntry>& entries,
                                              bool views)
 {
-    QList<const TCatalogueObject*> objects;
-    const TCatalogueLookup lookup(structure);
+    QStringList names;
     for (const TReportEntry& entry : entries) {
-        if (!entry.checked)
-            continue;
-        const TCatalogueObject* object = lookup.find(entry.text, views);
-        if (!object)
-            throw ReportCommandError(
-                QStringLiteral("orvane-report: the structure of '%1' could not be read").arg(entry.text));
-        objects.append(object);
+        if (entry.checked)
+            names.append(entry.text);
     }
+    QString missing;
+    const QList<const TCatalogueObject*> objects = TCatalogueLookup(structure).findAll(names, views, missing);
+    if (objects.size() != names.size())
+        throw ReportCommandError(
+            QStringLiteral("orvane-report: the structure of '%1' could not be read").arg(missing));
     return objects;
 }
 

@@ -40,6 +40,22 @@ const TCatalogueObject* TCatalogueLookup::find(const QString& listName, bool vie
     return m_catalogue.find(listName, view);
 }
 
+QList<const TCatalogueObject*> TCatalogueLookup::findAll(const QStringList& listNames, bool view,
+                                                         QString& missing) const
+{
+    QList<const TCatalogueObject*> objects;
+    objects.reserve(listNames.size());
+    for (const QString& name : listNames) {
+        const TCatalogueObject* object = find(name, view);
+        if (!object) {
+            missing = name;
+            return {};
+        }
+        objects.append(object);
+    }
+    return objects;
+}
+
 QString ReferentialActionName(TReferentialAction action)
 {
     switch (action) {

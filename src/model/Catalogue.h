@@ -138,6 +138,9 @@ class TCatalogueLookup
 public:
     explicit TCatalogueLookup(const TCatalogue& catalogue);
     const TCatalogueObject* find(const QString& listName, bool view = false) const;
+    // The objects of listNames, in their order; when one is missing, none, with missing set to
+    // its name: a document that left it out without a word would read as complete.
+    QList<const TCatalogueObject*> findAll(const QStringList& listNames, bool view, QString& missing) const;
 
 private:
     const TCatalogue& m_catalogue;

@@ -108,17 +108,16 @@ std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection
 
 QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views)
 {
-    QList<const TCatalogueObject*> objects;
-    const TCatalogueLookup lookup(catalogue);
+    QStringList names;
     for (const TTableEntry& entry : entries) {
-        if (!entry.enabled)
-            continue;
-        const TCatalogueObject* object = lookup.find(entry.text, views);
-        if (!object)
-            throw std::runtime_error(
-                QStringLiteral("The structure of '%1' could not be read.").arg(entry.text).toStdString());
-        objects.append(object);
+        if (entry.enabled)
+            names.append(entry.text);
     }
+    QString missing;
+    const QList<const TCatalogueObject*> objects = TCatalogueLookup(catalogue).findAll(names, views, missing);
+    if (objects.size() != names.size())
+        throw std::runtime_error(
+            QStringLiteral("The structure of '%1' could not be read.").arg(missing).toStdString());
     return StructureJson(catalogue, objects, ProgramText());
 }
 

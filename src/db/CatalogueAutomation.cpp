@@ -264,11 +264,12 @@ Variant TAutomationCollection::get(const QString& name, const QList<Variant>& ar
 int TAutomationCollection::position(const Variant& key)
 {
     const int n = count();
-    const QString kind = QLatin1String(m_kind);
+    // Only an error names the collection: every column of a report passes through here.
+    const auto kind = [this] { return QString::fromLatin1(m_kind); };
     if (key.kind() == Variant::Kind::Int) {
         const std::int64_t index = std::int64_t(key.toInt()) - m_traits.indexBase;
         if (index < 0 || index >= n)
-            fail(m_traits.positionOutside, {QString::number(key.toInt()), kind, QString::number(n)});
+            fail(m_traits.positionOutside, {QString::number(key.toInt()), kind(), QString::number(n)});
         return int(index);
     }
     if (key.kind() == Variant::Kind::Text) {
@@ -287,10 +288,10 @@ int TAutomationCollection::position(const Variant& key)
             return *exact;
         const int folded = m_folded.value(wanted.toCaseFolded(), -1);
         if (folded < 0)
-            fail(m_traits.nameNotFound, {wanted, kind});
+            fail(m_traits.nameNotFound, {wanted, kind()});
         return folded;
     }
-    fail(m_traits.keyOfOtherKind, {QString(), kind});
+    fail(m_traits.keyOfOtherKind, {QString(), kind()});
 }
 
 TCatalogueAutomation::TCatalogueAutomation(const TCatalogueAutomationTraits& traits, ModelSource model)

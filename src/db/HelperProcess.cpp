@@ -66,7 +66,8 @@ qint64 millisecondsLeft(std::chrono::steady_clock::time_point deadline)
 } // namespace
 
 HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments,
-                                 const QByteArray& input, int timeoutMs, qint64 maxOutput)
+                                 const QByteArray& input, int timeoutMs, qint64 maxOutput,
+                                 const HelperOutputConsumer& consume)
 {
     HelperRunResult result;
     const QByteArray path = QFile::encodeName(program);
@@ -131,6 +132,7 @@ HelperRunResult RunHelperProgram(const QString& program, const QStringList& argu
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool timedOut = false;
     bool tooMuch = false;
+    qint64 total = 0;
     for (;;) {
         const qint64 left = millisecondsLeft(deadline);
         if (left <= 0) {
@@ -161,11 +163,17 @@ HelperRunResult RunHelperProgram(const QString& program, const QStringList& argu
             continue;
         if (n <= 0)
             break; // the helper closed its end: it is finishing
-        if (result.output.size() + n > maxOutput) {
+        if (total + n > maxOutput) {
             tooMuch = true;
             break;
         }
+        total += n;
         result.output.append(chunk, n);
+        if (consume) {
+            const qsizetype taken = consume(result.output);
+            if (taken > 0)
+                result.output.remove(0, qMin(taken, result.output.size()));
+        }
     }
     pending.fill('\0');
     closeFd(in[1]);

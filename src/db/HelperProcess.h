@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 struct HelperRunResult
 {
     enum Status
@@ -26,5 +28,11 @@ struct HelperRunResult
 // standard output until it ends. Its standard error goes to /dev/null. A helper still running
 // after timeoutMs, or writing more than maxOutput bytes, is killed; it is always reaped before
 // this returns. The bytes of input are wiped from the copies made here.
+//
+// With consume given, the output is handed over while the helper still writes: consume gets what
+// has arrived and is not taken yet and returns how many of its leading bytes it took, which leave
+// output; the caller's work on them then overlaps the helper's. It must not throw.
+using HelperOutputConsumer = std::function<qsizetype(const QByteArray& arrived)>;
 HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments,
-                                 const QByteArray& input, int timeoutMs, qint64 maxOutput);
+                                 const QByteArray& input, int timeoutMs, qint64 maxOutput,
+                                 const HelperOutputConsumer& consume = {});

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 
 QString TStringLineSink::text() const
@@ -18,7 +20,11 @@ QString TStringLineSink::text() const
     return out;
 }
 
-TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device) {}
+TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device)
+{
+    // Filled and emptied again and again: the room stays, so no flush makes it grow anew.
+    m_buffer.reserve(2 * kFlushSize);
+}
 
 TDeviceLineSink::~TDeviceLineSink()
 {
@@ -31,8 +37,23 @@ void TDeviceLineSink::AddLine(const QString& line)
         return;
     // Each line on its own: half a surrogate pair at a line's end stays (as a replacement) on its
     // line rather than joining the next line's first character across the line end.
-    m_buffer += line.toUtf8();
-    m_buffer += '\n';
+    // Report lines are mostly ASCII, which is its own UTF-8: copied without a temporary.
+    const qsizetype size = line.size();
+    const char16_t* units = reinterpret_cast<const char16_t*>(line.constData());
+    const qsizetype start = m_buffer.size();
+    m_buffer.resize(start + size + 1);
+    char* out = m_buffer.data() + start;
+    char16_t seen = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        seen |= units[i];
+        out[i] = char(units[i]);
+    }
+    out[size] = '\n';
+    if (seen >= 0x80) {
+        m_buffer.resize(start);
+        m_buffer += line.toUtf8();
+        m_buffer += '\n';
+    }
     // A table of thousands of columns must not pile up unbounded between two flush points.
     if (m_buffer.size() >= kFlushSize)
         Flush();
@@ -42,7 +63,7 @@ void TDeviceLineSink::Flush()
 {
     if (m_ok && !m_buffer.isEmpty() && m_device.write(m_buffer) != m_buffer.size())
         m_ok = false;
-    m_buffer.clear();
+    m_buffer.resize(0);
 }
 
 namespace {
@@ -155,41 +176,88 @@ QString TitleText(QChar delimiter, const QString& text, bool fill)
 
 namespace {
 
-// Pads to a minimum display width, so the next field starts in the same column whatever the
-// characters before it; nothing is ever cut. Lines are built in place: a report of a large
-// catalogue has tens of thousands of them.
-void AppendPaddedRight(QString& out, const QString& text, qsizetype width)
+// Lines are built in place: a report of a large catalogue has tens of thousands of them. Widths
+// are display widths and minimums: a field is padded after (or, for numbers, before) its text so
+// the next field starts in the same column whatever the characters before it; nothing is cut.
+struct Digits
 {
-    out += text;
-    const qsizetype used = DisplayWidth(text);
-    if (used < width)
-        out.resize(out.size() + width - used, QLatin1Char(' '));
-}
+    explicit Digits(qint64 value)
+    {
+        const bool negative = value < 0;
+        quint64 rest = negative ? 0 - quint64(value) : quint64(value);
+        do {
+            units[--start] = char16_t(u'0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        if (negative)
+            units[--start] = u'-';
+    }
+    qsizetype size() const { return qsizetype(sizeof units / sizeof units[0]) - start; }
+    const char16_t* begin() const { return units + start; }
 
-void AppendPaddedLeft(QString& out, const QString& text, qsizetype width)
+    char16_t units[24];
+    qsizetype start = 24;
+};
+
+qsizetype Padding(qsizetype width, qsizetype used)
 {
-    const qsizetype used = DisplayWidth(text);
-    if (used < width)
-        out.resize(out.size() + width - used, QLatin1Char(' '));
-    out += text;
+    return used < width ? width - used : 0;
 }
 
 // "%3d %-30s %-20s %5d  %1s"
-void AppendColumnEntry(QString& out, int number, const QString& name, const QString& typeName, int length,
-                       const QString& nullMark)
+class ColumnEntryLayout
 {
-    AppendPaddedLeft(out, QString::number(number), 3);
-    out += QLatin1Char(' ');
-    AppendPaddedRight(out, name, 30);
-    out += QLatin1Char(' ');
-    AppendPaddedRight(out, typeName, 20);
-    out += QLatin1Char(' ');
-    AppendPaddedLeft(out, QString::number(length), 5);
-    out += QLatin1String("  ");
-    AppendPaddedRight(out, nullMark, 1);
-}
+public:
+    ColumnEntryLayout(int number, const QString& name, const QString& typeName, int length,
+                      const QString& nullMark)
+        : m_number(number), m_length(length), m_name(name), m_typeName(typeName), m_nullMark(nullMark),
+          m_namePad(Padding(30, DisplayWidth(name))), m_typePad(Padding(20, DisplayWidth(typeName))),
+          m_markPad(Padding(1, DisplayWidth(nullMark)))
+    {
+    }
 
-constexpr qsizetype kColumnEntryWidth = 3 + 1 + 30 + 1 + 20 + 1 + 5 + 2 + 1;
+    qsizetype size() const
+    {
+        return Padding(3, m_number.size()) + m_number.size() + 1 + m_name.size() + m_namePad + 1 +
+               m_typeName.size() + m_typePad + 1 + Padding(5, m_length.size()) + m_length.size() + 2 +
+               m_nullMark.size() + m_markPad;
+    }
+
+    void appendTo(QString& out) const
+    {
+        const qsizetype start = out.size();
+        out.resize(start + size());
+        char16_t* at = reinterpret_cast<char16_t*>(out.data()) + start;
+        at = number(at, m_number, 3);
+        *at++ = u' ';
+        at = text(at, m_name, m_namePad);
+        *at++ = u' ';
+        at = text(at, m_typeName, m_typePad);
+        *at++ = u' ';
+        at = number(at, m_length, 5);
+        *at++ = u' ';
+        *at++ = u' ';
+        text(at, m_nullMark, m_markPad);
+    }
+
+private:
+    static char16_t* number(char16_t* at, const Digits& digits, qsizetype width)
+    {
+        at = std::fill_n(at, Padding(width, digits.size()), u' ');
+        return std::copy_n(digits.begin(), digits.size(), at);
+    }
+    static char16_t* text(char16_t* at, const QString& value, qsizetype padding)
+    {
+        at = std::copy_n(reinterpret_cast<const char16_t*>(value.constData()), value.size(), at);
+        return std::fill_n(at, padding, u' ');
+    }
+
+    Digits m_number, m_length;
+    const QString& m_name;
+    const QString& m_typeName;
+    const QString& m_nullMark;
+    qsizetype m_namePad, m_typePad, m_markPad;
+};
 
 } // namespace
 
@@ -197,8 +265,7 @@ QString ColumnEntry(int number, const QString& name, const QString& typeName, in
                     const QString& nullMark)
 {
     QString out;
-    out.reserve(kColumnEntryWidth);
-    AppendColumnEntry(out, number, name, typeName, length, nullMark);
+    ColumnEntryLayout(number, name, typeName, length, nullMark).appendTo(out);
     return out;
 }
 
@@ -225,9 +292,15 @@ void TReportWriter::AddTitleLine(const QString& text, bool fill)
 void TReportWriter::AddColumnLine(int number, const QString& name, const QString& typeName, int length,
                                   const QString& nullMark)
 {
-    QString line;
-    line.reserve(kReportMargin + kIndentStep + kColumnEntryWidth);
-    line.resize(kReportMargin + kIndentStep, QLatin1Char(' '));
-    AppendColumnEntry(line, number, name, typeName, length, nullMark);
-    m_sink.AddLine(line);
+    // One text serves every line where the sink only writes lines out; a sink that keeps them
+    // shares it, and the next line then gets a text of its own, of its exact length.
+    const ColumnEntryLayout entry(number, name, typeName, length, nullMark);
+    constexpr qsizetype indent = kReportMargin + kIndentStep;
+    if (!m_line.isDetached())
+        m_line = QString();
+    m_line.reserve(indent + entry.size());
+    m_line.resize(0);
+    m_line.resize(indent, QLatin1Char(' '));
+    entry.appendTo(m_line);
+    m_sink.AddLine(m_line);
 }

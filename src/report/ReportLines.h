@@ -114,4 +114,5 @@ public:
 private:
     TReportLineSink& m_sink;
     QChar m_delimiter;
+    QString m_line;
 };

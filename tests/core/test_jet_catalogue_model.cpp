@@ -5,6 +5,7 @@
 #include "JetCatalogReader.h"
 #include "JetCatalogueModel.h"
 #include "JetReaderFormat.h"
+#include "StructureJson.h"
 
 #include <gtest/gtest.h>
 
@@ -280,6 +281,82 @@ struct Message
         return *this;
     }
 };
+
+Message richMessage()
+{
+    Message m;
+    m.u32(kJetReaderMagic).u32(kJetReaderVersion);
+    m.u32(kTagTable).str("zTable").i32(77).i32(8).str("Table text").u32(1);
+    m.str("Price").i32(5).i32(8).i32(kColumnFixed | kColumnRequired).i32(19).i32(4);
+    m.str("0").str("[Qty]*2").str("Column text");
+    m.u32(1).str("ByPrice").i32(kIndexUnique).u32(1).str("Price").i32(1);
+    m.u32(kTagTable).str("Mid").i32(5).i32(0).str("").u32(2);
+    m.str("Id").i32(4).i32(4).i32(kColumnFixed | kColumnAutoLong).i32(0).i32(0).str("").str("").str("");
+    m.str("Ref").i32(4).i32(4).i32(kColumnFixed).i32(0).i32(0).str("").str("").str("");
+    m.u32(1).str("PrimaryKey").i32(kIndexPrimary | kIndexUnique).u32(1).str("Id").i32(0);
+    m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
+    m.u32(kTagRelation).str("R").str("Mid").str("Ref").str("zTable").str("Price").i32(0).i32(0x1002);
+    m.u32(kTagColumns).u32(2).str("Id").str("Name").u32(kTagRow).str("2").str("MSysObjects");
+    m.u32(kTagEnd).u32(5);
+    return m;
+}
+
+QByteArray documentOf(const TCatalogue& model)
+{
+    QList<const TCatalogueObject*> objects;
+    for (const TCatalogueObject& o : model.objects)
+        objects.append(&o);
+    return StructureJson(model, objects, QStringLiteral("Orvane test"));
+}
+
+// The message arrives through a pipe in pieces of any size, cut anywhere; read as it comes it must
+// give what it gives read whole, also when the local tables become model objects on arrival.
+class JetReaderMessageInPieces : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(JetReaderMessageInPieces, GiveWhatTheWholeMessageGives)
+{
+    const QByteArray whole = richMessage().bytes;
+    const QString path = QStringLiteral("/x.mdb");
+    const JetCatalogue reference = ParseJetCatalogueMessage(whole, path);
+
+    JetCatalogueModelBuilder builder(jet4(), path);
+    JetCatalogueStream stream(path, [&builder](const JetTableInfo& t) { builder.add(t); });
+    QByteArray arrived;
+    for (qsizetype at = 0; at < whole.size(); at += GetParam()) {
+        arrived += whole.mid(at, GetParam());
+        arrived.remove(0, stream.feed(arrived, false));
+    }
+    stream.feed(arrived, true);
+    const JetCatalogue rest = stream.take();
+    ASSERT_EQ(rest.tables.size(), 1); // the link alone
+    EXPECT_EQ(rest.tables.at(0).name, QStringLiteral("aLink"));
+    ASSERT_TRUE(rest.systemTables);
+    EXPECT_EQ(rest.systemTables->rows, reference.systemTables->rows);
+    EXPECT_EQ(documentOf(builder.finish(rest)), documentOf(JetCatalogueModel(reference, jet4(), path)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, JetReaderMessageInPieces, ::testing::Values(1, 3, 8, 13, 64, 1 << 16));
+
+// Cut short anywhere, a message is damage once nothing more can come, never a smaller catalogue.
+TEST(JetReaderMessage, ATornMessageIsDamageAtEveryCut)
+{
+    const QByteArray whole = richMessage().bytes;
+    for (qsizetype cut = 0; cut < whole.size(); ++cut) {
+        JetCatalogueStream stream(QStringLiteral("/x.mdb"));
+        const QByteArray part = whole.left(cut);
+        const qsizetype taken = stream.feed(part, false);
+        EXPECT_LE(taken, cut);
+        EXPECT_THROW(
+            {
+                stream.feed(part.mid(taken), true);
+                stream.take();
+            },
+            AutomationError)
+            << "cut at " << cut;
+    }
+}
 
 TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
 {

@@ -165,6 +165,7 @@ TEST(DeviceSink, StreamsUtf8LinesEndedByNewline)
     buffer.open(QIODevice::WriteOnly);
     {
         TDeviceLineSink sink(buffer);
+        sink.AddLine(QStringLiteral("first"));
         sink.AddLine(QStringLiteral("Kunden-Übersicht"));
         sink.AddLine(QString());
         sink.Flush();
@@ -172,7 +173,7 @@ TEST(DeviceSink, StreamsUtf8LinesEndedByNewline)
         sink.AddLine(QStringLiteral("last"));
         // Destruction passes on what is still buffered.
     }
-    EXPECT_EQ(buffer.data(), QByteArray("Kunden-\xC3\x9C"
+    EXPECT_EQ(buffer.data(), QByteArray("first\nKunden-\xC3\x9C"
                                         "bersicht\n\nlast\n"));
 }
 

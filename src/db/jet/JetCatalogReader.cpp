@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <exception>
 
 using namespace jetreader;
 
@@ -45,13 +46,19 @@ constexpr std::int32_t kHelpBase = 5000000;
 class Reader
 {
 public:
-    explicit Reader(const QByteArray& data) : m_data(data) {}
+    explicit Reader(const QByteArray& data, qsizetype from = 0) : m_data(data), m_pos(from) {}
     bool atEnd() const { return m_pos == m_data.size(); }
+    qsizetype position() const { return m_pos; }
+    // True once a read asked for more bytes than there were: a message that is still arriving,
+    // or one that was torn.
+    bool ranShort() const { return m_short; }
+    // For a count that needs more bytes than are left; true.
+    bool markShort() { return m_short = true; }
     qsizetype remaining() const { return m_data.size() - m_pos; }
-    bool peekU32(std::uint32_t& v) const
+    bool peekU32(std::uint32_t& v)
     {
         if (remaining() < qsizetype(sizeof v))
-            return false;
+            return m_short = true, false;
         std::memcpy(&v, m_data.constData() + m_pos, sizeof v);
         return true;
     }
@@ -60,8 +67,10 @@ public:
     bool str(QString& s)
     {
         std::uint32_t n = 0;
-        if (!u32(n) || n > static_cast<std::uint32_t>(m_data.size() - m_pos))
+        if (!u32(n))
             return false;
+        if (n > static_cast<std::uint32_t>(m_data.size() - m_pos))
+            return m_short = true, false;
         s = QString::fromUtf8(m_data.constData() + m_pos, static_cast<qsizetype>(n));
         m_pos += n;
         return true;
@@ -71,18 +80,20 @@ private:
     bool raw(void* out, std::size_t n)
     {
         if (m_data.size() - m_pos < static_cast<qsizetype>(n))
-            return false;
+            return m_short = true, false;
         std::memcpy(out, m_data.constData() + m_pos, n);
         m_pos += static_cast<qsizetype>(n);
         return true;
     }
     const QByteArray& m_data;
     qsizetype m_pos = 0;
+    bool m_short = false;
 };
 
 // Runs the reader and checks its message's opening; the rest is left in the reader's hands. A
 // reported error is thrown: "cannot open" as the damaged file it means, others with their text.
-QByteArray runReader(const QString& mode, const QString& path, const QByteArray& input)
+QByteArray runReader(const QString& mode, const QString& path, const QByteArray& input,
+                     const HelperOutputConsumer& consume = {})
 {
     const QString program = JetReaderProgram();
     const qint64 memoryMiB = kReaderMemoryMiB + QFileInfo(path).size() / (1024 * 1024) + 1;
@@ -93,7 +104,7 @@ QByteArray runReader(const QString& mode, const QString& path, const QByteArray&
                                    QString::number(timeoutMs / 1000 + 2),
                                    QStringLiteral("--memory-limit"),
                                    QString::number(memoryMiB)};
-    HelperRunResult r = RunHelperProgram(program, arguments, input, timeoutMs, kMaxReaderOutput);
+    HelperRunResult r = RunHelperProgram(program, arguments, input, timeoutMs, kMaxReaderOutput, consume);
     if (r.status == HelperRunResult::StartFailed)
         throw AutomationError(
             kHelpBase + kJetCannotOpen,
@@ -194,13 +205,29 @@ bool JetNameLess(const QString& a, const QString& b)
     return a.size() < b.size();
 }
 
-JetCatalogue ReadJetCatalogue(const QString& path, const QString& password)
+JetCatalogue ReadJetCatalogue(const QString& path, const QString& password, const JetLocalTableTaker& takeLocal)
 {
     // The password is the first line of the reader's input: a line end inside one would end it there.
     QByteArray input = password.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n';
-    const QByteArray data = runReader(QStringLiteral("catalogue"), path, input);
+    // Records are read while the reader still writes the rest. What goes wrong in them waits until
+    // the run is over: a reader that crashed or ran out of time says more than the torn record.
+    JetCatalogueStream stream(path, takeLocal);
+    std::exception_ptr failure;
+    const QByteArray rest = runReader(QStringLiteral("catalogue"), path, input, [&](const QByteArray& arrived) {
+        if (failure)
+            return arrived.size();
+        try {
+            return stream.feed(arrived, false);
+        } catch (...) {
+            failure = std::current_exception();
+            return arrived.size();
+        }
+    });
     input.fill('\0');
-    return ParseJetCatalogueMessage(data, path);
+    if (failure)
+        std::rethrow_exception(failure);
+    stream.feed(rest, true);
+    return stream.take();
 }
 
 namespace {
@@ -211,9 +238,9 @@ bool isByte(std::int32_t v)
 }
 
 // A count that cannot be true: more entries than bytes left, each entry taking at least minBytes.
-bool countTooLarge(std::uint32_t count, const Reader& in, qsizetype minBytes)
+bool countTooLarge(std::uint32_t count, Reader& in, qsizetype minBytes)
 {
-    return qint64(count) * minBytes > in.remaining();
+    return qint64(count) * minBytes > in.remaining() && in.markShort();
 }
 
 void readColumn(Reader& in, JetColumnInfo& col, const QString& path)
@@ -334,49 +361,102 @@ QString JetSystemTableStatement()
     return QString::fromLatin1(kSystemTableStatement);
 }
 
-JetCatalogue ParseJetCatalogueMessage(const QByteArray& data, const QString& path)
+namespace {
+
+// Reads one record into catalogue; records counts them, ended is set by the end record.
+void readRecord(Reader& in, JetCatalogue& catalogue, std::uint32_t& records, bool& ended,
+                const QString& path, const JetLocalTableTaker& takeLocal)
+{
+    std::uint32_t tag = 0;
+    if (!in.u32(tag))
+        damaged(path);
+    if (tag == kTagEnd) {
+        std::uint32_t count = 0;
+        if (!in.u32(count) || count != records)
+            damaged(path);
+        ended = true;
+        return;
+    }
+    // The statement's answer is the last thing before the end.
+    if (catalogue.systemTables)
+        damaged(path);
+    switch (tag) {
+    case kTagError:
+        throwReported(in, path);
+    case kTagTable:
+        if (takeLocal)
+            takeLocal(readTable(in, path));
+        else
+            catalogue.tables.append(readTable(in, path));
+        ++records;
+        break;
+    case kTagLink:
+        catalogue.tables.append(readLink(in, path));
+        ++records;
+        break;
+    case kTagRelation:
+        catalogue.relations.append(readRelation(in, path));
+        ++records;
+        break;
+    case kTagColumns: {
+        JetQueryResult answer;
+        records += readResult(in, answer, path);
+        catalogue.systemTables = std::move(answer);
+        break;
+    }
+    default:
+        damaged(path);
+    }
+}
+
+} // namespace
+
+JetCatalogueStream::JetCatalogueStream(QString path, JetLocalTableTaker takeLocal)
+    : m_path(std::move(path)), m_takeLocal(std::move(takeLocal))
+{
+}
+
+qsizetype JetCatalogueStream::feed(const QByteArray& data, bool last)
 {
     Reader in(data);
-    readOpening(in, path);
-    JetCatalogue catalogue;
-    std::uint32_t records = 0;
-    for (;;) {
-        std::uint32_t tag = 0;
-        if (!in.u32(tag))
-            damaged(path);
-        if (tag == kTagEnd)
-            break;
-        // The statement's answer is the last thing before the end.
-        if (catalogue.systemTables)
-            damaged(path);
-        switch (tag) {
-        case kTagError:
-            throwReported(in, path);
-        case kTagTable:
-            catalogue.tables.append(readTable(in, path));
-            ++records;
-            break;
-        case kTagLink:
-            catalogue.tables.append(readLink(in, path));
-            ++records;
-            break;
-        case kTagRelation:
-            catalogue.relations.append(readRelation(in, path));
-            ++records;
-            break;
-        case kTagColumns:
-            catalogue.systemTables.emplace();
-            records += readResult(in, *catalogue.systemTables, path);
-            break;
-        default:
-            damaged(path);
+    if (!m_opened) {
+        // Eight bytes say whose message this is; fewer are a message still arriving.
+        if (data.size() < 8 && !last)
+            return 0;
+        readOpening(in, m_path);
+        m_opened = true;
+    }
+    while (!m_ended) {
+        const qsizetype start = in.position();
+        try {
+            readRecord(in, m_catalogue, m_records, m_ended, m_path, m_takeLocal);
+        } catch (const AutomationError&) {
+            // A record that is not all there yet is read again whole once more has come.
+            if (!last && in.ranShort())
+                return start;
+            throw;
         }
     }
-    readEnd(in, records, path);
+    if (last && !in.atEnd())
+        damaged(m_path);
+    return in.position();
+}
+
+JetCatalogue JetCatalogueStream::take()
+{
+    if (!m_ended)
+        damaged(m_path);
     std::stable_sort(
-        catalogue.tables.begin(), catalogue.tables.end(),
+        m_catalogue.tables.begin(), m_catalogue.tables.end(),
         [](const JetTableInfo& a, const JetTableInfo& b) { return JetNameLess(a.name, b.name); });
-    return catalogue;
+    return std::move(m_catalogue);
+}
+
+JetCatalogue ParseJetCatalogueMessage(const QByteArray& data, const QString& path)
+{
+    JetCatalogueStream stream(path);
+    stream.feed(data, true);
+    return stream.take();
 }
 
 QString JetNormalizedStatement(const QString& sql)

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 struct JetColumnInfo
@@ -116,7 +117,12 @@ QString JetSystemTableStatement();
 // AutomationError 3049 ("may be corrupt", naming path) when the reader fails on any table, crashes,
 // runs out of time or memory, or cannot be started. The database password goes to the reader
 // through its input, for files whose pages it must decrypt.
-JetCatalogue ReadJetCatalogue(const QString& path, const QString& password = QString());
+//
+// With takeLocal given, each local table goes to it as soon as it has been read instead of into
+// the catalogue's tables, which then hold the links alone.
+using JetLocalTableTaker = std::function<void(const JetTableInfo& table)>;
+JetCatalogue ReadJetCatalogue(const QString& path, const QString& password = QString(),
+                              const JetLocalTableTaker& takeLocal = {});
 
 // sql as the reader gets it: without blanks around it or a closing ";", on one line.
 QString JetNormalizedStatement(const QString& sql);
@@ -132,6 +138,27 @@ AutomationError JetDamagedError(const QString& path);
 // What the two above make of a reader's message (the program's standard output); path names the
 // file in errors. Throw as the two above do for a reported error or a torn or forged message.
 JetCatalogue ParseJetCatalogueMessage(const QByteArray& message, const QString& path);
+
+// A catalogue message read as it arrives, so that the reading overlaps the reader's run.
+class JetCatalogueStream
+{
+public:
+    explicit JetCatalogueStream(QString path, JetLocalTableTaker takeLocal = {});
+    // Reads the whole records at the front of data and returns how many bytes they took; a
+    // record still arriving is left for the next call. With last, data is all that is left of
+    // the message, which must end exactly there. Throws as ParseJetCatalogueMessage.
+    qsizetype feed(const QByteArray& data, bool last);
+    // The catalogue in JetNameLess order, once the end record has come; throws before that.
+    JetCatalogue take();
+
+private:
+    QString m_path;
+    JetLocalTableTaker m_takeLocal;
+    JetCatalogue m_catalogue;
+    std::uint32_t m_records = 0;
+    bool m_opened = false;
+    bool m_ended = false;
+};
 JetQueryResult ParseJetQueryMessage(const QByteArray& message, const QString& path);
 
 // Time limit for one reader run, in milliseconds (default 20 s). Tests shorten it.

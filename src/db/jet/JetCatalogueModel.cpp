@@ -78,8 +78,8 @@ QList<TCatalogueForeignKey> foreignKeys(const QList<JetRelationRow>& relations, 
     return keys;
 }
 
-TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogue,
-                             const JetFileHeader& header)
+// The object without its foreign keys, which come with the relationships at the message's end.
+TCatalogueObject modelObject(const JetTableInfo& t, const JetFileHeader& header)
 {
     TCatalogueObject object;
     object.name = t.name;
@@ -105,6 +105,7 @@ TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogu
         // The rule of the list's greyed entries: a local table with any flag set.
         object.kind = t.flags != 0 ? TObjectKind::SystemTable : TObjectKind::Table;
     }
+    object.indexes.reserve(t.indexes.size());
     for (const JetIndexInfo& index : t.indexes) {
         if (index.primary && !object.primaryKey) {
             TCataloguePrimaryKey key;
@@ -130,9 +131,9 @@ TCatalogueObject modelObject(const JetTableInfo& t, const JetCatalogue& catalogu
     if (t.link)
         sizing.version = t.link->backEndVersion;
     const QStringList keyColumns = object.primaryKey ? object.primaryKey->columns : QStringList();
+    object.columns.reserve(t.columns.size());
     for (qsizetype c = 0; c < t.columns.size(); ++c)
         object.columns.append(modelColumn(t.columns.at(c), int(c) + 1, sizing, keyColumns));
-    object.foreignKeys = foreignKeys(catalogue.relations, t.name);
     return object;
 }
 
@@ -163,13 +164,33 @@ QString JetConnectWithoutPassword(const QString& connect)
     return kept.join(QLatin1Char(';'));
 }
 
+JetCatalogueModelBuilder::JetCatalogueModelBuilder(const JetFileHeader& header, const QString& path)
+    : m_header(header)
+{
+    m_model.provider = QStringLiteral("Access");
+    m_model.database = path;
+}
+
+void JetCatalogueModelBuilder::add(const JetTableInfo& table)
+{
+    m_model.objects.append(modelObject(table, m_header));
+}
+
+TCatalogue JetCatalogueModelBuilder::finish(const JetCatalogue& rest)
+{
+    m_model.objects.reserve(m_model.objects.size() + rest.tables.size());
+    for (const JetTableInfo& table : rest.tables)
+        add(table);
+    std::stable_sort(m_model.objects.begin(), m_model.objects.end(),
+                     [](const TCatalogueObject& a, const TCatalogueObject& b) { return JetNameLess(a.name, b.name); });
+    if (!rest.relations.isEmpty()) {
+        for (TCatalogueObject& object : m_model.objects)
+            object.foreignKeys = foreignKeys(rest.relations, object.name);
+    }
+    return std::move(m_model);
+}
+
 TCatalogue JetCatalogueModel(const JetCatalogue& catalogue, const JetFileHeader& header, const QString& path)
 {
-    TCatalogue model;
-    model.provider = QStringLiteral("Access");
-    model.database = path;
-    model.objects.reserve(catalogue.tables.size());
-    for (const JetTableInfo& table : catalogue.tables)
-        model.objects.append(modelObject(table, catalogue, header));
-    return model;
+    return JetCatalogueModelBuilder(header, path).finish(catalogue);
 }

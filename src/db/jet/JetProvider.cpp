@@ -202,9 +202,13 @@ DataPtr openCatalogue(const QString& connectionString)
     // Taken before the reading: a file changed while it is read is read again when next asked.
     data->stamp = stampOf(settings.dataSource);
     data->passwordDigest = passwordDigest(settings.databasePassword);
-    data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword);
+    // The local tables become model objects while the reader still runs; the links are
+    // followed once it is done.
+    JetCatalogueModelBuilder builder(header, data->path);
+    data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword,
+                                       [&builder](const JetTableInfo& table) { builder.add(table); });
     ResolveJetLinks(data->catalogue, settings.dataSource, settings.databasePassword);
-    data->model = std::make_shared<const TCatalogue>(JetCatalogueModel(data->catalogue, header, data->path));
+    data->model = std::make_shared<const TCatalogue>(builder.finish(data->catalogue));
     data->catalogue.tables = {};
     data->catalogue.relations = {};
     openCatalogues().add(data);

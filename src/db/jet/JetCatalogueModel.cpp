@@ -181,8 +181,9 @@ TCatalogue JetCatalogueModelBuilder::finish(const JetCatalogue& rest)
     m_model.objects.reserve(m_model.objects.size() + rest.tables.size());
     for (const JetTableInfo& table : rest.tables)
         add(table);
-    std::stable_sort(m_model.objects.begin(), m_model.objects.end(),
-                     [](const TCatalogueObject& a, const TCatalogueObject& b) { return JetNameLess(a.name, b.name); });
+    std::stable_sort(
+        m_model.objects.begin(), m_model.objects.end(),
+        [](const TCatalogueObject& a, const TCatalogueObject& b) { return JetNameLess(a.name, b.name); });
     if (!rest.relations.isEmpty()) {
         for (TCatalogueObject& object : m_model.objects)
             object.foreignKeys = foreignKeys(rest.relations, object.name);

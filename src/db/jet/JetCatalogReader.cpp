@@ -205,7 +205,8 @@ bool JetNameLess(const QString& a, const QString& b)
     return a.size() < b.size();
 }
 
-JetCatalogue ReadJetCatalogue(const QString& path, const QString& password, const JetLocalTableTaker& takeLocal)
+JetCatalogue ReadJetCatalogue(const QString& path, const QString& password,
+                              const JetLocalTableTaker& takeLocal)
 {
     // The password is the first line of the reader's input: a line end inside one would end it there.
     QByteArray input = password.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n';
@@ -213,16 +214,17 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password, cons
     // the run is over: a reader that crashed or ran out of time says more than the torn record.
     JetCatalogueStream stream(path, takeLocal);
     std::exception_ptr failure;
-    const QByteArray rest = runReader(QStringLiteral("catalogue"), path, input, [&](const QByteArray& arrived) {
-        if (failure)
-            return arrived.size();
-        try {
-            return stream.feed(arrived, false);
-        } catch (...) {
-            failure = std::current_exception();
-            return arrived.size();
-        }
-    });
+    const QByteArray rest =
+        runReader(QStringLiteral("catalogue"), path, input, [&](const QByteArray& arrived) {
+            if (failure)
+                return arrived.size();
+            try {
+                return stream.feed(arrived, false);
+            } catch (...) {
+                failure = std::current_exception();
+                return arrived.size();
+            }
+        });
     input.fill('\0');
     if (failure)
         std::rethrow_exception(failure);
@@ -364,8 +366,8 @@ QString JetSystemTableStatement()
 namespace {
 
 // Reads one record into catalogue; records counts them, ended is set by the end record.
-void readRecord(Reader& in, JetCatalogue& catalogue, std::uint32_t& records, bool& ended,
-                const QString& path, const JetLocalTableTaker& takeLocal)
+void readRecord(Reader& in, JetCatalogue& catalogue, std::uint32_t& records, bool& ended, const QString& path,
+                const JetLocalTableTaker& takeLocal)
 {
     std::uint32_t tag = 0;
     if (!in.u32(tag))

@@ -10,10 +10,10 @@
 #include "KorvConnection.h"
 #include "KorvDMOConnection.h"
 #include "Language.h"
+#include "PdfWriterProcess.h"
 #include "QueryObject.h"
 #include "ReportArguments.h"
 #include "ReportLines.h"
-#include "ReportPrinter.h"
 #include "RtfWriter.h"
 #include "Settings.h"
 #include "StructureJson.h"
@@ -25,7 +25,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -159,6 +158,15 @@ QList<const TCatalogueObject*> ChosenObjects(const TCatalogue& structure, const 
     return objects;
 }
 
+// The pages of lines written to device; a writer that failed ends the command with its reason.
+bool WritePdf(QIODevice& device, const QString& title, const QStringList& lines)
+{
+    const QString failure = WriteReportPdf(device, title, lines);
+    if (!failure.isEmpty())
+        throw ReportCommandError(QStringLiteral("orvane-report: cannot write the PDF: ") + failure);
+    return true;
+}
+
 // Writes the report to device in format: lines streamed as text or RTF; for PDF collected and
 // laid out on pages as the window's print command does; JSON and Markdown from the model. False
 // when a write failed.
@@ -189,9 +197,7 @@ bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& con
     TStringLineSink lines;
     RunStructureReport(connection, settings, entries, lines, hooks);
     // The print command's job title: the program's name and the database.
-    PrintReportPdf(device, LoadUIText(5) + u' ' + settings.database, ReportFont(), lines.lines());
-    const auto* file = qobject_cast<const QFileDevice*>(&device);
-    return !file || file->error() == QFileDevice::NoError;
+    return WritePdf(device, LoadUIText(5) + u' ' + settings.database, lines.lines());
 }
 
 // Writes to standard output, or to the output file beside the target and renamed at the end, so
@@ -495,9 +501,7 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
         }
         TStringLineSink lines;
         WriteComparisonReport(lines, settings, comparison);
-        PrintReportPdf(device, LoadUIText(5), ReportFont(), lines.lines());
-        const auto* file = qobject_cast<const QFileDevice*>(&device);
-        return !file || file->error() == QFileDevice::NoError;
+        return WritePdf(device, LoadUIText(5), lines.lines());
     });
     return comparison.differences.isEmpty() ? 0 : kCompareDifferencesStatus;
 }
@@ -526,14 +530,6 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
     if (options.listProfiles) {
         ListProfiles(TConnectionProfiles(SettingsFileName()), out);
         return 0;
-    }
-
-    // Pages are laid out with Qt Gui's fonts, which only a graphical application has (main()
-    // makes one for --format pdf); anything else would end the program without a word.
-    if (options.format == TReportFormat::Pdf &&
-        !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        PrintLine(err, QStringLiteral("orvane-report: PDF output needs a QGuiApplication"));
-        return 1;
     }
 
     try {

@@ -1,9 +1,11 @@
 // Where a report goes: the device sink writes every line as UTF-8 whatever its characters and
 // length; a column entry lays out as the C library's printf would; and the command-line program
 // writes its report to every kind of standard output (a file opened for appending, a pipe, a
-// stream without a descriptor), and calls a full device an error.
+// stream without a descriptor), and calls a full device an error. Lines sent to the PDF writer
+// arrive as they were, and input cut anywhere inside a line is refused.
 #include "CommandRuns.h"
 #include "JetWriter.h"
+#include "PdfLines.h"
 #include "ReportCommand.h"
 #include "ReportLines.h"
 
@@ -81,6 +83,25 @@ INSTANTIATE_TEST_SUITE_P(Characters, SinkCharacters,
                          [](const ::testing::TestParamInfo<CharacterCase>& p) {
                              return std::string(p.param.label);
                          });
+
+TEST(PdfLines, ArriveAsSentAndACutInsideALineIsRefused)
+{
+    // A name may hold a line end; an empty line is a line too.
+    const QStringList sent{QStringLiteral("*** Größe"), QString(), QStringLiteral("a\nb\r"),
+                           QString(300, QChar(0x20AC))};
+    const QByteArray data = EncodePdfLines(sent);
+    QStringList received;
+    ASSERT_TRUE(DecodePdfLines(data, received));
+    EXPECT_EQ(received, sent);
+
+    QList<qsizetype> lineEnds{0};
+    for (const QString& line : sent)
+        lineEnds << lineEnds.last() + 4 + line.toUtf8().size();
+    for (qsizetype cut = 1; cut < data.size(); ++cut) {
+        QStringList part;
+        EXPECT_EQ(DecodePdfLines(data.left(cut), part), lineEnds.contains(cut)) << cut;
+    }
+}
 
 TEST(DeviceSink, LinesLongerThanItsBufferArriveWhole)
 {

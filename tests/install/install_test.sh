@@ -24,10 +24,12 @@ if ! cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1; t
 fi
 
 # Layout: the reader lives where JetReaderProgram() looks when it is not beside the programs.
-for f in bin/orvane bin/orvane-report libexec/orvane/orvane-jet-reader; do
+for f in bin/orvane bin/orvane-report libexec/orvane/orvane-jet-reader libexec/orvane/orvane-pdf-writer; do
   [[ -x $prefix/$f ]] || fail "$f is not installed as a program"
 done
-[[ ! -e $prefix/bin/orvane-jet-reader ]] || fail "the reader is installed beside the programs"
+for f in orvane-jet-reader orvane-pdf-writer; do
+  [[ ! -e $prefix/bin/$f ]] || fail "$f is installed beside the programs"
+done
 for f in share/man/man1/orvane.1.gz share/man/man1/orvane-report.1.gz \
   share/metainfo/org.example.orvane.Orvane.metainfo.xml share/doc/orvane/copyright; do
   [[ -s $prefix/$f ]] || fail "$f is missing"
@@ -92,6 +94,24 @@ else
     fail "the error does not name the installed reader: $(cat "$scratch/err.txt")"
 fi
 mv "$reader.away" "$reader"
+
+# PDF pages come from the installed writer; without it the run fails and names the path tried.
+if run_report -- --format pdf --output "$scratch/sample.pdf" "$scratch/sample.mdb" 2>"$scratch/err.txt"; then
+  [[ $(head -c 5 "$scratch/sample.pdf") == %PDF- ]] || fail "--format pdf wrote no PDF document"
+else
+  cat "$scratch/err.txt" >&2
+  fail "the installed orvane-report cannot write a PDF"
+fi
+writer=$prefix/libexec/orvane/orvane-pdf-writer
+mv "$writer" "$writer.away"
+if run_report -- --format pdf --output "$scratch/none.pdf" "$scratch/sample.mdb" 2>"$scratch/err.txt"; then
+  fail "the PDF run succeeded without the installed writer"
+else
+  grep -qF "$prefix/bin/../libexec/orvane/orvane-pdf-writer" "$scratch/err.txt" ||
+    fail "the error does not name the installed PDF writer: $(cat "$scratch/err.txt")"
+  [[ ! -e $scratch/none.pdf ]] || fail "a failed PDF run left an output file"
+fi
+mv "$writer.away" "$writer"
 
 # Settings in a folder the user cannot write: a file beside the program is still read; without
 # one the user's configuration folder is used. Root passes every permission check, so as root

@@ -35,7 +35,7 @@ if [[ ! -f "$PACKAGE_DIR/build.ninja" ]]; then
     LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
     cmake -S . -B "$PACKAGE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=OFF
 fi
-cmake --build "$PACKAGE_DIR" -j "${JOBS:-2}" --target orvane orvane-report orvane-jet-reader orvane_packaging_files
+cmake --build "$PACKAGE_DIR" -j "${JOBS:-2}" --target orvane orvane-report orvane-jet-reader orvane-pdf-writer orvane_packaging_files
 out=$(cd "$OUT_DIR" && pwd)
 (cd "$PACKAGE_DIR" && cpack -G DEB -B "$out")
 

@@ -1,12 +1,15 @@
-// The Output run over the real facade and back ends, reading catalogues served by test providers.
+// The Output run over the real facade and back ends, reading structure models served as the
+// engines' catalogues.
+#include "CatalogueSamples.h"
 #include "KorvConnection.h"
+#include "ModelProvider.h"
 #include "StructureReport.h"
 #include "UIText.h"
 #include "VersionInfo.h"
-#include "test_report_fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -108,40 +111,47 @@ protected:
         return s;
     }
 
-    void OpenJet(const fake::JetCatalog& catalog)
+    void OpenJet(const TCatalogue& model)
     {
-        m_guard = std::make_unique<fake::ProviderGuard>(QStringLiteral("ADOX.Catalog"),
-                                                        [catalog] { return catalog.make(); });
+        m_provider = std::make_unique<TModelProvider>(ptAccess, model);
         m_connection.SetConnectionType(ctADOX);
         m_connection.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb"));
     }
 
-    void OpenServer(const fake::ServerCatalog& catalog)
+    void OpenServer(const TCatalogue& model)
     {
-        m_guard = std::make_unique<fake::ProviderGuard>(QStringLiteral("SQLDMO.SQLServer"),
-                                                        [catalog] { return catalog.make(); });
+        m_provider = std::make_unique<TModelProvider>(ptSQLServer, model);
         m_connection.SetConnectionType(ctDMO);
         m_connection.Open(QStringLiteral("Provider=SQLOLEDB;Password=pw;User ID=sa;Data Source=DBHOST;"
                                          "Initial Catalog=Sales"));
-        m_connection.SetDatabase(m_connection.DatabaseByName(catalog.database));
+        m_connection.SetDatabase(m_connection.DatabaseByName(model.database));
     }
 
-    std::unique_ptr<fake::ProviderGuard> m_guard;
+    std::unique_ptr<TModelProvider> m_provider;
     TKorvConnection m_connection;
 };
 
-fake::JetCatalog ShopCatalog()
+TCatalogueObject ObjectWith(const QString& name, const QList<TCatalogueColumn>& columns,
+                            TObjectKind kind = TObjectKind::Table)
 {
-    fake::JetCatalog c;
-    c.tables = {
-        fake::TableWith(QStringLiteral("Customers"), 0,
-                        {fake::JetColumn(QStringLiteral("CustomerID"), 3, 4),
-                         fake::JetColumn(QStringLiteral("Name"), 202, 50)}),
-        fake::TableWith(QStringLiteral("MSysObjects"), 0, {fake::JetColumn(QStringLiteral("Id"), 3, 4)}),
-        fake::TableWith(QStringLiteral("Orders"), 0,
-                        {fake::JetColumn(QStringLiteral("OrderID"), 3, 4),
-                         fake::JetColumn(QStringLiteral("Placed"), 7, 8),
-                         fake::JetColumn(QStringLiteral("Odd"), 17, 1)})};
+    TCatalogueObject object;
+    object.name = name;
+    object.kind = kind;
+    object.columns = columns;
+    return object;
+}
+
+TCatalogue ShopCatalog()
+{
+    TCatalogue c;
+    c.objects = {
+        ObjectWith(QStringLiteral("Customers"), {JetModelColumn(1, QStringLiteral("CustomerID"), 3, 4),
+                                                 JetModelColumn(2, QStringLiteral("Name"), 202, 50)}),
+        ObjectWith(QStringLiteral("MSysObjects"), {JetModelColumn(1, QStringLiteral("Id"), 3, 4)},
+                   TObjectKind::SystemTable),
+        ObjectWith(QStringLiteral("Orders"), {JetModelColumn(1, QStringLiteral("OrderID"), 3, 4),
+                                              JetModelColumn(2, QStringLiteral("Placed"), 7, 8),
+                                              JetModelColumn(3, QStringLiteral("Odd"), 17, 1)})};
     return c;
 }
 
@@ -176,12 +186,12 @@ TEST_F(StructureReportTest, AccessReportMatchesExpectedText)
 
 TEST_F(StructureReportTest, SqlServerTablesCarryNullMarkAndServerLine)
 {
-    fake::ServerCatalog c;
+    TCatalogue c;
     c.database = QStringLiteral("Sales");
-    c.tables = {fake::TableWith(
-        QStringLiteral("Customer"), 1,
-        {fake::ServerColumn(QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, false),
-         fake::ServerColumn(QStringLiteral("Remark"), QStringLiteral("varchar"), 200, true)})};
+    c.objects = {
+        ObjectWith(QStringLiteral("Customer"),
+                   {ModelColumn(1, QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, false),
+                    ModelColumn(2, QStringLiteral("Remark"), QStringLiteral("varchar"), 200, true)})};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
@@ -202,14 +212,12 @@ TEST_F(StructureReportTest, SqlServerTablesCarryNullMarkAndServerLine)
 
 TEST_F(StructureReportTest, ViewBlocksEndInBlankAndAskForTheColumnListAnew)
 {
-    int listCalls = 0;
-    fake::ServerCatalog c;
+    TCatalogue c;
     c.database = QStringLiteral("Sales");
-    c.views = {
-        fake::ViewWith(QStringLiteral("vOpenOrders"),
-                       {fake::ServerColumn(QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
-                        fake::ServerColumn(QStringLiteral("Total"), QStringLiteral("money"), 8, false)},
-                       &listCalls)};
+    c.objects = {ObjectWith(QStringLiteral("vOpenOrders"),
+                            {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
+                             ModelColumn(2, QStringLiteral("Total"), QStringLiteral("money"), 8, false)},
+                            TObjectKind::View)};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
@@ -225,20 +233,19 @@ TEST_F(StructureReportTest, ViewBlocksEndInBlankAndAskForTheColumnListAnew)
     EXPECT_EQ(lines.at(lines.size() - 2), Column(2, QStringLiteral("Total"), QStringLiteral("money"), 8, {}));
     EXPECT_TRUE(lines.at(lines.size() - 2).endsWith(QLatin1Char(' ')));
     // One request for the count, then four per column.
-    EXPECT_EQ(listCalls, 1 + 4 * 2);
+    EXPECT_EQ(m_provider->Calls(QStringLiteral("vOpenOrders"), QStringLiteral("ListColumns")), 1 + 4 * 2);
 }
 
 TEST_F(StructureReportTest, FailingViewEndsOnlyItsOwnBlock)
 {
-    fake::ServerCatalog c;
+    TCatalogue c;
     c.database = QStringLiteral("Sales");
-    auto broken = fake::ViewWith(QStringLiteral("vBroken"), {}, nullptr);
-    broken->failing.insert(QStringLiteral("ListColumns"));
-    c.views = {broken,
-               fake::ViewWith(QStringLiteral("vGood"),
-                              {fake::ServerColumn(QStringLiteral("A"), QStringLiteral("int"), 4, true)},
-                              nullptr)};
+    c.objects = {ObjectWith(QStringLiteral("vBroken"), {}, TObjectKind::View),
+                 ObjectWith(QStringLiteral("vGood"),
+                            {ModelColumn(1, QStringLiteral("A"), QStringLiteral("int"), 4)},
+                            TObjectKind::View)};
     OpenServer(c);
+    m_provider->Fail(QStringLiteral("vBroken"), QStringLiteral("ListColumns"));
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
     s.views = true;
@@ -328,11 +335,11 @@ class CancelTest : public StructureReportTest, public ::testing::WithParamInterf
 TEST_P(CancelTest, FinishesTheBlockInHandAndStartsNoOther)
 {
     const CancelCase& p = GetParam();
-    fake::JetCatalog catalog;
+    TCatalogue catalog;
     QList<TReportEntry> entries;
     for (int i = 0; i < p.entries; ++i) {
         const QString name = QStringLiteral("T%1").arg(i, 3, 10, QLatin1Char('0'));
-        catalog.tables.append(fake::TableWith(name, 0, {fake::JetColumn(QStringLiteral("c"), 3, 4)}));
+        catalog.objects.append(ObjectWith(name, {JetModelColumn(1, QStringLiteral("c"), 3, 4)}));
         entries.append({name, i % p.checkedEvery == 0});
     }
     OpenJet(catalog);

@@ -1,11 +1,15 @@
-// Listing the catalogue through the facade and the system-table rule, over test providers and a
-// scripted query object.
+// Listing the catalogue through the facade and the system-table rule, over structure models served
+// as the engines' catalogues and a scripted query object.
+#include "Automation.h"
+#include "CatalogueSamples.h"
 #include "KorvConnection.h"
+#include "ModelProvider.h"
+#include "QueryObject.h"
 #include "TableList.h"
-#include "test_report_fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -26,39 +30,42 @@ QStringList Names(const QString& prefix, int count)
     return out;
 }
 
-QList<DispatchPtr> Objects(const QStringList& names)
+// Tables (or views) of those names, one column each.
+QList<TCatalogueObject> Objects(const QStringList& names, TObjectKind kind = TObjectKind::Table)
 {
-    QList<DispatchPtr> out;
-    for (const QString& n : names)
-        out << fake::MakeObject(n);
+    QList<TCatalogueObject> out;
+    for (const QString& n : names) {
+        TCatalogueObject object;
+        object.name = n;
+        object.kind = kind;
+        object.columns = {JetModelColumn(1, QStringLiteral("c"), 3, 4)};
+        out << object;
+    }
     return out;
 }
 
 class CatalogueListingTest : public ::testing::Test
 {
 protected:
-    void OpenJet(const QList<DispatchPtr>& tables)
+    void OpenJet(const QList<TCatalogueObject>& tables)
     {
-        fake::JetCatalog catalog;
-        catalog.tables = tables;
-        m_guard = std::make_unique<fake::ProviderGuard>(QStringLiteral("ADOX.Catalog"),
-                                                        [catalog] { return catalog.make(); });
+        TCatalogue model;
+        model.objects = tables;
+        m_provider = std::make_unique<TModelProvider>(ptAccess, model);
         m_connection.SetConnectionType(ctADOX);
         m_connection.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb"));
     }
-    void OpenServer(const QList<DispatchPtr>& tables, const QList<DispatchPtr>& views)
+    void OpenServer(const QList<TCatalogueObject>& tables, const QList<TCatalogueObject>& views)
     {
-        fake::ServerCatalog catalog;
-        catalog.database = QStringLiteral("Sales");
-        catalog.tables = tables;
-        catalog.views = views;
-        m_guard = std::make_unique<fake::ProviderGuard>(QStringLiteral("SQLDMO.SQLServer"),
-                                                        [catalog] { return catalog.make(); });
+        TCatalogue model;
+        model.database = QStringLiteral("Sales");
+        model.objects = tables + views;
+        m_provider = std::make_unique<TModelProvider>(ptSQLServer, model);
         m_connection.SetConnectionType(ctDMO);
         m_connection.Open(QStringLiteral("Provider=SQLOLEDB;User ID=sa;Data Source=DBHOST"));
     }
 
-    std::unique_ptr<fake::ProviderGuard> m_guard;
+    std::unique_ptr<TModelProvider> m_provider;
     TKorvConnection m_connection;
 };
 
@@ -79,7 +86,7 @@ TEST_F(CatalogueListingTest, SqlServerListsTablesOrViewsCountingFromOne)
 {
     const QStringList tables = Names(QStringLiteral("t"), 22);
     const QStringList views = Names(QStringLiteral("v"), 3);
-    OpenServer(Objects(tables), Objects(views));
+    OpenServer(Objects(tables), Objects(views, TObjectKind::View));
     TTableList entries;
     ListCatalogueObjects(m_connection, ptSQLServer, QStringLiteral("Sales"), false, entries);
     EXPECT_EQ(Texts(entries), tables);
@@ -103,9 +110,8 @@ TEST_F(CatalogueListingTest, EmptyDatabaseListsNothingAndAnUnknownOneFails)
 
 TEST_F(CatalogueListingTest, FailingNameEndsTheListingAfterTheEntriesSoFar)
 {
-    QList<DispatchPtr> tables = Objects(Names(QStringLiteral("t"), 4));
-    std::static_pointer_cast<fake::Object>(tables[2])->failing.insert(QStringLiteral("Name"));
-    OpenJet(tables);
+    OpenJet(Objects(Names(QStringLiteral("t"), 4)));
+    m_provider->Fail(QStringLiteral("t2"), QStringLiteral("Name"));
     TTableList entries;
     EXPECT_THROW(ListCatalogueObjects(m_connection, ptAccess, QStringLiteral("/x.mdb"), false, entries),
                  AutomationError);

@@ -1,6 +1,7 @@
 #include "CatalogueSamples.h"
 
 #include "HelperProcess.h"
+#include "KorvADOXConnection.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -17,6 +18,14 @@ TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typ
     return column;
 }
 
+TCatalogueColumn JetModelColumn(int number, const QString& name, int adoType, int size, bool nullable)
+{
+    TCatalogueColumn column =
+        ModelColumn(number, name, TKorvADOXConnection::DataTypeName(adoType), size, nullable);
+    column.typeCode = adoType;
+    return column;
+}
+
 TCatalogue SampleAccessCatalogue()
 {
     TCatalogue c;
@@ -26,25 +35,19 @@ TCatalogue SampleAccessCatalogue()
     TCatalogueObject customers;
     customers.name = QStringLiteral("Customers");
     customers.description = QStringLiteral("Who buys");
-    customers.columns = {ModelColumn(1, QStringLiteral("CustomerID"), QStringLiteral("VarWChar"), 5, false),
-                         ModelColumn(2, QStringLiteral("Größe"), QStringLiteral("Integer"), 4)};
-    customers.columns[0].typeCode = 202;
+    customers.columns = {JetModelColumn(1, QStringLiteral("CustomerID"), 202, 5, false),
+                         JetModelColumn(2, QStringLiteral("Größe"), 3, 4)};
     customers.columns[0].description = QStringLiteral("Five letters\r\nupper case");
-    customers.columns[1].typeCode = 3;
     customers.columns[1].defaultValue = QStringLiteral("0");
     customers.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("CustomerID")}};
 
     TCatalogueObject orders;
     orders.name = QStringLiteral("Orders");
-    orders.columns = {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("Integer"), 4, false),
-                      ModelColumn(2, QStringLiteral("CustomerID"), QStringLiteral("VarWChar"), 5),
-                      ModelColumn(3, QStringLiteral("Shipped"), QStringLiteral("Boolean"), 2, false),
-                      ModelColumn(4, QStringLiteral("Qty"), QStringLiteral("unknown"), 1)};
-    orders.columns[0].typeCode = 3;
+    orders.columns = {JetModelColumn(1, QStringLiteral("OrderID"), 3, 4, false),
+                      JetModelColumn(2, QStringLiteral("CustomerID"), 202, 5),
+                      JetModelColumn(3, QStringLiteral("Shipped"), 11, 2, false),
+                      JetModelColumn(4, QStringLiteral("Qty"), 17, 1)};
     orders.columns[0].autoIncrement = true;
-    orders.columns[1].typeCode = 202;
-    orders.columns[2].typeCode = 11;
-    orders.columns[3].typeCode = 17;
     orders.columns[3].defaultValue = QStringLiteral("=1");
     orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("OrderID")}};
     // Out of name order on purpose: the documents sort them.

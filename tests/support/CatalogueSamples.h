@@ -14,6 +14,8 @@ TCatalogue SampleSqlServerCatalogue();
 // A column with the values every column has; the rest stays default.
 TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
                              bool nullable = true);
+// An Access column as the Jet reader makes it: the ADO type number and the report's name for it.
+TCatalogueColumn JetModelColumn(int number, const QString& name, int adoType, int size, bool nullable = true);
 
 // What the repository's schema validator says of a structure document: "valid" or the first
 // problem it found.

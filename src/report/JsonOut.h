@@ -5,7 +5,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringEncoder>
 #include <QStringList>
+#include <QStringView>
+
+#include <charconv>
+#include <iterator>
 
 #include <utility>
 
@@ -23,8 +28,8 @@ public:
     {
         separate();
         m_out += '"';
-        m_out += name;
-        m_out += "\": ";
+        m_out.append(name);
+        m_out.append("\": ", 3);
         m_afterKey = true;
     }
 
@@ -32,54 +37,36 @@ public:
     {
         separate();
         m_out += '"';
-        for (const QChar qc : text) {
-            const char16_t c = qc.unicode();
-            const char* escape = nullptr;
-            switch (c) {
-            case u'"':
-                escape = "\\\"";
-                break;
-            case u'\\':
-                escape = "\\\\";
-                break;
-            case u'\n':
-                escape = "\\n";
-                break;
-            case u'\r':
-                escape = "\\r";
-                break;
-            case u'\t':
-                escape = "\\t";
-                break;
-            default:
-                break;
-            }
-            if (!escape && c >= 0x20) {
-                // ASCII goes straight out; other characters gather into runs for one conversion.
-                if (c < 0x80 && m_pending.isEmpty())
-                    m_out += char(c);
-                else
-                    m_pending += QChar(c);
+        // Runs between the characters to escape go out through the toolkit's encoder, which
+        // takes ASCII many characters at a time; a lone surrogate becomes U+FFFD.
+        const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
+        const qsizetype size = text.size();
+        qsizetype run = 0;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t c = chars[i];
+            if (c >= 0x20 && c != u'"' && c != u'\\')
                 continue;
-            }
-            flushText();
-            if (escape)
-                m_out += escape;
-            else
-                m_out += QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0')).toLatin1();
+            appendText(chars + run, i - run);
+            appendEscape(c);
+            run = i + 1;
         }
-        flushText();
+        appendText(chars + run, size - run);
         m_out += '"';
     }
     void value(long long number)
     {
         separate();
-        m_out += QByteArray::number(number);
+        char digits[24];
+        const auto result = std::to_chars(std::begin(digits), std::end(digits), number);
+        m_out.append(digits, result.ptr - digits);
     }
     void value(bool flag)
     {
         separate();
-        m_out += flag ? "true" : "false";
+        if (flag)
+            m_out.append("true", 4);
+        else
+            m_out.append("false", 5);
     }
 
     // Short arrays of names stay on one line: a key's columns read as one item.
@@ -89,7 +76,7 @@ public:
         m_out += '[';
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (i > 0)
-                m_out += ", ";
+                m_out.append(", ", 2);
             m_afterKey = true;
             value(names.at(i));
         }
@@ -102,18 +89,48 @@ public:
         return m_out;
     }
 
-    // The text written so far, handed over and forgotten, so a long document can go out in parts.
-    QByteArray take() { return std::exchange(m_out, QByteArray()); }
+    // The text written so far; dropText() forgets it and keeps the room, so that a long document
+    // goes out in parts through one buffer.
+    const QByteArray& text() const { return m_out; }
+    void dropText() { m_out.resize(0); }
+    void reserve(qsizetype size) { m_out.reserve(size); }
     qsizetype size() const { return m_out.size(); }
 
 private:
-    void flushText()
+    void appendText(const char16_t* chars, qsizetype size)
     {
-        // Runs of ordinary characters go out together; a lone surrogate becomes U+FFFD here.
-        if (!m_pending.isEmpty()) {
-            m_out += m_pending.toUtf8();
-            m_pending.clear();
+        if (size == 0)
+            return;
+        const qsizetype at = m_out.size();
+        m_out.resize(at + m_utf8.requiredSpace(size));
+        char* end = m_utf8.appendToBuffer(m_out.data() + at, QStringView(chars, size));
+        m_out.resize(end - m_out.constData());
+    }
+
+    void appendEscape(char16_t c)
+    {
+        switch (c) {
+        case u'"':
+            m_out.append("\\\"", 2);
+            return;
+        case u'\\':
+            m_out.append("\\\\", 2);
+            return;
+        case u'\n':
+            m_out.append("\\n", 2);
+            return;
+        case u'\r':
+            m_out.append("\\r", 2);
+            return;
+        case u'\t':
+            m_out.append("\\t", 2);
+            return;
+        default:
+            break;
         }
+        constexpr char hex[] = "0123456789abcdef";
+        const char escaped[] = {'\\', 'u', '0', '0', hex[(c >> 4) & 0xf], hex[c & 0xf]};
+        m_out.append(escaped, sizeof escaped);
     }
 
     void separate()
@@ -153,7 +170,8 @@ private:
     }
 
     QByteArray m_out;
-    QString m_pending;
+    // Stateless: every string is encoded on its own, so no half pair joins the next one.
+    QStringEncoder m_utf8{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
     QList<bool> m_first; // per open bracket: nothing written inside it yet
     bool m_afterKey = false;
 };

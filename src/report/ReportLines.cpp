@@ -35,25 +35,13 @@ void TDeviceLineSink::AddLine(const QString& line)
 {
     if (!m_ok)
         return;
-    // Each line on its own: half a surrogate pair at a line's end stays (as a replacement) on its
-    // line rather than joining the next line's first character across the line end.
-    // Report lines are mostly ASCII, which is its own UTF-8: copied without a temporary.
-    const qsizetype size = line.size();
-    const char16_t* units = reinterpret_cast<const char16_t*>(line.constData());
+    // Encoded straight into the buffer: the toolkit's encoder takes ASCII, which report lines
+    // mostly are, many characters at a time.
     const qsizetype start = m_buffer.size();
-    m_buffer.resize(start + size + 1);
-    char* out = m_buffer.data() + start;
-    char16_t seen = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        seen |= units[i];
-        out[i] = char(units[i]);
-    }
-    out[size] = '\n';
-    if (seen >= 0x80) {
-        m_buffer.resize(start);
-        m_buffer += line.toUtf8();
-        m_buffer += '\n';
-    }
+    m_buffer.resize(start + m_utf8.requiredSpace(line.size()) + 1);
+    char* end = m_utf8.appendToBuffer(m_buffer.data() + start, line);
+    *end++ = '\n';
+    m_buffer.resize(end - m_buffer.constData());
     // A table of thousands of columns must not pile up unbounded between two flush points.
     if (m_buffer.size() >= kFlushSize)
         Flush();

@@ -6,6 +6,7 @@
 #include <QChar>
 #include <QList>
 #include <QString>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <QByteArray>
@@ -54,6 +55,9 @@ private:
     static constexpr qsizetype kFlushSize = 64 * 1024;
     QIODevice& m_device;
     QByteArray m_buffer;
+    // Stateless: half a surrogate pair at a line's end stays (as a replacement) on its line
+    // rather than joining the next line's first character across the line end.
+    QStringEncoder m_utf8{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
     bool m_ok = true;
 };
 

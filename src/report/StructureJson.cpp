@@ -69,12 +69,19 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
     }
     json.key("columns");
     json.beginArray();
-    QList<TCatalogueColumn> columns = object.columns;
-    std::stable_sort(
-        columns.begin(), columns.end(),
-        [](const TCatalogueColumn& a, const TCatalogueColumn& b) { return a.number < b.number; });
-    for (const TCatalogueColumn& column : columns)
-        WriteColumn(json, column, sqlServer);
+    // The readers give the columns in number order already; only another order is sorted.
+    const auto byNumber = [](const TCatalogueColumn& a, const TCatalogueColumn& b) {
+        return a.number < b.number;
+    };
+    if (std::is_sorted(object.columns.begin(), object.columns.end(), byNumber)) {
+        for (const TCatalogueColumn& column : object.columns)
+            WriteColumn(json, column, sqlServer);
+    } else {
+        QList<TCatalogueColumn> columns = object.columns;
+        std::stable_sort(columns.begin(), columns.end(), byNumber);
+        for (const TCatalogueColumn& column : columns)
+            WriteColumn(json, column, sqlServer);
+    }
     json.endArray();
     if (object.primaryKey) {
         json.key("primaryKey");
@@ -153,9 +160,10 @@ bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
 {
     // A document of thousands of tables goes out in parts rather than whole beside the model.
     constexpr qsizetype kPart = 256 * 1024;
-    const auto writeOut = [&device](QByteArray part) { return device.write(part) == part.size(); };
+    const auto writeOut = [&device](const QByteArray& part) { return device.write(part) == part.size(); };
     const bool sqlServer = SqlServer(catalogue);
     JsonOut json;
+    json.reserve(2 * kPart);
     json.beginObject();
     json.key("format");
     json.value(QStringLiteral("orvane-structure"));
@@ -171,8 +179,11 @@ bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
     json.beginArray();
     for (const TCatalogueObject* object : objects) {
         WriteObject(json, *object, sqlServer);
-        if (json.size() >= kPart && !writeOut(json.take()))
-            return false;
+        if (json.size() >= kPart) {
+            if (!writeOut(json.text()))
+                return false;
+            json.dropText();
+        }
     }
     json.endArray();
     json.endObject();

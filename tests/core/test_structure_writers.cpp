@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 constexpr char kProgram[] = "Orvane 0.7.1.2";
@@ -258,6 +260,50 @@ TEST_P(StructureDetailLanguages, ValuesLineUp)
 }
 
 INSTANTIATE_TEST_SUITE_P(GermanEnglishIdentifiers, StructureDetailLanguages, ::testing::Values(1, 2, 99));
+
+struct JsonTextCase
+{
+    const char* label;
+    QString text;
+    QByteArray written; // between the quotes
+};
+
+void PrintTo(const JsonTextCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class JsonText : public ::testing::TestWithParam<JsonTextCase>
+{
+};
+
+// Every text of the document goes through one escaping: what a JSON reader must get back, with a
+// lone surrogate (which UTF-8 cannot carry) as U+FFFD.
+TEST_P(JsonText, IsEscapedAndEncodedAsUtf8)
+{
+    TCatalogue catalogue;
+    catalogue.provider = QStringLiteral("Access");
+    TCatalogueObject object;
+    object.name = QStringLiteral("T");
+    object.description = GetParam().text;
+    catalogue.objects = {object};
+    const QByteArray json = StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram));
+    EXPECT_TRUE(json.contains("\"description\": \"" + GetParam().written + "\",\n")) << json.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, JsonText,
+    ::testing::Values(
+        JsonTextCase{"Plain", QStringLiteral("Orders of 2026"), "Orders of 2026"},
+        JsonTextCase{"QuoteAndBackslash", QStringLiteral("say \"C:\\x\""), "say \\\"C:\\\\x\\\""},
+        JsonTextCase{"LineBreaksAndTab", QStringLiteral("a\r\nb\tc\n"), "a\\r\\nb\\tc\\n"},
+        JsonTextCase{"OtherControls", QString(QChar(1)) + QChar(0x1f) + QStringLiteral("x"),
+                     "\\u0001\\u001fx"},
+        JsonTextCase{"BeyondAscii", QStringLiteral("Größe 名前 \U0001F600"), "Größe 名前 \xF0\x9F\x98\x80"},
+        JsonTextCase{"EscapeBetweenWideCharacters", QStringLiteral("ä\"ö"), "ä\\\"ö"},
+        JsonTextCase{"LoneSurrogates", QString(QChar(0xD83D)) + QStringLiteral("\n") + QChar(0xDE00),
+                     "\xEF\xBF\xBD\\n\xEF\xBF\xBD"}),
+    [](const ::testing::TestParamInfo<JsonTextCase>& p) { return std::string(p.param.label); });
 
 struct MarkdownCase
 {

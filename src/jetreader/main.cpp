@@ -25,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace jetreader;
@@ -222,13 +223,17 @@ ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
     std::fill(at, at + FieldCount, -1);
     for (unsigned int c = 0; c < count; ++c) {
         const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
-        if (mdb_bind_column(table.get(), int(c) + 1, values[c].data(), nullptr) == -1)
-            return scan;
         scan.fields.emplace_back(col->name);
         for (int f = 0; f < FieldCount; ++f) {
             if (at[f] < 0 && sameName(col->name, kFields[f]))
                 at[f] = int(c);
         }
+    }
+    // Only the fields read here are bound: libmdb turns every bound value into text, the
+    // catalogue's dates and binary properties too.
+    for (const int c : at) {
+        if (c >= 0 && mdb_bind_column(table.get(), c + 1, values[std::size_t(c)].data(), nullptr) == -1)
+            return scan;
     }
     if (at[Name] < 0 || at[Type] < 0 || at[Flags] < 0)
         return scan;
@@ -237,6 +242,8 @@ ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
     scan.systemAnswer = sqlEntry && sqlEntry->table_pg == 2;
     auto value = [&](int field) { return at[field] >= 0 ? values[at[field]].c_str() : ""; };
     mdb_rewind_table(table.get());
+    // Where each row of the system-table statement's answer lies: page and row on it.
+    std::vector<std::pair<unsigned long, unsigned int>> systemRows;
     while (mdb_fetch_row(table.get())) {
         ObjectRow row;
         row.name = value(Name);
@@ -249,14 +256,28 @@ ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
             row.connect = value(Connect);
         }
         // An empty value is a Null, which "type = 1" and "flags <> 0" never match.
-        if (scan.systemAnswer && row.type == 1 && row.flags != 0 && *value(Type) && *value(Flags)) {
-            std::vector<std::string> answer;
-            answer.reserve(count);
-            for (unsigned int c = 0; c < count; ++c)
-                answer.emplace_back(values[c].c_str());
-            scan.system.push_back(std::move(answer));
-        }
+        if (scan.systemAnswer && row.type == 1 && row.flags != 0 && *value(Type) && *value(Flags))
+            systemRows.emplace_back(table->cur_phys_pg, table->cur_row - 1);
         scan.rows.push_back(std::move(row));
+    }
+    // The statement's few rows are read again, now with every field bound.
+    if (systemRows.empty())
+        return scan;
+    for (unsigned int c = 0; c < count; ++c) {
+        if (mdb_bind_column(table.get(), int(c) + 1, values[c].data(), nullptr) == -1)
+            return scan;
+    }
+    for (const auto& [page, row] : systemRows) {
+        // Fresh bytes: libmdb answers a read of the page it read last from a buffer that a long
+        // value's page may have passed through since.
+        mdb->cur_pg = 0;
+        if (mdb_read_pg(mdb, page) <= 0 || !mdb_read_row(table.get(), row))
+            continue;
+        std::vector<std::string> answer;
+        answer.reserve(count);
+        for (unsigned int c = 0; c < count; ++c)
+            answer.emplace_back(values[c].c_str());
+        scan.system.push_back(std::move(answer));
     }
     return scan;
 }

@@ -28,6 +28,8 @@ struct FileCase
 {
     const char* label;
     jet::Format format;
+    // Tables added after the sample's, the last of them hidden: MSysObjects then spans many pages.
+    int moreTables = 0;
 };
 
 jet::Column named(const QString& name)
@@ -49,7 +51,15 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         // The sample holds a hidden user table too (Flags 8), which the statement finds.
-        const jet::Database db = jet::sampleDatabase(GetParam().format);
+        jet::Database db = jet::sampleDatabase(GetParam().format);
+        for (int i = 0; i < GetParam().moreTables; ++i) {
+            jet::Table table;
+            table.name = QStringLiteral("Extra%1").arg(i);
+            table.columns = {named(QStringLiteral("Id"))};
+            if (i == GetParam().moreTables - 1)
+                table.flags = jet::TableFlag::Hidden;
+            db.tables.append(table);
+        }
         m_path = m_dir.filePath(QStringLiteral("sample.mdb"));
         jet::writeFile(m_path, db);
     }
@@ -71,6 +81,11 @@ TEST_P(CatalogueRun, AnswersTheSystemTableStatementAsTheSqlReaderDoes)
     EXPECT_TRUE(std::any_of(sql.rows.begin(), sql.rows.end(), [&](const QStringList& row) {
         return row.value(name) == QStringLiteral("AppSettings");
     }));
+    if (GetParam().moreTables > 0) {
+        const QString last = QStringLiteral("Extra%1").arg(GetParam().moreTables - 1);
+        EXPECT_TRUE(std::any_of(sql.rows.begin(), sql.rows.end(),
+                                [&](const QStringList& row) { return row.value(name) == last; }));
+    }
 }
 
 TEST_P(CatalogueRun, EveryTableCarriesItsMSysObjectsId)
@@ -92,13 +107,12 @@ TEST_P(CatalogueRun, EveryTableCarriesItsMSysObjectsId)
     EXPECT_EQ(local, ids.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CatalogueRun,
-                         ::testing::Values(FileCase{"Jet4", jet::Format::Jet4},
-                                           FileCase{"Jet3", jet::Format::Jet3},
-                                           FileCase{"Ace", jet::Format::Ace12}),
-                         [](const ::testing::TestParamInfo<FileCase>& p) {
-                             return std::string(p.param.label);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Files, CatalogueRun,
+    ::testing::Values(FileCase{"Jet4", jet::Format::Jet4}, FileCase{"Jet3", jet::Format::Jet3},
+                      FileCase{"Ace", jet::Format::Ace12}, FileCase{"Jet4ManyTables", jet::Format::Jet4, 300},
+                      FileCase{"Jet3ManyTables", jet::Format::Jet3, 300}),
+    [](const ::testing::TestParamInfo<FileCase>& p) { return std::string(p.param.label); });
 
 TEST(CatalogueRunWithoutItsOwnRow, LeavesTheStatementToTheSqlReader)
 {

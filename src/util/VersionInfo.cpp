@@ -6,6 +6,8 @@
 #include <QFile>
 
 #include <array>
+#include <cstdint>
+#include <link.h>
 #include <mutex>
 #include <optional>
 
@@ -110,6 +112,47 @@ QByteArray blockPattern()
     return QByteArray(kVersionBlock, kPrefixLength);
 }
 
+// Where the running program's own block lies in its file: the loaded segment that holds it says
+// which file offset its address came from. Negative when the program's segments cannot be told.
+qint64 ownBlockOffset()
+{
+    struct Search
+    {
+        std::uintptr_t address;
+        qint64 offset = -1;
+    } search{reinterpret_cast<std::uintptr_t>(kVersionBlock)};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto* s = static_cast<Search*>(data);
+            for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+                const std::uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+                if (segment.p_type == PT_LOAD && s->address >= start &&
+                    s->address < start + segment.p_filesz) {
+                    s->offset = qint64(segment.p_offset + (s->address - start));
+                    return 1;
+                }
+            }
+            return 0;
+        },
+        &search);
+    return search.offset;
+}
+
+// The value of key from the block at offset of file, when a well-formed German block lies there.
+std::optional<QString> blockAt(const QString& filePath, qint64 offset, const char* key)
+{
+    QFile file(filePath);
+    if (offset < 0 || !file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return std::nullopt;
+    const QByteArray data = file.read(kMaxBlock);
+    QString value;
+    if (!data.startsWith(QByteArray(kVersionBlock, kPrefixLength)) ||
+        parseBlock(data, key, value) != BlockResult::Found)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 QString VersionInfoString(const QString& filePath, int index)
@@ -163,7 +206,11 @@ QString OwnVersionInfoString(int index)
     if (!value) {
         QFile self(QStringLiteral("/proc/self/exe"));
         if (self.exists()) {
-            value = VersionInfoString(self.fileName(), index);
+            // The block is read where the running program's own bytes came from; only when that
+            // place does not hold it is the whole file searched.
+            value = blockAt(self.fileName(), ownBlockOffset(), kKeys[static_cast<size_t>(index)]);
+            if (!value)
+                value = VersionInfoString(self.fileName(), index);
         } else {
             // Without /proc the block can still be answered from memory.
             QString fromMemory;

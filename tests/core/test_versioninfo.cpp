@@ -41,6 +41,11 @@ TEST(VersionInfoTest, ExecutableFileHoldsTheBlock)
 {
     EXPECT_EQ(VersionInfoString(QCoreApplication::applicationFilePath(), 2), QStringLiteral("0.7.1.2"));
     EXPECT_FALSE(OwnVersionInfoString(0).isEmpty());
+    // Read where the program's own bytes came from, it is what a search of the whole file finds.
+    for (int index = 0; index < 10; ++index)
+        EXPECT_EQ(OwnVersionInfoString(index),
+                  VersionInfoString(QCoreApplication::applicationFilePath(), index))
+            << index;
 }
 
 // Blocks are assembled at run time so that this test program holds no second well-formed block.

@@ -1,5 +1,6 @@
 #include "ReportPane.h"
 
+#include "EngineTraits.h"
 #include "Main.h"
 #include "RtfWriter.h"
 
@@ -166,5 +167,5 @@ void TWindowRunHooks::ProcessEvents()
 
 bool TWindowRunHooks::ViewsSelectedNow()
 {
-    return m_window.Provider() == ptSQLServer && m_views->isChecked();
+    return EngineTraits(m_window.Provider()).hasViews && m_views->isChecked();
 }

@@ -21,7 +21,13 @@ struct TEngineTraits
     bool choosesDatabase;
     // Sent exactly as given; its answer's "name" column names the system tables.
     QString (*systemTableStatement)();
+    // The UI text that names the engine in reports, documents and comparisons.
+    int nameText;
+    // What begins the settings file's section of each of the engine's connection profiles.
+    const char* profilePrefix;
 };
 
 // The traits of provider; an unknown value gets Access's.
 const TEngineTraits& EngineTraits(TProviderType provider);
+// The traits of the engine whose word (TCatalogue::provider) is word; any other word gets Access's.
+const TEngineTraits& EngineTraitsOfWord(const QString& word);

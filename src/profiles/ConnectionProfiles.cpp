@@ -1,5 +1,6 @@
 #include "ConnectionProfiles.h"
 
+#include "EngineTraits.h"
 #include "KorvIniFiles.h"
 #include "KorvUserManagerCrypt.h"
 #include "Utils.h"
@@ -29,7 +30,7 @@ TConnectionProfiles::TConnectionProfiles(const QString& settingsFile) : m_file(s
 
 QString TConnectionProfiles::Prefix(TProviderType provider)
 {
-    return provider == ptSQLServer ? QStringLiteral("PR_SQLServer_") : QStringLiteral("PR_Access_");
+    return QString::fromLatin1(EngineTraits(provider).profilePrefix);
 }
 
 QString TConnectionProfiles::Section(TProviderType provider, const QString& name)

@@ -1,5 +1,6 @@
 #include "ComparisonReport.h"
 
+#include "EngineTraits.h"
 #include "JsonOut.h"
 #include "StructureReport.h"
 #include "UIText.h"
@@ -7,8 +8,6 @@
 
 namespace {
 
-constexpr int kTextSQLServer = 3;
-constexpr int kTextAccess = 4;
 constexpr int kTextProgramName = 5;
 constexpr int kTextDate = 154;
 constexpr int kTextComparison = 400;
@@ -30,16 +29,11 @@ constexpr int kTextOneDifference = 415;
 constexpr int kTextNone = 416;
 constexpr int kTextSnapshot = 417;
 
-bool IsSqlServer(const TCatalogue& catalogue)
-{
-    return catalogue.provider == QLatin1String("SQLServer");
-}
-
 // "Access /data/a.mdb", "SQL Server db1 Sales", with the snapshot file it came from.
 QString SideText(const TComparisonSide& side)
 {
     const TCatalogue& c = *side.catalogue;
-    QString text = LoadUIText(IsSqlServer(c) ? kTextSQLServer : kTextAccess);
+    QString text = LoadUIText(EngineTraitsOfWord(c.provider).nameText);
     if (!c.server.isEmpty())
         text += u' ' + c.server;
     if (!c.database.isEmpty())

@@ -1,13 +1,12 @@
 #include "StructureMarkdown.h"
 
+#include "EngineTraits.h"
 #include "StructureDetail.h"
 #include "StructureJson.h"
 #include "UIText.h"
 
 namespace {
 
-constexpr int kTextSQLServer = 3;
-constexpr int kTextAccess = 4;
 constexpr int kTextProvider = 155;
 constexpr int kTextServer = 156;
 constexpr int kTextDatabase = 157;
@@ -195,13 +194,12 @@ QString MarkdownText(const QString& text)
 QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
                              const QString& program)
 {
-    const bool sqlServer = catalogue.provider == QLatin1String("SQLServer");
     QString out;
     Line(out, QStringLiteral("# ") + MarkdownText(catalogue.database));
     Line(out);
     QStringList facts;
     facts.append(Label(kTextProvider) + QStringLiteral(": ") +
-                 LoadUIText(sqlServer ? kTextSQLServer : kTextAccess));
+                 LoadUIText(EngineTraitsOfWord(catalogue.provider).nameText));
     if (!catalogue.server.isEmpty())
         facts.append(Label(kTextServer) + QStringLiteral(": ") + MarkdownText(catalogue.server));
     facts.append(Label(kTextDatabase) + QStringLiteral(": ") + MarkdownText(catalogue.database));

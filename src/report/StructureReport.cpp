@@ -12,8 +12,6 @@ namespace {
 
 // UI texts of the header.
 constexpr int kTextProgramName = 5;
-constexpr int kTextSQLServer = 3;
-constexpr int kTextAccess = 4;
 constexpr int kTextDate = 154;
 constexpr int kTextProvider = 155;
 constexpr int kTextServer = 156;
@@ -72,8 +70,7 @@ void WriteReportHeader(TReportWriter& writer, const TReportSettings& settings)
         LoadUIText(kTextProgramName) + QLatin1Char(' ') + OwnVersionInfoString(kReportVersionKey), false);
     writer.AddTitleLine(QString::fromUtf8(kProgramCopyright), false);
     writer.AddSeparatorLine();
-    const bool sqlServer = settings.provider == ptSQLServer;
-    const QString providerName = LoadUIText(sqlServer ? kTextSQLServer : kTextAccess);
+    const QString providerName = LoadUIText(EngineTraits(settings.provider).nameText);
     const QDateTime now = settings.clock ? settings.clock() : QDateTime::currentDateTime();
     writer.AddTitleLine(LoadUIText(kTextDate) + ReportDateTimeText(now, settings.locale), false);
     writer.AddTitleLine(LoadUIText(kTextProvider) + providerName, false);

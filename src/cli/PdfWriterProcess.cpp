@@ -3,9 +3,6 @@
 #include "HelperProcess.h"
 #include "PdfLines.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-
 namespace {
 
 QString& programOverride()
@@ -29,11 +26,7 @@ QString PdfWriterProgram()
 {
     if (!programOverride().isEmpty())
         return programOverride();
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString beside = folder + QStringLiteral("/orvane-pdf-writer");
-    if (QFileInfo(beside).isExecutable())
-        return beside;
-    return folder + QStringLiteral("/../libexec/orvane/orvane-pdf-writer");
+    return HelperProgramPath(QStringLiteral("orvane-pdf-writer"));
 }
 
 QString WriteReportPdf(QIODevice& device, const QString& title, const QStringList& lines)

@@ -1,6 +1,8 @@
 #include "HelperProcess.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <chrono>
@@ -64,6 +66,15 @@ qint64 millisecondsLeft(std::chrono::steady_clock::time_point deadline)
 }
 
 } // namespace
+
+QString HelperProgramPath(const QString& name)
+{
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString beside = folder + u'/' + name;
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return folder + QStringLiteral("/../libexec/orvane/") + name;
+}
 
 HelperRunResult RunHelperProgram(const QString& program, const QStringList& arguments,
                                  const QByteArray& input, int timeoutMs, qint64 maxOutput,

@@ -1,5 +1,5 @@
-// Runs a helper program of our own (the Access reader) with posix_spawn and collects its standard
-// output. The program runs threads, so it never forks; a helper that crashes, hangs or floods its
+// Runs a helper program of our own (the Access reader, the PDF writer) with posix_spawn and collects its
+// standard output. The program runs threads, so it never forks; a helper that crashes, hangs or floods its
 // pipe costs only itself.
 #pragma once
 
@@ -8,6 +8,10 @@
 #include <QStringList>
 
 #include <functional>
+
+// Where the helper program name is: beside the running program (a build tree), else in the
+// installed helper folder (../libexec/orvane from it).
+QString HelperProgramPath(const QString& name);
 
 struct HelperRunResult
 {

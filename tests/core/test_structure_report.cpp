@@ -131,27 +131,17 @@ protected:
     TKorvConnection m_connection;
 };
 
-TCatalogueObject ObjectWith(const QString& name, const QList<TCatalogueColumn>& columns,
-                            TObjectKind kind = TObjectKind::Table)
-{
-    TCatalogueObject object;
-    object.name = name;
-    object.kind = kind;
-    object.columns = columns;
-    return object;
-}
-
 TCatalogue ShopCatalog()
 {
     TCatalogue c;
     c.objects = {
-        ObjectWith(QStringLiteral("Customers"), {JetModelColumn(1, QStringLiteral("CustomerID"), 3, 4),
-                                                 JetModelColumn(2, QStringLiteral("Name"), 202, 50)}),
-        ObjectWith(QStringLiteral("MSysObjects"), {JetModelColumn(1, QStringLiteral("Id"), 3, 4)},
-                   TObjectKind::SystemTable),
-        ObjectWith(QStringLiteral("Orders"), {JetModelColumn(1, QStringLiteral("OrderID"), 3, 4),
-                                              JetModelColumn(2, QStringLiteral("Placed"), 7, 8),
-                                              JetModelColumn(3, QStringLiteral("Odd"), 17, 1)})};
+        ModelObject(QStringLiteral("Customers"), {JetModelColumn(1, QStringLiteral("CustomerID"), 3, 4),
+                                                  JetModelColumn(2, QStringLiteral("Name"), 202, 50)}),
+        ModelObject(QStringLiteral("MSysObjects"), {JetModelColumn(1, QStringLiteral("Id"), 3, 4)},
+                    TObjectKind::SystemTable),
+        ModelObject(QStringLiteral("Orders"), {JetModelColumn(1, QStringLiteral("OrderID"), 3, 4),
+                                               JetModelColumn(2, QStringLiteral("Placed"), 7, 8),
+                                               JetModelColumn(3, QStringLiteral("Odd"), 17, 1)})};
     return c;
 }
 
@@ -189,9 +179,9 @@ TEST_F(StructureReportTest, SqlServerTablesCarryNullMarkAndServerLine)
     TCatalogue c;
     c.database = QStringLiteral("Sales");
     c.objects = {
-        ObjectWith(QStringLiteral("Customer"),
-                   {ModelColumn(1, QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, false),
-                    ModelColumn(2, QStringLiteral("Remark"), QStringLiteral("varchar"), 200, true)})};
+        ModelObject(QStringLiteral("Customer"),
+                    {ModelColumn(1, QStringLiteral("Customer_ID"), QStringLiteral("int"), 4, false),
+                     ModelColumn(2, QStringLiteral("Remark"), QStringLiteral("varchar"), 200, true)})};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
@@ -214,10 +204,10 @@ TEST_F(StructureReportTest, ViewBlocksEndInBlankAndAskForTheColumnListAnew)
 {
     TCatalogue c;
     c.database = QStringLiteral("Sales");
-    c.objects = {ObjectWith(QStringLiteral("vOpenOrders"),
-                            {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
-                             ModelColumn(2, QStringLiteral("Total"), QStringLiteral("money"), 8, false)},
-                            TObjectKind::View)};
+    c.objects = {ModelObject(QStringLiteral("vOpenOrders"),
+                             {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("int"), 4, false),
+                              ModelColumn(2, QStringLiteral("Total"), QStringLiteral("money"), 8, false)},
+                             TObjectKind::View)};
     OpenServer(c);
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
     s.provider = ptSQLServer;
@@ -240,10 +230,10 @@ TEST_F(StructureReportTest, FailingViewEndsOnlyItsOwnBlock)
 {
     TCatalogue c;
     c.database = QStringLiteral("Sales");
-    c.objects = {ObjectWith(QStringLiteral("vBroken"), {}, TObjectKind::View),
-                 ObjectWith(QStringLiteral("vGood"),
-                            {ModelColumn(1, QStringLiteral("A"), QStringLiteral("int"), 4)},
-                            TObjectKind::View)};
+    c.objects = {ModelObject(QStringLiteral("vBroken"), {}, TObjectKind::View),
+                 ModelObject(QStringLiteral("vGood"),
+                             {ModelColumn(1, QStringLiteral("A"), QStringLiteral("int"), 4)},
+                             TObjectKind::View)};
     OpenServer(c);
     m_provider->Fail(QStringLiteral("vBroken"), QStringLiteral("ListColumns"));
     TReportSettings s = AccessSettings(QStringLiteral("Sales"));
@@ -339,7 +329,7 @@ TEST_P(CancelTest, FinishesTheBlockInHandAndStartsNoOther)
     QList<TReportEntry> entries;
     for (int i = 0; i < p.entries; ++i) {
         const QString name = QStringLiteral("T%1").arg(i, 3, 10, QLatin1Char('0'));
-        catalog.objects.append(ObjectWith(name, {JetModelColumn(1, QStringLiteral("c"), 3, 4)}));
+        catalog.objects.append(ModelObject(name, {JetModelColumn(1, QStringLiteral("c"), 3, 4)}));
         entries.append({name, i % p.checkedEvery == 0});
     }
     OpenJet(catalog);

@@ -34,13 +34,8 @@ QStringList Names(const QString& prefix, int count)
 QList<TCatalogueObject> Objects(const QStringList& names, TObjectKind kind = TObjectKind::Table)
 {
     QList<TCatalogueObject> out;
-    for (const QString& n : names) {
-        TCatalogueObject object;
-        object.name = n;
-        object.kind = kind;
-        object.columns = {JetModelColumn(1, QStringLiteral("c"), 3, 4)};
-        out << object;
-    }
+    for (const QString& n : names)
+        out << ModelObject(n, {JetModelColumn(1, QStringLiteral("c"), 3, 4)}, kind);
     return out;
 }
 

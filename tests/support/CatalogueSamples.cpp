@@ -18,6 +18,15 @@ TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typ
     return column;
 }
 
+TCatalogueObject ModelObject(const QString& name, const QList<TCatalogueColumn>& columns, TObjectKind kind)
+{
+    TCatalogueObject object;
+    object.name = name;
+    object.kind = kind;
+    object.columns = columns;
+    return object;
+}
+
 TCatalogueColumn JetModelColumn(int number, const QString& name, int adoType, int size, bool nullable)
 {
     TCatalogueColumn column =

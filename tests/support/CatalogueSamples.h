@@ -14,6 +14,9 @@ TCatalogue SampleSqlServerCatalogue();
 // A column with the values every column has; the rest stays default.
 TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
                              bool nullable = true);
+// A table (or view, system table) of those columns; the rest stays default.
+TCatalogueObject ModelObject(const QString& name, const QList<TCatalogueColumn>& columns,
+                             TObjectKind kind = TObjectKind::Table);
 // An Access column as the Jet reader makes it: the ADO type number and the report's name for it.
 TCatalogueColumn JetModelColumn(int number, const QString& name, int adoType, int size, bool nullable = true);
 

@@ -4,7 +4,6 @@
 #include "HelperProcess.h"
 #include "JetReaderFormat.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutex>
 
@@ -183,11 +182,7 @@ QString JetReaderProgram()
         if (!p.path.isEmpty())
             return p.path;
     }
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString beside = folder + QStringLiteral("/orvane-jet-reader");
-    if (QFileInfo(beside).isExecutable())
-        return beside;
-    return folder + QStringLiteral("/../libexec/orvane/orvane-jet-reader");
+    return HelperProgramPath(QStringLiteral("orvane-jet-reader"));
 }
 
 bool JetNameLess(const QString& a, const QString& b)

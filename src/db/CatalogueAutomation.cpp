@@ -180,7 +180,7 @@ private:
     DispatchPtr m_columns;
 };
 
-// The model's views, or everything else, in list order.
+// The model's views (or queries), or its tables, in list order.
 class CatalogueObjects final : public TAutomationCollection
 {
 public:
@@ -189,7 +189,7 @@ public:
     {
         m_objects.reserve(std::size_t(m_model->objects.size()));
         for (const TCatalogueObject& o : m_model->objects) {
-            if ((o.kind == TObjectKind::View) == views)
+            if (views ? IsViewKind(o.kind) : IsTableKind(o.kind))
                 m_objects.push_back(&o);
         }
         m_items.resize(m_objects.size());

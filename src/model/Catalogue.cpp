@@ -10,9 +10,21 @@ QString TCatalogueObject::listName() const
     return schema + QLatin1Char('.') + name;
 }
 
+bool IsTableKind(TObjectKind kind)
+{
+    return kind == TObjectKind::Table || kind == TObjectKind::SystemTable || kind == TObjectKind::LinkedTable;
+}
+
+bool IsViewKind(TObjectKind kind)
+{
+    return kind == TObjectKind::View || kind == TObjectKind::Query;
+}
+
 const TCatalogueObject* TCatalogue::find(const QString& listName, bool view) const
 {
-    auto wanted = [view](const TCatalogueObject& o) { return (o.kind == TObjectKind::View) == view; };
+    auto wanted = [view](const TCatalogueObject& o) {
+        return view ? IsViewKind(o.kind) : IsTableKind(o.kind);
+    };
     for (const TCatalogueObject& o : objects)
         if (wanted(o) && o.listName() == listName)
             return &o;
@@ -26,7 +38,9 @@ TCatalogueLookup::TCatalogueLookup(const TCatalogue& catalogue) : m_catalogue(ca
 {
     for (const TCatalogueObject& o : catalogue.objects) {
         // The first of same-named objects wins, as in TCatalogue::find.
-        QHash<QString, const TCatalogueObject*>& names = o.kind == TObjectKind::View ? m_views : m_tables;
+        if (!IsViewKind(o.kind) && !IsTableKind(o.kind))
+            continue;
+        QHash<QString, const TCatalogueObject*>& names = IsViewKind(o.kind) ? m_views : m_tables;
         const QString name = o.listName();
         if (!names.contains(name))
             names.insert(name, &o);
@@ -80,10 +94,50 @@ QString ObjectKindName(TObjectKind kind)
         return QStringLiteral("system table");
     case TObjectKind::LinkedTable:
         return QStringLiteral("linked table");
+    case TObjectKind::Query:
+        return QStringLiteral("query");
+    case TObjectKind::Procedure:
+        return QStringLiteral("procedure");
+    case TObjectKind::Function:
+        return QStringLiteral("function");
+    case TObjectKind::Sequence:
+        return QStringLiteral("sequence");
+    case TObjectKind::Synonym:
+        return QStringLiteral("synonym");
     case TObjectKind::Table:
         break;
     }
     return QStringLiteral("table");
+}
+
+QString QueryTypeName(TQueryType type)
+{
+    switch (type) {
+    case TQueryType::Crosstab:
+        return QStringLiteral("crosstab");
+    case TQueryType::MakeTable:
+        return QStringLiteral("makeTable");
+    case TQueryType::Append:
+        return QStringLiteral("append");
+    case TQueryType::Update:
+        return QStringLiteral("update");
+    case TQueryType::Delete:
+        return QStringLiteral("delete");
+    case TQueryType::Union:
+        return QStringLiteral("union");
+    case TQueryType::PassThrough:
+        return QStringLiteral("passThrough");
+    case TQueryType::DataDefinition:
+        return QStringLiteral("dataDefinition");
+    case TQueryType::Select:
+        break;
+    }
+    return QStringLiteral("select");
+}
+
+QString TriggerTimingName(TTriggerTiming timing)
+{
+    return timing == TTriggerTiming::InsteadOf ? QStringLiteral("insteadOf") : QStringLiteral("after");
 }
 
 QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue)

@@ -17,7 +17,31 @@ enum class TObjectKind
     Table,
     View,
     SystemTable,
-    LinkedTable
+    LinkedTable,
+    Query,     // an Access saved query
+    Procedure, // SQL Server: P, and PC (CLR, no definition)
+    Function,  // SQL Server: FN, IF, TF, and FS, FT (CLR, no definition)
+    Sequence,
+    Synonym
+};
+
+// The tables of the table list: local, system and linked ones.
+bool IsTableKind(TObjectKind kind);
+// What the list shows in place of tables when asked for views: SQL Server's views, Access's queries.
+bool IsViewKind(TObjectKind kind);
+
+// What an Access saved query does, by MSysObjects/MSysQueries.
+enum class TQueryType
+{
+    Select,
+    Crosstab,
+    MakeTable,
+    Append,
+    Update,
+    Delete,
+    Union,
+    PassThrough,
+    DataDefinition
 };
 
 // What a foreign key does to the referencing rows when the referenced key changes or goes.
@@ -27,6 +51,17 @@ enum class TReferentialAction
     Cascade,
     SetNull,
     SetDefault
+};
+
+// An Access lookup field: how the design view's Lookup tab shows the field.
+struct TColumnLookup
+{
+    QString displayControl; // "textBox", "listBox", "comboBox", "checkBox"
+    QString rowSourceType;  // "Table/Query", "Value List", "Field List", as stored
+    QString rowSource;      // a query's SQL, a table's name or the values, as stored
+    std::optional<std::int32_t> boundColumn;
+    std::optional<std::int32_t> columnCount;
+    bool limitToList = false;
 };
 
 struct TCatalogueColumn
@@ -50,6 +85,15 @@ struct TCatalogueColumn
     QString defaultValue;
     QString computed;
     QString description;
+    // Access field properties as the design view shows them; empty or unset when not set.
+    QString caption;
+    QString format;
+    QString inputMask;
+    std::optional<std::int32_t> decimalPlaces; // unset: "Auto"
+    bool allowZeroLength = false;
+    // A multi-value field's lookup is stored on its hidden value table's Value column; it is
+    // shown here, on the field.
+    std::optional<TColumnLookup> lookup;
 };
 
 struct TCataloguePrimaryKey
@@ -69,6 +113,56 @@ struct TCatalogueIndex
     QString name;
     bool unique = false;
     QList<TCatalogueIndexColumn> columns; // in key order
+    bool clustered = false;               // SQL Server
+    QStringList included;                 // SQL Server: the included (non-key) columns, in their order
+    QString filter;                       // SQL Server: a filtered index's filter_definition
+};
+
+// A routine's parameter or a function's return value ("type" names types as the report does).
+struct TCatalogueParameter
+{
+    QString name; // with its "@" on SQL Server; an Access PARAMETERS name as written
+    QString typeName;
+    std::int32_t length = 0;
+    bool output = false;
+};
+
+// A SQL Server check constraint, or an Access validation rule (no name; the field's name as
+// column for a field's rule, no column for the table's own).
+struct TCatalogueCheck
+{
+    QString name;
+    QString column; // empty: a table-level check
+    QString definition;
+    QString text; // Access: the ValidationText shown when the rule fails
+    bool enforced = true;
+};
+
+enum class TTriggerTiming
+{
+    After,
+    InsteadOf
+};
+
+struct TCatalogueTrigger
+{
+    QString name;
+    QStringList events; // "insert", "update", "delete", in that order
+    TTriggerTiming timing = TTriggerTiming::After;
+    bool enabled = true;
+    QString definition; // empty when encrypted
+    bool encrypted = false;
+};
+
+struct TCatalogueSequence
+{
+    QString typeName; // as the report names types
+    // Exact decimal digits: a decimal(38) sequence goes beyond what a double holds.
+    QString start;
+    QString increment;
+    QString minimum;
+    QString maximum;
+    bool cycle = false;
 };
 
 struct TCatalogueForeignKey
@@ -111,6 +205,20 @@ struct TCatalogueObject
     // The primary key's own index is not among them; a unique constraint is a unique index.
     QList<TCatalogueIndex> indexes;
     QList<TCatalogueForeignKey> foreignKeys;
+
+    // Access: a hidden user table, or a query with the hidden flag.
+    bool hidden = false;
+    // Views, queries and routines: the text as stored (SQL Server's sql_modules.definition, a
+    // query's SQL as Access shows it in SQL view); empty when encrypted or not stored (CLR).
+    QString definition;
+    bool encrypted = false;
+    std::optional<TQueryType> queryType;        // Access queries
+    QList<TCatalogueParameter> parameters;      // routines; an Access query's PARAMETERS
+    std::optional<TCatalogueParameter> returns; // a scalar function's return value (no name)
+    QList<TCatalogueCheck> checks;              // in name order, then column order
+    QList<TCatalogueTrigger> triggers;          // by name
+    std::optional<TCatalogueSequence> sequence;
+    QString synonymTarget; // a synonym's base_object_name as stored
 
     // The name the table list and the report's title line show: bare for Access, for SQL
     // Server's dbo schema and for system tables, "schema.name" otherwise.
@@ -161,5 +269,11 @@ QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue);
 
 // "noAction", "cascade", "setNull", "setDefault": the spelling of the JSON documents.
 QString ReferentialActionName(TReferentialAction action);
-// "table", "view", "system table", "linked table".
+// "table", "view", "system table", "linked table", "query", "procedure", "function", "sequence",
+// "synonym": the spelling of the JSON documents.
 QString ObjectKindName(TObjectKind kind);
+// "select", "crosstab", "makeTable", "append", "update", "delete", "union", "passThrough",
+// "dataDefinition".
+QString QueryTypeName(TQueryType type);
+// "after", "insteadOf".
+QString TriggerTimingName(TTriggerTiming timing);

@@ -63,7 +63,7 @@ QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side, const 
 {
     QList<const TCatalogueObject*> objects;
     for (const TCatalogueObject& object : side.catalogue->objects) {
-        if ((object.kind == TObjectKind::View) != selection.views)
+        if (!(selection.views ? IsViewKind(object.kind) : IsTableKind(object.kind)))
             continue;
         if (object.kind == TObjectKind::SystemTable && !selection.systemTables)
             continue;

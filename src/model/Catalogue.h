@@ -208,6 +208,10 @@ struct TCatalogueObject
 
     // Access: a hidden user table, or a query with the hidden flag.
     bool hidden = false;
+    // An object of the engine's own rather than the user's, of a kind other than a table (which
+    // is a SystemTable): Access's queries behind forms and reports ("~sq_..."); listed only when
+    // system tables are.
+    bool systemObject = false;
     // Views, queries and routines: the text as stored (SQL Server's sql_modules.definition, a
     // query's SQL as Access shows it in SQL view); empty when encrypted or not stored (CLR).
     QString definition;

@@ -113,6 +113,8 @@ public:
     // Builds the Access string, opens it and, while the file refuses the login or the password,
     // asks for it and tries again; any other failure is shown once.
     void OpenAccessDatabase();
+    // Logs in with SQLServerConnectionString; a login that fails throws its reason.
+    void OpenSQLServerDatabase();
 
     // The pane's lines as it shows them: a wrapped line counts as several; no empty last line.
     QStringList paneLines() const;

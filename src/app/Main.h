@@ -116,7 +116,7 @@ public:
     // Logs in with SQLServerConnectionString; a login that fails throws its reason.
     void OpenSQLServerDatabase();
 
-    // The pane's lines as it shows them: a wrapped line counts as several; no empty last line.
+    // The pane's lines as written, however the pane wraps them; no empty last line.
     QStringList paneLines() const;
 
     // Runs work under the default error handler: a failure is shown in the handler's box and the

@@ -87,23 +87,26 @@ const QString kCatalogueBatch = QStringLiteral(
                              "SELECT tr.object_id, tr.parent_id, CAST(tr.name AS nvarchar(4000)), "
                              "tr.is_disabled, tr.is_instead_of_trigger FROM sys.triggers tr "
                              "WHERE tr.parent_class = 1")
-        ORVANE_WHERE_VIEW_EXISTS("trigger_events", "SELECT te.object_id, te.type FROM sys.trigger_events te")
-    // The texts of views, T-SQL routines and DML triggers, whole: nvarchar(max), nothing cut.
+    // 1 insert, 2 update, 3 delete; a DDL trigger's events are others.
+    ORVANE_WHERE_VIEW_EXISTS("trigger_events", "SELECT te.object_id, te.type FROM sys.trigger_events te")
+    // The texts of views, T-SQL routines and DML triggers, whole, leading comments and all.
     ORVANE_WHERE_VIEW_EXISTS("sql_modules", "SELECT m.object_id, CAST(m.definition AS varbinary(max)) "
                                             "FROM sys.sql_modules m "
                                             "JOIN sys.objects o ON o.object_id = m.object_id "
                                             "WHERE o.type IN ('V', 'P', 'FN', 'IF', 'TF', 'TR')")
-        ORVANE_WHERE_VIEW_EXISTS("parameters",
-                                 "SELECT p.object_id, CAST(p.name AS nvarchar(4000)), p.parameter_id, "
-                                 "CAST(COALESCE(t.name, b.name) AS nvarchar(4000)), p.system_type_id, "
-                                 "p.max_length, p.is_output FROM sys.parameters p "
-                                 "LEFT JOIN sys.types t ON t.user_type_id = p.user_type_id "
-                                 "LEFT JOIN sys.types b ON b.user_type_id = p.system_type_id "
-                                 "ORDER BY p.object_id, p.parameter_id")
-            ORVANE_WHERE_VIEW_EXISTS(
-                "check_constraints",
-                "SELECT cc.parent_object_id, CAST(cc.name AS nvarchar(4000)), cc.parent_column_id, "
-                "CAST(cc.definition AS varbinary(max)), cc.is_disabled FROM sys.check_constraints cc")
+    // Parameter 0, unnamed, is a scalar function's return value.
+    ORVANE_WHERE_VIEW_EXISTS("parameters",
+                             "SELECT p.object_id, CAST(p.name AS nvarchar(4000)), p.parameter_id, "
+                             "CAST(COALESCE(t.name, b.name) AS nvarchar(4000)), p.system_type_id, "
+                             "p.max_length, p.is_output FROM sys.parameters p "
+                             "LEFT JOIN sys.types t ON t.user_type_id = p.user_type_id "
+                             "LEFT JOIN sys.types b ON b.user_type_id = p.system_type_id "
+                             "ORDER BY p.object_id, p.parameter_id")
+    // Column 0: a check of the whole table.
+    ORVANE_WHERE_VIEW_EXISTS(
+        "check_constraints",
+        "SELECT cc.parent_object_id, CAST(cc.name AS nvarchar(4000)), cc.parent_column_id, "
+        "CAST(cc.definition AS varbinary(max)), cc.is_disabled FROM sys.check_constraints cc")
     // A sequence's values are sql_variant of its type: as text, every digit of a decimal(38) kept.
     ORVANE_WHERE_VIEW_EXISTS("sequences", "SELECT sq.object_id, CAST(t.name AS nvarchar(4000)), "
                                           "CAST(sq.start_value AS nvarchar(4000)), "
@@ -112,9 +115,9 @@ const QString kCatalogueBatch = QStringLiteral(
                                           "CAST(sq.maximum_value AS nvarchar(4000)), sq.is_cycling "
                                           "FROM sys.sequences sq "
                                           "LEFT JOIN sys.types t ON t.user_type_id = sq.user_type_id")
-        ORVANE_WHERE_VIEW_EXISTS("synonyms",
-                                 "SELECT sn.object_id, CAST(sn.base_object_name AS nvarchar(4000)) "
-                                 "FROM sys.synonyms sn")
+    // The target as stored, bracketed and with its database or server when it names one.
+    ORVANE_WHERE_VIEW_EXISTS("synonyms", "SELECT sn.object_id, CAST(sn.base_object_name AS nvarchar(4000)) "
+                                         "FROM sys.synonyms sn")
     // A statement naming a column the view lacks fails when the batch is compiled, before anything
     // runs; as a string run on its own it is compiled only where the column exists.
     "IF COL_LENGTH(N'sys.indexes', N'filter_definition') IS NOT NULL EXEC (N'SELECT i.object_id, i.index_id, "
@@ -455,7 +458,6 @@ void readCatalogViews(SqlServerSession& session, const QString& database, TCatal
                  it->value.filter = maxText(q, 2).value_or(QString());
          }},
         false);
-
     objects();
     for (const auto& key : std::as_const(indexOrder)) {
         IndexRow& row = indexes[key];

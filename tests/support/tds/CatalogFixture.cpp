@@ -219,7 +219,8 @@ int triggerEventType(const std::string& event)
     return event == "INSERT" ? 1 : event == "UPDATE" ? 2 : event == "DELETE" ? 3 : 0;
 }
 
-// A name the file already gives a catalogue table: a user table of that name gets no real table.
+} // namespace
+
 bool isCatalogTable(const std::string& name)
 {
     const std::string n = lower(name);
@@ -227,6 +228,8 @@ bool isCatalogTable(const std::string& name)
            std::any_of(std::begin(kCatalogViews), std::end(kCatalogViews),
                        [&](const ViewTable& v) { return n == v.name; });
 }
+
+namespace {
 
 constexpr int kDboSchemaId = 1;
 constexpr int kSysSchemaId = 4;

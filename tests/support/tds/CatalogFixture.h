@@ -224,6 +224,10 @@ private:
     int m_nextUserId = 0;
 };
 
+// Whether a file's table of this name (any letter case) stands for a catalogue view: sysobjects,
+// syscolumns, systypes or one of layout 2's sys.X. A user table of such a name gets no real table.
+bool isCatalogTable(const std::string& name);
+
 // The catalogue tables with the system types, in an open database. Throws std::runtime_error.
 void createCatalogTables(sqlite3* db);
 

@@ -393,12 +393,14 @@ void sqlObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     std::optional<std::int64_t> id;
     if (equalsNoCase(schema, "sys")) {
         if (!type || equalsNoCase(type, "V")) {
-            id = equalsNoCase(name, "databases")
-                     ? std::optional<std::int64_t>(0)
-                     : firstInteger(db,
+            // The file's own tables include the user tables, which are no catalog views.
+            id = equalsNoCase(name, "databases") ? std::optional<std::int64_t>(0)
+                 : tdsfixture::isCatalogTable(name)
+                     ? firstInteger(db,
                                     "SELECT rowid FROM sys.sqlite_master WHERE type = 'table' AND "
                                     "lower(name) = lower(?1)",
-                                    {name.c_str()});
+                                    {name.c_str()})
+                     : std::nullopt;
             if (id)
                 id = -100 - *id;
         }

@@ -591,7 +591,8 @@ INSTANTIATE_TEST_SUITE_P(Names, ObjectId,
                                            ObjectIdCase{"OfOtherType", "'titles', 'V'", ""},
                                            ObjectIdCase{"CatalogView", "N'sys.sequences'", "sys"},
                                            ObjectIdCase{"CatalogViewBracketed", "'[SYS].[Objects]'", "sys"},
-                                           ObjectIdCase{"NoSuchView", "'sys.nosuch'", ""}),
+                                           ObjectIdCase{"NoSuchView", "'sys.nosuch'", ""},
+                                           ObjectIdCase{"UserTableIsNoCatalogView", "'sys.titles'", ""}),
                          [](const auto& p) { return std::string(p.param.label); });
 
 // A database of an older server, without sys.sequences (and, as on SQL Server 2005, without the

@@ -968,7 +968,7 @@ void writeDatabase(const Database& database, const std::string& dir)
     std::filesystem::rename(temp, target);
 }
 
-// A procedure of some 9,000 characters with umlauts and CJK text throughout, beyond what an
+// A procedure of some 10,000 characters with umlauts and CJK text throughout, beyond what an
 // nvarchar(4000) holds.
 std::string longProcedureText()
 {

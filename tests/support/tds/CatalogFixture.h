@@ -59,7 +59,7 @@ struct Index
     bool unique = false;
     std::vector<IndexKey> keys;
     std::vector<std::string> included; // INCLUDE columns
-    std::string filter;                // a filtered index's WHERE as stored: "([Qty]>(0))"
+    std::string filter{};              // a filtered index's WHERE as stored: "([Qty]>(0))"
     bool clustered = false;
 };
 

@@ -563,14 +563,18 @@ void sqlColLength(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3* db = sqlite3_context_db_handle(ctx);
     std::optional<std::int64_t> length;
     if (equalsNoCase(schema, "sys")) {
-        // The declared type's length: sysname 256, nvarchar(n) 2n, "nvarchar(max)" -1, the integers theirs.
-        length = firstInteger(
-            db,
-            "SELECT CASE lower(type) WHEN 'sysname' THEN 256 WHEN 'nvarchar(max)' THEN -1 "
-            "WHEN 'bit' THEN 1 WHEN 'tinyint' THEN 1 WHEN 'smallint' THEN 2 WHEN 'int' THEN 4 "
-            "WHEN 'sql_variant' THEN 8016 ELSE 2 * CAST(substr(type, instr(type, '(') + 1) AS INTEGER) "
-            "END FROM pragma_table_info(?1, 'sys') WHERE lower(name) = lower(?2)",
-            {parts.back().c_str(), column});
+        // The declared type's length: sysname 256, nvarchar(n) 2n, char(n) n, the (max) types -1
+        // (the older views' definitions, declared nvarchar, are nvarchar(max) on a server).
+        length =
+            firstInteger(db,
+                         "SELECT CASE WHEN lower(type) = 'sysname' THEN 256 "
+                         "WHEN lower(type) IN ('nvarchar', 'nvarchar(max)', 'nvarchar(-1)') THEN -1 "
+                         "WHEN lower(type) IN ('bit', 'tinyint') THEN 1 WHEN lower(type) = 'smallint' THEN 2 "
+                         "WHEN lower(type) = 'int' THEN 4 WHEN lower(type) = 'sql_variant' THEN 8016 "
+                         "WHEN lower(type) LIKE 'nvarchar(%' THEN 2 * CAST(substr(type, 10) AS INTEGER) "
+                         "WHEN lower(type) LIKE 'char(%' THEN CAST(substr(type, 6) AS INTEGER) END "
+                         "FROM pragma_table_info(?1, 'sys') WHERE lower(name) = lower(?2)",
+                         {parts.back().c_str(), column});
     } else {
         length = firstInteger(
             db,

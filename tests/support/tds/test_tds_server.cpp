@@ -684,10 +684,16 @@ TEST_F(MissingView, EndsTheBatchUnlessGuarded)
 // when it runs, so COL_LENGTH can guard it.
 TEST_F(MissingView, ExecRunsAStringOnlyWhenItsTurnComes)
 {
-    EXPECT_EQ(results("sample", "SELECT COL_LENGTH('sys.indexes', 'filter_definition'), "
-                                "COL_LENGTH(N'sys.objects', N'name'), COL_LENGTH('sys.objects', 'nosuch'), "
-                                "COL_LENGTH('titles', 'title'), COL_LENGTH('dbo.titles', 'notes')"),
-              QStringList({"-1"}));
+    EXPECT_EQ(
+        results("sample",
+                "SELECT COALESCE(CAST(COL_LENGTH('sys.indexes', 'filter_definition') AS TEXT), 'NULL') "
+                "|| ' ' || COL_LENGTH(N'[sys].[objects]', N'NAME') || ' ' || "
+                "COL_LENGTH('sys.objects', 'type') || ' ' || COALESCE(COL_LENGTH('sys.objects', "
+                "'nosuch'), 'NULL') || ' ' || COL_LENGTH('titles', 'title') || ' ' || "
+                "COL_LENGTH('sales.titles', 'Qty') || ' ' || COALESCE(COL_LENGTH('nosuch', 'a'), 'NULL')"),
+        QStringList({"-1 256 2 NULL 80 2 NULL"}));
+    EXPECT_EQ(results("old", "SELECT COALESCE(COL_LENGTH('sys.indexes', 'filter_definition'), 'NULL')"),
+              QStringList({"NULL"}));
     const char* guarded = "IF COL_LENGTH(N'sys.indexes', N'has_filter') IS NOT NULL "
                           "EXEC (N'SELECT name FROM sys.indexes WHERE has_filter = 1 AND name <> ''x''');\n"
                           "ELSE SELECT NULL WHERE 1 = 0;\n"

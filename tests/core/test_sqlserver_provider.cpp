@@ -836,6 +836,8 @@ const OlderServer kOlderServers[] = {
      "texts 7 encrypted 2 triggers 3 events 4 parameters 9 returns 2 checks 3 sequences 2 synonyms 2 filters "
      "0 "
      "included 2 columns 51"},
+    // The filter is read by its text alone, whatever else a file's sys.indexes holds.
+    {"IndexesWithoutHasFilter", "ALTER TABLE indexes DROP COLUMN has_filter", kWholeSample},
     {"NoneOfTheNewerViews",
      "DROP TABLE sequences; DROP TABLE sql_modules; DROP TABLE triggers; DROP TABLE trigger_events; "
      "DROP TABLE parameters; DROP TABLE check_constraints; DROP TABLE synonyms; "

@@ -121,7 +121,8 @@ const QString kCatalogueBatch = QStringLiteral(
     // A statement naming a column the view lacks fails when the batch is compiled, before anything
     // runs; as a string run on its own it is compiled only where the column exists.
     "IF COL_LENGTH(N'sys.indexes', N'filter_definition') IS NOT NULL EXEC (N'SELECT i.object_id, i.index_id, "
-    "CAST(i.filter_definition AS varbinary(max)) FROM sys.indexes i WHERE i.has_filter = 1');\n"
+    "CAST(i.filter_definition AS varbinary(max)) FROM sys.indexes i WHERE i.filter_definition IS NOT "
+    "NULL');\n"
     "ELSE SELECT NULL WHERE 1 = 0;");
 #undef ORVANE_WHERE_VIEW_EXISTS
 #undef ORVANE_ROUTINE_TYPES

@@ -325,9 +325,9 @@ Message opening()
 Message withTable(Message m, std::int32_t type = 4, std::uint32_t columns = 1, std::uint32_t indexes = 1,
                   std::uint32_t keyColumns = 1)
 {
-    m.u32(jetreader::kTagTable).str("Orders").i32(5).i32(0).str("").u32(columns);
+    m.u32(jetreader::kTagTable).str("Orders").i32(5).i32(0).str("").u32(0).u32(columns);
     m.str("Id").i32(type).i32(4).i32(jetreader::kColumnFixed | jetreader::kColumnAutoLong).i32(0).i32(0);
-    m.str("").str("").str("");
+    m.str("").str("").str("").u32(0);
     m.u32(indexes).str("PrimaryKey").i32(jetreader::kIndexPrimary | jetreader::kIndexUnique).u32(keyColumns);
     return m.str("Id").i32(0);
 }

@@ -191,6 +191,8 @@ TEST_F(OpenCatalogueQuery, TheSystemTableStatementNeedsNoRunOfItsOwn)
     EXPECT_TRUE(query(JetSystemTableStatement(), QStringLiteral("MSysACEs")));
     EXPECT_TRUE(query(JetSystemTableStatement() + QStringLiteral(" ;\n"), QStringLiteral("MSysObjects")));
     EXPECT_FALSE(query(JetSystemTableStatement(), QStringLiteral("Customers")));
+    // The hidden AppSettings is a user table, though its flags are not 0.
+    EXPECT_FALSE(query(JetSystemTableStatement(), QStringLiteral("AppSettings")));
     EXPECT_EQ(runs(), kOneCatalogueRun);
 
     // Another statement is the SQL reader's.

@@ -168,6 +168,8 @@ TEST_F(ReportCliTest, SystemTablesOnlyWhenAsked)
     const ProgramRun without = RunProgram({file});
     ASSERT_EQ(without.exitCode, 0);
     EXPECT_FALSE(without.out.contains(QStringLiteral("MSys")));
+    // A table the user hid is the user's.
+    EXPECT_TRUE(without.out.contains(Title(QStringLiteral("Hidden"))));
 
     const ProgramRun with = RunProgram({QStringLiteral("--system-tables"), file});
     ASSERT_EQ(with.exitCode, 0);

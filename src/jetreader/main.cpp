@@ -664,8 +664,9 @@ std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
         return 0;
     const std::vector<QueryRow> rows = readQueryRows(mdb);
     for (const ObjectRow* query : queries) {
-        const auto first = std::lower_bound(rows.begin(), rows.end(), query->id,
-                                            [](const QueryRow& r, std::int32_t id) { return r.objectId < id; });
+        const auto first =
+            std::lower_bound(rows.begin(), rows.end(), query->id,
+                             [](const QueryRow& r, std::int32_t id) { return r.objectId < id; });
         auto last = first;
         while (last != rows.end() && last->objectId == query->id)
             ++last;

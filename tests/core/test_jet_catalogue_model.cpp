@@ -156,20 +156,19 @@ TEST_P(JetKinds, FollowTheListsSystemRuleAndTheLinkType)
 
 INSTANTIATE_TEST_SUITE_P(
     Objects, JetKinds,
-    ::testing::Values(KindCase{"UserTable", 0, std::nullopt, TObjectKind::Table},
-                      KindCase{"SystemFlag", std::int32_t(0x80000000u), std::nullopt,
-                               TObjectKind::SystemTable},
-                      KindCase{"AltSystemFlag", 0x2, std::nullopt, TObjectKind::SystemTable},
-                      // Access 2007 and later: a table the user hid, one with attachment or
-                      // multi-value fields; both are the user's.
-                      KindCase{"HiddenTable", 0x8, std::nullopt, TObjectKind::Table, true},
-                      KindCase{"TableWithAttachments", 0x40000, std::nullopt, TObjectKind::Table},
-                      KindCase{"HiddenWithAttachments", 0x40008, std::nullopt, TObjectKind::Table, true},
-                      KindCase{"HiddenSystemTable", std::int32_t(0x8000000Au), std::nullopt,
-                               TObjectKind::SystemTable},
-                      KindCase{"JetLink", 0, kLinkJet, TObjectKind::LinkedTable},
-                      KindCase{"OdbcLink", 0, kLinkOdbc, TObjectKind::LinkedTable},
-                      KindCase{"JetLinkWithFlags", 0x8, kLinkJet, TObjectKind::LinkedTable, true}),
+    ::testing::Values(
+        KindCase{"UserTable", 0, std::nullopt, TObjectKind::Table},
+        KindCase{"SystemFlag", std::int32_t(0x80000000u), std::nullopt, TObjectKind::SystemTable},
+        KindCase{"AltSystemFlag", 0x2, std::nullopt, TObjectKind::SystemTable},
+        // Access 2007 and later: a table the user hid, one with attachment or
+        // multi-value fields; both are the user's.
+        KindCase{"HiddenTable", 0x8, std::nullopt, TObjectKind::Table, true},
+        KindCase{"TableWithAttachments", 0x40000, std::nullopt, TObjectKind::Table},
+        KindCase{"HiddenWithAttachments", 0x40008, std::nullopt, TObjectKind::Table, true},
+        KindCase{"HiddenSystemTable", std::int32_t(0x8000000Au), std::nullopt, TObjectKind::SystemTable},
+        KindCase{"JetLink", 0, kLinkJet, TObjectKind::LinkedTable},
+        KindCase{"OdbcLink", 0, kLinkOdbc, TObjectKind::LinkedTable},
+        KindCase{"JetLinkWithFlags", 0x8, kLinkJet, TObjectKind::LinkedTable, true}),
     [](const ::testing::TestParamInfo<KindCase>& p) { return std::string(p.param.label); });
 
 TEST(JetConnect, ShownWithoutItsPassword)
@@ -293,13 +292,36 @@ Message richMessage()
 {
     Message m;
     m.u32(kJetReaderMagic).u32(kJetReaderVersion);
-    m.u32(kTagTable).str("zTable").i32(77).i32(8).str("Table text").u32(1).str("ValidationRule").str("[Price]>0");
+    m.u32(kTagTable)
+        .str("zTable")
+        .i32(77)
+        .i32(8)
+        .str("Table text")
+        .u32(1)
+        .str("ValidationRule")
+        .str("[Price]>0");
     m.u32(1);
     m.str("Price").i32(5).i32(8).i32(kColumnFixed | kColumnRequired).i32(19).i32(4);
-    m.str("0").str("[Qty]*2").str("Column text").u32(2).str("Format").str("Currency").str("DecimalPlaces").str("2");
+    m.str("0")
+        .str("[Qty]*2")
+        .str("Column text")
+        .u32(2)
+        .str("Format")
+        .str("Currency")
+        .str("DecimalPlaces")
+        .str("2");
     m.u32(1).str("ByPrice").i32(kIndexUnique).u32(1).str("Price").i32(1);
     m.u32(kTagTable).str("Mid").i32(5).i32(0).str("").u32(0).u32(2);
-    m.str("Id").i32(4).i32(4).i32(kColumnFixed | kColumnAutoLong).i32(0).i32(0).str("").str("").str("").u32(0);
+    m.str("Id")
+        .i32(4)
+        .i32(4)
+        .i32(kColumnFixed | kColumnAutoLong)
+        .i32(0)
+        .i32(0)
+        .str("")
+        .str("")
+        .str("")
+        .u32(0);
     m.str("Ref").i32(4).i32(4).i32(kColumnFixed).i32(0).i32(0).str("").str("").str("").u32(0);
     m.u32(1).str("PrimaryKey").i32(kIndexPrimary | kIndexUnique).u32(1).str("Id").i32(0);
     m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
@@ -381,7 +403,8 @@ TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
     m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
     m.u32(kTagRelation).str("R").str("aLink").str("A").str("zTable").str("B").i32(3).i32(0x1002);
     m.u32(kTagComplex).str("Tags").i32(77).i32(78);
-    m.u32(kTagQuery).str("zQuery").i32(-5).i32(0x38).u32(1).i32(7).i32(-32768).str("a").str("b").str("a.x = b.x");
+    m.u32(kTagQuery).str("zQuery").i32(-5).i32(0x38).u32(1).i32(7).i32(-32768).str("a").str("b").str(
+        "a.x = b.x");
     m.u32(kTagQuery).str("aQuery").i32(6).i32(0).u32(0);
     m.u32(kTagColumns).u32(2).str("Id").str("Name").u32(kTagRow).str("2").str("MSysObjects");
     m.u32(kTagEnd).u32(7);
@@ -469,7 +492,8 @@ TEST(JetReaderMessage, AQueryRowBeyondItsFieldsIsDamage)
         m.u32(kJetReaderMagic).u32(kJetReaderVersion);
         m.u32(kTagQuery).str("Q").i32(1).i32(0).u32(1).i32(attribute).i32(flag).str("").str("").str("");
         m.u32(kTagEnd).u32(1);
-        EXPECT_THROW(ParseJetCatalogueMessage(m.bytes, QStringLiteral("/x.mdb")), AutomationError) << attribute;
+        EXPECT_THROW(ParseJetCatalogueMessage(m.bytes, QStringLiteral("/x.mdb")), AutomationError)
+            << attribute;
     }
 }
 

@@ -466,7 +466,9 @@ protected:
                      jet::Table{QStringLiteral("Secret"),
                                 {jet::makeColumn("a", jet::ColumnType::Long)},
                                 jet::TableFlag::Hidden},
-                     jet::Table{QStringLiteral("Attachments"), {jet::makeColumn("a", jet::ColumnType::Long)}, 0x40000}};
+                     jet::Table{QStringLiteral("Attachments"),
+                                {jet::makeColumn("a", jet::ColumnType::Long)},
+                                0x40000}};
         return write(db);
     }
     static const QString kSystemTables;
@@ -483,7 +485,8 @@ TEST_F(JetQuery, FindsTheSystemTablesButNotHiddenOnes)
     q->close();
     q->setCommandText(kSystemTables);
     q->open();
-    for (const char* name : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "MSysAccessStorage"})
+    for (const char* name :
+         {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships", "MSysAccessStorage"})
         EXPECT_TRUE(q->locate(QStringLiteral("name"), QString::fromLatin1(name))) << name;
     EXPECT_FALSE(q->locate(QStringLiteral("name"), QStringLiteral("Secret")));
     EXPECT_FALSE(q->locate(QStringLiteral("name"), QStringLiteral("Attachments")));

@@ -252,7 +252,8 @@ struct QueryExpectation
 
 const QueryExpectation kSampleQueries[] = {
     {"Add Customer Countries", TQueryType::Append,
-     "INSERT INTO Countries ( CountryName )\nSELECT DISTINCT Customers.Country\nFROM Customers LEFT JOIN Countries ON "
+     "INSERT INTO Countries ( CountryName )\nSELECT DISTINCT Customers.Country\nFROM Customers LEFT JOIN "
+     "Countries ON "
      "Customers.Country = Countries.CountryName\nWHERE (((Countries.CountryName) Is Null));"},
     {"All Countries", TQueryType::Union,
      "SELECT Customers.Country FROM Customers\nUNION SELECT Orders.ShipCountry FROM Orders;"},
@@ -261,7 +262,8 @@ const QueryExpectation kSampleQueries[] = {
     {"Create Notes Table", TQueryType::DataDefinition,
      "CREATE TABLE Notes (NoteID COUNTER CONSTRAINT PK_Notes PRIMARY KEY, Body MEMO);"},
     {"Customers without Orders", TQueryType::Select,
-     "SELECT Customers.CompanyName, Customers.City\nFROM Customers LEFT JOIN Orders ON Customers.Customer_ID = "
+     "SELECT Customers.CompanyName, Customers.City\nFROM Customers LEFT JOIN Orders ON Customers.Customer_ID "
+     "= "
      "Orders.Customer_ID\nWHERE (((Orders.Order_ID) Is Null));"},
     {"Delete Old Orders", TQueryType::Delete,
      "DELETE Orders.*\nFROM Orders\nWHERE (((Orders.OrderDate)<#1/1/2000#));"},
@@ -270,7 +272,8 @@ const QueryExpectation kSampleQueries[] = {
      "Orders.ShipCountry\nPIVOT Year([OrderDate]);"},
     {"Order Totals", TQueryType::Select,
      "SELECT DISTINCTROW O.Order_ID, C.CompanyName, "
-     "Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount]))) AS Total\nFROM (Customers AS C INNER JOIN "
+     "Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount]))) AS Total\nFROM (Customers AS C INNER "
+     "JOIN "
      "Orders AS O ON C.Customer_ID = O.Customer_ID) INNER JOIN [Order Details] ON O.Order_ID = [Order "
      "Details].Order_ID\nGROUP BY O.Order_ID, C.CompanyName;"},
     {"Orders by Country", TQueryType::Select,
@@ -279,17 +282,20 @@ const QueryExpectation kSampleQueries[] = {
      "Customers.Country\nORDER BY Count(Orders.Order_ID) DESC;"},
     {"Orders in Period", TQueryType::Select,
      "PARAMETERS [Start Date] DateTime, [End Date] DateTime;\nSELECT Orders.Order_ID, Orders.OrderDate, "
-     "Orders.ShipName\nFROM Orders\nWHERE (((Orders.OrderDate) Between [Start Date] And [End Date]))\nORDER BY "
+     "Orders.ShipName\nFROM Orders\nWHERE (((Orders.OrderDate) Between [Start Date] And [End Date]))\nORDER "
+     "BY "
      "Orders.OrderDate;"},
     {"Raise Prices", TQueryType::Update,
-     "PARAMETERS [Percent Increase] IEEEDouble;\nUPDATE Products SET Products.UnitPrice = [UnitPrice]*(1+[Percent "
+     "PARAMETERS [Percent Increase] IEEEDouble;\nUPDATE Products SET Products.UnitPrice = "
+     "[UnitPrice]*(1+[Percent "
      "Increase]/100)\nWHERE (((Products.Discontinued)=False));"},
     {"Server Totals", TQueryType::PassThrough,
      "SELECT Country, COUNT(*) AS Customers\nFROM dbo.Customers\nGROUP BY Country"},
     {"Settings Lookup", TQueryType::Select,
      "SELECT AppSettings.SettingName, AppSettings.SettingValue\nFROM AppSettings;"},
     {"Top 10 Products", TQueryType::Select,
-     "SELECT TOP 10 Products.ProductName, Products.UnitPrice\nFROM Products\nORDER BY Products.UnitPrice DESC;"},
+     "SELECT TOP 10 Products.ProductName, Products.UnitPrice\nFROM Products\nORDER BY Products.UnitPrice "
+     "DESC;"},
     {"~sq_rCustomer List", TQueryType::Select,
      "SELECT Customers.*\nFROM Customers\nORDER BY Customers.CompanyName;"},
 };
@@ -388,10 +394,11 @@ TEST_P(SampleFile, HoldsTheFieldAndTablePropertiesOfTheDesignView)
     QStringList checks;
     for (const TCatalogueCheck& c : orders->checks)
         checks << QStringLiteral("%1|%2|%3|%4").arg(c.name, c.column, c.definition, c.text);
-    EXPECT_EQ(checks, (QStringList{"||[ShippedDate] Is Null Or [ShippedDate]>=[OrderDate]|An order ships after it was "
-                                   "placed.",
-                                   "|OrderDate|>=#1/1/2000#|Orders start in 2000.",
-                                   "|Freight|>=0|Freight cannot be negative."}));
+    EXPECT_EQ(checks, (QStringList{
+                          "||[ShippedDate] Is Null Or [ShippedDate]>=[OrderDate]|An order ships after it was "
+                          "placed.",
+                          "|OrderDate|>=#1/1/2000#|Orders start in 2000.",
+                          "|Freight|>=0|Freight cannot be negative."}));
     const TCatalogueColumn* date = columnOf(orders, QStringLiteral("OrderDate"));
     ASSERT_NE(date, nullptr);
     EXPECT_EQ(date->caption, QStringLiteral("Order Date"));
@@ -451,7 +458,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, SampleFile,
                          ::testing::Values(FormatCase{"Jet3", jet::Format::Jet3, "sample3.mdb"},
                                            FormatCase{"Jet4", jet::Format::Jet4, "sample.mdb"},
                                            FormatCase{"Ace", jet::Format::Ace12, "sample.accdb"}),
-                         [](const ::testing::TestParamInfo<FormatCase>& p) { return std::string(p.param.label); });
+                         [](const ::testing::TestParamInfo<FormatCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 // A query whose rows do not add up is listed with its type but without SQL; the rest reads.
 TEST(DamagedQueryRows, LeaveTheQueryWithoutADefinition)
@@ -461,8 +470,8 @@ TEST(DamagedQueryRows, LeaveTheQueryWithoutADefinition)
     jet::Query broken{QStringLiteral("Broken Join")};
     broken.allFields = true;
     broken.tables = {{QStringLiteral("Orders")}};
-    broken.joins = {jet::QueryJoin{QStringLiteral("Orders"), QStringLiteral("Vanished"), 1,
-                                   {QStringLiteral("Orders.X = Vanished.X")}}};
+    broken.joins = {jet::QueryJoin{
+        QStringLiteral("Orders"), QStringLiteral("Vanished"), 1, {QStringLiteral("Orders.X = Vanished.X")}}};
     db.queries.append(broken);
     const QString path = dir.filePath(QStringLiteral("broken.mdb"));
     jet::writeFile(path, db);

@@ -1026,8 +1026,8 @@ void addFieldProperties(const Layout& lay, const Column& c, std::vector<Property
         props.push_back(Property{QStringLiteral("InputMask"), ColumnType::Text, false,
                                  encodeText(lay, c.inputMask, QStringLiteral("InputMask"))});
     if (c.decimalPlaces >= 0)
-        props.push_back(
-            Property{QStringLiteral("DecimalPlaces"), ColumnType::Byte, false, QByteArray(1, char(c.decimalPlaces))});
+        props.push_back(Property{QStringLiteral("DecimalPlaces"), ColumnType::Byte, false,
+                                 QByteArray(1, char(c.decimalPlaces))});
     if (c.allowZeroLength)
         props.push_back(yesProperty(QStringLiteral("AllowZeroLength"), true));
     if (!c.validationRule.isEmpty())
@@ -1232,9 +1232,14 @@ std::vector<QueryRowSpec> queryRows(const Query& q)
     case QueryType::Union: {
         if (q.unionParts.size() < 2)
             invalid(QStringLiteral("%1 needs two or more SELECTs").arg(where()));
-        const QString glue = q.unionAll ? QStringLiteral("\r\nUNION ALL\r\n") : QStringLiteral("\r\nUNION\r\n");
+        const QString glue =
+            q.unionAll ? QStringLiteral("\r\nUNION ALL\r\n") : QStringLiteral("\r\nUNION\r\n");
         // Access keeps the first member's trailing blank.
-        rows.push_back({5, 0, {}, QStringLiteral("X7YZ_____1"), q.unionParts.mid(0, q.unionParts.size() - 1).join(glue) + u' '});
+        rows.push_back({5,
+                        0,
+                        {},
+                        QStringLiteral("X7YZ_____1"),
+                        q.unionParts.mid(0, q.unionParts.size() - 1).join(glue) + u' '});
         rows.push_back({1, std::int16_t(typeCode)});
         rows.push_back({5, 0, {}, QStringLiteral("X7YZ_____2"), q.unionParts.constLast()});
         for (const auto& [expression, descending] : q.orderBy)
@@ -1259,7 +1264,8 @@ std::vector<QueryRowSpec> queryRows(const Query& q)
         if (q.type == QueryType::Update)
             rows.push_back({6, 0, {}, c.target, c.expression});
         else
-            rows.push_back({6, std::int16_t(crosstab && c.rowHeading ? 2 : 0), c.alias, c.target, c.expression});
+            rows.push_back(
+                {6, std::int16_t(crosstab && c.rowHeading ? 2 : 0), c.alias, c.target, c.expression});
     }
     for (qsizetype i = 0; i < q.values.size(); ++i)
         rows.push_back({6, std::int16_t(-32768), {}, q.columns.value(i).target, q.values[i]});
@@ -1273,7 +1279,8 @@ std::vector<QueryRowSpec> queryRows(const Query& q)
         rows.push_back({1, std::int16_t(typeCode), q.target});
     for (const QueryJoin& j : q.joins) {
         if (j.type < 1 || j.type > 3 || j.conditions.isEmpty())
-            invalid(QStringLiteral("%1 has a join of type %2 or without a condition").arg(where()).arg(j.type));
+            invalid(
+                QStringLiteral("%1 has a join of type %2 or without a condition").arg(where()).arg(j.type));
         // Access keeps a join's later conditions first.
         for (qsizetype i = j.conditions.size() - 1; i >= 0; --i)
             rows.push_back({7, std::int16_t(j.type), j.left, j.right, j.conditions[i]});
@@ -1349,29 +1356,32 @@ QByteArray buildFile(const Database& db)
             if (!c.multiValue)
                 continue;
             if (db.format != Format::Ace12 || c.type != ColumnType::Complex)
-                invalid(QStringLiteral("column \"%1\" of table \"%2\": a multi-value field is a Complex column of "
-                                       "an ACE file")
+                invalid(QStringLiteral(
+                            "column \"%1\" of table \"%2\": a multi-value field is a Complex column of "
+                            "an ACE file")
                             .arg(c.name, tables[i].name));
             Column value = makeColumn(QStringLiteral("Value"), *c.multiValue,
                                       *c.multiValue == ColumnType::Text ? 255 : 0);
             value.lookup = c.lookup;
             Column owner = makeColumn(QStringLiteral("_") + c.name, ColumnType::Long);
-            const QString flatName =
-                QStringLiteral("f_%1_%2")
-                    .arg(QString::number(0x5A3C0000u + std::uint32_t(complexFields.size()), 16).toUpper().rightJustified(32, u'0'),
-                         c.name);
+            const QString flatName = QStringLiteral("f_%1_%2").arg(
+                QString::number(0x5A3C0000u + std::uint32_t(complexFields.size()), 16)
+                    .toUpper()
+                    .rightJustified(32, u'0'),
+                c.name);
             tables.append(Table{flatName, {owner, value}, kFlatTableFlags, 0});
             complexFields.push_back({c.name, i, int(tables.size()) - 1});
         }
     }
     int complexTable = -1;
     if (!complexFields.empty()) {
-        tables.append(Table{QStringLiteral("MSysComplexColumns"),
-                            {col("ColumnName", ColumnType::Text, 64), col("ComplexID", ColumnType::Long),
-                             col("ComplexTypeObjectID", ColumnType::Long), col("ConceptualTableID", ColumnType::Long),
-                             col("FlatTableID", ColumnType::Long)},
-                            TableFlag::System,
-                            std::uint32_t(complexFields.size())});
+        tables.append(
+            Table{QStringLiteral("MSysComplexColumns"),
+                  {col("ColumnName", ColumnType::Text, 64), col("ComplexID", ColumnType::Long),
+                   col("ComplexTypeObjectID", ColumnType::Long), col("ConceptualTableID", ColumnType::Long),
+                   col("FlatTableID", ColumnType::Long)},
+                  TableFlag::System,
+                  std::uint32_t(complexFields.size())});
         complexTable = int(tables.size()) - 1;
     }
 

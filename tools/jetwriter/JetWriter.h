@@ -136,7 +136,7 @@ struct Table
     std::uint32_t flags = TableFlag::User; // MSysObjects.Flags
     std::uint32_t rowCount = 0;            // only the count in the definition; no rows are written
     QList<Index> indexes{};
-    QString description{}; // the table's own Description property
+    QString description{};    // the table's own Description property
     QString validationRule{}; // the table's own rule over its fields, and its text
     QString validationText{};
 };
@@ -265,8 +265,8 @@ struct Query
     QString transform{};                       // crosstab: the value and its alias
     QString transformAlias{};
     QString pivot{};
-    QString text{};          // pass-through and data-definition: the statement
-    QString connect{};       // pass-through: the ODBC connect text
+    QString text{};           // pass-through and data-definition: the statement
+    QString connect{};        // pass-through: the ODBC connect text
     QStringList unionParts{}; // union: the SELECTs, in order
     bool unionAll = false;
 };

@@ -147,9 +147,10 @@ QList<Query> sampleQueries()
     totals.tables = {{QStringLiteral("Customers"), QStringLiteral("C")},
                      {QStringLiteral("Orders"), QStringLiteral("O")},
                      {QStringLiteral("Order Details")}};
-    totals.joins = {innerJoin(QStringLiteral("C"), QStringLiteral("O"), QStringLiteral("C.Customer_ID = O.Customer_ID")),
-                    innerJoin(QStringLiteral("O"), QStringLiteral("Order Details"),
-                              QStringLiteral("O.Order_ID = [Order Details].Order_ID"))};
+    totals.joins = {
+        innerJoin(QStringLiteral("C"), QStringLiteral("O"), QStringLiteral("C.Customer_ID = O.Customer_ID")),
+        innerJoin(QStringLiteral("O"), QStringLiteral("Order Details"),
+                  QStringLiteral("O.Order_ID = [Order Details].Order_ID"))};
     totals.groupBy = {QStringLiteral("O.Order_ID"), QStringLiteral("C.CompanyName")};
     q << totals;
 
@@ -205,8 +206,8 @@ QList<Query> sampleQueries()
     Query raise{QStringLiteral("Raise Prices"), QueryType::Update};
     raise.parameters = {{QStringLiteral("[Percent Increase]"), 7}};
     raise.tables = {{QStringLiteral("Products")}};
-    raise.columns = {QueryColumn{QStringLiteral("[UnitPrice]*(1+[Percent Increase]/100)"), {},
-                                 QStringLiteral("Products.UnitPrice")}};
+    raise.columns = {QueryColumn{
+        QStringLiteral("[UnitPrice]*(1+[Percent Increase]/100)"), {}, QStringLiteral("Products.UnitPrice")}};
     raise.where = QStringLiteral("(((Products.Discontinued)=False))");
     q << raise;
 
@@ -223,11 +224,13 @@ QList<Query> sampleQueries()
 
     Query server{QStringLiteral("Server Totals"), QueryType::PassThrough};
     server.connect = QStringLiteral("ODBC;DSN=Nordwind;Trusted_Connection=Yes");
-    server.text = QStringLiteral("SELECT Country, COUNT(*) AS Customers\r\nFROM dbo.Customers\r\nGROUP BY Country");
+    server.text =
+        QStringLiteral("SELECT Country, COUNT(*) AS Customers\r\nFROM dbo.Customers\r\nGROUP BY Country");
     q << server;
 
     Query ddl{QStringLiteral("Create Notes Table"), QueryType::DataDefinition};
-    ddl.text = QStringLiteral("CREATE TABLE Notes (NoteID COUNTER CONSTRAINT PK_Notes PRIMARY KEY, Body MEMO);");
+    ddl.text =
+        QStringLiteral("CREATE TABLE Notes (NoteID COUNTER CONSTRAINT PK_Notes PRIMARY KEY, Body MEMO);");
     q << ddl;
 
     // The record source Access saved for the report "Customer List", and a query the user hid.
@@ -240,7 +243,8 @@ QList<Query> sampleQueries()
 
     Query settings{QStringLiteral("Settings Lookup")};
     settings.flags = QueryFlag::Hidden;
-    settings.columns = {out(QStringLiteral("AppSettings.SettingName")), out(QStringLiteral("AppSettings.SettingValue"))};
+    settings.columns = {out(QStringLiteral("AppSettings.SettingName")),
+                        out(QStringLiteral("AppSettings.SettingValue"))};
     settings.tables = {{QStringLiteral("AppSettings")}};
     q << settings;
     return q;
@@ -299,59 +303,64 @@ Database sampleDatabase(Format format)
                      column(QStringLiteral("Notes"), ColumnType::Memo), website},
                     TableFlag::User,
                     0};
-    Table products{QStringLiteral("Products"),
-                   {autoNumber(QStringLiteral("Product_ID")),
-                    column(QStringLiteral("ProductName"), ColumnType::Text, 40),
-                    column(QStringLiteral("QuantityPerUnit"), ColumnType::Text, 20),
-                    formatted(column(QStringLiteral("UnitPrice"), ColumnType::Money), QStringLiteral("Currency"), 255),
-                    validated(column(QStringLiteral("UnitsInStock"), ColumnType::Int), QStringLiteral(">=0"),
-                              QStringLiteral("The stock cannot be negative.")),
-                    column(QStringLiteral("ReorderLevel"), ColumnType::Byte),
-                    jet3 ? column(QStringLiteral("WeightKg"), ColumnType::Double)
-                         : decimal(QStringLiteral("WeightKg"), 10, 3),
-                    column(QStringLiteral("Discontinued"), ColumnType::Bool),
-                    column(QStringLiteral("Picture"), ColumnType::OLE)},
-                   TableFlag::User,
-                   0};
+    Table products{
+        QStringLiteral("Products"),
+        {autoNumber(QStringLiteral("Product_ID")),
+         column(QStringLiteral("ProductName"), ColumnType::Text, 40),
+         column(QStringLiteral("QuantityPerUnit"), ColumnType::Text, 20),
+         formatted(column(QStringLiteral("UnitPrice"), ColumnType::Money), QStringLiteral("Currency"), 255),
+         validated(column(QStringLiteral("UnitsInStock"), ColumnType::Int), QStringLiteral(">=0"),
+                   QStringLiteral("The stock cannot be negative.")),
+         column(QStringLiteral("ReorderLevel"), ColumnType::Byte),
+         jet3 ? column(QStringLiteral("WeightKg"), ColumnType::Double)
+              : decimal(QStringLiteral("WeightKg"), 10, 3),
+         column(QStringLiteral("Discontinued"), ColumnType::Bool),
+         column(QStringLiteral("Picture"), ColumnType::OLE)},
+        TableFlag::User,
+        0};
     Column tracking = column(QStringLiteral("TrackingGuid"), ColumnType::RepId);
-    Table orders{QStringLiteral("Orders"),
-                 {autoNumber(QStringLiteral("Order_ID")),
-                  lookedUp(captioned(column(QStringLiteral("Customer_ID"), ColumnType::Long), QStringLiteral("Customer")),
-                           QStringLiteral("SELECT Customers.Customer_ID, Customers.CompanyName FROM Customers ORDER BY "
-                                          "Customers.CompanyName;"),
-                           2),
-                  validated(formatted(captioned(column(QStringLiteral("OrderDate"), ColumnType::DateTime),
-                                                QStringLiteral("Order Date")),
-                                      QStringLiteral("Short Date")),
-                            QStringLiteral(">=#1/1/2000#"), QStringLiteral("Orders start in 2000.")),
-                  formatted(column(QStringLiteral("ShippedDate"), ColumnType::DateTime), QStringLiteral("Short Date")),
-                  validated(formatted(column(QStringLiteral("Freight"), ColumnType::Money), QStringLiteral("Currency"), 2),
-                            QStringLiteral(">=0"), QStringLiteral("Freight cannot be negative.")),
-                  column(QStringLiteral("ShipName"), ColumnType::Text, 40),
-                  column(QStringLiteral("ShipCountry"), ColumnType::Text, 15), tracking},
-                 TableFlag::User,
-                 0};
-    Table details{QStringLiteral("Order Details"),
-                  {column(QStringLiteral("Order_ID"), ColumnType::Long),
-                   column(QStringLiteral("Product_ID"), ColumnType::Long),
-                   column(QStringLiteral("UnitPrice"), ColumnType::Money),
-                   validated(column(QStringLiteral("Quantity"), ColumnType::Int), QStringLiteral(">0"),
-                             QStringLiteral("Order at least one.")),
-                   validated(formatted(column(QStringLiteral("Discount"), ColumnType::Float), QStringLiteral("Percent"), 0),
-                             QStringLiteral("Between 0 And 1"), QStringLiteral("A discount lies between 0% and 100%."))},
-                  TableFlag::User,
-                  0};
+    Table orders{
+        QStringLiteral("Orders"),
+        {autoNumber(QStringLiteral("Order_ID")),
+         lookedUp(
+             captioned(column(QStringLiteral("Customer_ID"), ColumnType::Long), QStringLiteral("Customer")),
+             QStringLiteral("SELECT Customers.Customer_ID, Customers.CompanyName FROM Customers ORDER BY "
+                            "Customers.CompanyName;"),
+             2),
+         validated(formatted(captioned(column(QStringLiteral("OrderDate"), ColumnType::DateTime),
+                                       QStringLiteral("Order Date")),
+                             QStringLiteral("Short Date")),
+                   QStringLiteral(">=#1/1/2000#"), QStringLiteral("Orders start in 2000.")),
+         formatted(column(QStringLiteral("ShippedDate"), ColumnType::DateTime), QStringLiteral("Short Date")),
+         validated(
+             formatted(column(QStringLiteral("Freight"), ColumnType::Money), QStringLiteral("Currency"), 2),
+             QStringLiteral(">=0"), QStringLiteral("Freight cannot be negative.")),
+         column(QStringLiteral("ShipName"), ColumnType::Text, 40),
+         column(QStringLiteral("ShipCountry"), ColumnType::Text, 15), tracking},
+        TableFlag::User,
+        0};
+    Table details{
+        QStringLiteral("Order Details"),
+        {column(QStringLiteral("Order_ID"), ColumnType::Long),
+         column(QStringLiteral("Product_ID"), ColumnType::Long),
+         column(QStringLiteral("UnitPrice"), ColumnType::Money),
+         validated(column(QStringLiteral("Quantity"), ColumnType::Int), QStringLiteral(">0"),
+                   QStringLiteral("Order at least one.")),
+         validated(
+             formatted(column(QStringLiteral("Discount"), ColumnType::Float), QStringLiteral("Percent"), 0),
+             QStringLiteral("Between 0 And 1"), QStringLiteral("A discount lies between 0% and 100%."))},
+        TableFlag::User,
+        0};
     Column code = column(QStringLiteral("CountryCode"), ColumnType::Text, 2);
     code.fixed = true;
     code.caption = QStringLiteral("ISO Code");
     code.inputMask = QStringLiteral(">LL");
-    Column countryName = column(QStringLiteral("CountryName"), ColumnType::Text, 50);
-    countryName.allowZeroLength = false;
-    Table countries{QStringLiteral("Countries"),
-                    {code, countryName,
-                     formatted(column(QStringLiteral("VatRate"), ColumnType::Double), QStringLiteral("Percent"), 1)},
-                    TableFlag::User,
-                    0};
+    Table countries{
+        QStringLiteral("Countries"),
+        {code, column(QStringLiteral("CountryName"), ColumnType::Text, 50),
+         formatted(column(QStringLiteral("VatRate"), ColumnType::Double), QStringLiteral("Percent"), 1)},
+        TableFlag::User,
+        0};
     Table settings{QStringLiteral("AppSettings"),
                    {column(QStringLiteral("SettingName"), ColumnType::Text, 50),
                     column(QStringLiteral("SettingValue"), ColumnType::Text, 255),
@@ -359,7 +368,7 @@ Database sampleDatabase(Format format)
                    TableFlag::Hidden,
                    0};
 
-    customers.columns[9].allowZeroLength = true; // Notes
+    customers.columns[8].allowZeroLength = true;         // Notes
     products.columns[7].lookup = Lookup{106, QString()}; // Discontinued: a check box
     orders.validationRule = QStringLiteral("[ShippedDate] Is Null Or [ShippedDate]>=[OrderDate]");
     orders.validationText = QStringLiteral("An order ships after it was placed.");
@@ -574,10 +583,13 @@ void addBenchmarkQueries(Database& db, int count)
             q.columns = {QueryColumn{QStringLiteral("Null"), {}, a.name + u'.' + a2}};
             q.where = QStringLiteral("(((%1.%2)=0))").arg(a.name, a1);
         } else {
-            q.columns = {QueryColumn{QStringLiteral("A.") + a1}, QueryColumn{QStringLiteral("A.") + a2, QStringLiteral("Second")},
+            q.columns = {QueryColumn{QStringLiteral("A.") + a1},
+                         QueryColumn{QStringLiteral("A.") + a2, QStringLiteral("Second")},
                          QueryColumn{b.name + u'.' + b.columns[1].name}};
             q.tables = {{a.name, QStringLiteral("A")}, {b.name}};
-            q.joins = {QueryJoin{QStringLiteral("A"), b.name, 1 + n % 3,
+            q.joins = {QueryJoin{QStringLiteral("A"),
+                                 b.name,
+                                 1 + n % 3,
                                  {QStringLiteral("A.%1 = %2.%3").arg(a1, b.name, b.columns[0].name)}}};
             q.orderBy = {{QStringLiteral("A.") + a1, n % 2 == 0}};
             if (n % 6 == 1) {

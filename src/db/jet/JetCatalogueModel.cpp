@@ -117,7 +117,8 @@ TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHe
         column.decimalPlaces = numberProperty(c.properties, QLatin1String("DecimalPlaces"));
         if (column.decimalPlaces == 255)
             column.decimalPlaces.reset();
-        column.allowZeroLength = propertyOf(c.properties, QLatin1String("AllowZeroLength")) == QLatin1String("yes");
+        column.allowZeroLength =
+            propertyOf(c.properties, QLatin1String("AllowZeroLength")) == QLatin1String("yes");
         column.lookup = lookupOf(c.properties);
     }
     return column;
@@ -255,12 +256,13 @@ void takeValueLookups(QList<TCatalogueObject>& objects, const QList<JetComplexCo
         const TCatalogueObject* values = byId(complex.flatTableId);
         if (!table || !values || table == values)
             continue;
-        const auto value = std::find_if(values->columns.begin(), values->columns.end(), [](const TCatalogueColumn& c) {
-            return sameName(c.name, QStringLiteral("Value"));
-        });
+        const auto value =
+            std::find_if(values->columns.begin(), values->columns.end(),
+                         [](const TCatalogueColumn& c) { return sameName(c.name, QStringLiteral("Value")); });
         const auto field = std::find_if(table->columns.begin(), table->columns.end(),
                                         [&](const TCatalogueColumn& c) { return c.name == complex.column; });
-        if (value != values->columns.end() && value->lookup && field != table->columns.end() && !field->lookup)
+        if (value != values->columns.end() && value->lookup && field != table->columns.end() &&
+            !field->lookup)
             field->lookup = value->lookup;
     }
 }

@@ -137,7 +137,7 @@ struct Source
         if (!topLevel)
             out += u'(';
         left->write(out, false);
-        out += joinType == 1 ? QStringLiteral(" INNER JOIN ")
+        out += joinType == 1   ? QStringLiteral(" INNER JOIN ")
                : joinType == 2 ? QStringLiteral(" LEFT JOIN ")
                                : QStringLiteral(" RIGHT JOIN ");
         right->write(out, false);
@@ -155,7 +155,7 @@ using SourcePtr = std::shared_ptr<Source>;
 class Builder
 {
 public:
-    Builder(const QList<JetQueryRow>& rows) : m_rows(rows)
+    explicit Builder(const QList<JetQueryRow>& rows) : m_rows(rows)
     {
         for (const JetQueryRow& row : rows) {
             if (row.attribute == A::Options && !m_options)
@@ -235,7 +235,8 @@ public:
             auto s = std::make_shared<Source>();
             s->key = row->name2.isEmpty() ? row->name1 : row->name2;
             if (!row->expression.isEmpty())
-                s->text = (bracketed(row->expression) ? row->expression : u'[' + row->expression + u']') + u'.';
+                s->text =
+                    (bracketed(row->expression) ? row->expression : u'[' + row->expression + u']') + u'.';
             s->text += JetQuotedName(row->name1) + alias(row->name2);
             sources.push_back(std::move(s));
         }
@@ -294,9 +295,9 @@ public:
     {
         QStringList items;
         for (const JetQueryRow* row : rowsOf(A::OrderBy))
-            items << row->expression +
-                         (row->name1.compare(QLatin1String("D"), Qt::CaseInsensitive) == 0 ? QStringLiteral(" DESC")
-                                                                                            : QString());
+            items << row->expression + (row->name1.compare(QLatin1String("D"), Qt::CaseInsensitive) == 0
+                                            ? QStringLiteral(" DESC")
+                                            : QString());
         return items.join(QStringLiteral(", "));
     }
 
@@ -393,7 +394,9 @@ QString buildSql(const Builder& b, TQueryType type)
         return selectLine(b, b.columns(kAll)) + QStringLiteral(" INTO ") + target + targetRemote +
                b.clauses(true, kAll);
     case TQueryType::Crosstab: {
-        auto headingOnly = [](const JetQueryRow& r) { return (r.flag & JetQueryColumnFlag::RowHeading) != 0; };
+        auto headingOnly = [](const JetQueryRow& r) {
+            return (r.flag & JetQueryColumnFlag::RowHeading) != 0;
+        };
         QString value, pivot;
         for (const JetQueryRow* row : b.rowsOf(A::Column)) {
             if (row->flag & JetQueryColumnFlag::Pivot)
@@ -434,7 +437,8 @@ QString buildSql(const Builder& b, TQueryType type)
         QStringList sets;
         for (const JetQueryRow* row : b.rowsOf(A::Column))
             sets << quotedPath(row->name2) + QStringLiteral(" = ") + row->expression;
-        QString sql = QStringLiteral("UPDATE ") + b.from() + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "));
+        QString sql =
+            QStringLiteral("UPDATE ") + b.from() + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "));
         const QString where = b.text(A::Where);
         if (!where.isEmpty())
             sql += QStringLiteral("\nWHERE ") + where;

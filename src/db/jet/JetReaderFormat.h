@@ -50,9 +50,9 @@
 //     kTagEnd      u32 number of table, link, relation, complex, query and row records sent before
 //                  it; the reader then exits 0
 // Tables, links, relations, complex columns, queries, then the statement's answer, come in the
-// file's own order (the caller sorts). A link's columns live in another file, which the caller reads with a reader of its own.
-// Anything else, a missing end record, or a count that disagrees means the file made the reader
-// fail: "may be corrupt".
+// file's own order (the caller sorts). A link's columns live in another file, which the caller reads with a
+// reader of its own. Anything else, a missing end record, or a count that disagrees means the file made the
+// reader fail: "may be corrupt".
 #pragma once
 
 #include <cstdint>
@@ -78,7 +78,7 @@ constexpr std::int32_t kQueryObjectType = 5;
 // The design properties a catalogue sends beyond the fields above, by name.
 constexpr const char* kTableProperties[] = {"ValidationRule", "ValidationText"};
 constexpr const char* kColumnProperties[] = {
-    "Caption",        "Format",         "InputMask",     "DecimalPlaces", "AllowZeroLength",
+    "Caption",        "Format",         "InputMask",      "DecimalPlaces", "AllowZeroLength",
     "ValidationRule", "ValidationText", "DisplayControl", "RowSourceType", "RowSource",
     "BoundColumn",    "ColumnCount",    "LimitToList"};
 

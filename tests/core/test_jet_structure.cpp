@@ -122,6 +122,7 @@ TEST(CatalogueRunWithoutItsOwnRow, LeavesTheStatementToTheSqlReader)
     ASSERT_TRUE(dir.isValid());
     jet::Database db = jet::sampleDatabase();
     db.withSystemTables = false;
+    db.queries.clear(); // MSysQueries would hold them
     const QString path = dir.filePath(QStringLiteral("bare.mdb"));
     jet::writeFile(path, db);
     EXPECT_FALSE(ReadJetCatalogue(path).systemTables);

@@ -319,17 +319,23 @@ std::uint32_t writeSystemAnswer(const ObjectsScan& scan, Output& out)
     return static_cast<std::uint32_t>(scan.system.size());
 }
 
+// The local table of that name (ASCII case ignored); null when the file has none.
+MdbCatalogEntry* catalogueEntry(MdbHandle* mdb, const char* name)
+{
+    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (sameName(e->object_name, name))
+            return e;
+    }
+    return nullptr;
+}
+
 // The rows of MSysRelationships, one per key column, read with the plain row loop (libmdb's own
 // relationship listing stops early where deleted rows stand before live ones). A file without the
 // table, or without its usual columns, has no relationships.
 std::uint32_t writeRelationships(MdbHandle* mdb, Output& out)
 {
-    MdbCatalogEntry* entry = nullptr;
-    for (unsigned int i = 0; i < mdb->num_catalog && !entry; ++i) {
-        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (sameName(e->object_name, "MSysRelationships"))
-            entry = e;
-    }
+    MdbCatalogEntry* entry = catalogueEntry(mdb, "MSysRelationships");
     if (!entry)
         return 0;
     TableDefPtr table(mdb_read_table(entry));
@@ -592,12 +598,7 @@ constexpr std::size_t kQueryBindSize = 256 * 1024;
 std::vector<QueryRow> readQueryRows(MdbHandle* mdb)
 {
     std::vector<QueryRow> rows;
-    MdbCatalogEntry* entry = nullptr;
-    for (unsigned int i = 0; i < mdb->num_catalog && !entry; ++i) {
-        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (sameName(e->object_name, "MSysQueries"))
-            entry = e;
-    }
+    MdbCatalogEntry* entry = catalogueEntry(mdb, "MSysQueries");
     if (!entry)
         return rows;
     TableDefPtr table(mdb_read_table(entry));
@@ -690,12 +691,7 @@ std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
 // values. A file without the table (all but ACE files) has none.
 std::uint32_t writeComplexColumns(MdbHandle* mdb, Output& out)
 {
-    MdbCatalogEntry* entry = nullptr;
-    for (unsigned int i = 0; i < mdb->num_catalog && !entry; ++i) {
-        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (sameName(e->object_name, "MSysComplexColumns"))
-            entry = e;
-    }
+    MdbCatalogEntry* entry = catalogueEntry(mdb, "MSysComplexColumns");
     if (!entry)
         return 0;
     TableDefPtr table(mdb_read_table(entry));
@@ -726,12 +722,7 @@ int writeCatalogue(const char* path, Output& out)
     // The raw-type filter keeps exactly the local tables (type 1), system ones too.
     if (!mdb || !mdb_read_catalog(mdb.get(), MDB_TABLE))
         return reportError(out, kJetCannotOpen, "");
-    const MdbCatalogEntry* sqlEntry = nullptr;
-    for (unsigned int i = 0; i < mdb->num_catalog && !sqlEntry; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (sameName(entry->object_name, "MSysObjects"))
-            sqlEntry = entry;
-    }
+    const MdbCatalogEntry* sqlEntry = catalogueEntry(mdb.get(), "MSysObjects");
     const ObjectsScan scan = scanObjects(mdb.get(), sqlEntry);
     // The Ids of the local tables, in the order the catalogue met them.
     std::vector<const ObjectRow*> local;

@@ -211,6 +211,8 @@ DataPtr openCatalogue(const QString& connectionString)
     data->model = std::make_shared<const TCatalogue>(builder.finish(data->catalogue));
     data->catalogue.tables = {};
     data->catalogue.relations = {};
+    data->catalogue.complexColumns = {};
+    data->catalogue.queries = {};
     openCatalogues().add(data);
     return data;
 }

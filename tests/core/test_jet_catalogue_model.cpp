@@ -269,6 +269,110 @@ TEST(JetModel, OnlyAGuidColumnIsAGuidAutoNumber)
     EXPECT_FALSE(only(model).columns.at(1).autoIncrement);
 }
 
+// --- design properties, queries and multi-value lookups on values ------------------------------------
+
+TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
+{
+    JetTableInfo t;
+    t.name = QStringLiteral("T");
+    t.id = 10;
+    t.properties = {{"ValidationRule", "[A]<[B]"}, {"ValidationText", "A before B"}};
+    t.columns = {column(QStringLiteral("A"), 4), column(QStringLiteral("B"), 4),
+                 column(QStringLiteral("C"), 10, 20)};
+    t.columns[0].properties = {{"DecimalPlaces", "255"}, {"ValidationRule", ">0"}, {"DisplayControl", "120"}};
+    t.columns[1].properties = {{"DecimalPlaces", "3"}, {"Caption", "Bee"}, {"AllowZeroLength", "no"}};
+    t.columns[2].properties = {{"AllowZeroLength", "yes"}, {"Format", ">"}, {"InputMask", "LLL"}};
+    JetTableInfo values;
+    values.name = QStringLiteral("f_1_C");
+    values.id = 11;
+    values.flags = std::int32_t(0x800A0000u);
+    values.columns = {column(QStringLiteral("Value"), 10, 20)};
+    values.columns[0].properties = {{"DisplayControl", "110"},
+                                    {"RowSourceType", "Value List"},
+                                    {"RowSource", "a;b"},
+                                    {"ColumnCount", "1"},
+                                    {"LimitToList", "yes"}};
+    JetCatalogue catalogue;
+    catalogue.tables = {t, values};
+    // The second row names a table that is not there: nothing comes of it.
+    catalogue.complexColumns = {{QStringLiteral("C"), 10, 11}, {QStringLiteral("C"), 10, 99}};
+    const TCatalogue model = JetCatalogueModel(catalogue, jet4(), QStringLiteral("/x.mdb"));
+    ASSERT_EQ(model.objects.size(), 2);
+    const TCatalogueObject& o = model.objects.at(0);
+    ASSERT_EQ(o.checks.size(), 2);
+    EXPECT_TRUE(o.checks[0].column.isEmpty());
+    EXPECT_EQ(o.checks[0].definition, QStringLiteral("[A]<[B]"));
+    EXPECT_EQ(o.checks[0].text, QStringLiteral("A before B"));
+    EXPECT_TRUE(o.checks[0].name.isEmpty());
+    EXPECT_EQ(o.checks[1].column, QStringLiteral("A"));
+    EXPECT_TRUE(o.checks[1].text.isEmpty());
+    EXPECT_FALSE(o.columns[0].decimalPlaces);
+    ASSERT_TRUE(o.columns[0].lookup);
+    EXPECT_EQ(o.columns[0].lookup->displayControl, QStringLiteral("120")); // a number no name is known for
+    EXPECT_EQ(o.columns[1].decimalPlaces, 3);
+    EXPECT_EQ(o.columns[1].caption, QStringLiteral("Bee"));
+    EXPECT_FALSE(o.columns[1].allowZeroLength);
+    EXPECT_FALSE(o.columns[1].lookup);
+    EXPECT_TRUE(o.columns[2].allowZeroLength);
+    EXPECT_EQ(o.columns[2].format, QStringLiteral(">"));
+    EXPECT_EQ(o.columns[2].inputMask, QStringLiteral("LLL"));
+    // The multi-value field shows the lookup its values' table keeps.
+    ASSERT_TRUE(o.columns[2].lookup);
+    EXPECT_EQ(o.columns[2].lookup->displayControl, QStringLiteral("listBox"));
+    EXPECT_EQ(o.columns[2].lookup->rowSource, QStringLiteral("a;b"));
+    EXPECT_EQ(o.columns[2].lookup->columnCount, 1);
+    EXPECT_FALSE(o.columns[2].lookup->boundColumn);
+    EXPECT_TRUE(o.columns[2].lookup->limitToList);
+    EXPECT_EQ(model.objects.at(1).kind, TObjectKind::SystemTable);
+}
+
+struct QueryFlagCase
+{
+    const char* name;
+    std::int32_t flags;
+    bool systemObject;
+    bool hidden;
+};
+
+class JetQueryObjects : public ::testing::TestWithParam<QueryFlagCase>
+{
+};
+
+TEST_P(JetQueryObjects, AreAccessOwnOrHiddenByNameAndFlags)
+{
+    const QueryFlagCase& c = GetParam();
+    JetCatalogue catalogue;
+    catalogue.tables = {JetTableInfo{}};
+    catalogue.tables[0].name = QStringLiteral("zzz Table");
+    JetQueryInfo q;
+    q.name = QString::fromUtf8(c.name);
+    q.id = 42;
+    q.flags = c.flags;
+    q.rows = {JetQueryRow{5, 0, QStringLiteral("zzz Table"), {}, {}}, JetQueryRow{3, 1, {}, {}, {}}};
+    catalogue.queries = {q};
+    const TCatalogue model = JetCatalogueModel(catalogue, jet4(), QStringLiteral("/x.mdb"));
+    ASSERT_EQ(model.objects.size(), 2);
+    // After the tables, whatever the names.
+    const TCatalogueObject& o = model.objects.at(1);
+    EXPECT_EQ(o.kind, TObjectKind::Query);
+    EXPECT_EQ(o.engineId, 42);
+    EXPECT_EQ(o.systemObject, c.systemObject);
+    EXPECT_EQ(o.hidden, c.hidden);
+    EXPECT_EQ(o.definition, QStringLiteral("SELECT *\nFROM [zzz Table];"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, JetQueryObjects,
+                         ::testing::Values(QueryFlagCase{"Plain", 0, false, false},
+                                           QueryFlagCase{"Hidden", 0x8, false, true},
+                                           QueryFlagCase{"AccessOwn", 0x2, true, false},
+                                           QueryFlagCase{"~sq_fOrders", 0, true, false},
+                                           QueryFlagCase{"~SQ_rSales", 0xA, true, true}),
+                         [](const ::testing::TestParamInfo<QueryFlagCase>& p) {
+                             std::string name = p.param.name;
+                             std::erase_if(name, [](char ch) { return ch == '~'; });
+                             return name;
+                         });
+
 // --- a reader message, field by field -------------------------------------------------------------------
 
 struct Message

@@ -280,7 +280,8 @@ TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
     t.columns = {column(QStringLiteral("A"), 4), column(QStringLiteral("B"), 4),
                  column(QStringLiteral("C"), 10, 20)};
     t.columns[0].properties = {{"DecimalPlaces", "255"}, {"ValidationRule", ">0"}, {"DisplayControl", "120"}};
-    t.columns[1].properties = {{"DecimalPlaces", "3"}, {"Caption", "Bee"}, {"AllowZeroLength", "no"}};
+    t.columns[1].properties = {
+        {"DecimalPlaces", "3"}, {"Caption", "Bee"}, {"AllowZeroLength", "no"}, {"DisplayControl", "109"}};
     t.columns[2].properties = {{"AllowZeroLength", "yes"}, {"Format", ">"}, {"InputMask", "LLL"}};
     JetTableInfo values;
     values.name = QStringLiteral("f_1_C");
@@ -298,7 +299,8 @@ TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
     catalogue.complexColumns = {{QStringLiteral("C"), 10, 11}, {QStringLiteral("C"), 10, 99}};
     const TCatalogue model = JetCatalogueModel(catalogue, jet4(), QStringLiteral("/x.mdb"));
     ASSERT_EQ(model.objects.size(), 2);
-    const TCatalogueObject& o = model.objects.at(0);
+    ASSERT_NE(model.find(QStringLiteral("T")), nullptr);
+    const TCatalogueObject& o = *model.find(QStringLiteral("T"));
     ASSERT_EQ(o.checks.size(), 2);
     EXPECT_TRUE(o.checks[0].column.isEmpty());
     EXPECT_EQ(o.checks[0].definition, QStringLiteral("[A]<[B]"));
@@ -312,7 +314,7 @@ TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
     EXPECT_EQ(o.columns[1].decimalPlaces, 3);
     EXPECT_EQ(o.columns[1].caption, QStringLiteral("Bee"));
     EXPECT_FALSE(o.columns[1].allowZeroLength);
-    EXPECT_FALSE(o.columns[1].lookup);
+    EXPECT_FALSE(o.columns[1].lookup); // a text box alone is no lookup
     EXPECT_TRUE(o.columns[2].allowZeroLength);
     EXPECT_EQ(o.columns[2].format, QStringLiteral(">"));
     EXPECT_EQ(o.columns[2].inputMask, QStringLiteral("LLL"));
@@ -323,7 +325,7 @@ TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
     EXPECT_EQ(o.columns[2].lookup->columnCount, 1);
     EXPECT_FALSE(o.columns[2].lookup->boundColumn);
     EXPECT_TRUE(o.columns[2].lookup->limitToList);
-    EXPECT_EQ(model.objects.at(1).kind, TObjectKind::SystemTable);
+    EXPECT_EQ(model.find(QStringLiteral("f_1_C"))->kind, TObjectKind::SystemTable);
 }
 
 struct QueryFlagCase

@@ -998,9 +998,10 @@ Property textProperty(const Layout& lay, const QString& name, const QString& val
     return Property{name, ColumnType::Memo, ddl, encodeText(lay, value, name)};
 }
 
-Property memoProperty(const Layout& lay, const QString& name, const QString& value, bool ddl)
+// A property Access keeps as Text (10) rather than Memo.
+Property shortTextProperty(const Layout& lay, const QString& name, const QString& value, bool ddl)
 {
-    return textProperty(lay, name, value, ddl);
+    return Property{name, ColumnType::Text, ddl, encodeText(lay, value, name)};
 }
 
 Property shortProperty(const QString& name, int value)
@@ -1017,32 +1018,27 @@ Property yesProperty(const QString& name, bool ddl)
 void addFieldProperties(const Layout& lay, const Column& c, std::vector<Property>& props)
 {
     if (!c.caption.isEmpty())
-        props.push_back(Property{QStringLiteral("Caption"), ColumnType::Text, false,
-                                 encodeText(lay, c.caption, QStringLiteral("Caption"))});
+        props.push_back(shortTextProperty(lay, QStringLiteral("Caption"), c.caption, false));
     if (!c.format.isEmpty())
-        props.push_back(Property{QStringLiteral("Format"), ColumnType::Text, false,
-                                 encodeText(lay, c.format, QStringLiteral("Format"))});
+        props.push_back(shortTextProperty(lay, QStringLiteral("Format"), c.format, false));
     if (!c.inputMask.isEmpty())
-        props.push_back(Property{QStringLiteral("InputMask"), ColumnType::Text, false,
-                                 encodeText(lay, c.inputMask, QStringLiteral("InputMask"))});
+        props.push_back(shortTextProperty(lay, QStringLiteral("InputMask"), c.inputMask, false));
     if (c.decimalPlaces >= 0)
         props.push_back(Property{QStringLiteral("DecimalPlaces"), ColumnType::Byte, false,
                                  QByteArray(1, char(c.decimalPlaces))});
     if (c.allowZeroLength)
         props.push_back(yesProperty(QStringLiteral("AllowZeroLength"), true));
     if (!c.validationRule.isEmpty())
-        props.push_back(memoProperty(lay, QStringLiteral("ValidationRule"), c.validationRule, true));
+        props.push_back(textProperty(lay, QStringLiteral("ValidationRule"), c.validationRule, true));
     if (!c.validationText.isEmpty())
-        props.push_back(Property{QStringLiteral("ValidationText"), ColumnType::Text, true,
-                                 encodeText(lay, c.validationText, QStringLiteral("ValidationText"))});
+        props.push_back(shortTextProperty(lay, QStringLiteral("ValidationText"), c.validationText, true));
     // A multi-value field's lookup lives on its values' table.
     if (c.lookup && !c.multiValue) {
         const Lookup& l = *c.lookup;
         props.push_back(shortProperty(QStringLiteral("DisplayControl"), l.displayControl));
         if (l.displayControl != 106 && l.displayControl != 109) {
-            props.push_back(Property{QStringLiteral("RowSourceType"), ColumnType::Text, false,
-                                     encodeText(lay, l.rowSourceType, QStringLiteral("RowSourceType"))});
-            props.push_back(memoProperty(lay, QStringLiteral("RowSource"), l.rowSource, false));
+            props.push_back(shortTextProperty(lay, QStringLiteral("RowSourceType"), l.rowSourceType, false));
+            props.push_back(textProperty(lay, QStringLiteral("RowSource"), l.rowSource, false));
             props.push_back(shortProperty(QStringLiteral("BoundColumn"), l.boundColumn));
             props.push_back(shortProperty(QStringLiteral("ColumnCount"), l.columnCount));
             if (l.limitToList)
@@ -1061,7 +1057,7 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
     if (!t.description.isEmpty())
         own.push_back(textProperty(lay, QStringLiteral("Description"), t.description, false));
     if (!t.validationRule.isEmpty())
-        own.push_back(memoProperty(lay, QStringLiteral("ValidationRule"), t.validationRule, true));
+        own.push_back(textProperty(lay, QStringLiteral("ValidationRule"), t.validationRule, true));
     if (!t.validationText.isEmpty())
         own.push_back(textProperty(lay, QStringLiteral("ValidationText"), t.validationText, true));
     if (!own.empty())

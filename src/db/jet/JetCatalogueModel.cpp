@@ -41,8 +41,7 @@ std::optional<std::int32_t> numberProperty(const QList<std::pair<QString, QStrin
 // The control Access's Lookup tab names by the number it stores.
 QString displayControlName(const QString& stored)
 {
-    bool ok = false;
-    switch (stored.toInt(&ok)) {
+    switch (stored.toInt()) {
     case 106:
         return QStringLiteral("checkBox");
     case 109:
@@ -56,7 +55,8 @@ QString displayControlName(const QString& stored)
     }
 }
 
-// The lookup a field's properties describe; none when it stores none of them.
+// The lookup a field's properties describe; none when they describe none (Access stores the text
+// box it shows any field in on many fields that are no lookup).
 std::optional<TColumnLookup> lookupOf(const QList<std::pair<QString, QString>>& properties)
 {
     TColumnLookup lookup;
@@ -66,8 +66,10 @@ std::optional<TColumnLookup> lookupOf(const QList<std::pair<QString, QString>>& 
     lookup.boundColumn = numberProperty(properties, QLatin1String("BoundColumn"));
     lookup.columnCount = numberProperty(properties, QLatin1String("ColumnCount"));
     lookup.limitToList = propertyOf(properties, QLatin1String("LimitToList")) == QLatin1String("yes");
-    if (lookup.displayControl.isEmpty() && lookup.rowSourceType.isEmpty() && lookup.rowSource.isEmpty() &&
-        !lookup.boundColumn && !lookup.columnCount && !lookup.limitToList)
+    const bool plainControl =
+        lookup.displayControl.isEmpty() || lookup.displayControl == QLatin1String("textBox");
+    if (plainControl && lookup.rowSourceType.isEmpty() && lookup.rowSource.isEmpty() && !lookup.boundColumn &&
+        !lookup.columnCount && !lookup.limitToList)
         return std::nullopt;
     return lookup;
 }

@@ -3,7 +3,8 @@
 # mdb-schema on the same file (wall time and peak memory), and the window's Refresh, Select all and
 # Output (offscreen) when the window's benchmark driver is built.
 #
-#   bench/bench_report.sh [RUNS]        (BUILD_DIR defaults to build; TABLES, COLUMNS to 2000, 30)
+#   bench/bench_report.sh [RUNS]        (BUILD_DIR defaults to build; TABLES, COLUMNS, QUERIES to
+#                                        2000, 30, 500)
 #
 # Targets: orvane-report's plain report no more than twice mdb-schema's time, --format json no
 # more than three times, each under 64 MiB peak; the window's three commands under 2 s together,
@@ -14,6 +15,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 RUNS=${1:-5}
 TABLES=${TABLES:-2000}
 COLUMNS=${COLUMNS:-30}
+QUERIES=${QUERIES:-500}
 
 MKJET="$BUILD_DIR/tools/jetwriter/mkjet"
 REPORT="$BUILD_DIR/src/orvane-report"
@@ -36,8 +38,8 @@ fi
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 FILE="$WORK/bench.mdb"
-"$MKJET" bench "$FILE" "$TABLES" "$COLUMNS" >/dev/null
-echo "File: $TABLES tables x $COLUMNS columns, $(( $(stat -c %s "$FILE") / 1024 )) KiB; $RUNS runs each; $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
+"$MKJET" --queries "$QUERIES" bench "$FILE" "$TABLES" "$COLUMNS" >/dev/null
+echo "File: $TABLES tables x $COLUMNS columns, $QUERIES saved queries, $(( $(stat -c %s "$FILE") / 1024 )) KiB; $RUNS runs each; $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg)"
 
 # Median wall time (s, to the microsecond) and largest peak RSS (KiB) of RUNS runs of a command,
 # output discarded. GNU time's own clock has 10 ms steps, too coarse next to runs of 60-100 ms, so

@@ -319,17 +319,23 @@ std::uint32_t writeSystemAnswer(const ObjectsScan& scan, Output& out)
     return static_cast<std::uint32_t>(scan.system.size());
 }
 
+// The local table of that name (ASCII case ignored); null when the file has none.
+MdbCatalogEntry* catalogueEntry(MdbHandle* mdb, const char* name)
+{
+    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (sameName(e->object_name, name))
+            return e;
+    }
+    return nullptr;
+}
+
 // The rows of MSysRelationships, one per key column, read with the plain row loop (libmdb's own
 // relationship listing stops early where deleted rows stand before live ones). A file without the
 // table, or without its usual columns, has no relationships.
 std::uint32_t writeRelationships(MdbHandle* mdb, Output& out)
 {
-    MdbCatalogEntry* entry = nullptr;
-    for (unsigned int i = 0; i < mdb->num_catalog && !entry; ++i) {
-        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (sameName(e->object_name, "MSysRelationships"))
-            entry = e;
-    }
+    MdbCatalogEntry* entry = catalogueEntry(mdb, "MSysRelationships");
     if (!entry)
         return 0;
     TableDefPtr table(mdb_read_table(entry));
@@ -550,18 +556,173 @@ const char* property(const char* value)
     return value ? value : "";
 }
 
+// The properties of names that a block holds: their count, then each name and value as libmdb
+// gives them.
+template <std::size_t N>
+void writeProperties(MdbProperties* props, const char* const (&names)[N], Output& out)
+{
+    const char* values[N] = {};
+    std::uint32_t count = 0;
+    if (props && props->hash) {
+        for (std::size_t i = 0; i < N; ++i) {
+            values[i] = static_cast<const char*>(g_hash_table_lookup(props->hash, names[i]));
+            count += values[i] ? 1 : 0;
+        }
+    }
+    out.u32(count);
+    for (std::size_t i = 0; i < N && count > 0; ++i) {
+        if (values[i]) {
+            out.str(names[i]);
+            out.str(values[i]);
+        }
+    }
+}
+
+// --- saved queries -----------------------------------------------------------------------------
+
+struct QueryRow
+{
+    std::int32_t objectId = 0;
+    int attribute = 0;
+    int flag = 0;
+    std::string name1, name2, expression;
+    std::string order; // the raw bytes of the row's place among its attribute's rows
+    std::size_t position = 0;
+};
+
+// Longer than any SQL text a person writes; libmdb cuts bound values at its bind size.
+constexpr std::size_t kQueryBindSize = 256 * 1024;
+
+// Every row of MSysQueries, in the order of its own key (ObjectId, Attribute, Order), file order
+// breaking ties. A file without the table or its usual columns has none.
+std::vector<QueryRow> readQueryRows(MdbHandle* mdb)
+{
+    std::vector<QueryRow> rows;
+    MdbCatalogEntry* entry = catalogueEntry(mdb, "MSysQueries");
+    if (!entry)
+        return rows;
+    TableDefPtr table(mdb_read_table(entry));
+    if (!table || !mdb_read_columns(table.get()))
+        return rows;
+    const std::size_t savedBindSize = mdb->bind_size;
+    mdb_set_bind_size(mdb, kQueryBindSize);
+    static const char* const kFields[] = {"ObjectId", "Attribute", "Flag", "Name1", "Name2", "Expression"};
+    constexpr int kFieldCount = int(sizeof kFields / sizeof kFields[0]);
+    std::vector<std::string> values(kFieldCount, std::string(kQueryBindSize + 1, '\0'));
+    bool bound = true;
+    for (int i = 0; i < kFieldCount && bound; ++i) {
+        gchar* field = const_cast<gchar*>(kFields[i]);
+        bound = mdb_bind_column_by_name(table.get(), field, values[i].data(), nullptr) != -1;
+    }
+    // Order is binary: its bytes are taken from the row itself, not through a bound text.
+    const MdbColumn* order = nullptr;
+    for (unsigned int c = 0; c < table->num_cols && !order; ++c) {
+        const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
+        if (sameName(col->name, "Order"))
+            order = col;
+    }
+    if (bound) {
+        mdb_rewind_table(table.get());
+        const std::size_t pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
+        while (mdb_fetch_row(table.get())) {
+            QueryRow row;
+            row.objectId = toInt32(values[0]);
+            row.attribute = std::atoi(values[1].c_str());
+            row.flag = std::atoi(values[2].c_str());
+            row.name1 = values[3].c_str();
+            row.name2 = values[4].c_str();
+            row.expression = values[5].c_str();
+            if (order && order->cur_value_len > 0 && std::size_t(order->cur_value_start) < pageSize &&
+                std::size_t(order->cur_value_len) <= pageSize - std::size_t(order->cur_value_start))
+                row.order.assign(reinterpret_cast<const char*>(mdb->pg_buf) + order->cur_value_start,
+                                 std::size_t(order->cur_value_len));
+            row.position = rows.size();
+            rows.push_back(std::move(row));
+        }
+    }
+    mdb_set_bind_size(mdb, savedBindSize);
+    std::sort(rows.begin(), rows.end(), [](const QueryRow& a, const QueryRow& b) {
+        if (a.objectId != b.objectId)
+            return a.objectId < b.objectId;
+        if (a.attribute != b.attribute)
+            return a.attribute < b.attribute;
+        if (a.order != b.order)
+            return a.order < b.order;
+        return a.position < b.position;
+    });
+    return rows;
+}
+
+// The saved queries (MSysObjects type 5), each with its rows of MSysQueries.
+std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
+{
+    std::vector<const ObjectRow*> queries;
+    for (const ObjectRow& row : scan.rows) {
+        if (row.type == kQueryObjectType)
+            queries.push_back(&row);
+    }
+    if (queries.empty())
+        return 0;
+    const std::vector<QueryRow> rows = readQueryRows(mdb);
+    for (const ObjectRow* query : queries) {
+        const auto first =
+            std::lower_bound(rows.begin(), rows.end(), query->id,
+                             [](const QueryRow& r, std::int32_t id) { return r.objectId < id; });
+        auto last = first;
+        while (last != rows.end() && last->objectId == query->id)
+            ++last;
+        out.u32(kTagQuery);
+        out.str(query->name.c_str());
+        out.i32(query->id);
+        out.i32(query->flags);
+        out.u32(static_cast<std::uint32_t>(last - first));
+        for (auto r = first; r != last; ++r) {
+            out.i32(r->attribute);
+            out.i32(r->flag);
+            out.str(r->name1.c_str());
+            out.str(r->name2.c_str());
+            out.str(r->expression.c_str());
+        }
+    }
+    return static_cast<std::uint32_t>(queries.size());
+}
+
+// The rows of MSysComplexColumns: which hidden table holds each attachment or multi-value field's
+// values. A file without the table (all but ACE files) has none.
+std::uint32_t writeComplexColumns(MdbHandle* mdb, Output& out)
+{
+    MdbCatalogEntry* entry = catalogueEntry(mdb, "MSysComplexColumns");
+    if (!entry)
+        return 0;
+    TableDefPtr table(mdb_read_table(entry));
+    if (!table || !mdb_read_columns(table.get()))
+        return 0;
+    static const char* const kFields[] = {"ColumnName", "ConceptualTableID", "FlatTableID"};
+    std::vector<std::string> values(3, std::string(mdb->bind_size + 1, '\0'));
+    for (int i = 0; i < 3; ++i) {
+        gchar* field = const_cast<gchar*>(kFields[i]);
+        if (mdb_bind_column_by_name(table.get(), field, values[i].data(), nullptr) == -1)
+            return 0;
+    }
+    mdb_rewind_table(table.get());
+    std::uint32_t sent = 0;
+    while (mdb_fetch_row(table.get())) {
+        out.u32(kTagComplex);
+        out.str(values[0].c_str());
+        out.i32(toInt32(values[1]));
+        out.i32(toInt32(values[2]));
+        ++sent;
+    }
+    return sent;
+}
+
 int writeCatalogue(const char* path, Output& out)
 {
     MdbPtr mdb(openForReading(path));
     // The raw-type filter keeps exactly the local tables (type 1), system ones too.
     if (!mdb || !mdb_read_catalog(mdb.get(), MDB_TABLE))
         return reportError(out, kJetCannotOpen, "");
-    const MdbCatalogEntry* sqlEntry = nullptr;
-    for (unsigned int i = 0; i < mdb->num_catalog && !sqlEntry; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (sameName(entry->object_name, "MSysObjects"))
-            sqlEntry = entry;
-    }
+    const MdbCatalogEntry* sqlEntry = catalogueEntry(mdb.get(), "MSysObjects");
     const ObjectsScan scan = scanObjects(mdb.get(), sqlEntry);
     // The Ids of the local tables, in the order the catalogue met them.
     std::vector<const ObjectRow*> local;
@@ -581,6 +742,7 @@ int writeCatalogue(const char* path, Output& out)
         out.i32(sameRow ? local[i]->id : static_cast<std::int32_t>(entry->table_pg));
         out.i32(entry->flags);
         out.str(property(mdb_table_get_prop(table.get(), "Description")));
+        writeProperties(table->props, kTableProperties, out);
         out.u32(table->num_cols);
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
@@ -597,12 +759,15 @@ int writeCatalogue(const char* path, Output& out)
             out.str(property(mdb_col_get_prop(col, "DefaultValue")));
             out.str(property(mdb_col_get_prop(col, "Expression")));
             out.str(property(mdb_col_get_prop(col, "Description")));
+            writeProperties(col->props, kColumnProperties, out);
         }
         writeIndexes(readIndexes(mdb.get(), table.get()), out);
         ++sent;
     }
     sent += writeLinks(scan, out);
     sent += writeRelationships(mdb.get(), out);
+    sent += writeComplexColumns(mdb.get(), out);
+    sent += writeQueries(mdb.get(), scan, out);
     sent += writeSystemAnswer(scan, out);
     out.u32(kTagEnd);
     out.u32(sent);

@@ -110,6 +110,7 @@ struct KindCase
     std::int32_t flags;
     std::optional<std::int32_t> linkType;
     TObjectKind kind;
+    bool hidden = false;
 };
 
 void PrintTo(const KindCase& c, std::ostream* os)
@@ -138,6 +139,7 @@ TEST_P(JetKinds, FollowTheListsSystemRuleAndTheLinkType)
     const TCatalogue model = modelOf(t);
     const TCatalogueObject& o = only(model);
     EXPECT_EQ(o.kind, c.kind);
+    EXPECT_EQ(o.hidden, c.hidden);
     if (c.linkType == kLinkJet) {
         ASSERT_TRUE(o.link);
         EXPECT_EQ(o.link->file, QStringLiteral("C:\\data\\back.mdb"));
@@ -154,15 +156,19 @@ TEST_P(JetKinds, FollowTheListsSystemRuleAndTheLinkType)
 
 INSTANTIATE_TEST_SUITE_P(
     Objects, JetKinds,
-    ::testing::Values(KindCase{"UserTable", 0, std::nullopt, TObjectKind::Table},
-                      KindCase{"SystemFlag", std::int32_t(0x80000000u), std::nullopt,
-                               TObjectKind::SystemTable},
-                      KindCase{"AltSystemFlag", 0x2, std::nullopt, TObjectKind::SystemTable},
-                      // The list greys every local table with a flag, a hidden one too.
-                      KindCase{"HiddenTable", 0x8, std::nullopt, TObjectKind::SystemTable},
-                      KindCase{"JetLink", 0, kLinkJet, TObjectKind::LinkedTable},
-                      KindCase{"OdbcLink", 0, kLinkOdbc, TObjectKind::LinkedTable},
-                      KindCase{"JetLinkWithFlags", 0x8, kLinkJet, TObjectKind::LinkedTable}),
+    ::testing::Values(
+        KindCase{"UserTable", 0, std::nullopt, TObjectKind::Table},
+        KindCase{"SystemFlag", std::int32_t(0x80000000u), std::nullopt, TObjectKind::SystemTable},
+        KindCase{"AltSystemFlag", 0x2, std::nullopt, TObjectKind::SystemTable},
+        // Access 2007 and later: a table the user hid, one with attachment or
+        // multi-value fields; both are the user's.
+        KindCase{"HiddenTable", 0x8, std::nullopt, TObjectKind::Table, true},
+        KindCase{"TableWithAttachments", 0x40000, std::nullopt, TObjectKind::Table},
+        KindCase{"HiddenWithAttachments", 0x40008, std::nullopt, TObjectKind::Table, true},
+        KindCase{"HiddenSystemTable", std::int32_t(0x8000000Au), std::nullopt, TObjectKind::SystemTable},
+        KindCase{"JetLink", 0, kLinkJet, TObjectKind::LinkedTable},
+        KindCase{"OdbcLink", 0, kLinkOdbc, TObjectKind::LinkedTable},
+        KindCase{"JetLinkWithFlags", 0x8, kLinkJet, TObjectKind::LinkedTable, true}),
     [](const ::testing::TestParamInfo<KindCase>& p) { return std::string(p.param.label); });
 
 TEST(JetConnect, ShownWithoutItsPassword)
@@ -263,6 +269,112 @@ TEST(JetModel, OnlyAGuidColumnIsAGuidAutoNumber)
     EXPECT_FALSE(only(model).columns.at(1).autoIncrement);
 }
 
+// --- design properties, queries and multi-value lookups on values ------------------------------------
+
+TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
+{
+    JetTableInfo t;
+    t.name = QStringLiteral("T");
+    t.id = 10;
+    t.properties = {{"ValidationRule", "[A]<[B]"}, {"ValidationText", "A before B"}};
+    t.columns = {column(QStringLiteral("A"), 4), column(QStringLiteral("B"), 4),
+                 column(QStringLiteral("C"), 10, 20)};
+    t.columns[0].properties = {{"DecimalPlaces", "255"}, {"ValidationRule", ">0"}, {"DisplayControl", "120"}};
+    t.columns[1].properties = {
+        {"DecimalPlaces", "3"}, {"Caption", "Bee"}, {"AllowZeroLength", "no"}, {"DisplayControl", "109"}};
+    t.columns[2].properties = {{"AllowZeroLength", "yes"}, {"Format", ">"}, {"InputMask", "LLL"}};
+    JetTableInfo values;
+    values.name = QStringLiteral("f_1_C");
+    values.id = 11;
+    values.flags = std::int32_t(0x800A0000u);
+    values.columns = {column(QStringLiteral("Value"), 10, 20)};
+    values.columns[0].properties = {{"DisplayControl", "110"},
+                                    {"RowSourceType", "Value List"},
+                                    {"RowSource", "a;b"},
+                                    {"ColumnCount", "1"},
+                                    {"LimitToList", "yes"}};
+    JetCatalogue catalogue;
+    catalogue.tables = {t, values};
+    // The second row names a table that is not there: nothing comes of it.
+    catalogue.complexColumns = {{QStringLiteral("C"), 10, 11}, {QStringLiteral("C"), 10, 99}};
+    const TCatalogue model = JetCatalogueModel(catalogue, jet4(), QStringLiteral("/x.mdb"));
+    ASSERT_EQ(model.objects.size(), 2);
+    ASSERT_NE(model.find(QStringLiteral("T")), nullptr);
+    const TCatalogueObject& o = *model.find(QStringLiteral("T"));
+    ASSERT_EQ(o.checks.size(), 2);
+    EXPECT_TRUE(o.checks[0].column.isEmpty());
+    EXPECT_EQ(o.checks[0].definition, QStringLiteral("[A]<[B]"));
+    EXPECT_EQ(o.checks[0].text, QStringLiteral("A before B"));
+    EXPECT_TRUE(o.checks[0].name.isEmpty());
+    EXPECT_EQ(o.checks[1].column, QStringLiteral("A"));
+    EXPECT_TRUE(o.checks[1].text.isEmpty());
+    EXPECT_FALSE(o.columns[0].decimalPlaces);
+    ASSERT_TRUE(o.columns[0].lookup);
+    EXPECT_EQ(o.columns[0].lookup->displayControl, QStringLiteral("120")); // a number no name is known for
+    EXPECT_EQ(o.columns[1].decimalPlaces, 3);
+    EXPECT_EQ(o.columns[1].caption, QStringLiteral("Bee"));
+    EXPECT_FALSE(o.columns[1].allowZeroLength);
+    EXPECT_FALSE(o.columns[1].lookup); // a text box alone is no lookup
+    EXPECT_TRUE(o.columns[2].allowZeroLength);
+    EXPECT_EQ(o.columns[2].format, QStringLiteral(">"));
+    EXPECT_EQ(o.columns[2].inputMask, QStringLiteral("LLL"));
+    // The multi-value field shows the lookup its values' table keeps.
+    ASSERT_TRUE(o.columns[2].lookup);
+    EXPECT_EQ(o.columns[2].lookup->displayControl, QStringLiteral("listBox"));
+    EXPECT_EQ(o.columns[2].lookup->rowSource, QStringLiteral("a;b"));
+    EXPECT_EQ(o.columns[2].lookup->columnCount, 1);
+    EXPECT_FALSE(o.columns[2].lookup->boundColumn);
+    EXPECT_TRUE(o.columns[2].lookup->limitToList);
+    EXPECT_EQ(model.find(QStringLiteral("f_1_C"))->kind, TObjectKind::SystemTable);
+}
+
+struct QueryFlagCase
+{
+    const char* name;
+    std::int32_t flags;
+    bool systemObject;
+    bool hidden;
+};
+
+class JetQueryObjects : public ::testing::TestWithParam<QueryFlagCase>
+{
+};
+
+TEST_P(JetQueryObjects, AreAccessOwnOrHiddenByNameAndFlags)
+{
+    const QueryFlagCase& c = GetParam();
+    JetCatalogue catalogue;
+    catalogue.tables = {JetTableInfo{}};
+    catalogue.tables[0].name = QStringLiteral("zzz Table");
+    JetQueryInfo q;
+    q.name = QString::fromUtf8(c.name);
+    q.id = 42;
+    q.flags = c.flags;
+    q.rows = {JetQueryRow{5, 0, QStringLiteral("zzz Table"), {}, {}}, JetQueryRow{3, 1, {}, {}, {}}};
+    catalogue.queries = {q};
+    const TCatalogue model = JetCatalogueModel(catalogue, jet4(), QStringLiteral("/x.mdb"));
+    ASSERT_EQ(model.objects.size(), 2);
+    // After the tables, whatever the names.
+    const TCatalogueObject& o = model.objects.at(1);
+    EXPECT_EQ(o.kind, TObjectKind::Query);
+    EXPECT_EQ(o.engineId, 42);
+    EXPECT_EQ(o.systemObject, c.systemObject);
+    EXPECT_EQ(o.hidden, c.hidden);
+    EXPECT_EQ(o.definition, QStringLiteral("SELECT *\nFROM [zzz Table];"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, JetQueryObjects,
+                         ::testing::Values(QueryFlagCase{"Plain", 0, false, false},
+                                           QueryFlagCase{"Hidden", 0x8, false, true},
+                                           QueryFlagCase{"AccessOwn", 0x2, true, false},
+                                           QueryFlagCase{"~sq_fOrders", 0, true, false},
+                                           QueryFlagCase{"~SQ_rSales", 0xA, true, true}),
+                         [](const ::testing::TestParamInfo<QueryFlagCase>& p) {
+                             std::string name = p.param.name;
+                             std::erase_if(name, [](char ch) { return ch == '~'; });
+                             return name;
+                         });
+
 // --- a reader message, field by field -------------------------------------------------------------------
 
 struct Message
@@ -286,18 +398,45 @@ Message richMessage()
 {
     Message m;
     m.u32(kJetReaderMagic).u32(kJetReaderVersion);
-    m.u32(kTagTable).str("zTable").i32(77).i32(8).str("Table text").u32(1);
+    m.u32(kTagTable)
+        .str("zTable")
+        .i32(77)
+        .i32(8)
+        .str("Table text")
+        .u32(1)
+        .str("ValidationRule")
+        .str("[Price]>0");
+    m.u32(1);
     m.str("Price").i32(5).i32(8).i32(kColumnFixed | kColumnRequired).i32(19).i32(4);
-    m.str("0").str("[Qty]*2").str("Column text");
+    m.str("0")
+        .str("[Qty]*2")
+        .str("Column text")
+        .u32(2)
+        .str("Format")
+        .str("Currency")
+        .str("DecimalPlaces")
+        .str("2");
     m.u32(1).str("ByPrice").i32(kIndexUnique).u32(1).str("Price").i32(1);
-    m.u32(kTagTable).str("Mid").i32(5).i32(0).str("").u32(2);
-    m.str("Id").i32(4).i32(4).i32(kColumnFixed | kColumnAutoLong).i32(0).i32(0).str("").str("").str("");
-    m.str("Ref").i32(4).i32(4).i32(kColumnFixed).i32(0).i32(0).str("").str("").str("");
+    m.u32(kTagTable).str("Mid").i32(5).i32(0).str("").u32(0).u32(2);
+    m.str("Id")
+        .i32(4)
+        .i32(4)
+        .i32(kColumnFixed | kColumnAutoLong)
+        .i32(0)
+        .i32(0)
+        .str("")
+        .str("")
+        .str("")
+        .u32(0);
+    m.str("Ref").i32(4).i32(4).i32(kColumnFixed).i32(0).i32(0).str("").str("").str("").u32(0);
     m.u32(1).str("PrimaryKey").i32(kIndexPrimary | kIndexUnique).u32(1).str("Id").i32(0);
     m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
     m.u32(kTagRelation).str("R").str("Mid").str("Ref").str("zTable").str("Price").i32(0).i32(0x1002);
+    m.u32(kTagComplex).str("Ref").i32(5).i32(77);
+    m.u32(kTagQuery).str("Prices").i32(0x0F000100).i32(8).u32(2);
+    m.i32(6).i32(0).str("").str("").str("zTable.Price").i32(5).i32(0).str("zTable").str("").str("");
     m.u32(kTagColumns).u32(2).str("Id").str("Name").u32(kTagRow).str("2").str("MSysObjects");
-    m.u32(kTagEnd).u32(5);
+    m.u32(kTagEnd).u32(7);
     return m;
 }
 
@@ -362,14 +501,19 @@ TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
 {
     Message m;
     m.u32(kJetReaderMagic).u32(kJetReaderVersion);
-    m.u32(kTagTable).str("zTable").i32(77).i32(8).str("Table text").u32(1);
+    m.u32(kTagTable).str("zTable").i32(77).i32(8).str("Table text").u32(1).str("ValidationText").str("No!");
+    m.u32(1);
     m.str("Price").i32(5).i32(8).i32(kColumnFixed | kColumnRequired).i32(19).i32(4);
-    m.str("0").str("[Qty]*2").str("Column text");
+    m.str("0").str("[Qty]*2").str("Column text").u32(1).str("Caption").str("Preis");
     m.u32(1).str("ByPrice").i32(kIndexUnique).u32(1).str("Price").i32(1);
     m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
     m.u32(kTagRelation).str("R").str("aLink").str("A").str("zTable").str("B").i32(3).i32(0x1002);
+    m.u32(kTagComplex).str("Tags").i32(77).i32(78);
+    m.u32(kTagQuery).str("zQuery").i32(-5).i32(0x38).u32(1).i32(7).i32(-32768).str("a").str("b").str(
+        "a.x = b.x");
+    m.u32(kTagQuery).str("aQuery").i32(6).i32(0).u32(0);
     m.u32(kTagColumns).u32(2).str("Id").str("Name").u32(kTagRow).str("2").str("MSysObjects");
-    m.u32(kTagEnd).u32(4);
+    m.u32(kTagEnd).u32(7);
 
     const JetCatalogue c = ParseJetCatalogueMessage(m.bytes, QStringLiteral("/x.mdb"));
     ASSERT_EQ(c.tables.size(), 2);
@@ -396,6 +540,8 @@ TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
     EXPECT_EQ(price.defaultValue, QStringLiteral("0"));
     EXPECT_EQ(price.expression, QStringLiteral("[Qty]*2"));
     EXPECT_EQ(price.description, QStringLiteral("Column text"));
+    EXPECT_EQ(price.properties, (QList<std::pair<QString, QString>>{{"Caption", "Preis"}}));
+    EXPECT_EQ(t.properties, (QList<std::pair<QString, QString>>{{"ValidationText", "No!"}}));
     ASSERT_EQ(t.indexes.size(), 1);
     EXPECT_EQ(t.indexes.at(0).name, QStringLiteral("ByPrice"));
     EXPECT_TRUE(t.indexes.at(0).unique);
@@ -410,6 +556,24 @@ TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
     EXPECT_EQ(r.position, 3);
     EXPECT_EQ(r.flags, 0x1002);
 
+    ASSERT_EQ(c.complexColumns.size(), 1);
+    EXPECT_EQ(c.complexColumns.at(0).column, QStringLiteral("Tags"));
+    EXPECT_EQ(c.complexColumns.at(0).tableId, 77);
+    EXPECT_EQ(c.complexColumns.at(0).flatTableId, 78);
+
+    // Queries in name order, their rows as they came.
+    ASSERT_EQ(c.queries.size(), 2);
+    EXPECT_EQ(c.queries.at(0).name, QStringLiteral("aQuery"));
+    EXPECT_TRUE(c.queries.at(0).rows.isEmpty());
+    const JetQueryInfo& q = c.queries.at(1);
+    EXPECT_EQ(q.id, -5);
+    EXPECT_EQ(q.flags, 0x38);
+    ASSERT_EQ(q.rows.size(), 1);
+    EXPECT_EQ(q.rows.at(0).attribute, 7);
+    EXPECT_EQ(q.rows.at(0).flag, -32768);
+    EXPECT_EQ((QStringList{q.rows.at(0).name1, q.rows.at(0).name2, q.rows.at(0).expression}),
+              (QStringList{"a", "b", "a.x = b.x"}));
+
     ASSERT_TRUE(c.systemTables);
     EXPECT_EQ(c.systemTables->columns, (QStringList{"Id", "Name"}));
     EXPECT_EQ(c.systemTables->rows, (QList<QStringList>{{"2", "MSysObjects"}}));
@@ -419,10 +583,24 @@ TEST(JetReaderMessage, ADescendingMarkOtherThanZeroOrOneIsDamage)
 {
     Message m;
     m.u32(kJetReaderMagic).u32(kJetReaderVersion);
-    m.u32(kTagTable).str("T").i32(1).i32(0).str("").u32(0);
+    m.u32(kTagTable).str("T").i32(1).i32(0).str("").u32(0).u32(0);
     m.u32(1).str("I").i32(0).u32(1).str("C").i32(2);
     m.u32(kTagEnd).u32(1);
     EXPECT_THROW(ParseJetCatalogueMessage(m.bytes, QStringLiteral("/x.mdb")), AutomationError);
+}
+
+// A query row's attribute is a byte and its flag sixteen bits: anything wider did not come from the
+// file.
+TEST(JetReaderMessage, AQueryRowBeyondItsFieldsIsDamage)
+{
+    for (const auto& [attribute, flag] : {std::pair{256, 0}, std::pair{-1, 0}, std::pair{5, 40000}}) {
+        Message m;
+        m.u32(kJetReaderMagic).u32(kJetReaderVersion);
+        m.u32(kTagQuery).str("Q").i32(1).i32(0).u32(1).i32(attribute).i32(flag).str("").str("").str("");
+        m.u32(kTagEnd).u32(1);
+        EXPECT_THROW(ParseJetCatalogueMessage(m.bytes, QStringLiteral("/x.mdb")), AutomationError)
+            << attribute;
+    }
 }
 
 } // namespace

@@ -122,6 +122,7 @@ TEST(CatalogueRunWithoutItsOwnRow, LeavesTheStatementToTheSqlReader)
     ASSERT_TRUE(dir.isValid());
     jet::Database db = jet::sampleDatabase();
     db.withSystemTables = false;
+    db.queries.clear(); // MSysQueries would hold them
     const QString path = dir.filePath(QStringLiteral("bare.mdb"));
     jet::writeFile(path, db);
     EXPECT_FALSE(ReadJetCatalogue(path).systemTables);
@@ -191,6 +192,8 @@ TEST_F(OpenCatalogueQuery, TheSystemTableStatementNeedsNoRunOfItsOwn)
     EXPECT_TRUE(query(JetSystemTableStatement(), QStringLiteral("MSysACEs")));
     EXPECT_TRUE(query(JetSystemTableStatement() + QStringLiteral(" ;\n"), QStringLiteral("MSysObjects")));
     EXPECT_FALSE(query(JetSystemTableStatement(), QStringLiteral("Customers")));
+    // The hidden AppSettings is a user table, though its flags are not 0.
+    EXPECT_FALSE(query(JetSystemTableStatement(), QStringLiteral("AppSettings")));
     EXPECT_EQ(runs(), kOneCatalogueRun);
 
     // Another statement is the SQL reader's.

@@ -241,6 +241,251 @@ TEST(RichSampleObjects, ThroughTheFacadeInListOrderWithTheSystemTablesAndTheFile
     EXPECT_TRUE(system.contains(QStringLiteral("MSysObjects")));
 }
 
+// --- the sample's saved queries and field properties, in every format ------------------------------
+
+struct QueryExpectation
+{
+    const char* name;
+    TQueryType type;
+    const char* sql;
+};
+
+const QueryExpectation kSampleQueries[] = {
+    {"Add Customer Countries", TQueryType::Append,
+     "INSERT INTO Countries ( CountryName )\nSELECT DISTINCT Customers.Country\nFROM Customers LEFT JOIN "
+     "Countries ON "
+     "Customers.Country = Countries.CountryName\nWHERE (((Countries.CountryName) Is Null));"},
+    {"All Countries", TQueryType::Union,
+     "SELECT Customers.Country FROM Customers\nUNION SELECT Orders.ShipCountry FROM Orders;"},
+    {"Archive Shipped Orders", TQueryType::MakeTable,
+     "SELECT Orders.* INTO [Orders Archive]\nFROM Orders\nWHERE (((Orders.ShippedDate) Is Not Null));"},
+    {"Create Notes Table", TQueryType::DataDefinition,
+     "CREATE TABLE Notes (NoteID COUNTER CONSTRAINT PK_Notes PRIMARY KEY, Body MEMO);"},
+    {"Customers without Orders", TQueryType::Select,
+     "SELECT Customers.CompanyName, Customers.City\nFROM Customers LEFT JOIN Orders ON Customers.Customer_ID "
+     "= "
+     "Orders.Customer_ID\nWHERE (((Orders.Order_ID) Is Null));"},
+    {"Delete Old Orders", TQueryType::Delete,
+     "DELETE Orders.*\nFROM Orders\nWHERE (((Orders.OrderDate)<#1/1/2000#));"},
+    {"Freight by Year", TQueryType::Crosstab,
+     "TRANSFORM Sum(Orders.Freight) AS SumOfFreight\nSELECT Orders.ShipCountry\nFROM Orders\nGROUP BY "
+     "Orders.ShipCountry\nPIVOT Year([OrderDate]);"},
+    {"Order Totals", TQueryType::Select,
+     "SELECT DISTINCTROW O.Order_ID, C.CompanyName, "
+     "Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount]))) AS Total\nFROM (Customers AS C INNER "
+     "JOIN "
+     "Orders AS O ON C.Customer_ID = O.Customer_ID) INNER JOIN [Order Details] ON O.Order_ID = [Order "
+     "Details].Order_ID\nGROUP BY O.Order_ID, C.CompanyName;"},
+    {"Orders by Country", TQueryType::Select,
+     "SELECT Customers.Country, Count(Orders.Order_ID) AS [Number of Orders], Sum(Orders.Freight) AS "
+     "SumOfFreight\nFROM Customers INNER JOIN Orders ON Customers.Customer_ID = Orders.Customer_ID\nGROUP BY "
+     "Customers.Country\nORDER BY Count(Orders.Order_ID) DESC;"},
+    {"Orders in Period", TQueryType::Select,
+     "PARAMETERS [Start Date] DateTime, [End Date] DateTime;\nSELECT Orders.Order_ID, Orders.OrderDate, "
+     "Orders.ShipName\nFROM Orders\nWHERE (((Orders.OrderDate) Between [Start Date] And [End Date]))\nORDER "
+     "BY "
+     "Orders.OrderDate;"},
+    {"Raise Prices", TQueryType::Update,
+     "PARAMETERS [Percent Increase] IEEEDouble;\nUPDATE Products SET Products.UnitPrice = "
+     "[UnitPrice]*(1+[Percent "
+     "Increase]/100)\nWHERE (((Products.Discontinued)=False));"},
+    {"Server Totals", TQueryType::PassThrough,
+     "SELECT Country, COUNT(*) AS Customers\nFROM dbo.Customers\nGROUP BY Country"},
+    {"Settings Lookup", TQueryType::Select,
+     "SELECT AppSettings.SettingName, AppSettings.SettingValue\nFROM AppSettings;"},
+    {"Top 10 Products", TQueryType::Select,
+     "SELECT TOP 10 Products.ProductName, Products.UnitPrice\nFROM Products\nORDER BY Products.UnitPrice "
+     "DESC;"},
+    {"~sq_rCustomer List", TQueryType::Select,
+     "SELECT Customers.*\nFROM Customers\nORDER BY Customers.CompanyName;"},
+};
+
+struct FormatCase
+{
+    const char* label;
+    jet::Format format;
+    const char* file;
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+const TCatalogueColumn* columnOf(const TCatalogueObject* o, const QString& name)
+{
+    if (!o)
+        return nullptr;
+    for (const TCatalogueColumn& c : o->columns) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
+class SampleFile : public ::testing::TestWithParam<FormatCase>
+{
+protected:
+    // The sample, in ACE with a multi-value field whose lookup Access keeps on its values' table.
+    std::shared_ptr<const TCatalogue> read()
+    {
+        jet::Database db = jet::sampleDatabase(GetParam().format);
+        if (GetParam().format == jet::Format::Ace12) {
+            jet::Column tags = jet::makeColumn(QStringLiteral("Tags"), jet::ColumnType::Complex);
+            tags.multiValue = jet::ColumnType::Text;
+            jet::Lookup values;
+            values.rowSourceType = QStringLiteral("Value List");
+            values.rowSource = QStringLiteral("\"Wholesale\";\"Retail\";\"Online\"");
+            tags.lookup = values;
+            db.tables[0].columns.append(tags);
+        }
+        const QString path = m_dir.filePath(QString::fromLatin1(GetParam().file));
+        jet::writeFile(path, db);
+        return structureOf(path);
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_P(SampleFile, HoldsEveryQueryAfterTheTablesAsAccessShowsIt)
+{
+    const std::shared_ptr<const TCatalogue> model = read();
+    ASSERT_TRUE(model);
+    QStringList queries;
+    bool tablesDone = false;
+    for (const TCatalogueObject& o : model->objects) {
+        if (o.kind == TObjectKind::Query) {
+            queries << o.name;
+            tablesDone = true;
+        } else {
+            EXPECT_FALSE(tablesDone) << "a table after the queries: " << o.name.toStdString();
+        }
+    }
+    QStringList expected;
+    for (const QueryExpectation& e : kSampleQueries)
+        expected << QString::fromUtf8(e.name);
+    EXPECT_EQ(queries, expected);
+    for (const QueryExpectation& e : kSampleQueries) {
+        const TCatalogueObject* q = model->find(QString::fromUtf8(e.name), true);
+        ASSERT_NE(q, nullptr) << e.name;
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(q->kind, TObjectKind::Query);
+        EXPECT_NE(q->engineId, 0);
+        ASSERT_TRUE(q->queryType);
+        EXPECT_EQ(*q->queryType, e.type);
+        EXPECT_EQ(q->definition, QString::fromUtf8(e.sql));
+        const bool accessOwn = q->name.startsWith(u'~');
+        EXPECT_EQ(q->systemObject, accessOwn);
+        EXPECT_EQ(q->hidden, accessOwn || q->name == QLatin1String("Settings Lookup"));
+    }
+    const TCatalogueObject* period = model->find(QStringLiteral("Orders in Period"), true);
+    ASSERT_NE(period, nullptr);
+    ASSERT_EQ(period->parameters.size(), 2);
+    EXPECT_EQ(period->parameters[0].name, QStringLiteral("[Start Date]"));
+    EXPECT_EQ(period->parameters[0].typeName, QStringLiteral("DateTime"));
+    EXPECT_EQ(period->parameters[1].name, QStringLiteral("[End Date]"));
+}
+
+TEST_P(SampleFile, HoldsTheFieldAndTablePropertiesOfTheDesignView)
+{
+    const std::shared_ptr<const TCatalogue> model = read();
+    ASSERT_TRUE(model);
+    const TCatalogueObject* orders = model->find(QStringLiteral("Orders"));
+    ASSERT_NE(orders, nullptr);
+    QStringList checks;
+    for (const TCatalogueCheck& c : orders->checks)
+        checks << QStringLiteral("%1|%2|%3|%4").arg(c.name, c.column, c.definition, c.text);
+    EXPECT_EQ(checks, (QStringList{
+                          "||[ShippedDate] Is Null Or [ShippedDate]>=[OrderDate]|An order ships after it was "
+                          "placed.",
+                          "|OrderDate|>=#1/1/2000#|Orders start in 2000.",
+                          "|Freight|>=0|Freight cannot be negative."}));
+    const TCatalogueColumn* date = columnOf(orders, QStringLiteral("OrderDate"));
+    ASSERT_NE(date, nullptr);
+    EXPECT_EQ(date->caption, QStringLiteral("Order Date"));
+    EXPECT_EQ(date->format, QStringLiteral("Short Date"));
+    EXPECT_FALSE(date->decimalPlaces);
+    const TCatalogueColumn* freight = columnOf(orders, QStringLiteral("Freight"));
+    ASSERT_NE(freight, nullptr);
+    EXPECT_EQ(freight->decimalPlaces, 2);
+    const TCatalogueColumn* customer = columnOf(orders, QStringLiteral("Customer_ID"));
+    ASSERT_NE(customer, nullptr);
+    ASSERT_TRUE(customer->lookup);
+    EXPECT_EQ(customer->lookup->displayControl, QStringLiteral("comboBox"));
+    EXPECT_EQ(customer->lookup->rowSourceType, QStringLiteral("Table/Query"));
+    EXPECT_EQ(customer->lookup->rowSource,
+              QStringLiteral("SELECT Customers.Customer_ID, Customers.CompanyName FROM Customers ORDER BY "
+                             "Customers.CompanyName;"));
+    EXPECT_EQ(customer->lookup->boundColumn, 1);
+    EXPECT_EQ(customer->lookup->columnCount, 2);
+    EXPECT_TRUE(customer->lookup->limitToList);
+
+    const TCatalogueObject* customers = model->find(QStringLiteral("Customers"));
+    const TCatalogueColumn* postal = columnOf(customers, QStringLiteral("PostalCode"));
+    ASSERT_NE(postal, nullptr);
+    EXPECT_EQ(postal->inputMask, QStringLiteral("00000;;_"));
+    const TCatalogueColumn* notes = columnOf(customers, QStringLiteral("Notes"));
+    ASSERT_NE(notes, nullptr);
+    EXPECT_TRUE(notes->allowZeroLength);
+    EXPECT_FALSE(notes->lookup);
+
+    const TCatalogueObject* products = model->find(QStringLiteral("Products"));
+    const TCatalogueColumn* price = columnOf(products, QStringLiteral("UnitPrice"));
+    ASSERT_NE(price, nullptr);
+    EXPECT_EQ(price->format, QStringLiteral("Currency"));
+    EXPECT_FALSE(price->decimalPlaces); // stored as 255: Auto
+    const TCatalogueColumn* discontinued = columnOf(products, QStringLiteral("Discontinued"));
+    ASSERT_NE(discontinued, nullptr);
+    ASSERT_TRUE(discontinued->lookup);
+    EXPECT_EQ(discontinued->lookup->displayControl, QStringLiteral("checkBox"));
+
+    // A hidden table is a user table.
+    const TCatalogueObject* settings = model->find(QStringLiteral("AppSettings"));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->kind, TObjectKind::Table);
+    EXPECT_TRUE(settings->hidden);
+
+    if (GetParam().format == jet::Format::Ace12) {
+        const TCatalogueColumn* tags = columnOf(customers, QStringLiteral("Tags"));
+        ASSERT_NE(tags, nullptr);
+        ASSERT_TRUE(tags->lookup);
+        EXPECT_EQ(tags->lookup->rowSourceType, QStringLiteral("Value List"));
+        EXPECT_EQ(tags->lookup->rowSource, QStringLiteral("\"Wholesale\";\"Retail\";\"Online\""));
+        EXPECT_EQ(tags->lookup->displayControl, QStringLiteral("comboBox"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SampleFile,
+                         ::testing::Values(FormatCase{"Jet3", jet::Format::Jet3, "sample3.mdb"},
+                                           FormatCase{"Jet4", jet::Format::Jet4, "sample.mdb"},
+                                           FormatCase{"Ace", jet::Format::Ace12, "sample.accdb"}),
+                         [](const ::testing::TestParamInfo<FormatCase>& p) {
+                             return std::string(p.param.label);
+                         });
+
+// A query whose rows do not add up is listed with its type but without SQL; the rest reads.
+TEST(DamagedQueryRows, LeaveTheQueryWithoutADefinition)
+{
+    QTemporaryDir dir;
+    jet::Database db = jet::sampleDatabase();
+    jet::Query broken{QStringLiteral("Broken Join")};
+    broken.allFields = true;
+    broken.tables = {{QStringLiteral("Orders")}};
+    broken.joins = {jet::QueryJoin{
+        QStringLiteral("Orders"), QStringLiteral("Vanished"), 1, {QStringLiteral("Orders.X = Vanished.X")}}};
+    db.queries.append(broken);
+    const QString path = dir.filePath(QStringLiteral("broken.mdb"));
+    jet::writeFile(path, db);
+    const std::shared_ptr<const TCatalogue> model = structureOf(path);
+    ASSERT_TRUE(model);
+    const TCatalogueObject* q = model->find(QStringLiteral("Broken Join"), true);
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->queryType, TQueryType::Select);
+    EXPECT_TRUE(q->definition.isEmpty());
+    const TCatalogueObject* fine = model->find(QStringLiteral("Top 10 Products"), true);
+    ASSERT_NE(fine, nullptr);
+    EXPECT_FALSE(fine->definition.isEmpty());
+}
+
 // A linked table's keys and indexes are its back-end table's.
 TEST(LinkedTableStructure, ComesFromTheBackEnd)
 {

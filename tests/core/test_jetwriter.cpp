@@ -389,6 +389,7 @@ TEST_F(JetFiles, SampleDatabaseHasItsSchemaAndCatalogueObjects)
     for (const QString& line : objects.lines())
         types.insert(line.section(QLatin1Char('|'), 2, 2), line.section(QLatin1Char('|'), 3, 3));
     EXPECT_EQ(types.value(QStringLiteral("Orders by Country")), QStringLiteral("5"));
+    EXPECT_EQ(types.value(QStringLiteral("Server Totals")), QStringLiteral("5"));
     EXPECT_EQ(types.value(QStringLiteral("Customer List")), QStringLiteral("-32764"));
     EXPECT_EQ(types.value(QStringLiteral("Tables")), QStringLiteral("3"));
 }
@@ -841,9 +842,99 @@ TEST_P(FormatRich, PropertiesReadBackThroughLibmdb)
               GetParam() == jet::Format::Ace12);
 }
 
+// The sample's design-view properties, as libmdb reads them back.
+TEST_P(FormatRich, FieldPropertiesReadBackThroughLibmdb)
+{
+    const QString path = write(jet::sampleDatabase(GetParam()));
+    const QStringList names{"Caption",         "Format",         "InputMask",      "DecimalPlaces",
+                            "AllowZeroLength", "ValidationRule", "ValidationText", "DisplayControl",
+                            "RowSourceType",   "RowSource",      "BoundColumn",    "ColumnCount",
+                            "LimitToList"};
+    const LibmdbTable orders = readWithLibmdb(path, QStringLiteral("Orders"), names);
+    EXPECT_EQ(orders.props.value(".ValidationRule"),
+              QStringLiteral("[ShippedDate] Is Null Or [ShippedDate]>=[OrderDate]"));
+    EXPECT_EQ(orders.props.value(".ValidationText"), QStringLiteral("An order ships after it was placed."));
+    EXPECT_EQ(orders.props.value("OrderDate.Caption"), QStringLiteral("Order Date"));
+    EXPECT_EQ(orders.props.value("OrderDate.Format"), QStringLiteral("Short Date"));
+    EXPECT_EQ(orders.props.value("OrderDate.ValidationRule"), QStringLiteral(">=#1/1/2000#"));
+    EXPECT_EQ(orders.props.value("Freight.DecimalPlaces"), QStringLiteral("2"));
+    EXPECT_EQ(orders.props.value("Customer_ID.DisplayControl"), QStringLiteral("111"));
+    EXPECT_EQ(orders.props.value("Customer_ID.RowSourceType"), QStringLiteral("Table/Query"));
+    EXPECT_EQ(orders.props.value("Customer_ID.BoundColumn"), QStringLiteral("1"));
+    EXPECT_EQ(orders.props.value("Customer_ID.ColumnCount"), QStringLiteral("2"));
+    EXPECT_EQ(orders.props.value("Customer_ID.LimitToList"), QStringLiteral("yes"));
+    const LibmdbTable customers = readWithLibmdb(path, QStringLiteral("Customers"), names);
+    EXPECT_EQ(customers.props.value("Phone.InputMask"), QStringLiteral("!\\(999\") \"000\\-0000;;_"));
+    EXPECT_EQ(customers.props.value("Notes.AllowZeroLength"), QStringLiteral("yes"));
+    const LibmdbTable products = readWithLibmdb(path, QStringLiteral("Products"), names);
+    EXPECT_EQ(products.props.value("UnitPrice.DecimalPlaces"), QStringLiteral("255"));
+    EXPECT_EQ(products.props.value("Discontinued.DisplayControl"), QStringLiteral("106"));
+    EXPECT_FALSE(products.props.contains("Discontinued.RowSource"));
+}
+
+// Every saved query of the sample is a catalogue row of Type 5 with its rows in MSysQueries,
+// from the start mark (attribute 0) to the end mark (255), as the SQL reader sees them.
+TEST_P(FormatRich, QueriesAreRowsOfMSysQueries)
+{
+    const jet::Database db = jet::sampleDatabase(GetParam());
+    const QString path = write(db);
+    const ToolRun objects = runTool(QStringLiteral("mdb-sql"),
+                                    {QStringLiteral("-P"), QStringLiteral("-H"), QStringLiteral("-F"),
+                                     QStringLiteral("-d"), QStringLiteral("|"), path},
+                                    "SELECT Id, Name, Flags FROM MSysObjects where type = 5\n");
+    ASSERT_EQ(objects.exitCode, 0) << objects.err.toStdString();
+    QMap<QString, QString> ids;
+    QMap<QString, qint64> flags;
+    for (const QString& line : objects.lines()) {
+        ids.insert(line.section(u'|', 0, 0), line.section(u'|', 1, 1));
+        flags.insert(line.section(u'|', 1, 1), line.section(u'|', 2, 2).toLongLong());
+    }
+    ASSERT_EQ(ids.size(), db.queries.size());
+    EXPECT_EQ(flags.value(QStringLiteral("Raise Prices")), 48);
+    EXPECT_EQ(flags.value(QStringLiteral("All Countries")), 128);
+    EXPECT_EQ(flags.value(QStringLiteral("~sq_rCustomer List")), 0xA);
+
+    const ToolRun rows = runTool(QStringLiteral("mdb-sql"),
+                                 {QStringLiteral("-P"), QStringLiteral("-H"), QStringLiteral("-F"),
+                                  QStringLiteral("-d"), QStringLiteral("|"), path},
+                                 "SELECT ObjectId, Attribute, Name1 FROM MSysQueries\n");
+    ASSERT_EQ(rows.exitCode, 0) << rows.err.toStdString();
+    QMap<QString, QList<int>> attributes;
+    for (const QString& line : rows.lines()) {
+        ASSERT_TRUE(ids.contains(line.section(u'|', 0, 0))) << line.toStdString();
+        attributes[ids.value(line.section(u'|', 0, 0))].append(line.section(u'|', 1, 1).toInt());
+    }
+    EXPECT_EQ(attributes.size(), db.queries.size());
+    for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        ASSERT_GE(it.value().size(), 3);
+        EXPECT_EQ(it.value().at(0), 0);
+        EXPECT_EQ(it.value().at(1), 255);
+    }
+    // A select query has no type row; a join's two tables and its condition are one row.
+    EXPECT_EQ(attributes.value(QStringLiteral("Orders by Country")),
+              (QList<int>{0, 255, 6, 6, 6, 7, 5, 5, 9, 11}));
+    EXPECT_EQ(attributes.value(QStringLiteral("All Countries")), (QList<int>{0, 255, 5, 1, 5, 3}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, FormatRich,
                          ::testing::Values(jet::Format::Jet4, jet::Format::Ace12, jet::Format::Jet3),
                          [](const auto& p) { return std::string(formatName(p.param)); });
+
+TEST_F(JetFiles, BenchmarkQueriesAreWrittenOverTheTables)
+{
+    jet::Database db = jet::benchmarkDatabase(20, 5);
+    jet::addBenchmarkQueries(db, 50);
+    ASSERT_EQ(db.queries.size(), 50);
+    EXPECT_EQ(db.queries.first().name, QStringLiteral("Query0001"));
+    const QString path = write(db);
+    const ToolRun objects = runTool(QStringLiteral("mdb-sql"),
+                                    {QStringLiteral("-P"), QStringLiteral("-H"), QStringLiteral("-F"), path},
+                                    "SELECT Name FROM MSysObjects where type = 5\n");
+    EXPECT_EQ(objects.lines().size(), 50);
+    jet::Database tooSmall = jet::benchmarkDatabase(1, 5);
+    EXPECT_THROW(jet::addBenchmarkQueries(tooSmall, 1), std::invalid_argument);
+}
 
 // Indexes made after a relationship whose foreign key needed a stored index of its own: the
 // stored entries say which real index each uses, though libmdb 1.0 pairs by position and loses
@@ -1181,6 +1272,34 @@ INSTANTIATE_TEST_SUITE_P(
                     [](jet::Database& db) {
                         addParentAndLink(db, jet::RelationFlag::NotEnforced);
                         db.withSystemTables = false;
+                    }},
+        RefusalCase{"QueriesWithoutSystemTables",
+                    [](jet::Database& db) {
+                        db.queries = {jet::Query{QStringLiteral("Q")}};
+                        db.withSystemTables = false;
+                    }},
+        RefusalCase{"QueryNamedLikeATable",
+                    [](jet::Database& db) { db.queries = {jet::Query{QStringLiteral("good")}}; }},
+        RefusalCase{"UnionOfOneSelect",
+                    [](jet::Database& db) {
+                        jet::Query q{QStringLiteral("U"), jet::QueryType::Union};
+                        q.unionParts = {QStringLiteral("SELECT 1")};
+                        db.queries = {q};
+                    }},
+        RefusalCase{"PassThroughWithoutItsStatement",
+                    [](jet::Database& db) {
+                        db.queries = {jet::Query{QStringLiteral("P"), jet::QueryType::PassThrough}};
+                    }},
+        RefusalCase{"JoinOfAnUnknownType",
+                    [](jet::Database& db) {
+                        jet::Query q{QStringLiteral("J")};
+                        q.joins = {jet::QueryJoin{QStringLiteral("a"), QStringLiteral("b"), 4, {QStringLiteral("x")}}};
+                        db.queries = {q};
+                    }},
+        RefusalCase{"MultiValueFieldOutsideAce",
+                    [](jet::Database& db) {
+                        firstColumn(db).type = jet::ColumnType::Text;
+                        firstColumn(db).multiValue = jet::ColumnType::Text;
                     }}),
     [](const auto& p) { return std::string(p.param.label); });
 

@@ -77,6 +77,9 @@ const QString kOrdersBlock =
     Col(1, QStringLiteral("Order_ID"), QStringLiteral("Integer"), 0) + QLatin1Char('\n') +
     Col(2, QStringLiteral("ShipName"), QStringLiteral("VarWChar"), 40) + QLatin1Char('\n');
 
+const QString kHiddenBlock = Title(QStringLiteral("Hidden")) + QLatin1Char('\n') +
+                             Col(1, QStringLiteral("X"), QStringLiteral("Integer"), 0) + QLatin1Char('\n');
+
 class ReportCliTest : public ::testing::Test
 {
 protected:
@@ -127,9 +130,9 @@ TEST_F(ReportCliTest, PlainFileReportsEveryEnabledTableInCatalogueOrder)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty());
     ExpectHeader(run.out.split(QLatin1Char('\n')), file);
-    // The hidden table is flagged in the system catalogue and is left out like the system tables.
-    EXPECT_EQ(Body(run.out),
-              kCustomersBlock + kOrdersBlock + L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
+    // The hidden table is the user's: its flag in the catalogue does not make it a system table.
+    EXPECT_EQ(Body(run.out), kCustomersBlock + kHiddenBlock + kOrdersBlock +
+                                 L(QString(70, QLatin1Char('*'))) + QLatin1Char('\n'));
 }
 
 TEST_F(ReportCliTest, RelativePathIsReportedAsTheFullPath)
@@ -168,6 +171,8 @@ TEST_F(ReportCliTest, SystemTablesOnlyWhenAsked)
     const ProgramRun without = RunProgram({file});
     ASSERT_EQ(without.exitCode, 0);
     EXPECT_FALSE(without.out.contains(QStringLiteral("MSys")));
+    // A table the user hid is the user's.
+    EXPECT_TRUE(without.out.contains(Title(QStringLiteral("Hidden"))));
 
     const ProgramRun with = RunProgram({QStringLiteral("--system-tables"), file});
     ASSERT_EQ(with.exitCode, 0);
@@ -277,7 +282,7 @@ TEST_F(ReportCliTest, ProfilesOfTheSettingsFileAreListedAndReported)
     const ProgramRun report = run({"--profile", "läden"});
     ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
     ExpectHeader(report.out.split(QLatin1Char('\n')), file);
-    EXPECT_TRUE(report.out.contains(kCustomersBlock + kOrdersBlock));
+    EXPECT_TRUE(report.out.contains(kCustomersBlock + kHiddenBlock + kOrdersBlock));
     EXPECT_EQ(
         run({"--profile", "Nix"}).err,
         "orvane-report: no profile named 'Nix'; the profiles are:\nAccess\tLäden\nSQLServer\tZentrale\n");

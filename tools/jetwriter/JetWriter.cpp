@@ -998,15 +998,70 @@ Property textProperty(const Layout& lay, const QString& name, const QString& val
     return Property{name, ColumnType::Memo, ddl, encodeText(lay, value, name)};
 }
 
+// A property Access keeps as Text (10) rather than Memo.
+Property shortTextProperty(const Layout& lay, const QString& name, const QString& value, bool ddl)
+{
+    return Property{name, ColumnType::Text, ddl, encodeText(lay, value, name)};
+}
+
+Property shortProperty(const QString& name, int value)
+{
+    return Property{name, ColumnType::Int, false, le16(std::uint32_t(value))};
+}
+
+Property yesProperty(const QString& name, bool ddl)
+{
+    return Property{name, ColumnType::Bool, ddl, QByteArray(1, char(0xFF))};
+}
+
+// The design view's field properties (Description, DefaultValue and Required are written apart).
+void addFieldProperties(const Layout& lay, const Column& c, std::vector<Property>& props)
+{
+    if (!c.caption.isEmpty())
+        props.push_back(shortTextProperty(lay, QStringLiteral("Caption"), c.caption, false));
+    if (!c.format.isEmpty())
+        props.push_back(shortTextProperty(lay, QStringLiteral("Format"), c.format, false));
+    if (!c.inputMask.isEmpty())
+        props.push_back(shortTextProperty(lay, QStringLiteral("InputMask"), c.inputMask, false));
+    if (c.decimalPlaces >= 0)
+        props.push_back(Property{QStringLiteral("DecimalPlaces"), ColumnType::Byte, false,
+                                 QByteArray(1, char(c.decimalPlaces))});
+    if (c.allowZeroLength)
+        props.push_back(yesProperty(QStringLiteral("AllowZeroLength"), true));
+    if (!c.validationRule.isEmpty())
+        props.push_back(textProperty(lay, QStringLiteral("ValidationRule"), c.validationRule, true));
+    if (!c.validationText.isEmpty())
+        props.push_back(shortTextProperty(lay, QStringLiteral("ValidationText"), c.validationText, true));
+    // A multi-value field's lookup lives on its values' table.
+    if (c.lookup && !c.multiValue) {
+        const Lookup& l = *c.lookup;
+        props.push_back(shortProperty(QStringLiteral("DisplayControl"), l.displayControl));
+        if (l.displayControl != 106 && l.displayControl != 109) {
+            props.push_back(shortTextProperty(lay, QStringLiteral("RowSourceType"), l.rowSourceType, false));
+            props.push_back(textProperty(lay, QStringLiteral("RowSource"), l.rowSource, false));
+            props.push_back(shortProperty(QStringLiteral("BoundColumn"), l.boundColumn));
+            props.push_back(shortProperty(QStringLiteral("ColumnCount"), l.columnCount));
+            if (l.limitToList)
+                props.push_back(yesProperty(QStringLiteral("LimitToList"), false));
+        }
+    }
+}
+
 // The property blob of a table: "MR2\0" ("KKD\0" in Jet 3), the pool of property names, then a block for the
 // table itself (no name, type 0) and one per column with properties (its name, type 1). Empty if the table
 // has no properties.
 QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
 {
     std::vector<std::pair<QString, std::vector<Property>>> blocks;
+    std::vector<Property> own;
     if (!t.description.isEmpty())
-        blocks.push_back(
-            {QString(), {textProperty(lay, QStringLiteral("Description"), t.description, false)}});
+        own.push_back(textProperty(lay, QStringLiteral("Description"), t.description, false));
+    if (!t.validationRule.isEmpty())
+        own.push_back(textProperty(lay, QStringLiteral("ValidationRule"), t.validationRule, true));
+    if (!t.validationText.isEmpty())
+        own.push_back(textProperty(lay, QStringLiteral("ValidationText"), t.validationText, true));
+    if (!own.empty())
+        blocks.push_back({QString(), std::move(own)});
     for (const Column& c : t.columns) {
         std::vector<Property> props;
         if (!c.description.isEmpty())
@@ -1024,6 +1079,7 @@ QByteArray propertyBlob(const Layout& lay, Format format, const Table& t)
             props.push_back(
                 Property{QStringLiteral("ResultType"), ColumnType::Byte, true, QByteArray(1, char(c.type))});
         }
+        addFieldProperties(lay, c, props);
         if (!props.empty())
             blocks.push_back({c.name, std::move(props)});
     }
@@ -1104,6 +1160,156 @@ void writeEmptyLeaf(char* p, const Layout& lay, std::uint32_t tdefPage)
     put32(p + 4, tdefPage);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Saved queries (MSysQueries)
+
+// One MSysQueries row before it is encoded.
+struct QueryRowSpec
+{
+    std::uint8_t attribute;
+    std::int16_t flag = 0;
+    QString name1{};
+    QString name2{};
+    QString expression{};
+    bool hasFlag = true; // false: Flag is Null
+};
+
+// MSysObjects.Flags of a query's type (DAO's QueryDefTypeEnum) and the Flag of its type row.
+std::pair<std::uint32_t, int> queryTypeCodes(QueryType type)
+{
+    switch (type) {
+    case QueryType::Select:
+        return {0, 1};
+    case QueryType::MakeTable:
+        return {80, 2};
+    case QueryType::Append:
+        return {64, 3};
+    case QueryType::Update:
+        return {48, 4};
+    case QueryType::Delete:
+        return {32, 5};
+    case QueryType::Crosstab:
+        return {16, 6};
+    case QueryType::DataDefinition:
+        return {96, 7};
+    case QueryType::PassThrough:
+        return {112, 8};
+    case QueryType::Union:
+        return {128, 9};
+    }
+    return {0, 1};
+}
+
+// The rows Access writes for a query, in the order it inserts them: the start (0) and end (255)
+// marks, the type (1; none for a select), parameters (2), output columns (6), joins (7), tables
+// (5), WHERE (8), GROUP BY (9), HAVING (10), ORDER BY (11), and last the options (3) when any is
+// set. Stored texts end in a NUL.
+std::vector<QueryRowSpec> queryRows(const Query& q)
+{
+    auto where = [&] { return QStringLiteral("query \"%1\"").arg(q.name); };
+    std::vector<QueryRowSpec> rows;
+    rows.push_back({0, 0});
+    rows.push_back({255, 0, {}, {}, {}, false});
+    const int typeCode = queryTypeCodes(q.type).second;
+    const QChar nul(0);
+    switch (q.type) {
+    case QueryType::Select:
+        break;
+    case QueryType::PassThrough:
+        if (q.text.isEmpty())
+            invalid(QStringLiteral("%1 has no statement").arg(where()));
+        rows.push_back({1, std::int16_t(typeCode), q.connect, {}, q.text + nul});
+        return rows;
+    case QueryType::DataDefinition:
+        if (q.text.isEmpty())
+            invalid(QStringLiteral("%1 has no statement").arg(where()));
+        rows.push_back({1, std::int16_t(typeCode), {}, {}, q.text + nul});
+        return rows;
+    case QueryType::Union: {
+        if (q.unionParts.size() < 2)
+            invalid(QStringLiteral("%1 needs two or more SELECTs").arg(where()));
+        const QString glue =
+            q.unionAll ? QStringLiteral("\r\nUNION ALL\r\n") : QStringLiteral("\r\nUNION\r\n");
+        // Access keeps the first member's trailing blank.
+        rows.push_back({5,
+                        0,
+                        {},
+                        QStringLiteral("X7YZ_____1"),
+                        q.unionParts.mid(0, q.unionParts.size() - 1).join(glue) + u' '});
+        rows.push_back({1, std::int16_t(typeCode)});
+        rows.push_back({5, 0, {}, QStringLiteral("X7YZ_____2"), q.unionParts.constLast()});
+        for (const auto& [expression, descending] : q.orderBy)
+            rows.push_back({11, 0, descending ? QStringLiteral("D") : QString(), {}, expression});
+        rows.push_back({3, std::int16_t(q.unionAll ? 1 : 3)});
+        return rows;
+    }
+    default:
+        if ((q.type == QueryType::MakeTable || q.type == QueryType::Append) && q.target.isEmpty())
+            invalid(QStringLiteral("%1 has no target table").arg(where()));
+        // A make-table query's type row follows its columns.
+        if (q.type != QueryType::MakeTable)
+            rows.push_back({1, std::int16_t(typeCode), q.target});
+        break;
+    }
+    for (const QueryParameter& p : q.parameters)
+        rows.push_back({2, std::int16_t(p.daoType), p.name});
+    const bool crosstab = q.type == QueryType::Crosstab;
+    // An append of a VALUES list names its target columns through the columns' targets alone.
+    const bool valuesOnly = q.type == QueryType::Append && !q.values.isEmpty();
+    for (const QueryColumn& c : valuesOnly ? QList<QueryColumn>() : q.columns) {
+        if (q.type == QueryType::Update)
+            rows.push_back({6, 0, {}, c.target, c.expression});
+        else
+            rows.push_back(
+                {6, std::int16_t(crosstab && c.rowHeading ? 2 : 0), c.alias, c.target, c.expression});
+    }
+    for (qsizetype i = 0; i < q.values.size(); ++i)
+        rows.push_back({6, std::int16_t(-32768), {}, q.columns.value(i).target, q.values[i]});
+    if (crosstab) {
+        if (q.transform.isEmpty() || q.pivot.isEmpty())
+            invalid(QStringLiteral("%1 needs a value and a column heading").arg(where()));
+        rows.push_back({6, 1, {}, {}, q.pivot});
+        rows.push_back({6, 0, q.transformAlias, {}, q.transform});
+    }
+    if (q.type == QueryType::MakeTable)
+        rows.push_back({1, std::int16_t(typeCode), q.target});
+    for (const QueryJoin& j : q.joins) {
+        if (j.type < 1 || j.type > 3 || j.conditions.isEmpty())
+            invalid(
+                QStringLiteral("%1 has a join of type %2 or without a condition").arg(where()).arg(j.type));
+        // Access keeps a join's later conditions first.
+        for (qsizetype i = j.conditions.size() - 1; i >= 0; --i)
+            rows.push_back({7, std::int16_t(j.type), j.left, j.right, j.conditions[i]});
+    }
+    for (const QueryTable& t : q.tables)
+        rows.push_back({5, 0, t.name, t.alias, {}, false});
+    if (!q.where.isEmpty())
+        rows.push_back({8, 0, {}, {}, q.where});
+    for (const QString& g : q.groupBy)
+        rows.push_back({9, std::int16_t(crosstab ? 2 : 0), {}, {}, g});
+    if (crosstab)
+        rows.push_back({9, 0, {}, {}, q.pivot});
+    if (!q.having.isEmpty())
+        rows.push_back({10, 0, {}, {}, q.having});
+    for (const auto& [expression, descending] : q.orderBy)
+        rows.push_back({11, 0, descending ? QStringLiteral("D") : QString(), {}, expression});
+    const int options = (q.allFields ? 0x01 : 0) | (q.distinct ? 0x02 : 0) | (q.distinctRow ? 0x08 : 0) |
+                        (q.top > 0 ? 0x10 : 0) | (q.top > 0 && q.percent ? 0x20 : 0);
+    if (options != 0)
+        rows.push_back({3, std::int16_t(options), q.top > 0 ? QString::number(q.top) : QString()});
+    return rows;
+}
+
+// The multi-value fields of a table: their hidden tables of values go into the file too.
+struct ComplexField
+{
+    QString column;
+    int table;     // position in the table list
+    int flatTable; // likewise
+};
+
+constexpr std::uint32_t kFlatTableFlags = 0x800A0000u; // what Access gives a field's table of values
+
 } // namespace
 
 QByteArray buildFile(const Database& db)
@@ -1129,6 +1335,51 @@ QByteArray buildFile(const Database& db)
     }
     for (const CatalogObject& o : db.otherObjects)
         checkName(o.name, QStringLiteral("a catalogue object"));
+    for (const Query& q : db.queries) {
+        checkName(q.name, QStringLiteral("a query"));
+        if (names.contains(q.name.toLower()))
+            invalid(QStringLiteral("query \"%1\" has the name of a table or another query").arg(q.name));
+        names.insert(q.name.toLower());
+    }
+    if (!db.queries.isEmpty() && !db.withSystemTables)
+        invalid(QStringLiteral("queries need the system tables"));
+
+    // Multi-value fields (ACE): a hidden table of the values per field, and MSysComplexColumns.
+    std::vector<ComplexField> complexFields;
+    const int userEnd = int(tables.size());
+    for (int i = userBase; i < userEnd; ++i) {
+        for (const Column& c : tables[i].columns) {
+            if (!c.multiValue)
+                continue;
+            if (db.format != Format::Ace12 || c.type != ColumnType::Complex)
+                invalid(QStringLiteral(
+                            "column \"%1\" of table \"%2\": a multi-value field is a Complex column of "
+                            "an ACE file")
+                            .arg(c.name, tables[i].name));
+            Column value = makeColumn(QStringLiteral("Value"), *c.multiValue,
+                                      *c.multiValue == ColumnType::Text ? 255 : 0);
+            value.lookup = c.lookup;
+            Column owner = makeColumn(QStringLiteral("_") + c.name, ColumnType::Long);
+            const QString flatName = QStringLiteral("f_%1_%2").arg(
+                QString::number(0x5A3C0000u + std::uint32_t(complexFields.size()), 16)
+                    .toUpper()
+                    .rightJustified(32, u'0'),
+                c.name);
+            tables.append(Table{flatName, {owner, value}, kFlatTableFlags, 0});
+            complexFields.push_back({c.name, i, int(tables.size()) - 1});
+        }
+    }
+    int complexTable = -1;
+    if (!complexFields.empty()) {
+        tables.append(
+            Table{QStringLiteral("MSysComplexColumns"),
+                  {col("ColumnName", ColumnType::Text, 64), col("ComplexID", ColumnType::Long),
+                   col("ComplexTypeObjectID", ColumnType::Long), col("ConceptualTableID", ColumnType::Long),
+                   col("FlatTableID", ColumnType::Long)},
+                  TableFlag::System,
+                  std::uint32_t(complexFields.size())});
+        complexTable = int(tables.size()) - 1;
+    }
 
     const Table catalogTable = msysObjects();
     const TableDefs catalogDefs = defineColumns(lay, catalogTable);
@@ -1219,6 +1470,16 @@ QByteArray buildFile(const Database& db)
     for (int i = userBase; i < int(tables.size()); ++i)
         blobs[std::size_t(i)] = propertyBlob(lay, db.format, tables[i]);
 
+    // The queries' rows; each query's catalogue Id comes after the other objects'.
+    const int queryTable = db.withSystemTables ? 1 : -1; // MSysQueries
+    const std::uint32_t firstQueryId = kContainerBase + 0x100 + std::uint32_t(db.otherObjects.size());
+    std::vector<std::vector<QueryRowSpec>> queryRowSpecs;
+    std::uint32_t queryRowCount = 0;
+    for (const Query& q : db.queries) {
+        queryRowSpecs.push_back(queryRows(q));
+        queryRowCount += std::uint32_t(queryRowSpecs.back().size());
+    }
+
     Image image(lay);
     writeHeader(image.page(image.newPage()), lay, db); // 0: header
     const std::uint32_t mapPage = image.newPage();     // 1: first usage-map page
@@ -1227,7 +1488,9 @@ QByteArray buildFile(const Database& db)
     tdefPages.reserve(tables.size());
     for (qsizetype i = 0; i < tables.size(); ++i) {
         IndexPlan& plan = plans[std::size_t(i)];
-        const std::uint32_t rowCount = i == relTable ? std::uint32_t(relRows.size()) : tables[i].rowCount;
+        const std::uint32_t rowCount = i == relTable     ? std::uint32_t(relRows.size())
+                                       : i == queryTable ? queryRowCount
+                                                         : tables[i].rowCount;
         tdefPages.push_back(image.writeDefinition(definitionStream(
             lay, defs[std::size_t(i)], tables[i].flags, rowCount, plan.logicals.empty() ? nullptr : &plan)));
     }
@@ -1254,12 +1517,54 @@ QByteArray buildFile(const Database& db)
     for (std::size_t i = 0; i < blobs.size(); ++i)
         if (!blobs[i].isEmpty())
             lvProps[i] = longValue(lay, lval, blobs[i]);
-    std::vector<std::uint32_t> relPages;
-    if (relTable >= 0) {
-        RowPacker relData(lay, image, tdefPages[std::size_t(relTable)]);
-        for (const QByteArray& row : relRows)
-            relData.add(row);
-        relPages = relData.pages();
+    // The data rows of the system tables that have any, by table.
+    std::vector<std::vector<QByteArray>> dataRows(tables.size());
+    if (relTable >= 0)
+        dataRows[std::size_t(relTable)] = std::move(relRows);
+    if (queryTable >= 0) {
+        const TableDefs& qd = defs[std::size_t(queryTable)];
+        for (std::size_t n = 0; n < queryRowSpecs.size(); ++n) {
+            std::vector<int> perAttribute(256, 0);
+            for (const QueryRowSpec& r : queryRowSpecs[n]) {
+                std::vector<Value> v(qd.columns.size());
+                v[0] = QByteArray(1, char(r.attribute));
+                if (!r.expression.isEmpty())
+                    v[1] = longValue(lay, lval, encodeText(lay, r.expression, QStringLiteral("query text")));
+                if (r.hasFlag)
+                    v[2] = le16(std::uint16_t(r.flag));
+                v[4] = optionalText(lay, r.name1, QStringLiteral("query name"), false);
+                v[5] = optionalText(lay, r.name2, QStringLiteral("query name"), false);
+                v[6] = le32(firstQueryId + std::uint32_t(n));
+                // Order: the row's place among its attribute's rows, big-endian.
+                const std::uint32_t place = std::uint32_t(perAttribute[r.attribute]++);
+                QByteArray order(4, '\0');
+                for (int b = 0; b < 4; ++b)
+                    order[b] = char((place >> (8 * (3 - b))) & 0xFF);
+                v[7] = order;
+                dataRows[std::size_t(queryTable)].push_back(buildRow(lay, qd, v));
+            }
+        }
+    }
+    if (complexTable >= 0) {
+        const TableDefs& cd = defs[std::size_t(complexTable)];
+        for (std::size_t n = 0; n < complexFields.size(); ++n) {
+            std::vector<Value> v(cd.columns.size());
+            v[0] = encodeText(lay, complexFields[n].column, QStringLiteral("name"));
+            v[1] = le32(std::uint32_t(n + 1));
+            v[2] = le32(0);
+            v[3] = le32(tdefPages[std::size_t(complexFields[n].table)]);
+            v[4] = le32(tdefPages[std::size_t(complexFields[n].flatTable)]);
+            dataRows[std::size_t(complexTable)].push_back(buildRow(lay, cd, v));
+        }
+    }
+    std::vector<std::vector<std::uint32_t>> dataPages(tables.size());
+    for (std::size_t i = 0; i < dataRows.size(); ++i) {
+        if (dataRows[i].empty())
+            continue;
+        RowPacker packer(lay, image, tdefPages[i]);
+        for (const QByteArray& row : dataRows[i])
+            packer.add(row);
+        dataPages[i] = packer.pages();
     }
 
     // The catalogue rows.
@@ -1280,6 +1585,8 @@ QByteArray buildFile(const Database& db)
     std::uint32_t nextId = kContainerBase + 0x100;
     for (const CatalogObject& o : db.otherObjects)
         rows.push_back({nextId++, tablesContainer, o.name, o.type, o.flags, &o});
+    for (const Query& q : db.queries)
+        rows.push_back({nextId++, tablesContainer, q.name, 5, queryTypeCodes(q.type).first | q.flags});
     for (const Relationship& r : db.relationships)
         rows.push_back({nextId++, kContainerBase + 3, r.name, 8, 0});
 
@@ -1320,9 +1627,9 @@ QByteArray buildFile(const Database& db)
     };
     patchMaps(catalogPage, usageMap(lay, catalogStart, catalog.pages()), usageMap(lay, catalogStart, {}));
     for (std::size_t i = 0; i < tdefPages.size(); ++i) {
-        if (int(i) == relTable && !relPages.empty())
-            patchMaps(tdefPages[i], usageMap(lay, relPages.front(), relPages),
-                      usageMap(lay, relPages.front(), {}));
+        const std::vector<std::uint32_t>& pages = dataPages[i];
+        if (!pages.empty())
+            patchMaps(tdefPages[i], usageMap(lay, pages.front(), pages), usageMap(lay, pages.front(), {}));
         else
             patchMaps(tdefPages[i], noPages, noPages);
         for (std::size_t r = 0; r < plans[i].reals.size(); ++r) {

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 namespace jet {
 
@@ -45,6 +47,17 @@ inline constexpr std::uint8_t AutoGuid = 0x40;
 inline constexpr std::uint8_t Hyperlink = 0x80;
 } // namespace ColumnFlag
 
+// A lookup field as Access's Lookup tab stores it.
+struct Lookup
+{
+    int displayControl = 111; // 106 check box, 109 text box, 110 list box, 111 combo box
+    QString rowSourceType = QStringLiteral("Table/Query"); // or "Value List", "Field List"
+    QString rowSource{};
+    int boundColumn = 1;
+    int columnCount = 1;
+    bool limitToList = false;
+};
+
 struct Column;
 // A column of a name, a type and, for Text and Binary, a length; the rest as the struct presets it.
 Column makeColumn(const QString& name, ColumnType type, int length = 0, bool fixed = false);
@@ -74,6 +87,18 @@ struct Column
     bool required = false;  // the Required property, not a stored column flag
     QString defaultValue{}; // as Access keeps it: "0", "=Now()", "\"x\""
     QString expression{};   // ACE only: the Expression of a calculated column, with ResultType
+    // The field properties of the design view; empty texts, -1 and false are not written.
+    QString caption{};
+    QString format{};
+    QString inputMask{};
+    int decimalPlaces = -1; // 0 to 15, or 255 for "Auto" as Access stores it
+    bool allowZeroLength = false;
+    QString validationRule{};
+    QString validationText{};
+    std::optional<Lookup> lookup{};
+    // Complex (ACE): a multi-value field of values of this type. The writer adds the hidden table
+    // of its values, whose Value column carries the lookup, and its row of MSysComplexColumns.
+    std::optional<ColumnType> multiValue{};
 };
 
 struct IndexColumn
@@ -111,7 +136,9 @@ struct Table
     std::uint32_t flags = TableFlag::User; // MSysObjects.Flags
     std::uint32_t rowCount = 0;            // only the count in the definition; no rows are written
     QList<Index> indexes{};
-    QString description{}; // the table's own Description property
+    QString description{};    // the table's own Description property
+    QString validationRule{}; // the table's own rule over its fields, and its text
+    QString validationText{};
 };
 
 // MSysRelationships.grbit bits.
@@ -165,6 +192,85 @@ CatalogObject jetLink(const QString& name, const QString& database, const QStrin
 // A link to the table foreignName of an ODBC data source (Type 4).
 CatalogObject odbcLink(const QString& name, const QString& connect, const QString& foreignName);
 
+// A saved query, described as Access's query designer holds it; the writer stores it as the
+// MSysQueries rows Access writes (docs/JET-FORMAT.md) and a catalogue row of Type 5.
+enum class QueryType
+{
+    Select,
+    MakeTable,
+    Append,
+    Update,
+    Delete,
+    Crosstab,
+    DataDefinition,
+    PassThrough,
+    Union
+};
+
+struct QueryColumn
+{
+    QString expression;
+    QString alias{};
+    // Append: the target table's column; Update: the column set ("Table.Column"), expression being
+    // the new value. Crosstab: true for the row headings (the other columns are the value).
+    QString target{};
+    bool rowHeading = false;
+};
+
+struct QueryTable
+{
+    QString name;
+    QString alias{};
+};
+
+struct QueryJoin
+{
+    QString left; // a table's alias or name
+    QString right;
+    int type = 1; // 1 inner, 2 left, 3 right
+    QStringList conditions;
+};
+
+struct QueryParameter
+{
+    QString name;
+    int daoType = 10; // DAO: 1 Yes/No, 4 Long, 5 Currency, 7 Double, 8 Date/Time, 10 Text, ...
+};
+
+namespace QueryFlag {
+inline constexpr std::uint32_t AltSystem = 0x2; // Access's own (forms' and reports' record sources)
+inline constexpr std::uint32_t Hidden = 0x8;
+} // namespace QueryFlag
+
+struct Query
+{
+    QString name;
+    QueryType type = QueryType::Select;
+    std::uint32_t flags = 0; // QueryFlag bits beyond the type, which the writer adds
+    QList<QueryParameter> parameters{};
+    bool distinct = false;
+    bool distinctRow = false;
+    bool allFields = false; // "*" after the columns
+    int top = 0;            // TOP n; 0: none
+    bool percent = false;
+    QList<QueryColumn> columns{};
+    QList<QueryTable> tables{};
+    QList<QueryJoin> joins{};
+    QString where{};
+    QStringList groupBy{};
+    QString having{};
+    QList<std::pair<QString, bool>> orderBy{}; // expression, descending
+    QString target{};                          // make-table and append: the target table
+    QStringList values{};                      // append: a VALUES list (with the columns' targets)
+    QString transform{};                       // crosstab: the value and its alias
+    QString transformAlias{};
+    QString pivot{};
+    QString text{};           // pass-through and data-definition: the statement
+    QString connect{};        // pass-through: the ODBC connect text
+    QStringList unionParts{}; // union: the SELECTs, in order
+    bool unionAll = false;
+};
+
 enum class Format
 {
     Jet4,  // 4 KiB pages, version byte 1
@@ -193,6 +299,8 @@ struct Database
     QList<CatalogObject> otherObjects;
     // Need withSystemTables (MSysRelationships holds them).
     QList<Relationship> relationships;
+    // Need withSystemTables (MSysQueries holds them); catalogue rows after otherObjects.
+    QList<Query> queries{};
 };
 
 // The whole file image. Table definitions longer than a page continue on further pages, so tables
@@ -220,5 +328,9 @@ Database richDatabase(Format format = Format::Jet4);
 // tables x columnsPerTable (0 to 255) columns of mixed types, named Table0001... and
 // Col01_<kind>..., for benchmarks. Throws std::invalid_argument for counts out of range.
 Database benchmarkDatabase(int tables = 2000, int columnsPerTable = 30, Format format = Format::Jet4);
+// count saved queries over db's tables (which must have at least two, with two columns each):
+// selects with joins, aliases and criteria, a parameter query and an action query of each kind
+// in turn, named Query0001...
+void addBenchmarkQueries(Database& db, int count);
 
 } // namespace jet

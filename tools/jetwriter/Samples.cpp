@@ -76,6 +76,180 @@ Relationship relationship(const QString& referenced, const QStringList& referenc
     return Relationship{referenced + table, table, columns, referenced, referencedColumns, flags};
 }
 
+Column captioned(Column c, const QString& caption)
+{
+    c.caption = caption;
+    return c;
+}
+
+Column validated(Column c, const QString& rule, const QString& text)
+{
+    c.validationRule = rule;
+    c.validationText = text;
+    return c;
+}
+
+Column formatted(Column c, const QString& format, int decimalPlaces = -1)
+{
+    c.format = format;
+    c.decimalPlaces = decimalPlaces;
+    return c;
+}
+
+Column masked(Column c, const QString& inputMask)
+{
+    c.inputMask = inputMask;
+    return c;
+}
+
+Column lookedUp(Column c, const QString& rowSource, int columnCount = 1, bool limitToList = true)
+{
+    Lookup l;
+    l.rowSource = rowSource;
+    l.columnCount = columnCount;
+    l.limitToList = limitToList;
+    c.lookup = l;
+    return c;
+}
+
+QueryColumn out(const QString& expression, const QString& alias = {})
+{
+    return QueryColumn{expression, alias};
+}
+
+QueryJoin innerJoin(const QString& left, const QString& right, const QString& on, int type = 1)
+{
+    return QueryJoin{left, right, type, {on}};
+}
+
+// The saved queries of the sample: one of every type, with joins (nested too), aliases,
+// parameters, TOP and DISTINCTROW, and the hidden ones Access and the user leave behind.
+QList<Query> sampleQueries()
+{
+    const QString customersOrders = QStringLiteral("Customers.Customer_ID = Orders.Customer_ID");
+    QList<Query> q;
+
+    Query byCountry{QStringLiteral("Orders by Country")};
+    byCountry.columns = {out(QStringLiteral("Customers.Country")),
+                         out(QStringLiteral("Count(Orders.Order_ID)"), QStringLiteral("Number of Orders")),
+                         out(QStringLiteral("Sum(Orders.Freight)"), QStringLiteral("SumOfFreight"))};
+    byCountry.tables = {{QStringLiteral("Customers")}, {QStringLiteral("Orders")}};
+    byCountry.joins = {innerJoin(QStringLiteral("Customers"), QStringLiteral("Orders"), customersOrders)};
+    byCountry.groupBy = {QStringLiteral("Customers.Country")};
+    byCountry.orderBy = {{QStringLiteral("Count(Orders.Order_ID)"), true}};
+    q << byCountry;
+
+    Query totals{QStringLiteral("Order Totals")};
+    totals.distinctRow = true;
+    totals.columns = {out(QStringLiteral("O.Order_ID")), out(QStringLiteral("C.CompanyName")),
+                      out(QStringLiteral("Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount])))"),
+                          QStringLiteral("Total"))};
+    totals.tables = {{QStringLiteral("Customers"), QStringLiteral("C")},
+                     {QStringLiteral("Orders"), QStringLiteral("O")},
+                     {QStringLiteral("Order Details")}};
+    totals.joins = {
+        innerJoin(QStringLiteral("C"), QStringLiteral("O"), QStringLiteral("C.Customer_ID = O.Customer_ID")),
+        innerJoin(QStringLiteral("O"), QStringLiteral("Order Details"),
+                  QStringLiteral("O.Order_ID = [Order Details].Order_ID"))};
+    totals.groupBy = {QStringLiteral("O.Order_ID"), QStringLiteral("C.CompanyName")};
+    q << totals;
+
+    Query period{QStringLiteral("Orders in Period")};
+    period.parameters = {{QStringLiteral("[Start Date]"), 8}, {QStringLiteral("[End Date]"), 8}};
+    period.columns = {out(QStringLiteral("Orders.Order_ID")), out(QStringLiteral("Orders.OrderDate")),
+                      out(QStringLiteral("Orders.ShipName"))};
+    period.tables = {{QStringLiteral("Orders")}};
+    period.where = QStringLiteral("(((Orders.OrderDate) Between [Start Date] And [End Date]))");
+    period.orderBy = {{QStringLiteral("Orders.OrderDate"), false}};
+    q << period;
+
+    Query top{QStringLiteral("Top 10 Products")};
+    top.top = 10;
+    top.columns = {out(QStringLiteral("Products.ProductName")), out(QStringLiteral("Products.UnitPrice"))};
+    top.tables = {{QStringLiteral("Products")}};
+    top.orderBy = {{QStringLiteral("Products.UnitPrice"), true}};
+    q << top;
+
+    Query without{QStringLiteral("Customers without Orders")};
+    without.columns = {out(QStringLiteral("Customers.CompanyName")), out(QStringLiteral("Customers.City"))};
+    without.tables = {{QStringLiteral("Customers")}, {QStringLiteral("Orders")}};
+    without.joins = {innerJoin(QStringLiteral("Customers"), QStringLiteral("Orders"), customersOrders, 2)};
+    without.where = QStringLiteral("(((Orders.Order_ID) Is Null))");
+    q << without;
+
+    Query crosstab{QStringLiteral("Freight by Year"), QueryType::Crosstab};
+    crosstab.columns = {QueryColumn{QStringLiteral("Orders.ShipCountry"), {}, {}, true}};
+    crosstab.tables = {{QStringLiteral("Orders")}};
+    crosstab.groupBy = {QStringLiteral("Orders.ShipCountry")};
+    crosstab.transform = QStringLiteral("Sum(Orders.Freight)");
+    crosstab.transformAlias = QStringLiteral("SumOfFreight");
+    crosstab.pivot = QStringLiteral("Year([OrderDate])");
+    q << crosstab;
+
+    Query archive{QStringLiteral("Archive Shipped Orders"), QueryType::MakeTable};
+    archive.columns = {out(QStringLiteral("Orders.*"))};
+    archive.tables = {{QStringLiteral("Orders")}};
+    archive.target = QStringLiteral("Orders Archive");
+    archive.where = QStringLiteral("(((Orders.ShippedDate) Is Not Null))");
+    q << archive;
+
+    Query append{QStringLiteral("Add Customer Countries"), QueryType::Append};
+    append.distinct = true;
+    append.target = QStringLiteral("Countries");
+    append.columns = {QueryColumn{QStringLiteral("Customers.Country"), {}, QStringLiteral("CountryName")}};
+    append.tables = {{QStringLiteral("Customers")}, {QStringLiteral("Countries")}};
+    append.joins = {innerJoin(QStringLiteral("Customers"), QStringLiteral("Countries"),
+                              QStringLiteral("Customers.Country = Countries.CountryName"), 2)};
+    append.where = QStringLiteral("(((Countries.CountryName) Is Null))");
+    q << append;
+
+    Query raise{QStringLiteral("Raise Prices"), QueryType::Update};
+    raise.parameters = {{QStringLiteral("[Percent Increase]"), 7}};
+    raise.tables = {{QStringLiteral("Products")}};
+    raise.columns = {QueryColumn{
+        QStringLiteral("[UnitPrice]*(1+[Percent Increase]/100)"), {}, QStringLiteral("Products.UnitPrice")}};
+    raise.where = QStringLiteral("(((Products.Discontinued)=False))");
+    q << raise;
+
+    Query purge{QStringLiteral("Delete Old Orders"), QueryType::Delete};
+    purge.columns = {out(QStringLiteral("Orders.*"))};
+    purge.tables = {{QStringLiteral("Orders")}};
+    purge.where = QStringLiteral("(((Orders.OrderDate)<#1/1/2000#))");
+    q << purge;
+
+    Query countries{QStringLiteral("All Countries"), QueryType::Union};
+    countries.unionParts = {QStringLiteral("SELECT Customers.Country FROM Customers"),
+                            QStringLiteral("SELECT Orders.ShipCountry FROM Orders")};
+    q << countries;
+
+    Query server{QStringLiteral("Server Totals"), QueryType::PassThrough};
+    server.connect = QStringLiteral("ODBC;DSN=Nordwind;Trusted_Connection=Yes");
+    server.text =
+        QStringLiteral("SELECT Country, COUNT(*) AS Customers\r\nFROM dbo.Customers\r\nGROUP BY Country");
+    q << server;
+
+    Query ddl{QStringLiteral("Create Notes Table"), QueryType::DataDefinition};
+    ddl.text =
+        QStringLiteral("CREATE TABLE Notes (NoteID COUNTER CONSTRAINT PK_Notes PRIMARY KEY, Body MEMO);");
+    q << ddl;
+
+    // The record source Access saved for the report "Customer List", and a query the user hid.
+    Query recordSource{QStringLiteral("~sq_rCustomer List")};
+    recordSource.flags = QueryFlag::AltSystem | QueryFlag::Hidden;
+    recordSource.columns = {out(QStringLiteral("Customers.*"))};
+    recordSource.tables = {{QStringLiteral("Customers")}};
+    recordSource.orderBy = {{QStringLiteral("Customers.CompanyName"), false}};
+    q << recordSource;
+
+    Query settings{QStringLiteral("Settings Lookup")};
+    settings.flags = QueryFlag::Hidden;
+    settings.columns = {out(QStringLiteral("AppSettings.SettingName")),
+                        out(QStringLiteral("AppSettings.SettingValue"))};
+    settings.tables = {{QStringLiteral("AppSettings")}};
+    q << settings;
+    return q;
+}
+
 } // namespace
 
 Table everyTypeTable(const QString& name)
@@ -118,51 +292,75 @@ Database sampleDatabase(Format format)
                      column(QStringLiteral("ContactName"), ColumnType::Text, 30),
                      column(QStringLiteral("Address"), ColumnType::Text, 60),
                      column(QStringLiteral("City"), ColumnType::Text, 15),
-                     column(QStringLiteral("PostalCode"), ColumnType::Text, 10),
-                     column(QStringLiteral("Country"), ColumnType::Text, 15),
-                     column(QStringLiteral("Phone"), ColumnType::Text, 24),
+                     masked(captioned(column(QStringLiteral("PostalCode"), ColumnType::Text, 10),
+                                      QStringLiteral("Postal Code")),
+                            QStringLiteral("00000;;_")),
+                     lookedUp(column(QStringLiteral("Country"), ColumnType::Text, 15),
+                              QStringLiteral("SELECT Countries.CountryName FROM Countries ORDER BY "
+                                             "Countries.CountryName;")),
+                     masked(column(QStringLiteral("Phone"), ColumnType::Text, 24),
+                            QStringLiteral("!\\(999\") \"000\\-0000;;_")),
                      column(QStringLiteral("Notes"), ColumnType::Memo), website},
                     TableFlag::User,
                     0};
-    Table products{QStringLiteral("Products"),
-                   {autoNumber(QStringLiteral("Product_ID")),
-                    column(QStringLiteral("ProductName"), ColumnType::Text, 40),
-                    column(QStringLiteral("QuantityPerUnit"), ColumnType::Text, 20),
-                    column(QStringLiteral("UnitPrice"), ColumnType::Money),
-                    column(QStringLiteral("UnitsInStock"), ColumnType::Int),
-                    column(QStringLiteral("ReorderLevel"), ColumnType::Byte),
-                    jet3 ? column(QStringLiteral("WeightKg"), ColumnType::Double)
-                         : decimal(QStringLiteral("WeightKg"), 10, 3),
-                    column(QStringLiteral("Discontinued"), ColumnType::Bool),
-                    column(QStringLiteral("Picture"), ColumnType::OLE)},
-                   TableFlag::User,
-                   0};
+    Table products{
+        QStringLiteral("Products"),
+        {autoNumber(QStringLiteral("Product_ID")),
+         column(QStringLiteral("ProductName"), ColumnType::Text, 40),
+         column(QStringLiteral("QuantityPerUnit"), ColumnType::Text, 20),
+         formatted(column(QStringLiteral("UnitPrice"), ColumnType::Money), QStringLiteral("Currency"), 255),
+         validated(column(QStringLiteral("UnitsInStock"), ColumnType::Int), QStringLiteral(">=0"),
+                   QStringLiteral("The stock cannot be negative.")),
+         column(QStringLiteral("ReorderLevel"), ColumnType::Byte),
+         jet3 ? column(QStringLiteral("WeightKg"), ColumnType::Double)
+              : decimal(QStringLiteral("WeightKg"), 10, 3),
+         column(QStringLiteral("Discontinued"), ColumnType::Bool),
+         column(QStringLiteral("Picture"), ColumnType::OLE)},
+        TableFlag::User,
+        0};
     Column tracking = column(QStringLiteral("TrackingGuid"), ColumnType::RepId);
-    Table orders{QStringLiteral("Orders"),
-                 {autoNumber(QStringLiteral("Order_ID")),
-                  column(QStringLiteral("Customer_ID"), ColumnType::Long),
-                  column(QStringLiteral("OrderDate"), ColumnType::DateTime),
-                  column(QStringLiteral("ShippedDate"), ColumnType::DateTime),
-                  column(QStringLiteral("Freight"), ColumnType::Money),
-                  column(QStringLiteral("ShipName"), ColumnType::Text, 40),
-                  column(QStringLiteral("ShipCountry"), ColumnType::Text, 15), tracking},
-                 TableFlag::User,
-                 0};
-    Table details{QStringLiteral("Order Details"),
-                  {column(QStringLiteral("Order_ID"), ColumnType::Long),
-                   column(QStringLiteral("Product_ID"), ColumnType::Long),
-                   column(QStringLiteral("UnitPrice"), ColumnType::Money),
-                   column(QStringLiteral("Quantity"), ColumnType::Int),
-                   column(QStringLiteral("Discount"), ColumnType::Float)},
-                  TableFlag::User,
-                  0};
+    Table orders{
+        QStringLiteral("Orders"),
+        {autoNumber(QStringLiteral("Order_ID")),
+         lookedUp(
+             captioned(column(QStringLiteral("Customer_ID"), ColumnType::Long), QStringLiteral("Customer")),
+             QStringLiteral("SELECT Customers.Customer_ID, Customers.CompanyName FROM Customers ORDER BY "
+                            "Customers.CompanyName;"),
+             2),
+         validated(formatted(captioned(column(QStringLiteral("OrderDate"), ColumnType::DateTime),
+                                       QStringLiteral("Order Date")),
+                             QStringLiteral("Short Date")),
+                   QStringLiteral(">=#1/1/2000#"), QStringLiteral("Orders start in 2000.")),
+         formatted(column(QStringLiteral("ShippedDate"), ColumnType::DateTime), QStringLiteral("Short Date")),
+         validated(
+             formatted(column(QStringLiteral("Freight"), ColumnType::Money), QStringLiteral("Currency"), 2),
+             QStringLiteral(">=0"), QStringLiteral("Freight cannot be negative.")),
+         column(QStringLiteral("ShipName"), ColumnType::Text, 40),
+         column(QStringLiteral("ShipCountry"), ColumnType::Text, 15), tracking},
+        TableFlag::User,
+        0};
+    Table details{
+        QStringLiteral("Order Details"),
+        {column(QStringLiteral("Order_ID"), ColumnType::Long),
+         column(QStringLiteral("Product_ID"), ColumnType::Long),
+         column(QStringLiteral("UnitPrice"), ColumnType::Money),
+         validated(column(QStringLiteral("Quantity"), ColumnType::Int), QStringLiteral(">0"),
+                   QStringLiteral("Order at least one.")),
+         validated(
+             formatted(column(QStringLiteral("Discount"), ColumnType::Float), QStringLiteral("Percent"), 0),
+             QStringLiteral("Between 0 And 1"), QStringLiteral("A discount lies between 0% and 100%."))},
+        TableFlag::User,
+        0};
     Column code = column(QStringLiteral("CountryCode"), ColumnType::Text, 2);
     code.fixed = true;
-    Table countries{QStringLiteral("Countries"),
-                    {code, column(QStringLiteral("CountryName"), ColumnType::Text, 50),
-                     column(QStringLiteral("VatRate"), ColumnType::Double)},
-                    TableFlag::User,
-                    0};
+    code.caption = QStringLiteral("ISO Code");
+    code.inputMask = QStringLiteral(">LL");
+    Table countries{
+        QStringLiteral("Countries"),
+        {code, column(QStringLiteral("CountryName"), ColumnType::Text, 50),
+         formatted(column(QStringLiteral("VatRate"), ColumnType::Double), QStringLiteral("Percent"), 1)},
+        TableFlag::User,
+        0};
     Table settings{QStringLiteral("AppSettings"),
                    {column(QStringLiteral("SettingName"), ColumnType::Text, 50),
                     column(QStringLiteral("SettingValue"), ColumnType::Text, 255),
@@ -170,11 +368,16 @@ Database sampleDatabase(Format format)
                    TableFlag::Hidden,
                    0};
 
+    customers.columns[8].allowZeroLength = true;         // Notes
+    products.columns[7].lookup = Lookup{106, QString()}; // Discontinued: a check box
+    orders.validationRule = QStringLiteral("[ShippedDate] Is Null Or [ShippedDate]>=[OrderDate]");
+    orders.validationText = QStringLiteral("An order ships after it was placed.");
+
     Database db;
     db.format = format;
     db.tables = {customers, orders, details, products, countries, settings};
-    db.otherObjects = {CatalogObject{QStringLiteral("Orders by Country"), 5, 0},
-                       CatalogObject{QStringLiteral("Customer List"), -32764, 0}};
+    db.otherObjects = {CatalogObject{QStringLiteral("Customer List"), -32764, 0}};
+    db.queries = sampleQueries();
     return db;
 }
 
@@ -355,6 +558,47 @@ Database benchmarkDatabase(int tables, int columnsPerTable, Format format)
         db.tables.append(table);
     }
     return db;
+}
+
+void addBenchmarkQueries(Database& db, int count)
+{
+    if (count < 0 || (count > 0 && db.tables.size() < 2))
+        throw std::invalid_argument("benchmark queries: 0 or more, over at least two tables");
+    for (const Table& t : db.tables) {
+        if (count > 0 && t.columns.size() < 2)
+            throw std::invalid_argument("benchmark queries: every table needs two columns");
+    }
+    const qsizetype tables = db.tables.size();
+    for (int n = 1; n <= count; ++n) {
+        // Benchmark tables and columns have plain names: nothing needs brackets.
+        const Table& a = db.tables[(n - 1) % tables];
+        const Table& b = db.tables[n % tables];
+        const QString& a1 = a.columns[0].name;
+        const QString& a2 = a.columns[1].name;
+        Query q;
+        q.name = QStringLiteral("Query%1").arg(n, 4, 10, QLatin1Char('0'));
+        if (n % 6 == 0) {
+            q.type = QueryType::Update;
+            q.tables = {{a.name}};
+            q.columns = {QueryColumn{QStringLiteral("Null"), {}, a.name + u'.' + a2}};
+            q.where = QStringLiteral("(((%1.%2)=0))").arg(a.name, a1);
+        } else {
+            q.columns = {QueryColumn{QStringLiteral("A.") + a1},
+                         QueryColumn{QStringLiteral("A.") + a2, QStringLiteral("Second")},
+                         QueryColumn{b.name + u'.' + b.columns[1].name}};
+            q.tables = {{a.name, QStringLiteral("A")}, {b.name}};
+            q.joins = {QueryJoin{QStringLiteral("A"),
+                                 b.name,
+                                 1 + n % 3,
+                                 {QStringLiteral("A.%1 = %2.%3").arg(a1, b.name, b.columns[0].name)}}};
+            q.orderBy = {{QStringLiteral("A.") + a1, n % 2 == 0}};
+            if (n % 6 == 1) {
+                q.parameters = {{QStringLiteral("[Lowest]"), 4}};
+                q.where = QStringLiteral("(((A.%1)>=[Lowest]))").arg(a1);
+            }
+        }
+        db.queries.append(q);
+    }
 }
 
 } // namespace jet

@@ -1,7 +1,9 @@
 // mkjet: writes the sample database or a benchmark database as an .mdb file.
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb
-//   mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] bench OUT.mdb [TABLES] [COLUMNS]
+//   mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] [--queries N] bench OUT.mdb
+//         [TABLES] [COLUMNS]
+// --queries N adds N saved queries over the benchmark tables (joins, aliases, parameters, updates).
 // --change-every N alters every Nth column of the benchmark database (a text grows by one character,
 // any other column becomes a Double, a Double a Single), so two files that differ in a known share can be
 // compared.
@@ -31,8 +33,8 @@ int usage()
 {
     std::fputs("usage: mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb\n"
                "       mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb\n"
-               "       mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] bench OUT.mdb\n"
-               "             [TABLES [COLUMNS]]\n"
+               "       mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] [--queries N]\n"
+               "             bench OUT.mdb [TABLES [COLUMNS]]\n"
                "       mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb\n"
                "SCHEME: ",
                stderr);
@@ -119,12 +121,16 @@ int main(int argc, char** argv)
     bool passwordFromStdin = false;
     int spinCount = 100000;
     int changeEvery = 0;
+    int queries = 0;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--password-stdin")) {
             passwordFromStdin = true;
         } else if (opt == QLatin1String("--change-every") && !args.isEmpty()) {
             if (!toCount(args.takeFirst(), 1000000, &changeEvery) || changeEvery == 0)
+                return usage();
+        } else if (opt == QLatin1String("--queries") && !args.isEmpty()) {
+            if (!toCount(args.takeFirst(), 100000, &queries))
                 return usage();
         } else if (opt == QLatin1String("--spin-count") && !args.isEmpty()) {
             if (!toCount(args.takeFirst(), 10000000, &spinCount))
@@ -167,6 +173,12 @@ int main(int argc, char** argv)
         db = jet::benchmarkDatabase(tables, columns, format);
         if (changeEvery > 0)
             changeColumns(db, changeEvery);
+        try {
+            jet::addBenchmarkQueries(db, queries);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "mkjet: %s\n", e.what());
+            return 1;
+        }
     } else {
         return usage();
     }
@@ -177,8 +189,8 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         jet::writeFile(out, db);
-        QTextStream(stdout) << out << ": " << db.tables.size() << " tables written in " << timer.elapsed()
-                            << " ms\n";
+        QTextStream(stdout) << out << ": " << db.tables.size() << " tables, " << db.queries.size()
+                            << " queries written in " << timer.elapsed() << " ms\n";
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkjet: %s\n", e.what());
         return 1;

@@ -240,12 +240,27 @@ bool countTooLarge(std::uint32_t count, Reader& in, qsizetype minBytes)
     return qint64(count) * minBytes > in.remaining() && in.markShort();
 }
 
+// A block of properties: its count, then name and value of each.
+void readProperties(Reader& in, QList<std::pair<QString, QString>>& properties, const QString& path)
+{
+    std::uint32_t count = 0;
+    if (!in.u32(count) || countTooLarge(count, in, 8))
+        damaged(path);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        QString name, value;
+        if (!in.str(name) || !in.str(value))
+            damaged(path);
+        properties.append({std::move(name), std::move(value)});
+    }
+}
+
 void readColumn(Reader& in, JetColumnInfo& col, const QString& path)
 {
     std::int32_t type = 0, flags = 0, precision = 0, scale = 0;
     if (!in.str(col.name) || !in.i32(type) || !in.i32(col.size) || !in.i32(flags) || !in.i32(precision) ||
         !in.i32(scale) || !in.str(col.defaultValue) || !in.str(col.expression) || !in.str(col.description))
         damaged(path);
+    readProperties(in, col.properties, path);
     if (!isByte(type) || !isByte(precision) || !isByte(scale))
         damaged(path);
     col.jetType = std::uint8_t(type);
@@ -279,8 +294,10 @@ JetTableInfo readTable(Reader& in, const QString& path)
 {
     JetTableInfo table;
     std::uint32_t columnCount = 0, indexCount = 0;
-    if (!in.str(table.name) || !in.i32(table.id) || !in.i32(table.flags) || !in.str(table.description) ||
-        !in.u32(columnCount) || countTooLarge(columnCount, in, 36))
+    if (!in.str(table.name) || !in.i32(table.id) || !in.i32(table.flags) || !in.str(table.description))
+        damaged(path);
+    readProperties(in, table.properties, path);
+    if (!in.u32(columnCount) || countTooLarge(columnCount, in, 40))
         damaged(path);
     table.columns.reserve(columnCount);
     for (std::uint32_t c = 0; c < columnCount; ++c) {
@@ -317,6 +334,35 @@ JetRelationRow readRelation(Reader& in, const QString& path)
         !in.str(row.referencedColumn) || !in.i32(row.position) || !in.i32(row.flags))
         damaged(path);
     return row;
+}
+
+JetComplexColumn readComplex(Reader& in, const QString& path)
+{
+    JetComplexColumn complex;
+    if (!in.str(complex.column) || !in.i32(complex.tableId) || !in.i32(complex.flatTableId))
+        damaged(path);
+    return complex;
+}
+
+JetQueryInfo readQuery(Reader& in, const QString& path)
+{
+    JetQueryInfo query;
+    std::uint32_t rowCount = 0;
+    if (!in.str(query.name) || !in.i32(query.id) || !in.i32(query.flags) || !in.u32(rowCount) ||
+        countTooLarge(rowCount, in, 20))
+        damaged(path);
+    query.rows.reserve(rowCount);
+    for (std::uint32_t r = 0; r < rowCount; ++r) {
+        JetQueryRow row;
+        std::int32_t attribute = 0, flag = 0;
+        if (!in.i32(attribute) || !in.i32(flag) || !in.str(row.name1) || !in.str(row.name2) ||
+            !in.str(row.expression) || !isByte(attribute) || flag < -32768 || flag > 32767)
+            damaged(path);
+        row.attribute = attribute;
+        row.flag = flag;
+        query.rows.append(std::move(row));
+    }
+    return query;
 }
 
 // The field names of a result and its rows up to the end record; returns how many rows came.
@@ -358,6 +404,28 @@ QString JetSystemTableStatement()
     return QString::fromLatin1(kSystemTableStatement);
 }
 
+bool JetIsSystemFlags(std::int32_t flags)
+{
+    return (static_cast<std::uint32_t>(flags) & 0x80000002u) != 0;
+}
+
+JetQueryResult JetSystemTablesOnly(JetQueryResult answer)
+{
+    qsizetype flagsColumn = -1;
+    for (qsizetype i = 0; i < answer.columns.size() && flagsColumn < 0; ++i) {
+        if (answer.columns[i].compare(QLatin1String("Flags"), Qt::CaseInsensitive) == 0)
+            flagsColumn = i;
+    }
+    if (flagsColumn < 0)
+        return answer;
+    answer.rows.removeIf([flagsColumn](const QStringList& row) {
+        bool ok = false;
+        const qlonglong flags = row.value(flagsColumn).toLongLong(&ok);
+        return !ok || !JetIsSystemFlags(static_cast<std::int32_t>(flags));
+    });
+    return answer;
+}
+
 namespace {
 
 // Reads one record into catalogue; records counts them, ended is set by the end record.
@@ -393,6 +461,14 @@ void readRecord(Reader& in, JetCatalogue& catalogue, std::uint32_t& records, boo
         break;
     case kTagRelation:
         catalogue.relations.append(readRelation(in, path));
+        ++records;
+        break;
+    case kTagComplex:
+        catalogue.complexColumns.append(readComplex(in, path));
+        ++records;
+        break;
+    case kTagQuery:
+        catalogue.queries.append(readQuery(in, path));
         ++records;
         break;
     case kTagColumns: {
@@ -446,6 +522,9 @@ JetCatalogue JetCatalogueStream::take()
     std::stable_sort(
         m_catalogue.tables.begin(), m_catalogue.tables.end(),
         [](const JetTableInfo& a, const JetTableInfo& b) { return JetNameLess(a.name, b.name); });
+    std::stable_sort(
+        m_catalogue.queries.begin(), m_catalogue.queries.end(),
+        [](const JetQueryInfo& a, const JetQueryInfo& b) { return JetNameLess(a.name, b.name); });
     return std::move(m_catalogue);
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Automation.h"
+#include "JetQueryDefinition.h"
 
 #include <QByteArray>
 #include <QList>
@@ -31,6 +32,9 @@ struct JetColumnInfo
     QString defaultValue;
     QString expression; // a calculated column's
     QString description;
+    // The further properties of jetreader::kColumnProperties the file holds: name and value as
+    // the reader sends them.
+    QList<std::pair<QString, QString>> properties;
 };
 
 struct JetIndexColumn
@@ -83,11 +87,29 @@ struct JetTableInfo
     std::int32_t id = 0;    // MSysObjects.Id
     std::int32_t flags = 0; // MSysObjects.Flags
     QString description;
+    QList<std::pair<QString, QString>> properties; // of jetreader::kTableProperties
     QList<JetColumnInfo> columns;
     QList<JetIndexInfo> indexes;     // in the definition's order
     std::optional<JetLinkInfo> link; // linked tables only
 
     bool isLocal() const { return !link.has_value(); }
+};
+
+// A saved query: its catalogue row and its rows of MSysQueries, in that table's key order.
+struct JetQueryInfo
+{
+    QString name;
+    std::int32_t id = 0;    // MSysObjects.Id
+    std::int32_t flags = 0; // MSysObjects.Flags: the type in 0xF0, hidden 0x8, Access's own 0x2
+    QList<JetQueryRow> rows;
+};
+
+// One row of MSysComplexColumns: where an attachment or multi-value field keeps its values.
+struct JetComplexColumn
+{
+    QString column;
+    std::int32_t tableId = 0;     // the field's table (MSysObjects.Id)
+    std::int32_t flatTableId = 0; // the hidden table of its values
 };
 
 struct JetQueryResult
@@ -101,6 +123,8 @@ struct JetCatalogue
 {
     QList<JetTableInfo> tables;
     QList<JetRelationRow> relations; // as stored
+    QList<JetComplexColumn> complexColumns;
+    QList<JetQueryInfo> queries; // ordered by JetNameLess
     // The answer to JetSystemTableStatement(), read in the same run; none when the reader left the
     // statement to a query of its own.
     std::optional<JetQueryResult> systemTables;
@@ -112,6 +136,15 @@ bool JetNameLess(const QString& a, const QString& b);
 
 // The statement that finds the system tables: answered by the catalogue's own run.
 QString JetSystemTableStatement();
+
+// Whether MSysObjects.Flags make a local table a system table: 0x80000000 (the engine's) or 0x2
+// (Access's own). Access 2007 and later also set 0x40000 on a table with attachment or
+// multi-value fields and 0x8 on a table the user hid; those stay user tables.
+bool JetIsSystemFlags(std::int32_t flags);
+
+// The answer to JetSystemTableStatement() as the program means it: the rows of answer whose
+// Flags make a system table (libmdb's SQL answers "flags <> 0" to the letter).
+JetQueryResult JetSystemTablesOnly(JetQueryResult answer);
 
 // Reads the whole catalogue; links come unresolved (ResolveJetLinks follows them). Throws
 // AutomationError 3049 ("may be corrupt", naming path) when the reader fails on any table, crashes,

@@ -5,8 +5,11 @@
 #include "KorvADOXConnection.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
+
+constexpr std::int32_t kHiddenFlag = 0x8;
 
 bool nameLessIgnoringCase(const QString& a, const QString& b)
 {
@@ -16,6 +19,73 @@ bool nameLessIgnoringCase(const QString& a, const QString& b)
 bool sameName(const QString& a, const QString& b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString propertyOf(const QList<std::pair<QString, QString>>& properties, QLatin1String name)
+{
+    for (const auto& [key, value] : properties) {
+        if (key == name)
+            return value;
+    }
+    return QString();
+}
+
+std::optional<std::int32_t> numberProperty(const QList<std::pair<QString, QString>>& properties,
+                                           QLatin1String name)
+{
+    bool ok = false;
+    const int value = propertyOf(properties, name).toInt(&ok);
+    return ok ? std::optional<std::int32_t>(value) : std::nullopt;
+}
+
+// The control Access's Lookup tab names by the number it stores.
+QString displayControlName(const QString& stored)
+{
+    switch (stored.toInt()) {
+    case 106:
+        return QStringLiteral("checkBox");
+    case 109:
+        return QStringLiteral("textBox");
+    case 110:
+        return QStringLiteral("listBox");
+    case 111:
+        return QStringLiteral("comboBox");
+    default:
+        return stored;
+    }
+}
+
+// The lookup a field's properties describe; none when they describe none (Access stores the text
+// box it shows any field in on many fields that are no lookup).
+std::optional<TColumnLookup> lookupOf(const QList<std::pair<QString, QString>>& properties)
+{
+    TColumnLookup lookup;
+    lookup.displayControl = displayControlName(propertyOf(properties, QLatin1String("DisplayControl")));
+    lookup.rowSourceType = propertyOf(properties, QLatin1String("RowSourceType"));
+    lookup.rowSource = propertyOf(properties, QLatin1String("RowSource"));
+    lookup.boundColumn = numberProperty(properties, QLatin1String("BoundColumn"));
+    lookup.columnCount = numberProperty(properties, QLatin1String("ColumnCount"));
+    lookup.limitToList = propertyOf(properties, QLatin1String("LimitToList")) == QLatin1String("yes");
+    const bool plainControl =
+        lookup.displayControl.isEmpty() || lookup.displayControl == QLatin1String("textBox");
+    if (plainControl && lookup.rowSourceType.isEmpty() && lookup.rowSource.isEmpty() && !lookup.boundColumn &&
+        !lookup.columnCount && !lookup.limitToList)
+        return std::nullopt;
+    return lookup;
+}
+
+// The validation rule of a field (column given) or of the table.
+std::optional<TCatalogueCheck> checkOf(const QList<std::pair<QString, QString>>& properties,
+                                       const QString& column)
+{
+    const QString rule = propertyOf(properties, QLatin1String("ValidationRule"));
+    if (rule.isEmpty())
+        return std::nullopt;
+    TCatalogueCheck check;
+    check.column = column;
+    check.definition = rule;
+    check.text = propertyOf(properties, QLatin1String("ValidationText"));
+    return check;
 }
 
 TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHeader& header,
@@ -41,6 +111,18 @@ TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHe
     column.defaultValue = c.defaultValue;
     column.computed = c.expression;
     column.description = c.description;
+    if (!c.properties.isEmpty()) {
+        column.caption = propertyOf(c.properties, QLatin1String("Caption"));
+        column.format = propertyOf(c.properties, QLatin1String("Format"));
+        column.inputMask = propertyOf(c.properties, QLatin1String("InputMask"));
+        // Access stores "Auto" as 255.
+        column.decimalPlaces = numberProperty(c.properties, QLatin1String("DecimalPlaces"));
+        if (column.decimalPlaces == 255)
+            column.decimalPlaces.reset();
+        column.allowZeroLength =
+            propertyOf(c.properties, QLatin1String("AllowZeroLength")) == QLatin1String("yes");
+        column.lookup = lookupOf(c.properties);
+    }
     return column;
 }
 
@@ -100,11 +182,11 @@ TCatalogueObject modelObject(const JetTableInfo& t, const JetFileHeader& header)
         object.engineType =
             t.link->type == jetreader::kLinkJet ? QStringLiteral("LINK") : QStringLiteral("PASS-THROUGH");
     } else {
-        const bool system = (static_cast<std::uint32_t>(t.flags) & 0x80000002u) != 0;
+        const bool system = JetIsSystemFlags(t.flags);
         object.engineType = system ? QStringLiteral("SYSTEM TABLE") : QStringLiteral("TABLE");
-        // The rule of the list's greyed entries: a local table with any flag set.
-        object.kind = t.flags != 0 ? TObjectKind::SystemTable : TObjectKind::Table;
+        object.kind = system ? TObjectKind::SystemTable : TObjectKind::Table;
     }
+    object.hidden = (t.flags & kHiddenFlag) != 0 && object.kind != TObjectKind::SystemTable;
     object.indexes.reserve(t.indexes.size());
     for (const JetIndexInfo& index : t.indexes) {
         if (index.primary && !object.primaryKey) {
@@ -134,7 +216,57 @@ TCatalogueObject modelObject(const JetTableInfo& t, const JetFileHeader& header)
     object.columns.reserve(t.columns.size());
     for (qsizetype c = 0; c < t.columns.size(); ++c)
         object.columns.append(modelColumn(t.columns.at(c), int(c) + 1, sizing, keyColumns));
+    // The table's own rule first, then the fields' in their order.
+    if (auto check = checkOf(t.properties, QString()))
+        object.checks.append(*check);
+    for (const JetColumnInfo& c : t.columns) {
+        if (auto check = checkOf(c.properties, c.name))
+            object.checks.append(*check);
+    }
     return object;
+}
+
+TCatalogueObject modelQuery(const JetQueryInfo& q)
+{
+    TCatalogueObject object;
+    object.name = q.name;
+    object.kind = TObjectKind::Query;
+    object.engineId = q.id;
+    // Access's own queries, behind forms and reports' record sources.
+    object.systemObject = q.name.startsWith(QLatin1String("~sq_"), Qt::CaseInsensitive) || (q.flags & 0x2);
+    object.hidden = (q.flags & kHiddenFlag) != 0;
+    JetQueryDefinition definition = JetQueryFromRows(q.rows, q.flags);
+    object.queryType = definition.type;
+    object.parameters = std::move(definition.parameters);
+    object.definition = std::move(definition.sql);
+    return object;
+}
+
+// A multi-value field keeps its lookup on the Value column of the hidden table of its values;
+// the field shows it.
+void takeValueLookups(QList<TCatalogueObject>& objects, const QList<JetComplexColumn>& complexColumns)
+{
+    auto byId = [&](std::int32_t id) -> TCatalogueObject* {
+        for (TCatalogueObject& o : objects) {
+            if (o.engineId == id && o.kind != TObjectKind::LinkedTable)
+                return &o;
+        }
+        return nullptr;
+    };
+    for (const JetComplexColumn& complex : complexColumns) {
+        TCatalogueObject* table = byId(complex.tableId);
+        const TCatalogueObject* values = byId(complex.flatTableId);
+        if (!table || !values || table == values)
+            continue;
+        const auto value =
+            std::find_if(values->columns.begin(), values->columns.end(),
+                         [](const TCatalogueColumn& c) { return sameName(c.name, QStringLiteral("Value")); });
+        const auto field = std::find_if(table->columns.begin(), table->columns.end(),
+                                        [&](const TCatalogueColumn& c) { return c.name == complex.column; });
+        if (value != values->columns.end() && value->lookup && field != table->columns.end() &&
+            !field->lookup)
+            field->lookup = value->lookup;
+    }
 }
 
 } // namespace
@@ -188,6 +320,16 @@ TCatalogue JetCatalogueModelBuilder::finish(const JetCatalogue& rest)
         for (TCatalogueObject& object : m_model.objects)
             object.foreignKeys = foreignKeys(rest.relations, object.name);
     }
+    if (!rest.complexColumns.isEmpty())
+        takeValueLookups(m_model.objects, rest.complexColumns);
+    // The queries after the tables, in name order.
+    m_model.objects.reserve(m_model.objects.size() + rest.queries.size());
+    const qsizetype firstQuery = m_model.objects.size();
+    for (const JetQueryInfo& query : rest.queries)
+        m_model.objects.append(modelQuery(query));
+    std::stable_sort(
+        m_model.objects.begin() + firstQuery, m_model.objects.end(),
+        [](const TCatalogueObject& a, const TCatalogueObject& b) { return JetNameLess(a.name, b.name); });
     return std::move(m_model);
 }
 

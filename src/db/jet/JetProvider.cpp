@@ -211,6 +211,8 @@ DataPtr openCatalogue(const QString& connectionString)
     data->model = std::make_shared<const TCatalogue>(builder.finish(data->catalogue));
     data->catalogue.tables = {};
     data->catalogue.relations = {};
+    data->catalogue.complexColumns = {};
+    data->catalogue.queries = {};
     openCatalogues().add(data);
     return data;
 }
@@ -399,10 +401,15 @@ public:
         const JetConnectionSettings settings = ParseJetConnectionString(m_connectionString);
         CheckJetAccess(settings);
         std::optional<JetQueryResult> known;
-        if (JetNormalizedStatement(m_sql) == JetSystemTableStatement())
+        const bool systemTables = JetNormalizedStatement(m_sql) == JetSystemTableStatement();
+        if (systemTables)
             known = openCatalogues().systemTables(settings.dataSource, settings.databasePassword);
         m_result =
             known ? std::move(*known) : RunJetQuery(settings.dataSource, m_sql, settings.databasePassword);
+        // The statement's "flags <> 0" stands for the system tables, which a hidden table or one
+        // of Access 2007's tables with attachments is not.
+        if (systemTables)
+            m_result = JetSystemTablesOnly(std::move(m_result));
         m_open = true;
     }
     bool locate(const QString& field, const QString& value) const override

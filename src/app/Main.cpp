@@ -546,7 +546,7 @@ void TfrmMain::actSaveStructureExecute()
     QByteArray document;
     {
         const TBusyCursor busy;
-        document = TableListStructureJson(*model, tableEntries(), views);
+        document = TableListStructureJson(*model, tableEntries(), views, ShowSystemTables);
     }
     const QFileInfo database(m_database);
     TSaveDialogSettings dialog;
@@ -778,19 +778,14 @@ void TfrmMain::actOpenDatabaseExecute()
 // ---------------------------------------------------------------------------------------------
 // Table list
 
-bool TfrmMain::viewsChosen() const
-{
-    return EngineTraits(m_provider).hasViews && rbViews->isChecked();
-}
-
 TTableList TfrmMain::tableEntries() const
 {
     TTableList entries;
     entries.reserve(chkTables->count());
     for (int i = 0; i < chkTables->count(); ++i) {
         const QListWidgetItem* item = chkTables->item(i);
-        entries.append(
-            {item->text(), item->checkState() == Qt::Checked, (item->flags() & Qt::ItemIsEnabled) != 0});
+        entries.append({item->text(), item->checkState() == Qt::Checked,
+                        (item->flags() & Qt::ItemIsEnabled) != 0, item->data(Qt::UserRole).toBool()});
     }
     return entries;
 }
@@ -819,6 +814,7 @@ void TfrmMain::showTableEntries(const TTableList& entries)
         auto* item = new QListWidgetItem(entry.text);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, entry.systemObject);
         chkTables->addItem(item);
     }
     updateTableEntries(entries);
@@ -937,7 +933,7 @@ void TfrmMain::actOutputExecute()
                 QTimer::singleShot(0, window, &QWidget::close);
         }
     } runEnd{this, sink};
-    TWindowRunHooks hooks(*this, pbrAufbau, rbViews);
+    TWindowRunHooks hooks(*this, pbrAufbau, viewsButton());
     RunStructureReport(*Connection, settings, entries, sink, hooks);
 }
 

@@ -278,6 +278,9 @@ QByteArray ComparisonJson(const TComparisonSettings& settings, const TStructureC
         json.key("object");
         json.value(d.object);
         OptionalText(json, "schema", d.schema);
+        // What the object is, where it is not a table: a view, a query, a procedure...
+        if (!IsTableKind(d.kind))
+            OptionalText(json, "kind", ObjectKindName(d.kind));
         json.key("item");
         json.value(DifferenceItemName(d.item));
         OptionalText(json, "name", d.name);

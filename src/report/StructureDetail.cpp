@@ -159,10 +159,7 @@ void AddChecks(Block& block, const TCatalogue& catalogue, const TCatalogueObject
 {
     const int label = EngineTraitsOfWord(catalogue.provider).checkText;
     for (const TCatalogueCheck& check : object.checks) {
-        // A rule's field (or a check's column) names it where the engine gives it no name.
-        QString owner = check.name;
-        if (!check.column.isEmpty())
-            owner = owner.isEmpty() ? check.column : owner + QStringLiteral(" (") + check.column + u')';
+        const QString owner = CheckOwnerText(check);
         const QString prefix = owner.isEmpty() ? QString() : owner + QStringLiteral(": ");
         QString text = prefix + check.definition;
         if (!check.enforced)
@@ -304,6 +301,14 @@ QString TriggerHeadText(const TCatalogueTrigger& trigger)
     if (!trigger.enabled)
         text += QStringLiteral(", ") + LoadUIText(kTextDisabled);
     return text;
+}
+
+QString CheckOwnerText(const TCatalogueCheck& check)
+{
+    // A rule's field names it where the engine gives it no name.
+    if (check.column.isEmpty())
+        return check.name;
+    return check.name.isEmpty() ? check.column : check.name + QStringLiteral(" (") + check.column + u')';
 }
 
 QString EncryptedText()

@@ -45,6 +45,9 @@ QString SequenceText(const TCatalogueSequence& sequence);
 QString LookupText(const TColumnLookup& lookup);
 // "trg_Orders AFTER INSERT, UPDATE" with ", disabled" when it is.
 QString TriggerHeadText(const TCatalogueTrigger& trigger);
+// What names a check on its line: "CK_Orders_Total (Total)", an Access rule's field "Größe", or
+// nothing for a table's own rule.
+QString CheckOwnerText(const TCatalogueCheck& check);
 // "(encrypted)" in the UI language: what stands for a definition the server keeps encrypted.
 QString EncryptedText();
 // The referenced side of a foreign key: "Customers (CustomerID)", with its schema where it is not

@@ -165,9 +165,7 @@ void WriteChecksAndTriggers(QString& out, const TCatalogue& catalogue, const TCa
                       QStringLiteral("**"));
         Line(out);
         for (const TCatalogueCheck& check : object.checks) {
-            QString owner = check.name;
-            if (!check.column.isEmpty())
-                owner = owner.isEmpty() ? check.column : owner + QStringLiteral(" (") + check.column + u')';
+            const QString owner = CheckOwnerText(check);
             QString text = QStringLiteral("- ");
             if (!owner.isEmpty())
                 text += MarkdownText(owner) + QStringLiteral(": ");

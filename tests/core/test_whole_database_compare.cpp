@@ -270,10 +270,12 @@ TEST(WholeDatabaseCompare, TheTextReportNamesEachObjectAsWhatItIs)
     EXPECT_TRUE(json.contains(R"("object": "usp_PlaceOrder",
       "schema": "dbo",
       "kind": "procedure",
-      "item": "table")")) << json.constData();
+      "item": "table")"))
+        << json.constData();
     EXPECT_TRUE(json.contains(R"("object": "Orders",
       "schema": "dbo",
-      "item": "check")")) << json.constData();
+      "item": "check")"))
+        << json.constData();
     CurrentLanguage = saved;
 }
 

@@ -316,8 +316,8 @@ QList<const TCatalogueObject*> ObjectsBesideTables(const TCatalogue& catalogue, 
                          if (rank(a->kind) != rank(b->kind))
                              return rank(a->kind) < rank(b->kind);
                          if (const int byName = a->name.compare(b->name, Qt::CaseInsensitive))
-            return byName < 0;
-        return a->schema.compare(b->schema, Qt::CaseInsensitive) < 0;
+                             return byName < 0;
+                         return a->schema.compare(b->schema, Qt::CaseInsensitive) < 0;
                      });
     return objects;
 }

@@ -477,10 +477,7 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
             throw ReportCommandError(
                 QStringLiteral("orvane-report: no table named '%1' on either side").arg(name));
     }
-    TCompareOptions compareOptions;
-    compareOptions.versionOne = scope.versionOne;
-    const TStructureComparison comparison = CompareStructures(
-        *baseline.catalogue, baselineObjects, *current.catalogue, currentObjects, compareOptions);
+    const TStructureComparison comparison = CompareSides(baseline, current, selection);
 
     TComparisonSettings settings;
     settings.baseline = TComparisonSide{baseline.catalogue.get(), baseline.snapshot};

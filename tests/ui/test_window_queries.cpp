@@ -100,10 +100,15 @@ TEST_F(WindowQueriesTest, QueriesChoiceListsAndReportsTheSavedQueries)
     EXPECT_TRUE(paneLines().contains(IndentedLine(
         StructureDetailTexts(sample, *sample.find(QStringLiteral("qryPurge"), true)).first(), 1)));
 
-    // Back to the tables, which are reported as ever, their rules and field properties under them.
+    // Back to the tables, reported as ever, their rules and field properties under them.
     tables->click();
     action("actRefresh")->trigger();
     EXPECT_EQ(listTexts().first(), QStringLiteral("Customers"));
+    action("actMarkAll")->trigger();
+    action("actOutput")->trigger();
+    const QStringList customers = StructureDetailTexts(sample, sample.objects.first());
+    ASSERT_FALSE(customers.isEmpty());
+    EXPECT_TRUE(paneLines().contains(IndentedLine(customers.last(), 1))) << customers.last().toStdString();
 }
 
 } // namespace

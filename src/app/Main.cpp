@@ -510,7 +510,7 @@ void TfrmMain::actSaveStructureExecute()
     QByteArray document;
     {
         const TWindowWait wait(*this);
-        document = TableListStructureJson(*model, tableEntries(), views);
+        document = TableListStructureJson(*model, tableEntries(), views, ShowSystemTables);
     }
     const QFileInfo database(m_database);
     TSaveDialogSettings dialog;
@@ -753,19 +753,14 @@ void TfrmMain::actOpenDatabaseExecute()
 // ---------------------------------------------------------------------------------------------
 // Table list
 
-bool TfrmMain::viewsChosen() const
-{
-    return EngineTraits(m_provider).hasViews && rbViews->isChecked();
-}
-
 TTableList TfrmMain::tableEntries() const
 {
     TTableList entries;
     entries.reserve(chkTables->count());
     for (int i = 0; i < chkTables->count(); ++i) {
         const QListWidgetItem* item = chkTables->item(i);
-        entries.append(
-            {item->text(), item->checkState() == Qt::Checked, (item->flags() & Qt::ItemIsEnabled) != 0});
+        entries.append({item->text(), item->checkState() == Qt::Checked,
+                        (item->flags() & Qt::ItemIsEnabled) != 0, item->data(Qt::UserRole).toBool()});
     }
     return entries;
 }
@@ -794,6 +789,7 @@ void TfrmMain::showTableEntries(const TTableList& entries)
         auto* item = new QListWidgetItem(entry.text);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, entry.systemObject);
         chkTables->addItem(item);
     }
     updateTableEntries(entries);
@@ -914,7 +910,7 @@ void TfrmMain::actOutputExecute()
                 QTimer::singleShot(0, window, &QWidget::close);
         }
     } runEnd{this, sink};
-    TWindowRunHooks hooks(*this, pbrAufbau, rbViews);
+    TWindowRunHooks hooks(*this, pbrAufbau, viewsButton());
     RunStructureReport(*Connection, settings, entries, sink, hooks);
 }
 

@@ -184,6 +184,8 @@ private:
     TTableList tableEntries() const;
     // Whether the list shows (or is to show) views: only where the engine lists them apart.
     bool viewsChosen() const;
+    // The page's choice of views (SQL Server) or queries (Access).
+    QRadioButton* viewsButton() const;
     void showTableEntries(const TTableList& entries);
     void updateTableEntries(const TTableList& entries);
     TConnectionProperties connectionProperties() const;
@@ -294,6 +296,10 @@ private:
     QLineEdit* edtAccessVersion = nullptr;
     QLabel* lblAccessProfil = nullptr;
     TProfileComboBox* cboAccessProfile = nullptr;
+    QWidget* pnlAccess2 = nullptr;
+    QLabel* lblAccessSelect = nullptr;
+    QRadioButton* rbAccessTables = nullptr;
+    QRadioButton* rbAccessQueries = nullptr;
 
     // Working area.
     QSplitter* Splitter1 = nullptr;

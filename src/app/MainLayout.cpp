@@ -2,6 +2,7 @@
 // bar) and the texts it shows in the current language.
 #include "Main.h"
 
+#include "EngineTraits.h"
 #include "ProfileComboBox.h"
 #include "ReportPrinter.h"
 #include "Settings.h"
@@ -351,8 +352,28 @@ QWidget* TfrmMain::buildAccessPage()
     glyphButton(second, "btnAccessSaveProfile", actSetProfil, 8, 56);
     glyphButton(second, "btnAccessDeleteProfile", actDeleteProfile, 112, 56);
 
-    column(page, row, "pnlAccess2", 0);
+    // The list shows the tables (as it always did, and by default) or the saved queries.
+    QWidget* third = column(page, row, "pnlAccess2", 0);
+    pnlAccess2 = third;
+    lblAccessSelect = label(third, "lblAccessSelect", 8, 8);
+    rbAccessTables = named(new QRadioButton(third), "rbAccessTables");
+    rbAccessTables->move(8, 28);
+    rbAccessTables->setMinimumWidth(120);
+    rbAccessTables->setChecked(true);
+    rbAccessQueries = named(new QRadioButton(third), "rbAccessQueries");
+    rbAccessQueries->move(8, 50);
+    rbAccessQueries->setMinimumWidth(120);
     return page;
+}
+
+QRadioButton* TfrmMain::viewsButton() const
+{
+    return m_provider == ptSQLServer ? rbViews : rbAccessQueries;
+}
+
+bool TfrmMain::viewsChosen() const
+{
+    return EngineTraits(m_provider).hasViews && viewsButton()->isChecked();
 }
 
 void TfrmMain::buildWorkArea()
@@ -528,6 +549,9 @@ void TfrmMain::ApplyLanguage()
     lblAccessDatenbank->setText(LoadUIText(41));
     lblAccessProfil->setText(LoadUIText(21));
     lblAccessVersion->setText(LoadUIText(24));
+    lblAccessSelect->setText(LoadUIText(25));
+    rbAccessTables->setText(LoadUIText(26));
+    rbAccessQueries->setText(LoadUIText(EngineTraits(ptAccess).viewsText));
 
     btnOpenDatabase->setToolTip(LoadUIText(112));
     // Access files of both formats under one entry: the provider reads .accdb files as well, and
@@ -551,7 +575,10 @@ void TfrmMain::fitPageTexts()
                                 rbViews,
                                 lblAccessDatenbank,
                                 lblAccessProfil,
-                                lblAccessVersion};
+                                lblAccessVersion,
+                                lblAccessSelect,
+                                rbAccessTables,
+                                rbAccessQueries};
     for (QWidget* text : texts)
         text->resize(text->sizeHint().expandedTo(text->minimumSize()));
     // The Tables/Views choice is never cut: the window stops shrinking before its column would.
@@ -560,4 +587,9 @@ void TfrmMain::fitPageTexts()
                           static_cast<QWidget*>(rbViews)})
         needed = std::max(needed, text->geometry().right() + 1);
     pnlSQLServer3->setMinimumWidth(needed + 8);
+    needed = 0;
+    for (QWidget* text : {static_cast<QWidget*>(lblAccessSelect), static_cast<QWidget*>(rbAccessTables),
+                          static_cast<QWidget*>(rbAccessQueries)})
+        needed = std::max(needed, text->geometry().right() + 1);
+    pnlAccess2->setMinimumWidth(needed + 8);
 }

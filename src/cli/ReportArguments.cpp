@@ -97,7 +97,9 @@ const std::array kOptions{
     TReportOption{"--list-profiles", nullptr, nullptr,
                   "list the saved profiles, one a line: its provider, a tab, its name",
                   [](TOptions& o, const QString&, QString&) { return o.listProfiles = true; }},
-    TReportOption{"--views", nullptr, nullptr, "SQL Server: report the views instead of the tables",
+    TReportOption{"--views", "--queries", nullptr,
+                  "report the views (Access: the saved queries) instead of the tables;\n"
+                  "a JSON or Markdown document then holds them alone",
                   [](TOptions& o, const QString&, QString&) { return o.views = true; }},
     TReportOption{"--login-timeout", nullptr, "S",
                   "SQL Server: give up logging in after S seconds (default 30)", SetLoginTimeout},
@@ -123,7 +125,9 @@ const std::array kOptions{
                   }},
     TReportOption{"--system-tables", nullptr, nullptr, "report the system tables too",
                   [](TOptions& o, const QString&, QString&) { return o.systemTables = true; }},
-    TReportOption{"--table", nullptr, "NAME", "report only this table or view (may be repeated)",
+    TReportOption{"--table", nullptr, "NAME",
+                  "report only this table or view (may be repeated); in a JSON or\n"
+                  "Markdown document any object: a query, a procedure, a sequence...",
                   [](TOptions& o, const QString& v, QString&) {
                       o.tables.append(v);
                       return true;
@@ -323,8 +327,8 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
         error = QStringLiteral("--server needs --database");
         return false;
     }
-    if (!sqlServer && (!options.database.isEmpty() || options.views || options.loginTimeout != 0)) {
-        error = QStringLiteral("--database, --views and --login-timeout go with --server");
+    if (!sqlServer && (!options.database.isEmpty() || options.loginTimeout != 0)) {
+        error = QStringLiteral("--database and --login-timeout go with --server");
         return false;
     }
     if (!sqlServer && options.file.isEmpty()) {

@@ -79,14 +79,20 @@ QChar DelimiterFromSettings()
     return value.isEmpty() ? QLatin1Char('*') : value.at(0);
 }
 
-// Checks the entries the report is to contain: every enabled one, or the ones named.
-void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTables)
+// Checks the entries the report is to contain: every enabled one, or the ones named. A name that
+// a document finds among the objects beside the list (elsewhere) is no entry's.
+void ChooseEntries(TTableList& entries, const QStringList& names, bool systemTables,
+                   const QList<const TCatalogueObject*>& elsewhere = {})
 {
     if (names.isEmpty()) {
         SelectAll(entries);
         return;
     }
     for (const QString& name : names) {
+        if (std::any_of(elsewhere.begin(), elsewhere.end(), [&name](const TCatalogueObject* o) {
+                return o->listName().compare(name, Qt::CaseInsensitive) == 0;
+            }))
+            continue;
         qsizetype found = -1;
         for (qsizetype i = 0; i < entries.size() && found < 0; ++i) {
             if (entries.at(i).text == name)
@@ -168,15 +174,17 @@ bool WritePdf(QIODevice& device, const QString& title, const QStringList& lines)
 }
 
 // Writes the report to device in format: lines streamed as text or RTF; for PDF collected and
-// laid out on pages as the window's print command does; JSON and Markdown from the model. False
-// when a write failed.
+// laid out on pages as the window's print command does; JSON and Markdown from the model, the
+// objects beside the list's after its entries. False when a write failed.
 bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& connection,
-                   const TReportSettings& settings, const QList<TReportEntry>& entries)
+                   const TReportSettings& settings, const QList<TReportEntry>& entries,
+                   const QList<const TCatalogueObject*>& beside)
 {
     TReportRunHooks hooks;
     if (format == TReportFormat::Json || format == TReportFormat::Markdown) {
         const TCatalogue& structure = *settings.structure;
-        const QList<const TCatalogueObject*> objects = ChosenObjects(structure, entries, settings.views);
+        const QList<const TCatalogueObject*> objects =
+            ChosenObjects(structure, entries, settings.views) + beside;
         const QString program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
         if (format == TReportFormat::Json)
             return WriteStructureJson(device, structure, objects, program);
@@ -231,11 +239,11 @@ void WriteOutput(const QString& outputFile, std::FILE* out, const std::function<
 }
 
 void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
-                 const QList<TReportEntry>& entries, TReportFormat format, const QString& outputFile,
-                 std::FILE* out)
+                 const QList<TReportEntry>& entries, const QList<const TCatalogueObject*>& beside,
+                 TReportFormat format, const QString& outputFile, std::FILE* out)
 {
     WriteOutput(outputFile, out, [&](QIODevice& device) {
-        return WriteReportTo(device, format, connection, settings, entries);
+        return WriteReportTo(device, format, connection, settings, entries, beside);
     });
 }
 
@@ -361,9 +369,9 @@ TOpened OpenProfile(TKorvConnection& connection, const TReportCommandOptions& op
             QStringLiteral("orvane-report: '%1' is the name of a SQL Server and of an Access profile")
                 .arg(options.profile));
     const TProviderType provider = sqlServer ? ptSQLServer : ptAccess;
-    if (provider == ptAccess && (options.views || options.loginTimeout != 0))
+    if (provider == ptAccess && options.loginTimeout != 0)
         throw ReportUsageError(
-            QStringLiteral("orvane-report: --views and --login-timeout go with a SQL Server profile"));
+            QStringLiteral("orvane-report: --login-timeout goes with a SQL Server profile"));
 
     TConnectionProperties props;
     const bool passwordStored = profiles.Load(provider, options.profile, props);
@@ -455,8 +463,10 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
         baseline = OpenedSide(baselineConnection, opened, selection);
     }
 
-    const QList<const TCatalogueObject*> baselineObjects = ComparedObjects(baseline, selection);
-    const QList<const TCatalogueObject*> currentObjects = ComparedObjects(current, selection);
+    // A version 1 snapshot holds the tables alone: the other side is held to them too.
+    const TComparedSelection scope = ComparedScope(selection, baseline, current);
+    const QList<const TCatalogueObject*> baselineObjects = ComparedObjects(baseline, scope);
+    const QList<const TCatalogueObject*> currentObjects = ComparedObjects(current, scope);
     for (const QString& name : options.tables) {
         const auto named = [&name](const TCatalogueObject* o) {
             return o->listName().compare(name, Qt::CaseInsensitive) == 0 ||
@@ -467,8 +477,7 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
             throw ReportCommandError(
                 QStringLiteral("orvane-report: no table named '%1' on either side").arg(name));
     }
-    const TStructureComparison comparison =
-        CompareStructures(*baseline.catalogue, baselineObjects, *current.catalogue, currentObjects);
+    const TStructureComparison comparison = CompareSides(baseline, current, selection);
 
     TComparisonSettings settings;
     settings.baseline = TComparisonSide{baseline.catalogue.get(), baseline.snapshot};
@@ -552,7 +561,26 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         TTableList entries;
         ListCatalogueObjects(connection, opened.provider, opened.database, options.views, entries);
         ApplySystemTableRule(entries, options.systemTables, opened.provider, opened.connectionString);
-        ChooseEntries(entries, options.tables, options.systemTables);
+        const bool documents =
+            options.format == TReportFormat::Json || options.format == TReportFormat::Markdown;
+        std::shared_ptr<const TCatalogue> structure;
+        if (options.detail || documents) {
+            structure = connection.StructureModel();
+            if (!structure)
+                throw ReportCommandError(
+                    QStringLiteral("orvane-report: the structure of this database could not be read"));
+        }
+        // A document holds the whole database: beside the tables, the other kinds of objects, of
+        // which --table picks too.
+        QList<const TCatalogueObject*> beside;
+        if (documents && !options.views) {
+            beside = ObjectsBesideTables(*structure, options.systemTables);
+            if (!options.tables.isEmpty())
+                beside.removeIf([&options](const TCatalogueObject* o) {
+                    return !options.tables.contains(o->listName(), Qt::CaseInsensitive);
+                });
+        }
+        ChooseEntries(entries, options.tables, options.systemTables, beside);
         WarnOfUnresolvedLinks(connection, entries, err);
 
         TReportSettings settings;
@@ -563,15 +591,9 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.delimiter = delimiter;
         settings.locale = QLocale::system();
         settings.versionText = options.versionText;
-        const bool documents =
-            options.format == TReportFormat::Json || options.format == TReportFormat::Markdown;
-        if (options.detail || documents) {
-            settings.structure = connection.StructureModel();
-            if (!settings.structure)
-                throw ReportCommandError(
-                    QStringLiteral("orvane-report: the structure of this database could not be read"));
-        }
-        WriteReport(connection, settings, ReportEntries(entries), options.format, options.output, out);
+        settings.structure = structure;
+        WriteReport(connection, settings, ReportEntries(entries), beside, options.format, options.output,
+                    out);
         return 0;
     } catch (const ReportUsageError& e) {
         if (*e.what())

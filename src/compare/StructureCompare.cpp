@@ -3,6 +3,7 @@
 #include "TypeMapping.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -62,13 +63,59 @@ QString ReferencedText(const TCatalogueForeignKey& key)
                                           : key.referencedSchema + QLatin1Char('.') + key.referencedTable;
 }
 
+QString OptionalNumberText(const std::optional<std::int32_t>& number)
+{
+    return number ? QString::number(*number) : QString();
+}
+
+// A lookup as one value, its members as the structure document spells them.
+QString LookupValue(const std::optional<TColumnLookup>& lookup)
+{
+    if (!lookup)
+        return QString();
+    QStringList parts{lookup->displayControl, lookup->rowSourceType, lookup->rowSource};
+    if (lookup->boundColumn)
+        parts.append(QStringLiteral("boundColumn ") + QString::number(*lookup->boundColumn));
+    if (lookup->columnCount)
+        parts.append(QStringLiteral("columnCount ") + QString::number(*lookup->columnCount));
+    if (lookup->limitToList)
+        parts.append(QStringLiteral("limitToList"));
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(", "));
+}
+
+QString ReturnsValue(const std::optional<TCatalogueParameter>& returns)
+{
+    if (!returns)
+        return QString();
+    return returns->length != 0 ? returns->typeName + u' ' + QString::number(returns->length)
+                                : returns->typeName;
+}
+
+// What names a check in the differences: its name, or an Access rule's field.
+QString CheckName(const TCatalogueCheck& check)
+{
+    return check.name.isEmpty() ? check.column : check.name;
+}
+
+// Whether the two objects are of one family: tables with tables, views and queries together,
+// any other kind with its own.
+bool SameFamily(TObjectKind a, TObjectKind b)
+{
+    if (IsTableKind(a) || IsTableKind(b))
+        return IsTableKind(a) && IsTableKind(b);
+    if (IsViewKind(a) || IsViewKind(b))
+        return IsViewKind(a) && IsViewKind(b);
+    return a == b;
+}
+
 // Collects the differences of one pair of objects (or one lone object).
 class TComparer
 {
 public:
-    TComparer(const TCatalogue& baseline, const TCatalogue& current)
+    TComparer(const TCatalogue& baseline, const TCatalogue& current, const TCompareOptions& options)
         : m_baselineSql(IsSqlServer(baseline)), m_currentSql(IsSqlServer(current)),
-          m_cross(m_baselineSql != m_currentSql)
+          m_cross(m_baselineSql != m_currentSql), m_versionOne(options.versionOne)
     {
     }
 
@@ -79,6 +126,7 @@ public:
     {
         m_object = object.name;
         m_schema = m_currentSql ? object.schema : QString();
+        m_kind = object.kind;
         add(TChangeKind::Added, TDifferenceItem::Table, QString());
     }
 
@@ -86,6 +134,7 @@ public:
     {
         m_object = object.name;
         m_schema = m_baselineSql ? object.schema : QString();
+        m_kind = object.kind;
         add(TChangeKind::Removed, TDifferenceItem::Table, QString());
     }
 
@@ -93,16 +142,27 @@ public:
     {
         m_object = b.name;
         m_schema = m_baselineSql ? b.schema : m_currentSql ? c.schema : QString();
-        if (b.kind != c.kind)
+        m_kind = b.kind;
+        // An Access query stands for the SQL Server view it became.
+        if (b.kind != c.kind && !(m_cross && IsViewKind(b.kind) && IsViewKind(c.kind)))
             changed(TDifferenceItem::Table, QString(), QStringLiteral("kind"), ObjectKindName(b.kind),
                     ObjectKindName(c.kind));
         if (b.description != c.description)
             changed(TDifferenceItem::Table, QString(), QStringLiteral("description"), b.description,
                     c.description);
+        if (!m_versionOne && !m_cross)
+            wholeDatabaseProperties(b, c);
         columns(b, c);
         primaryKeys(b, c);
         indexes(b, c);
         foreignKeys(b, c);
+        if (m_versionOne)
+            return;
+        checks(b, c);
+        triggers(b, c);
+        // Access's PARAMETERS and a routine's parameters have nothing in common to compare.
+        if (!m_cross)
+            parameters(b, c);
     }
 
 private:
@@ -112,6 +172,7 @@ private:
         d.change = change;
         d.object = m_object;
         d.schema = m_schema;
+        d.kind = m_kind;
         d.item = item;
         d.name = name;
         m_out.append(d);
@@ -149,6 +210,106 @@ private:
             if (!used.at(i))
                 add(TChangeKind::Added, item, name(current.at(i)));
         }
+    }
+
+    void property(TDifferenceItem item, const QString& name, const char* property, const QString& x,
+                  const QString& y)
+    {
+        if (x != y)
+            changed(item, name, QString::fromLatin1(property), x, y);
+    }
+
+    // The object's own properties version 2 added; each engine's own, so never across engines.
+    void wholeDatabaseProperties(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        const auto table = [this](const char* name, const QString& x, const QString& y) {
+            property(TDifferenceItem::Table, QString(), name, x, y);
+        };
+        table("hidden", FlagText(b.hidden), FlagText(c.hidden));
+        table("queryType", b.queryType ? QueryTypeName(*b.queryType) : QString(),
+              c.queryType ? QueryTypeName(*c.queryType) : QString());
+        table("encrypted", FlagText(b.encrypted), FlagText(c.encrypted));
+        if (!SameDefinition(b.definition, c.definition))
+            changed(TDifferenceItem::Table, QString(), QStringLiteral("definition"), b.definition,
+                    c.definition);
+        table("returns", ReturnsValue(b.returns), ReturnsValue(c.returns));
+        const TCatalogueSequence none;
+        const TCatalogueSequence& x = b.sequence ? *b.sequence : none;
+        const TCatalogueSequence& y = c.sequence ? *c.sequence : none;
+        table("type", x.typeName, y.typeName);
+        table("start", x.start, y.start);
+        table("increment", x.increment, y.increment);
+        table("minimum", x.minimum, y.minimum);
+        table("maximum", x.maximum, y.maximum);
+        table("cycle", FlagText(x.cycle), FlagText(y.cycle));
+        table("target", b.synonymTarget, c.synonymTarget);
+    }
+
+    void checks(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        // Access's rules have no names and the engines name checks differently: the column says
+        // which is which there. Two dialects: across engines a check's presence is compared, and
+        // whether it is enforced, not how it is written.
+        const bool cross = m_cross;
+        pair(
+            TDifferenceItem::Check, b.checks, c.checks,
+            [cross](const TCatalogueCheck& x, const TCatalogueCheck& y) {
+                if (cross || x.name.isEmpty() || y.name.isEmpty())
+                    return SameText(x.column, y.column);
+                return SameText(x.name, y.name);
+            },
+            [this, cross](const TCatalogueCheck& x, const TCatalogueCheck& y) {
+                const QString name = CheckName(x);
+                if (!SameText(x.column, y.column))
+                    changed(TDifferenceItem::Check, name, QStringLiteral("column"), x.column, y.column);
+                if (!cross && !SameDefinition(x.definition, y.definition))
+                    changed(TDifferenceItem::Check, name, QStringLiteral("definition"), x.definition,
+                            y.definition);
+                if (!cross)
+                    property(TDifferenceItem::Check, name, "text", x.text, y.text);
+                property(TDifferenceItem::Check, name, "enforced", FlagText(x.enforced),
+                         FlagText(y.enforced));
+            },
+            [](const TCatalogueCheck& x) { return CheckName(x); });
+    }
+
+    void triggers(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        pair(
+            TDifferenceItem::Trigger, b.triggers, c.triggers,
+            [](const TCatalogueTrigger& x, const TCatalogueTrigger& y) { return SameText(x.name, y.name); },
+            [this](const TCatalogueTrigger& x, const TCatalogueTrigger& y) {
+                const auto text = [&](const char* name, const QString& u, const QString& v) {
+                    property(TDifferenceItem::Trigger, x.name, name, u, v);
+                };
+                text("events", NamesText(x.events), NamesText(y.events));
+                text("timing", TriggerTimingName(x.timing), TriggerTimingName(y.timing));
+                text("enabled", FlagText(x.enabled), FlagText(y.enabled));
+                text("encrypted", FlagText(x.encrypted), FlagText(y.encrypted));
+                if (!SameDefinition(x.definition, y.definition))
+                    changed(TDifferenceItem::Trigger, x.name, QStringLiteral("definition"), x.definition,
+                            y.definition);
+            },
+            [](const TCatalogueTrigger& x) { return x.name; });
+    }
+
+    void parameters(const TCatalogueObject& b, const TCatalogueObject& c)
+    {
+        pair(
+            TDifferenceItem::Parameter, b.parameters, c.parameters,
+            [](const TCatalogueParameter& x, const TCatalogueParameter& y) {
+                return SameText(x.name, y.name);
+            },
+            [this](const TCatalogueParameter& x, const TCatalogueParameter& y) {
+                if (!SameText(x.typeName, y.typeName))
+                    changed(TDifferenceItem::Parameter, x.name, QStringLiteral("type"), x.typeName,
+                            y.typeName);
+                property(TDifferenceItem::Parameter, x.name, "length", QString::number(x.length),
+                         QString::number(y.length));
+                property(TDifferenceItem::Parameter, x.name, "output", FlagText(x.output),
+                         FlagText(y.output));
+            },
+            [](const TCatalogueParameter& x) { return x.name; });
     }
 
     void columns(const TCatalogueObject& b, const TCatalogueObject& c)
@@ -213,6 +374,19 @@ private:
              b.autoIncrement == c.autoIncrement);
         text("computed", b.computed, c.computed, sameExpression(b.computed, c.computed));
         text("description", b.description, c.description, b.description == c.description);
+        // Access's field properties: SQL Server has none to hold against them.
+        if (m_versionOne || m_cross)
+            return;
+        text("caption", b.caption, c.caption, b.caption == c.caption);
+        text("format", b.format, c.format, b.format == c.format);
+        text("inputMask", b.inputMask, c.inputMask, b.inputMask == c.inputMask);
+        text("decimalPlaces", OptionalNumberText(b.decimalPlaces), OptionalNumberText(c.decimalPlaces),
+             b.decimalPlaces == c.decimalPlaces);
+        text("allowZeroLength", FlagText(b.allowZeroLength), FlagText(c.allowZeroLength),
+             b.allowZeroLength == c.allowZeroLength);
+        const QString lookupB = LookupValue(b.lookup);
+        const QString lookupC = LookupValue(c.lookup);
+        text("lookup", lookupB, lookupC, lookupB == lookupC);
     }
 
     void primaryKeys(const TCatalogueObject& b, const TCatalogueObject& c)
@@ -246,6 +420,16 @@ private:
                 if (!SameIndexColumns(x.columns, y.columns))
                     changed(TDifferenceItem::Index, x.name, QStringLiteral("columns"),
                             IndexColumnsText(x.columns), IndexColumnsText(y.columns));
+                // SQL Server's own: an Access index has none of them.
+                if (m_versionOne || m_cross)
+                    return;
+                property(TDifferenceItem::Index, x.name, "clustered", FlagText(x.clustered),
+                         FlagText(y.clustered));
+                if (!SameNames(x.included, y.included))
+                    changed(TDifferenceItem::Index, x.name, QStringLiteral("included"), NamesText(x.included),
+                            NamesText(y.included));
+                if (!SameDefinition(x.filter, y.filter))
+                    changed(TDifferenceItem::Index, x.name, QStringLiteral("filter"), x.filter, y.filter);
             },
             [](const TCatalogueIndex& x) { return x.name; });
     }
@@ -285,8 +469,10 @@ private:
     bool m_baselineSql;
     bool m_currentSql;
     bool m_cross;
+    bool m_versionOne;
     QString m_object;
     QString m_schema;
+    TObjectKind m_kind = TObjectKind::Table;
     QList<TStructureDifference> m_out;
 };
 
@@ -303,6 +489,9 @@ qsizetype FindPartner(const TCatalogueObject& object, const QList<const TCatalog
     for (qsizetype i = 0; i < candidates.size(); ++i) {
         const TCatalogueObject* candidate = candidates.at(i);
         if (used.at(i) || !SameText(candidate->name, object.name))
+            continue;
+        // Across engines a name may stand for a table on one side and a view on the other.
+        if (cross && !SameFamily(candidate->kind, object.kind))
             continue;
         if (!cross) {
             if (SameText(candidate->schema, object.schema))
@@ -348,6 +537,11 @@ QString NormalisedExpression(const QString& expression)
     return text;
 }
 
+bool SameDefinition(const QString& a, const QString& b)
+{
+    return a == b || a.simplified() == b.simplified();
+}
+
 QString ChangeKindName(TChangeKind change)
 {
     switch (change) {
@@ -372,6 +566,12 @@ QString DifferenceItemName(TDifferenceItem item)
         return QStringLiteral("index");
     case TDifferenceItem::ForeignKey:
         return QStringLiteral("foreignKey");
+    case TDifferenceItem::Check:
+        return QStringLiteral("check");
+    case TDifferenceItem::Trigger:
+        return QStringLiteral("trigger");
+    case TDifferenceItem::Parameter:
+        return QStringLiteral("parameter");
     case TDifferenceItem::Table:
         break;
     }
@@ -381,9 +581,10 @@ QString DifferenceItemName(TDifferenceItem item)
 TStructureComparison CompareStructures(const TCatalogue& baseline,
                                        const QList<const TCatalogueObject*>& baselineObjects,
                                        const TCatalogue& current,
-                                       const QList<const TCatalogueObject*>& currentObjects)
+                                       const QList<const TCatalogueObject*>& currentObjects,
+                                       const TCompareOptions& options)
 {
-    TComparer comparer(baseline, current);
+    TComparer comparer(baseline, current, options);
     QList<bool> used(currentObjects.size(), false);
     // Across engines dbo's tables claim their Access partners before another schema's namesakes.
     QList<const TCatalogueObject*> order = baselineObjects;

@@ -23,7 +23,10 @@ enum class TDifferenceItem
     Column,
     PrimaryKey,
     Index,
-    ForeignKey
+    ForeignKey,
+    Check,
+    Trigger,
+    Parameter
 };
 
 struct TStructureDifference
@@ -31,8 +34,11 @@ struct TStructureDifference
     TChangeKind change = TChangeKind::Changed;
     QString object; // the table's (or view's) name
     QString schema; // the SQL Server side's schema; empty when neither side is SQL Server
+    TObjectKind kind = TObjectKind::Table; // the object's (an added one's on the current side)
     TDifferenceItem item = TDifferenceItem::Table;
-    QString name;     // of the column, index or foreign key; empty for the table and its primary key
+    // Of the column, index, foreign key, check (an Access rule: its field's), trigger or parameter;
+    // empty for the table and its primary key.
+    QString name;
     QString property; // Changed only: "type", "length", "nullable", ...
     QString baseline; // Changed only, as the structure document spells the value; empty: none
     QString current;
@@ -44,16 +50,28 @@ struct TStructureComparison
     QList<TStructureDifference> differences; // by object, item, name, property
 };
 
+struct TCompareOptions
+{
+    // A side is a version 1 structure document: only what version 1 holds is compared, so what it
+    // never held (definitions, checks, triggers, field properties...) is not told as added.
+    bool versionOne = false;
+};
+
 // Compares the chosen objects of both sides (each pointer one of its catalogue's objects).
 TStructureComparison CompareStructures(const TCatalogue& baseline,
                                        const QList<const TCatalogueObject*>& baselineObjects,
                                        const TCatalogue& current,
-                                       const QList<const TCatalogueObject*>& currentObjects);
+                                       const QList<const TCatalogueObject*>& currentObjects,
+                                       const TCompareOptions& options = {});
 
-// "added", "removed", "changed"; "table", "column", "primaryKey", "index", "foreignKey".
+// "added", "removed", "changed"; "table", "column", "primaryKey", "index", "foreignKey", "check",
+// "trigger", "parameter".
 QString ChangeKindName(TChangeKind change);
 QString DifferenceItemName(TDifferenceItem item);
 
 // A default or computed expression as the two engines compare: without a leading "=", enclosing
 // parentheses and letter case, with Now() spelled getdate().
 QString NormalisedExpression(const QString& expression);
+// Whether two definitions (of views, routines, triggers, checks) say the same: runs of blanks and
+// line ends count as one blank, and nothing before the first word or after the last counts.
+bool SameDefinition(const QString& a, const QString& b);

@@ -11,8 +11,12 @@ QString sqlServerSystemTables()
 }
 
 // Spelled once, where the Access catalogue's own run answers it.
-const TEngineTraits kAccess = {"Access", 0, false, false, &JetSystemTableStatement, 4, "PR_Access_"};
-const TEngineTraits kSqlServer = {"SQLServer", 1, true, true, &sqlServerSystemTables, 3, "PR_SQLServer_"};
+// Access's views are its saved queries, which the model holds (its text 488 "Queries"); its checks
+// are validation rules (444 "Rule").
+const TEngineTraits kAccess = {"Access",     0,    true, false, &JetSystemTableStatement, 4,
+                               "PR_Access_", true, 488,  444};
+const TEngineTraits kSqlServer = {"SQLServer",     1,     true, true, &sqlServerSystemTables, 3,
+                                  "PR_SQLServer_", false, 27,   443};
 
 } // namespace
 

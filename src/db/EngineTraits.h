@@ -15,7 +15,7 @@ struct TEngineTraits
     const char* word;
     // The position of the first table (and view) the facade hands out.
     std::int32_t listIndexBase;
-    // Views are listed apart from the tables, when asked for.
+    // Views (Access: saved queries) are listed apart from the tables, when asked for.
     bool hasViews;
     // The database is one of a server's, chosen before its structure is read.
     bool choosesDatabase;
@@ -25,6 +25,13 @@ struct TEngineTraits
     int nameText;
     // What begins the settings file's section of each of the engine's connection profiles.
     const char* profilePrefix;
+    // The list's views are the structure model's (Access's saved queries, for which the facade
+    // has no collection): listed from it and reported from it, with their type, parameters and SQL.
+    bool viewsFromModel;
+    // The UI text of the choice that lists the views ("Views", "Queries").
+    int viewsText;
+    // The UI text that labels a check in reports and documents ("Check", Access's "Rule").
+    int checkText;
 };
 
 // The traits of provider; an unknown value gets Access's.

@@ -458,14 +458,35 @@ QStringList ReadNames(TJsonScanner& json, const TPlace& place)
 
 TObjectKind KindFrom(const QString& text, const TPlace& place)
 {
-    for (const TObjectKind kind :
-         {TObjectKind::Table, TObjectKind::View, TObjectKind::SystemTable, TObjectKind::LinkedTable}) {
+    for (const TObjectKind kind : {TObjectKind::Table, TObjectKind::View, TObjectKind::SystemTable,
+                                   TObjectKind::LinkedTable, TObjectKind::Query, TObjectKind::Procedure,
+                                   TObjectKind::Function, TObjectKind::Sequence, TObjectKind::Synonym}) {
         if (text == ObjectKindName(kind))
             return kind;
     }
     if (text.isEmpty())
         return TObjectKind::Table;
     Fail(place, QStringLiteral("'%1' is not an object kind").arg(text));
+}
+
+TQueryType QueryTypeFrom(const QString& text, const TPlace& place)
+{
+    for (const TQueryType type : {TQueryType::Select, TQueryType::Crosstab, TQueryType::MakeTable,
+                                  TQueryType::Append, TQueryType::Update, TQueryType::Delete,
+                                  TQueryType::Union, TQueryType::PassThrough, TQueryType::DataDefinition}) {
+        if (text == QueryTypeName(type))
+            return type;
+    }
+    Fail(place, QStringLiteral("'%1' is not a query type").arg(text));
+}
+
+TTriggerTiming TimingFrom(const QString& text, const TPlace& place)
+{
+    for (const TTriggerTiming timing : {TTriggerTiming::After, TTriggerTiming::InsteadOf}) {
+        if (text == TriggerTimingName(timing))
+            return timing;
+    }
+    Fail(place, QStringLiteral("'%1' is not a trigger timing").arg(text));
 }
 
 TReferentialAction ActionFrom(const QString& text, const TPlace& place)
@@ -516,8 +537,8 @@ public:
                      QStringLiteral("not a structure document: \"format\" is not \"orvane-structure\""));
             if (!version)
                 Fail(kTop.Member("version"), QStringLiteral("a number expected"));
-            if (*version != 1.0)
-                Fail(kTop, QStringLiteral("structure document version %1 is not supported (1 is)")
+            if (*version != 1.0 && *version != 2.0)
+                Fail(kTop, QStringLiteral("structure document version %1 is not supported (1 and 2 are)")
                                .arg(QString::number(*version)));
         };
         if (m_json.Peek() != '{') {
@@ -573,6 +594,7 @@ public:
                  QStringLiteral("'%1' is neither Access nor SQLServer").arg(read.catalogue.provider));
         if (!objectsSeen)
             Fail(kTop.Member("objects"), QStringLiteral("an array expected"));
+        read.version = int(*version);
         return read;
     }
 
@@ -631,7 +653,7 @@ private:
                     object.foreignKeys.append(ReadForeignKey(element));
                 });
             } else {
-                return false;
+                return ReadWholeDatabaseMember(object, key, at);
             }
             return true;
         });
@@ -646,6 +668,139 @@ private:
         if (!keysSeen)
             Fail(place.Member("foreignKeys"), QStringLiteral("an array expected"));
         return object;
+    }
+
+    // The members version 2 added to an object.
+    bool ReadWholeDatabaseMember(TCatalogueObject& object, std::string_view key, const TPlace& at)
+    {
+        const auto sequence = [&object]() -> TCatalogueSequence& {
+            if (!object.sequence)
+                object.sequence.emplace();
+            return *object.sequence;
+        };
+        if (key == "hidden") {
+            object.hidden = ReadFlag(m_json, at);
+        } else if (key == "queryType") {
+            object.queryType = QueryTypeFrom(ReadText(m_json, at), at);
+        } else if (key == "encrypted") {
+            object.encrypted = ReadFlag(m_json, at);
+        } else if (key == "parameters") {
+            ReadElements(m_json, at,
+                         [&](const TPlace& element) { object.parameters.append(ReadParameter(element)); });
+        } else if (key == "returns") {
+            object.returns = ReadParameter(at);
+        } else if (key == "checks") {
+            ReadElements(m_json, at,
+                         [&](const TPlace& element) { object.checks.append(ReadCheck(element)); });
+        } else if (key == "triggers") {
+            ReadElements(m_json, at,
+                         [&](const TPlace& element) { object.triggers.append(ReadTrigger(element)); });
+        } else if (key == "type") {
+            sequence().typeName = m_pool.Shared(ReadText(m_json, at));
+        } else if (key == "start") {
+            sequence().start = ReadText(m_json, at);
+        } else if (key == "increment") {
+            sequence().increment = ReadText(m_json, at);
+        } else if (key == "minimum") {
+            sequence().minimum = ReadText(m_json, at);
+        } else if (key == "maximum") {
+            sequence().maximum = ReadText(m_json, at);
+        } else if (key == "cycle") {
+            sequence().cycle = ReadFlag(m_json, at);
+        } else if (key == "target") {
+            object.synonymTarget = ReadText(m_json, at);
+        } else if (key == "definition") {
+            object.definition = ReadText(m_json, at);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    TCatalogueParameter ReadParameter(const TPlace& place)
+    {
+        TCatalogueParameter parameter;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "name")
+                parameter.name = ReadText(m_json, at);
+            else if (key == "type")
+                parameter.typeName = m_pool.Shared(ReadText(m_json, at));
+            else if (key == "length")
+                parameter.length = ReadWholeNumber(m_json, at);
+            else if (key == "output")
+                parameter.output = ReadFlag(m_json, at);
+            else
+                return false;
+            return true;
+        });
+        return parameter;
+    }
+
+    TCatalogueCheck ReadCheck(const TPlace& place)
+    {
+        TCatalogueCheck check;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "name")
+                check.name = ReadText(m_json, at);
+            else if (key == "column")
+                check.column = ReadText(m_json, at);
+            else if (key == "definition")
+                check.definition = ReadText(m_json, at);
+            else if (key == "text")
+                check.text = ReadText(m_json, at);
+            else if (key == "enforced")
+                check.enforced = ReadFlag(m_json, at);
+            else
+                return false;
+            return true;
+        });
+        return check;
+    }
+
+    TCatalogueTrigger ReadTrigger(const TPlace& place)
+    {
+        TCatalogueTrigger trigger;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "name")
+                trigger.name = ReadText(m_json, at);
+            else if (key == "events")
+                trigger.events = ReadNames(m_json, at);
+            else if (key == "timing")
+                trigger.timing = TimingFrom(ReadText(m_json, at), at);
+            else if (key == "enabled")
+                trigger.enabled = ReadFlag(m_json, at);
+            else if (key == "encrypted")
+                trigger.encrypted = ReadFlag(m_json, at);
+            else if (key == "definition")
+                trigger.definition = ReadText(m_json, at);
+            else
+                return false;
+            return true;
+        });
+        return trigger;
+    }
+
+    TColumnLookup ReadLookup(const TPlace& place)
+    {
+        TColumnLookup lookup;
+        ReadMembers(m_json, place, [&](std::string_view key, const TPlace& at) {
+            if (key == "displayControl")
+                lookup.displayControl = ReadText(m_json, at);
+            else if (key == "rowSourceType")
+                lookup.rowSourceType = ReadText(m_json, at);
+            else if (key == "rowSource")
+                lookup.rowSource = ReadText(m_json, at);
+            else if (key == "boundColumn")
+                lookup.boundColumn = ReadWholeNumber(m_json, at);
+            else if (key == "columnCount")
+                lookup.columnCount = ReadWholeNumber(m_json, at);
+            else if (key == "limitToList")
+                lookup.limitToList = ReadFlag(m_json, at);
+            else
+                return false;
+            return true;
+        });
+        return lookup;
     }
 
     TCatalogueColumn ReadColumn(const TPlace& place)
@@ -676,6 +831,18 @@ private:
                 column.computed = ReadText(m_json, at);
             } else if (key == "description") {
                 column.description = ReadText(m_json, at);
+            } else if (key == "caption") {
+                column.caption = ReadText(m_json, at);
+            } else if (key == "format") {
+                column.format = ReadText(m_json, at);
+            } else if (key == "inputMask") {
+                column.inputMask = ReadText(m_json, at);
+            } else if (key == "decimalPlaces") {
+                column.decimalPlaces = ReadWholeNumber(m_json, at);
+            } else if (key == "allowZeroLength") {
+                column.allowZeroLength = ReadFlag(m_json, at);
+            } else if (key == "lookup") {
+                column.lookup = ReadLookup(at);
             } else {
                 return false;
             }
@@ -697,6 +864,12 @@ private:
             } else if (key == "columns") {
                 ReadElements(m_json, at,
                              [&](const TPlace& element) { index.columns.append(ReadIndexColumn(element)); });
+            } else if (key == "clustered") {
+                index.clustered = ReadFlag(m_json, at);
+            } else if (key == "included") {
+                index.included = ReadNames(m_json, at);
+            } else if (key == "filter") {
+                index.filter = ReadText(m_json, at);
             } else {
                 return false;
             }

@@ -1,4 +1,4 @@
-// Reads a structure document ("orvane-structure", version 1, as StructureJson writes it) back into
+// Reads a structure document ("orvane-structure", version 1 or 2, as StructureJson writes it) back into
 // the model, so a snapshot kept in a repository can stand for a database in a comparison.
 // Anything that is not such a document is refused with a sentence naming the place, never guessed.
 #pragma once
@@ -12,11 +12,13 @@
 struct TStructureDocument
 {
     QString program; // the writing program's "Orvane <version>"; empty when the document has none
+    // 1: the tables (or views) alone, without what version 2 added; 2: the whole database.
+    int version = 0;
     TCatalogue catalogue;
 };
 
 // False with error set (e.g. "objects[1].columns[0].length: a whole number expected") when bytes
-// is not a version 1 structure document; document is then left as it was. The text is read in
+// is not a structure document of version 1 or 2; document is then left as it was. The text is read in
 // one pass straight into the model, without a document tree or the whole text beside it, so a
 // snapshot of a large database costs little more than its model.
 bool ReadStructureJson(QIODevice& device, TStructureDocument& document, QString& error);

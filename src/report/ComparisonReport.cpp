@@ -2,6 +2,7 @@
 
 #include "EngineTraits.h"
 #include "JsonOut.h"
+#include "StructureDetail.h"
 #include "StructureReport.h"
 #include "UIText.h"
 #include "VersionInfo.h"
@@ -56,7 +57,7 @@ QString ChangeText(TChangeKind change)
     return LoadUIText(kTextChanged);
 }
 
-QString ItemText(TDifferenceItem item)
+QString ItemText(TDifferenceItem item, TObjectKind kind)
 {
     switch (item) {
     case TDifferenceItem::Column:
@@ -67,10 +68,18 @@ QString ItemText(TDifferenceItem item)
         return LoadUIText(kTextIndex);
     case TDifferenceItem::ForeignKey:
         return LoadUIText(kTextForeignKey);
+    case TDifferenceItem::Check:
+        return LoadUIText(489);
+    case TDifferenceItem::Trigger:
+        return LoadUIText(490);
+    case TDifferenceItem::Parameter:
+        return LoadUIText(491);
     case TDifferenceItem::Table:
         break;
     }
-    return LoadUIText(kTextTable);
+    // A view, a query, a routine is named as what it is.
+    const QString word = ObjectKindText(kind);
+    return word.isEmpty() ? LoadUIText(kTextTable) : word;
 }
 
 // A value on one report line: line breaks shown as \n, nothing as the "none" word.
@@ -99,11 +108,48 @@ QString PropertyText(const QString& property)
     {
         const char* name;
         int text;
-    } kProperties[] = {
-        {"type", 418},          {"length", 419},   {"nullable", 420},        {"default", 421},
-        {"autoIncrement", 422}, {"computed", 423}, {"description", 424},     {"kind", 425},
-        {"unique", 426},        {"columns", 427},  {"referencedTable", 428}, {"referencedColumns", 429},
-        {"enforced", 430},      {"onUpdate", 431}, {"onDelete", 432}};
+    } kProperties[] = {{"type", 418},
+                       {"length", 419},
+                       {"nullable", 420},
+                       {"default", 421},
+                       {"autoIncrement", 422},
+                       {"computed", 423},
+                       {"description", 424},
+                       {"kind", 425},
+                       {"unique", 426},
+                       {"columns", 427},
+                       {"referencedTable", 428},
+                       {"referencedColumns", 429},
+                       {"enforced", 430},
+                       {"onUpdate", 431},
+                       {"onDelete", 432},
+                       // What the whole database added: mostly the labels of the extended report.
+                       {"hidden", 454},
+                       {"queryType", 440},
+                       {"encrypted", 457},
+                       {"definition", 447},
+                       {"returns", 442},
+                       {"start", 462},
+                       {"increment", 463},
+                       {"minimum", 464},
+                       {"maximum", 465},
+                       {"cycle", 466},
+                       {"target", 456},
+                       {"caption", 448},
+                       {"format", 449},
+                       {"inputMask", 450},
+                       {"decimalPlaces", 451},
+                       {"allowZeroLength", 452},
+                       {"lookup", 453},
+                       {"clustered", 459},
+                       {"included", 460},
+                       {"filter", 461},
+                       {"column", 409},
+                       {"text", 445},
+                       {"events", 492},
+                       {"timing", 493},
+                       {"enabled", 494},
+                       {"output", 495}};
     for (const auto& p : kProperties) {
         if (property == QLatin1String(p.name))
             return LoadUIText(p.text);
@@ -113,7 +159,7 @@ QString PropertyText(const QString& property)
 
 QString DifferenceText(const TStructureDifference& d)
 {
-    QString text = ChangeText(d.change) + u' ' + ItemText(d.item);
+    QString text = ChangeText(d.change) + u' ' + ItemText(d.item, d.kind);
     if (!d.name.isEmpty())
         text += u' ' + d.name;
     if (d.change == TChangeKind::Changed)
@@ -232,6 +278,9 @@ QByteArray ComparisonJson(const TComparisonSettings& settings, const TStructureC
         json.key("object");
         json.value(d.object);
         OptionalText(json, "schema", d.schema);
+        // What the object is, where it is not a table: a view, a query, a procedure...
+        if (!IsTableKind(d.kind))
+            OptionalText(json, "kind", ObjectKindName(d.kind));
         json.key("item");
         json.value(DifferenceItemName(d.item));
         OptionalText(json, "name", d.name);

@@ -47,6 +47,7 @@ bool ReadStructureSnapshot(const QString& file, TComparedSide& side, QString& er
     side = TComparedSide();
     side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));
     side.snapshot = file;
+    side.documentVersion = document.version;
     return true;
 }
 
@@ -64,11 +65,13 @@ QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side, const 
 {
     QList<const TCatalogueObject*> objects;
     for (const TCatalogueObject& object : side.catalogue->objects) {
-        if (!(selection.views ? IsViewKind(object.kind) : IsTableKind(object.kind)))
+        const bool inList = selection.views ? IsViewKind(object.kind) : IsTableKind(object.kind);
+        // Beside the tables, the rest of the database; a version 1 document holds none of it.
+        if (!inList && (selection.views || selection.versionOne))
             continue;
-        if (object.kind == TObjectKind::SystemTable && !selection.systemTables)
+        if ((object.kind == TObjectKind::SystemTable || object.systemObject) && !selection.systemTables)
             continue;
-        if (side.snapshot.isEmpty()) {
+        if (inList && side.snapshot.isEmpty()) {
             const auto listed =
                 std::find_if(side.entries.begin(), side.entries.end(), [&](const TTableEntry& e) {
                     return e.text == object.listName() && (e.enabled || selection.systemTables);
@@ -85,13 +88,29 @@ QList<const TCatalogueObject*> ComparedObjects(const TComparedSide& side, const 
     return objects;
 }
 
+TComparedSelection ComparedScope(const TComparedSelection& selection, const TComparedSide& baseline,
+                                 const TComparedSide& current)
+{
+    TComparedSelection scope = selection;
+    scope.versionOne = selection.versionOne || baseline.documentVersion == 1 || current.documentVersion == 1;
+    return scope;
+}
+
+TStructureComparison CompareSides(const TComparedSide& baseline, const TComparedSide& current,
+                                  const TComparedSelection& selection)
+{
+    const TComparedSelection scope = ComparedScope(selection, baseline, current);
+    TCompareOptions options;
+    options.versionOne = scope.versionOne;
+    return CompareStructures(*baseline.catalogue, ComparedObjects(baseline, scope), *current.catalogue,
+                             ComparedObjects(current, scope), options);
+}
+
 qsizetype WriteSidesComparison(TReportLineSink& sink, const TComparedSide& baseline,
                                const TComparedSide& current, const TComparedSelection& selection,
                                const TComparisonSettings& layout)
 {
-    const TStructureComparison comparison =
-        CompareStructures(*baseline.catalogue, ComparedObjects(baseline, selection), *current.catalogue,
-                          ComparedObjects(current, selection));
+    const TStructureComparison comparison = CompareSides(baseline, current, selection);
     TComparisonSettings settings = layout;
     settings.baseline = TComparisonSide{baseline.catalogue.get(), baseline.snapshot};
     settings.current = TComparisonSide{current.catalogue.get(), current.snapshot};
@@ -107,7 +126,8 @@ std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection
     return model;
 }
 
-QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views)
+QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views,
+                                  bool systemObjects)
 {
     QStringList names;
     for (const TTableEntry& entry : entries) {
@@ -115,10 +135,12 @@ QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList&
             names.append(entry.text);
     }
     QString missing;
-    const QList<const TCatalogueObject*> objects = TCatalogueLookup(catalogue).findAll(names, views, missing);
+    QList<const TCatalogueObject*> objects = TCatalogueLookup(catalogue).findAll(names, views, missing);
     if (objects.size() != names.size())
         throw std::runtime_error(
             QStringLiteral("The structure of '%1' could not be read.").arg(missing).toStdString());
+    if (!views)
+        objects += ObjectsBesideTables(catalogue, systemObjects);
     return StructureJson(catalogue, objects, ProgramText());
 }
 

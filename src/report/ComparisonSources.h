@@ -20,18 +20,31 @@ class TKorvConnection;
 struct TComparedSide
 {
     std::shared_ptr<const TCatalogue> catalogue;
-    QString snapshot;   // the structure document's file; empty for an opened database
-    TTableList entries; // an opened database's table list, its system tables greyed out
+    QString snapshot;        // the structure document's file; empty for an opened database
+    TTableList entries;      // an opened database's table list, its system tables greyed out
+    int documentVersion = 0; // the structure document's version; 0 for an opened database
 };
 
-// Which objects of a side are compared: the kind listed (tables or views), the system tables
-// only when asked for, and when tables names any, only those (by list name or name, any case).
+// Which objects of a side are compared: the views (or queries) alone, or the tables with every
+// other kind of object; the system tables (and the engine's other own objects) only when asked
+// for, and when tables names any, only those (by list name or name, any case, of any kind).
 struct TComparedSelection
 {
     bool views = false;
     bool systemTables = false;
     QStringList tables;
+    // A side is a version 1 structure document: the tables (or views) alone, as it holds them.
+    bool versionOne = false;
 };
+
+// The selection as both sides can be compared on it: what a version 1 document holds when
+// either side is one.
+TComparedSelection ComparedScope(const TComparedSelection& selection, const TComparedSide& baseline,
+                                 const TComparedSide& current);
+
+// Compares both sides' chosen objects (on their ComparedScope).
+TStructureComparison CompareSides(const TComparedSide& baseline, const TComparedSide& current,
+                                  const TComparedSelection& selection);
 
 // A structure document is told from a database file by its content, not by its name.
 bool IsStructureDocumentFile(const QString& file);
@@ -58,9 +71,11 @@ qsizetype WriteSidesComparison(TReportLineSink& sink, const TComparedSide& basel
 std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection);
 
 // The structure document (as orvane-report --format json writes it) of the table list's entries
-// that are not greyed out, in list order. An entry the model lacks throws: the document would
-// otherwise miss it without a word.
-QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views);
+// that are not greyed out, in list order, and, when the list shows tables, every other object
+// after them (ObjectsBesideTables; the engine's own with systemObjects). An entry the model lacks
+// throws: the document would otherwise miss it without a word.
+QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views,
+                                  bool systemObjects = false);
 
 // Writes bytes to file beside its place and renames it over it at the end; false with the reason,
 // and what was there keeps its bytes.

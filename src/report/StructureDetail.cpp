@@ -1,7 +1,10 @@
 #include "StructureDetail.h"
 
+#include "EngineTraits.h"
 #include "StructureJson.h"
 #include "UIText.h"
+
+#include <utility>
 
 namespace {
 
@@ -24,11 +27,50 @@ constexpr int kTextSetDefault = 345;
 constexpr int kTextNotEnforced = 346;
 constexpr int kTextDescending = 347;
 constexpr int kTextIdentity = 348;
+constexpr int kTextYes = 357;
+constexpr int kTextQueryType = 440;
+constexpr int kTextParameter = 441;
+constexpr int kTextReturns = 442;
+constexpr int kTextCheck = 443;
+constexpr int kTextRule = 444;
+constexpr int kTextRuleText = 445;
+constexpr int kTextTrigger = 446;
+constexpr int kTextDefinition = 447;
+constexpr int kTextCaption = 448;
+constexpr int kTextFormat = 449;
+constexpr int kTextInputMask = 450;
+constexpr int kTextDecimals = 451;
+constexpr int kTextZeroLength = 452;
+constexpr int kTextLookup = 453;
+constexpr int kTextHidden = 454;
+constexpr int kTextSequence = 455;
+constexpr int kTextTarget = 456;
+constexpr int kTextEncrypted = 457;
+constexpr int kTextDisabled = 458;
+constexpr int kTextClustered = 459;
+constexpr int kTextInclude = 460;
+constexpr int kTextFilter = 461;
+constexpr int kTextStart = 462;
+constexpr int kTextIncrement = 463;
+constexpr int kTextMinimum = 464;
+constexpr int kTextMaximum = 465;
+constexpr int kTextCycle = 466;
+constexpr int kTextBoundColumn = 467;
+constexpr int kTextColumnCount = 468;
+constexpr int kTextLimitToList = 469;
+constexpr int kTextTextBox = 470;
+constexpr int kTextSelect = 474;
+constexpr int kTextQuery = 483;
 
-// Every label of the block, so the values line up whichever labels a table happens to need.
-constexpr int kLabels[] = {kTextPrimaryKey,   kTextIndex,       kTextUniqueIndex, kTextForeignKey,
-                           kTextReferencedBy, kTextDefault,     kTextAutoNumber,  kTextIdentity,
-                           kTextComputed,     kTextDescription, kTextLinkedTo};
+// Every label of the block, so the values line up whichever labels a table happens to need. The
+// later labels are no wider than the first ones in either language, so the block of a table
+// that has none of them is laid out as it always was.
+constexpr int kLabels[] = {
+    kTextPrimaryKey, kTextIndex,    kTextUniqueIndex, kTextForeignKey,  kTextReferencedBy, kTextDefault,
+    kTextAutoNumber, kTextIdentity, kTextComputed,    kTextDescription, kTextLinkedTo,     kTextQueryType,
+    kTextParameter,  kTextReturns,  kTextCheck,       kTextRule,        kTextRuleText,     kTextTrigger,
+    kTextDefinition, kTextCaption,  kTextFormat,      kTextInputMask,   kTextDecimals,     kTextZeroLength,
+    kTextLookup,     kTextHidden,   kTextSequence,    kTextTarget};
 
 QString Joined(const QStringList& names)
 {
@@ -40,8 +82,16 @@ class Block
 public:
     Block()
     {
-        for (int id : kLabels)
-            m_width = qMax(m_width, LoadUIText(id).size());
+        // Measured once per language: a report of thousands of tables builds a block for each.
+        thread_local int measured = -1;
+        thread_local qsizetype width = 0;
+        if (measured != CurrentLanguage) {
+            width = 0;
+            for (int id : kLabels)
+                width = qMax(width, LoadUIText(id).size());
+            measured = CurrentLanguage;
+        }
+        m_width = width;
     }
 
     void add(int label, const QString& value)
@@ -52,8 +102,12 @@ public:
         QString normalised = value;
         normalised.replace(QLatin1String("\r\n"), QLatin1String("\n"))
             .replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        const QStringList parts = normalised.split(QLatin1Char('\n'));
-        m_lines.append(text + padding + parts.first());
+        QStringList parts = normalised.split(QLatin1Char('\n'));
+        // The line end that closes a stored text (a definition's last) begins no line.
+        while (parts.size() > 1 && parts.constLast().isEmpty())
+            parts.removeLast();
+        // A definition may begin with a line end: its label then stands alone, without blanks.
+        m_lines.append(parts.first().isEmpty() ? text : text + padding + parts.first());
         const QString under(m_width + 1, QLatin1Char(' '));
         for (qsizetype i = 1; i < parts.size(); ++i)
             m_lines.append(under + parts.at(i));
@@ -77,7 +131,190 @@ QString ForeignKeyText(const TCatalogueForeignKey& key)
     return text;
 }
 
+QString ColumnValue(const TCatalogueColumn& column, const QString& value)
+{
+    return column.name + QStringLiteral(": ") + value;
+}
+
+// Access's field properties, column by column.
+void AddFieldProperties(Block& block, const TCatalogueObject& object)
+{
+    for (const TCatalogueColumn& column : object.columns) {
+        if (!column.caption.isEmpty())
+            block.add(kTextCaption, ColumnValue(column, column.caption));
+        if (!column.format.isEmpty())
+            block.add(kTextFormat, ColumnValue(column, column.format));
+        if (!column.inputMask.isEmpty())
+            block.add(kTextInputMask, ColumnValue(column, column.inputMask));
+        if (column.decimalPlaces)
+            block.add(kTextDecimals, ColumnValue(column, QString::number(*column.decimalPlaces)));
+        if (column.allowZeroLength)
+            block.add(kTextZeroLength, ColumnValue(column, LoadUIText(kTextYes)));
+        if (column.lookup)
+            block.add(kTextLookup, ColumnValue(column, LookupText(*column.lookup)));
+    }
+}
+
+void AddChecks(Block& block, const TCatalogue& catalogue, const TCatalogueObject& object)
+{
+    const int label = EngineTraitsOfWord(catalogue.provider).checkText;
+    for (const TCatalogueCheck& check : object.checks) {
+        const QString owner = CheckOwnerText(check);
+        const QString prefix = owner.isEmpty() ? QString() : owner + QStringLiteral(": ");
+        QString text = prefix + check.definition;
+        if (!check.enforced)
+            text += QStringLiteral(", ") + LoadUIText(kTextNotEnforced);
+        block.add(label, text);
+        if (!check.text.isEmpty())
+            block.add(kTextRuleText, prefix + check.text);
+    }
+}
+
+QString DefinitionText(const QString& definition, bool encrypted)
+{
+    return encrypted && definition.isEmpty() ? EncryptedText() : definition;
+}
+
+// What a query, a routine, a sequence or a synonym is, before its columns: the lines the plain
+// report shows of a query come first.
+void AddHead(Block& block, const TCatalogueObject& object)
+{
+    if (object.queryType)
+        block.add(kTextQueryType, QueryTypeText(*object.queryType));
+    for (const TCatalogueParameter& parameter : object.parameters)
+        block.add(kTextParameter, ParameterText(parameter));
+    if (object.returns)
+        block.add(kTextReturns, ReturnsText(*object.returns));
+}
+
+void AddDefinition(Block& block, const TCatalogueObject& object)
+{
+    if (!object.definition.isEmpty() || object.encrypted)
+        block.add(kTextDefinition, DefinitionText(object.definition, object.encrypted));
+}
+
 } // namespace
+
+QString IndexFullText(const TCatalogueIndex& index)
+{
+    QString text = IndexText(index);
+    if (index.clustered)
+        text += QStringLiteral(", ") + LoadUIText(kTextClustered);
+    if (!index.included.isEmpty())
+        text += QStringLiteral(", ") + LoadUIText(kTextInclude) + u' ' + Joined(index.included);
+    if (!index.filter.isEmpty())
+        text += QStringLiteral(", ") + LoadUIText(kTextFilter) + u' ' + index.filter;
+    return text;
+}
+
+QString QueryTypeText(TQueryType type)
+{
+    return LoadUIText(kTextSelect + int(type));
+}
+
+QString ObjectKindText(TObjectKind kind)
+{
+    switch (kind) {
+    case TObjectKind::Query:
+        return LoadUIText(kTextQuery);
+    case TObjectKind::View:
+        return LoadUIText(484);
+    case TObjectKind::Procedure:
+        return LoadUIText(485);
+    case TObjectKind::Function:
+        return LoadUIText(486);
+    case TObjectKind::Sequence:
+        return LoadUIText(496);
+    case TObjectKind::Synonym:
+        return LoadUIText(487);
+    case TObjectKind::Table:
+    case TObjectKind::SystemTable:
+    case TObjectKind::LinkedTable:
+        break;
+    }
+    return QString();
+}
+
+QString ParameterText(const TCatalogueParameter& parameter)
+{
+    QString text = parameter.name;
+    if (!parameter.typeName.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + parameter.typeName;
+    if (parameter.length != 0)
+        text += u' ' + QString::number(parameter.length);
+    if (parameter.output)
+        text += QStringLiteral(" OUTPUT");
+    return text;
+}
+
+QString ReturnsText(const TCatalogueParameter& returns)
+{
+    return returns.length != 0 ? returns.typeName + u' ' + QString::number(returns.length) : returns.typeName;
+}
+
+QString SequenceText(const TCatalogueSequence& sequence)
+{
+    QStringList parts;
+    if (!sequence.typeName.isEmpty())
+        parts.append(sequence.typeName);
+    const std::pair<int, const QString*> numbers[] = {{kTextStart, &sequence.start},
+                                                      {kTextIncrement, &sequence.increment},
+                                                      {kTextMinimum, &sequence.minimum},
+                                                      {kTextMaximum, &sequence.maximum}};
+    for (const auto& [label, value] : numbers) {
+        if (!value->isEmpty())
+            parts.append(LoadUIText(label) + u' ' + *value);
+    }
+    if (sequence.cycle)
+        parts.append(LoadUIText(kTextCycle));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString LookupText(const TColumnLookup& lookup)
+{
+    static const char* const kControls[] = {"textBox", "listBox", "comboBox", "checkBox"};
+    QStringList parts;
+    for (int i = 0; i < 4; ++i) {
+        if (lookup.displayControl == QLatin1String(kControls[i]))
+            parts.append(LoadUIText(kTextTextBox + i));
+    }
+    if (!lookup.rowSourceType.isEmpty() || !lookup.rowSource.isEmpty())
+        parts.append(lookup.rowSource.isEmpty() ? lookup.rowSourceType
+                     : lookup.rowSourceType.isEmpty()
+                         ? lookup.rowSource
+                         : lookup.rowSourceType + QStringLiteral(": ") + lookup.rowSource);
+    if (lookup.boundColumn)
+        parts.append(LoadUIText(kTextBoundColumn) + u' ' + QString::number(*lookup.boundColumn));
+    if (lookup.columnCount)
+        parts.append(LoadUIText(kTextColumnCount).arg(*lookup.columnCount));
+    if (lookup.limitToList)
+        parts.append(LoadUIText(kTextLimitToList));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString TriggerHeadText(const TCatalogueTrigger& trigger)
+{
+    QString text = trigger.name +
+                   (trigger.timing == TTriggerTiming::InsteadOf ? QStringLiteral(" INSTEAD OF ")
+                                                                : QStringLiteral(" AFTER ")) +
+                   trigger.events.join(QStringLiteral(", ")).toUpper();
+    if (!trigger.enabled)
+        text += QStringLiteral(", ") + LoadUIText(kTextDisabled);
+    return text;
+}
+
+QString CheckOwnerText(const TCatalogueCheck& check)
+{
+    // A rule's field names it where the engine gives it no name.
+    if (check.column.isEmpty())
+        return check.name;
+    return check.name.isEmpty() ? check.column : check.name + QStringLiteral(" (") + check.column + u')';
+}
+
+QString EncryptedText()
+{
+    return u'(' + LoadUIText(kTextEncrypted) + u')';
+}
 
 QString QualifiedName(const QString& schema, const QString& name)
 {
@@ -137,7 +374,7 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
         block.add(kTextPrimaryKey,
                   object.primaryKey->name + QLatin1Char(' ') + Joined(object.primaryKey->columns));
     for (const TCatalogueIndex& index : IndexesByName(object.indexes))
-        block.add(index.unique ? kTextUniqueIndex : kTextIndex, IndexText(index));
+        block.add(index.unique ? kTextUniqueIndex : kTextIndex, IndexFullText(index));
     for (const TCatalogueForeignKey& key : ForeignKeysByName(object.foreignKeys))
         block.add(kTextForeignKey, ForeignKeyText(key));
     for (const TCatalogueObject& other : catalogue.objects) {
@@ -166,7 +403,40 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
         if (!column.description.isEmpty())
             block.add(kTextDescription, column.name + QStringLiteral(": ") + column.description);
     }
+    // What the whole database adds comes after, so a table that has none of it reads as before.
+    if (object.hidden)
+        block.add(kTextHidden, LoadUIText(kTextYes));
+    AddHead(block, object);
+    AddFieldProperties(block, object);
+    AddChecks(block, catalogue, object);
+    for (const TCatalogueTrigger& trigger : object.triggers) {
+        const QString definition = DefinitionText(trigger.definition, trigger.encrypted);
+        block.add(kTextTrigger, definition.isEmpty() ? TriggerHeadText(trigger)
+                                                     : TriggerHeadText(trigger) + u'\n' + definition);
+    }
+    if (object.sequence)
+        block.add(kTextSequence, SequenceText(*object.sequence));
+    if (!object.synonymTarget.isEmpty())
+        block.add(kTextTarget, object.synonymTarget);
+    AddDefinition(block, object);
     return block.lines();
+}
+
+QStringList QueryReportTexts(const TCatalogueObject& object)
+{
+    Block block;
+    AddHead(block, object);
+    AddDefinition(block, object);
+    return block.lines();
+}
+
+void WriteQueryStructure(TReportWriter& writer, const TCatalogue& catalogue, const TCatalogueObject& object,
+                         bool extended)
+{
+    writer.AddTitleLine(object.listName(), true);
+    const QStringList lines = extended ? StructureDetailTexts(catalogue, object) : QueryReportTexts(object);
+    for (const QString& text : lines)
+        writer.AddIndentedLine(text, 1);
 }
 
 void WriteStructureDetail(TReportWriter& writer, const TCatalogue& catalogue, const TCatalogueObject& object)

@@ -5,6 +5,7 @@
 #include <QBuffer>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -19,6 +20,134 @@ void OptionalText(JsonOut& json, const char* key, const QString& text)
 bool SqlServer(const TCatalogue& catalogue)
 {
     return catalogue.provider == QLatin1String("SQLServer");
+}
+
+void OptionalNumber(JsonOut& json, const char* key, const std::optional<std::int32_t>& number)
+{
+    if (number) {
+        json.key(key);
+        json.value(static_cast<long long>(*number));
+    }
+}
+
+// A flag that is false unless said otherwise: written only when true.
+void OptionalFlag(JsonOut& json, const char* key, bool flag)
+{
+    if (flag) {
+        json.key(key);
+        json.value(true);
+    }
+}
+
+// Access's field properties as the design view shows them.
+void WriteFieldProperties(JsonOut& json, const TCatalogueColumn& column)
+{
+    OptionalText(json, "caption", column.caption);
+    OptionalText(json, "format", column.format);
+    OptionalText(json, "inputMask", column.inputMask);
+    OptionalNumber(json, "decimalPlaces", column.decimalPlaces);
+    OptionalFlag(json, "allowZeroLength", column.allowZeroLength);
+    if (column.lookup) {
+        const TColumnLookup& lookup = *column.lookup;
+        json.key("lookup");
+        json.beginObject();
+        OptionalText(json, "displayControl", lookup.displayControl);
+        OptionalText(json, "rowSourceType", lookup.rowSourceType);
+        OptionalText(json, "rowSource", lookup.rowSource);
+        OptionalNumber(json, "boundColumn", lookup.boundColumn);
+        OptionalNumber(json, "columnCount", lookup.columnCount);
+        OptionalFlag(json, "limitToList", lookup.limitToList);
+        json.endObject();
+    }
+}
+
+void WriteParameter(JsonOut& json, const TCatalogueParameter& parameter)
+{
+    json.beginObject();
+    OptionalText(json, "name", parameter.name);
+    OptionalText(json, "type", parameter.typeName);
+    if (parameter.length != 0) {
+        json.key("length");
+        json.value(static_cast<long long>(parameter.length));
+    }
+    OptionalFlag(json, "output", parameter.output);
+    json.endObject();
+}
+
+// What a query, a routine or a sequence says before its columns.
+void WriteHead(JsonOut& json, const TCatalogueObject& object)
+{
+    if (object.queryType) {
+        json.key("queryType");
+        json.value(QueryTypeName(*object.queryType));
+    }
+    OptionalFlag(json, "encrypted", object.encrypted);
+    if (!object.parameters.isEmpty()) {
+        json.key("parameters");
+        json.beginArray();
+        for (const TCatalogueParameter& parameter : object.parameters)
+            WriteParameter(json, parameter);
+        json.endArray();
+    }
+    if (object.returns) {
+        json.key("returns");
+        json.beginObject();
+        OptionalText(json, "type", object.returns->typeName);
+        if (object.returns->length != 0) {
+            json.key("length");
+            json.value(static_cast<long long>(object.returns->length));
+        }
+        json.endObject();
+    }
+}
+
+// Checks, triggers, a sequence's numbers, a synonym's target and the definition, after the keys.
+void WriteTail(JsonOut& json, const TCatalogueObject& object)
+{
+    if (!object.checks.isEmpty()) {
+        json.key("checks");
+        json.beginArray();
+        for (const TCatalogueCheck& check : object.checks) {
+            json.beginObject();
+            OptionalText(json, "name", check.name);
+            OptionalText(json, "column", check.column);
+            OptionalText(json, "definition", check.definition);
+            OptionalText(json, "text", check.text);
+            json.key("enforced");
+            json.value(check.enforced);
+            json.endObject();
+        }
+        json.endArray();
+    }
+    if (!object.triggers.isEmpty()) {
+        json.key("triggers");
+        json.beginArray();
+        for (const TCatalogueTrigger& trigger : object.triggers) {
+            json.beginObject();
+            OptionalText(json, "name", trigger.name);
+            json.key("events");
+            json.inlineNames(trigger.events);
+            json.key("timing");
+            json.value(TriggerTimingName(trigger.timing));
+            json.key("enabled");
+            json.value(trigger.enabled);
+            OptionalFlag(json, "encrypted", trigger.encrypted);
+            OptionalText(json, "definition", trigger.definition);
+            json.endObject();
+        }
+        json.endArray();
+    }
+    if (object.sequence) {
+        const TCatalogueSequence& sequence = *object.sequence;
+        OptionalText(json, "type", sequence.typeName);
+        OptionalText(json, "start", sequence.start);
+        OptionalText(json, "increment", sequence.increment);
+        OptionalText(json, "minimum", sequence.minimum);
+        OptionalText(json, "maximum", sequence.maximum);
+        OptionalFlag(json, "cycle", sequence.cycle);
+    }
+    OptionalText(json, "target", object.synonymTarget);
+    OptionalText(json, "definition", object.definition);
 }
 
 void WriteColumn(JsonOut& json, const TCatalogueColumn& column, bool sqlServer)
@@ -43,6 +172,7 @@ void WriteColumn(JsonOut& json, const TCatalogueColumn& column, bool sqlServer)
     OptionalText(json, "default", column.defaultValue);
     OptionalText(json, "computed", column.computed);
     OptionalText(json, "description", column.description);
+    WriteFieldProperties(json, column);
     json.endObject();
 }
 
@@ -55,6 +185,7 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
         OptionalText(json, "schema", object.schema);
     json.key("kind");
     json.value(ObjectKindName(object.kind));
+    OptionalFlag(json, "hidden", object.hidden);
     OptionalText(json, "description", object.description);
     if (object.link) {
         json.key("link");
@@ -67,6 +198,7 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
         }
         json.endObject();
     }
+    WriteHead(json, object);
     json.key("columns");
     json.beginArray();
     // The readers give the columns in number order already; only another order is sorted.
@@ -98,6 +230,7 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
         OptionalText(json, "name", index.name);
         json.key("unique");
         json.value(index.unique);
+        OptionalFlag(json, "clustered", index.clustered);
         json.key("columns");
         json.beginArray();
         for (const TCatalogueIndexColumn& column : index.columns) {
@@ -109,6 +242,11 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
             json.endObject();
         }
         json.endArray();
+        if (!index.included.isEmpty()) {
+            json.key("included");
+            json.inlineNames(index.included);
+        }
+        OptionalText(json, "filter", index.filter);
         json.endObject();
     }
     json.endArray();
@@ -133,6 +271,7 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
         json.endObject();
     }
     json.endArray();
+    WriteTail(json, object);
     json.endObject();
 }
 
@@ -144,6 +283,44 @@ template <typename T> QList<T> ByName(QList<T> items)
 }
 
 } // namespace
+
+QList<const TCatalogueObject*> ObjectsBesideTables(const TCatalogue& catalogue, bool systemObjects)
+{
+    // The order of the kinds in a document; tables come before them in the list's order.
+    const auto rank = [](TObjectKind kind) {
+        switch (kind) {
+        case TObjectKind::View:
+        case TObjectKind::Query:
+            return 0;
+        case TObjectKind::Procedure:
+        case TObjectKind::Function:
+            return 1;
+        case TObjectKind::Sequence:
+            return 2;
+        case TObjectKind::Synonym:
+            return 3;
+        case TObjectKind::Table:
+        case TObjectKind::SystemTable:
+        case TObjectKind::LinkedTable:
+            break;
+        }
+        return -1;
+    };
+    QList<const TCatalogueObject*> objects;
+    for (const TCatalogueObject& object : catalogue.objects) {
+        if (rank(object.kind) >= 0 && (systemObjects || !object.systemObject))
+            objects.append(&object);
+    }
+    std::stable_sort(objects.begin(), objects.end(),
+                     [&rank](const TCatalogueObject* a, const TCatalogueObject* b) {
+                         if (rank(a->kind) != rank(b->kind))
+                             return rank(a->kind) < rank(b->kind);
+                         if (const int byName = a->name.compare(b->name, Qt::CaseInsensitive))
+                             return byName < 0;
+                         return a->schema.compare(b->schema, Qt::CaseInsensitive) < 0;
+                     });
+    return objects;
+}
 
 QList<TCatalogueIndex> IndexesByName(QList<TCatalogueIndex> indexes)
 {

@@ -5,6 +5,8 @@
 #include "StructureJson.h"
 #include "UIText.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTextProvider = 155;
@@ -28,6 +30,16 @@ constexpr int kTextYes = 357;
 constexpr int kTextNo = 358;
 constexpr int kTextIndexes = 359;
 constexpr int kTextForeignKeys = 360;
+constexpr int kTextQueryType = 440;
+constexpr int kTextParameter = 441;
+constexpr int kTextReturns = 442;
+constexpr int kTextRuleText = 445;
+constexpr int kTextTrigger = 446;
+constexpr int kTextDefinition = 447;
+constexpr int kTextCaption = 448;
+constexpr int kTextHidden = 454;
+constexpr int kTextSequence = 455;
+constexpr int kTextTarget = 456;
 
 // The header labels carry blanks and a colon for the report's alignment; here only the word.
 QString Label(int id)
@@ -62,6 +74,134 @@ void Line(QString& out, const QString& text = QString())
     out += QLatin1Char('\n');
 }
 
+// A fenced code block of the SQL, its fence longer than any run of backticks inside it.
+void SqlBlock(QString& out, const QString& sql)
+{
+    qsizetype longest = 0;
+    qsizetype run = 0;
+    for (const QChar c : sql) {
+        run = c == QLatin1Char('`') ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    const QString fence(std::max<qsizetype>(3, longest + 1), QLatin1Char('`'));
+    QString text = sql;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    while (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    Line(out, fence + QStringLiteral("sql"));
+    Line(out, text);
+    Line(out, fence);
+    Line(out);
+}
+
+void Labelled(QStringList& facts, int label, const QString& value)
+{
+    facts.append(QStringLiteral("**") + Label(label) + QStringLiteral("**: ") + value);
+}
+
+// What a query, a routine, a sequence or a synonym is: its kind, its type, what it returns.
+void WriteFacts(QString& out, const TCatalogueObject& object)
+{
+    QStringList facts;
+    const QString kind = ObjectKindText(object.kind);
+    if (!kind.isEmpty())
+        facts.append(QLatin1Char('*') + MarkdownText(kind) + QLatin1Char('*'));
+    if (object.hidden)
+        facts.append(QStringLiteral("**") + Label(kTextHidden) + QStringLiteral("**"));
+    if (object.queryType)
+        Labelled(facts, kTextQueryType, MarkdownText(QueryTypeText(*object.queryType)));
+    if (object.returns)
+        Labelled(facts, kTextReturns, MarkdownText(ReturnsText(*object.returns)));
+    if (object.sequence)
+        Labelled(facts, kTextSequence, MarkdownText(SequenceText(*object.sequence)));
+    if (!object.synonymTarget.isEmpty())
+        Labelled(facts, kTextTarget, Code(object.synonymTarget));
+    if (!facts.isEmpty()) {
+        Line(out, facts.join(QStringLiteral("  \n")));
+        Line(out);
+    }
+    if (!object.parameters.isEmpty()) {
+        Line(out, QStringLiteral("**") + Label(kTextParameter) + QStringLiteral("**"));
+        Line(out);
+        for (const TCatalogueParameter& parameter : object.parameters)
+            Line(out, QStringLiteral("- ") + MarkdownText(ParameterText(parameter)));
+        Line(out);
+    }
+}
+
+// Access's field properties as a table of the columns that have any.
+void WriteFieldProperties(QString& out, const TCatalogueObject& object)
+{
+    const auto code = [](const QString& text) { return text.isEmpty() ? text : Code(text); };
+    QStringList rows;
+    for (const TCatalogueColumn& column : object.columns) {
+        const QStringList cells{MarkdownText(column.caption),
+                                code(column.format),
+                                code(column.inputMask),
+                                column.decimalPlaces ? QString::number(*column.decimalPlaces) : QString(),
+                                column.allowZeroLength ? Label(kTextYes) : QString(),
+                                column.lookup ? MarkdownText(LookupText(*column.lookup)) : QString()};
+        if (std::all_of(cells.begin(), cells.end(), [](const QString& cell) { return cell.isEmpty(); }))
+            continue;
+        rows.append(QStringLiteral("| ") + MarkdownText(column.name) + QStringLiteral(" | ") +
+                    cells.join(QStringLiteral(" | ")) + QStringLiteral(" |"));
+    }
+    if (rows.isEmpty())
+        return;
+    QStringList head{Label(kTextColumn)};
+    for (int label = kTextCaption; label < kTextCaption + 6; ++label)
+        head.append(Label(label));
+    Line(out, QStringLiteral("| ") + head.join(QStringLiteral(" | ")) + QStringLiteral(" |"));
+    Line(out, QStringLiteral("|---|---|---|---|--:|:-:|---|"));
+    for (const QString& row : rows)
+        Line(out, row);
+    Line(out);
+}
+
+void WriteChecksAndTriggers(QString& out, const TCatalogue& catalogue, const TCatalogueObject& object)
+{
+    if (!object.checks.isEmpty()) {
+        Line(out, QStringLiteral("**") + Label(EngineTraitsOfWord(catalogue.provider).checkText) +
+                      QStringLiteral("**"));
+        Line(out);
+        for (const TCatalogueCheck& check : object.checks) {
+            const QString owner = CheckOwnerText(check);
+            QString text = QStringLiteral("- ");
+            if (!owner.isEmpty())
+                text += MarkdownText(owner) + QStringLiteral(": ");
+            text += Code(check.definition);
+            if (!check.enforced)
+                text += QStringLiteral(", ") + LoadUIText(346);
+            if (!check.text.isEmpty())
+                text += QStringLiteral("; ") + Label(kTextRuleText) + QStringLiteral(": ") +
+                        MarkdownText(check.text);
+            Line(out, text);
+        }
+        Line(out);
+    }
+    for (const TCatalogueTrigger& trigger : object.triggers) {
+        Line(out, QStringLiteral("**") + Label(kTextTrigger) + QStringLiteral("**: ") +
+                      MarkdownText(TriggerHeadText(trigger)));
+        Line(out);
+        if (!trigger.definition.isEmpty())
+            SqlBlock(out, trigger.definition);
+        else if (trigger.encrypted) {
+            Line(out, QLatin1Char('*') + MarkdownText(EncryptedText()) + QLatin1Char('*'));
+            Line(out);
+        }
+    }
+    if (!object.definition.isEmpty() || object.encrypted) {
+        Line(out, QStringLiteral("**") + Label(kTextDefinition) + QStringLiteral("**"));
+        Line(out);
+        if (!object.definition.isEmpty()) {
+            SqlBlock(out, object.definition);
+        } else {
+            Line(out, QLatin1Char('*') + MarkdownText(EncryptedText()) + QLatin1Char('*'));
+            Line(out);
+        }
+    }
+}
+
 void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObject& object)
 {
     const bool sqlServer = catalogue.provider == QLatin1String("SQLServer");
@@ -78,6 +218,7 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
                                                        : link.odbc));
         Line(out);
     }
+    WriteFacts(out, object);
     if (!object.columns.isEmpty()) {
         Line(out, QStringLiteral("| # | ") + Label(kTextColumn) + QStringLiteral(" | ") + Label(kTextType) +
                       QStringLiteral(" | ") + Label(kTextLength) + QStringLiteral(" | ") + Label(kTextNull) +
@@ -104,6 +245,7 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
         }
         Line(out);
     }
+    WriteFieldProperties(out, object);
     if (object.primaryKey) {
         Line(out, QStringLiteral("**") + Label(kTextPrimaryKey) + QStringLiteral("**: ") +
                       MarkdownText(object.primaryKey->name) + QStringLiteral(" (") +
@@ -115,7 +257,7 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
         Line(out, QStringLiteral("**") + Label(kTextIndexes) + QStringLiteral("**"));
         Line(out);
         for (const TCatalogueIndex& index : indexes) {
-            QString text = QStringLiteral("- ") + MarkdownText(IndexText(index));
+            QString text = QStringLiteral("- ") + MarkdownText(IndexFullText(index));
             if (index.unique)
                 text += QStringLiteral(" (") + Label(kTextUniqueIndex) + QLatin1Char(')');
             Line(out, text);
@@ -155,6 +297,7 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
             Line(out, text);
         Line(out);
     }
+    WriteChecksAndTriggers(out, catalogue, object);
 }
 
 } // namespace

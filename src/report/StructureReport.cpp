@@ -138,22 +138,32 @@ TReportOutcome RunStructureReport(TKorvConnection& connection, const TReportSett
 
     const int count = int(entries.size());
     hooks.SetProgressRange(0, count);
-    const bool viewsAtStart = EngineTraits(settings.provider).hasViews && settings.views;
+    const TEngineTraits& engine = EngineTraits(settings.provider);
+    const bool viewsAtStart = engine.hasViews && settings.views;
+    // Access's queries have no columns to read through the facade: their blocks come from the model.
+    const bool modelViews = viewsAtStart && engine.viewsFromModel;
+    const std::shared_ptr<const TCatalogue> model =
+        settings.structure || !modelViews ? settings.structure : connection.StructureModel();
     std::optional<TCatalogueLookup> lookup;
-    if (settings.structure)
-        lookup.emplace(*settings.structure);
+    if (model)
+        lookup.emplace(*model);
     for (int i = 0; i < count; ++i) {
         if (hooks.CancelRequested()) {
             sink.Flush();
             return TReportOutcome::Cancelled;
         }
         const TReportEntry& entry = entries.at(i);
-        if (entry.checked) {
+        if (entry.checked && modelViews) {
+            if (const TCatalogueObject* object = lookup ? lookup->find(entry.text, true) : nullptr)
+                WriteQueryStructure(writer, *model, *object, settings.structure != nullptr);
+            else
+                writer.AddTitleLine(entry.text, true);
+        } else if (entry.checked) {
             bool view = viewsAtStart;
             if (viewsAtStart) {
                 WriteViewStructure(connection, writer, entry.text);
             } else {
-                view = EngineTraits(settings.provider).hasViews && hooks.ViewsSelectedNow();
+                view = engine.hasViews && !engine.viewsFromModel && hooks.ViewsSelectedNow();
                 WriteTableStructure(connection, writer, entry.text, view);
             }
             if (settings.structure) {

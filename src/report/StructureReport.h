@@ -36,7 +36,8 @@ struct TReportSettings
     // The version field of the active provider page; no version line when empty.
     QString versionText;
     QChar delimiter = QLatin1Char('*');
-    // SQL Server only: the list holds views, so each block is written by the view writer.
+    // The list holds views, so each block is written by the view writer (Access: queries, each
+    // written from the structure model with its type, parameters and SQL).
     bool views = false;
     // The report's date; replaceable so reports can be compared exactly.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };

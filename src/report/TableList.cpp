@@ -33,6 +33,16 @@ void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, c
         connection.StructureModel();
     }
     const bool listViews = views && engine.hasViews;
+    if (listViews && engine.viewsFromModel) {
+        const std::shared_ptr<const TCatalogue> model = connection.StructureModel();
+        if (!model)
+            return;
+        for (const TCatalogueObject& object : model->objects) {
+            if (IsViewKind(object.kind))
+                entries.append(TTableEntry{object.listName(), false, true, object.systemObject});
+        }
+        return;
+    }
     const std::int32_t count = listViews ? connection.ViewCount() : connection.TableCount();
     for (std::int32_t i = engine.listIndexBase; i < engine.listIndexBase + count; ++i)
         AddEntry(entries, listViews ? connection.ViewByIndex(i) : connection.TableByIndex(i));
@@ -51,7 +61,7 @@ void ApplySystemTableRule(TTableList& entries, bool showSystemTables, TQueryObje
     query.setCommandText(statement);
     query.open();
     for (TTableEntry& entry : entries) {
-        if (query.locate(QStringLiteral("name"), entry.text)) {
+        if (entry.systemObject || query.locate(QStringLiteral("name"), entry.text)) {
             entry.enabled = showSystemTables;
             entry.checked = false;
         }

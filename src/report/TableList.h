@@ -16,6 +16,9 @@ struct TTableEntry
     QString text;
     bool checked = false;
     bool enabled = true;
+    // The engine's own object by its catalogue (Access's form and report queries): greyed out
+    // with the system tables, whatever the system-table statement finds.
+    bool systemObject = false;
 
     friend bool operator==(const TTableEntry&, const TTableEntry&) = default;
 };
@@ -24,7 +27,8 @@ using TTableList = QList<TTableEntry>;
 
 // Appends one unchecked, enabled entry per catalogue object, in catalogue order: SQL Server
 // tables or views 1..n of the database named database (made the facade's current database first),
-// Access tables 0..n-1. An empty database lists nothing. Reading a name goes straight to the
+// Access tables 0..n-1, or Access's queries as its structure model holds them (the facade has no
+// collection of them). An empty database lists nothing. Reading a name goes straight to the
 // object, so a failure there throws (AutomationError) and leaves the entries added so far.
 void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, const QString& database,
                           bool views, TTableList& entries);
@@ -33,7 +37,8 @@ void ListCatalogueObjects(TKorvConnection& connection, TProviderType provider, c
 QString SystemTableQuery(TProviderType provider);
 
 // Greys out (or with showSystemTables releases) and unchecks every entry whose text the query
-// finds in its field "name". Opening the query throws before any entry is changed.
+// finds in its field "name", and every systemObject entry. Opening the query throws before any
+// entry is changed.
 void ApplySystemTableRule(TTableList& entries, bool showSystemTables, TQueryObject& query,
                           const QString& connectionString, const QString& statement);
 // The same through the query object registered for provider and its statement.

@@ -288,7 +288,7 @@ TEST_F(ReportCliTest, ProfilesOfTheSettingsFileAreListedAndReported)
         "orvane-report: no profile named 'Nix'; the profiles are:\nAccess\tLäden\nSQLServer\tZentrale\n");
     EXPECT_EQ(run({"--profile", "Zentrale"}).err,
               "orvane-report: the profile 'Zentrale' keeps no password; give it with --password-stdin\n");
-    EXPECT_EQ(run({"--profile", "Läden", "--views"}).exitCode, 2);
+    EXPECT_EQ(run({"--profile", "Läden", "--login-timeout", "5"}).exitCode, 2);
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), settings);
 }

@@ -124,7 +124,7 @@ const std::string kHuge = std::string(kHead) +
                           R"("objects": [{"name": "T", "columns": [{"number": 1, "length": 1e12}],
                              "indexes": [], "foreignKeys": []}]})";
 const std::string kKind = std::string(kHead) +
-                          R"("objects": [{"name": "T", "kind": "query", "columns": [],
+                          R"("objects": [{"name": "T", "kind": "trigger", "columns": [],
                              "indexes": [], "foreignKeys": []}]})";
 const std::string kAction = std::string(kHead) + R"("objects": [{"name": "T", "columns": [], "indexes": [],
        "foreignKeys": [{"columns": ["a"], "referencedColumns": ["b"], "onDelete": "explode"}]}]})";
@@ -146,8 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
         TBadDocument{"OtherFormat", R"({"format": "orvane-comparison", "version": 1})",
                      "\"format\" is not \"orvane-structure\""},
         TBadDocument{"NoFormat", R"({"version": 1})", "\"format\""},
-        TBadDocument{"LaterVersion", R"({"format": "orvane-structure", "version": 2})",
-                     "version 2 is not supported"},
+        TBadDocument{"LaterVersion", R"({"format": "orvane-structure", "version": 3})",
+                     "version 3 is not supported"},
         TBadDocument{"VersionAsText", R"({"format": "orvane-structure", "version": "1"})", "version"},
         TBadDocument{"NoProvider", R"({"format": "orvane-structure", "version": 1, "objects": []})",
                      "provider: missing"},
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadDocument{"LengthAsText", kBadColumn.c_str(), "objects[0].columns[0].length: a whole number"},
         TBadDocument{"FractionalNumber", kFraction.c_str(), "objects[0].columns[0].number"},
         TBadDocument{"NumberOutOfRange", kHuge.c_str(), "length: a whole number"},
-        TBadDocument{"UnknownKind", kKind.c_str(), "objects[0].kind: 'query'"},
+        TBadDocument{"UnknownKind", kKind.c_str(), "objects[0].kind: 'trigger'"},
         TBadDocument{"UnknownAction", kAction.c_str(), "foreignKeys[0].onDelete: 'explode'"},
         TBadDocument{"ObjectWithoutColumns", kNoColumns.c_str(), "objects[0].columns"},
         TBadDocument{"ObjectNotAnObject", kObjectNotObject.c_str(), "objects[0]: an object expected"},

@@ -43,7 +43,7 @@ TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
     const TCatalogue catalogue = SampleSqlServerCatalogue();
     const QByteArray expected = R"json({
   "format": "orvane-structure",
-  "version": 1,
+  "version": 2,
   "program": "Orvane 0.7.1.2",
   "provider": "SQLServer",
   "server": "db1,1433",

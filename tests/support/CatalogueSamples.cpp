@@ -126,6 +126,163 @@ TCatalogue SampleSqlServerCatalogue()
     return c;
 }
 
+namespace {
+
+TCatalogueObject Query(const QString& name, TQueryType type, const QString& sql)
+{
+    TCatalogueObject query;
+    query.name = name;
+    query.kind = TObjectKind::Query;
+    query.queryType = type;
+    query.definition = sql;
+    return query;
+}
+
+TCatalogueObject Module(const QString& name, TObjectKind kind, const QString& definition,
+                        const QString& schema = QStringLiteral("dbo"))
+{
+    TCatalogueObject module;
+    module.name = name;
+    module.schema = schema;
+    module.kind = kind;
+    module.definition = definition;
+    return module;
+}
+
+} // namespace
+
+TCatalogue SampleAccessDatabase()
+{
+    TCatalogue c = SampleAccessCatalogue();
+    TCatalogueObject& customers = c.objects[0];
+    customers.columns[0].caption = QStringLiteral("Kunden-Nr.");
+    customers.columns[0].inputMask = QStringLiteral(">LLLLL");
+    customers.columns[1].format = QStringLiteral("Standard");
+    customers.columns[1].decimalPlaces = 2;
+    customers.checks = {TCatalogueCheck{QString(), QStringLiteral("Größe"), QStringLiteral(">=0"),
+                                        QStringLiteral("Nicht negativ"), true}};
+    TCatalogueObject& orders = c.objects[1];
+    orders.columns[1].allowZeroLength = true;
+    TColumnLookup lookup;
+    lookup.displayControl = QStringLiteral("comboBox");
+    lookup.rowSourceType = QStringLiteral("Table/Query");
+    lookup.rowSource =
+        QStringLiteral("SELECT Customers.CustomerID FROM Customers ORDER BY Customers.CustomerID;");
+    lookup.boundColumn = 1;
+    lookup.columnCount = 2;
+    lookup.limitToList = true;
+    orders.columns[1].lookup = lookup;
+    // A rule of the table itself, on no one field.
+    orders.checks = {TCatalogueCheck{QString(), QString(), QStringLiteral("[Qty]<=100"), QString(), true}};
+
+    TCatalogueObject notes =
+        ModelObject(QStringLiteral("Notes"), {JetModelColumn(1, QStringLiteral("Text"), 203, 0)});
+    notes.hidden = true;
+    c.objects.insert(2, notes);
+
+    TCatalogueObject open = Query(QStringLiteral("qryOpenOrders"), TQueryType::Select,
+                                  QStringLiteral("SELECT Orders.OrderID, Orders.CustomerID\r\nFROM Orders\r\n"
+                                                 "WHERE (((Orders.Shipped)=False));\r\n"));
+    TCatalogueObject byDate = Query(
+        QStringLiteral("qryOrdersBetween"), TQueryType::Select,
+        QStringLiteral("PARAMETERS [Start date] DateTime, [End date] DateTime;\r\nSELECT Orders.*\r\n"
+                       "FROM Orders INNER JOIN Customers ON Orders.CustomerID = Customers.CustomerID\r\n"
+                       "WHERE (((Orders.Placed) Between [Start date] And [End date]));\r\n"));
+    byDate.parameters = {
+        TCatalogueParameter{QStringLiteral("[Start date]"), QStringLiteral("DateTime"), 0, false},
+        TCatalogueParameter{QStringLiteral("[End date]"), QStringLiteral("DateTime"), 0, false}};
+    TCatalogueObject purge =
+        Query(QStringLiteral("qryPurge"), TQueryType::Delete,
+              QStringLiteral("DELETE Orders.*\r\nFROM Orders\r\nWHERE (((Orders.Shipped)=True));\r\n"));
+    purge.hidden = true;
+    TCatalogueObject crosstab = Query(
+        QStringLiteral("qryQtyByCustomer"), TQueryType::Crosstab,
+        QStringLiteral("TRANSFORM Sum(Orders.Qty) AS SumOfQty\r\nSELECT Orders.CustomerID\r\nFROM Orders\r\n"
+                       "GROUP BY Orders.CustomerID\r\nPIVOT Orders.Shipped;\r\n"));
+    TCatalogueObject form = Query(QStringLiteral("~sq_cOrders"), TQueryType::Select,
+                                  QStringLiteral("SELECT Orders.* FROM Orders;\r\n"));
+    form.systemObject = true;
+    c.objects += {open, byDate, purge, crosstab, form};
+    return c;
+}
+
+TCatalogue SampleSqlServerDatabase()
+{
+    TCatalogue c = SampleSqlServerCatalogue();
+    TCatalogueObject& orders = c.objects[0];
+    orders.indexes[0].clustered = true;
+    TCatalogueIndex placed{QStringLiteral("IX_Orders_Placed"), false, {{QStringLiteral("Placed"), true}}};
+    placed.included = {QStringLiteral("Total"), QStringLiteral("Code")};
+    placed.filter = QStringLiteral("([Placed]>'20200101')");
+    orders.indexes.append(placed);
+    orders.checks = {TCatalogueCheck{QStringLiteral("CK_Orders_Placed"), QString(),
+                                     QStringLiteral("([Placed]<=getdate())"), QString(), false},
+                     TCatalogueCheck{QStringLiteral("CK_Orders_Total"), QStringLiteral("Total"),
+                                     QStringLiteral("([Total]>=(0))"), QString(), true}};
+    TCatalogueTrigger audit;
+    audit.name = QStringLiteral("trg_Orders_Audit");
+    audit.events = {QStringLiteral("insert"), QStringLiteral("update")};
+    audit.definition =
+        QStringLiteral("CREATE TRIGGER trg_Orders_Audit ON dbo.Orders AFTER INSERT, UPDATE\r\nAS\r\n"
+                       "    SET NOCOUNT ON;\r\n");
+    orders.triggers = {audit};
+
+    // A definition as SQL Server keeps it: a leading comment, and one line far longer than a
+    // report line.
+    TCatalogueObject openOrders =
+        Module(QStringLiteral("vOpenOrders"), TObjectKind::View,
+               QStringLiteral("-- Orders not yet placed | <b>\r\nCREATE VIEW dbo.vOpenOrders AS\r\nSELECT "
+                              "OrderID, Code, Total FROM "
+                              "dbo.Orders WHERE ") +
+                   QStringList(QList<QString>(40, QStringLiteral("Total > 0"))).join(QStringLiteral(" OR ")));
+    openOrders.columns = {ModelColumn(1, QStringLiteral("OrderID"), QStringLiteral("int"), 4, false)};
+    TCatalogueTrigger instead;
+    instead.name = QStringLiteral("trg_vOpenOrders_Delete");
+    instead.events = {QStringLiteral("delete")};
+    instead.timing = TTriggerTiming::InsteadOf;
+    instead.enabled = false;
+    instead.encrypted = true;
+    openOrders.triggers = {instead};
+    TCatalogueObject secret =
+        Module(QStringLiteral("vSecret"), TObjectKind::View, QString(), QStringLiteral("sales"));
+    secret.encrypted = true;
+
+    TCatalogueObject place =
+        Module(QStringLiteral("usp_PlaceOrder"), TObjectKind::Procedure,
+               QStringLiteral("CREATE PROCEDURE dbo.usp_PlaceOrder @Code varchar(6), @Total money,\r\n"
+                              "    @OrderID int OUTPUT\r\nAS\r\nBEGIN\r\n"
+                              "    INSERT dbo.Orders (Code, Total) VALUES (@Code, @Total);\r\n"
+                              "    SET @OrderID = SCOPE_IDENTITY();\r\nEND\r\n"));
+    place.parameters = {TCatalogueParameter{QStringLiteral("@Code"), QStringLiteral("varchar"), 6, false},
+                        TCatalogueParameter{QStringLiteral("@Total"), QStringLiteral("money"), 8, false},
+                        TCatalogueParameter{QStringLiteral("@OrderID"), QStringLiteral("int"), 4, true}};
+    TCatalogueObject total =
+        Module(QStringLiteral("fn_OrderTotal"), TObjectKind::Function,
+               QStringLiteral("CREATE FUNCTION dbo.fn_OrderTotal (@OrderID int) RETURNS money\r\n"
+                              "AS BEGIN RETURN (SELECT Total FROM dbo.Orders WHERE OrderID = "
+                              "@OrderID) END\r\n"));
+    total.parameters = {TCatalogueParameter{QStringLiteral("@OrderID"), QStringLiteral("int"), 4, false}};
+    total.returns = TCatalogueParameter{QString(), QStringLiteral("money"), 8, false};
+    // A CLR function: listed, with no definition to show.
+    TCatalogueObject clr = Module(QStringLiteral("fn_Regex"), TObjectKind::Function, QString());
+    clr.parameters = {
+        TCatalogueParameter{QStringLiteral("@Pattern"), QStringLiteral("nvarchar"), 8000, false}};
+    clr.returns = TCatalogueParameter{QString(), QStringLiteral("bit"), 1, false};
+
+    TCatalogueObject numbers = Module(QStringLiteral("OrderNumbers"), TObjectKind::Sequence, QString());
+    numbers.sequence = TCatalogueSequence{QStringLiteral("bigint"),
+                                          QStringLiteral("1000"),
+                                          QStringLiteral("1"),
+                                          QStringLiteral("1000"),
+                                          QStringLiteral("9223372036854775807"),
+                                          false};
+    TCatalogueObject archive = Module(QStringLiteral("Archive"), TObjectKind::Synonym, QString());
+    archive.synonymTarget = QStringLiteral("[ArchiveDb].[dbo].[Orders]");
+
+    c.objects += {openOrders, secret, place, total, clr, numbers, archive};
+    return c;
+}
+
 QString StructureSchemaVerdict(const QByteArray& document)
 {
     // Debian's interpreter, which has the python3-jsonschema package the scripts install; a

@@ -11,6 +11,15 @@
 TCatalogue SampleAccessCatalogue();
 TCatalogue SampleSqlServerCatalogue();
 
+// The same databases whole: the Access file with saved queries of several types (one with
+// parameters, a hidden one, one behind a form), validation rules of a field and of a table,
+// captions, formats, input masks, decimal places and a lookup field, and a hidden table; the SQL
+// Server database with views (one encrypted, one with an INSTEAD OF trigger), a procedure, a
+// scalar and a CLR function, check constraints, a trigger, clustered, filtered and including
+// indexes, a sequence and a synonym.
+TCatalogue SampleAccessDatabase();
+TCatalogue SampleSqlServerDatabase();
+
 // A column with the values every column has; the rest stays default.
 TCatalogueColumn ModelColumn(int number, const QString& name, const QString& typeName, int length,
                              bool nullable = true);

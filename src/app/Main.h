@@ -170,6 +170,8 @@ private:
     // file) shown in the pane.
     void actSaveStructureExecute();
     void actCompareWithExecute();
+    // View > Relationships: the diagram of the checked tables (all when none is) in a window of its own.
+    void actRelationshipsExecute();
 
     // Control events.
     void pgcProviderChange();
@@ -253,6 +255,7 @@ private:
     QAction* actSaveClipboardSelected = nullptr;
     QAction* actSaveStructure = nullptr;
     QAction* actCompareWith = nullptr;
+    QAction* actRelationships = nullptr;
     QAction* tbiSysTables = nullptr;
 
     // Bars.
@@ -261,6 +264,7 @@ private:
     QMenu* tbsiDatei = nullptr;
     QMenu* tbsiBearbeiten = nullptr;
     QMenu* tbsiOptionen = nullptr;
+    QMenu* tbsiAnsicht = nullptr;
     QMenu* tbsiHilfe = nullptr;
     QWidget* tbdSymbolleiste = nullptr;
     QToolBar* tbtSymbolleiste = nullptr;

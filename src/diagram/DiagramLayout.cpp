@@ -364,27 +364,30 @@ QList<TDiagramPicture> LayOutDiagrams(const TDiagramGraph& graph, const QList<TD
     return pictures;
 }
 
+QPointF TPictureArranger::place(const QSizeF& size)
+{
+    if (m_x > 0 && m_x + size.width() > m_rowWidth) {
+        m_y += m_rowHeight + kPicturesGap;
+        m_x = 0;
+        m_rowHeight = 0;
+    }
+    const QPointF at(m_x, m_y);
+    m_size =
+        QSizeF(std::max(m_size.width(), m_x + size.width()), std::max(m_size.height(), m_y + size.height()));
+    m_x += size.width() + kPicturesGap;
+    m_rowHeight = std::max(m_rowHeight, size.height());
+    return at;
+}
+
 QList<QPointF> ArrangePictures(const QList<QSizeF>& sizes, double rowWidth, QSizeF& size)
 {
     for (const QSizeF& s : sizes)
         rowWidth = std::max(rowWidth, s.width());
+    TPictureArranger arranger(rowWidth);
     QList<QPointF> out;
-    double x = 0;
-    double y = 0;
-    double rowHeight = 0;
-    double width = 0;
-    for (const QSizeF& s : sizes) {
-        if (x > 0 && x + s.width() > rowWidth) {
-            y += rowHeight + kPicturesGap;
-            x = 0;
-            rowHeight = 0;
-        }
-        out.append(QPointF(x, y));
-        width = std::max(width, x + s.width());
-        x += s.width() + kPicturesGap;
-        rowHeight = std::max(rowHeight, s.height());
-    }
-    size = QSizeF(width, sizes.isEmpty() ? 0 : y + rowHeight);
+    for (const QSizeF& s : sizes)
+        out.append(arranger.place(s));
+    size = arranger.size();
     return out;
 }
 

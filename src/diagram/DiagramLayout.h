@@ -85,10 +85,28 @@ TDiagramPicture LayOutDiagram(const TDiagramGraph& graph, const TDiagramPanel& p
 // Each panel laid out, in their order.
 QList<TDiagramPicture> LayOutDiagrams(const TDiagramGraph& graph, const QList<TDiagramPanel>& panels);
 
-// Where each picture goes when several are shown together: left to right in rows no wider than
-// the widest picture or rowWidth, whichever is more; size is the whole.
-QList<QPointF> ArrangePictures(const QList<QSizeF>& sizes, double rowWidth, QSizeF& size);
 constexpr double kDiagramRowWidth = 1600;
+
+// Places pictures one after another, left to right in rows no wider than rowWidth (or the
+// picture, when it is wider), as they come: a window adds them while they are laid out.
+class TPictureArranger
+{
+public:
+    explicit TPictureArranger(double rowWidth = kDiagramRowWidth) : m_rowWidth(rowWidth) {}
+    QPointF place(const QSizeF& size);
+    QSizeF size() const { return m_size; }
+
+private:
+    double m_rowWidth;
+    double m_x = 0;
+    double m_y = 0;
+    double m_rowHeight = 0;
+    QSizeF m_size;
+};
+
+// Where each picture goes when several are shown together: as TPictureArranger places them, in
+// rows no wider than the widest picture or rowWidth, whichever is more; size is the whole.
+QList<QPointF> ArrangePictures(const QList<QSizeF>& sizes, double rowWidth, QSizeF& size);
 
 // A line end's mark in crow's foot notation: strokes across or beside the line and a circle for
 // "zero", at the start (the referring end) or the end of path.

@@ -23,6 +23,7 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QWheelEvent>
 
@@ -59,13 +60,26 @@ const QColor kMarkedFill(0xf3, 0xd3, 0x7a);
 const QColor kNeighbourFill(0xfb, 0xec, 0xc4);
 const QColor kMarkedLine(0xc0, 0x6a, 0x00);
 
-QFont DiagramFont(bool bold = false)
+// The diagram's font and its ascent, made once: a picture has hundreds of texts.
+struct TDiagramFont
 {
-    QFont font(QStringLiteral("Liberation Mono"));
-    font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(int(kDiagramFontSize));
-    font.setBold(bold);
-    return font;
+    QFont font;
+    double ascent = 0;
+
+    explicit TDiagramFont(bool bold) : font(QStringLiteral("Liberation Mono"))
+    {
+        font.setStyleHint(QFont::Monospace);
+        font.setPixelSize(int(kDiagramFontSize));
+        font.setBold(bold);
+        ascent = QFontMetricsF(font).ascent();
+    }
+};
+
+const TDiagramFont& DiagramFont(bool bold)
+{
+    static const TDiagramFont regular(false);
+    static const TDiagramFont strong(true);
+    return bold ? strong : regular;
 }
 
 QPen LinePen(const TDiagramLine& line, bool marked)
@@ -79,11 +93,12 @@ QPen LinePen(const TDiagramLine& line, bool marked)
 QGraphicsSimpleTextItem* AddText(QGraphicsItem* parent, const QString& text, const QPointF& baseline,
                                  bool bold, const QColor& color = Qt::black)
 {
+    const TDiagramFont& font = DiagramFont(bold);
     auto* item = new QGraphicsSimpleTextItem(text, parent);
-    item->setFont(DiagramFont(bold));
+    item->setFont(font.font);
     item->setBrush(color);
     // Placed by its baseline, as the SVG places its text.
-    item->setPos(baseline.x(), baseline.y() - QFontMetricsF(item->font()).ascent());
+    item->setPos(baseline.x(), baseline.y() - font.ascent);
     return item;
 }
 
@@ -208,14 +223,18 @@ TfrmRelationships::TfrmRelationships(std::shared_ptr<TPrompter> prompter,
     connect(actBreakLayout, &QAction::triggered, this, &TfrmRelationships::actBreakLayoutExecute);
     connect(viewDiagram, &TDiagramView::boxClicked, this, &TfrmRelationships::highlight);
 
-    TDiagramOptions options;
-    TDiagramGraph graph = BuildDiagramGraph(objects, options);
-    QList<TDiagramPanel> panels = PlanDiagrams(graph, options.limit);
-    m_job = std::make_unique<TDiagramLayoutJob>(std::move(model), std::move(graph), std::move(panels));
-    connect(m_job.get(), &TDiagramLayoutJob::pictureReady, this, &TfrmRelationships::addPicture);
+    m_job = std::make_unique<TDiagramLayoutJob>(std::move(model), objects, TDiagramOptions());
+    connect(m_job.get(), &TDiagramLayoutJob::planned, this, [this] {
+        m_planned = true;
+        showStatus();
+    });
+    connect(m_job.get(), &TDiagramLayoutJob::pictureReady, this, &TfrmRelationships::queuePicture);
     connect(m_job.get(), &TDiagramLayoutJob::failed, this,
             [this](const QString& message) { m_failure = message; });
-    connect(m_job.get(), &QThread::finished, this, &TfrmRelationships::layoutEnded);
+    connect(m_job.get(), &QThread::finished, this, [this] {
+        m_jobEnded = true;
+        layoutEnded();
+    });
     showStatus();
     m_job->start(QThread::LowPriority);
 }
@@ -227,9 +246,27 @@ TfrmRelationships::~TfrmRelationships()
     m_job->wait();
 }
 
-void TfrmRelationships::addPicture(int index, const TDiagramPicture& picture)
+void TfrmRelationships::queuePicture(int index, const TDiagramPicture& picture)
 {
     Q_UNUSED(index);
+    m_queued.append(picture);
+    if (m_queued.size() == 1)
+        QTimer::singleShot(0, this, &TfrmRelationships::addQueuedPicture);
+}
+
+void TfrmRelationships::addQueuedPicture()
+{
+    if (m_queued.isEmpty())
+        return;
+    addPicture(m_queued.takeFirst());
+    if (!m_queued.isEmpty())
+        QTimer::singleShot(0, this, &TfrmRelationships::addQueuedPicture);
+    else if (m_jobEnded)
+        layoutEnded();
+}
+
+void TfrmRelationships::addPicture(const TDiagramPicture& picture)
+{
     const TDiagramGraph& g = graph();
     const QPointF at = m_arranger.place(picture.size);
     m_pictures.append(picture);
@@ -304,6 +341,10 @@ void TfrmRelationships::addPicture(int index, const TDiagramPicture& picture)
 
 void TfrmRelationships::layoutEnded()
 {
+    // The last pictures may still wait for their turn; the layout has ended when they are in.
+    if (!m_queued.isEmpty() || m_layoutDone)
+        return;
+    m_layoutDone = true;
     showStatus();
     if (!m_failure.isEmpty())
         m_prompter->ShowErrorMessage(this, m_failure, 0);
@@ -312,11 +353,15 @@ void TfrmRelationships::layoutEnded()
 
 void TfrmRelationships::showStatus()
 {
+    if (!m_planned && !m_jobEnded) {
+        lblDiagramStatus->setText(LoadUIText(kTextLayingOut).arg(1).arg(QStringLiteral("…")));
+        return;
+    }
     const qsizetype total = m_job->pictureCount();
     QString text;
     if (graph().boxes.isEmpty())
         text = LoadUIText(kTextNoTable);
-    else if (m_job->isRunning() || (!m_job->isFinished() && m_pictures.size() < total))
+    else if (!m_layoutDone)
         text = LoadUIText(kTextLayingOut).arg(std::min(m_pictures.size() + 1, total)).arg(total);
     else if (m_pictures.size() < total)
         text = LoadUIText(kTextStopped).arg(m_pictures.size()).arg(total);
@@ -327,6 +372,8 @@ void TfrmRelationships::showStatus()
 
 void TfrmRelationships::highlight(int box)
 {
+    if (!m_planned)
+        return;
     const TDiagramGraph& g = graph();
     m_highlighted = box;
     QSet<int> neighbours;
@@ -352,7 +399,9 @@ void TfrmRelationships::highlight(int box)
 
 void TfrmRelationships::actBreakLayoutExecute()
 {
+    // What is laid out but not yet shown goes too: Break stops now, not after a queue of pictures.
     m_job->cancel();
+    m_queued.clear();
 }
 
 void TfrmRelationships::guarded(void (TfrmRelationships::*command)())

@@ -59,8 +59,9 @@ public:
 
     // The pictures laid out so far, in the plan's order.
     const QList<TDiagramPicture>& pictures() const { return m_pictures; }
+    // Empty until the job has planned the pictures.
     const TDiagramGraph& graph() const { return m_job->graph(); }
-    bool layoutRunning() const { return m_job->isRunning(); }
+    bool layoutRunning() const { return !m_layoutDone; }
     // The table marked by the last click, or -1.
     int highlighted() const { return m_highlighted; }
     void highlight(int box);
@@ -70,7 +71,11 @@ signals:
     void layoutFinished();
 
 private:
-    void addPicture(int index, const TDiagramPicture& picture);
+    // Pictures arrive faster than a scene takes them in; one is added per turn of the event loop,
+    // so the window (and the main window) keeps answering between them.
+    void queuePicture(int index, const TDiagramPicture& picture);
+    void addQueuedPicture();
+    void addPicture(const TDiagramPicture& picture);
     void layoutEnded();
     void showStatus();
     void actPrintDiagramExecute();
@@ -84,6 +89,10 @@ private:
     QString m_database;
     std::unique_ptr<TDiagramLayoutJob> m_job;
     QList<TDiagramPicture> m_pictures;
+    QList<TDiagramPicture> m_queued;
+    bool m_planned = false;    // the job's graph and plan may be read
+    bool m_jobEnded = false;   // the job has handed over every picture it laid out
+    bool m_layoutDone = false; // and they are all in the scene
     QList<QPointF> m_places;
     TPictureArranger m_arranger;
     QString m_failure;

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-TDiagramLayoutJob::TDiagramLayoutJob(std::shared_ptr<const TCatalogue> model, TDiagramGraph graph,
-                                     QList<TDiagramPanel> panels, QObject* parent)
-    : QThread(parent), m_model(std::move(model)), m_graph(std::move(graph)), m_panels(std::move(panels))
+TDiagramLayoutJob::TDiagramLayoutJob(std::shared_ptr<const TCatalogue> model,
+                                     QList<const TCatalogueObject*> objects, TDiagramOptions options,
+                                     QObject* parent)
+    : QThread(parent), m_model(std::move(model)), m_objects(std::move(objects)), m_options(options)
 {
 }
 
@@ -17,6 +18,9 @@ TDiagramLayoutJob::~TDiagramLayoutJob()
 void TDiagramLayoutJob::run()
 {
     try {
+        m_graph = BuildDiagramGraph(m_objects, m_options);
+        m_panels = PlanDiagrams(m_graph, m_options.limit);
+        emit planned();
         for (qsizetype i = 0; i < m_panels.size() && !m_cancelled; ++i)
             emit pictureReady(int(i), LayOutDiagram(m_graph, m_panels.at(i)));
     } catch (const std::exception& e) {

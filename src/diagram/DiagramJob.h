@@ -20,11 +20,13 @@ class TDiagramLayoutJob : public QThread
     Q_OBJECT
 
 public:
-    // graph's objects belong to model, which the job keeps while it runs.
-    TDiagramLayoutJob(std::shared_ptr<const TCatalogue> model, TDiagramGraph graph,
-                      QList<TDiagramPanel> panels, QObject* parent = nullptr);
+    // objects belong to model, which the job keeps while it runs. It builds their graph and plan
+    // itself, as a database of thousands of tables takes a noticeable time for that too.
+    TDiagramLayoutJob(std::shared_ptr<const TCatalogue> model, QList<const TCatalogueObject*> objects,
+                      TDiagramOptions options, QObject* parent = nullptr);
     ~TDiagramLayoutJob() override;
 
+    // Both are there once planned() has arrived (or the thread has ended), and stay as they are.
     const TDiagramGraph& graph() const { return m_graph; }
     qsizetype pictureCount() const { return m_panels.size(); }
     // Thread-safe; the picture being laid out is finished first.
@@ -32,6 +34,7 @@ public:
     bool cancelled() const { return m_cancelled; }
 
 signals:
+    void planned();
     void pictureReady(int index, const TDiagramPicture& picture);
     void failed(const QString& message);
 
@@ -40,8 +43,10 @@ protected:
 
 private:
     std::shared_ptr<const TCatalogue> m_model;
-    const TDiagramGraph m_graph;
-    const QList<TDiagramPanel> m_panels;
+    const QList<const TCatalogueObject*> m_objects;
+    const TDiagramOptions m_options;
+    TDiagramGraph m_graph;
+    QList<TDiagramPanel> m_panels;
     std::atomic<bool> m_cancelled{false};
 };
 

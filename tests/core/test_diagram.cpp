@@ -4,6 +4,7 @@
 // block and Markdown anchors, the former checked by Mermaid's own parser.
 #include "CatalogueSamples.h"
 #include "Diagram.h"
+#include "DiagramJob.h"
 #include "DiagramLayout.h"
 #include "DiagramSvg.h"
 #include "DocumentCheckers.h"
@@ -460,4 +461,59 @@ TEST_F(DiagramTest, MermaidTakesEveryNameAndShowsIt)
     }
     EXPECT_EQ(MermaidVerdict(page.toUtf8()), QStringLiteral("valid %1").arg(names.size()))
         << page.toStdString();
+}
+
+TEST_F(DiagramTest, LayoutJobHandsOverEveryPictureInOrderAndStopsWhenCancelled)
+{
+    auto model = std::make_shared<const TCatalogue>(Groups({3, 2}, 3));
+    QList<const TCatalogueObject*> objects = All(*model);
+    TDiagramOptions options;
+    options.limit = 3;
+    TDiagramLayoutJob job(model, objects, options);
+    QList<int> indexes;
+    bool planned = false;
+    QObject::connect(
+        &job, &TDiagramLayoutJob::planned, &job, [&] { planned = true; }, Qt::DirectConnection);
+    QObject::connect(
+        &job, &TDiagramLayoutJob::pictureReady, &job,
+        [&](int index, const TDiagramPicture& picture) {
+            indexes.append(index);
+            EXPECT_FALSE(picture.boxes.isEmpty());
+        },
+        Qt::DirectConnection);
+    job.start();
+    ASSERT_TRUE(job.wait(60000));
+    EXPECT_TRUE(planned);
+    EXPECT_EQ(job.pictureCount(), 3);
+    EXPECT_EQ(indexes, (QList<int>{0, 1, 2}));
+
+    TDiagramLayoutJob cancelled(model, objects, options);
+    int pictures = 0;
+    QObject::connect(
+        &cancelled, &TDiagramLayoutJob::pictureReady, &cancelled, [&] { ++pictures; }, Qt::DirectConnection);
+    cancelled.cancel();
+    cancelled.start();
+    ASSERT_TRUE(cancelled.wait(60000));
+    EXPECT_EQ(pictures, 0);
+    // The plan is made all the same, so the window can say how far it got.
+    EXPECT_EQ(cancelled.pictureCount(), 3);
+}
+
+TEST_F(DiagramTest, DiagramObjectsAreTheCheckedEntriesOrEveryEnabledOne)
+{
+    const TCatalogue shop = Shop();
+    TTableList entries{{QStringLiteral("Customers"), false, true},
+                       {QStringLiteral("Orders"), false, true},
+                       {QStringLiteral("MSysObjects"), false, false},
+                       {QStringLiteral("Notes"), false, true}};
+    QStringList names;
+    for (const TCatalogueObject* object : DiagramObjects(shop, entries, false))
+        names.append(object->name);
+    EXPECT_EQ(names, (QStringList{"Customers", "Orders", "Notes"}));
+    entries[1].checked = true;
+    entries[3].checked = true;
+    names.clear();
+    for (const TCatalogueObject* object : DiagramObjects(shop, entries, false))
+        names.append(object->name);
+    EXPECT_EQ(names, (QStringList{"Orders", "Notes"}));
 }

@@ -217,10 +217,13 @@ private:
         QString out = QStringLiteral("<section id=\"relationships\">\n<h2>") +
                       Html(Label(kTextRelationships)) + QStringLiteral("</h2>\n");
         // Pictures side by side would need a wide screen; one under the other each scrolls alone.
-        for (qsizetype i = 0; i < m_plan.size(); ++i)
-            out += QStringLiteral("<figure>\n") +
-                   svg({LayOutDiagram(m_graph, m_plan.at(i))}, QStringLiteral("d%1-").arg(i)) +
-                   QStringLiteral("</figure>\n");
+        // A table's neighbours are drawn in its own section.
+        for (qsizetype i = 0; i < m_plan.size(); ++i) {
+            if (m_plan.at(i).kind != TDiagramPanelKind::Neighbours)
+                out += QStringLiteral("<figure>\n") +
+                       svg({LayOutDiagram(m_graph, m_plan.at(i))}, QStringLiteral("d%1-").arg(i)) +
+                       QStringLiteral("</figure>\n");
+        }
         return out + QStringLiteral("</section>\n");
     }
 

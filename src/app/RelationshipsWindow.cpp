@@ -423,7 +423,7 @@ void TfrmRelationships::actPrintDiagramExecute()
     printer.setDocName(title);
     QPainter painter;
     if (!painter.begin(&printer))
-        throw PrintError(QStringLiteral("Der Druckauftrag \"%1\" kann nicht beginnen.").arg(title));
+        throw PrintError(QStringLiteral("Der Druckauftrag \"%1\" konnte nicht begonnen werden.").arg(title));
     // One picture a page, made as large as the page allows (never larger than it is).
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     for (qsizetype i = 0; i < m_pictures.size(); ++i) {

@@ -10,7 +10,9 @@
 #include "KorvDMOConnection.h"
 #include "Language.h"
 #include "OpenDatabase.h"
+#include "PrinterSetup.h"
 #include "ProfileComboBox.h"
+#include "RelationshipsWindow.h"
 #include "ReportPane.h"
 #include "ReportPrinter.h"
 #include "RtfWriter.h"
@@ -37,7 +39,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSplitter>
@@ -527,6 +528,15 @@ void TfrmMain::actSaveStructureExecute()
     QString error;
     if (!SaveDocumentFile(file, document, error))
         m_prompter->ShowErrorMessage(this, error, 0);
+}
+
+void TfrmMain::actRelationshipsExecute()
+{
+    // Nothing open ends the command with the error a closed catalogue gives.
+    const std::shared_ptr<const TCatalogue> model = OpenStructureModel(*Connection);
+    auto* window = new TfrmRelationships(
+        m_prompter, model, DiagramObjects(*model, tableEntries(), viewsChosen()), m_printTarget, this);
+    window->show();
 }
 
 void TfrmMain::actCompareWithExecute()
@@ -1020,17 +1030,7 @@ void TfrmMain::actPrintExecute()
 
     // A printer set up for this job alone: nothing carries over from one job to the next.
     QPrinter printer(QPrinter::HighResolution);
-    if (m_printTarget.isEmpty()) {
-        const QPrinterInfo target = QPrinterInfo::defaultPrinter();
-        if (target.isNull())
-            throw PrintError(QStringLiteral("Es ist kein Standarddrucker eingerichtet."));
-        printer.setPrinterName(target.printerName());
-    } else {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_printTarget);
-        // The paper orvane-report's PDF is laid out on, so both give the same pages.
-        SetReportPdfLayout(printer);
-    }
+    SetUpPrinter(printer, m_printTarget);
     const QString title = LoadUIText(5) + u' ' + m_database;
     printer.setDocName(title);
     printer.setFullPage(false);

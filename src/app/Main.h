@@ -172,6 +172,8 @@ private:
     // file) shown in the pane.
     void actSaveStructureExecute();
     void actCompareWithExecute();
+    // View > Relationships: the diagram of the checked tables (all when none is) in a window of its own.
+    void actRelationshipsExecute();
 
     // Control events.
     void pgcProviderChange();
@@ -257,6 +259,7 @@ private:
     QAction* actSaveClipboardSelected = nullptr;
     QAction* actSaveStructure = nullptr;
     QAction* actCompareWith = nullptr;
+    QAction* actRelationships = nullptr;
     QAction* tbiSysTables = nullptr;
 
     // Bars.
@@ -265,6 +268,7 @@ private:
     QMenu* tbsiDatei = nullptr;
     QMenu* tbsiBearbeiten = nullptr;
     QMenu* tbsiOptionen = nullptr;
+    QMenu* tbsiAnsicht = nullptr;
     QMenu* tbsiHilfe = nullptr;
     QWidget* tbdSymbolleiste = nullptr;
     QToolBar* tbtSymbolleiste = nullptr;

@@ -87,6 +87,7 @@ void TfrmMain::buildActions()
         makeAction(this, "actSaveClipboardSelected", nullptr, QKeySequence(Qt::CTRL | Qt::Key_C));
     actSaveStructure = makeAction(this, "actSaveStructure", nullptr);
     actCompareWith = makeAction(this, "actCompareWith", nullptr);
+    actRelationships = makeAction(this, "actRelationships", nullptr);
 
     // The menu's check item: choosing it toggles its mark, then runs the command, which only reads
     // the mark. It is a separate object so that running the command (from the toolbar of a test or
@@ -135,6 +136,7 @@ void TfrmMain::buildActions()
     attach(actSaveClipboardSelected, &TfrmMain::actSaveClipboardSelectedExecute);
     attach(actSaveStructure, &TfrmMain::actSaveStructureExecute);
     attach(actCompareWith, &TfrmMain::actCompareWithExecute);
+    attach(actRelationships, &TfrmMain::actRelationshipsExecute);
 
     connect(tbiSysTables, &QAction::triggered, this, [this](bool checked) {
         // A refused command must not leave the mark changed, or the mark and the greyed entries
@@ -176,6 +178,9 @@ void TfrmMain::buildMenus()
     tbsiBearbeiten->addAction(actFindText);
     tbsiBearbeiten->addAction(actRefresh);
 
+    tbsiAnsicht = named(tbtMenue->addMenu(QString()), "tbsiAnsicht");
+    tbsiAnsicht->addAction(actRelationships);
+
     tbsiOptionen = named(tbtMenue->addMenu(QString()), "tbsiOptionen");
     tbsiOptionen->addAction(actSetLanguage);
     tbsiOptionen->addAction(actSetDelimiter);
@@ -185,7 +190,7 @@ void TfrmMain::buildMenus()
     tbsiHilfe = named(tbtMenue->addMenu(QString()), "tbsiHilfe");
     tbsiHilfe->addAction(actInfoUeber);
 
-    for (QMenu* menu : {tbsiDatei, tbsiBearbeiten, tbsiOptionen, tbsiHilfe})
+    for (QMenu* menu : {tbsiDatei, tbsiBearbeiten, tbsiAnsicht, tbsiOptionen, tbsiHilfe})
         menu->setToolTipsVisible(true);
     setMenuWidget(tbdMenue);
 }
@@ -510,6 +515,7 @@ void TfrmMain::ApplyLanguage()
 
     tbsiDatei->setTitle(LoadUIText(51));
     tbsiBearbeiten->setTitle(LoadUIText(52));
+    tbsiAnsicht->setTitle(LoadUIText(502));
     tbsiOptionen->setTitle(LoadUIText(53));
     tbsiHilfe->setTitle(LoadUIText(54));
     command(actBreak, 89);
@@ -535,6 +541,7 @@ void TfrmMain::ApplyLanguage()
     command(actInfoUeber, 113);
     command(actSaveStructure, 433);
     command(actCompareWith, 435);
+    command(actRelationships, 500);
 
     pgcProvider->setTabText(pgcProvider->indexOf(tshSQLServer), LoadUIText(3));
     lblSQLServerServer->setText(LoadUIText(22));

@@ -19,21 +19,44 @@ bool SetNonEmpty(QString& target, const QString& value, QString& error, const ch
 
 bool SetFormat(TOptions& o, const QString& value, QString& error)
 {
-    static const std::array<std::pair<const char*, TReportFormat>, 5> formats{{
-        {"text", TReportFormat::Text},
-        {"rtf", TReportFormat::Rtf},
-        {"pdf", TReportFormat::Pdf},
-        {"json", TReportFormat::Json},
-        {"markdown", TReportFormat::Markdown},
-    }};
-    for (const auto& [name, format] : formats) {
-        if (value == QLatin1String(name)) {
-            o.format = format;
-            return true;
-        }
+    if (const TReportFormatInfo* info = FindReportFormat(value)) {
+        o.format = info->format;
+        return true;
     }
-    error = QStringLiteral("--format takes text, rtf, pdf, json or markdown, not '%1'").arg(value);
+    error = QStringLiteral("--format takes %1, not '%2'")
+                .arg(ReportFormatNames(nullptr, QStringLiteral("or")), value);
     return false;
+}
+
+bool SetDiagramColumns(TOptions& o, const QString& value, QString& error)
+{
+    if (value == QLatin1String("keys")) {
+        o.diagram.columns = TDiagramColumns::Keys;
+    } else if (value == QLatin1String("all")) {
+        o.diagram.columns = TDiagramColumns::All;
+    } else {
+        error = QStringLiteral("--diagram-columns takes keys or all, not '%1'").arg(value);
+        return false;
+    }
+    o.diagramOptionGiven = true;
+    return true;
+}
+
+bool SetDiagramLimit(TOptions& o, const QString& value, QString& error)
+{
+    bool ok = false;
+    o.diagram.limit = value.toInt(&ok);
+    if (!ok || o.diagram.limit < 1) {
+        error = QStringLiteral("--diagram-limit takes a number of tables from 1 up");
+        return false;
+    }
+    o.diagramOptionGiven = true;
+    return true;
+}
+
+bool TakesDiagramOptions(const TReportFormatInfo& info)
+{
+    return info.diagram;
 }
 
 bool SetLanguage(TOptions& o, const QString& value, QString& error)
@@ -145,15 +168,20 @@ const std::array kOptions{
                       o.output = v;
                       return true;
                   }},
-    TReportOption{"--format", nullptr, "text|rtf|pdf|json|markdown",
-                  "plain text (default), the RTF the window saves, the pages the\n"
-                  "window's print command prints as PDF, or the structure with its\n"
-                  "keys, indexes and relationships as JSON or Markdown",
-                  SetFormat},
+    TReportOption{"--format", nullptr, "FORMAT",
+                  "what the report is written as (see FORMAT below; default text)", SetFormat},
     TReportOption{"--detail", nullptr, nullptr,
                   "the extended report: keys, indexes, relationships, defaults and\n"
                   "descriptions under each table's columns",
                   [](TOptions& o, const QString&, QString&) { return o.detail = true; }},
+    TReportOption{"--diagram-columns", nullptr, "keys|all",
+                  "the diagram's boxes list the key columns (default) or every column\n"
+                  "with its type",
+                  SetDiagramColumns},
+    TReportOption{"--diagram-limit", nullptr, "N",
+                  "draw the whole database as one diagram up to N tables (default 200);\n"
+                  "beyond, one per connected group and per table with its neighbours",
+                  SetDiagramLimit},
     TReportOption{"--version-text", nullptr, "TEXT",
                   "the header's version line, as the window's Version field",
                   [](TOptions& o, const QString& v, QString&) {
@@ -173,7 +201,7 @@ const std::array kOptions{
     TReportOption{"--compare", nullptr, "BASELINE",
                   "list what differs from BASELINE (a --format json document or an\n"
                   "Access file) in the source given as above or as a second JSON\n"
-                  "document; --format text|rtf|pdf|json|markdown as for the report",
+                  "document; --format as for the report (see FORMAT below)",
                   [](TOptions& o, const QString& v, QString& e) {
                       if (v.isEmpty()) {
                           e = QStringLiteral("--compare needs a baseline file");
@@ -267,6 +295,14 @@ QString ReportCommandUsage()
         usage += QString::fromUtf8(option.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) +
                  QLatin1Char('\n');
     }
+    usage += QStringLiteral("\nFORMAT is one of:\n");
+    for (const TReportFormatInfo& format : ReportFormats()) {
+        QString help = QString::fromUtf8(format.help);
+        if (format.writeComparison == nullptr)
+            help += QStringLiteral(" (not with --compare)");
+        usage += QStringLiteral("  ") + QString::fromLatin1(format.name).leftJustified(kOptionColumn) +
+                 help.replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) + QLatin1Char('\n');
+    }
     usage += QStringLiteral(
         "\n"
         "Passwords are never taken from the arguments: what the database still asks for is asked\n"
@@ -307,6 +343,16 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
         return true;
     if (!options.compare.isEmpty() && (options.detail || !options.versionText.isEmpty())) {
         error = QStringLiteral("--detail and --version-text go with a report, not with --compare");
+        return false;
+    }
+    const TReportFormatInfo& format = ReportFormatInfo(options.format);
+    if (!options.compare.isEmpty() && format.writeComparison == nullptr) {
+        error = QStringLiteral("--format %1 does not go with --compare").arg(QLatin1String(format.name));
+        return false;
+    }
+    if (options.diagramOptionGiven && (!format.diagram || !options.compare.isEmpty())) {
+        error = QStringLiteral("--diagram-columns and --diagram-limit go with a report as %1")
+                    .arg(ReportFormatNames(TakesDiagramOptions, QStringLiteral("or")));
         return false;
     }
     // A profile holds the whole connection, its login included.

@@ -1,23 +1,15 @@
 // The arguments of orvane-report and its usage text.
 #pragma once
 
+#include "Diagram.h"
+#include "ReportFormats.h"
+
 #include <QChar>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <span>
-
-// What the report is written as: plain lines, the window's saved RTF, the printed pages, or the
-// structure as a JSON document or a Markdown page.
-enum class TReportFormat
-{
-    Text,
-    Rtf,
-    Pdf,
-    Json,
-    Markdown
-};
 
 struct TReportCommandOptions
 {
@@ -28,6 +20,8 @@ struct TReportCommandOptions
     QString output;   // empty: standard output
     TReportFormat format = TReportFormat::Text;
     bool detail = false; // the extended report (JSON and Markdown always carry the detail)
+    TDiagramOptions diagram;
+    bool diagramOptionGiven = false; // --diagram-columns or --diagram-limit
     QString versionText; // the header's version line, as the window's Version field; none if empty
     QString user;
     bool passwordStdin = false;

@@ -5,6 +5,7 @@
 #include "ComparisonSources.h"
 #include "ConnectionProfiles.h"
 #include "ConnectionSettings.h"
+#include "DiagramLayout.h"
 #include "EngineTraits.h"
 #include "KorvADOXConnection.h"
 #include "KorvConnection.h"
@@ -13,11 +14,9 @@
 #include "PdfWriterProcess.h"
 #include "QueryObject.h"
 #include "ReportArguments.h"
+#include "ReportFormats.h"
 #include "ReportLines.h"
-#include "RtfWriter.h"
 #include "Settings.h"
-#include "StructureJson.h"
-#include "StructureMarkdown.h"
 #include "StructureReport.h"
 #include "TableList.h"
 #include "UIText.h"
@@ -173,39 +172,28 @@ bool WritePdf(QIODevice& device, const QString& title, const QStringList& lines)
     return true;
 }
 
-// Writes the report to device in format: lines streamed as text or RTF; for PDF collected and
-// laid out on pages as the window's print command does; JSON and Markdown from the model, the
-// objects beside the list's after its entries. False when a write failed.
-bool WriteReportTo(QIODevice& device, TReportFormat format, TKorvConnection& connection,
+// Writes the report to device by its format's writer: the line formats run the report through
+// the connection, the structure formats write the chosen objects of the model, the objects beside
+// the list's after its entries. False when a write failed.
+bool WriteReportTo(QIODevice& device, const TReportCommandOptions& options, TKorvConnection& connection,
                    const TReportSettings& settings, const QList<TReportEntry>& entries,
                    const QList<const TCatalogueObject*>& beside)
 {
-    TReportRunHooks hooks;
-    if (format == TReportFormat::Json || format == TReportFormat::Markdown) {
-        const TCatalogue& structure = *settings.structure;
-        const QList<const TCatalogueObject*> objects =
-            ChosenObjects(structure, entries, settings.views) + beside;
-        const QString program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
-        if (format == TReportFormat::Json)
-            return WriteStructureJson(device, structure, objects, program);
-        const QByteArray document = StructureMarkdown(structure, objects, program);
-        return device.write(document) == document.size();
+    const TReportFormatInfo& format = ReportFormatInfo(options.format);
+    TReportOutput output;
+    output.connection = &connection;
+    output.settings = settings;
+    output.entries = entries;
+    if (format.structure)
+        output.objects = ChosenObjects(*settings.structure, entries, settings.views) + beside;
+    output.program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
+    output.diagram = options.diagram;
+    output.pages = WritePdf;
+    try {
+        return format.write(device, output);
+    } catch (const TDiagramLayoutError& e) {
+        throw ReportCommandError(QStringLiteral("orvane-report: ") + QString::fromUtf8(e.what()));
     }
-    if (format == TReportFormat::Text) {
-        TDeviceLineSink sink(device);
-        RunStructureReport(connection, settings, entries, sink, hooks);
-        sink.Flush();
-        return sink.ok();
-    }
-    if (format == TReportFormat::Rtf) {
-        TRtfWriter rtf(device, QString::fromLatin1(kReportFontFamily), kReportFontPointSize);
-        RunStructureReport(connection, settings, entries, rtf, hooks);
-        return rtf.Finish();
-    }
-    TStringLineSink lines;
-    RunStructureReport(connection, settings, entries, lines, hooks);
-    // The print command's job title: the program's name and the database.
-    return WritePdf(device, LoadUIText(5) + u' ' + settings.database, lines.lines());
 }
 
 // Writes to standard output, or to the output file beside the target and renamed at the end, so
@@ -240,10 +228,10 @@ void WriteOutput(const QString& outputFile, std::FILE* out, const std::function<
 
 void WriteReport(TKorvConnection& connection, const TReportSettings& settings,
                  const QList<TReportEntry>& entries, const QList<const TCatalogueObject*>& beside,
-                 TReportFormat format, const QString& outputFile, std::FILE* out)
+                 const TReportCommandOptions& options, std::FILE* out)
 {
-    WriteOutput(outputFile, out, [&](QIODevice& device) {
-        return WriteReportTo(device, format, connection, settings, entries, beside);
+    WriteOutput(options.output, out, [&](QIODevice& device) {
+        return WriteReportTo(device, options, connection, settings, entries, beside);
     });
 }
 
@@ -485,32 +473,13 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
     settings.delimiter = delimiter;
     settings.locale = QLocale::system();
     const QString program = QStringLiteral("Orvane ") + OwnVersionInfoString(kReportVersionKey);
+    TComparisonOutput output;
+    output.settings = &settings;
+    output.comparison = &comparison;
+    output.program = program;
+    output.pages = WritePdf;
     WriteOutput(options.output, out, [&](QIODevice& device) {
-        switch (options.format) {
-        case TReportFormat::Json:
-        case TReportFormat::Markdown: {
-            const QByteArray document = options.format == TReportFormat::Json
-                                            ? ComparisonJson(settings, comparison, program)
-                                            : ComparisonMarkdown(settings, comparison, program);
-            return device.write(document) == document.size();
-        }
-        case TReportFormat::Text: {
-            TDeviceLineSink sink(device);
-            WriteComparisonReport(sink, settings, comparison);
-            sink.Flush();
-            return sink.ok();
-        }
-        case TReportFormat::Rtf: {
-            TRtfWriter rtf(device, QString::fromLatin1(kReportFontFamily), kReportFontPointSize);
-            WriteComparisonReport(rtf, settings, comparison);
-            return rtf.Finish();
-        }
-        case TReportFormat::Pdf:
-            break;
-        }
-        TStringLineSink lines;
-        WriteComparisonReport(lines, settings, comparison);
-        return WritePdf(device, LoadUIText(5), lines.lines());
+        return ReportFormatInfo(options.format).writeComparison(device, output);
     });
     return comparison.differences.isEmpty() ? 0 : kCompareDifferencesStatus;
 }
@@ -564,7 +533,7 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         const bool documents =
             options.format == TReportFormat::Json || options.format == TReportFormat::Markdown;
         std::shared_ptr<const TCatalogue> structure;
-        if (options.detail || documents) {
+        if (options.detail || ReportFormatInfo(options.format).structure) {
             structure = connection.StructureModel();
             if (!structure)
                 throw ReportCommandError(
@@ -592,8 +561,7 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.locale = QLocale::system();
         settings.versionText = options.versionText;
         settings.structure = structure;
-        WriteReport(connection, settings, ReportEntries(entries), beside, options.format, options.output,
-                    out);
+        WriteReport(connection, settings, ReportEntries(entries), beside, options, out);
         return 0;
     } catch (const ReportUsageError& e) {
         if (*e.what())

@@ -260,6 +260,31 @@ constexpr UIText kTexts[] = {
     {496, "sequence", "Sequenz"},
     // The window's own word for a command that needs an open database, in the window's language.
     {570, "No database is open.", "Es ist keine Datenbank geöffnet."},
+    // Relationship diagrams: the window's View > Relationships, the diagrams' captions, the HTML page.
+    {500, "&Relationships", "&Beziehungen"},
+    {501, "Show the relationships of the checked tables (of all tables when none is checked)",
+     "Die Beziehungen der markierten Tabellen zeigen (aller Tabellen, wenn keine markiert ist)"},
+    {502, "&View", "&Ansicht"},
+    {503, "Relationships", "Beziehungen"},
+    {504, "Contents", "Inhalt"},
+    {505, "Filter tables", "Tabellen filtern"},
+    {506, "Zoom in", "Vergrößern"},
+    {507, "Zoom out", "Verkleinern"},
+    {508, "Tables without relationships", "Tabellen ohne Beziehungen"},
+    {509, "Group %1: %2 tables", "Gruppe %1: %2 Tabellen"},
+    {510, "%1 and its neighbours", "%1 und seine Nachbarn"},
+    {511, "Fit", "Einpassen"},
+    {512, "Print", "Drucken"},
+    {513, "Save as…", "Speichern unter…"},
+    {514, "SVG images", "SVG-Bilder"},
+    {515, "PNG images", "PNG-Bilder"},
+    {516, "Laying out picture %1 of %2…", "Bild %1 von %2 wird angeordnet…"},
+    {517, "%1 tables, %2 relationships", "%1 Tabellen, %2 Beziehungen"},
+    {518, "Stopped: %1 of %2 pictures laid out", "Abgebrochen: %1 von %2 Bildern angeordnet"},
+    {519, "Break", "Abbrechen"},
+    {520, "Save the diagram", "Diagramm speichern"},
+    {521, "No table to show", "Keine Tabelle anzuzeigen"},
+    {522, "Written by %1", "Erstellt mit %1"},
 };
 
 const UIText* find(int id)

@@ -1,6 +1,7 @@
 #include "StructureMarkdown.h"
 
 #include "EngineTraits.h"
+#include "MarkdownDiagram.h"
 #include "StructureDetail.h"
 #include "StructureJson.h"
 #include "UIText.h"
@@ -202,7 +203,8 @@ void WriteChecksAndTriggers(QString& out, const TCatalogue& catalogue, const TCa
     }
 }
 
-void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObject& object)
+void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObject& object,
+                 const TMarkdownAnchors& anchors)
 {
     const bool sqlServer = catalogue.provider == QLatin1String("SQLServer");
     Line(out, QStringLiteral("## ") + MarkdownText(object.listName()));
@@ -270,7 +272,7 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
         Line(out);
         for (const TCatalogueForeignKey& key : keys) {
             QString text = QStringLiteral("- ") + MarkdownText(key.name) + QStringLiteral(" (") +
-                           Names(key.columns) + QStringLiteral(") → ") + MarkdownText(ReferencedText(key)) +
+                           Names(key.columns) + QStringLiteral(") → ") + anchors.referencedText(key) +
                            QStringLiteral("; ") + LoadUIText(340) + QLatin1Char(' ') +
                            ReferentialActionText(key.onUpdate) + QStringLiteral(", ") + LoadUIText(341) +
                            QLatin1Char(' ') + ReferentialActionText(key.onDelete);
@@ -284,10 +286,8 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
     for (const TCatalogueObject& other : catalogue.objects) {
         for (const TCatalogueForeignKey& key : other.foreignKeys) {
             if (References(key, object))
-                referencing.append(QStringLiteral("- ") +
-                                   MarkdownText(QualifiedName(other.schema, other.name)) +
-                                   QStringLiteral(" (") + Names(key.columns) + QStringLiteral("): ") +
-                                   MarkdownText(key.name));
+                referencing.append(QStringLiteral("- ") + anchors.objectText(other) + QStringLiteral(" (") +
+                                   Names(key.columns) + QStringLiteral("): ") + MarkdownText(key.name));
         }
     }
     if (!referencing.isEmpty()) {
@@ -335,8 +335,11 @@ QString MarkdownText(const QString& text)
 }
 
 QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
-                             const QString& program)
+                             const QString& program, const TDiagramOptions& diagram)
 {
+    QStringList headings{catalogue.database};
+    headings.append(MarkdownOverviewHeadings(objects));
+    const TMarkdownAnchors anchors(headings, objects);
     QString out;
     Line(out, QStringLiteral("# ") + MarkdownText(catalogue.database));
     Line(out);
@@ -351,8 +354,9 @@ QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCat
     // Two blanks at a line's end are a hard line break in every flavour that renders tables.
     Line(out, facts.join(QStringLiteral("  \n")));
     Line(out);
+    WriteMarkdownOverview(out, objects, anchors, diagram);
     for (const TCatalogueObject* object : objects)
-        WriteObject(out, catalogue, *object);
+        WriteObject(out, catalogue, *object, anchors);
     while (out.endsWith(QStringLiteral("\n\n")))
         out.chop(1);
     return out.toUtf8();

@@ -4,14 +4,17 @@
 #pragma once
 
 #include "Catalogue.h"
+#include "Diagram.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 // UTF-8, ends with a line end. program is the "Orvane <version>" text named under the heading.
+// Above the tables come their contents and the relationship diagram (MarkdownDiagram.h), drawn
+// as diagram says.
 QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
-                             const QString& program);
+                             const QString& program, const TDiagramOptions& diagram = {});
 
 // A text as Markdown shows it literally, inside a paragraph or a table cell: the characters that
 // would start markup are escaped, a "|" cannot end the cell and line breaks become <br>.

@@ -345,7 +345,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "--user"},
         UsageCase{"BadFormat",
                   {QStringLiteral("--format"), QStringLiteral("odt"), QStringLiteral("x.mdb")},
-                  "--format takes text, rtf, pdf, json or markdown, not 'odt'"},
+                  "--format takes text, rtf, pdf, json, markdown, svg, dot or html, not 'odt'"},
         UsageCase{"MissingValue",
                   {QStringLiteral("x.mdb"), QStringLiteral("--table")},
                   "option --table needs a value"}),
@@ -671,7 +671,10 @@ TEST_P(StructureDocumentTest, DocumentsOfAnAccessFileFollowTheTableSelection)
         RunProgram({QStringLiteral("--format"), QStringLiteral("markdown"), QStringLiteral("--language"),
                     QStringLiteral("en"), QStringLiteral("--table"), QStringLiteral("orders"), file});
     ASSERT_EQ(picked.exitCode, 0) << picked.err.toStdString();
-    EXPECT_EQ(picked.out.count(QLatin1String("\n## ")), 1);
+    // The contents, the diagram and the one table.
+    EXPECT_EQ(picked.out.count(QLatin1String("\n## ")), 3);
+    EXPECT_TRUE(
+        picked.out.contains(QLatin1String("\n## Contents\n\n- [Orders](#orders)\n\n## Relationships\n")));
     EXPECT_TRUE(picked.out.contains(QLatin1String("\n## Orders\n")));
     EXPECT_TRUE(picked.out.contains(QLatin1String("**Primary key**: PrimaryKey (OrderID)")));
 }

@@ -53,8 +53,16 @@ QString TagText(const QString& line)
     return text;
 }
 
+// The tags of the .TP paragraphs of the man page's section, those that start with prefix.
+std::set<QString> ManPageTags(const QString& section, const QString& prefix);
+
 // The tags of the man page's OPTIONS section that name an option.
 std::set<QString> ManPageOptionTags()
+{
+    return ManPageTags(QStringLiteral("OPTIONS"), QStringLiteral("-"));
+}
+
+std::set<QString> ManPageTags(const QString& section, const QString& prefix)
 {
     QFile page(QStringLiteral(ORVANE_SOURCE_DIR "/packaging/man/orvane-report.1"));
     EXPECT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
@@ -63,10 +71,10 @@ std::set<QString> ManPageOptionTags()
     bool inOptions = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (lines.at(i).startsWith(QLatin1String(".SH"))) {
-            inOptions = lines.at(i).trimmed() == QLatin1String(".SH OPTIONS");
+            inOptions = lines.at(i).trimmed() == QStringLiteral(".SH ") + section;
         } else if (inOptions && lines.at(i).trimmed() == QLatin1String(".TP") && i + 1 < lines.size()) {
             const QString tag = TagText(lines.at(i + 1));
-            if (tag.startsWith(QLatin1Char('-')))
+            if (tag.startsWith(prefix))
                 tags.insert(tag);
         }
     }
@@ -97,6 +105,14 @@ TEST(ReportOptionsTest, ManPageDocumentsExactlyTheTableOptions)
         EXPECT_TRUE(documented.count(tag) == 1) << "not in the man page's OPTIONS: " << tag.toStdString();
     for (const QString& tag : documented)
         EXPECT_TRUE(table.count(tag) == 1) << "in the man page but not in the table: " << tag.toStdString();
+}
+
+TEST(ReportOptionsTest, ManPageDocumentsExactlyTheTableFormats)
+{
+    std::set<QString> table;
+    for (const TReportFormatInfo& format : ReportFormats())
+        table.insert(QString::fromLatin1(format.name));
+    EXPECT_EQ(ManPageTags(QStringLiteral("FORMATS"), QString()), table);
 }
 
 TEST(ReportOptionsTest, UsageListsEveryOptionOnce)

@@ -340,14 +340,14 @@ TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)
     const QStringList lines = page.split(QLatin1Char('\n'));
     EXPECT_EQ(lines.first(), QLatin1String("# Sales"));
     EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^## "))),
-              QStringList({"## Orders", "## sales.Orders"}));
+              QStringList({"## Contents", "## Relationships", "## Orders", "## sales.Orders"}));
     EXPECT_TRUE(lines.contains(QLatin1String("Orders \\| \"quoted\" \\<b\\>")));
     EXPECT_TRUE(lines.contains(QLatin1String("| 2 | Placed | datetime | 8 | + | no | `(getdate())` |  |")));
     EXPECT_TRUE(lines.contains(QLatin1String("| 1 | OrderID | int | 4 | + | no | Identity |  |")));
     EXPECT_TRUE(lines.contains(QLatin1String("**Primary key**: PK\\_Orders (OrderID)")));
     EXPECT_TRUE(lines.contains(QLatin1String("- UQ\\_Orders\\_Code (Code) (Unique index)")));
-    EXPECT_TRUE(
-        lines.contains(QLatin1String("- sales.Orders (OrderID): FK\\_sales\\_Orders\\_dbo\\_Orders")));
+    EXPECT_TRUE(lines.contains(
+        QLatin1String("- [sales.Orders](#salesorders) (OrderID): FK\\_sales\\_Orders\\_dbo\\_Orders")));
     // Each table's header row is followed by its alignment row, and every row has the same cells.
     const QStringList rows = lines.filter(QRegularExpression(QStringLiteral("^\\|")));
     ASSERT_EQ(rows.size(), 2 + 4 + 2 + 1);

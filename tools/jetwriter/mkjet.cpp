@@ -1,9 +1,10 @@
 // mkjet: writes the sample database or a benchmark database as an .mdb file.
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb
 //   mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb
-//   mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] [--queries N] bench OUT.mdb
-//         [TABLES] [COLUMNS]
+//   mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] [--queries N]
+//         [--relationships] bench OUT.mdb [TABLES] [COLUMNS]
 // --queries N adds N saved queries over the benchmark tables (joins, aliases, parameters, updates).
+// --relationships gives the benchmark's tables keys and relationships (see relateTables).
 // --change-every N alters every Nth column of the benchmark database (a text grows by one character,
 // any other column becomes a Double, a Double a Single), so two files that differ in a known share can be
 // compared.
@@ -34,13 +35,58 @@ int usage()
     std::fputs("usage: mkjet [--format jet4|jet3|ace] [--password-stdin] sample OUT.mdb\n"
                "       mkjet [--format jet4|jet3|ace] [--password-stdin] rich OUT.mdb\n"
                "       mkjet [--format jet4|jet3|ace] [--password-stdin] [--change-every N] [--queries N]\n"
-               "             bench OUT.mdb [TABLES [COLUMNS]]\n"
+               "             [--relationships] bench OUT.mdb [TABLES [COLUMNS]]\n"
                "       mkjet [--spin-count N] --password-stdin encrypt SCHEME PLAIN.accdb OUT.accdb\n"
                "SCHEME: ",
                stderr);
     std::fputs(qPrintable(jet::encryptionNames().join(QLatin1String(", "))), stderr);
     std::fputs("\n", stderr);
     return 2;
+}
+
+// A schema of related groups, as a large application has them: each table's first column becomes
+// its Long primary key Key_ID and its last (with two columns or more) a Long Parent_ID; in each
+// group of 25 tables every table but the first refers to its parent in a binary tree (table k of
+// the group to table (k - 1) / 2), with every tenth relationship not enforced. The last 5% of the
+// tables stay without relationships.
+void relateTables(jet::Database& db)
+{
+    constexpr int kGroup = 25;
+    const int related = int(db.tables.size()) - int(db.tables.size()) / 20;
+    int made = 0;
+    for (int t = 0; t < int(db.tables.size()); ++t) {
+        jet::Table& table = db.tables[t];
+        if (table.columns.isEmpty())
+            continue;
+        jet::Column& key = table.columns.first();
+        key.name = QStringLiteral("Key_ID");
+        key.type = jet::ColumnType::Long;
+        key.length = 0;
+        key.autoNumber = true;
+        jet::Index primary;
+        primary.name = QStringLiteral("PrimaryKey");
+        primary.columns = {jet::IndexColumn{key.name, false}};
+        primary.primaryKey = true;
+        table.indexes.append(primary);
+        const int inGroup = t % kGroup;
+        if (t >= related || inGroup == 0 || table.columns.size() < 2)
+            continue;
+        jet::Column& parent = table.columns.last();
+        parent.name = QStringLiteral("Parent_ID");
+        parent.type = jet::ColumnType::Long;
+        parent.length = 0;
+        parent.autoNumber = false;
+        const jet::Table& referenced = db.tables.at(t - inGroup + (inGroup - 1) / 2);
+        jet::Relationship relationship;
+        relationship.name = referenced.name + table.name;
+        relationship.table = table.name;
+        relationship.columns = {parent.name};
+        relationship.referencedTable = referenced.name;
+        relationship.referencedColumns = {QStringLiteral("Key_ID")};
+        relationship.flags =
+            ++made % 10 == 0 ? jet::RelationFlag::NotEnforced : jet::RelationFlag::CascadeDeletes;
+        db.relationships.append(relationship);
+    }
 }
 
 void changeColumns(jet::Database& db, int every)
@@ -122,10 +168,13 @@ int main(int argc, char** argv)
     int spinCount = 100000;
     int changeEvery = 0;
     int queries = 0;
+    bool relationships = false;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--password-stdin")) {
             passwordFromStdin = true;
+        } else if (opt == QLatin1String("--relationships")) {
+            relationships = true;
         } else if (opt == QLatin1String("--change-every") && !args.isEmpty()) {
             if (!toCount(args.takeFirst(), 1000000, &changeEvery) || changeEvery == 0)
                 return usage();
@@ -171,6 +220,8 @@ int main(int argc, char** argv)
         if (args.size() > 3 && !toCount(args.at(3), 255, &columns))
             return usage();
         db = jet::benchmarkDatabase(tables, columns, format);
+        if (relationships)
+            relateTables(db);
         if (changeEvery > 0)
             changeColumns(db, changeEvery);
         try {

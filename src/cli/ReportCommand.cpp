@@ -17,6 +17,7 @@
 #include "ReportFormats.h"
 #include "ReportLines.h"
 #include "Settings.h"
+#include "StructureJson.h"
 #include "StructureReport.h"
 #include "TableList.h"
 #include "UIText.h"

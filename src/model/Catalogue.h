@@ -235,6 +235,9 @@ struct TCatalogue
     QString server;   // SQL Server only
     QString database;
     QList<TCatalogueObject> objects; // in list order
+    // SQL Server: the login lacks VIEW DEFINITION in the database, so the server showed it only the
+    // objects it owns or holds a permission on; what is listed may not be all there is.
+    bool partialView = false;
 
     // The object a list entry names (listName, exactly, else without regard to case); among
     // same-named objects the first of the wanted kind family (views vs. the rest) wins. nullptr

@@ -271,6 +271,10 @@ struct TUnresolvedLink
     QString warning; // "linked table 'Orders' (back-end 'C:\data\back.mdb') has no columns: ..."
 };
 
+// What a caller says of a catalogue with partialView: "the login may not see every object of
+// database 'X' ...".
+QString PartialViewWarning(const TCatalogue& catalogue);
+
 // The unresolved links among the objects, in list order.
 QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue);
 

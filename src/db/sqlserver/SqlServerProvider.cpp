@@ -3,6 +3,7 @@
 #include "ADOStringProp.h"
 #include "CatalogueAutomation.h"
 #include "CatalogueSource.h"
+#include "EngineTraits.h"
 #include "KorvDMOConnection.h"
 #include "MemberNames.h"
 #include "SqlServerCatalogue.h"
@@ -32,6 +33,13 @@ const QString kOldDatabasesSql =
 // read it; any other failure is the answer.
 constexpr std::int32_t kInvalidObjectName = 208;
 constexpr std::int32_t kPermissionDenied = 229;
+
+// Whether the login may see every object's metadata in the current database. HAS_PERMS_BY_NAME
+// counts the permissions that imply it (CONTROL, db_owner, VIEW ANY DEFINITION, sysadmin); run
+// through EXEC so that a server without the function (SQL Server 2000) fails only this statement
+// when it runs, not the batch it rides along with when that is compiled.
+const QString kViewDefinitionSql =
+    QStringLiteral("EXEC(N'SELECT HAS_PERMS_BY_NAME(DB_NAME(), ''DATABASE'', ''VIEW DEFINITION'')')");
 
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;
@@ -85,6 +93,13 @@ public:
         if (!m_model) {
             try {
                 m_model = ReadSqlServerCatalogue(*m_session, m_name);
+                // Read with the catalogue; a server that could not answer it is taken at its word.
+                const SqlServerRows* granted = m_session->rows(m_name, kViewDefinitionSql);
+                if (granted && !granted->rows.empty() && granted->rows.front().value(0) == u"0") {
+                    auto partial = std::make_shared<TCatalogue>(*m_model);
+                    partial->partialView = true;
+                    m_model = std::move(partial);
+                }
             } catch (const AutomationError& e) {
                 m_failure = e;
                 throw;
@@ -187,6 +202,10 @@ public:
             return Variant(m_loginSecure);
         if (is(name, u"LoginTimeout"))
             return Variant(m_loginTimeout);
+        if (is(name, u"QueryTimeout"))
+            return Variant(m_queryTimeout);
+        if (is(name, u"ApplicationIntent"))
+            return Variant(m_readOnlyIntent ? QStringLiteral("ReadOnly") : QStringLiteral("ReadWrite"));
         if (is(name, u"AutoReconnect"))
             return Variant(m_autoReconnect);
         if (is(name, u"LoginDatabase"))
@@ -224,6 +243,10 @@ public:
             m_loginDatabase = value.toText();
         } else if (is(name, u"LoginTimeout")) {
             m_loginTimeout = value.toInt();
+        } else if (is(name, u"QueryTimeout")) {
+            m_queryTimeout = value.toInt();
+        } else if (is(name, u"ApplicationIntent")) {
+            m_readOnlyIntent = value.toText().trimmed().compare(u"ReadOnly", Qt::CaseInsensitive) == 0;
         } else if (is(name, u"EncryptionRequired")) {
             m_encryptionRequired = value.toBool();
         } else if (is(name, u"CertificateChecked")) {
@@ -260,6 +283,8 @@ private:
         login.login = args.size() > 1 ? args[1].toText() : QString();
         login.password = args.size() > 2 ? args[2].toText() : QString();
         login.loginTimeout = m_loginTimeout;
+        login.queryTimeout = m_queryTimeout;
+        login.readOnlyIntent = m_readOnlyIntent;
         login.database = m_loginDatabase;
         login.requireEncryption = m_encryptionRequired;
         login.verifyCertificate = m_certificateChecked;
@@ -269,8 +294,11 @@ private:
                 "Integrated log-in with the identity of the current session is not available: set "
                 "LoginSecure to False and log in with a SQL Server login, or with a Windows account "
                 "written DOMAIN\\user and its password."));
-        // A new log-in replaces the old one; objects handed out before keep theirs.
-        auto session = std::make_shared<SqlServerSession>(login, m_autoReconnect);
+        // A new log-in replaces the old one; objects handed out before keep theirs. The session is
+        // lent to the system-table query of the same connection string, whose statement (and the
+        // permission check) ride along with the first catalogue read, so a report logs in once.
+        auto session = SqlServerSession::OpenPooled(login, m_autoReconnect);
+        session->setRideAlong({EngineTraits(ptSQLServer).systemTableStatement(), kViewDefinitionSql});
         disconnect();
         m_session = std::move(session);
     }
@@ -283,6 +311,8 @@ private:
 
     bool m_loginSecure = false;
     std::int32_t m_loginTimeout = 60;
+    std::int32_t m_queryTimeout = 60;
+    bool m_readOnlyIntent = false;
     bool m_autoReconnect = true;
     QString m_loginDatabase; // empty: the login's default database
     bool m_encryptionRequired = false;
@@ -320,14 +350,29 @@ public:
         login.database = props.InitialCatalog;
         login.requireEncryption = props.EncryptionRequired();
         login.verifyCertificate = props.CertificateChecked();
-        login.certificateAuthority = DMOCertificateAuthority();
+        if (login.verifyCertificate)
+            login.certificateAuthority = DMOCertificateAuthority();
         // The same wait as the main log-in: a server that is down costs the time the user chose,
         // not a second, longer one.
         login.loginTimeout = DMOLoginTimeout();
-        SqlServerSession session(login, false);
+        login.queryTimeout = props.QueryTimeout();
+        login.readOnlyIntent = props.ReadOnlyIntent();
         QStringList fields;
         std::vector<QStringList> rows;
-        session.select(props.InitialCatalog, m_sql, [&](const QSqlQuery& q) {
+        // The connection's own session when it is open, as ADO's session pooling hands it out;
+        // the statement may have been answered with its catalogue already.
+        std::shared_ptr<SqlServerSession> session = SqlServerSession::Borrow(login);
+        if (session) {
+            if (std::optional<SqlServerRows> kept = session->takeRows(props.InitialCatalog, m_sql)) {
+                m_fields = std::move(kept->fields);
+                m_rows = std::move(kept->rows);
+                m_open = true;
+                return;
+            }
+        } else {
+            session = std::make_shared<SqlServerSession>(login, false);
+        }
+        session->select(props.InitialCatalog, m_sql, [&](const QSqlQuery& q) {
             // The field names once; a record per row would copy every value a second time.
             if (rows.empty()) {
                 const QSqlRecord record = q.record();

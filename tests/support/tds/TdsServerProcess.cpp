@@ -91,6 +91,7 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         args.insert(args.end(), {"--windows-login", account});
     for (const std::string& instance : options.browserInstances)
         args.insert(args.end(), {"--browser-instance", instance});
+    args.insert(args.end(), options.extraArguments.begin(), options.extraArguments.end());
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());

@@ -29,6 +29,8 @@ public:
         std::vector<std::string> windowsLogins; // "DOMAIN\\USER:PASSWORD", checked by NTLMv2
         // Non-empty: the server also answers as the SQL Server Browser for these instance names.
         std::vector<std::string> browserInstances;
+        // Further options as the server spells them ("--sysadmin", "bob", "--ipv6", ...).
+        std::vector<std::string> extraArguments;
     };
 
     struct Counts

@@ -131,6 +131,8 @@ struct Login7
     // password.
     bool integratedSecurity = false;
     std::vector<std::uint8_t> sspi;
+    // TypeFlags' fReadOnlyIntent: ApplicationIntent=ReadOnly.
+    bool readOnlyIntent = false;
 };
 Login7 ParseLogin7(const std::vector<std::uint8_t>& payload);
 
@@ -174,14 +176,18 @@ enum class ColumnType
     Int8,     // INTN(8)
     Float8,   // FLTN(8)
     NVarChar, // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
-    VarBinary // VARBINARY(8000); longer values are cut to 8000 bytes
+    VarBinary, // VARBINARY(8000); longer values are cut to 8000 bytes
+    Char       // CHAR(maxChars) in the connection's (UTF-8) collation, padded with blanks
 };
 
 struct ResultColumn
 {
     std::string name;
     ColumnType type = ColumnType::NVarChar;
-    std::uint16_t maxChars = 4000; // NVarChar: the declared length (sysname: 128)
+    std::uint16_t maxChars = 4000; // NVarChar: the declared length (sysname: 128); Char: bytes
+    // Declared NOT NULL: announced as not nullable, integers and bits by their fixed-length types,
+    // as SQL Server sends such a column.
+    bool nullable = true;
 };
 
 struct ResultSet

@@ -14,6 +14,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -150,47 +151,61 @@ private:
 class SqlDatabases final : public TAutomationCollection
 {
 public:
-    SqlDatabases(SessionPtr session, QStringList names)
+    using NameSource = std::function<QStringList()>;
+
+    SqlDatabases(SessionPtr session, NameSource names)
         : TAutomationCollection(kSqlServerCatalogueAutomation, "Databases"), m_session(std::move(session)),
-          m_names(std::move(names)), m_items(m_names.size())
+          m_source(std::move(names))
     {
     }
 
-    // A login may use a database the server does not list to it (VIEW ANY DATABASE denied, or a
-    // database not owned): a name not in the list is tried all the same, and the server's answer
-    // to USE says whether it may be read.
+    // A database asked for by name needs no list: its object comes at once, and a report of one
+    // database costs no round trip for the names of the others. A login may also use a database
+    // the server does not list to it (VIEW ANY DATABASE denied, or a database not owned): the
+    // server's answer to reading it says whether it may be read. Names compare as the server's
+    // usual collation does, without regard to case.
     Variant get(const QString& name, const QList<Variant>& args) override
     {
         if (IsAutomationMember(name, TAutomationMember::Item) && args.size() == 1 &&
-            args.first().kind() == Variant::Kind::Text &&
-            !m_names.contains(args.first().toText(), Qt::CaseInsensitive)) {
-            const QString wanted = args.first().toText();
-            DispatchPtr& slot = m_unlisted[wanted.toCaseFolded()];
-            if (!slot)
-                slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, wanted));
-            return Variant(slot);
-        }
+            args.first().kind() == Variant::Kind::Text)
+            return Variant(database(args.first().toText()));
         return TAutomationCollection::get(name, args);
     }
 
 protected:
-    int count() const override { return static_cast<int>(m_names.size()); }
-    QString nameAt(int position) const override { return m_names[position]; }
-    Variant item(int position) override
-    {
-        // The same object every time, so that what it has read is read once.
-        DispatchPtr& slot = m_items[std::size_t(position)];
-        if (!slot)
-            slot =
-                std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, m_names[position]));
-        return Variant(slot);
-    }
+    int count() const override { return static_cast<int>(names().size()); }
+    QString nameAt(int position) const override { return names()[position]; }
+    Variant item(int position) override { return Variant(database(names()[position])); }
 
 private:
+    const QStringList& names() const
+    {
+        if (!m_names)
+            m_names = m_source();
+        return *m_names;
+    }
+
+    // The same object every time, so that what it has read is read once.
+    DispatchPtr database(const QString& name)
+    {
+        DispatchPtr& slot = m_objects[name.toCaseFolded()];
+        if (!slot) {
+            // A listed database keeps the spelling of the list.
+            QString spelled = name;
+            if (m_names) {
+                for (const QString& listed : std::as_const(*m_names))
+                    if (listed.compare(name, Qt::CaseInsensitive) == 0)
+                        spelled = listed;
+            }
+            slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, spelled));
+        }
+        return slot;
+    }
+
     SessionPtr m_session;
-    QStringList m_names;
-    std::vector<DispatchPtr> m_items;
-    QHash<QString, DispatchPtr> m_unlisted;
+    NameSource m_source;
+    mutable std::optional<QStringList> m_names;
+    QHash<QString, DispatchPtr> m_objects;
 };
 
 class SqlServerObject final : public Dispatch
@@ -217,18 +232,21 @@ public:
             if (!m_session)
                 notConnected();
             if (!m_databases) {
-                QStringList names;
-                const auto add = [&](const QSqlQuery& q) { names << q.value(0).toString(); };
-                // Read right after the log-in: a connection lost under it is not logged in again.
-                try {
-                    m_session->select(QString(), kDatabasesSql, add, false);
-                } catch (const AutomationError& e) {
-                    if (e.helpContext() != kInvalidObjectName && e.helpContext() != kPermissionDenied)
-                        throw;
-                    names.clear();
-                    m_session->select(QString(), kOldDatabasesSql, add, false);
-                }
-                m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
+                // Read when the list is first wanted, right after the log-in: a connection lost
+                // under it is not logged in again.
+                m_databases = std::make_shared<SqlDatabases>(m_session, [session = m_session] {
+                    QStringList names;
+                    const auto add = [&](const QSqlQuery& q) { names << q.value(0).toString(); };
+                    try {
+                        session->select(QString(), kDatabasesSql, add, false);
+                    } catch (const AutomationError& e) {
+                        if (e.helpContext() != kInvalidObjectName && e.helpContext() != kPermissionDenied)
+                            throw;
+                        names.clear();
+                        session->select(QString(), kOldDatabasesSql, add, false);
+                    }
+                    return names;
+                });
             }
             return Variant(m_databases);
         }

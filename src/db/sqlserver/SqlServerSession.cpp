@@ -324,9 +324,13 @@ QString connectionString(const QString& driverPath, const SqlServerLogin& login,
                 where += QStringLiteral("Port=%1;").arg(address.port);
         }
     }
-    QString s;
+    // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
+    // Qt's ODBC driver passes a string on as it is only when it names DRIVER (or SERVER).
+    QString s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
+                                          : QLatin1String("DRIVER=") + driverPath + u';';
     if (dsn) {
-        // The driver manager finds the driver through the DSN; the rest stays in the string.
+        // FreeTDS takes the server and the database from the DSN (it refuses a SERVER beside it);
+        // the rest stays in the string.
         const QString name = files ? nextFileSectionName() : QStringLiteral("orvane-database");
         if (driverPath.contains(u'\n') || login.database.contains(u'\n') || login.database.contains(u'\r'))
             fail(QStringLiteral("A database name holding \"};\" cannot also hold a line break."));
@@ -334,11 +338,8 @@ QString connectionString(const QString& driverPath, const SqlServerLogin& login,
             files->write("ODBCINI", QStringLiteral("odbc.ini"),
                          u'[' + name + QLatin1String("]\nDriver = ") + driverPath + u'\n' + where +
                              QLatin1String("Database = ") + login.database + u'\n');
-        s = bracedItem("DSN", name, "data source name");
+        s += bracedItem("DSN", name, "data source name");
     } else {
-        // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
-        s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
-                                      : QLatin1String("DRIVER=") + driverPath + u';';
         s += where;
     }
     // "request", FreeTDS's own default, is left unsaid.
@@ -736,6 +737,21 @@ void SqlServerSession::select(const QString& database, const QString& sql,
     selectResults(database, sql, {eachRow}, mayReconnect);
 }
 
+namespace {
+
+// The statements after the batch, each ended by ";" (a server takes it; the test server needs it).
+QString withRideAlong(const QString& sql, const QStringList& statements)
+{
+    QString batch = sql.trimmed();
+    if (!batch.endsWith(u';'))
+        batch += u';';
+    for (const QString& statement : statements)
+        batch += u'\n' + statement + u';';
+    return batch;
+}
+
+} // namespace
+
 void SqlServerSession::selectResults(const QString& database, const QString& sql,
                                      const std::vector<std::function<void(const QSqlQuery&)>>& eachRow,
                                      bool mayReconnect)
@@ -750,7 +766,7 @@ void SqlServerSession::selectResults(const QString& database, const QString& sql
             QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
             // A scrollable query makes the driver ask for a server cursor.
             q.setForwardOnly(true);
-            if (q.exec(ride ? sql + u'\n' + m_rideAlong.join(u'\n') : sql)) {
+            if (q.exec(ride ? withRideAlong(sql, m_rideAlong) : sql)) {
                 for (std::size_t n = 0; n < eachRow.size(); ++n) {
                     // A statement of the batch that failed ends the results early, with its error.
                     if (n > 0 && !q.nextResult()) {

@@ -61,10 +61,13 @@ TCatalogue SampleAccessCatalogue()
     orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("OrderID")}};
     // Out of name order on purpose: the documents sort them.
     orders.indexes = {
-        TCatalogueIndex{QStringLiteral("Shipped"), false, {{QStringLiteral("Shipped"), true}}},
+        TCatalogueIndex{QStringLiteral("Shipped"), false, {{QStringLiteral("Shipped"), true}}, false, {}, {}},
         TCatalogueIndex{QStringLiteral("CustomerID"),
                         false,
-                        {{QStringLiteral("CustomerID"), false}, {QStringLiteral("OrderID"), false}}}};
+                        {{QStringLiteral("CustomerID"), false}, {QStringLiteral("OrderID"), false}},
+                        false,
+                        {},
+                        {}}};
     TCatalogueForeignKey key;
     key.name = QStringLiteral("CustomersOrders");
     key.columns = {QStringLiteral("CustomerID")};
@@ -106,7 +109,7 @@ TCatalogue SampleSqlServerCatalogue()
     orders.columns[3].computed = QStringLiteral("([Qty]*[Price])");
     orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PK_Orders"), {QStringLiteral("OrderID")}};
     orders.indexes = {
-        TCatalogueIndex{QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}}};
+        TCatalogueIndex{QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}, false, {}, {}}};
 
     TCatalogueObject salesOrders;
     salesOrders.name = QStringLiteral("Orders");

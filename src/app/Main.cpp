@@ -852,10 +852,12 @@ void TfrmMain::actRefreshExecute()
         }
     }
     showTableEntries(entries);
-    // A login that may not see every object would get a complete-looking list.
-    if (const auto model = m_provider == ptSQLServer ? Connection->StructureModel() : nullptr;
-        model && model->partialView)
-        lblHint->setText(LoadUIText(602).arg(model->database));
+    // A login that may not see every object would get a complete-looking list; the warning goes
+    // with the list it was given for.
+    const auto model = m_provider == ptSQLServer ? Connection->StructureModel() : nullptr;
+    const QString partial = model && model->partialView ? LoadUIText(602).arg(model->database) : QString();
+    if (!partial.isEmpty() || lblHint->text().endsWith(LoadUIText(602).section(u'%', -1)))
+        lblHint->setText(partial);
     // The system-table query is what reports a refused login or a database that cannot be
     // reached, except where the opening has just told the user itself.
     if (entries.isEmpty() && alreadyTold)

@@ -10,6 +10,7 @@
 #include "TdsServerProcess.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -113,6 +114,24 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
         QStringLiteral("*** sales.titles *****************************************************\n"
                        "            1 SaleID                         int                      4  +\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
+}
+
+// A login without VIEW DEFINITION gets the objects it may see, and the status line says the list
+// may be incomplete; a login that sees everything is told nothing.
+TEST_F(WindowSqlServerTest, ALoginThatMayNotSeeEveryObjectIsWarnedInTheStatusLine)
+{
+    TdsServerProcess::Options options;
+    options.catalogDir = s_dir->path().toStdString();
+    options.logins = {"tester:Secr3t;x"};
+    options.extraArguments = {"--restricted-login", "tester", "--grant", "tester:Order Details"};
+    TdsServerProcess restricted(options);
+    openWith(QStringLiteral("Secr3t;x"), QStringLiteral("sample"), restricted.port());
+    EXPECT_EQ(entries(true), QStringList{QStringLiteral("Order Details")});
+    EXPECT_TRUE(child<QLabel>("lblHint")->text().contains(QLatin1String("VIEW DEFINITION")))
+        << child<QLabel>("lblHint")->text().toStdString();
+
+    openWith(QStringLiteral("Secr3t;x"));
+    EXPECT_FALSE(child<QLabel>("lblHint")->text().contains(QLatin1String("VIEW DEFINITION")));
 }
 
 TEST_F(WindowSqlServerTest, ViewsAreListedWhenChosenAndReportedWithoutNullMarks)

@@ -149,18 +149,6 @@ QString nextFileSectionName()
     return QStringLiteral("orvane-%1-%2").arg(QCoreApplication::applicationPid()).arg(++next);
 }
 
-// The Server= value: an IPv6 address in brackets with its port, as the driver takes it apart
-// ("::1" alone would read as host ":" and port 1), others bare.
-QString serverValue(const SqlServerAddress& address, bool& portWritten)
-{
-    portWritten = false;
-    if (address.host.contains(u':') && !address.host.contains(u'\\') && address.port != 0) {
-        portWritten = true;
-        return u'[' + address.host + QStringLiteral("],%1").arg(address.port);
-    }
-    return address.host;
-}
-
 QString usualMultiarch()
 {
 #if defined(__x86_64__)
@@ -312,15 +300,14 @@ QString connectionString(const QString& driverPath, const SqlServerLogin& login,
             TdsCertificateSection(section, login);
         where = dsn ? QLatin1String("Servername = ") + section + u'\n' : bracedItem("Servername", section, "server name");
     } else {
-        bool portWritten = false;
-        const QString server = serverValue(address, portWritten);
+        // An IPv6 address goes bare, its port apart: the driver resolves the text as it stands.
         if (dsn) {
-            where = QLatin1String("Server = ") + server + u'\n';
-            if (address.port != 0 && !portWritten)
+            where = QLatin1String("Server = ") + address.host + u'\n';
+            if (address.port != 0)
                 where += QStringLiteral("Port = %1\n").arg(address.port);
         } else {
-            where = bracedItem("Server", server, "server name");
-            if (address.port != 0 && !portWritten)
+            where = bracedItem("Server", address.host, "server name");
+            if (address.port != 0)
                 where += QStringLiteral("Port=%1;").arg(address.port);
         }
     }
@@ -574,8 +561,7 @@ void SqlServerSession::open()
         // does not know, only says the server is unavailable.
         lookedUpPort =
             LookUpInstancePort(address.host.left(backslash), address.host.mid(backslash + 1), timeoutMs);
-        const QString host = address.host.left(backslash);
-        target.server = (host.contains(u':') ? u'[' + host + u']' : host) + u',' + QString::number(lookedUpPort);
+        target.server = address.host.left(backslash) + u',' + QString::number(lookedUpPort);
     }
     bool opened = false;
     {
@@ -616,7 +602,7 @@ void SqlServerSession::open()
         text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
                    .arg(m_login.server, where, text);
         // FreeTDS ends a refused TLS negotiation with its plain 20002 and no reason of its own.
-        if (code == 20002 && (m_login.requireEncryption || m_login.verifyCertificate)) {
+        if (code == 20002 && (target.requireEncryption || target.verifyCertificate)) {
             const int leftSeconds =
                 std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
             switch (diagnoseRefusal(m_driverPath, target, leftSeconds)) {
@@ -628,9 +614,9 @@ void SqlServerSession::open()
                                        "server's certificate is not from a trusted CA (%1). Name the CA's "
                                        "certificate with --ca-file, or take the certificate unchecked with "
                                        "--trust-server-certificate.")
-                            .arg(m_login.certificateAuthority.isEmpty()
+                            .arg(target.certificateAuthority.isEmpty()
                                      ? QStringLiteral("the system's store")
-                                     : QStringLiteral("the file %1").arg(m_login.certificateAuthority));
+                                     : QStringLiteral("the file %1").arg(target.certificateAuthority));
                 break;
             case EncryptionRefusal::HostNameMismatch:
                 text += QStringLiteral(". The server's certificate is trusted but is not made out for the host "
@@ -642,6 +628,9 @@ void SqlServerSession::open()
                 text += QStringLiteral(". The connection was to be encrypted; the encrypted log-in failed.");
                 break;
             }
+        } else if (target.encryptionOff && (code == 20002 || code == 20017)) {
+            text += QStringLiteral(". The connection was not to be encrypted (\"encryption = off\" in freetds.conf), "
+                                   "and a server that requires encryption turns such a client away.");
         }
     }
     fail(text, code);

@@ -167,7 +167,8 @@ TdsServerProcess::Counts TdsServerProcess::counts()
         if (line.empty() && m_errBuffer.empty())
             break;
         Counts c;
-        if (std::sscanf(line.c_str(), "batches %ld rpc %ld logins %ld", &c.batches, &c.rpc, &c.logins) >= 2)
+        if (std::sscanf(line.c_str(), "batches %ld rpc %ld logins %ld statements %ld", &c.batches, &c.rpc,
+                        &c.logins, &c.statements) >= 2)
             return c;
     }
     throw std::runtime_error("tds-testserver did not report its counts");

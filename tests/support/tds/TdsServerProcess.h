@@ -38,6 +38,7 @@ public:
         long batches = -1;
         long rpc = -1;
         long logins = -1;
+        long statements = -1; // statements run, SET and USE not counted
     };
 
     // Throws std::runtime_error when the server cannot be started or reports no port.

@@ -281,6 +281,30 @@ void sqlLen(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int64(ctx, std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
+// REPLICATE(text, n): the text n times (nothing for a negative n), as the server's function does.
+void sqlReplicate(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const unsigned char* text = sqlite3_value_text(argv[0]);
+    if (!text || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const std::string piece(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+    std::string out;
+    for (sqlite3_int64 n = sqlite3_value_int64(argv[1]); n > 0 && out.size() < 1000000; --n)
+        out += piece;
+    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// CONCAT(a, b, ...): the arguments as text, NULL as the empty text, as the server's function does.
+void sqlConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    std::string out;
+    for (int i = 0; i < argc; ++i) {
+        if (const unsigned char* text = sqlite3_value_text(argv[i]))
+            out.append(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(argv[i])));
+    }
+    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
 void sqlDbName(sqlite3_context* ctx, int, sqlite3_value**)
 {
     const auto* name = static_cast<const std::string*>(sqlite3_user_data(ctx));
@@ -644,9 +668,20 @@ template <typename F> void eachPiece(std::string_view sql, F&& piece)
             }
             end = std::min(end, sql.size());
         } else if (c == '"' || c == '[') {
+            // A closer written twice ("]]", "\"\"") stands for itself.
             kind = Piece::Name;
-            end = sql.find(c == '[' ? ']' : '"', i + 1);
-            end = end == std::string_view::npos ? sql.size() : end + 1;
+            const char close = c == '[' ? ']' : '"';
+            for (end = i + 1; end < sql.size(); ++end) {
+                if (sql[end] == close) {
+                    if (end + 1 < sql.size() && sql[end + 1] == close) {
+                        ++end;
+                        continue;
+                    }
+                    ++end;
+                    break;
+                }
+            }
+            end = std::min(end, sql.size());
         } else if (sql.substr(i, 2) == "--") {
             kind = Piece::Comment;
             end = sql.find('\n', i);
@@ -928,6 +963,8 @@ bool Session::use(const std::string& name)
     ok = ok &&
          sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "concat", -1, flags, nullptr, sqlConcat, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "replicate", 2, flags, nullptr, sqlReplicate, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
              SQLITE_OK &&
          sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
@@ -1084,7 +1121,7 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
     }
     if (!stmt)
         return true; // only comments
-    if (m_faults && m_faults->failStatement > 0 && ++m_faults->statements == m_faults->failStatement) {
+    if (m_faults && ++m_faults->statements == m_faults->failStatement && m_faults->failStatement > 0) {
         sqlite3_finalize(stmt);
         dones.flush(true);
         WriteInjectedError(out, m_faults->failNumber);
@@ -1173,8 +1210,8 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
                 sqlite3_table_column_metadata(m_db, schema, table, origin, nullptr, nullptr, &notNull, nullptr,
                                               nullptr) == SQLITE_OK &&
                 notNull)
-                column.nullable = std::none_of(result.rows.begin(), result.rows.end(),
-                                               [&](const auto& row) { return row[col].kind == Value::Null; });
+                column.nullable = std::any_of(result.rows.begin(), result.rows.end(),
+                                              [&](const auto& row) { return row[col].kind == Value::Null; });
         } else {
             column.type = chooseType(declared, result.rows, col);
         }

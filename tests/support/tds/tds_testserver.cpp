@@ -113,8 +113,9 @@ const char kUsage[] =
     "                       any request, attention included, and keeps the connections open.\n"
     "  --ipv6               listen on [::1] instead of 127.0.0.1.\n"
     "\n"
-    "SIGUSR1 prints \"batches N rpc M logins L\" (SQL batches, RPC requests and logins accepted so\n"
-    "far) on standard error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
+    "SIGUSR1 prints \"batches N rpc M logins L statements S\" (SQL batches, RPC requests, logins\n"
+    "accepted and statements run so far) on standard error; so does the end of the program.\n"
+    "SIGTERM or SIGINT end it with status 0.\n";
 
 struct Login
 {
@@ -195,8 +196,8 @@ struct Server
 
     void printCounts() const
     {
-        std::fprintf(stderr, "batches %ld rpc %ld logins %ld\n", batches.load(), rpcs.load(),
-                     loginsAccepted.load());
+        std::fprintf(stderr, "batches %ld rpc %ld logins %ld statements %ld\n", batches.load(), rpcs.load(),
+                     loginsAccepted.load(), faults.statements.load());
         std::fflush(stderr);
     }
 };
@@ -290,7 +291,7 @@ private:
         case PacketType::Rpc: {
             Reader r(message.payload);
             ++m_server.rpcs;
-            if (m_server.stallAfterBatches > 0 && m_server.batches >= m_server.stallAfterBatches)
+            if (m_server.stallAfterBatches > 0 && m_server.batches > m_server.stallAfterBatches)
                 return stall();
             m_session.rpc(r, out);
             return reply(out);

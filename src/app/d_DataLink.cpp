@@ -143,7 +143,7 @@ TDataLinkFields TdlgDataLink::fields() const
     f.Database = cboDatabase->currentText();
     f.UseEncryption = flag(chkEncrypt, m_start.UseEncryption);
     f.TrustServerCertificate = flag(chkTrustCertificate, m_start.TrustServerCertificate);
-    f.ApplicationIntent = chkReadOnlyIntent->isChecked() ? QStringLiteral("ReadOnly")
+    f.ApplicationIntent = chkReadOnlyIntent->isChecked()        ? QStringLiteral("ReadOnly")
                           : m_start.ApplicationIntent.isEmpty() ? QString()
                                                                 : QStringLiteral("ReadWrite");
     f.GeneralTimeout = spnQueryTimeout->value() > 0 ? QString::number(spnQueryTimeout->value()) : QString();

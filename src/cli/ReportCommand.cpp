@@ -299,7 +299,8 @@ TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const T
     if (options.queryTimeout > 0)
         props.GeneralTimeout = QString::number(options.queryTimeout);
     if (options.readOnlyIntent)
-        props.ApplicationIntent = *options.readOnlyIntent ? QStringLiteral("ReadOnly") : QStringLiteral("ReadWrite");
+        props.ApplicationIntent =
+            *options.readOnlyIntent ? QStringLiteral("ReadOnly") : QStringLiteral("ReadWrite");
     // A CA file only means something to a check; asking for it asks for the check.
     if (!options.caFile.isEmpty() && !options.trustServerCertificate)
         props.TrustServerCertificate = flag(false);
@@ -586,9 +587,9 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
     } catch (const AutomationError& e) {
         // A catalogue that broke off after the connection: reported as a refused connection is.
         // A failure without a number (the driver's, a timeout) is its text alone.
-        PrintLine(err, e.helpContext() == 0 ? e.description()
-                                            : QString::number(e.helpContext()) + QStringLiteral(": ") +
-                                                  e.description());
+        PrintLine(err, e.helpContext() == 0
+                           ? e.description()
+                           : QString::number(e.helpContext()) + QStringLiteral(": ") + e.description());
         return 1;
     } catch (const std::exception& e) {
         PrintLine(err, QString::fromUtf8(e.what()));

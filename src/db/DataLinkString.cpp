@@ -1,7 +1,7 @@
 #include "DataLinkString.h"
 
-#include "ConnectionStringItems.h"
 #include "Automation.h"
+#include "ConnectionStringItems.h"
 #include "KorvDMOConnection.h"
 #include "UIText.h"
 
@@ -34,8 +34,8 @@ constexpr std::int32_t kCannotOpenDatabase = 4060;
 bool IsAzureSqlDatabaseHost(const QString& server)
 {
     const QString host = server.section(u',', 0, 0).section(u'\\', 0, 0).trimmed();
-    for (const char* zone : {".database.windows.net", ".database.chinacloudapi.cn", ".database.usgovcloudapi.net",
-                             ".database.cloudapi.de"})
+    for (const char* zone : {".database.windows.net", ".database.chinacloudapi.cn",
+                             ".database.usgovcloudapi.net", ".database.cloudapi.de"})
         if (host.endsWith(QLatin1String(zone), Qt::CaseInsensitive))
             return true;
     return false;
@@ -45,8 +45,7 @@ bool IsAzureSqlDatabaseHost(const QString& server)
 
 QString MustNameDatabaseText(const QString& server, const QString& refusal)
 {
-    return refusal + u' ' +
-           (IsAzureSqlDatabaseHost(server) ? LoadUIText(600) : LoadUIText(601));
+    return refusal + u' ' + (IsAzureSqlDatabaseHost(server) ? LoadUIText(600) : LoadUIText(601));
 }
 
 QStringList ListServerDatabases(const QString& connectionString)

@@ -30,7 +30,8 @@ const auto caseName = [](const auto& p) { return std::string(p.param.name); };
 // The title lines of the report's blocks: "      *** NAME ****...".
 int blocks(const QByteArray& report)
 {
-    static const QRegularExpression title(QStringLiteral("^ {6}\\*{3} .* \\*+$"), QRegularExpression::MultilineOption);
+    static const QRegularExpression title(QStringLiteral("^ {6}\\*{3} .* \\*+$"),
+                                          QRegularExpression::MultilineOption);
     int n = 0;
     for (auto it = title.globalMatch(QString::fromUtf8(report)); it.hasNext(); it.next())
         ++n;
@@ -39,8 +40,8 @@ int blocks(const QByteArray& report)
 
 // Database names SQL Server takes as delimited identifiers, the ones a connection string, a
 // freetds.conf or a USE statement find hardest to carry.
-const char* const kAwkwardNames[] = {"a};b", "x]};{y", "};", "ab}", "{braced}", "semi;colon=eq", "#hash; x",
-                                     "it's \"q\"", "Größe データ"};
+const char* const kAwkwardNames[] = {"a};b",          "x]};{y",   "};",         "ab}",         "{braced}",
+                                     "semi;colon=eq", "#hash; x", "it's \"q\"", "Größe データ"};
 
 class SqlServerField : public ::testing::Test
 {
@@ -73,14 +74,17 @@ protected:
         CurrentLanguage = 2;
     }
 
-    static QString server(int port = 0) { return QStringLiteral("127.0.0.1,%1").arg(port ? port : s_server->port()); }
+    static QString server(int port = 0)
+    {
+        return QStringLiteral("127.0.0.1,%1").arg(port ? port : s_server->port());
+    }
 
     static CommandRun report(const QString& database, QStringList extra = {}, const QString& user = "tester",
                              const QByteArray& password = "Secr3t", const QString& at = server())
     {
         extra << QStringLiteral("--server") << at << QStringLiteral("--database") << database
-              << QStringLiteral("--user") << user << QStringLiteral("--password-stdin") << QStringLiteral("--language")
-              << QStringLiteral("en");
+              << QStringLiteral("--user") << user << QStringLiteral("--password-stdin")
+              << QStringLiteral("--language") << QStringLiteral("en");
         return RunCommandInProcess(extra, password + '\n');
     }
 
@@ -110,12 +114,12 @@ TEST_P(OneLogin, PerReport)
     EXPECT_EQ(s_server->counts().logins - before, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, OneLogin,
-    ::testing::Values(ReportCase{"Text", {}}, ReportCase{"Json", {"--format", "json"}},
-                      ReportCase{"SystemTables", {"--system-tables"}}, ReportCase{"Views", {"--views"}},
-                      ReportCase{"Detail", {"--detail"}}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Formats, OneLogin,
+                         ::testing::Values(ReportCase{"Text", {}}, ReportCase{"Json", {"--format", "json"}},
+                                           ReportCase{"SystemTables", {"--system-tables"}},
+                                           ReportCase{"Views", {"--views"}},
+                                           ReportCase{"Detail", {"--detail"}}),
+                         caseName);
 
 // A statement riding along with the catalogue that fails costs nothing but its rows: the
 // system-table query then runs on its own, on the same session.
@@ -140,11 +144,11 @@ TEST_P(RideAlongFault, CostsOnlyItsRows)
     options.failStatement = GetParam().failStatement;
     options.failNumber = 1205;
     TdsServerProcess tds(options);
-    const CommandRun run = RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(tds.port()),
-                                                QStringLiteral("--database"), QStringLiteral("sample"),
-                                                QStringLiteral("--user"), QStringLiteral("sa"),
-                                                QStringLiteral("--password-stdin")},
-                                               "\n");
+    const CommandRun run =
+        RunCommandInProcess({QStringLiteral("--server"), QStringLiteral("127.0.0.1,%1").arg(tds.port()),
+                             QStringLiteral("--database"), QStringLiteral("sample"), QStringLiteral("--user"),
+                             QStringLiteral("sa"), QStringLiteral("--password-stdin")},
+                            "\n");
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(blocks(run.out), 4) << run.out.toStdString(); // the system tables greyed as ever
     EXPECT_FALSE(run.err.contains("warning"));
@@ -203,8 +207,9 @@ TEST_P(PartialView, IsWarnedOfOnStandardError)
     const ViewCase& c = GetParam();
     const CommandRun run = report(QStringLiteral("sample"), {}, QString::fromUtf8(c.user), c.password);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.err.contains("orvane-report: warning: the login may not see every object of database 'sample'"),
-              c.warned)
+    EXPECT_EQ(
+        run.err.contains("orvane-report: warning: the login may not see every object of database 'sample'"),
+        c.warned)
         << run.err.toStdString();
     EXPECT_EQ(blocks(run.out), c.tables) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("      *** Order Details *"));
@@ -284,24 +289,26 @@ TEST_P(AzureRefresh, ListsOrSaysThatADatabaseMustBeNamed)
         EXPECT_TRUE(names.contains(QString::fromUtf8(c.listed))) << names.join(u'|').toStdString();
     } catch (const AutomationError& e) {
         ASSERT_EQ(c.listed, nullptr) << e.what();
-        EXPECT_TRUE(e.description().startsWith(QLatin1String("Login failed for user 'contained'."))) << e.what();
+        EXPECT_TRUE(e.description().startsWith(QLatin1String("Login failed for user 'contained'.")))
+            << e.what();
         EXPECT_TRUE(e.description().contains(LoadUIText(601))) << e.what();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Logins, AzureRefresh,
-                         ::testing::Values(AzureCase{"ServerLoginNoDatabase", "admin", "A1", "", "sample"},
-                                           AzureCase{"ContainedUserNoDatabase", "contained", "C1", "", nullptr},
-                                           AzureCase{"ContainedUserItsDatabase", "contained", "C1", "sample",
-                                                     "sample"}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(
+    Logins, AzureRefresh,
+    ::testing::Values(AzureCase{"ServerLoginNoDatabase", "admin", "A1", "", "sample"},
+                      AzureCase{"ContainedUserNoDatabase", "contained", "C1", "", nullptr},
+                      AzureCase{"ContainedUserItsDatabase", "contained", "C1", "sample", "sample"}),
+    caseName);
 
 TEST(AzureHostNames, AreToldThatADatabaseMustBeNamed)
 {
     CurrentLanguage = 2;
     EXPECT_TRUE(MustNameDatabaseText(QStringLiteral("srv.database.windows.net,1433"), QStringLiteral("No."))
                     .endsWith(LoadUIText(600)));
-    EXPECT_TRUE(MustNameDatabaseText(QStringLiteral("db.example.org"), QStringLiteral("No.")).endsWith(LoadUIText(601)));
+    EXPECT_TRUE(MustNameDatabaseText(QStringLiteral("db.example.org"), QStringLiteral("No."))
+                    .endsWith(LoadUIText(601)));
 }
 
 // --encrypt refused: which of the three things happened, each with what to do about it. The
@@ -335,10 +342,16 @@ TEST_P(EncryptionRefusal, SaysWhyAndRemovesItsSettings)
         options.certificateOut = certificate.toStdString();
     options.extraArguments = {"--certificate-host", c.certificateHost};
     TdsServerProcess tds(options);
-    QStringList arguments{QStringLiteral("--server"), QStringLiteral("%1,%2").arg(QLatin1String(c.connectAs)).arg(tds.port()),
-                          QStringLiteral("--database"), QStringLiteral("we]ird';db"), QStringLiteral("--user"),
-                          QStringLiteral("sa"), QStringLiteral("--password-stdin"), QStringLiteral("--encrypt"),
-                          QStringLiteral("--login-timeout"), QStringLiteral("10")};
+    QStringList arguments{QStringLiteral("--server"),
+                          QStringLiteral("%1,%2").arg(QLatin1String(c.connectAs)).arg(tds.port()),
+                          QStringLiteral("--database"),
+                          QStringLiteral("we]ird';db"),
+                          QStringLiteral("--user"),
+                          QStringLiteral("sa"),
+                          QStringLiteral("--password-stdin"),
+                          QStringLiteral("--encrypt"),
+                          QStringLiteral("--login-timeout"),
+                          QStringLiteral("10")};
     if (std::string(c.serverEncryption) == "not-supported")
         arguments << QStringLiteral("--trust-server-certificate");
     if (c.caFile)
@@ -354,7 +367,8 @@ TEST_P(EncryptionRefusal, SaysWhyAndRemovesItsSettings)
     }
     if (std::string(c.serverEncryption) != "not-supported") {
         EXPECT_FALSE(LastSqlServerSettingsFolder().isEmpty());
-        EXPECT_FALSE(QDir(LastSqlServerSettingsFolder()).exists()) << LastSqlServerSettingsFolder().toStdString();
+        EXPECT_FALSE(QDir(LastSqlServerSettingsFolder()).exists())
+            << LastSqlServerSettingsFolder().toStdString();
     }
 }
 
@@ -363,9 +377,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"ServerDoesNotEncrypt", "not-supported", "localhost", "127.0.0.1", false,
                     "The connection was to be encrypted, and the server does not encrypt."},
-        RefusalCase{"CertificateNotTrusted", "offered", "localhost", "localhost", false,
-                    "is not from a trusted CA (the system's store). Name the CA's certificate with --ca-file, or "
-                    "take the certificate unchecked with --trust-server-certificate."},
+        RefusalCase{
+            "CertificateNotTrusted", "offered", "localhost", "localhost", false,
+            "is not from a trusted CA (the system's store). Name the CA's certificate with --ca-file, or "
+            "take the certificate unchecked with --trust-server-certificate."},
         RefusalCase{"HostNameMismatch", "offered", "other.example", "localhost", true,
                     "is trusted but is not made out for the host name \"localhost\""},
         RefusalCase{"Checked", "offered", "localhost", "localhost", true, nullptr}),
@@ -392,7 +407,8 @@ TEST(SqlServerSilence, IsGivenUpAfterTheQueryTimeout)
                                                "\n");
     EXPECT_EQ(run.exitCode, 1);
     const QString err = QString::fromUtf8(run.err).trimmed();
-    EXPECT_TRUE(err.startsWith(QStringLiteral("The SQL Server \"%1\" did not answer within 2 seconds").arg(at)))
+    EXPECT_TRUE(
+        err.startsWith(QStringLiteral("The SQL Server \"%1\" did not answer within 2 seconds").arg(at)))
         << err.toStdString();
 }
 
@@ -400,10 +416,10 @@ TEST(SqlServerSilence, IsGivenUpAfterTheQueryTimeout)
 struct ConfCase
 {
     const char* name;
-    const char* conf;         // %1: the server's port
-    const char* serverName;   // %1: the server's port
-    const char* encryption;   // the server's mode
-    const char* says;         // nullptr: the report is written
+    const char* conf;       // %1: the server's port
+    const char* serverName; // %1: the server's port
+    const char* encryption; // the server's mode
+    const char* says;       // nullptr: the report is written
 };
 
 class UsersFreeTdsConf : public ::testing::TestWithParam<ConfCase>
@@ -430,13 +446,14 @@ TEST_P(UsersFreeTdsConf, IsRead)
     }
     const QByteArray saved = qgetenv("FREETDSCONF");
     qputenv("FREETDSCONF", QFile::encodeName(confFile));
-    const CommandRun run = RunCommandInProcess(
-        {QStringLiteral("--server"),
-         QString::fromUtf8(c.serverName).contains(QLatin1String("%1")) ? QString::fromUtf8(c.serverName).arg(tds.port())
-                                                                        : QString::fromUtf8(c.serverName),
-         QStringLiteral("--database"),
-         QStringLiteral("we]ird';db"), QStringLiteral("--user"), QStringLiteral("sa"), QStringLiteral("--password-stdin")},
-        "\n");
+    const CommandRun run = RunCommandInProcess({QStringLiteral("--server"),
+                                                QString::fromUtf8(c.serverName).contains(QLatin1String("%1"))
+                                                    ? QString::fromUtf8(c.serverName).arg(tds.port())
+                                                    : QString::fromUtf8(c.serverName),
+                                                QStringLiteral("--database"), QStringLiteral("we]ird';db"),
+                                                QStringLiteral("--user"), QStringLiteral("sa"),
+                                                QStringLiteral("--password-stdin")},
+                                               "\n");
     if (saved.isNull())
         qunsetenv("FREETDSCONF");
     else
@@ -451,14 +468,16 @@ TEST_P(UsersFreeTdsConf, IsRead)
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, UsersFreeTdsConf,
-    ::testing::Values(
-        ConfCase{"GlobalEncryptionRequired", "[global]\n\tencryption = require ; as the policy says\n", "127.0.0.1,%1",
-                 "not-supported", "the server does not encrypt"},
-        ConfCase{"GlobalEncryptionOff", "[global]\n\tencryption = off\n", "127.0.0.1,%1", "required",
-                 "a server that requires encryption turns such a client away"},
-        ConfCase{"AliasWithHostAndPort", "# ours\n[Reporting]\n\thost = 127.0.0.1\n\tport = %1\n", "reporting",
-                 "offered", nullptr},
-        ConfCase{"GlobalPort", "[global]\n\tport = %1\n\ttds version = 7.3\n", "127.0.0.1", "offered", nullptr}),
+    ::testing::Values(ConfCase{"GlobalEncryptionRequired",
+                               "[global]\n\tencryption = require ; as the policy says\n", "127.0.0.1,%1",
+                               "not-supported", "the server does not encrypt"},
+                      ConfCase{"GlobalEncryptionOff", "[global]\n\tencryption = off\n", "127.0.0.1,%1",
+                               "required", "a server that requires encryption turns such a client away"},
+                      ConfCase{"AliasWithHostAndPort",
+                               "# ours\n[Reporting]\n\thost = 127.0.0.1\n\tport = %1\n", "reporting",
+                               "offered", nullptr},
+                      ConfCase{"GlobalPort", "[global]\n\tport = %1\n\ttds version = 7.3\n", "127.0.0.1",
+                               "offered", nullptr}),
     caseName);
 
 // The file's own reading: sections found without regard to case, the section over [global],
@@ -476,7 +495,8 @@ TEST(FreeTdsConfText, ReadsAsFreeTdsDoes)
     EXPECT_EQ(s.encryption, QStringLiteral("require"));
     EXPECT_EQ(s.checkHostName, std::optional<bool>(false));
     FreeTdsSettings none;
-    EXPECT_FALSE(ParseFreeTdsConf(QStringLiteral("[global]\nport = 1500\n"), QStringLiteral("reporting"), none));
+    EXPECT_FALSE(
+        ParseFreeTdsConf(QStringLiteral("[global]\nport = 1500\n"), QStringLiteral("reporting"), none));
     EXPECT_EQ(none.port, 1500);
 }
 
@@ -509,17 +529,18 @@ TEST_P(ReadOnlyReplica, TakesTheReportWithReadOnlyIntent)
     const CommandRun run = RunCommandInProcess(arguments, "\n");
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err.toStdString();
     if (run.exitCode != 0) {
-        EXPECT_TRUE(run.err.contains("when the application intent is set to read only")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("when the application intent is set to read only"))
+            << run.err.toStdString();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Intents, ReadOnlyReplica,
-    ::testing::Values(IntentCase{"Undeclared", {}, 1},
-                      IntentCase{"ReadWrite", {"--application-intent", "readwrite"}, 1},
-                      IntentCase{"ReadOnly", {"--application-intent", "readonly"}, 0},
-                      IntentCase{"ReadOnlyAnyCase", {"--application-intent", "ReadOnly"}, 0}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Intents, ReadOnlyReplica,
+                         ::testing::Values(IntentCase{"Undeclared", {}, 1},
+                                           IntentCase{"ReadWrite", {"--application-intent", "readwrite"}, 1},
+                                           IntentCase{"ReadOnly", {"--application-intent", "readonly"}, 0},
+                                           IntentCase{
+                                               "ReadOnlyAnyCase", {"--application-intent", "ReadOnly"}, 0}),
+                         caseName);
 
 // IPv6 literals wherever a server name goes.
 class Ipv6Server : public ::testing::TestWithParam<const char*>
@@ -542,8 +563,9 @@ TEST_P(Ipv6Server, IsReached)
         GTEST_SKIP() << "no IPv6 loopback here: " << e.what();
     }
     const CommandRun run = RunCommandInProcess(
-        {QStringLiteral("--server"), QString::fromUtf8(GetParam()).arg(tds->port()), QStringLiteral("--database"),
-         QStringLiteral("we]ird';db"), QStringLiteral("--user"), QStringLiteral("sa"), QStringLiteral("--password-stdin")},
+        {QStringLiteral("--server"), QString::fromUtf8(GetParam()).arg(tds->port()),
+         QStringLiteral("--database"), QStringLiteral("we]ird';db"), QStringLiteral("--user"),
+         QStringLiteral("sa"), QStringLiteral("--password-stdin")},
         "\n");
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(" we]ird';db\n")) << run.out.toStdString();

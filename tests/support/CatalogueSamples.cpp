@@ -108,8 +108,8 @@ TCatalogue SampleSqlServerCatalogue()
     orders.columns[2].baseType = QStringLiteral("varchar");
     orders.columns[3].computed = QStringLiteral("([Qty]*[Price])");
     orders.primaryKey = TCataloguePrimaryKey{QStringLiteral("PK_Orders"), {QStringLiteral("OrderID")}};
-    orders.indexes = {
-        TCatalogueIndex{QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}, false, {}, {}}};
+    orders.indexes = {TCatalogueIndex{
+        QStringLiteral("UQ_Orders_Code"), true, {{QStringLiteral("Code"), false}}, false, {}, {}}};
 
     TCatalogueObject salesOrders;
     salesOrders.name = QStringLiteral("Orders");

@@ -47,7 +47,8 @@ QStringList FreeTdsConfigFiles()
     const QString named = qEnvironmentVariable("FREETDSCONF");
     if (!named.isEmpty())
         files << named;
-    files << QDir::homePath() + QStringLiteral("/.freetds.conf") << QStringLiteral("/etc/freetds/freetds.conf");
+    files << QDir::homePath() + QStringLiteral("/.freetds.conf")
+          << QStringLiteral("/etc/freetds/freetds.conf");
     return files;
 }
 
@@ -128,9 +129,10 @@ SqlServerLogin WithFreeTdsSettings(const SqlServerLogin& login)
     const FreeTdsSettings s = ReadFreeTdsSettings(host);
     // The server's name: an alias gives its host; the port, or else the instance, of the file
     // where the name gives neither.
-    QString server = s.host.isEmpty() ? name.section(u',', 0, 0).trimmed()
-                                      : s.host + (instanceNamed ? u'\\' + name.section(u'\\', 1).section(u',', 0, 0)
-                                                                : QString());
+    QString server =
+        s.host.isEmpty()
+            ? name.section(u',', 0, 0).trimmed()
+            : s.host + (instanceNamed ? u'\\' + name.section(u'\\', 1).section(u',', 0, 0) : QString());
     if (portNamed)
         server += u',' + name.section(u',', 1);
     else if (!instanceNamed && s.port > 0)

@@ -110,7 +110,8 @@ public:
     void write(const char* variable, const QString& fileName, const QString& text)
     {
         if (!m_dir) {
-            m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvane-freetds-XXXXXX"));
+            m_dir =
+                std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvane-freetds-XXXXXX"));
             if (!m_dir->isValid())
                 fail(QStringLiteral("No folder for the FreeTDS settings of this log-in could be made in %1.")
                          .arg(QDir::tempPath()));
@@ -200,7 +201,8 @@ SqlServerAddress ParseSqlServerName(const QString& server)
     // An IPv6 address in brackets, as URLs write it: the address is what lies between them.
     if (host.startsWith(u'[')) {
         if (!host.endsWith(u']') || host.size() < 3)
-            fail(QStringLiteral("The server name \"%1\" opens a \"[\" for an IPv6 address that no \"]\" closes.")
+            fail(QStringLiteral(
+                     "The server name \"%1\" opens a \"[\" for an IPv6 address that no \"]\" closes.")
                      .arg(server));
         host = host.mid(1, host.size() - 2).trimmed();
     }
@@ -295,10 +297,12 @@ QString connectionString(const QString& driverPath, const SqlServerLogin& login,
     if (login.verifyCertificate) {
         const QString section = files ? nextFileSectionName() : QStringLiteral("orvane-verified");
         if (files)
-            files->write("FREETDSCONF", QStringLiteral("freetds.conf"), TdsCertificateSection(section, login));
+            files->write("FREETDSCONF", QStringLiteral("freetds.conf"),
+                         TdsCertificateSection(section, login));
         else
             TdsCertificateSection(section, login);
-        where = dsn ? QLatin1String("Servername = ") + section + u'\n' : bracedItem("Servername", section, "server name");
+        where = dsn ? QLatin1String("Servername = ") + section + u'\n'
+                    : bracedItem("Servername", section, "server name");
     } else {
         // An IPv6 address goes bare, its port apart: the driver resolves the text as it stands.
         if (dsn) {
@@ -508,7 +512,8 @@ SqlServerSession::SqlServerSession(const SqlServerLogin& login, bool autoReconne
     }
 }
 
-std::shared_ptr<SqlServerSession> SqlServerSession::OpenPooled(const SqlServerLogin& login, bool autoReconnect)
+std::shared_ptr<SqlServerSession> SqlServerSession::OpenPooled(const SqlServerLogin& login,
+                                                               bool autoReconnect)
 {
     auto session = std::make_shared<SqlServerSession>(login, autoReconnect);
     Pool& p = pool();
@@ -523,7 +528,8 @@ std::shared_ptr<SqlServerSession> SqlServerSession::Borrow(const SqlServerLogin&
     Pool& p = pool();
     const QMutexLocker lock(&p.mutex);
     for (const std::weak_ptr<SqlServerSession>& w : p.sessions) {
-        if (std::shared_ptr<SqlServerSession> session = w.lock(); session && sameLogIn(session->m_asked, login))
+        if (std::shared_ptr<SqlServerSession> session = w.lock();
+            session && sameLogIn(session->m_asked, login))
             return session;
     }
     return nullptr;
@@ -607,30 +613,34 @@ void SqlServerSession::open()
                 std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
             switch (diagnoseRefusal(m_driverPath, target, leftSeconds)) {
             case EncryptionRefusal::NotEncrypted:
-                text += QStringLiteral(". The connection was to be encrypted, and the server does not encrypt.");
+                text +=
+                    QStringLiteral(". The connection was to be encrypted, and the server does not encrypt.");
                 break;
             case EncryptionRefusal::CertificateNotTrusted:
-                text += QStringLiteral(". The connection was to be encrypted with a trusted certificate, and the "
-                                       "server's certificate is not from a trusted CA (%1). Name the CA's "
-                                       "certificate with --ca-file, or take the certificate unchecked with "
-                                       "--trust-server-certificate.")
-                            .arg(target.certificateAuthority.isEmpty()
-                                     ? QStringLiteral("the system's store")
-                                     : QStringLiteral("the file %1").arg(target.certificateAuthority));
+                text +=
+                    QStringLiteral(". The connection was to be encrypted with a trusted certificate, and the "
+                                   "server's certificate is not from a trusted CA (%1). Name the CA's "
+                                   "certificate with --ca-file, or take the certificate unchecked with "
+                                   "--trust-server-certificate.")
+                        .arg(target.certificateAuthority.isEmpty()
+                                 ? QStringLiteral("the system's store")
+                                 : QStringLiteral("the file %1").arg(target.certificateAuthority));
                 break;
             case EncryptionRefusal::HostNameMismatch:
-                text += QStringLiteral(". The server's certificate is trusted but is not made out for the host "
-                                       "name \"%1\": connect by a name the certificate names, or take it "
-                                       "unchecked with --trust-server-certificate.")
-                            .arg(host);
+                text +=
+                    QStringLiteral(". The server's certificate is trusted but is not made out for the host "
+                                   "name \"%1\": connect by a name the certificate names, or take it "
+                                   "unchecked with --trust-server-certificate.")
+                        .arg(host);
                 break;
             case EncryptionRefusal::Unknown:
                 text += QStringLiteral(". The connection was to be encrypted; the encrypted log-in failed.");
                 break;
             }
         } else if (target.encryptionOff && (code == 20002 || code == 20017)) {
-            text += QStringLiteral(". The connection was not to be encrypted (\"encryption = off\" in freetds.conf), "
-                                   "and a server that requires encryption turns such a client away.");
+            text += QStringLiteral(
+                ". The connection was not to be encrypted (\"encryption = off\" in freetds.conf), "
+                "and a server that requires encryption turns such a client away.");
         }
     }
     fail(text, code);

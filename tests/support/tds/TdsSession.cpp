@@ -287,7 +287,8 @@ void sqlReplicate(sqlite3_context* ctx, int, sqlite3_value** argv)
     const unsigned char* text = sqlite3_value_text(argv[0]);
     if (!text || sqlite3_value_type(argv[1]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
-    const std::string piece(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+    const std::string piece(reinterpret_cast<const char*>(text),
+                            static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
     std::string out;
     for (sqlite3_int64 n = sqlite3_value_int64(argv[1]); n > 0 && out.size() < 1000000; --n)
         out += piece;
@@ -300,7 +301,8 @@ void sqlConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     std::string out;
     for (int i = 0; i < argc; ++i) {
         if (const unsigned char* text = sqlite3_value_text(argv[i]))
-            out.append(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(argv[i])));
+            out.append(reinterpret_cast<const char*>(text),
+                       static_cast<std::size_t>(sqlite3_value_bytes(argv[i])));
     }
     sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
@@ -442,7 +444,6 @@ const char* procedureName(int id)
     return id > 0 && id < 16 ? names[id] : "";
 }
 
-
 // A name as SQL quotes it for SQLite: "name" with doubled quotes.
 std::string quotedName(std::string_view name)
 {
@@ -500,8 +501,9 @@ std::shared_ptr<const std::string> databaseImage(const std::string& path,
 
     sqlite3* source = nullptr;
     sqlite3* image = nullptr;
-    bool ok = path.empty() ? sqlite3_open_v2(":memory:", &source, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-                           : sqlite3_open_v2(path.c_str(), &source, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    bool ok = path.empty()
+                  ? sqlite3_open_v2(":memory:", &source, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+                  : sqlite3_open_v2(path.c_str(), &source, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
     if (ok && path.empty()) {
         try {
             tdsfixture::createCatalogTables(source);
@@ -524,13 +526,15 @@ std::shared_ptr<const std::string> databaseImage(const std::string& path,
     std::vector<std::string> views;
     if (ok) {
         sqlite3_stmt* list = nullptr;
-        ok = sqlite3_prepare_v2(image,
-                                "SELECT type, name, sql FROM src.sqlite_schema WHERE type IN ('table', 'view') "
-                                "AND name NOT LIKE 'sqlite%' ORDER BY rowid",
-                                -1, &list, nullptr) == SQLITE_OK;
+        ok = sqlite3_prepare_v2(
+                 image,
+                 "SELECT type, name, sql FROM src.sqlite_schema WHERE type IN ('table', 'view') "
+                 "AND name NOT LIKE 'sqlite%' ORDER BY rowid",
+                 -1, &list, nullptr) == SQLITE_OK;
         while (ok && sqlite3_step(list) == SQLITE_ROW) {
             const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(list, 0));
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(list, type == "view" ? 2 : 1));
+            const char* text =
+                reinterpret_cast<const char*>(sqlite3_column_text(list, type == "view" ? 2 : 1));
             (type == "view" ? views : tables).emplace_back(text ? text : "");
         }
         sqlite3_finalize(list);
@@ -543,8 +547,8 @@ std::shared_ptr<const std::string> databaseImage(const std::string& path,
         sqlite3_stmt* info = nullptr;
         std::string ddl = "CREATE TABLE main." + quotedName(table) + " (";
         std::vector<std::string> keys;
-        ok = sqlite3_prepare_v2(image, "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?, 'src')", -1,
-                                &info, nullptr) == SQLITE_OK &&
+        ok = sqlite3_prepare_v2(image, "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?, 'src')",
+                                -1, &info, nullptr) == SQLITE_OK &&
              sqlite3_bind_text(info, 1, table.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK;
         bool first = true;
         while (ok && sqlite3_step(info) == SQLITE_ROW) {
@@ -573,8 +577,8 @@ std::shared_ptr<const std::string> databaseImage(const std::string& path,
         ok = exec(image, "CREATE TEMP TABLE visible_ids (id INTEGER PRIMARY KEY)") &&
              exec(image, "CREATE TEMP TABLE granted_names (name TEXT COLLATE NOCASE)");
         sqlite3_stmt* add = nullptr;
-        ok = ok && sqlite3_prepare_v2(image, "INSERT INTO temp.granted_names VALUES (?)", -1, &add, nullptr) ==
-                       SQLITE_OK;
+        ok = ok && sqlite3_prepare_v2(image, "INSERT INTO temp.granted_names VALUES (?)", -1, &add,
+                                      nullptr) == SQLITE_OK;
         for (const std::string& name : *granted) {
             if (!ok)
                 break;
@@ -613,8 +617,8 @@ std::shared_ptr<const std::string> databaseImage(const std::string& path,
                 }
             }
         }
-        ok = exec(image, ("INSERT INTO main." + quotedName(table) + " SELECT * FROM src." + quotedName(table) +
-                          where)
+        ok = exec(image, ("INSERT INTO main." + quotedName(table) + " SELECT * FROM src." +
+                          quotedName(table) + where)
                              .c_str());
     }
     for (const std::string& view : views)
@@ -727,12 +731,14 @@ struct Refusal
 // built-in function does.
 bool sqliteOnlyFunction(std::string_view word)
 {
-    static const char* const names[] = {"ifnull",   "group_concat", "substr",     "instr",       "printf",
-                                        "typeof",   "total",        "strftime",   "julianday",   "date",
-                                        "datetime", "unixepoch",    "randomblob", "zeroblob",    "sqlite_version",
-                                        "changes",  "total_changes", "last_insert_rowid", "length", "likely",
-                                        "unlikely", "likelihood",   "hex",        "quote",       "glob"};
-    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return equalsNoCase(word, n); });
+    static const char* const names[] = {
+        "ifnull",     "group_concat", "substr",         "instr",      "printf",        "typeof",
+        "total",      "strftime",     "julianday",      "date",       "datetime",      "unixepoch",
+        "randomblob", "zeroblob",     "sqlite_version", "changes",    "total_changes", "last_insert_rowid",
+        "length",     "likely",       "unlikely",       "likelihood", "hex",           "quote",
+        "glob"};
+    return std::any_of(std::begin(names), std::end(names),
+                       [&](const char* n) { return equalsNoCase(word, n); });
 }
 
 // The first piece of SQLite's dialect that T-SQL does not have, with the error a real server gives
@@ -765,7 +771,8 @@ std::optional<Refusal> sqliteOnlySyntax(std::string_view sql)
                 if (equalsNoCase(word, "limit") || (equalsNoCase(word, "glob") && !call))
                     found = Refusal{102, "Incorrect syntax near '" + std::string(word) + "'."};
                 else if (call && sqliteOnlyFunction(word))
-                    found = Refusal{195, "'" + std::string(word) + "' is not a recognized built-in function name."};
+                    found = Refusal{195, "'" + std::string(word) +
+                                             "' is not a recognized built-in function name."};
                 else if (!call && (equalsNoCase(word, "rowid") || equalsNoCase(word, "_rowid_") ||
                                    equalsNoCase(word, "oid")))
                     found = Refusal{207, "Invalid column name '" + std::string(word) + "'."};
@@ -893,7 +900,8 @@ bool Session::use(const std::string& name)
         const auto size = static_cast<sqlite3_int64>(image->size());
         return sqlite3_deserialize(db, schema, bytes, size, size, SQLITE_DESERIALIZE_READONLY) == SQLITE_OK;
     };
-    bool ok = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
+    bool ok =
+        sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
     // QUOTED_IDENTIFIER is ON, as for every ODBC connection: "text" names a column and is never a
     // string, so one that names none fails with 207 as on a real server.
     ok = ok && sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr) == SQLITE_OK &&
@@ -913,9 +921,10 @@ bool Session::use(const std::string& name)
         ok && exec(db, "PRAGMA temp_store=MEMORY") &&
         exec(db,
              "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)") &&
-        exec(db, "CREATE TEMP TABLE sys_databases (name sysname COLLATE NOCASE NOT NULL, database_id int NOT "
-                 "NULL, compatibility_level tinyint NOT NULL, collation_name sysname COLLATE NOCASE, user_access "
-                 "tinyint, is_read_only bit, state tinyint, state_desc nvarchar(60) COLLATE NOCASE)");
+        exec(db,
+             "CREATE TEMP TABLE sys_databases (name sysname COLLATE NOCASE NOT NULL, database_id int NOT "
+             "NULL, compatibility_level tinyint NOT NULL, collation_name sysname COLLATE NOCASE, user_access "
+             "tinyint, is_read_only bit, state tinyint, state_desc nvarchar(60) COLLATE NOCASE)");
     if (ok) {
         sqlite3_stmt* insert = nullptr;
         sqlite3_stmt* insertView = nullptr;
@@ -960,17 +969,19 @@ bool Session::use(const std::string& name)
         sqlite3_finalize(insertView);
     }
     m_restricted = restricted;
-    ok = ok &&
-         sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "concat", -1, flags, nullptr, sqlConcat, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "replicate", 2, flags, nullptr, sqlReplicate, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
-             SQLITE_OK &&
-         sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
-                                 nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "has_perms_by_name", 3, SQLITE_UTF8, &m_restricted, sqlHasPermsByName,
-                                 nullptr, nullptr) == SQLITE_OK;
+    ok =
+        ok &&
+        sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "concat", -1, flags, nullptr, sqlConcat, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "replicate", 2, flags, nullptr, sqlReplicate, nullptr, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
+                                nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "has_perms_by_name", 3, SQLITE_UTF8, &m_restricted, sqlHasPermsByName,
+                                nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
         sqlite3_close(db);
         return false;
@@ -1207,8 +1218,8 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
             const char* schema = sqlite3_column_database_name(stmt, c);
             int notNull = 0;
             if (table && origin &&
-                sqlite3_table_column_metadata(m_db, schema, table, origin, nullptr, nullptr, &notNull, nullptr,
-                                              nullptr) == SQLITE_OK &&
+                sqlite3_table_column_metadata(m_db, schema, table, origin, nullptr, nullptr, &notNull,
+                                              nullptr, nullptr) == SQLITE_OK &&
                 notNull)
                 column.nullable = std::any_of(result.rows.begin(), result.rows.end(),
                                               [&](const auto& row) { return row[col].kind == Value::Null; });

@@ -470,8 +470,8 @@ void TokenWriter::resultSet(const ResultSet& result)
     u8(Token::ColMetadata);
     u16(static_cast<std::uint16_t>(result.columns.size()));
     for (const ResultColumn& c : result.columns) {
-        u32(0);                                // user type
-        u16(c.nullable ? 0x0009 : 0x0008);     // nullable or not, updatability unknown
+        u32(0);                            // user type
+        u16(c.nullable ? 0x0009 : 0x0008); // nullable or not, updatability unknown
         const bool fixed = !c.nullable;
         switch (c.type) {
         case ColumnType::Int1:

@@ -169,13 +169,13 @@ struct Value
 
 enum class ColumnType
 {
-    Int1,     // INTN(1): tinyint
-    Int2,     // INTN(2): smallint
-    Bit,      // BITN(1)
-    Int4,     // INTN(4)
-    Int8,     // INTN(8)
-    Float8,   // FLTN(8)
-    NVarChar, // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
+    Int1,      // INTN(1): tinyint
+    Int2,      // INTN(2): smallint
+    Bit,       // BITN(1)
+    Int4,      // INTN(4)
+    Int8,      // INTN(8)
+    Float8,    // FLTN(8)
+    NVarChar,  // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
     VarBinary, // VARBINARY(8000); longer values are cut to 8000 bytes
     Char       // CHAR(maxChars) in the connection's (UTF-8) collation, padded with blanks
 };

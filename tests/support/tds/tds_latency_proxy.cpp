@@ -75,7 +75,8 @@ void relay(int client, int server, std::chrono::microseconds oneWay, std::chrono
         for (Lane* lane : {&up, &down}) {
             if (!lane->queue.empty()) {
                 const auto wait =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(lane->queue.front().due - now).count();
+                    std::chrono::duration_cast<std::chrono::milliseconds>(lane->queue.front().due - now)
+                        .count();
                 timeoutMs = std::clamp<int>(static_cast<int>(wait) + 1, 0, timeoutMs);
             }
         }

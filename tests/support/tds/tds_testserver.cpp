@@ -140,7 +140,7 @@ struct Server
     bool denyViewAnyDatabase = false;
     bool azure = false;
     bool readOnlyReplica = false;
-    std::vector<Login> owners;    // user, database
+    std::vector<Login> owners; // user, database
     std::vector<std::string> sysadmins;
     std::vector<std::string> restricted;
     std::vector<Login> grants;    // user, object
@@ -301,7 +301,8 @@ private:
             out.done(Token::Done, DoneStatus::Final, 0, 0);
             return reply(out);
         case PacketType::Attention:
-            if (m_stalled || (m_server.stallAfterBatches > 0 && m_server.batches > m_server.stallAfterBatches))
+            if (m_stalled ||
+                (m_server.stallAfterBatches > 0 && m_server.batches > m_server.stallAfterBatches))
                 return stall();
             // Every reply is complete before the next request is read, so there is nothing to
             // cancel; the acknowledgement is what the driver waits for.
@@ -392,16 +393,16 @@ private:
         m_session.setAzure(m_server.azure);
         // A contained user exists only in its database and can log in only to it; a server login
         // that names no database lands in master.
-        const std::vector<std::string> home = m_server.azure ? m_server.second(m_server.contained, user)
-                                                             : std::vector<std::string>();
+        const std::vector<std::string> home =
+            m_server.azure ? m_server.second(m_server.contained, user) : std::vector<std::string>();
         const bool containedElsewhere =
             !home.empty() && std::none_of(home.begin(), home.end(), [&](const std::string& d) {
                 return strcasecmp(d.c_str(), login.database.c_str()) == 0;
             });
         // A secondary that allows only read-intent connections turns the others away from its
         // databases (master stays reachable).
-        const bool readWriteToReplica = m_server.readOnlyReplica && !login.readOnlyIntent &&
-                                        strcasecmp(database.c_str(), "master") != 0;
+        const bool readWriteToReplica =
+            m_server.readOnlyReplica && !login.readOnlyIntent && strcasecmp(database.c_str(), "master") != 0;
         if (!accepted || containedElsewhere) {
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
@@ -596,7 +597,8 @@ int main(int argc, char** argv)
             const char* colon = std::strchr(value, ':');
             if (!colon || colon == value || !colon[1])
                 return usageError((arg + " wants USER:NAME").c_str());
-            (arg == "--grant" ? grants : contained).push_back({std::string(value, colon), std::string(colon + 1)});
+            (arg == "--grant" ? grants : contained)
+                .push_back({std::string(value, colon), std::string(colon + 1)});
         } else {
             return usageError(("unknown option " + arg).c_str());
         }
@@ -654,9 +656,10 @@ int main(int argc, char** argv)
         length = sizeof *a4;
     }
     if (signalFd < 0 || listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener, 64) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::fprintf(stderr, "tds-testserver: cannot listen on %s:%ld: %s\n", ipv6 ? "[::1]" : "127.0.0.1", port,
-                     std::strerror(errno));
+        listen(listener, 64) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        std::fprintf(stderr, "tds-testserver: cannot listen on %s:%ld: %s\n", ipv6 ? "[::1]" : "127.0.0.1",
+                     port, std::strerror(errno));
         return 1;
     }
     const int tcpPort = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port

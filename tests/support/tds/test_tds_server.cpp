@@ -93,8 +93,23 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         s_dir = pattern;
         tdsfixture::writeStandardFixtures(s_dir);
-        s_server = std::make_unique<TdsServerProcess>(TdsServerProcess::Options{
-            s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, 0, 0, 0, false, false, {}, {}, {}, {}, {}, {}, {}});
+        s_server =
+            std::make_unique<TdsServerProcess>(TdsServerProcess::Options{s_dir,
+                                                                         {kUser + ":" + kPassword, "sa:"},
+                                                                         0,
+                                                                         0,
+                                                                         0,
+                                                                         0,
+                                                                         0,
+                                                                         false,
+                                                                         false,
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {}});
     }
     static void TearDownTestSuite()
     {
@@ -540,8 +555,9 @@ TEST_F(TdsServer, LargeResultsCrossManyPackets)
 {
     Connection c(server(), "big");
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-    const QStringList names = c.column("SELECT CONCAT(o.name, '.', c.name) FROM sysobjects o JOIN syscolumns c"
-                                       " ON c.id = o.id WHERE o.xtype = 'U' ORDER BY o.name, c.colid");
+    const QStringList names =
+        c.column("SELECT CONCAT(o.name, '.', c.name) FROM sysobjects o JOIN syscolumns c"
+                 " ON c.id = o.id WHERE o.xtype = 'U' ORDER BY o.name, c.colid");
     ASSERT_EQ(names.size(), 1000 * 20);
     EXPECT_EQ(names.first(), "Table0001.Col01_varchar");
     EXPECT_EQ(names.last(), "Table1000.Col20_int");
@@ -757,7 +773,8 @@ TEST_P(TdsServerVisibility, OnlyOwnAndSystemDatabasesAreListedYetOthersCanBeUsed
         Connection c(restricted, GetParam().connectedTo, GetParam().user == std::string("sa") ? "" : "pw",
                      GetParam().user);
         ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-        EXPECT_EQ(c.column("SELECT CONCAT(name, ':', dbid) FROM sysdatabases ORDER BY dbid"), GetParam().listed);
+        EXPECT_EQ(c.column("SELECT CONCAT(name, ':', dbid) FROM sysdatabases ORDER BY dbid"),
+                  GetParam().listed);
         QSqlQuery use = c.query();
         EXPECT_TRUE(use.exec("USE [we]]ird';db]")) << use.lastError().text().toStdString();
     }
@@ -769,7 +786,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         VisibleDatabases{"owner", "sample", {"master:1", "big:2", "msdb:3", "sample:4", "tempdb:5"}},
         VisibleDatabases{"owner", "master", {"master:1", "big:2", "msdb:3", "tempdb:5"}},
-        VisibleDatabases{"sa", "master", {"master:1", "big:2", "msdb:3", "sample:4", "tempdb:5", "we]ird';db:6"}}),
+        VisibleDatabases{
+            "sa", "master", {"master:1", "big:2", "msdb:3", "sample:4", "tempdb:5", "we]ird';db:6"}}),
     [](const ::testing::TestParamInfo<VisibleDatabases>& p) {
         return std::string(p.param.user) + "_in_" + p.param.connectedTo;
     });
@@ -800,13 +818,14 @@ TEST(TdsServerStrictness, TextComparesUnderTheServersCollationAndColumnsKeepThei
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((std::string(pattern) + "/plain.sqlite").c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE sysobjects (name sysname NOT NULL, id int NOT NULL, xtype char(2) NOT "
-                               "NULL, uid smallint, crdate TEXT);"
-                               "INSERT INTO sysobjects VALUES ('Titles', 1, 'U', 1, NULL), ('authors', 2, 'U', 1, "
-                               "NULL), ('Bücher', 3, 'V', 1, NULL)",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(db,
+                         "CREATE TABLE sysobjects (name sysname NOT NULL, id int NOT NULL, xtype char(2) NOT "
+                         "NULL, uid smallint, crdate TEXT);"
+                         "INSERT INTO sysobjects VALUES ('Titles', 1, 'U', 1, NULL), ('authors', 2, 'U', 1, "
+                         "NULL), ('Bücher', 3, 'V', 1, NULL)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
         sqlite3_close(db);
     }
     TdsServerProcess::Options options;

@@ -856,7 +856,7 @@ void TfrmMain::actRefreshExecute()
     // with the list it was given for.
     const auto model = m_provider == ptSQLServer ? Connection->StructureModel() : nullptr;
     const QString partial = model && model->partialView ? LoadUIText(602).arg(model->database) : QString();
-    if (!partial.isEmpty() || lblHint->text().endsWith(LoadUIText(602).section(u'%', -1)))
+    if (!partial.isEmpty() || lblHint->text().endsWith(LoadUIText(602).section(QLatin1String("%1"), -1)))
         lblHint->setText(partial);
     // The system-table query is what reports a refused login or a database that cannot be
     // reached, except where the opening has just told the user itself.

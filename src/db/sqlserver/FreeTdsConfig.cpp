@@ -37,6 +37,8 @@ void apply(FreeTdsSettings& s, const QString& option, const QString& value)
         s.checkHostName = boolean(value);
     else if (option == u"read-only intent")
         s.readOnlyIntent = boolean(value);
+    else if (option == u"use ntlmv2")
+        s.useNtlmV2 = boolean(value);
 }
 
 } // namespace
@@ -98,6 +100,7 @@ bool ParseFreeTdsConf(const QString& text, const QString& section, FreeTdsSettin
     pick(merged.caFile, own.caFile, base.caFile);
     pick(merged.checkHostName, own.checkHostName, base.checkHostName);
     pick(merged.readOnlyIntent, own.readOnlyIntent, base.readOnlyIntent);
+    pick(merged.useNtlmV2, own.useNtlmV2, base.useNtlmV2);
     settings = merged;
     return found;
 }
@@ -156,5 +159,6 @@ SqlServerLogin WithFreeTdsSettings(const SqlServerLogin& login)
         out.checkHostName = false;
     if (s.readOnlyIntent == true)
         out.readOnlyIntent = true;
+    out.useNtlmV2 = s.useNtlmV2;
     return out;
 }

@@ -3,8 +3,9 @@
 // there are read here and put into the log-in. Read: [global] and the section named like the
 // server's host (as FreeTDS looks them up: $FREETDSCONF, else ~/.freetds.conf, else the system's
 // /etc/freetds/freetds.conf, the first file that has the section ending the search), and of them
-// host, port, instance, tds version, encryption, ca file, check certificate hostname and read-only
-// intent. What the program is told (a port in the server name, --encrypt, --ca-file, ...) wins.
+// host, port, instance, tds version, encryption, ca file, check certificate hostname, read-only
+// intent and use ntlmv2. What the program is told (a port in the server name, --encrypt, --ca-file, ...)
+// wins.
 #pragma once
 
 #include <QString>
@@ -24,6 +25,7 @@ struct FreeTdsSettings
     QString caFile;
     std::optional<bool> checkHostName;
     std::optional<bool> readOnlyIntent;
+    std::optional<bool> useNtlmV2;
 };
 
 // The files FreeTDS reads, in its order, whether they exist or not.

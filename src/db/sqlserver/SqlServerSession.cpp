@@ -344,6 +344,8 @@ QString connectionString(const QString& driverPath, const SqlServerLogin& login,
         s += bracedItem("Database", login.database, "database name");
     if (login.readOnlyIntent)
         s += QLatin1String("ApplicationIntent=ReadOnly;");
+    if (login.useNtlmV2)
+        s += *login.useNtlmV2 ? QLatin1String("UseNTLMv2=yes;") : QLatin1String("UseNTLMv2=no;");
     // The last value must end in ";": Qt hands the driver the string with its NUL, which would
     // otherwise become part of that value.
     s += QStringLiteral("Timeout=%1;").arg(EffectiveQueryTimeout(login));

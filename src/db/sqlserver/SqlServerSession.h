@@ -45,6 +45,7 @@ struct SqlServerLogin
     QString tdsVersion = QStringLiteral("7.4");
     bool encryptionOff = false;
     bool checkHostName = true;
+    std::optional<bool> useNtlmV2; // a Windows login's NTLM version; unset: FreeTDS's (v2)
 };
 
 // Where a server name points: the Server= and Port= values of the connection string (port 0: none,

@@ -121,6 +121,45 @@ INSTANTIATE_TEST_SUITE_P(Formats, OneLogin,
                                            ReportCase{"Detail", {"--detail"}}),
                          caseName);
 
+// At the TCP level a report costs TCP, PRELOGIN, two round trips of TLS (the server's default
+// encrypts the login), LOGIN7, the two statements the drivers send on connect and one batch.
+struct WireCase
+{
+    const char* name;
+    const char* encryption;
+    QStringList arguments;
+    long roundTrips;
+};
+
+class RoundTrips : public SqlServerField, public ::testing::WithParamInterface<WireCase>
+{
+};
+
+TEST_P(RoundTrips, AreTheLoginsAndOneBatch)
+{
+    const WireCase& c = GetParam();
+    TdsServerProcess::Options options;
+    options.catalogDir = s_dir->path().toStdString();
+    options.logins = {"tester:Secr3t"};
+    options.encryption = c.encryption;
+    TdsServerProcess tds(options);
+    TdsServerProcess::Options relay;
+    relay.latencyProxyFor = tds.port();
+    TdsServerProcess proxy(relay);
+    const long before = proxy.counts().roundTrips;
+    const CommandRun run =
+        report(QStringLiteral("big"), c.arguments, QStringLiteral("tester"), "Secr3t", server(proxy.port()));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(proxy.counts().roundTrips - before, c.roundTrips);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encryption, RoundTrips,
+                         ::testing::Values(WireCase{"LoginOnlyJson", "offered", {"--format", "json"}, 8},
+                                           WireCase{"LoginOnlyText", "offered", {}, 8},
+                                           WireCase{"NoneJson", "not-supported", {"--format", "json"}, 6},
+                                           WireCase{"AllJson", "required", {"--format", "json"}, 8}),
+                         caseName);
+
 // A statement riding along with the catalogue that fails costs nothing but its rows: the
 // system-table query then runs on its own, on the same session.
 struct RideAlongCase

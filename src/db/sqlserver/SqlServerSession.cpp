@@ -653,7 +653,8 @@ void SqlServerSession::statementFailed(const QSqlError& error) const
     QString text = errorText(error);
     if (timedOut(error))
         text = QStringLiteral("The SQL Server \"%1\" did not answer within %2 seconds (the query timeout); "
-                              "the statement was given up. A longer wait can be set with --query-timeout.")
+                              "the statement was given up. A longer wait can be chosen as the query timeout "
+                              "(--query-timeout, or the data link's query timeout).")
                    .arg(m_login.server)
                    .arg(EffectiveQueryTimeout(m_login));
     // "Unknown error" alone would not say that the server, not the statement, is the trouble.

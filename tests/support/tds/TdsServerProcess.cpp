@@ -92,6 +92,15 @@ TdsServerProcess::TdsServerProcess(const Options& options)
     for (const std::string& instance : options.browserInstances)
         args.insert(args.end(), {"--browser-instance", instance});
     args.insert(args.end(), options.extraArguments.begin(), options.extraArguments.end());
+    // The latency proxy in front of a server takes only its own options.
+    if (options.latencyProxyFor > 0) {
+#ifdef ORVANE_TDS_LATENCY_PROXY
+        args = {ORVANE_TDS_LATENCY_PROXY, "--target", std::to_string(options.latencyProxyFor), "--round-trip",
+                std::to_string(options.latencyMs)};
+#else
+        throw std::runtime_error("tds-latency-proxy is not known to this build");
+#endif
+    }
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -168,7 +177,8 @@ TdsServerProcess::Counts TdsServerProcess::counts()
             break;
         Counts c;
         if (std::sscanf(line.c_str(), "batches %ld rpc %ld logins %ld statements %ld", &c.batches, &c.rpc,
-                        &c.logins, &c.statements) >= 2)
+                        &c.logins, &c.statements) >= 2 ||
+            std::sscanf(line.c_str(), "connections %ld round-trips %ld", &c.connections, &c.roundTrips) == 2)
             return c;
     }
     throw std::runtime_error("tds-testserver did not report its counts");

@@ -321,7 +321,8 @@ TEST(StructureCompare, AcrossEnginesKeysAndIndexesMatchByTheirColumns)
         Table(QStringLiteral("Orders"), {AccessColumn(QStringLiteral("ID"), "Integer", 3, 4),
                                          AccessColumn(QStringLiteral("Cust"), "Integer", 3, 4)});
     a.primaryKey = TCataloguePrimaryKey{QStringLiteral("PrimaryKey"), {QStringLiteral("ID")}};
-    a.indexes = {TCatalogueIndex{QStringLiteral("Cust"), false, {{QStringLiteral("Cust"), false}}}};
+    a.indexes = {
+        TCatalogueIndex{QStringLiteral("Cust"), false, {{QStringLiteral("Cust"), false}}, false, {}, {}}};
     TCatalogueForeignKey key;
     key.name = QStringLiteral("CustomersOrders");
     key.columns = {QStringLiteral("Cust")};
@@ -334,7 +335,8 @@ TEST(StructureCompare, AcrossEnginesKeysAndIndexesMatchByTheirColumns)
               {SqlColumn(QStringLiteral("ID"), "int", 4), SqlColumn(QStringLiteral("Cust"), "int", 4)},
               QStringLiteral("dbo"));
     s.primaryKey = TCataloguePrimaryKey{QStringLiteral("PK_Orders"), {QStringLiteral("id")}};
-    s.indexes = {TCatalogueIndex{QStringLiteral("IX_Orders_Cust"), true, {{QStringLiteral("cust"), false}}}};
+    s.indexes = {TCatalogueIndex{
+        QStringLiteral("IX_Orders_Cust"), true, {{QStringLiteral("cust"), false}}, false, {}, {}}};
     key.name = QStringLiteral("FK_Orders_Customers");
     key.referencedSchema = QStringLiteral("dbo");
     key.onDelete = TReferentialAction::Cascade;

@@ -714,8 +714,13 @@ std::string withServerCollation(std::string_view sql)
     std::string out;
     out.reserve(sql.size() + sql.size() / 8);
     eachPiece(sql, [&](Piece kind, std::string_view text) {
+        // SELECT 1 AS 'name': a literal that names a column is no text to compare.
+        std::size_t end = out.find_last_not_of(" \t\r\n");
+        const bool alias = end != std::string::npos && end >= 1 &&
+                           equalsNoCase(out.substr(end - 1, 2), "as") &&
+                           (end < 2 || !isWordChar(out[end - 2]));
         out.append(text);
-        if (kind == Piece::Literal)
+        if (kind == Piece::Literal && !alias)
             out += " COLLATE NOCASE";
     });
     return out;

@@ -834,7 +834,7 @@ TEST(TdsServerStrictness, TextComparesUnderTheServersCollationAndColumnsKeepThei
         TdsServerProcess server(options);
         Connection c(server, "plain", "", "sa");
         ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-        EXPECT_EQ(c.column("SELECT CASE WHEN 'abc' = 'ABC' THEN 1 ELSE 0 END"), QStringList{"1"});
+        EXPECT_EQ(c.column("SELECT CASE WHEN 'abc' = 'ABC' THEN 1 ELSE 0 END AS 'same'"), QStringList{"1"});
         EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE name = 'TITLES'"), QStringList{"Titles"});
         EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE name IN ('BÜCHER')"), QStringList{"Bücher"});
         EXPECT_EQ(c.column("SELECT name FROM sysobjects ORDER BY name"),

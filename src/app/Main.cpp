@@ -291,6 +291,8 @@ void TfrmMain::ResetConnectionState()
     m_savePW.clear();
     m_useEncryption.clear();
     m_trustServerCertificate.clear();
+    m_generalTimeout.clear();
+    m_applicationIntent.clear();
     m_userPassword.clear();
     m_systemDatabase.clear();
     edtAccessVersion->clear();
@@ -368,6 +370,8 @@ void TfrmMain::setConnectionProperties(const TConnectionProperties& props)
     SetSavePW(props.SavePW);
     m_useEncryption = props.UseEncryption;
     m_trustServerCertificate = props.TrustServerCertificate;
+    m_generalTimeout = props.GeneralTimeout;
+    m_applicationIntent = props.ApplicationIntent;
 }
 
 void TfrmMain::LoadProfile(const QString& profileName)
@@ -632,6 +636,8 @@ TConnectionProperties TfrmMain::connectionProperties() const
     props.SavePW = m_savePW;
     props.UseEncryption = m_useEncryption;
     props.TrustServerCertificate = m_trustServerCertificate;
+    props.GeneralTimeout = m_generalTimeout;
+    props.ApplicationIntent = m_applicationIntent;
     return props;
 }
 
@@ -656,6 +662,8 @@ void TfrmMain::ApplySQLServerConnectionString()
     SetSavePW(read.SavePW);
     m_useEncryption = read.UseEncryption;
     m_trustServerCertificate = read.TrustServerCertificate;
+    m_generalTimeout = read.GeneralTimeout;
+    m_applicationIntent = read.ApplicationIntent;
 }
 
 void TfrmMain::PromptSQLServerConnection()
@@ -826,6 +834,12 @@ void TfrmMain::actRefreshExecute()
         }
     }
     showTableEntries(entries);
+    // A login that may not see every object would get a complete-looking list; the warning goes
+    // with the list it was given for.
+    const auto model = m_provider == ptSQLServer ? Connection->StructureModel() : nullptr;
+    const QString partial = model && model->partialView ? LoadUIText(602).arg(model->database) : QString();
+    if (!partial.isEmpty() || lblHint->text().endsWith(LoadUIText(602).section(QLatin1String("%1"), -1)))
+        lblHint->setText(partial);
     // The system-table query is what reports a refused login or a database that cannot be
     // reached, except where the opening has just told the user itself.
     if (entries.isEmpty() && alreadyTold)

@@ -220,6 +220,8 @@ private:
     // The encryption choices of the data link dialog or the profile ("True", "False" or empty).
     QString m_useEncryption;
     QString m_trustServerCertificate;
+    QString m_generalTimeout;
+    QString m_applicationIntent;
     TProviderType m_provider = ptSQLServer;
     QChar m_delimiterChar = u'*';
     bool m_reportRunning = false;

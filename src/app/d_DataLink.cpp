@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -76,6 +77,17 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     chkTrustCertificate->setObjectName(QStringLiteral("chkTrustCertificate"));
     chkTrustCertificate->setChecked(ConnectionFlag(start.TrustServerCertificate).value_or(false));
     form->addRow(QString(), chkTrustCertificate);
+    chkReadOnlyIntent = new QCheckBox(LoadUIText(603), this);
+    chkReadOnlyIntent->setObjectName(QStringLiteral("chkReadOnlyIntent"));
+    chkReadOnlyIntent->setChecked(start.ApplicationIntent.compare(u"ReadOnly", Qt::CaseInsensitive) == 0);
+    form->addRow(QString(), chkReadOnlyIntent);
+    // 0 stands for the program's default, which the box names.
+    spnQueryTimeout = new QSpinBox(this);
+    spnQueryTimeout->setObjectName(QStringLiteral("spnQueryTimeout"));
+    spnQueryTimeout->setRange(0, 86400);
+    spnQueryTimeout->setSpecialValueText(QStringLiteral("60"));
+    spnQueryTimeout->setValue(start.GeneralTimeout.toInt());
+    form->addRow(LoadUIText(604), spnQueryTimeout);
 
     btnTest = new QPushButton(LoadUIText(310), this);
     btnTest->setObjectName(QStringLiteral("btnTest"));
@@ -137,6 +149,10 @@ TDataLinkFields TdlgDataLink::fields() const
     f.Database = cboDatabase->currentText();
     f.UseEncryption = flag(chkEncrypt, m_start.UseEncryption);
     f.TrustServerCertificate = flag(chkTrustCertificate, m_start.TrustServerCertificate);
+    f.ApplicationIntent = chkReadOnlyIntent->isChecked()        ? QStringLiteral("ReadOnly")
+                          : m_start.ApplicationIntent.isEmpty() ? QString()
+                                                                : QStringLiteral("ReadWrite");
+    f.GeneralTimeout = spnQueryTimeout->value() > 0 ? QString::number(spnQueryTimeout->value()) : QString();
     return f;
 }
 
@@ -149,7 +165,11 @@ void TdlgDataLink::btnRefreshClick()
         cboDatabase->clear();
         cboDatabase->addItems(names);
         cboDatabase->setEditText(keep);
-        lblStatus->clear();
+        // A database that could not be opened gave way to the list the login can see.
+        if (!keep.isEmpty() && !names.contains(keep, Qt::CaseInsensitive))
+            lblStatus->setText(LoadUIText(605).arg(keep));
+        else
+            lblStatus->clear();
     } catch (const std::exception& e) {
         lblStatus->setText(ServerFailureText(edtServer->text(), QString::fromUtf8(e.what())));
     }

@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 class TdlgDataLink : public QDialog
 {
@@ -44,6 +45,8 @@ private:
     QCheckBox* chkSavePassword = nullptr;
     QCheckBox* chkEncrypt = nullptr;
     QCheckBox* chkTrustCertificate = nullptr;
+    QCheckBox* chkReadOnlyIntent = nullptr;
+    QSpinBox* spnQueryTimeout = nullptr;
     TDataLinkFields m_start;
     QComboBox* cboDatabase = nullptr;
     QPushButton* btnRefresh = nullptr;

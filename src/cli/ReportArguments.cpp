@@ -83,6 +83,30 @@ bool SetLoginTimeout(TOptions& o, const QString& value, QString& error)
     return true;
 }
 
+bool SetQueryTimeout(TOptions& o, const QString& value, QString& error)
+{
+    bool ok = false;
+    o.queryTimeout = value.toInt(&ok);
+    if (!ok || o.queryTimeout < 1 || o.queryTimeout > 86400) {
+        error = QStringLiteral("--query-timeout takes a number of seconds from 1 to 86400");
+        return false;
+    }
+    return true;
+}
+
+bool SetApplicationIntent(TOptions& o, const QString& value, QString& error)
+{
+    if (value.compare(QLatin1String("readonly"), Qt::CaseInsensitive) == 0) {
+        o.readOnlyIntent = true;
+    } else if (value.compare(QLatin1String("readwrite"), Qt::CaseInsensitive) == 0) {
+        o.readOnlyIntent = false;
+    } else {
+        error = QStringLiteral("--application-intent takes readonly or readwrite, not '%1'").arg(value);
+        return false;
+    }
+    return true;
+}
+
 bool SetDelimiter(TOptions& o, const QString& value, QString& error)
 {
     if (value.size() != 1) {
@@ -126,6 +150,14 @@ const std::array kOptions{
                   [](TOptions& o, const QString&, QString&) { return o.views = true; }},
     TReportOption{"--login-timeout", nullptr, "S",
                   "SQL Server: give up logging in after S seconds (default 30)", SetLoginTimeout},
+    TReportOption{"--query-timeout", nullptr, "S",
+                  "SQL Server: give up a statement the server has not answered after S\n"
+                  "seconds (default 60)",
+                  SetQueryTimeout},
+    TReportOption{"--application-intent", nullptr, "readonly|readwrite",
+                  "SQL Server: declare the log-in read-only, so an availability group\n"
+                  "routes it to (or lets it into) a readable secondary",
+                  SetApplicationIntent},
     TReportOption{"--encrypt", nullptr, nullptr,
                   "SQL Server: refuse a server that does not encrypt the connection;\n"
                   "its certificate is checked unless --trust-server-certificate",

@@ -42,6 +42,10 @@ struct TReportCommandOptions
     std::optional<bool> encrypt;
     std::optional<bool> trustServerCertificate;
     QString caFile;
+    // SQL Server: seconds a statement waits for the server's answer (0: the profile's, else 60);
+    // declare the log-in read-only (ApplicationIntent), or not (unset: the profile's choice).
+    int queryTimeout = 0;
+    std::optional<bool> readOnlyIntent;
 };
 
 // The exit status of a comparison that found differences (0: none, 1: a side failed, 2: usage).

@@ -135,6 +135,8 @@ void WarnOfUnresolvedLinks(TKorvConnection& connection, const TTableList& entrie
             }
         }
     }
+    if (model->partialView)
+        PrintLine(err, QStringLiteral("orvane-report: warning: ") + PartialViewWarning(*model));
 }
 
 QList<TReportEntry> ReportEntries(const TTableList& entries)
@@ -291,6 +293,11 @@ TOpened LogIn(TKorvConnection& connection, TConnectionProperties& props, const T
         props.UseEncryption = flag(*options.encrypt);
     if (options.trustServerCertificate)
         props.TrustServerCertificate = flag(*options.trustServerCertificate);
+    if (options.queryTimeout > 0)
+        props.GeneralTimeout = QString::number(options.queryTimeout);
+    if (options.readOnlyIntent)
+        props.ApplicationIntent =
+            *options.readOnlyIntent ? QStringLiteral("ReadOnly") : QStringLiteral("ReadWrite");
     // A CA file only means something to a check; asking for it asks for the check.
     if (!options.caFile.isEmpty() && !options.trustServerCertificate)
         props.TrustServerCertificate = flag(false);
@@ -570,7 +577,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         return 2;
     } catch (const AutomationError& e) {
         // A catalogue that broke off after the connection: reported as a refused connection is.
-        PrintLine(err, QString::number(e.helpContext()) + QStringLiteral(": ") + e.description());
+        // A failure without a number (the driver's, a timeout) is its text alone.
+        PrintLine(err, e.helpContext() == 0
+                           ? e.description()
+                           : QString::number(e.helpContext()) + QStringLiteral(": ") + e.description());
         return 1;
     } catch (const std::exception& e) {
         PrintLine(err, QString::fromUtf8(e.what()));

@@ -28,6 +28,10 @@ void TKorvADOStringProp::Parse()
             UseEncryptionForData = item.value;
         else if (item.key.compare(u"Trust Server Certificate", Qt::CaseInsensitive) == 0)
             TrustServerCertificate = item.value;
+        else if (item.key.compare(u"General Timeout", Qt::CaseInsensitive) == 0)
+            GeneralTimeout = item.value;
+        else if (item.key.compare(u"Application Intent", Qt::CaseInsensitive) == 0)
+            ApplicationIntent = item.value;
     }
 }
 
@@ -54,4 +58,16 @@ bool TKorvADOStringProp::CertificateChecked() const
     if (trust.has_value())
         return !*trust;
     return EncryptionRequired();
+}
+
+int TKorvADOStringProp::QueryTimeout() const
+{
+    bool ok = false;
+    const int seconds = GeneralTimeout.trimmed().toInt(&ok);
+    return ok && seconds > 0 ? seconds : 0;
+}
+
+bool TKorvADOStringProp::ReadOnlyIntent() const
+{
+    return ApplicationIntent.trimmed().compare(u"ReadOnly", Qt::CaseInsensitive) == 0;
 }

@@ -26,6 +26,10 @@ public:
     // ("True", "False"); empty when the string does not name them.
     QString UseEncryptionForData;
     QString TrustServerCertificate;
+    // The OLE DB properties "General Timeout" (seconds a statement waits for the server) and
+    // "Application Intent" ("ReadOnly" or "ReadWrite"); empty when not named.
+    QString GeneralTimeout;
+    QString ApplicationIntent;
 
     // Encryption is required when "Use Encryption for Data" is true. The certificate is checked when
     // "Trust Server Certificate" is false, or when encryption is required and the certificate is not
@@ -33,6 +37,11 @@ public:
     // default (encrypt when offered, any certificate).
     bool EncryptionRequired() const;
     bool CertificateChecked() const;
+    // "General Timeout" as a number of seconds from 1; 0 when not named (or not such a number):
+    // the program's default.
+    int QueryTimeout() const;
+    // "Application Intent" is ReadOnly (any letter case).
+    bool ReadOnlyIntent() const;
 };
 
 // "True", "yes" or "1" (any case) is true; "False", "no" or "0" false; anything else neither.

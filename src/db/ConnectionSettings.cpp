@@ -70,6 +70,10 @@ QString BuildSQLServerConnectionString(const TConnectionProperties& p)
         built += QLatin1String(";Use Encryption for Data=") + p.UseEncryption;
     if (!p.TrustServerCertificate.isEmpty())
         built += QLatin1String(";Trust Server Certificate=") + p.TrustServerCertificate;
+    if (!p.GeneralTimeout.isEmpty())
+        built += QLatin1String(";General Timeout=") + p.GeneralTimeout;
+    if (!p.ApplicationIntent.isEmpty())
+        built += QLatin1String(";Application Intent=") + p.ApplicationIntent;
     return literal.finish(built);
 }
 
@@ -101,6 +105,8 @@ void ApplySQLServerConnectionString(const QString& connectionString, TConnection
         {u"Persist Security Info", &TConnectionProperties::SavePW},
         {u"Use Encryption for Data", &TConnectionProperties::UseEncryption},
         {u"Trust Server Certificate", &TConnectionProperties::TrustServerCertificate},
+        {u"General Timeout", &TConnectionProperties::GeneralTimeout},
+        {u"Application Intent", &TConnectionProperties::ApplicationIntent},
     };
     for (const ConnectionStringItem& item : SplitConnectionString(connectionString)) {
         for (const Rule& rule : rules) {

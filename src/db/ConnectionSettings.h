@@ -18,6 +18,10 @@ struct TConnectionProperties
     // Certificate" take them; empty: not named in the string, FreeTDS's default.
     QString UseEncryption = {};
     QString TrustServerCertificate = {};
+    // The OLE DB properties "General Timeout" (seconds a statement waits for the server) and
+    // "Application Intent" ("ReadOnly" or "ReadWrite"); empty: not named, the program's default.
+    QString GeneralTimeout = {};
+    QString ApplicationIntent = {};
 };
 
 // Workgroup file named in every Access string, whatever SystemDatabase holds.
@@ -26,7 +30,8 @@ inline const QString AccessSystemDatabasePath = QStringLiteral("C:\\temp\\Karven
 QString BuildSQLServerConnectionString(const TConnectionProperties& props);
 QString BuildAccessConnectionString(const TConnectionProperties& props);
 
-// Sets Server, Database, User, Password, SavePW, UseEncryption and TrustServerCertificate from the items that
+// Sets Server, Database, User, Password, SavePW, UseEncryption, TrustServerCertificate, GeneralTimeout and
+// ApplicationIntent from the items that
 // begin with their keys (at most 100 characters each); keys that are absent leave their property alone. When
 // SavePW ends up "False", Password is emptied.
 void ApplySQLServerConnectionString(const QString& connectionString, TConnectionProperties& props);

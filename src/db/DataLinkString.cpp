@@ -1,10 +1,13 @@
 #include "DataLinkString.h"
 
+#include "Automation.h"
 #include "ConnectionStringItems.h"
 #include "KorvDMOConnection.h"
 #include "UIText.h"
 
 #include <QRegularExpression>
+
+#include <memory>
 
 QString ServerFailureText(const QString& server, const QString& driverText)
 {
@@ -21,10 +24,49 @@ QString ServerFailureText(const QString& server, const QString& driverText)
     return LoadUIText(314).arg(server) + u'\n' + words;
 }
 
+namespace {
+
+// The error numbers of a log-in refused as a whole, and of one whose database could not be opened.
+constexpr std::int32_t kLoginFailed = 18456;
+constexpr std::int32_t kCannotOpenDatabase = 4060;
+
+// The host names of Azure SQL Database's servers, in each of its clouds.
+bool IsAzureSqlDatabaseHost(const QString& server)
+{
+    const QString host = server.section(u',', 0, 0).section(u'\\', 0, 0).trimmed();
+    for (const char* zone : {".database.windows.net", ".database.chinacloudapi.cn",
+                             ".database.usgovcloudapi.net", ".database.cloudapi.de"})
+        if (host.endsWith(QLatin1String(zone), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString MustNameDatabaseText(const QString& server, const QString& refusal)
+{
+    return refusal + u' ' + (IsAzureSqlDatabaseHost(server) ? LoadUIText(600) : LoadUIText(601));
+}
+
 QStringList ListServerDatabases(const QString& connectionString)
 {
-    TKorvDMOConnection connection(connectionString);
-    const Variant databases = connection.SQLServer.get(QStringLiteral("Databases"));
+    TDataLinkFields fields = ParseDataLinkString(connectionString);
+    std::unique_ptr<TKorvDMOConnection> connection;
+    bool fromMaster = false;
+    try {
+        connection = std::make_unique<TKorvDMOConnection>(connectionString);
+    } catch (const AutomationError& e) {
+        if (e.helpContext() == kLoginFailed && fields.Database.isEmpty())
+            throw AutomationError(e.helpContext(), MustNameDatabaseText(fields.Server, e.description()));
+        if (e.helpContext() != kCannotOpenDatabase || fields.Database.isEmpty() ||
+            fields.Database.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)
+            throw;
+        // Every login may open master: the list the login can see comes from there.
+        fields.Database = QStringLiteral("master");
+        connection = std::make_unique<TKorvDMOConnection>(ComposeDataLinkString(fields));
+        fromMaster = true;
+    }
+    const Variant databases = connection->SQLServer.get(QStringLiteral("Databases"));
     const std::int32_t count = databases.get(QStringLiteral("Count")).toInt();
     QStringList names;
     for (std::int32_t i = 1; i <= count; ++i)
@@ -32,7 +74,7 @@ QStringList ListServerDatabases(const QString& connectionString)
     // The list shows only what the login may see; a database named by hand is tried instead, and
     // the server's refusal (no access, no such database) is the answer.
     const QString chosen = ParseDataLinkString(connectionString).Database;
-    if (!chosen.isEmpty() && !names.contains(chosen, Qt::CaseInsensitive)) {
+    if (!fromMaster && !chosen.isEmpty() && !names.contains(chosen, Qt::CaseInsensitive)) {
         databases.get(QStringLiteral("Item"), {Variant(chosen)}).get(QStringLiteral("Tables"));
         names << chosen;
     }
@@ -62,6 +104,10 @@ TDataLinkFields ParseDataLinkString(const QString& connectionString)
             fields.UseEncryption = item.value.trimmed();
         else if (is("Trust Server Certificate"))
             fields.TrustServerCertificate = item.value.trimmed();
+        else if (is("General Timeout"))
+            fields.GeneralTimeout = item.value.trimmed();
+        else if (is("Application Intent"))
+            fields.ApplicationIntent = item.value.trimmed();
     }
     // The empty-value marker stands for nothing.
     for (QString* value : {&fields.Server, &fields.User, &fields.Password, &fields.Database})
@@ -83,5 +129,9 @@ QString ComposeDataLinkString(const TDataLinkFields& fields)
     if (!fields.TrustServerCertificate.isEmpty())
         s +=
             QLatin1String(";Trust Server Certificate=") + QuoteConnectionValue(fields.TrustServerCertificate);
+    if (!fields.GeneralTimeout.isEmpty())
+        s += QLatin1String(";General Timeout=") + QuoteConnectionValue(fields.GeneralTimeout);
+    if (!fields.ApplicationIntent.isEmpty())
+        s += QLatin1String(";Application Intent=") + QuoteConnectionValue(fields.ApplicationIntent);
     return s;
 }

@@ -48,6 +48,10 @@ TKorvDMOConnection::TKorvDMOConnection(const QString& connectionString)
         if (!DMOCertificateAuthority().isEmpty())
             SQLServer.put(QStringLiteral("CertificateAuthority"), Variant(DMOCertificateAuthority()));
     }
+    if (ConnectionProps->QueryTimeout() > 0)
+        SQLServer.put(QStringLiteral("QueryTimeout"), Variant(ConnectionProps->QueryTimeout()));
+    if (ConnectionProps->ReadOnlyIntent())
+        SQLServer.put(QStringLiteral("ApplicationIntent"), Variant(QStringLiteral("ReadOnly")));
     SQLServer.invoke(QStringLiteral("Connect"),
                      {Variant(ConnectionProps->DataSource), Variant(ConnectionProps->UserID),
                       Variant(ConnectionProps->Password)});

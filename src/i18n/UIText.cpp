@@ -285,6 +285,26 @@ constexpr UIText kTexts[] = {
     {520, "Save the diagram", "Diagramm speichern"},
     {521, "No table to show", "Keine Tabelle anzuzeigen"},
     {522, "Written by %1", "Erstellt mit %1"},
+    // SQL Server in the field: naming a database, partial views, timeouts, read-only intent.
+    {600, "On Azure SQL Database a database must be named: type its name in the Database field.",
+     "Bei Azure SQL Database muss eine Datenbank angegeben werden: Geben Sie ihren Namen im Feld Datenbank "
+     "ein."},
+    {601,
+     "If the server is Azure SQL Database, or the login a contained user of a database, a database must be "
+     "named: type its name in the Database field.",
+     "Ist der Server Azure SQL Database oder der Login ein eigenständiger Benutzer einer Datenbank, muss "
+     "eine "
+     "Datenbank angegeben werden: Geben Sie ihren Namen im Feld Datenbank ein."},
+    {602,
+     "The login may not see every object of '%1' (it lacks VIEW DEFINITION): the list may be incomplete.",
+     "Der Login sieht in '%1' nicht jedes Objekt (ihm fehlt VIEW DEFINITION): Die Liste ist womöglich "
+     "unvollständig."},
+    {603, "Read-only intent (for a readable secondary of an availability group)",
+     "Nur-Lese-Absicht (für ein lesbares sekundäres Replikat einer Verfügbarkeitsgruppe)"},
+    {604, "Query timeout (s):", "Abfrage-Zeitlimit (s):"},
+    {605, "The database '%1' could not be opened; the databases the login can see are listed.",
+     "Die Datenbank '%1' konnte nicht geöffnet werden; aufgeführt sind die Datenbanken, die der Login "
+     "sieht."},
 };
 
 const UIText* find(int id)

@@ -154,3 +154,11 @@ QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue)
     }
     return unresolved;
 }
+
+QString PartialViewWarning(const TCatalogue& catalogue)
+{
+    return QStringLiteral("the login may not see every object of database '%1' (it lacks the VIEW DEFINITION "
+                          "permission there): the server showed only the objects it owns or holds a "
+                          "permission on, so the report may be incomplete")
+        .arg(catalogue.database);
+}

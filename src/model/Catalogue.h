@@ -235,6 +235,9 @@ struct TCatalogue
     QString server;   // SQL Server only
     QString database;
     QList<TCatalogueObject> objects; // in list order
+    // SQL Server: the login lacks VIEW DEFINITION in the database, so the server showed it only the
+    // objects it owns or holds a permission on; what is listed may not be all there is.
+    bool partialView = false;
 
     // The object a list entry names (listName, exactly, else without regard to case); among
     // same-named objects the first of the wanted kind family (views vs. the rest) wins. nullptr
@@ -267,6 +270,10 @@ struct TUnresolvedLink
     QString table;
     QString warning; // "linked table 'Orders' (back-end 'C:\data\back.mdb') has no columns: ..."
 };
+
+// What a caller says of a catalogue with partialView: "the login may not see every object of
+// database 'X' ...".
+QString PartialViewWarning(const TCatalogue& catalogue);
 
 // The unresolved links among the objects, in list order.
 QList<TUnresolvedLink> UnresolvedLinks(const TCatalogue& catalogue);

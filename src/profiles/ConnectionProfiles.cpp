@@ -23,6 +23,8 @@ const QString kTrue = QStringLiteral("True");
 // not is the same section the Windows program writes and reads.
 const QString kUseEncryption = QStringLiteral("Use Encryption for Data");
 const QString kTrustCertificate = QStringLiteral("Trust Server Certificate");
+const QString kGeneralTimeout = QStringLiteral("General Timeout");
+const QString kApplicationIntent = QStringLiteral("Application Intent");
 
 } // namespace
 
@@ -88,7 +90,9 @@ bool TConnectionProfiles::Load(TProviderType provider, const QString& name,
         props.SavePW = read(section, kPersist);
         for (const auto& [key, field] :
              {std::pair{&kUseEncryption, &TConnectionProperties::UseEncryption},
-              std::pair{&kTrustCertificate, &TConnectionProperties::TrustServerCertificate}}) {
+              std::pair{&kTrustCertificate, &TConnectionProperties::TrustServerCertificate},
+              std::pair{&kGeneralTimeout, &TConnectionProperties::GeneralTimeout},
+              std::pair{&kApplicationIntent, &TConnectionProperties::ApplicationIntent}}) {
             const QString value = read(section, *key);
             props.*field = value == kNotPresentValue ? QString() : value;
         }
@@ -122,6 +126,10 @@ bool TConnectionProfiles::Save(TProviderType provider, const QString& name,
             write(section, kUseEncryption, props.UseEncryption);
         if (!props.TrustServerCertificate.isEmpty())
             write(section, kTrustCertificate, props.TrustServerCertificate);
+        if (!props.GeneralTimeout.isEmpty())
+            write(section, kGeneralTimeout, props.GeneralTimeout);
+        if (!props.ApplicationIntent.isEmpty())
+            write(section, kApplicationIntent, props.ApplicationIntent);
         return true;
     }
     write(section, kDatabase, props.Database);

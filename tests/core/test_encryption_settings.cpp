@@ -111,4 +111,37 @@ TEST(EncryptionProfiles, NewKeysRoundTripAndOldSectionsStayAsTheyWere)
     EXPECT_EQ(loaded.TrustServerCertificate, QStringLiteral("False"));
 }
 
+// The query timeout and read-only intent as profile keys: written only when chosen, read back,
+// and carried by the connection string the profile opens with.
+TEST(SqlServerProfileKeys, QueryTimeoutAndIntentRoundTrip)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("settings.ini"));
+    const TConnectionProfiles profiles(file);
+    TConnectionProperties props;
+    props.Server = QStringLiteral("replica.example.org");
+    props.User = QStringLiteral("u");
+    props.SavePW = QStringLiteral("False");
+    ASSERT_TRUE(profiles.Save(ptSQLServer, QStringLiteral("plain"), props));
+    props.GeneralTimeout = QStringLiteral("45");
+    props.ApplicationIntent = QStringLiteral("ReadOnly");
+    ASSERT_TRUE(profiles.Save(ptSQLServer, QStringLiteral("replica"), props));
+
+    const QString plainSection = TConnectionProfiles::Section(ptSQLServer, QStringLiteral("plain"));
+    EXPECT_EQ(IniReadString(file, plainSection, QStringLiteral("General Timeout")), kNotPresentValue);
+    EXPECT_EQ(IniReadString(file, plainSection, QStringLiteral("Application Intent")), kNotPresentValue);
+
+    TConnectionProperties loaded;
+    profiles.Load(ptSQLServer, QStringLiteral("replica"), loaded);
+    EXPECT_EQ(loaded.GeneralTimeout, QStringLiteral("45"));
+    EXPECT_EQ(loaded.ApplicationIntent, QStringLiteral("ReadOnly"));
+    const TKorvADOStringProp opened(BuildSQLServerConnectionString(loaded));
+    EXPECT_EQ(opened.QueryTimeout(), 45);
+    EXPECT_TRUE(opened.ReadOnlyIntent());
+    profiles.Load(ptSQLServer, QStringLiteral("plain"), loaded = {});
+    const TKorvADOStringProp plain(BuildSQLServerConnectionString(loaded));
+    EXPECT_EQ(plain.QueryTimeout(), 0);
+    EXPECT_FALSE(plain.ReadOnlyIntent());
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 // The about dialog and the two login dialogs in each language, and the real prompter's boxes
 // (buttons by kind, the returned result, Cancel giving the preset back).
+#include "ADOStringProp.h"
 #include "AppResources.h"
 #include "ConnectionSettings.h"
 #include "Prompter.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -542,6 +544,54 @@ TEST_F(DialogTest, DataLinkDialogCarriesTheEncryptionChoices)
         EXPECT_EQ(chosen.TrustServerCertificate, "False");
     }
 }
+
+// Read-only intent and the query timeout: left as they were, a string that named neither comes
+// back without them; chosen, they are written as the OLE DB properties the window, the profiles
+// and the back end read.
+struct IntentTimeoutCase
+{
+    const char* name;
+    const char* initial;
+    bool tick;   // read-only intent checked in the dialog
+    int timeout; // the spin box's value
+    const char* intent;
+    const char* generalTimeout;
+};
+
+void PrintTo(const IntentTimeoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class DataLinkIntentAndTimeout : public DialogTest, public ::testing::WithParamInterface<IntentTimeoutCase>
+{
+};
+
+TEST_P(DataLinkIntentAndTimeout, AreCarriedIntoTheString)
+{
+    const IntentTimeoutCase& c = GetParam();
+    TdlgDataLink dialog(QString::fromUtf8(c.initial), nullptr, [](const QString&) { return QStringList{}; });
+    find<QCheckBox>(&dialog, "chkReadOnlyIntent")->setChecked(c.tick);
+    find<QSpinBox>(&dialog, "spnQueryTimeout")->setValue(c.timeout);
+    const QString composed = ComposeDataLinkString(dialog.fields());
+    TConnectionProperties props;
+    ApplySQLServerConnectionString(composed, props);
+    EXPECT_EQ(props.ApplicationIntent, QString::fromUtf8(c.intent)) << composed.toStdString();
+    EXPECT_EQ(props.GeneralTimeout, QString::fromUtf8(c.generalTimeout)) << composed.toStdString();
+    const TKorvADOStringProp read(BuildSQLServerConnectionString(props));
+    EXPECT_EQ(read.ReadOnlyIntent(), c.tick);
+    EXPECT_EQ(read.QueryTimeout(), c.timeout);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, DataLinkIntentAndTimeout,
+    ::testing::Values(IntentTimeoutCase{"untouched", "Data Source=h;User ID=sa", false, 0, "", ""},
+                      IntentTimeoutCase{"chosen", "Data Source=h;User ID=sa", true, 45, "ReadOnly", "45"},
+                      IntentTimeoutCase{"taken back",
+                                        "Data Source=h;Application Intent=ReadOnly;General Timeout=9", false,
+                                        0, "ReadWrite", ""},
+                      IntentTimeoutCase{"kept", "Data Source=h;Application Intent=readonly;General Timeout=9",
+                                        true, 9, "ReadOnly", "9"}));
 
 TEST_F(DialogTest, DataLinkDialogGivesTheComposedStringOrTheInitialOne)
 {

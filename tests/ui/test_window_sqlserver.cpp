@@ -11,6 +11,7 @@
 #include "TdsServerProcess.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -120,6 +121,24 @@ TEST_F(WindowSqlServerTest, TablesAreListedWithTheSystemTablesGreyedAndReported)
         QStringLiteral("*** sales.titles *****************************************************\n"
                        "            1 SaleID                         int                      4  +\n")));
     EXPECT_FALSE(text.contains(QStringLiteral("*** sysobjects")));
+}
+
+// A login without VIEW DEFINITION gets the objects it may see, and the status line says the list
+// may be incomplete; a login that sees everything is told nothing.
+TEST_F(WindowSqlServerTest, ALoginThatMayNotSeeEveryObjectIsWarnedInTheStatusLine)
+{
+    TdsServerProcess::Options options;
+    options.catalogDir = s_dir->path().toStdString();
+    options.logins = {"tester:Secr3t;x"};
+    options.extraArguments = {"--restricted-login", "tester", "--grant", "tester:Order Details"};
+    TdsServerProcess restricted(options);
+    openWith(QStringLiteral("Secr3t;x"), QStringLiteral("sample"), restricted.port());
+    EXPECT_EQ(entries(true), QStringList{QStringLiteral("Order Details")});
+    EXPECT_TRUE(child<QLabel>("lblHint")->text().contains(QLatin1String("VIEW DEFINITION")))
+        << child<QLabel>("lblHint")->text().toStdString();
+
+    openWith(QStringLiteral("Secr3t;x"));
+    EXPECT_FALSE(child<QLabel>("lblHint")->text().contains(QLatin1String("VIEW DEFINITION")));
 }
 
 TEST_F(WindowSqlServerTest, ViewsAreListedWhenChosenAndReportedWithoutNullMarks)
@@ -276,10 +295,10 @@ TEST_F(WindowSqlServerTest, AFailingCatalogueReadIsOneErrorBoxAndAnEmptyList)
         long dropAfterBatches;
         const char* message;
     };
-    // Statements: the database list, then the catalogue batch's; batches: the driver's type probe,
-    // the database list, the catalogue batch.
-    for (const Fault& fault : {Fault{3, 1205, 0, "chosen as the deadlock victim"},
-                               Fault{0, 0, 2, "The connection to the SQL Server"}}) {
+    // Statements: the catalogue batch's (the window reads no list of databases to open one);
+    // batches: the driver's type probe, the catalogue batch.
+    for (const Fault& fault : {Fault{2, 1205, 0, "chosen as the deadlock victim"},
+                               Fault{0, 0, 1, "The connection to the SQL Server"}}) {
         SCOPED_TRACE(fault.message);
         TdsServerProcess::Options options;
         options.catalogDir = s_dir->path().toStdString();

@@ -3,6 +3,7 @@
 #include "ADOStringProp.h"
 #include "CatalogueAutomation.h"
 #include "CatalogueSource.h"
+#include "EngineTraits.h"
 #include "KorvDMOConnection.h"
 #include "MemberNames.h"
 #include "SqlServerCatalogue.h"
@@ -13,6 +14,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -32,6 +34,13 @@ const QString kOldDatabasesSql =
 // read it; any other failure is the answer.
 constexpr std::int32_t kInvalidObjectName = 208;
 constexpr std::int32_t kPermissionDenied = 229;
+
+// Whether the login may see every object's metadata in the current database. HAS_PERMS_BY_NAME
+// counts the permissions that imply it (CONTROL, db_owner, VIEW ANY DEFINITION, sysadmin); run
+// through EXEC so that a server without the function (SQL Server 2000) fails only this statement
+// when it runs, not the batch it rides along with when that is compiled.
+const QString kViewDefinitionSql =
+    QStringLiteral("EXEC(N'SELECT HAS_PERMS_BY_NAME(DB_NAME(), ''DATABASE'', ''VIEW DEFINITION'')')");
 
 constexpr std::int32_t kNChar = 239;
 constexpr std::int32_t kNVarChar = 231;
@@ -85,6 +94,13 @@ public:
         if (!m_model) {
             try {
                 m_model = ReadSqlServerCatalogue(*m_session, m_name);
+                // Read with the catalogue; a server that could not answer it is taken at its word.
+                const SqlServerRows* granted = m_session->rows(m_name, kViewDefinitionSql);
+                if (granted && !granted->rows.empty() && granted->rows.front().value(0) == u"0") {
+                    auto partial = std::make_shared<TCatalogue>(*m_model);
+                    partial->partialView = true;
+                    m_model = std::move(partial);
+                }
             } catch (const AutomationError& e) {
                 m_failure = e;
                 throw;
@@ -135,47 +151,61 @@ private:
 class SqlDatabases final : public TAutomationCollection
 {
 public:
-    SqlDatabases(SessionPtr session, QStringList names)
+    using NameSource = std::function<QStringList()>;
+
+    SqlDatabases(SessionPtr session, NameSource names)
         : TAutomationCollection(kSqlServerCatalogueAutomation, "Databases"), m_session(std::move(session)),
-          m_names(std::move(names)), m_items(m_names.size())
+          m_source(std::move(names))
     {
     }
 
-    // A login may use a database the server does not list to it (VIEW ANY DATABASE denied, or a
-    // database not owned): a name not in the list is tried all the same, and the server's answer
-    // to USE says whether it may be read.
+    // A database asked for by name needs no list: its object comes at once, and a report of one
+    // database costs no round trip for the names of the others. A login may also use a database
+    // the server does not list to it (VIEW ANY DATABASE denied, or a database not owned): the
+    // server's answer to reading it says whether it may be read. Names compare as the server's
+    // usual collation does, without regard to case.
     Variant get(const QString& name, const QList<Variant>& args) override
     {
         if (IsAutomationMember(name, TAutomationMember::Item) && args.size() == 1 &&
-            args.first().kind() == Variant::Kind::Text &&
-            !m_names.contains(args.first().toText(), Qt::CaseInsensitive)) {
-            const QString wanted = args.first().toText();
-            DispatchPtr& slot = m_unlisted[wanted.toCaseFolded()];
-            if (!slot)
-                slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, wanted));
-            return Variant(slot);
-        }
+            args.first().kind() == Variant::Kind::Text)
+            return Variant(database(args.first().toText()));
         return TAutomationCollection::get(name, args);
     }
 
 protected:
-    int count() const override { return static_cast<int>(m_names.size()); }
-    QString nameAt(int position) const override { return m_names[position]; }
-    Variant item(int position) override
-    {
-        // The same object every time, so that what it has read is read once.
-        DispatchPtr& slot = m_items[std::size_t(position)];
-        if (!slot)
-            slot =
-                std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, m_names[position]));
-        return Variant(slot);
-    }
+    int count() const override { return static_cast<int>(names().size()); }
+    QString nameAt(int position) const override { return names()[position]; }
+    Variant item(int position) override { return Variant(database(names()[position])); }
 
 private:
+    const QStringList& names() const
+    {
+        if (!m_names)
+            m_names = m_source();
+        return *m_names;
+    }
+
+    // The same object every time, so that what it has read is read once.
+    DispatchPtr database(const QString& name)
+    {
+        DispatchPtr& slot = m_objects[name.toCaseFolded()];
+        if (!slot) {
+            // A listed database keeps the spelling of the list.
+            QString spelled = name;
+            if (m_names) {
+                for (const QString& listed : std::as_const(*m_names))
+                    if (listed.compare(name, Qt::CaseInsensitive) == 0)
+                        spelled = listed;
+            }
+            slot = std::make_shared<SqlDatabase>(std::make_shared<DatabaseData>(m_session, spelled));
+        }
+        return slot;
+    }
+
     SessionPtr m_session;
-    QStringList m_names;
-    std::vector<DispatchPtr> m_items;
-    QHash<QString, DispatchPtr> m_unlisted;
+    NameSource m_source;
+    mutable std::optional<QStringList> m_names;
+    QHash<QString, DispatchPtr> m_objects;
 };
 
 class SqlServerObject final : public Dispatch
@@ -187,6 +217,10 @@ public:
             return Variant(m_loginSecure);
         if (is(name, u"LoginTimeout"))
             return Variant(m_loginTimeout);
+        if (is(name, u"QueryTimeout"))
+            return Variant(m_queryTimeout);
+        if (is(name, u"ApplicationIntent"))
+            return Variant(m_readOnlyIntent ? QStringLiteral("ReadOnly") : QStringLiteral("ReadWrite"));
         if (is(name, u"AutoReconnect"))
             return Variant(m_autoReconnect);
         if (is(name, u"LoginDatabase"))
@@ -198,18 +232,21 @@ public:
             if (!m_session)
                 notConnected();
             if (!m_databases) {
-                QStringList names;
-                const auto add = [&](const QSqlQuery& q) { names << q.value(0).toString(); };
-                // Read right after the log-in: a connection lost under it is not logged in again.
-                try {
-                    m_session->select(QString(), kDatabasesSql, add, false);
-                } catch (const AutomationError& e) {
-                    if (e.helpContext() != kInvalidObjectName && e.helpContext() != kPermissionDenied)
-                        throw;
-                    names.clear();
-                    m_session->select(QString(), kOldDatabasesSql, add, false);
-                }
-                m_databases = std::make_shared<SqlDatabases>(m_session, std::move(names));
+                // Read when the list is first wanted, right after the log-in: a connection lost
+                // under it is not logged in again.
+                m_databases = std::make_shared<SqlDatabases>(m_session, [session = m_session] {
+                    QStringList names;
+                    const auto add = [&](const QSqlQuery& q) { names << q.value(0).toString(); };
+                    try {
+                        session->select(QString(), kDatabasesSql, add, false);
+                    } catch (const AutomationError& e) {
+                        if (e.helpContext() != kInvalidObjectName && e.helpContext() != kPermissionDenied)
+                            throw;
+                        names.clear();
+                        session->select(QString(), kOldDatabasesSql, add, false);
+                    }
+                    return names;
+                });
             }
             return Variant(m_databases);
         }
@@ -224,6 +261,10 @@ public:
             m_loginDatabase = value.toText();
         } else if (is(name, u"LoginTimeout")) {
             m_loginTimeout = value.toInt();
+        } else if (is(name, u"QueryTimeout")) {
+            m_queryTimeout = value.toInt();
+        } else if (is(name, u"ApplicationIntent")) {
+            m_readOnlyIntent = value.toText().trimmed().compare(u"ReadOnly", Qt::CaseInsensitive) == 0;
         } else if (is(name, u"EncryptionRequired")) {
             m_encryptionRequired = value.toBool();
         } else if (is(name, u"CertificateChecked")) {
@@ -260,6 +301,8 @@ private:
         login.login = args.size() > 1 ? args[1].toText() : QString();
         login.password = args.size() > 2 ? args[2].toText() : QString();
         login.loginTimeout = m_loginTimeout;
+        login.queryTimeout = m_queryTimeout;
+        login.readOnlyIntent = m_readOnlyIntent;
         login.database = m_loginDatabase;
         login.requireEncryption = m_encryptionRequired;
         login.verifyCertificate = m_certificateChecked;
@@ -269,8 +312,11 @@ private:
                 "Integrated log-in with the identity of the current session is not available: set "
                 "LoginSecure to False and log in with a SQL Server login, or with a Windows account "
                 "written DOMAIN\\user and its password."));
-        // A new log-in replaces the old one; objects handed out before keep theirs.
-        auto session = std::make_shared<SqlServerSession>(login, m_autoReconnect);
+        // A new log-in replaces the old one; objects handed out before keep theirs. The session is
+        // lent to the system-table query of the same connection string, whose statement (and the
+        // permission check) ride along with the first catalogue read, so a report logs in once.
+        auto session = SqlServerSession::OpenPooled(login, m_autoReconnect);
+        session->setRideAlong({EngineTraits(ptSQLServer).systemTableStatement(), kViewDefinitionSql});
         disconnect();
         m_session = std::move(session);
     }
@@ -283,6 +329,8 @@ private:
 
     bool m_loginSecure = false;
     std::int32_t m_loginTimeout = 60;
+    std::int32_t m_queryTimeout = 60;
+    bool m_readOnlyIntent = false;
     bool m_autoReconnect = true;
     QString m_loginDatabase; // empty: the login's default database
     bool m_encryptionRequired = false;
@@ -320,14 +368,29 @@ public:
         login.database = props.InitialCatalog;
         login.requireEncryption = props.EncryptionRequired();
         login.verifyCertificate = props.CertificateChecked();
-        login.certificateAuthority = DMOCertificateAuthority();
+        if (login.verifyCertificate)
+            login.certificateAuthority = DMOCertificateAuthority();
         // The same wait as the main log-in: a server that is down costs the time the user chose,
         // not a second, longer one.
         login.loginTimeout = DMOLoginTimeout();
-        SqlServerSession session(login, false);
+        login.queryTimeout = props.QueryTimeout();
+        login.readOnlyIntent = props.ReadOnlyIntent();
         QStringList fields;
         std::vector<QStringList> rows;
-        session.select(props.InitialCatalog, m_sql, [&](const QSqlQuery& q) {
+        // The connection's own session when it is open, as ADO's session pooling hands it out;
+        // the statement may have been answered with its catalogue already.
+        std::shared_ptr<SqlServerSession> session = SqlServerSession::Borrow(login);
+        if (session) {
+            if (std::optional<SqlServerRows> kept = session->takeRows(props.InitialCatalog, m_sql)) {
+                m_fields = std::move(kept->fields);
+                m_rows = std::move(kept->rows);
+                m_open = true;
+                return;
+            }
+        } else {
+            session = std::make_shared<SqlServerSession>(login, false);
+        }
+        session->select(props.InitialCatalog, m_sql, [&](const QSqlQuery& q) {
             // The field names once; a record per row would copy every value a second time.
             if (rows.empty()) {
                 const QSqlRecord record = q.record();

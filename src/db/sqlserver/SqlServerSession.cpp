@@ -1,7 +1,9 @@
 #include "SqlServerSession.h"
 
+#include "FreeTdsConfig.h"
 #include "SqlServerBrowser.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -10,17 +12,21 @@
 #include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <optional>
 
 namespace {
 
 const QString kQodbc = QStringLiteral("QODBC");
-// The driver's query timeout: a server that stops answering in the middle of a statement (a
-// half-open connection behind a VPN) ends it instead of leaving the program waiting for ever.
-constexpr int kQueryTimeoutSeconds = 300;
+// The driver's query timeout when none is chosen: a server that stops answering in the middle of a
+// statement (a half-open connection behind a VPN) ends it instead of leaving the program waiting
+// for ever.
+constexpr int kDefaultQueryTimeoutSeconds = 60;
 
 const char* const kDriverEnv = "ORVANE_TDSODBC";
 
@@ -76,31 +82,72 @@ QString bracedItem(const char* key, const QString& value, const char* what)
     return QLatin1String(key) + QLatin1String("={") + value + QLatin1String("};");
 }
 
-// A freetds.conf of this process's own, holding one section per log-in that checks certificates,
-// named to FreeTDS once through FREETDSCONF. FreeTDS looks a section up there first and, when the
-// file has none of the name asked for, goes on to the user's and the system's files as before.
-QString certificateSectionName(const SqlServerLogin& login)
+// FreeTDS takes some settings only from files: the CA file and the host name check from a
+// freetds.conf section, and a database name holding "};" only from an odbc.ini DSN (the
+// connection string cannot hold it, freetds.conf cuts a value at ";"). A log-in that needs them
+// gets a folder of its own for the time it takes: named to FreeTDS through FREETDSCONF and
+// ODBCINI while the driver connects, removed as soon as it has, whatever the outcome.
+class DriverFiles
 {
-    static QMutex mutex;
-    static QTemporaryDir* dir = nullptr;
-    static QString sections;
-    static unsigned next = 0;
-    const QMutexLocker lock(&mutex);
-    if (!dir) {
-        dir = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/orvane-freetds-XXXXXX"));
-        if (!dir->isValid())
-            fail(QStringLiteral("No folder for the FreeTDS settings of a certificate check could be made "
-                                "in %1.")
-                     .arg(QDir::tempPath()));
-        qputenv("FREETDSCONF", QFile::encodeName(dir->filePath(QStringLiteral("freetds.conf"))));
+public:
+    DriverFiles() = default;
+    DriverFiles(const DriverFiles&) = delete;
+    DriverFiles& operator=(const DriverFiles&) = delete;
+    ~DriverFiles()
+    {
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+        }
+        if (m_dir)
+            m_dir->remove();
     }
-    const QString name = QStringLiteral("orvane-verified-%1").arg(++next);
-    sections += TdsCertificateSection(name, login);
-    QSaveFile file(dir->filePath(QStringLiteral("freetds.conf")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(sections.toUtf8()) < 0 || !file.commit())
-        fail(QStringLiteral("The FreeTDS settings of a certificate check could not be written to %1.")
-                 .arg(file.fileName()));
-    return name;
+
+    // Writes the file and names it to the driver in the variable; the old value comes back when
+    // this ends.
+    void write(const char* variable, const QString& fileName, const QString& text)
+    {
+        if (!m_dir) {
+            m_dir =
+                std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvane-freetds-XXXXXX"));
+            if (!m_dir->isValid())
+                fail(QStringLiteral("No folder for the FreeTDS settings of this log-in could be made in %1.")
+                         .arg(QDir::tempPath()));
+        }
+        QSaveFile file(m_dir->filePath(fileName));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+            fail(QStringLiteral("The FreeTDS settings of this log-in could not be written to %1.")
+                     .arg(file.fileName()));
+        if (!std::any_of(m_saved.begin(), m_saved.end(), [&](const auto& e) { return e.first == variable; }))
+            m_saved.emplace_back(variable, qEnvironmentVariableIsSet(variable)
+                                               ? std::optional<QByteArray>(qgetenv(variable))
+                                               : std::nullopt);
+        qputenv(variable, QFile::encodeName(file.fileName()));
+    }
+
+    QString folder() const { return m_dir ? m_dir->path() : QString(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> m_saved;
+};
+
+// The folder of the log-in being made, for tests that check it is gone afterwards.
+QString g_lastDriverFolder;
+
+// What the driver's parser cannot take braced: a value holding "};".
+bool needsDsn(const QString& value)
+{
+    return value.contains(QLatin1String("};"));
+}
+
+// The sections and DSNs are named afresh for every log-in, so two never mix.
+QString nextFileSectionName()
+{
+    static std::atomic<unsigned> next{0};
+    return QStringLiteral("orvane-%1-%2").arg(QCoreApplication::applicationPid()).arg(++next);
 }
 
 QString usualMultiarch()
@@ -150,6 +197,14 @@ SqlServerAddress ParseSqlServerName(const QString& server)
     if (backslash >= 0) {
         host = name.left(backslash).trimmed();
         instance = name.mid(backslash + 1).trimmed();
+    }
+    // An IPv6 address in brackets, as URLs write it: the address is what lies between them.
+    if (host.startsWith(u'[')) {
+        if (!host.endsWith(u']') || host.size() < 3)
+            fail(QStringLiteral(
+                     "The server name \"%1\" opens a \"[\" for an IPv6 address that no \"]\" closes.")
+                     .arg(server));
+        host = host.mid(1, host.size() - 2).trimmed();
     }
     // The names Windows tools use for the local machine.
     if (host.isEmpty() || host == QLatin1String(".") ||
@@ -212,39 +267,102 @@ QString TdsCertificateSection(const QString& name, const SqlServerLogin& login)
     if (address.port != 0)
         s += QStringLiteral("\tport = %1\n").arg(address.port);
     s += QLatin1String("\tca file = ") + ca + u'\n';
-    s += QLatin1String("\tcheck certificate hostname = yes\n");
+    s += login.checkHostName ? QLatin1String("\tcheck certificate hostname = yes\n")
+                             : QLatin1String("\tcheck certificate hostname = no\n");
     return s;
 }
 
-QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& login)
+namespace {
+
+// The connection string, and with files the settings the string cannot carry written where the
+// driver reads them; without, the names they would be found under stand in (to check the values
+// before anything is sent).
+QString connectionString(const QString& driverPath, const SqlServerLogin& login, DriverFiles* files)
 {
     const SqlServerAddress address = ParseSqlServerName(login.server);
     if (login.login.isEmpty())
         fail(QStringLiteral("No login name given. Give a SQL Server login, or a Windows account as "
                             "DOMAIN\\user with its password; integrated log-in with the identity of the "
                             "current session (its Kerberos ticket) is not available."));
+    if (login.database.contains(QChar(u'\0')))
+        fail(QStringLiteral("A database name cannot contain a NUL character."));
+    const bool dsn = needsDsn(login.database);
+    // An odbc.ini value loses the blanks around it; a name that needs one and has them cannot be
+    // given at all.
+    if (dsn && login.database.trimmed() != login.database)
+        fail(QStringLiteral("The database name \"%1\" holds the characters \"};\" and begins or ends with a "
+                            "blank; the FreeTDS driver cannot be given such a name.")
+                 .arg(login.database));
+    QString where;
+    if (login.verifyCertificate) {
+        const QString section = files ? nextFileSectionName() : QStringLiteral("orvane-verified");
+        if (files)
+            files->write("FREETDSCONF", QStringLiteral("freetds.conf"),
+                         TdsCertificateSection(section, login));
+        else
+            TdsCertificateSection(section, login);
+        where = dsn ? QLatin1String("Servername = ") + section + u'\n'
+                    : bracedItem("Servername", section, "server name");
+    } else {
+        // An IPv6 address goes bare, its port apart: the driver resolves the text as it stands.
+        if (dsn) {
+            where = QLatin1String("Server = ") + address.host + u'\n';
+            if (address.port != 0)
+                where += QStringLiteral("Port = %1\n").arg(address.port);
+        } else {
+            where = bracedItem("Server", address.host, "server name");
+            if (address.port != 0)
+                where += QStringLiteral("Port=%1;").arg(address.port);
+        }
+    }
     // The driver manager reads DRIVER itself; a path only needs braces when it holds a separator.
+    // Qt's ODBC driver passes a string on as it is only when it names DRIVER (or SERVER).
     QString s = driverPath.contains(u';') ? bracedItem("DRIVER", driverPath, "driver path")
                                           : QLatin1String("DRIVER=") + driverPath + u';';
-    if (login.verifyCertificate) {
-        s += bracedItem("Servername", certificateSectionName(login), "server name");
+    if (dsn) {
+        // FreeTDS takes the server and the database from the DSN (it refuses a SERVER beside it);
+        // the rest stays in the string.
+        const QString name = files ? nextFileSectionName() : QStringLiteral("orvane-database");
+        if (driverPath.contains(u'\n') || login.database.contains(u'\n') || login.database.contains(u'\r'))
+            fail(QStringLiteral("A database name holding \"};\" cannot also hold a line break."));
+        if (files)
+            files->write("ODBCINI", QStringLiteral("odbc.ini"),
+                         u'[' + name + QLatin1String("]\nDriver = ") + driverPath + u'\n' + where +
+                             QLatin1String("Database = ") + login.database + u'\n');
+        s += bracedItem("DSN", name, "data source name");
     } else {
-        s += bracedItem("Server", address.host, "server name");
-        if (address.port != 0)
-            s += QStringLiteral("Port=%1;").arg(address.port);
+        s += where;
     }
     // "request", FreeTDS's own default, is left unsaid.
     if (login.requireEncryption)
         s += QLatin1String("Encryption=require;");
+    else if (login.encryptionOff)
+        s += QLatin1String("Encryption=off;");
     s += bracedItem("UID", login.login, "login name");
     s += bracedItem("PWD", login.password, "password");
-    if (!login.database.isEmpty())
+    if (!login.database.isEmpty() && !dsn)
         s += bracedItem("Database", login.database, "database name");
+    if (login.readOnlyIntent)
+        s += QLatin1String("ApplicationIntent=ReadOnly;");
+    if (login.useNtlmV2)
+        s += *login.useNtlmV2 ? QLatin1String("UseNTLMv2=yes;") : QLatin1String("UseNTLMv2=no;");
     // The last value must end in ";": Qt hands the driver the string with its NUL, which would
     // otherwise become part of that value.
-    s += QStringLiteral("Timeout=%1;").arg(kQueryTimeoutSeconds);
-    s += QLatin1String("APP=Orvane;TDS_Version=7.4;ClientCharset=UTF-8;");
+    s += QStringLiteral("Timeout=%1;").arg(EffectiveQueryTimeout(login));
+    s += QLatin1String("APP=Orvane;TDS_Version=") + login.tdsVersion + QLatin1String(";ClientCharset=UTF-8;");
     return s;
+}
+
+} // namespace
+
+std::int32_t EffectiveQueryTimeout(const SqlServerLogin& login)
+{
+    return login.queryTimeout > 0 ? login.queryTimeout : kDefaultQueryTimeoutSeconds;
+}
+
+QString TdsConnectionString(const QString& driverPath, const SqlServerLogin& login)
+{
+    return connectionString(driverPath, login, nullptr);
 }
 
 QString ReadableSqlErrorText(const QString& databaseText, const QString& driverText)
@@ -279,8 +397,103 @@ QString ReadableSqlErrorText(const QString& databaseText, const QString& driverT
     return text;
 }
 
+namespace {
+
+// The pooled sessions, as their owners hold them: a session is lent while someone keeps it.
+struct Pool
+{
+    QMutex mutex;
+    std::vector<std::weak_ptr<SqlServerSession>> sessions;
+};
+
+Pool& pool()
+{
+    static Pool p;
+    return p;
+}
+
+// Two log-ins are one when everything that reaches the server is the same; how long the log-in may
+// wait does not matter to a session that is open.
+bool sameLogIn(const SqlServerLogin& a, const SqlServerLogin& b)
+{
+    return a.server == b.server && a.login == b.login && a.password == b.password &&
+           a.database == b.database && a.requireEncryption == b.requireEncryption &&
+           a.verifyCertificate == b.verifyCertificate && a.certificateAuthority == b.certificateAuthority &&
+           EffectiveQueryTimeout(a) == EffectiveQueryTimeout(b) && a.readOnlyIntent == b.readOnlyIntent;
+}
+
+bool timedOut(const QSqlError& error)
+{
+    return error.databaseText().contains(QLatin1String("Timeout expired"), Qt::CaseInsensitive) ||
+           error.driverText().contains(QLatin1String("Timeout expired"), Qt::CaseInsensitive);
+}
+
+// How a log-in that had to be encrypted (and perhaps checked) was refused, learnt by logging in
+// again with a made-up login that the server turns away: the server's refusal says the step before
+// it went through, FreeTDS's own failure that it did not. No credential of the user's goes to a
+// server whose certificate failed the check.
+enum class EncryptionRefusal
+{
+    Unknown,
+    NotEncrypted,
+    CertificateNotTrusted,
+    HostNameMismatch
+};
+
+const QString kProbeLogin = QStringLiteral("orvane-encryption-probe");
+
+// True when the server itself answered a probe log-in (and so the TLS handshake went through).
+bool serverAnswers(const QString& driverPath, SqlServerLogin probe, int timeoutSeconds, bool checkHostName)
+{
+    probe.login = kProbeLogin;
+    probe.password.clear();
+    const QString name = QStringLiteral("orvane-probe-%1").arg(nextFileSectionName());
+    bool answered = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(kQodbc, name);
+        DriverFiles files;
+        probe.checkHostName = checkHostName && probe.checkHostName;
+        const QString cs = connectionString(driverPath, probe, &files);
+        db.setDatabaseName(cs);
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeoutSeconds));
+        if (db.open()) {
+            answered = true; // a server that takes any login: the handshake went through too
+            db.close();
+        } else {
+            const std::int32_t code = nativeCode(db.lastError());
+            answered = code != 0 && !clientSide(code);
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return answered;
+}
+
+EncryptionRefusal diagnoseRefusal(const QString& driverPath, const SqlServerLogin& login, int timeoutSeconds)
+{
+    SqlServerLogin plain = login;
+    plain.database.clear();
+    plain.requireEncryption = true;
+    plain.verifyCertificate = false;
+    if (!serverAnswers(driverPath, plain, timeoutSeconds, true))
+        return EncryptionRefusal::NotEncrypted;
+    if (!login.verifyCertificate)
+        return EncryptionRefusal::Unknown;
+    SqlServerLogin checked = login;
+    checked.database.clear();
+    if (!serverAnswers(driverPath, checked, timeoutSeconds, false))
+        return EncryptionRefusal::CertificateNotTrusted;
+    return EncryptionRefusal::HostNameMismatch;
+}
+
+} // namespace
+
+QString LastSqlServerSettingsFolder()
+{
+    return g_lastDriverFolder;
+}
+
 SqlServerSession::SqlServerSession(const SqlServerLogin& login, bool autoReconnect)
-    : m_login(login), m_autoReconnect(autoReconnect)
+    : m_login(login), m_asked(login), m_autoReconnect(autoReconnect)
 {
     if (!QSqlDatabase::isDriverAvailable(kQodbc))
         fail(
@@ -299,6 +512,29 @@ SqlServerSession::SqlServerSession(const SqlServerLogin& login, bool autoReconne
         QSqlDatabase::removeDatabase(m_connectionName);
         throw;
     }
+}
+
+std::shared_ptr<SqlServerSession> SqlServerSession::OpenPooled(const SqlServerLogin& login,
+                                                               bool autoReconnect)
+{
+    auto session = std::make_shared<SqlServerSession>(login, autoReconnect);
+    Pool& p = pool();
+    const QMutexLocker lock(&p.mutex);
+    std::erase_if(p.sessions, [](const std::weak_ptr<SqlServerSession>& w) { return w.expired(); });
+    p.sessions.push_back(session);
+    return session;
+}
+
+std::shared_ptr<SqlServerSession> SqlServerSession::Borrow(const SqlServerLogin& login)
+{
+    Pool& p = pool();
+    const QMutexLocker lock(&p.mutex);
+    for (const std::weak_ptr<SqlServerSession>& w : p.sessions) {
+        if (std::shared_ptr<SqlServerSession> session = w.lock();
+            session && sameLogIn(session->m_asked, login))
+            return session;
+    }
+    return nullptr;
 }
 
 SqlServerSession::~SqlServerSession()
@@ -323,9 +559,10 @@ void SqlServerSession::open()
     const int timeoutMs = (m_login.loginTimeout > 0 ? m_login.loginTimeout : 60) * 1000;
     QElapsedTimer clock;
     clock.start();
-    const SqlServerAddress address = ParseSqlServerName(m_login.server);
+    // What the user's freetds.conf sets for the server, where the log-in says nothing itself.
+    SqlServerLogin target = WithFreeTdsSettings(m_login);
+    const SqlServerAddress address = ParseSqlServerName(target.server);
     const qsizetype backslash = address.host.indexOf(u'\\');
-    SqlServerLogin target = m_login;
     int lookedUpPort = 0;
     if (backslash >= 0 && address.port == 0) {
         // The driver's own lookup waits far longer than the login timeout and, for a name the host
@@ -334,11 +571,18 @@ void SqlServerSession::open()
             LookUpInstancePort(address.host.left(backslash), address.host.mid(backslash + 1), timeoutMs);
         target.server = address.host.left(backslash) + u',' + QString::number(lookedUpPort);
     }
-    db.setDatabaseName(TdsConnectionString(m_driverPath, target));
-    // What the lookup took comes off the log-in's share; the driver counts whole seconds.
-    const int leftSeconds = std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
-    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(leftSeconds));
-    if (db.open()) {
+    bool opened = false;
+    {
+        DriverFiles files;
+        db.setDatabaseName(connectionString(m_driverPath, target, &files));
+        g_lastDriverFolder = files.folder();
+        // What the lookup took comes off the log-in's share; the driver counts whole seconds.
+        const int leftSeconds =
+            std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(leftSeconds));
+        opened = db.open();
+    }
+    if (opened) {
         // The server refuses the log-in when the database named in it cannot be opened.
         m_currentDatabase = m_login.database;
         m_databaseKnown = !m_login.database.isEmpty();
@@ -350,30 +594,55 @@ void SqlServerSession::open()
     // Without a server's word the message alone does not say which server could not be reached.
     if (clientSide(code) || code == 0) {
         QString where;
+        const QString host = backslash < 0 ? address.host : address.host.left(backslash);
         if (lookedUpPort != 0)
             where = QStringLiteral("host %1, port %2 of instance %3")
-                        .arg(address.host.left(backslash))
+                        .arg(host)
                         .arg(lookedUpPort)
                         .arg(address.host.mid(backslash + 1));
         else if (backslash < 0)
-            where = QStringLiteral("host %1, port %2").arg(address.host).arg(address.port);
+            where = QStringLiteral("host %1, port %2").arg(host).arg(address.port);
         else
             where = QStringLiteral("host %1, port %2, instance %3")
-                        .arg(address.host.left(backslash))
+                        .arg(host)
                         .arg(address.port)
                         .arg(address.host.mid(backslash + 1));
         text = QStringLiteral("Cannot connect to the SQL Server \"%1\" (%2): %3")
                    .arg(m_login.server, where, text);
         // FreeTDS ends a refused TLS negotiation with its plain 20002 and no reason of its own.
-        if (code == 20002 && (m_login.requireEncryption || m_login.verifyCertificate)) {
-            text +=
-                m_login.verifyCertificate
-                    ? QStringLiteral(". The connection was to be encrypted with a trusted certificate: the "
-                                     "server does not encrypt, or its certificate is not from a trusted CA "
-                                     "or does not name the host \"%1\".")
-                          .arg(address.host.section(u'\\', 0, 0))
-                    : QStringLiteral(
-                          ". The connection was to be encrypted, and the server does not encrypt.");
+        if (code == 20002 && (target.requireEncryption || target.verifyCertificate)) {
+            const int leftSeconds =
+                std::max<int>(1, static_cast<int>((timeoutMs - clock.elapsed() + 999) / 1000));
+            switch (diagnoseRefusal(m_driverPath, target, leftSeconds)) {
+            case EncryptionRefusal::NotEncrypted:
+                text +=
+                    QStringLiteral(". The connection was to be encrypted, and the server does not encrypt.");
+                break;
+            case EncryptionRefusal::CertificateNotTrusted:
+                text +=
+                    QStringLiteral(". The connection was to be encrypted with a trusted certificate, and the "
+                                   "server's certificate is not from a trusted CA (%1). Name the CA's "
+                                   "certificate with --ca-file, or take the certificate unchecked with "
+                                   "--trust-server-certificate.")
+                        .arg(target.certificateAuthority.isEmpty()
+                                 ? QStringLiteral("the system's store")
+                                 : QStringLiteral("the file %1").arg(target.certificateAuthority));
+                break;
+            case EncryptionRefusal::HostNameMismatch:
+                text +=
+                    QStringLiteral(". The server's certificate is trusted but is not made out for the host "
+                                   "name \"%1\": connect by a name the certificate names, or take it "
+                                   "unchecked with --trust-server-certificate.")
+                        .arg(host);
+                break;
+            case EncryptionRefusal::Unknown:
+                text += QStringLiteral(". The connection was to be encrypted; the encrypted log-in failed.");
+                break;
+            }
+        } else if (target.encryptionOff && (code == 20002 || code == 20017)) {
+            text += QStringLiteral(
+                ". The connection was not to be encrypted (\"encryption = off\" in freetds.conf), "
+                "and a server that requires encryption turns such a client away.");
         }
     }
     fail(text, code);
@@ -382,8 +651,14 @@ void SqlServerSession::open()
 void SqlServerSession::statementFailed(const QSqlError& error) const
 {
     QString text = errorText(error);
+    if (timedOut(error))
+        text = QStringLiteral("The SQL Server \"%1\" did not answer within %2 seconds (the query timeout); "
+                              "the statement was given up. A longer wait can be chosen as the query timeout "
+                              "(--query-timeout, or the data link's query timeout).")
+                   .arg(m_login.server)
+                   .arg(EffectiveQueryTimeout(m_login));
     // "Unknown error" alone would not say that the server, not the statement, is the trouble.
-    if (connectionFailure(error))
+    else if (connectionFailure(error))
         text = QStringLiteral("The connection to the SQL Server \"%1\" failed: %2").arg(m_login.server, text);
     fail(text, nativeCode(error));
 }
@@ -464,19 +739,36 @@ void SqlServerSession::select(const QString& database, const QString& sql,
     selectResults(database, sql, {eachRow}, mayReconnect);
 }
 
+namespace {
+
+// The statements after the batch, each ended by ";" (a server takes it; the test server needs it).
+QString withRideAlong(const QString& sql, const QStringList& statements)
+{
+    QString batch = sql.trimmed();
+    if (!batch.endsWith(u';'))
+        batch += u';';
+    for (const QString& statement : statements)
+        batch += u'\n' + statement + u';';
+    return batch;
+}
+
+} // namespace
+
 void SqlServerSession::selectResults(const QString& database, const QString& sql,
                                      const std::vector<std::function<void(const QSqlQuery&)>>& eachRow,
                                      bool mayReconnect)
 {
+    const QString key = database.toCaseFolded();
     for (bool retried = false;; retried = true) {
         if (!database.isEmpty())
             useDatabase(database);
+        const bool ride = !database.isEmpty() && !m_rideAlong.isEmpty() && !m_rodeAlongIn.contains(key);
         QSqlError failure;
         {
             QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
             // A scrollable query makes the driver ask for a server cursor.
             q.setForwardOnly(true);
-            if (q.exec(sql)) {
+            if (q.exec(ride ? withRideAlong(sql, m_rideAlong) : sql)) {
                 for (std::size_t n = 0; n < eachRow.size(); ++n) {
                     // A statement of the batch that failed ends the results early, with its error.
                     if (n > 0 && !q.nextResult()) {
@@ -493,6 +785,10 @@ void SqlServerSession::selectResults(const QString& database, const QString& sql
                     if (q.lastError().isValid())
                         statementFailed(q.lastError());
                 }
+                if (ride) {
+                    m_rodeAlongIn << key;
+                    readRideAlong(q, key);
+                }
                 return;
             }
             failure = q.lastError();
@@ -500,4 +796,43 @@ void SqlServerSession::selectResults(const QString& database, const QString& sql
         if (retried || !mayReconnect || !reopenAfterLoss(failure))
             statementFailed(failure);
     }
+}
+
+void SqlServerSession::readRideAlong(QSqlQuery& q, const QString& database)
+{
+    for (const QString& statement : std::as_const(m_rideAlong)) {
+        // A statement that failed takes the rest with it; they are run on their own when asked for.
+        if (!q.nextResult())
+            return;
+        SqlServerRows result;
+        const QSqlRecord record = q.record();
+        for (int i = 0; i < record.count(); ++i)
+            result.fields << record.fieldName(i);
+        while (q.next()) {
+            QStringList row;
+            row.reserve(result.fields.size());
+            for (int i = 0; i < result.fields.size(); ++i)
+                row << q.value(i).toString();
+            result.rows.push_back(std::move(row));
+        }
+        if (q.lastError().isValid())
+            return;
+        m_kept[{database, statement}] = std::move(result);
+    }
+}
+
+std::optional<SqlServerRows> SqlServerSession::takeRows(const QString& database, const QString& sql)
+{
+    const auto it = m_kept.find({database.toCaseFolded(), sql});
+    if (it == m_kept.end())
+        return std::nullopt;
+    SqlServerRows rows = std::move(it->second);
+    m_kept.erase(it);
+    return rows;
+}
+
+const SqlServerRows* SqlServerSession::rows(const QString& database, const QString& sql) const
+{
+    const auto it = m_kept.find({database.toCaseFolded(), sql});
+    return it == m_kept.end() ? nullptr : &it->second;
 }

@@ -91,6 +91,16 @@ TdsServerProcess::TdsServerProcess(const Options& options)
         args.insert(args.end(), {"--windows-login", account});
     for (const std::string& instance : options.browserInstances)
         args.insert(args.end(), {"--browser-instance", instance});
+    args.insert(args.end(), options.extraArguments.begin(), options.extraArguments.end());
+    // The latency proxy in front of a server takes only its own options.
+    if (options.latencyProxyFor > 0) {
+#ifdef ORVANE_TDS_LATENCY_PROXY
+        args = {ORVANE_TDS_LATENCY_PROXY, "--target", std::to_string(options.latencyProxyFor), "--round-trip",
+                std::to_string(options.latencyMs)};
+#else
+        throw std::runtime_error("tds-latency-proxy is not known to this build");
+#endif
+    }
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -108,7 +118,7 @@ TdsServerProcess::TdsServerProcess(const Options& options)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    const int rc = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&m_pid, args.front().c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
@@ -166,7 +176,9 @@ TdsServerProcess::Counts TdsServerProcess::counts()
         if (line.empty() && m_errBuffer.empty())
             break;
         Counts c;
-        if (std::sscanf(line.c_str(), "batches %ld rpc %ld logins %ld", &c.batches, &c.rpc, &c.logins) >= 2)
+        if (std::sscanf(line.c_str(), "batches %ld rpc %ld logins %ld statements %ld", &c.batches, &c.rpc,
+                        &c.logins, &c.statements) >= 2 ||
+            std::sscanf(line.c_str(), "connections %ld round-trips %ld", &c.connections, &c.roundTrips) == 2)
             return c;
     }
     throw std::runtime_error("tds-testserver did not report its counts");

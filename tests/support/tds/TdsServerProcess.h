@@ -29,6 +29,11 @@ public:
         std::vector<std::string> windowsLogins; // "DOMAIN\\USER:PASSWORD", checked by NTLMv2
         // Non-empty: the server also answers as the SQL Server Browser for these instance names.
         std::vector<std::string> browserInstances;
+        // Further options as the server spells them ("--sysadmin", "bob", "--ipv6", ...).
+        std::vector<std::string> extraArguments;
+        // Non-zero: run tds-latency-proxy in front of the server on this port instead, with a round
+        // trip of latencyMs; counts() then gives its connections and round trips.
+        int latencyProxyFor = 0;
     };
 
     struct Counts
@@ -36,6 +41,9 @@ public:
         long batches = -1;
         long rpc = -1;
         long logins = -1;
+        long statements = -1;  // statements run, SET and USE not counted
+        long connections = -1; // the latency proxy's
+        long roundTrips = -1;
     };
 
     // Throws std::runtime_error when the server cannot be started or reports no port.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <mutex>
 
 namespace tds {
 
@@ -186,35 +187,6 @@ std::string mapServerViews(std::string_view sql)
     return out;
 }
 
-// Words of SQLite's dialect that T-SQL does not have, as written, where one stands outside strings,
-// quoted names and comments; "" when none does. A real server fails the whole batch on them when it
-// parses it, before any statement runs.
-std::string foreignKeyword(std::string_view sql)
-{
-    for (std::size_t i = 0; i < sql.size();) {
-        const char c = sql[i];
-        std::size_t end = i + 1;
-        if (c == '\'' || c == '"' || c == '[') {
-            const char close = c == '[' ? ']' : c;
-            end = sql.find(close, i + 1);
-            end = end == std::string_view::npos ? sql.size() : end + 1;
-        } else if (sql.substr(i, 2) == "--") {
-            end = sql.find('\n', i);
-            end = end == std::string_view::npos ? sql.size() : end;
-        } else if (sql.substr(i, 2) == "/*") {
-            end = sql.find("*/", i + 2);
-            end = end == std::string_view::npos ? sql.size() : end + 2;
-        } else if (isWordChar(c) && (i == 0 || !isWordChar(sql[i - 1]))) {
-            const std::string_view word = wordAt(sql, i);
-            if (equalsNoCase(word, "limit"))
-                return std::string(word);
-            end = i + word.size();
-        }
-        i = end;
-    }
-    return {};
-}
-
 // The parameter names of an @params declaration such as "@P1 INT,@P2 DECIMAL(10,2)".
 std::vector<std::string> declaredNames(const std::string& declaration)
 {
@@ -307,6 +279,32 @@ void sqlLen(sqlite3_context* ctx, int, sqlite3_value** argv)
     while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     sqlite3_result_int64(ctx, std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// REPLICATE(text, n): the text n times (nothing for a negative n), as the server's function does.
+void sqlReplicate(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const unsigned char* text = sqlite3_value_text(argv[0]);
+    if (!text || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const std::string piece(reinterpret_cast<const char*>(text),
+                            static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+    std::string out;
+    for (sqlite3_int64 n = sqlite3_value_int64(argv[1]); n > 0 && out.size() < 1000000; --n)
+        out += piece;
+    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// CONCAT(a, b, ...): the arguments as text, NULL as the empty text, as the server's function does.
+void sqlConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    std::string out;
+    for (int i = 0; i < argc; ++i) {
+        if (const unsigned char* text = sqlite3_value_text(argv[i]))
+            out.append(reinterpret_cast<const char*>(text),
+                       static_cast<std::size_t>(sqlite3_value_bytes(argv[i])));
+    }
+    sqlite3_result_text(ctx, out.c_str(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
 void sqlDbName(sqlite3_context* ctx, int, sqlite3_value**)
@@ -744,6 +742,378 @@ const char* procedureName(int id)
     return id > 0 && id < 16 ? names[id] : "";
 }
 
+// A name as SQL quotes it for SQLite: "name" with doubled quotes.
+std::string quotedName(std::string_view name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + '"';
+}
+
+bool hasColumn(sqlite3* db, const std::string& schema, const std::string& table, const char* column)
+{
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = "SELECT 1 FROM pragma_table_info(?, ?) WHERE name = ?";
+    bool found = false;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, schema.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 3, column, -1, SQLITE_STATIC);
+        found = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    return found;
+}
+
+// The database a session reads: the fixture file (or master's tables) copied with every column
+// compared under the server's collation, whatever the file declares, and, for a login that may not
+// see every object, without the rows of the objects it may not see. Made once per file, version
+// and view, and shared read-only by the sessions that read it.
+std::shared_ptr<const std::string> databaseImage(const std::string& path,
+                                                 const std::optional<std::vector<std::string>>& granted)
+{
+    std::string key = path;
+    std::error_code ec;
+    if (!path.empty()) {
+        key += '|' + std::to_string(std::filesystem::file_size(path, ec)) + '|' +
+               std::to_string(std::filesystem::last_write_time(path, ec).time_since_epoch().count());
+    }
+    if (granted) {
+        std::vector<std::string> names = *granted;
+        std::sort(names.begin(), names.end());
+        key += "|restricted";
+        for (const std::string& n : names)
+            key += '|' + n;
+    }
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const std::string>> images;
+    {
+        std::lock_guard lock(mutex);
+        if (const auto it = images.find(key); it != images.end())
+            return it->second;
+    }
+
+    sqlite3* source = nullptr;
+    sqlite3* image = nullptr;
+    bool ok = path.empty()
+                  ? sqlite3_open_v2(":memory:", &source, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+                  : sqlite3_open_v2(path.c_str(), &source, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    if (ok && path.empty()) {
+        try {
+            tdsfixture::createCatalogTables(source);
+        } catch (const std::exception&) {
+            ok = false;
+        }
+    }
+    sqlite3_int64 sourceSize = 0;
+    unsigned char* sourceBytes = ok ? sqlite3_serialize(source, "main", &sourceSize, 0) : nullptr;
+    sqlite3_close(source);
+    ok = sourceBytes && sqlite3_open_v2(":memory:", &image, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+         sqlite3_create_collation(image, "NOCASE", SQLITE_UTF8, nullptr, compareCiAs) == SQLITE_OK &&
+         exec(image, "ATTACH ':memory:' AS src") &&
+         sqlite3_deserialize(image, "src", sourceBytes, sourceSize, sourceSize,
+                             SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY) == SQLITE_OK;
+    if (!ok && sourceBytes && !image)
+        sqlite3_free(sourceBytes);
+
+    std::vector<std::string> tables;
+    std::vector<std::string> views;
+    if (ok) {
+        sqlite3_stmt* list = nullptr;
+        ok = sqlite3_prepare_v2(
+                 image,
+                 "SELECT type, name, sql FROM src.sqlite_schema WHERE type IN ('table', 'view') "
+                 "AND name NOT LIKE 'sqlite%' ORDER BY rowid",
+                 -1, &list, nullptr) == SQLITE_OK;
+        while (ok && sqlite3_step(list) == SQLITE_ROW) {
+            const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(list, 0));
+            const char* text =
+                reinterpret_cast<const char*>(sqlite3_column_text(list, type == "view" ? 2 : 1));
+            (type == "view" ? views : tables).emplace_back(text ? text : "");
+        }
+        sqlite3_finalize(list);
+    }
+    // Each table again, every column COLLATE NOCASE (the server's collation), with its declared type
+    // (which says how the column goes out on the wire), NOT NULL and primary key.
+    for (const std::string& table : tables) {
+        if (!ok)
+            break;
+        sqlite3_stmt* info = nullptr;
+        std::string ddl = "CREATE TABLE main." + quotedName(table) + " (";
+        std::vector<std::string> keys;
+        ok = sqlite3_prepare_v2(image, "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?, 'src')",
+                                -1, &info, nullptr) == SQLITE_OK &&
+             sqlite3_bind_text(info, 1, table.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK;
+        bool first = true;
+        while (ok && sqlite3_step(info) == SQLITE_ROW) {
+            const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(info, 0));
+            const char* type = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+            ddl += (first ? "" : ", ") + quotedName(name) + ' ' + (type ? type : "") + " COLLATE NOCASE";
+            if (sqlite3_column_int(info, 2))
+                ddl += " NOT NULL";
+            if (sqlite3_column_int(info, 3) > 0)
+                keys.push_back(quotedName(name));
+            first = false;
+        }
+        sqlite3_finalize(info);
+        if (!keys.empty()) {
+            ddl += ", PRIMARY KEY (";
+            for (std::size_t k = 0; k < keys.size(); ++k)
+                ddl += (k ? ", " : "") + keys[k];
+            ddl += ')';
+        }
+        ok = ok && exec(image, (ddl + ')').c_str());
+    }
+    // What a login without VIEW DEFINITION sees: the system objects, those granted to it, and
+    // everything that belongs to one of them (constraints, columns, indexes, descriptions...).
+    std::string filter;
+    if (ok && granted) {
+        ok = exec(image, "CREATE TEMP TABLE visible_ids (id INTEGER PRIMARY KEY)") &&
+             exec(image, "CREATE TEMP TABLE granted_names (name TEXT COLLATE NOCASE)");
+        sqlite3_stmt* add = nullptr;
+        ok = ok && sqlite3_prepare_v2(image, "INSERT INTO temp.granted_names VALUES (?)", -1, &add,
+                                      nullptr) == SQLITE_OK;
+        for (const std::string& name : *granted) {
+            if (!ok)
+                break;
+            sqlite3_bind_text(add, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+            ok = sqlite3_step(add) == SQLITE_DONE && sqlite3_reset(add) == SQLITE_OK;
+        }
+        sqlite3_finalize(add);
+        const bool objects = std::find(tables.begin(), tables.end(), "objects") != tables.end();
+        const bool sysobjects = std::find(tables.begin(), tables.end(), "sysobjects") != tables.end();
+        if (ok && objects)
+            ok = exec(image, "INSERT OR IGNORE INTO temp.visible_ids SELECT object_id FROM src.objects WHERE "
+                             "is_ms_shipped = 1 OR type IN ('S', 'IT') OR name IN (SELECT name FROM "
+                             "temp.granted_names)") &&
+                 exec(image, "INSERT OR IGNORE INTO temp.visible_ids SELECT object_id FROM src.objects WHERE "
+                             "parent_object_id IN (SELECT id FROM temp.visible_ids)");
+        if (ok && sysobjects) {
+            ok = exec(image, "INSERT OR IGNORE INTO temp.visible_ids SELECT id FROM src.sysobjects WHERE "
+                             "xtype IN ('S', 'S ') OR name IN (SELECT name FROM temp.granted_names)");
+            if (ok && hasColumn(image, "src", "sysobjects", "parent_obj"))
+                ok = exec(image, "INSERT OR IGNORE INTO temp.visible_ids SELECT id FROM src.sysobjects WHERE "
+                                 "parent_obj IN (SELECT id FROM temp.visible_ids)");
+        }
+        filter = " IN (SELECT id FROM temp.visible_ids)";
+    }
+    for (const std::string& table : tables) {
+        if (!ok)
+            break;
+        std::string where;
+        if (!filter.empty()) {
+            for (const char* column : {"object_id", "id", "constraint_object_id", "major_id"}) {
+                if (hasColumn(image, "src", table, column)) {
+                    where = std::string(" WHERE ") + quotedName(column) + filter;
+                    if (std::string_view(column) == "major_id" && hasColumn(image, "src", table, "class"))
+                        where = " WHERE class <> 1 OR major_id" + filter;
+                    break;
+                }
+            }
+        }
+        ok = exec(image, ("INSERT INTO main." + quotedName(table) + " SELECT * FROM src." +
+                          quotedName(table) + where)
+                             .c_str());
+    }
+    for (const std::string& view : views)
+        ok = ok && exec(image, view.c_str());
+    ok = ok && exec(image, "DETACH src");
+    std::shared_ptr<const std::string> bytes;
+    if (ok) {
+        sqlite3_int64 size = 0;
+        if (unsigned char* data = sqlite3_serialize(image, "main", &size, 0)) {
+            bytes = std::make_shared<const std::string>(reinterpret_cast<const char*>(data),
+                                                        static_cast<std::size_t>(size));
+            sqlite3_free(data);
+        }
+    }
+    sqlite3_close(image);
+    if (bytes) {
+        std::lock_guard lock(mutex);
+        images.emplace(key, bytes);
+    }
+    return bytes;
+}
+
+// Reads a SQL text's pieces: string literals ('it''s' is one), quoted names, comments and the rest.
+// The callback gets each piece with its kind; the pieces together are the text.
+enum class Piece
+{
+    Code,
+    Literal,
+    Name,
+    Comment
+};
+
+template <typename F> void eachPiece(std::string_view sql, F&& piece)
+{
+    std::size_t code = 0;
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        Piece kind = Piece::Code;
+        std::size_t end = i + 1;
+        if (c == '\'') {
+            kind = Piece::Literal;
+            for (end = i + 1; end < sql.size(); ++end) {
+                if (sql[end] == '\'') {
+                    if (end + 1 < sql.size() && sql[end + 1] == '\'') {
+                        ++end;
+                        continue;
+                    }
+                    ++end;
+                    break;
+                }
+            }
+            end = std::min(end, sql.size());
+        } else if (c == '"' || c == '[') {
+            // A closer written twice ("]]", "\"\"") stands for itself.
+            kind = Piece::Name;
+            const char close = c == '[' ? ']' : '"';
+            for (end = i + 1; end < sql.size(); ++end) {
+                if (sql[end] == close) {
+                    if (end + 1 < sql.size() && sql[end + 1] == close) {
+                        ++end;
+                        continue;
+                    }
+                    ++end;
+                    break;
+                }
+            }
+            end = std::min(end, sql.size());
+        } else if (sql.substr(i, 2) == "--") {
+            kind = Piece::Comment;
+            end = sql.find('\n', i);
+            end = end == std::string_view::npos ? sql.size() : end;
+        } else if (sql.substr(i, 2) == "/*") {
+            kind = Piece::Comment;
+            end = sql.find("*/", i + 2);
+            end = end == std::string_view::npos ? sql.size() : end + 2;
+        } else {
+            ++i;
+            continue;
+        }
+        if (code < i)
+            piece(Piece::Code, sql.substr(code, i - code));
+        piece(kind, sql.substr(i, end - i));
+        i = code = end;
+    }
+    if (code < sql.size())
+        piece(Piece::Code, sql.substr(code));
+}
+
+// Every string literal compares under the server's collation, as on SQL Server, where 'abc' = 'ABC'
+// holds: SQLite compares two literals byte by byte unless one says otherwise.
+std::string withServerCollation(std::string_view sql)
+{
+    std::string out;
+    out.reserve(sql.size() + sql.size() / 8);
+    eachPiece(sql, [&](Piece kind, std::string_view text) {
+        // SELECT 1 AS 'name': a literal that names a column is no text to compare.
+        std::size_t end = out.find_last_not_of(" \t\r\n");
+        const bool alias = end != std::string::npos && end >= 1 &&
+                           equalsNoCase(out.substr(end - 1, 2), "as") &&
+                           (end < 2 || !isWordChar(out[end - 2]));
+        out.append(text);
+        if (kind == Piece::Literal && !alias)
+            out += " COLLATE NOCASE";
+    });
+    return out;
+}
+
+struct Refusal
+{
+    std::int32_t number = 0;
+    std::string message;
+};
+
+// SQLite's functions that T-SQL does not have; a call to one fails the batch as an unknown
+// built-in function does.
+bool sqliteOnlyFunction(std::string_view word)
+{
+    static const char* const names[] = {
+        "ifnull",     "group_concat", "substr",         "instr",      "printf",        "typeof",
+        "total",      "strftime",     "julianday",      "date",       "datetime",      "unixepoch",
+        "randomblob", "zeroblob",     "sqlite_version", "changes",    "total_changes", "last_insert_rowid",
+        "length",     "likely",       "unlikely",       "likelihood", "hex",           "quote",
+        "glob"};
+    return std::any_of(std::begin(names), std::end(names),
+                       [&](const char* n) { return equalsNoCase(word, n); });
+}
+
+// The first piece of SQLite's dialect that T-SQL does not have, with the error a real server gives
+// for it when it compiles the batch (before any statement runs); nullopt when there is none.
+std::optional<Refusal> sqliteOnlySyntax(std::string_view sql)
+{
+    std::optional<Refusal> found;
+    std::string_view previousWord;
+    eachPiece(sql, [&](Piece kind, std::string_view text) {
+        if (found)
+            return;
+        if (kind != Piece::Code) {
+            previousWord = {};
+            return;
+        }
+        for (std::size_t i = 0; i < text.size() && !found;) {
+            const char c = text[i];
+            if (text.substr(i, 2) == "||") {
+                found = Refusal{102, "Incorrect syntax near '|'."};
+            } else if (text.substr(i, 2) == "==") {
+                found = Refusal{102, "Incorrect syntax near '='."};
+            } else if (c == '`') {
+                found = Refusal{102, "Incorrect syntax near '`'."};
+            } else if (isWordChar(c) && (i == 0 || !isWordChar(text[i - 1]))) {
+                const std::string_view word = wordAt(text, i);
+                std::size_t after = i + word.size();
+                while (after < text.size() && std::isspace(static_cast<unsigned char>(text[after])))
+                    ++after;
+                const bool call = after < text.size() && text[after] == '(';
+                if (equalsNoCase(word, "limit") || (equalsNoCase(word, "glob") && !call))
+                    found = Refusal{102, "Incorrect syntax near '" + std::string(word) + "'."};
+                else if (call && sqliteOnlyFunction(word))
+                    found = Refusal{195, "'" + std::string(word) +
+                                             "' is not a recognized built-in function name."};
+                else if (!call && (equalsNoCase(word, "rowid") || equalsNoCase(word, "_rowid_") ||
+                                   equalsNoCase(word, "oid")))
+                    found = Refusal{207, "Invalid column name '" + std::string(word) + "'."};
+                else if (equalsNoCase(previousWord, "collate") &&
+                         (equalsNoCase(word, "nocase") || equalsNoCase(word, "binary") ||
+                          equalsNoCase(word, "rtrim")))
+                    found = Refusal{448, "Invalid collation '" + std::string(word) + "'."};
+                previousWord = word;
+                i += word.size();
+                continue;
+            }
+            if (!std::isspace(static_cast<unsigned char>(c)))
+                previousWord = {};
+            ++i;
+        }
+    });
+    return found;
+}
+
+// Errors that end only their statement: the batch goes on with the next one, as on SQL Server.
+bool endsOnlyItsStatement(std::int32_t number)
+{
+    return number == 229 || number == 1222;
+}
+
+// HAS_PERMS_BY_NAME(securable, class, permission): 0 for VIEW DEFINITION (and VIEW ANY
+// DEFINITION) to a login without it, 1 otherwise; NULL for a NULL permission.
+void sqlHasPermsByName(sqlite3_context* ctx, int, sqlite3_value** args)
+{
+    const auto* restricted = static_cast<const bool*>(sqlite3_user_data(ctx));
+    const unsigned char* permission = sqlite3_value_text(args[2]);
+    if (!permission)
+        return sqlite3_result_null(ctx);
+    const std::string_view p(reinterpret_cast<const char*>(permission));
+    const bool viewDefinition = equalsNoCase(p, "VIEW DEFINITION") || equalsNoCase(p, "VIEW ANY DEFINITION");
+    sqlite3_result_int(ctx, *restricted && viewDefinition ? 0 : 1);
+}
+
 } // namespace
 
 std::vector<std::string> Catalog::databaseNames() const
@@ -821,24 +1191,31 @@ bool Session::use(const std::string& name)
     if (!canonical)
         return false;
     const std::string path = m_catalog.pathOf(*canonical);
+    const bool restricted = m_granted && !m_sysadmin;
+    // Fixtures are shared by every connection and test; nothing a client sends may change them:
+    // the session reads a copy, read-only.
+    std::shared_ptr<const std::string> image = databaseImage(path, restricted ? m_granted : std::nullopt);
+    if (!image)
+        return false;
     sqlite3* db = nullptr;
-    // Fixtures are shared by every connection and test; nothing a client sends may change them.
-    const int rc = path.empty()
-                       ? sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-                       : sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    bool ok = rc == SQLITE_OK;
+    const auto load = [&](const char* schema) {
+        auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(image->data()));
+        const auto size = static_cast<sqlite3_int64>(image->size());
+        return sqlite3_deserialize(db, schema, bytes, size, size, SQLITE_DESERIALIZE_READONLY) == SQLITE_OK;
+    };
+    bool ok =
+        sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
     // QUOTED_IDENTIFIER is ON, as for every ODBC connection: "text" names a column and is never a
     // string, so one that names none fails with 207 as on a real server.
     ok = ok && sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr) == SQLITE_OK &&
          sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr) == SQLITE_OK;
-    if (ok && path.empty()) {
-        // A master without a file still answers catalogue queries, with the system types only.
-        try {
-            tdsfixture::createCatalogTables(db);
-        } catch (const std::exception&) {
-            ok = false;
-        }
-    }
+    // The catalog views sys.X are the database's tables X: the copy once more as the schema "sys",
+    // so that "sys.objects" and "[sys].[objects]" find them in any letter case, and a database
+    // without them (SQL Server 2000) answers "Invalid object name".
+    ok = ok && load("main") && exec(db, "ATTACH ':memory:' AS sys") && load("sys");
+    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    // Every column of the copy is declared NOCASE: here that is the server's collation.
+    ok = ok && sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, compareCiAs) == SQLITE_OK;
     // The server-wide list of databases lives in the temp schema, which SQLite searches first for
     // unqualified names, so every database (master too) answers "sysdatabases" the same way.
     // sys.databases as sys_databases, with the columns of the real view a client asks for most
@@ -847,9 +1224,10 @@ bool Session::use(const std::string& name)
         ok && exec(db, "PRAGMA temp_store=MEMORY") &&
         exec(db,
              "CREATE TEMP TABLE sysdatabases (name TEXT COLLATE NOCASE NOT NULL, dbid INTEGER NOT NULL)") &&
-        exec(db, "CREATE TEMP TABLE sys_databases (name sysname COLLATE NOCASE NOT NULL, database_id int NOT "
-                 "NULL, compatibility_level tinyint NOT NULL, collation_name sysname, user_access tinyint, "
-                 "is_read_only bit, state tinyint, state_desc nvarchar(60))");
+        exec(db,
+             "CREATE TEMP TABLE sys_databases (name sysname COLLATE NOCASE NOT NULL, database_id int NOT "
+             "NULL, compatibility_level tinyint NOT NULL, collation_name sysname COLLATE NOCASE, user_access "
+             "tinyint, is_read_only bit, state tinyint, state_desc nvarchar(60) COLLATE NOCASE)");
     if (ok) {
         sqlite3_stmt* insert = nullptr;
         sqlite3_stmt* insertView = nullptr;
@@ -860,9 +1238,14 @@ bool Session::use(const std::string& name)
                                 "'SQL_Latin1_General_CP1_CI_AS', 0, ?, 0, 'ONLINE')",
                                 -1, &insertView, nullptr) == SQLITE_OK;
         const std::vector<std::string> names = m_catalog.databaseNames();
-        const auto visible = [this](const std::string& n) {
-            if (!m_visible || equalsNoCase(n, "master") || equalsNoCase(n, "tempdb"))
+        // Under DENY VIEW ANY DATABASE: the system databases, the one connected to and the
+        // login's own; a sysadmin sees every one.
+        const auto visible = [&](const std::string& n) {
+            if (!m_visible || m_sysadmin || equalsNoCase(n, *canonical))
                 return true;
+            for (const char* system : {"master", "tempdb", "model", "msdb"})
+                if (equalsNoCase(n, system))
+                    return true;
             return std::any_of(m_visible->begin(), m_visible->end(),
                                [&](const std::string& own) { return equalsNoCase(own, n); });
         };
@@ -888,37 +1271,33 @@ bool Session::use(const std::string& name)
         sqlite3_finalize(insert);
         sqlite3_finalize(insertView);
     }
-    // The catalog views sys.X are the file's tables X: the file once more as the schema "sys", so
-    // that "sys.objects" and "[sys].[objects]" find them in any letter case, and a database without
-    // them (SQL Server 2000) answers "Invalid object name".
-    if (ok && !path.empty()) {
-        sqlite3_stmt* attach = nullptr;
-        ok = sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS sys", -1, &attach, nullptr) == SQLITE_OK &&
-             sqlite3_bind_text(attach, 1, path.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
-             sqlite3_step(attach) == SQLITE_DONE;
-        sqlite3_finalize(attach);
-    }
-    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    // The fixtures declare their name columns NOCASE; here that is the server's collation.
-    ok = ok && sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, compareCiAs) == SQLITE_OK &&
-         sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
-             SQLITE_OK &&
-         sqlite3_create_function(db, "object_id", -1, SQLITE_UTF8, &m_database, sqlObjectId, nullptr,
-                                 nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "col_length", 2, SQLITE_UTF8, nullptr, sqlColLength, nullptr, nullptr) ==
-             SQLITE_OK &&
-         sqlite3_create_function(db, "tds_varbinary", 1, flags, nullptr, sqlVarbinary, nullptr, nullptr) ==
-             SQLITE_OK &&
-         sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
-                                 nullptr) == SQLITE_OK;
+    m_restricted = restricted;
+    ok =
+        ok &&
+        sqlite3_create_function(db, "isnull", 2, flags, nullptr, sqlIsNull, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "concat", -1, flags, nullptr, sqlConcat, nullptr, nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "replicate", 2, flags, nullptr, sqlReplicate, nullptr, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_create_function(db, "object_id", -1, SQLITE_UTF8, &m_database, sqlObjectId, nullptr,
+                                nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "col_length", 2, SQLITE_UTF8, nullptr, sqlColLength, nullptr, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_create_function(db, "tds_varbinary", 1, flags, nullptr, sqlVarbinary, nullptr, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
+                                nullptr) == SQLITE_OK &&
+        sqlite3_create_function(db, "has_perms_by_name", 3, SQLITE_UTF8, &m_restricted, sqlHasPermsByName,
+                                nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
         sqlite3_close(db);
         return false;
     }
     sqlite3_close(m_db);
     m_db = db;
+    m_image = std::move(image);
     m_database = *canonical;
     return true;
 }
@@ -937,12 +1316,13 @@ void Session::batch(const std::string& sql, TokenWriter& out)
 bool Session::runStatements(const std::string& original, const std::vector<Param>& binds, DoneQueue& dones,
                             TokenWriter& out, std::uint8_t doneToken)
 {
-    const std::string sql = rewriteBinaryCasts(mapServerViews(dropUnicodePrefixes(original)));
-    const std::string_view s(sql);
-    if (const std::string word = foreignKeyword(s); !word.empty()) {
-        out.message(true, 102, 1, 15, "Incorrect syntax near '" + word + "'.");
+    const std::string unprefixed = dropUnicodePrefixes(original);
+    if (const std::optional<Refusal> refusal = sqliteOnlySyntax(unprefixed)) {
+        out.message(true, refusal->number, 1, refusal->number == 102 ? 15 : 16, refusal->message);
         return false;
     }
+    const std::string sql = rewriteBinaryCasts(withServerCollation(mapServerViews(unprefixed)));
+    const std::string_view s(sql);
     // Every round consumes at least one character, so the text's length bounds the loop.
     for (std::size_t pos = skipFiller(s, 0); pos < s.size(); pos = skipFiller(s, pos)) {
         const std::string_view word = wordAt(s, pos);
@@ -976,9 +1356,11 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
                 return false;
         } else if (std::size_t end = 0; (equalsNoCase(word, "exec") || equalsNoCase(word, "execute")) &&
                                         execString(s, pos + word.size(), end)) {
-            // The string is compiled only now, so it may name what the batch around it could not.
+            // EXEC ('...'): the text is a batch of its own, compiled only now, so it may name what
+            // the batch around it could not; an error in it ends it, not the batch around it.
+            dones.flush(true);
             if (!runStatements(*execString(s, pos + word.size(), end), binds, dones, out, doneToken))
-                return false;
+                dones.push(doneToken, DoneStatus::Error, 0, 0);
             pos = end;
         } else if (startsWithNoCase(word, "sp_") || equalsNoCase(word, "exec") ||
                    equalsNoCase(word, "execute")) {
@@ -1090,11 +1472,14 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
     }
     if (!stmt)
         return true; // only comments
-    if (m_faults && m_faults->failStatement > 0 && ++m_faults->statements == m_faults->failStatement) {
+    if (m_faults && ++m_faults->statements == m_faults->failStatement && m_faults->failStatement > 0) {
         sqlite3_finalize(stmt);
         dones.flush(true);
         WriteInjectedError(out, m_faults->failNumber);
-        return false;
+        if (!endsOnlyItsStatement(m_faults->failNumber))
+            return false;
+        dones.push(doneToken, DoneStatus::Error, 0, 0);
+        return true;
     }
     for (const Param& p : binds) {
         const int index = p.name.empty() ? 0 : sqlite3_bind_parameter_index(stmt, p.name.c_str());
@@ -1164,11 +1549,20 @@ bool Session::runOne(const char* sql, int bytes, const char** tail, const std::v
         if (const std::optional<ResultColumn> typed = declaredType(declared, result.rows, col)) {
             column.type = typed->type;
             column.maxChars = typed->maxChars;
-            // char(n) comes padded with blanks to its length, as from a real server.
+            // char(n) goes out as char(n), padded with blanks to its length, as from a real server.
             if (declared && equalsNoCase(std::string_view(declared).substr(0, 5), "char("))
-                for (auto& row : result.rows)
-                    if (row[col].kind == Value::Text && row[col].bytes.size() < column.maxChars)
-                        row[col].bytes.resize(column.maxChars, ' ');
+                column.type = ColumnType::Char;
+            // A column of a table declared NOT NULL is not nullable on the wire either.
+            const char* table = sqlite3_column_table_name(stmt, c);
+            const char* origin = sqlite3_column_origin_name(stmt, c);
+            const char* schema = sqlite3_column_database_name(stmt, c);
+            int notNull = 0;
+            if (table && origin &&
+                sqlite3_table_column_metadata(m_db, schema, table, origin, nullptr, nullptr, &notNull,
+                                              nullptr, nullptr) == SQLITE_OK &&
+                notNull)
+                column.nullable = std::any_of(result.rows.begin(), result.rows.end(),
+                                              [&](const auto& row) { return row[col].kind == Value::Null; });
         } else {
             column.type = chooseType(declared, result.rows, col);
         }

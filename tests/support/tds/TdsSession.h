@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,13 @@ public:
     // Azure SQL Database: USE names only the current database, SERVERPROPERTY('EngineEdition') is 5.
     void setAzure(bool on) { m_azure = on; }
 
+    // A login without VIEW DEFINITION: the catalogue shows it only the system objects and those it
+    // holds a permission on (granted, by name; with their columns, keys, indexes and so on), as a
+    // real server's metadata visibility does; nullopt: everything. Takes effect at the next use().
+    void setGrantedObjects(std::optional<std::vector<std::string>> names) { m_granted = std::move(names); }
+    // A member of sysadmin: sees every database and object whatever the modes say.
+    void setSysadmin(bool on) { m_sysadmin = on; }
+
     // Opens the named database read-only; false (and the old one kept) when there is none.
     bool use(const std::string& name);
     const std::string& database() const { return m_database; }
@@ -91,8 +99,12 @@ private:
     const Catalog& m_catalog;
     Faults* m_faults;
     std::optional<std::vector<std::string>> m_visible;
+    std::optional<std::vector<std::string>> m_granted;
     bool m_azure = false;
+    bool m_sysadmin = false;
+    bool m_restricted = false; // m_granted applies: HAS_PERMS_BY_NAME denies VIEW DEFINITION
     sqlite3* m_db = nullptr;
+    std::shared_ptr<const std::string> m_image; // the database the connection reads, kept while it does
     std::string m_database;
     std::int32_t m_nextHandle = 1;
 };

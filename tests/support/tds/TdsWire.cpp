@@ -288,6 +288,7 @@ Login7 ParseLogin7(const std::vector<std::uint8_t>& payload)
     login.password = text(44, true);
     login.database = text(68, false);
     login.integratedSecurity = (payload[25] & 0x80) != 0;
+    login.readOnlyIntent = (payload[26] & 0x20) != 0;
     if (login.integratedSecurity) {
         Reader field(payload.data() + 78, 4);
         const std::size_t off = field.u16();
@@ -471,26 +472,30 @@ void TokenWriter::resultSet(const ResultSet& result)
     u8(Token::ColMetadata);
     u16(static_cast<std::uint16_t>(result.columns.size()));
     for (const ResultColumn& c : result.columns) {
-        u32(0);      // user type
-        u16(0x0009); // nullable, updatability unknown
+        u32(0);                            // user type
+        u16(c.nullable ? 0x0009 : 0x0008); // nullable or not, updatability unknown
+        const bool fixed = !c.nullable;
         switch (c.type) {
         case ColumnType::Int1:
-            u8(0x26), u8(1);
+            fixed ? u8(0x30) : (u8(0x26), u8(1));
             break;
         case ColumnType::Int2:
-            u8(0x26), u8(2);
+            fixed ? u8(0x34) : (u8(0x26), u8(2));
             break;
         case ColumnType::Bit:
-            u8(0x68), u8(1);
+            fixed ? u8(0x32) : (u8(0x68), u8(1));
             break;
         case ColumnType::Int4:
-            u8(0x26), u8(4);
+            fixed ? u8(0x38) : (u8(0x26), u8(4));
             break;
         case ColumnType::Int8:
-            u8(0x26), u8(8);
+            fixed ? u8(0x7F) : (u8(0x26), u8(8));
             break;
         case ColumnType::Float8:
-            u8(0x6D), u8(8);
+            fixed ? u8(0x3E) : (u8(0x6D), u8(8));
+            break;
+        case ColumnType::Char:
+            u8(0xAF), u16(c.maxChars), raw(kUtf8Collation, sizeof kUtf8Collation);
             break;
         case ColumnType::NVarChar:
             u8(0xE7), u16(static_cast<std::uint16_t>(std::min<std::size_t>(c.maxChars, kMaxTextUnits) * 2)),
@@ -512,28 +517,36 @@ void TokenWriter::resultSet(const ResultSet& result)
         u8(Token::Row);
         for (std::size_t i = 0; i < result.columns.size(); ++i) {
             const Value& v = row[i];
+            // A fixed-length type has no length byte; its column holds no NULL.
+            const bool fixed = !result.columns[i].nullable;
             switch (result.columns[i].type) {
             case ColumnType::Int1:
             case ColumnType::Bit:
                 if (v.kind == Value::Null)
                     u8(0);
                 else
-                    u8(1), u8(static_cast<std::uint8_t>(v.integer));
+                    fixed ? u8(static_cast<std::uint8_t>(v.integer))
+                          : (u8(1), u8(static_cast<std::uint8_t>(v.integer)));
                 break;
             case ColumnType::Int2:
                 if (v.kind == Value::Null)
                     u8(0);
                 else
-                    u8(2), u16(static_cast<std::uint16_t>(v.integer));
+                    fixed ? u16(static_cast<std::uint16_t>(v.integer))
+                          : (u8(2), u16(static_cast<std::uint16_t>(v.integer)));
                 break;
             case ColumnType::Int4:
             case ColumnType::Int8:
                 if (v.kind == Value::Null) {
                     u8(0);
                 } else if (result.columns[i].type == ColumnType::Int4) {
-                    u8(4), u32(static_cast<std::uint32_t>(v.integer));
+                    if (!fixed)
+                        u8(4);
+                    u32(static_cast<std::uint32_t>(v.integer));
                 } else {
-                    u8(8), u64(static_cast<std::uint64_t>(v.integer));
+                    if (!fixed)
+                        u8(8);
+                    u64(static_cast<std::uint64_t>(v.integer));
                 }
                 break;
             case ColumnType::Float8:
@@ -541,9 +554,22 @@ void TokenWriter::resultSet(const ResultSet& result)
                     u8(0);
                 } else {
                     const double d = v.kind == Value::Integer ? double(v.integer) : v.real;
-                    u8(8), u64(std::bit_cast<std::uint64_t>(d));
+                    if (!fixed)
+                        u8(8);
+                    u64(std::bit_cast<std::uint64_t>(d));
                 }
                 break;
+            case ColumnType::Char: {
+                if (v.kind == Value::Null) {
+                    u16(0xFFFF);
+                    break;
+                }
+                std::string bytes = v.bytes.substr(0, result.columns[i].maxChars);
+                bytes.resize(result.columns[i].maxChars, ' ');
+                u16(static_cast<std::uint16_t>(bytes.size()));
+                raw(bytes.data(), bytes.size());
+                break;
+            }
             case ColumnType::NVarChar: {
                 if (v.kind == Value::Null) {
                     u16(0xFFFF);

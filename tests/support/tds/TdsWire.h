@@ -131,6 +131,8 @@ struct Login7
     // password.
     bool integratedSecurity = false;
     std::vector<std::uint8_t> sspi;
+    // TypeFlags' fReadOnlyIntent: ApplicationIntent=ReadOnly.
+    bool readOnlyIntent = false;
 };
 Login7 ParseLogin7(const std::vector<std::uint8_t>& payload);
 
@@ -167,23 +169,27 @@ struct Value
 
 enum class ColumnType
 {
-    Int1,        // INTN(1): tinyint
-    Int2,        // INTN(2): smallint
-    Bit,         // BITN(1)
-    Int4,        // INTN(4)
-    Int8,        // INTN(8)
-    Float8,      // FLTN(8)
-    NVarChar,    // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
-    NVarCharMax, // NVARCHAR(MAX): whole texts of any length, as PLP chunks
-    VarBinary,   // VARBINARY(8000)
-    VarBinaryMax // VARBINARY(MAX): whole values of any length, as PLP chunks
+    Int1,         // INTN(1): tinyint
+    Int2,         // INTN(2): smallint
+    Bit,          // BITN(1)
+    Int4,         // INTN(4)
+    Int8,         // INTN(8)
+    Float8,       // FLTN(8)
+    NVarChar,     // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
+    NVarCharMax,  // NVARCHAR(MAX): whole texts of any length, as PLP chunks
+    VarBinary,    // VARBINARY(8000); longer values are cut to 8000 bytes
+    VarBinaryMax, // VARBINARY(MAX): whole values of any length, as PLP chunks
+    Char          // CHAR(maxChars) in the connection's (UTF-8) collation, padded with blanks
 };
 
 struct ResultColumn
 {
     std::string name;
     ColumnType type = ColumnType::NVarChar;
-    std::uint16_t maxChars = 4000; // NVarChar: the declared length (sysname: 128)
+    std::uint16_t maxChars = 4000; // NVarChar: the declared length (sysname: 128); Char: bytes
+    // Declared NOT NULL: announced as not nullable, integers and bits by their fixed-length types,
+    // as SQL Server sends such a column.
+    bool nullable = true;
 };
 
 struct ResultSet

@@ -46,6 +46,9 @@ const char kUsage[] =
     "                      [--certificate-out FILE] [--certificate-host NAME]\n"
     "                      [--windows-login DOMAIN\\USER:PASSWORD]...\n"
     "                      [--browser-instance NAME]... [--browser-port N]\n"
+    "                      [--sysadmin USER]... [--restricted-login USER]... [--grant USER:OBJECT]...\n"
+    "                      [--contained USER:DATABASE]... [--read-only-replica]\n"
+    "                      [--stall-after-batches N] [--ipv6]\n"
     "\n"
     "Serves every DIR/NAME.sqlite as database NAME (opened read-only) to TDS 7.4 clients on\n"
     "127.0.0.1; \"master\" exists even without a file. Every database shows a sysdatabases table.\n"
@@ -90,9 +93,29 @@ const char kUsage[] =
     "  --browser-port N     the Browser's UDP port; 0 (the default) picks a free one.\n"
     "  --owner USER:DATABASE\n"
     "                       the login USER owns DATABASE; may be repeated.\n"
+    "  --sysadmin USER      USER is a member of sysadmin (\"sa\" always is): no mode hides a\n"
+    "                       database or an object from it; may be repeated.\n"
+    "  --restricted-login USER\n"
+    "                       USER lacks VIEW DEFINITION: the catalogue shows it only the system\n"
+    "                       objects and those granted to it (with what belongs to them), and\n"
+    "                       HAS_PERMS_BY_NAME(..., 'VIEW DEFINITION') is 0; may be repeated.\n"
+    "  --grant USER:OBJECT  USER holds a permission on the object named OBJECT, so sees it\n"
+    "                       when restricted; may be repeated.\n"
+    "  --contained USER:DATABASE\n"
+    "                       with --azure: USER is a contained user of DATABASE and must name it\n"
+    "                       in its login; other logins are server logins and land in master\n"
+    "                       when they name none. May be repeated.\n"
+    "  --read-only-replica  behave as an availability group's secondary that takes only\n"
+    "                       read-intent connections: a login to a user database without\n"
+    "                       ApplicationIntent=ReadOnly fails with error 978.\n"
+    "  --stall-after-batches N\n"
+    "                       after N SQL batches (over all connections) the server stops answering\n"
+    "                       any request, attention included, and keeps the connections open.\n"
+    "  --ipv6               listen on [::1] instead of 127.0.0.1.\n"
     "\n"
-    "SIGUSR1 prints \"batches N rpc M logins L\" (SQL batches, RPC requests and logins accepted so\n"
-    "far) on standard error; so does the end of the program. SIGTERM or SIGINT end it with status 0.\n";
+    "SIGUSR1 prints \"batches N rpc M logins L statements S\" (SQL batches, RPC requests, logins\n"
+    "accepted and statements run so far) on standard error; so does the end of the program.\n"
+    "SIGTERM or SIGINT end it with status 0.\n";
 
 struct Login
 {
@@ -112,10 +135,34 @@ struct Server
     std::atomic<long> batches{0};
     std::atomic<long> rpcs{0};
     std::atomic<long> loginsAccepted{0};
-    long dropAfterBatches = 0; // 0: never
+    long dropAfterBatches = 0;  // 0: never
+    long stallAfterBatches = 0; // 0: never
     bool denyViewAnyDatabase = false;
     bool azure = false;
+    bool readOnlyReplica = false;
     std::vector<Login> owners; // user, database
+    std::vector<std::string> sysadmins;
+    std::vector<std::string> restricted;
+    std::vector<Login> grants;    // user, object
+    std::vector<Login> contained; // user, database
+
+    static bool named(const std::vector<std::string>& names, const std::string& user)
+    {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::string& n) { return strcasecmp(n.c_str(), user.c_str()) == 0; });
+    }
+    bool isSysadmin(const std::string& user) const
+    {
+        return strcasecmp(user.c_str(), "sa") == 0 || named(sysadmins, user);
+    }
+    std::vector<std::string> second(const std::vector<Login>& pairs, const std::string& user) const
+    {
+        std::vector<std::string> out;
+        for (const Login& p : pairs)
+            if (strcasecmp(p.user.c_str(), user.c_str()) == 0)
+                out.push_back(p.password);
+        return out;
+    }
     tds::EncryptionMode encryption = tds::EncryptionMode::Offered;
     std::unique_ptr<tds::TlsContext> tls; // null when encryption is not supported
 
@@ -149,8 +196,8 @@ struct Server
 
     void printCounts() const
     {
-        std::fprintf(stderr, "batches %ld rpc %ld logins %ld\n", batches.load(), rpcs.load(),
-                     loginsAccepted.load());
+        std::fprintf(stderr, "batches %ld rpc %ld logins %ld statements %ld\n", batches.load(), rpcs.load(),
+                     loginsAccepted.load(), faults.statements.load());
         std::fflush(stderr);
     }
 };
@@ -159,7 +206,7 @@ class Connection
 {
 public:
     Connection(Server& server, int fd)
-        : m_server(server), m_socket(fd), m_session(server.catalog, &server.faults)
+        : m_server(server), m_socketFd(fd), m_socket(fd), m_session(server.catalog, &server.faults)
     {
     }
 
@@ -184,6 +231,19 @@ private:
         if (m_server.latencyMs > 0 && !m_server.pause(m_server.latencyMs))
             return false;
         return tds::SendMessage(*m_stream, out.bytes(), m_packetSize);
+    }
+
+    // A server that stops answering: nothing more is read or sent until the server ends or the
+    // client gives up and closes.
+    bool stall()
+    {
+        m_stalled = true;
+        while (m_server.pause(1000)) {
+            pollfd fd{m_socketFd, POLLRDHUP, 0};
+            if (poll(&fd, 1, 0) > 0 && (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)))
+                return false;
+        }
+        return false;
     }
 
     // False ends the connection.
@@ -223,12 +283,16 @@ private:
                 ++m_server.batches; // counted before the reply, so a client that saw it sees it
             if (m_server.dropAfterBatches > 0 && number > m_server.dropAfterBatches)
                 return false;
+            if (m_server.stallAfterBatches > 0 && number > m_server.stallAfterBatches)
+                return stall();
             m_session.batch(sql, out);
             return reply(out);
         }
         case PacketType::Rpc: {
             Reader r(message.payload);
             ++m_server.rpcs;
+            if (m_server.stallAfterBatches > 0 && m_server.batches > m_server.stallAfterBatches)
+                return stall();
             m_session.rpc(r, out);
             return reply(out);
         }
@@ -237,6 +301,9 @@ private:
             out.done(Token::Done, DoneStatus::Final, 0, 0);
             return reply(out);
         case PacketType::Attention:
+            if (m_stalled ||
+                (m_server.stallAfterBatches > 0 && m_server.batches > m_server.stallAfterBatches))
+                return stall();
             // Every reply is complete before the next request is read, so there is nothing to
             // cancel; the acknowledgement is what the driver waits for.
             out.done(Token::Done, DoneStatus::Attention, 0, 0);
@@ -317,11 +384,34 @@ private:
         TokenWriter out;
         const std::string database = login.database.empty() ? "master" : login.database;
         const std::string refusal = "Login failed for user '" + user + "'.";
+        const bool sysadmin = m_server.isSysadmin(user);
+        m_session.setSysadmin(sysadmin);
         if (m_server.denyViewAnyDatabase)
             m_session.setVisibleDatabases(m_server.ownedBy(user));
+        if (Server::named(m_server.restricted, user))
+            m_session.setGrantedObjects(m_server.second(m_server.grants, user));
         m_session.setAzure(m_server.azure);
-        // A contained user (and here every login) can log in only to its database.
-        if (!accepted || (m_server.azure && login.database.empty())) {
+        // A contained user exists only in its database and can log in only to it; a server login
+        // that names no database lands in master.
+        const std::vector<std::string> home =
+            m_server.azure ? m_server.second(m_server.contained, user) : std::vector<std::string>();
+        const bool containedElsewhere =
+            !home.empty() && std::none_of(home.begin(), home.end(), [&](const std::string& d) {
+                return strcasecmp(d.c_str(), login.database.c_str()) == 0;
+            });
+        // A secondary that allows only read-intent connections turns the others away from its
+        // databases (master stays reachable).
+        const bool readWriteToReplica =
+            m_server.readOnlyReplica && !login.readOnlyIntent && strcasecmp(database.c_str(), "master") != 0;
+        if (!accepted || containedElsewhere) {
+            out.message(true, 18456, 1, 14, refusal);
+            out.done(Token::Done, DoneStatus::Error, 0, 0);
+        } else if (readWriteToReplica) {
+            out.message(true, 978, 1, 14,
+                        "The target database ('" + database +
+                            "') is in an availability group and is currently accessible for connections "
+                            "when the application intent is set to read only. For more information about "
+                            "application intent, see SQL Server Books Online.");
             out.message(true, 18456, 1, 14, refusal);
             out.done(Token::Done, DoneStatus::Error, 0, 0);
         } else if (!m_session.use(database)) {
@@ -354,6 +444,8 @@ private:
     }
 
     Server& m_server;
+    int m_socketFd;
+    bool m_stalled = false;
     tds::SocketStream m_socket;
     std::unique_ptr<tds::TlsStream> m_tls;
     tds::Stream* m_stream = &m_socket;
@@ -401,6 +493,11 @@ int main(int argc, char** argv)
     long failStatement = 0, failNumber = 0, dropAfter = 0;
     bool denyView = false;
     bool azure = false;
+    bool readOnlyReplica = false;
+    bool ipv6 = false;
+    long stallAfter = 0;
+    std::vector<std::string> sysadmins, restrictedLogins;
+    std::vector<Login> grants, contained;
     std::vector<Login> owners;
     tds::EncryptionMode encryption = tds::EncryptionMode::Offered;
     std::string certificateOut;
@@ -417,6 +514,14 @@ int main(int argc, char** argv)
         }
         if (arg == "--deny-view-any-database") {
             denyView = true;
+            continue;
+        }
+        if (arg == "--read-only-replica") {
+            readOnlyReplica = true;
+            continue;
+        }
+        if (arg == "--ipv6") {
+            ipv6 = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -481,6 +586,19 @@ int main(int argc, char** argv)
         } else if (arg == "--drop-after-batches") {
             if (!parseInt(value, 1, 1000000000, dropAfter))
                 return usageError("bad --drop-after-batches");
+        } else if (arg == "--stall-after-batches") {
+            if (!parseInt(value, 1, 1000000000, stallAfter))
+                return usageError("bad --stall-after-batches");
+        } else if (arg == "--sysadmin" || arg == "--restricted-login") {
+            if (!*value)
+                return usageError((arg + " wants a login name").c_str());
+            (arg == "--sysadmin" ? sysadmins : restrictedLogins).emplace_back(value);
+        } else if (arg == "--grant" || arg == "--contained") {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || colon == value || !colon[1])
+                return usageError((arg + " wants USER:NAME").c_str());
+            (arg == "--grant" ? grants : contained)
+                .push_back({std::string(value, colon), std::string(colon + 1)});
         } else {
             return usageError(("unknown option " + arg).c_str());
         }
@@ -519,23 +637,33 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
 
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int yes = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    socklen_t length = sizeof address;
-    if (signalFd < 0 || listener < 0 ||
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (ipv6) {
+        auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
+        a6->sin6_family = AF_INET6;
+        a6->sin6_addr = in6addr_loopback;
+        a6->sin6_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof *a6;
+    } else {
+        auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
+        a4->sin_family = AF_INET;
+        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a4->sin_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof *a4;
+    }
+    if (signalFd < 0 || listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         listen(listener, 64) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::fprintf(stderr, "tds-testserver: cannot listen on 127.0.0.1:%ld: %s\n", port,
-                     std::strerror(errno));
+        std::fprintf(stderr, "tds-testserver: cannot listen on %s:%ld: %s\n", ipv6 ? "[::1]" : "127.0.0.1",
+                     port, std::strerror(errno));
         return 1;
     }
-    const int tcpPort = ntohs(address.sin_port);
+    const int tcpPort = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                   : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     std::printf("port %d\n", tcpPort);
     int browser = -1;
     if (!browserInstances.empty()) {
@@ -563,6 +691,12 @@ int main(int argc, char** argv)
     server.dropAfterBatches = dropAfter;
     server.denyViewAnyDatabase = denyView;
     server.azure = azure;
+    server.readOnlyReplica = readOnlyReplica;
+    server.stallAfterBatches = stallAfter;
+    server.sysadmins = std::move(sysadmins);
+    server.restricted = std::move(restrictedLogins);
+    server.grants = std::move(grants);
+    server.contained = std::move(contained);
     server.owners = std::move(owners);
     server.encryption = encryption;
     server.tls = std::move(tls);

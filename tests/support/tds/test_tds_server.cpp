@@ -94,8 +94,23 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         s_dir = pattern;
         tdsfixture::writeStandardFixtures(s_dir);
-        s_server = std::make_unique<TdsServerProcess>(TdsServerProcess::Options{
-            s_dir, {kUser + ":" + kPassword, "sa:"}, 0, 0, 0, 0, 0, false, false, {}, {}, {}, {}, {}, {}});
+        s_server =
+            std::make_unique<TdsServerProcess>(TdsServerProcess::Options{s_dir,
+                                                                         {kUser + ":" + kPassword, "sa:"},
+                                                                         0,
+                                                                         0,
+                                                                         0,
+                                                                         0,
+                                                                         0,
+                                                                         false,
+                                                                         false,
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {},
+                                                                         {}});
     }
     static void TearDownTestSuite()
     {
@@ -245,7 +260,7 @@ TEST_F(TdsServer, LongTextsAreCutAt4000Characters)
 {
     Connection c(server(), "sample");
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-    const QStringList values = c.column("SELECT hex(zeroblob(2500))");
+    const QStringList values = c.column("SELECT REPLICATE('0', 5000)");
     ASSERT_EQ(values.size(), 1);
     EXPECT_EQ(values[0], QString(4000, '0'));
 }
@@ -335,7 +350,7 @@ TEST_P(DatabaseList, MasterFirstThenSortedFromEveryDatabase)
 {
     Connection c(server(), GetParam());
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-    EXPECT_EQ(c.column("SELECT name || ':' || dbid FROM sysdatabases ORDER BY dbid"),
+    EXPECT_EQ(c.column("SELECT CONCAT(name, ':', dbid) FROM sysdatabases ORDER BY dbid"),
               QStringList({"master:1", "big:2", "sample:3", "we]ird';db:4"}));
 }
 
@@ -743,9 +758,9 @@ TEST_F(TdsServer, SysDatabasesListsTheFolder)
     Connection c(server(), "sample");
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
     EXPECT_EQ(
-        c.column("SELECT name || ':' || database_id || ':' || state_desc FROM [SYS].[Databases] ORDER BY "
+        c.column("SELECT CONCAT(name, ':', database_id, ':', state_desc) FROM [SYS].[Databases] ORDER BY "
                  "database_id"),
-        c.column("SELECT name || ':' || dbid || ':ONLINE' FROM sysdatabases ORDER BY dbid"));
+        c.column("SELECT CONCAT(name, ':', dbid, ':ONLINE') FROM sysdatabases ORDER BY dbid"));
     EXPECT_EQ(c.column("SELECT count(*) FROM sys.databases"), QStringList{"4"});
     // Inside a string it is text.
     EXPECT_EQ(c.column("SELECT 'sys.databases'"), QStringList{"sys.databases"});
@@ -774,8 +789,9 @@ TEST_F(TdsServer, LargeResultsCrossManyPackets)
 {
     Connection c(server(), "big");
     ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-    const QStringList names = c.column("SELECT o.name || '.' || c.name FROM sysobjects o JOIN syscolumns c"
-                                       " ON c.id = o.id WHERE o.xtype = 'U' ORDER BY o.name, c.colid");
+    const QStringList names =
+        c.column("SELECT CONCAT(o.name, '.', c.name) FROM sysobjects o JOIN syscolumns c"
+                 " ON c.id = o.id WHERE o.xtype = 'U' ORDER BY o.name, c.colid");
     ASSERT_EQ(names.size(), 1000 * 20);
     EXPECT_EQ(names.first(), "Table0001.Col01_varchar");
     EXPECT_EQ(names.last(), "Table1000.Col20_int");
@@ -912,7 +928,7 @@ TEST(TdsServerLatency, RepliesHeldBackStillArrive)
     ASSERT_NE(mkdtemp(pattern), nullptr);
     tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), pattern);
     {
-        TdsServerProcess far({pattern, {}, 0, 50, 0, 0, 0, false, false, {}, {}, {}, {}, {}, {}});
+        TdsServerProcess far({pattern, {}, 0, 50, 0, 0, 0, false, false, {}, {}, {}, {}, {}, {}, {}});
         Connection c(far, "", "", "sa");
         ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
         QSqlQuery q = c.query();
@@ -1044,26 +1060,164 @@ INSTANTIATE_TEST_SUITE_P(
                   }}),
     [](const auto& p) { return std::string(p.param.label); });
 
-// DENY VIEW ANY DATABASE: the list shows master, tempdb and the login's own databases (with their
-// real ids), and a database left out of it can still be used.
-TEST(TdsServerVisibility, OnlyOwnDatabasesAreListedYetOthersCanBeUsed)
+// DENY VIEW ANY DATABASE: the list shows master, the other system databases there are, the one
+// connected to and the login's own (with their real ids); a database left out of it can still be
+// used; a sysadmin sees them all.
+struct VisibleDatabases
 {
+    const char* user;
+    const char* connectedTo;
+    QStringList listed;
+};
+
+class TdsServerVisibility : public ::testing::TestWithParam<VisibleDatabases>
+{
+};
+
+TEST_P(TdsServerVisibility, OnlyOwnAndSystemDatabasesAreListedYetOthersCanBeUsed)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
     char pattern[] = "/tmp/orvane-tds-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     tdsfixture::writeStandardFixtures(pattern);
+    for (const char* system : {"msdb", "tempdb"})
+        tdsfixture::writeDatabase(tdsfixture::Database(system), pattern);
     TdsServerProcess::Options options;
     options.catalogDir = pattern;
+    options.logins = {"owner:pw", "sa:"};
     options.denyViewAnyDatabase = true;
-    options.owners = {"sa:BIG"};
+    options.owners = {"owner:BIG"};
     {
         TdsServerProcess restricted(options);
-        Connection c(restricted, "sample", "", "sa");
+        Connection c(restricted, GetParam().connectedTo, GetParam().user == std::string("sa") ? "" : "pw",
+                     GetParam().user);
         ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
-        EXPECT_EQ(c.column("SELECT name || ':' || dbid FROM sysdatabases ORDER BY dbid"),
-                  QStringList({"master:1", "big:2"}));
+        EXPECT_EQ(c.column("SELECT CONCAT(name, ':', dbid) FROM sysdatabases ORDER BY dbid"),
+                  GetParam().listed);
+        QSqlQuery use = c.query();
+        EXPECT_TRUE(use.exec("USE [we]]ird';db]")) << use.lastError().text().toStdString();
     }
     std::filesystem::remove_all(pattern);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Logins, TdsServerVisibility,
+    ::testing::Values(
+        VisibleDatabases{"owner", "sample", {"master:1", "big:2", "msdb:3", "sample:4", "tempdb:5"}},
+        VisibleDatabases{"owner", "master", {"master:1", "big:2", "msdb:3", "tempdb:5"}},
+        VisibleDatabases{
+            "sa", "master", {"master:1", "big:2", "msdb:3", "sample:4", "tempdb:5", "we]ird';db:6"}}),
+    [](const ::testing::TestParamInfo<VisibleDatabases>& p) {
+        return std::string(p.param.user) + "_in_" + p.param.connectedTo;
+    });
+
+// What SQL Server refuses fails here too, with its number, however SQLite would take it.
+INSTANTIATE_TEST_SUITE_P(
+    SqliteOnly, StatementError,
+    ::testing::Values(FailingStatement{"SELECT 'a' || 'b'", "102"},
+                      FailingStatement{"SELECT IFNULL(NULL, 1)", "195"},
+                      FailingStatement{"SELECT name FROM sysobjects WHERE name GLOB 's*'", "102"},
+                      FailingStatement{"SELECT name FROM sysobjects WHERE 1 == 1", "102"},
+                      FailingStatement{"SELECT group_concat(name) FROM sysobjects", "195"},
+                      FailingStatement{"SELECT substr(name, 1, 2) FROM sysobjects", "195"},
+                      FailingStatement{"SELECT rowid FROM sysobjects", "207"},
+                      FailingStatement{"SELECT name FROM sysobjects ORDER BY name COLLATE NOCASE", "448"},
+                      FailingStatement{"SELECT `name` FROM sysobjects", "102"},
+                      // The whole batch fails before its first statement runs.
+                      FailingStatement{"SELECT 1; SELECT IFNULL(name, '') FROM sysobjects", "195"}));
+
+// The server's collation decides every comparison of text, literals with literals and columns
+// declared without a collation included, whatever the file declares.
+TEST(TdsServerStrictness, TextComparesUnderTheServersCollationAndColumnsKeepTheirDeclaration)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
+    char pattern[] = "/tmp/orvane-tds-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((std::string(pattern) + "/plain.sqlite").c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(db,
+                         "CREATE TABLE sysobjects (name sysname NOT NULL, id int NOT NULL, xtype char(2) NOT "
+                         "NULL, uid smallint, crdate TEXT);"
+                         "INSERT INTO sysobjects VALUES ('Titles', 1, 'U', 1, NULL), ('authors', 2, 'U', 1, "
+                         "NULL), ('Bücher', 3, 'V', 1, NULL)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    }
+    TdsServerProcess::Options options;
+    options.catalogDir = pattern;
+    {
+        TdsServerProcess server(options);
+        Connection c(server, "plain", "", "sa");
+        ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+        EXPECT_EQ(c.column("SELECT CASE WHEN 'abc' = 'ABC' THEN 1 ELSE 0 END AS 'same'"), QStringList{"1"});
+        EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE name = 'TITLES'"), QStringList{"Titles"});
+        EXPECT_EQ(c.column("SELECT name FROM sysobjects WHERE name IN ('BÜCHER')"), QStringList{"Bücher"});
+        EXPECT_EQ(c.column("SELECT name FROM sysobjects ORDER BY name"),
+                  QStringList({"authors", "Bücher", "Titles"}));
+        EXPECT_EQ(c.column("SELECT count(*) FROM sysobjects WHERE xtype = 'u'"), QStringList{"2"});
+
+        QSqlQuery q = c.query();
+        ASSERT_TRUE(q.exec("SELECT xtype, id, name, uid FROM sysobjects WHERE id = 1"))
+            << q.lastError().text().toStdString();
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toString(), QStringLiteral("U "));
+        const QSqlRecord record = q.record();
+        EXPECT_EQ(record.field(0).length(), 2);
+        for (int i : {0, 1, 2})
+            EXPECT_EQ(record.field(i).requiredStatus(), QSqlField::Required) << i;
+        EXPECT_EQ(record.field(3).requiredStatus(), QSqlField::Optional);
+    }
+    std::filesystem::remove_all(pattern);
+}
+
+// A permission error ends only its statement, the batch runs on; a deadlock ends the batch.
+struct BatchFault
+{
+    int error;
+    long statementsRun; // of the three
+};
+
+class TdsServerBatchFault : public ::testing::TestWithParam<BatchFault>
+{
+};
+
+TEST_P(TdsServerBatchFault, EndsItsStatementOrTheBatchAsTheServerDoes)
+{
+    if (TdsServerProcess::odbcDriverPath().empty())
+        GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
+    char pattern[] = "/tmp/orvane-tds-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tdsfixture::writeDatabase(tdsfixture::weirdDatabase(), pattern);
+    TdsServerProcess::Options options;
+    options.catalogDir = pattern;
+    options.failStatement = 2;
+    options.failNumber = GetParam().error;
+    {
+        TdsServerProcess server(options);
+        Connection c(server, "master", "", "sa");
+        ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+        const long before = server.counts().statements;
+        QSqlQuery q = c.query();
+        ASSERT_TRUE(q.exec("SELECT 1; SELECT 2; SELECT 3")) << q.lastError().text().toStdString();
+        while (q.next()) {
+        }
+        EXPECT_FALSE(q.nextResult());
+        EXPECT_EQ(q.lastError().nativeErrorCode().toInt(), GetParam().error);
+        EXPECT_EQ(server.counts().statements - before, GetParam().statementsRun);
+    }
+    std::filesystem::remove_all(pattern);
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, TdsServerBatchFault,
+                         ::testing::Values(BatchFault{229, 3}, BatchFault{1222, 3}, BatchFault{1205, 2}),
+                         [](const ::testing::TestParamInfo<BatchFault>& p) {
+                             return "Error" + std::to_string(p.param.error);
+                         });
 
 } // namespace
 

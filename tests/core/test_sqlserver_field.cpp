@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Encryption, RoundTrips,
 struct RideAlongCase
 {
     const char* name;
-    long failStatement; // the batch's nine, then the system-table statement, then the permission check
+    long failStatement; // the batch's seventeen, then the system-table statement, then the permission check
 };
 
 class RideAlongFault : public ::testing::TestWithParam<RideAlongCase>
@@ -195,8 +195,8 @@ TEST_P(RideAlongFault, CostsOnlyItsRows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Statements, RideAlongFault,
-                         ::testing::Values(RideAlongCase{"SystemTableStatement", 10},
-                                           RideAlongCase{"PermissionCheck", 11}),
+                         ::testing::Values(RideAlongCase{"SystemTableStatement", 18},
+                                           RideAlongCase{"PermissionCheck", 19}),
                          caseName);
 
 // The name reaches the server whole in the login (which would be refused for any other name) and

@@ -852,7 +852,13 @@ std::shared_ptr<const std::string> databaseImage(const std::string& path,
         while (ok && sqlite3_step(info) == SQLITE_ROW) {
             const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(info, 0));
             const char* type = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
-            ddl += (first ? "" : ", ") + quotedName(name) + ' ' + (type ? type : "") + " COLLATE NOCASE";
+            std::string declared = type ? type : "";
+            // SQLite reads a size only as a number: nvarchar(max) stands as a quoted name, as the
+            // fixtures declare it.
+            if (declared.find('(') != std::string::npos &&
+                !std::isdigit(static_cast<unsigned char>(declared[declared.find('(') + 1])))
+                declared = quotedName(declared);
+            ddl += (first ? "" : ", ") + quotedName(name) + ' ' + declared + " COLLATE NOCASE";
             if (sqlite3_column_int(info, 2))
                 ddl += " NOT NULL";
             if (sqlite3_column_int(info, 3) > 0)
@@ -1017,8 +1023,20 @@ std::string withServerCollation(std::string_view sql)
         const bool alias = end != std::string::npos && end >= 1 &&
                            equalsNoCase(out.substr(end - 1, 2), "as") &&
                            (end < 2 || !isWordChar(out[end - 2]));
+        // EXEC ('...'): the literal is a batch of its own, rewritten when it runs.
+        bool batch = false;
+        if (end != std::string::npos && end >= 1 && out[end] == '(') {
+            const std::size_t last = out.find_last_not_of(" \t\r\n", end - 1);
+            for (const std::string_view verb : {std::string_view("exec"), std::string_view("execute")}) {
+                if (last != std::string::npos && last + 1 >= verb.size()) {
+                    const std::size_t first = last + 1 - verb.size();
+                    batch = batch || (equalsNoCase(out.substr(first, verb.size()), verb) &&
+                                      (first == 0 || !isWordChar(out[first - 1])));
+                }
+            }
+        }
         out.append(text);
-        if (kind == Piece::Literal && !alias)
+        if (kind == Piece::Literal && !alias && !batch)
             out += " COLLATE NOCASE";
     });
     return out;
@@ -1314,14 +1332,17 @@ void Session::batch(const std::string& sql, TokenWriter& out)
 }
 
 bool Session::runStatements(const std::string& original, const std::vector<Param>& binds, DoneQueue& dones,
-                            TokenWriter& out, std::uint8_t doneToken)
+                            TokenWriter& out, std::uint8_t doneToken, bool rewritten)
 {
-    const std::string unprefixed = dropUnicodePrefixes(original);
-    if (const std::optional<Refusal> refusal = sqliteOnlySyntax(unprefixed)) {
-        out.message(true, refusal->number, 1, refusal->number == 102 ? 15 : 16, refusal->message);
-        return false;
+    std::string sql = original;
+    if (!rewritten) {
+        const std::string unprefixed = dropUnicodePrefixes(original);
+        if (const std::optional<Refusal> refusal = sqliteOnlySyntax(unprefixed)) {
+            out.message(true, refusal->number, 1, refusal->number == 102 ? 15 : 16, refusal->message);
+            return false;
+        }
+        sql = rewriteBinaryCasts(withServerCollation(mapServerViews(unprefixed)));
     }
-    const std::string sql = rewriteBinaryCasts(withServerCollation(mapServerViews(unprefixed)));
     const std::string_view s(sql);
     // Every round consumes at least one character, so the text's length bounds the loop.
     for (std::size_t pos = skipFiller(s, 0); pos < s.size(); pos = skipFiller(s, pos)) {
@@ -1430,7 +1451,7 @@ bool Session::runIf(std::string_view s, std::size_t& pos, const std::vector<Para
     // Only the branch taken is compiled, so the other may name a view this database lacks.
     const std::string_view branch = holds ? thenBranch : elseBranch;
     return skipFiller(branch, 0) >= branch.size() ||
-           runStatements(std::string(branch), binds, dones, out, doneToken);
+           runStatements(std::string(branch), binds, dones, out, doneToken, true);
 }
 
 void WriteInjectedError(TokenWriter& out, std::int32_t number)

@@ -86,8 +86,10 @@ private:
     class DoneQueue;
 
     // Runs sql statement by statement; false after the first error, which has then been written.
+    // rewritten: sql is a piece of a batch already checked and turned into SQLite's dialect (an IF's
+    // branch), not a client's text.
     bool runStatements(const std::string& sql, const std::vector<Param>& binds, DoneQueue& dones,
-                       TokenWriter& out, std::uint8_t doneToken);
+                       TokenWriter& out, std::uint8_t doneToken, bool rewritten = false);
     bool runOne(const char* sql, int bytes, const char** tail, const std::vector<Param>& binds,
                 DoneQueue& dones, TokenWriter& out, std::uint8_t doneToken);
     // IF condition statement [ELSE statement] at pos, which it moves past the whole construct.

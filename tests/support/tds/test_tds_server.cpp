@@ -700,12 +700,13 @@ TEST_F(MissingView, EndsTheBatchUnlessGuarded)
 TEST_F(MissingView, ExecRunsAStringOnlyWhenItsTurnComes)
 {
     EXPECT_EQ(
-        results("sample",
-                "SELECT COALESCE(CAST(COL_LENGTH('sys.indexes', 'filter_definition') AS TEXT), 'NULL') "
-                "|| ' ' || COL_LENGTH(N'[sys].[objects]', N'NAME') || ' ' || "
-                "COL_LENGTH('sys.objects', 'type') || ' ' || COALESCE(COL_LENGTH('sys.objects', "
-                "'nosuch'), 'NULL') || ' ' || COL_LENGTH('titles', 'title') || ' ' || "
-                "COL_LENGTH('sales.titles', 'Qty') || ' ' || COALESCE(COL_LENGTH('nosuch', 'a'), 'NULL')"),
+        results(
+            "sample",
+            "SELECT CONCAT(COALESCE(CAST(COL_LENGTH('sys.indexes', 'filter_definition') AS nvarchar(10)), "
+            "'NULL'), ' ', COL_LENGTH(N'[sys].[objects]', N'NAME'), ' ', COL_LENGTH('sys.objects', 'type'), "
+            "' ', COALESCE(CAST(COL_LENGTH('sys.objects', 'nosuch') AS nvarchar(10)), 'NULL'), ' ', "
+            "COL_LENGTH('titles', 'title'), ' ', COL_LENGTH('sales.titles', 'Qty'), ' ', "
+            "COALESCE(CAST(COL_LENGTH('nosuch', 'a') AS nvarchar(10)), 'NULL'))"),
         QStringList({"-1 256 2 NULL 80 2 NULL"}));
     EXPECT_EQ(results("old", "SELECT COALESCE(COL_LENGTH('sys.indexes', 'filter_definition'), 'NULL')"),
               QStringList({"NULL"}));

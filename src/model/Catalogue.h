@@ -121,8 +121,8 @@ struct TCatalogueIndex
     bool unique = false;
     QList<TCatalogueIndexColumn> columns; // in key order
     bool clustered = false;               // SQL Server
-    QStringList included;                 // SQL Server: the included (non-key) columns, in their order
-    QString filter;                       // SQL Server: a filtered index's filter_definition
+    QStringList included{};               // SQL Server: the included (non-key) columns, in their order
+    QString filter{};                     // SQL Server: a filtered index's filter_definition
 };
 
 // A routine's parameter or a function's return value ("type" names types as the report does).

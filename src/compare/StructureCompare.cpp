@@ -126,24 +126,30 @@ private:
         m_out.back().current = current;
     }
 
-    // Each item of the baseline paired with the first unpaired current item that matches.
+    // Each item of the baseline paired with an unpaired current item that matches: one of its own
+    // name when there is one (matching by content leaves several to choose from), else the first.
     template <typename T, typename Match, typename Compare, typename Name>
     void pair(TDifferenceItem item, const QList<T>& baseline, const QList<T>& current, Match match,
               Compare compare, Name name)
     {
         QList<bool> used(current.size(), false);
-        for (const T& b : baseline) {
-            qsizetype found = -1;
-            for (qsizetype i = 0; i < current.size() && found < 0; ++i) {
-                if (!used.at(i) && match(b, current.at(i)))
-                    found = i;
+        QList<qsizetype> partner(baseline.size(), -1);
+        for (const bool sameName : {true, false}) {
+            for (qsizetype b = 0; b < baseline.size(); ++b) {
+                for (qsizetype i = 0; i < current.size() && partner.at(b) < 0; ++i) {
+                    if (used.at(i) || (sameName && !SameText(name(baseline.at(b)), name(current.at(i)))) ||
+                        !match(baseline.at(b), current.at(i)))
+                        continue;
+                    partner[b] = i;
+                    used[i] = true;
+                }
             }
-            if (found < 0) {
-                add(TChangeKind::Removed, item, name(b));
-                continue;
-            }
-            used[found] = true;
-            compare(b, current.at(found));
+        }
+        for (qsizetype b = 0; b < baseline.size(); ++b) {
+            if (partner.at(b) < 0)
+                add(TChangeKind::Removed, item, name(baseline.at(b)));
+            else
+                compare(baseline.at(b), current.at(partner.at(b)));
         }
         for (qsizetype i = 0; i < current.size(); ++i) {
             if (!used.at(i))

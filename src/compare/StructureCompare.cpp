@@ -1,14 +1,15 @@
 #include "StructureCompare.h"
 
+#include "EngineTraits.h"
 #include "TypeMapping.h"
 
 #include <algorithm>
 
 namespace {
 
-bool IsSqlServer(const TCatalogue& catalogue)
+bool HasSchemas(const TCatalogue& catalogue)
 {
-    return catalogue.provider == QLatin1String("SQLServer");
+    return EngineTraitsOfWord(catalogue.provider).hasSchemas;
 }
 
 bool SameText(const QString& a, const QString& b)
@@ -67,8 +68,9 @@ class TComparer
 {
 public:
     TComparer(const TCatalogue& baseline, const TCatalogue& current)
-        : m_baselineSql(IsSqlServer(baseline)), m_currentSql(IsSqlServer(current)),
-          m_cross(m_baselineSql != m_currentSql)
+        : m_baselineSchemas(HasSchemas(baseline)), m_currentSchemas(HasSchemas(current)),
+          m_baselineCoded(EngineTraitsOfWord(baseline.provider).hasTypeCodes),
+          m_cross(&EngineTraitsOfWord(baseline.provider) != &EngineTraitsOfWord(current.provider))
     {
     }
 
@@ -78,21 +80,21 @@ public:
     void objectAdded(const TCatalogueObject& object)
     {
         m_object = object.name;
-        m_schema = m_currentSql ? object.schema : QString();
+        m_schema = m_currentSchemas ? object.schema : QString();
         add(TChangeKind::Added, TDifferenceItem::Table, QString());
     }
 
     void objectRemoved(const TCatalogueObject& object)
     {
         m_object = object.name;
-        m_schema = m_baselineSql ? object.schema : QString();
+        m_schema = m_baselineSchemas ? object.schema : QString();
         add(TChangeKind::Removed, TDifferenceItem::Table, QString());
     }
 
     void objects(const TCatalogueObject& b, const TCatalogueObject& c)
     {
         m_object = b.name;
-        m_schema = m_baselineSql ? b.schema : m_currentSql ? c.schema : QString();
+        m_schema = m_baselineSchemas ? b.schema : m_currentSchemas ? c.schema : QString();
         if (b.kind != c.kind)
             changed(TDifferenceItem::Table, QString(), QStringLiteral("kind"), ObjectKindName(b.kind),
                     ObjectKindName(c.kind));
@@ -171,6 +173,8 @@ private:
         const QString name = b.name;
         const auto typeChanged = [&] {
             changed(TDifferenceItem::Column, name, QStringLiteral("type"), b.typeName, c.typeName);
+            m_out.back().baselineColumn = &b;
+            m_out.back().currentColumn = &c;
         };
         const auto lengthChanged = [&] {
             changed(TDifferenceItem::Column, name, QStringLiteral("length"), QString::number(b.length),
@@ -179,7 +183,7 @@ private:
         if (m_cross) {
             bool lengthsAgree = false;
             const bool same =
-                m_baselineSql ? TypesCorrespond(c, b, lengthsAgree) : TypesCorrespond(b, c, lengthsAgree);
+                m_baselineCoded ? TypesCorrespond(b, c, lengthsAgree) : TypesCorrespond(c, b, lengthsAgree);
             if (!same)
                 typeChanged();
             else if (!lengthsAgree)
@@ -192,13 +196,15 @@ private:
             changed(TDifferenceItem::Column, name, QStringLiteral("type"),
                     b.typeName + QStringLiteral(" (") + QString::number(*b.typeCode) + QLatin1Char(')'),
                     c.typeName + QStringLiteral(" (") + QString::number(*c.typeCode) + QLatin1Char(')'));
+            m_out.back().baselineColumn = &b;
+            m_out.back().currentColumn = &c;
             return;
         }
         if (!sameType || !SameText(b.baseType, c.baseType)) {
             typeChanged();
             return;
         }
-        if (HasComparedLength(b, m_baselineSql) && b.length != c.length)
+        if (HasComparedLength(b, !m_baselineCoded) && b.length != c.length)
             lengthChanged();
     }
 
@@ -288,8 +294,9 @@ private:
             [](const TCatalogueForeignKey& x) { return x.name; });
     }
 
-    bool m_baselineSql;
-    bool m_currentSql;
+    bool m_baselineSchemas;
+    bool m_currentSchemas;
+    bool m_baselineCoded; // the baseline's columns carry ADO type codes (Access's)
     bool m_cross;
     QString m_object;
     QString m_schema;

@@ -1,6 +1,8 @@
 #include "EngineTraits.h"
 
+#include "DeclaredTypes.h"
 #include "JetCatalogReader.h"
+#include "UIText.h"
 
 namespace {
 
@@ -11,8 +13,28 @@ QString sqlServerSystemTables()
 }
 
 // Spelled once, where the Access catalogue's own run answers it.
-const TEngineTraits kAccess = {"Access", 0, false, false, &JetSystemTableStatement, 4, "PR_Access_"};
-const TEngineTraits kSqlServer = {"SQLServer", 1, true, true, &sqlServerSystemTables, 3, "PR_SQLServer_"};
+const TEngineTraits kAccess = {.word = "Access",
+                               .listIndexBase = 0,
+                               .hasViews = false,
+                               .choosesDatabase = false,
+                               .systemTableStatement = &JetSystemTableStatement,
+                               .nameText = 4,
+                               .profilePrefix = "PR_Access_",
+                               .hasSchemas = false,
+                               .hasTypeCodes = true,
+                               .autoIncrementText = 336,
+                               .declaredType = &AccessDeclaredType};
+const TEngineTraits kSqlServer = {.word = "SQLServer",
+                                  .listIndexBase = 1,
+                                  .hasViews = true,
+                                  .choosesDatabase = true,
+                                  .systemTableStatement = &sqlServerSystemTables,
+                                  .nameText = 3,
+                                  .profilePrefix = "PR_SQLServer_",
+                                  .hasSchemas = true,
+                                  .hasTypeCodes = false,
+                                  .autoIncrementText = 348,
+                                  .declaredType = &SqlServerDeclaredType};
 
 } // namespace
 
@@ -23,5 +45,20 @@ const TEngineTraits& EngineTraits(TProviderType provider)
 
 const TEngineTraits& EngineTraitsOfWord(const QString& word)
 {
-    return word == QLatin1String(kSqlServer.word) ? kSqlServer : kAccess;
+    const TEngineTraits* traits = FindEngineTraits(word);
+    return traits ? *traits : kAccess;
+}
+
+const TEngineTraits* FindEngineTraits(const QString& word)
+{
+    for (const TEngineTraits* traits : {&kAccess, &kSqlServer}) {
+        if (word == QLatin1String(traits->word))
+            return traits;
+    }
+    return nullptr;
+}
+
+QString DeclaredTypeText(const TCatalogue& catalogue, const TCatalogueColumn& column)
+{
+    return EngineTraitsOfWord(catalogue.provider).declaredType(column, CurrentLanguage);
 }

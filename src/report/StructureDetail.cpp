@@ -1,5 +1,6 @@
 #include "StructureDetail.h"
 
+#include "EngineTraits.h"
 #include "StructureJson.h"
 #include "UIText.h"
 
@@ -24,11 +25,12 @@ constexpr int kTextSetDefault = 345;
 constexpr int kTextNotEnforced = 346;
 constexpr int kTextDescending = 347;
 constexpr int kTextIdentity = 348;
+constexpr int kTextType = 353;
 
 // Every label of the block, so the values line up whichever labels a table happens to need.
 constexpr int kLabels[] = {kTextPrimaryKey,   kTextIndex,       kTextUniqueIndex, kTextForeignKey,
                            kTextReferencedBy, kTextDefault,     kTextAutoNumber,  kTextIdentity,
-                           kTextComputed,     kTextDescription, kTextLinkedTo};
+                           kTextComputed,     kTextDescription, kTextLinkedTo,    kTextType};
 
 QString Joined(const QStringList& names)
 {
@@ -133,6 +135,10 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
         block.add(kTextLinkedTo,
                   link.odbc.isEmpty() ? link.file + QStringLiteral(": ") + link.table : link.odbc);
     }
+    // The column lines keep the report's ADO-style names; here each type as the engine's users
+    // write it.
+    for (const TCatalogueColumn& column : object.columns)
+        block.add(kTextType, column.name + QStringLiteral(": ") + DeclaredTypeText(catalogue, column));
     if (object.primaryKey)
         block.add(kTextPrimaryKey,
                   object.primaryKey->name + QLatin1Char(' ') + Joined(object.primaryKey->columns));
@@ -147,14 +153,13 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
                                                  Joined(key.columns) + QStringLiteral(": ") + key.name);
         }
     }
-    const bool sqlServer = catalogue.provider == QLatin1String("SQLServer");
     for (const TCatalogueColumn& column : object.columns) {
         if (!column.defaultValue.isEmpty())
             block.add(kTextDefault, column.name + QStringLiteral(" = ") + column.defaultValue);
     }
     for (const TCatalogueColumn& column : object.columns) {
         if (column.autoIncrement)
-            block.add(sqlServer ? kTextIdentity : kTextAutoNumber, column.name);
+            block.add(EngineTraitsOfWord(catalogue.provider).autoIncrementText, column.name);
     }
     for (const TCatalogueColumn& column : object.columns) {
         if (!column.computed.isEmpty())

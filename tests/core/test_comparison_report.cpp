@@ -1,5 +1,6 @@
 // The outputs of a comparison on a fixed set of differences: the JSON document's exact bytes
 // (a contract for CI scripts: key order, empty values left out) and the report lines.
+#include "CatalogueSamples.h"
 #include "ComparisonReport.h"
 #include "UIText.h"
 
@@ -156,5 +157,66 @@ TEST(ComparisonReport, SaysSoWhenNothingDiffersInTheUiLanguage)
         << page.toStdString();
     EXPECT_FALSE(page.contains("\n## "));
 }
+
+// A changed type reads as each engine's users write it, in the report's language; the document
+// keeps the values the structure documents spell. Where the declared types say the same (a user
+// type whose base changed) the document's values show what differs.
+struct TTypeText
+{
+    int language;
+    const char* line;
+    const char* sameDeclared;
+};
+
+class ComparisonTypeText : public ::testing::TestWithParam<TTypeText>
+{
+};
+
+TEST_P(ComparisonTypeText, NamesTheTypesAsTheirEnginesDo)
+{
+    const LanguageGuard language(GetParam().language);
+    TFixture f;
+    const TCatalogueColumn access = JetModelColumn(1, QStringLiteral("Name"), 202, 40);
+    const TCatalogueColumn sql = ModelColumn(1, QStringLiteral("Name"), QStringLiteral("nvarchar"), -1);
+    TStructureDifference d =
+        Difference(TChangeKind::Changed, TDifferenceItem::Column, "Name", "type", "VarWChar", "nvarchar");
+    d.baselineColumn = &access;
+    d.currentColumn = &sql;
+    TCatalogueColumn code = ModelColumn(2, QStringLiteral("Code"), QStringLiteral("Code"), 6);
+    code.baseType = QStringLiteral("varchar");
+    TCatalogueColumn wideCode = code;
+    wideCode.baseType = QStringLiteral("nvarchar");
+    TStructureDifference base = Difference(TChangeKind::Changed, TDifferenceItem::Column, "Code", "type",
+                                           "Code (varchar)", "Code (nvarchar)");
+    base.baselineColumn = &code;
+    base.currentColumn = &wideCode;
+    f.settings.baseline = TComparisonSide{&f.access, QString()};
+    TComparisonSettings sqlBoth = f.settings;
+    sqlBoth.baseline = TComparisonSide{&f.sql, QString()};
+    f.comparison.differences = {d};
+
+    TStringLineSink sink;
+    WriteComparisonReport(sink, f.settings, f.comparison);
+    EXPECT_TRUE(sink.lines().contains(QString::fromUtf8(GetParam().line)))
+        << sink.lines().join(u'\n').toStdString();
+    const QByteArray json = ComparisonJson(f.settings, f.comparison, QString());
+    EXPECT_TRUE(json.contains("\"baseline\": \"VarWChar\",\n      \"current\": \"nvarchar\""))
+        << json.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(ComparisonMarkdown(f.settings, f.comparison, QString()))
+                    .contains(QStringLiteral("- ") + QString::fromUtf8(GetParam().line).trimmed()));
+
+    f.comparison.differences = {base};
+    TStringLineSink same;
+    WriteComparisonReport(same, sqlBoth, f.comparison);
+    EXPECT_TRUE(same.lines().contains(QString::fromUtf8(GetParam().sameDeclared)))
+        << same.lines().join(u'\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, ComparisonTypeText,
+    ::testing::Values(TTypeText{2, "          changed column Name: type Short Text (40) -> nvarchar(max)",
+                                "          changed column Code: type Code (varchar) -> Code (nvarchar)"},
+                      TTypeText{1, "          geändert Spalte Name: Typ Kurzer Text (40) -> nvarchar(max)",
+                                "          geändert Spalte Code: Typ Code (varchar) -> Code (nvarchar)"}));
 
 } // namespace

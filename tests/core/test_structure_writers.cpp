@@ -388,7 +388,7 @@ TEST(StructureMarkdown, MultiLineTextsKeepTheirBreaksWithoutHtml)
     EXPECT_TRUE(page.contains(QLatin1String("\n\nWho buys\\\nand where\n\n"))) << page.toStdString();
     const QStringList lines = page.split(QLatin1Char('\n'));
     EXPECT_TRUE(
-        lines.contains(QLatin1String("| 1 | CustomerID | Short Text (5) | 5 | no |  | Five letters … |")))
+        lines.contains(QStringLiteral("| 1 | CustomerID | Short Text (5) | 5 | no |  | Five letters … |")))
         << page.toStdString();
     EXPECT_TRUE(lines.contains(
         QStringLiteral("| 2 | Größe | Number (Long Integer) | 4 | yes | IIf(\\[A\\]=1, … |  |")))

@@ -219,4 +219,26 @@ INSTANTIATE_TEST_SUITE_P(
                       TTypeText{1, "          geändert Spalte Name: Typ Kurzer Text (40) -> nvarchar(max)",
                                 "          geändert Spalte Code: Typ Code (varchar) -> Code (nvarchar)"}));
 
+// The published schema holds the writer's documents and refuses what the format rules out.
+TEST(ComparisonSchema, WrittenDocumentsValidateAndBrokenOnesDoNot)
+{
+    TFixture f;
+    const QByteArray written = ComparisonJson(f.settings, f.comparison, QStringLiteral("Orvane 1.2"));
+    EXPECT_EQ(ComparisonSchemaVerdict(written), QLatin1String("valid"));
+    f.comparison.differences.clear();
+    EXPECT_EQ(ComparisonSchemaVerdict(ComparisonJson(f.settings, f.comparison, QString())),
+              QLatin1String("valid"));
+    for (const auto& [from, to] : std::initializer_list<std::pair<const char*, const char*>>{
+             {R"("change": "removed",)", R"("change": "removed", "property": "type",)"},
+             {R"("typeMapping": "access-sqlserver")", R"("typeMapping": "yes")"},
+             {R"("item": "table",)", R"("item": "table", "name": "x",)"},
+             {R"("version": 1)", R"("version": 2)"},
+             {R"("provider": "Access")", R"("provider": "Access", "server": "x")"}}) {
+        QByteArray broken = written;
+        broken.replace(from, to);
+        ASSERT_NE(broken, written) << from;
+        EXPECT_NE(ComparisonSchemaVerdict(broken), QLatin1String("valid")) << to;
+    }
+}
+
 } // namespace

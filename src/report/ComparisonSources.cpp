@@ -72,7 +72,9 @@ bool ReadSideFile(QIODevice& device, const QString& name, TSideFile& file, QStri
     }
     // A name such as /dev/stdin would mean another file in the reader's own process: the file it
     // stands for here is opened instead.
-    const QString real = QFileInfo(name).canonicalFilePath();
+    const bool processOwn =
+        name.startsWith(QLatin1String("/dev/")) || name.startsWith(QLatin1String("/proc/"));
+    const QString real = processOwn ? QFileInfo(name).canonicalFilePath() : name;
     if (!device.isSequential() && name != QLatin1String("-") && QFileInfo(real).isFile()) {
         file.databaseFile = real;
         return true;

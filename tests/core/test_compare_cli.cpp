@@ -276,6 +276,23 @@ INSTANTIATE_TEST_SUITE_P(
                       TBadBaseline{"Missing", nullptr, "missing.mdb"}),
     [](const ::testing::TestParamInfo<TBadBaseline>& p) { return std::string(p.param.label); });
 
+// A snapshot that went through jq -S (or Python's sort_keys) and a Windows editor: keys sorted,
+// a byte order mark before the text.
+TEST_F(CompareCliTest, ASortedSnapshotWithAByteOrderMarkIsTheSameSnapshot)
+{
+    const QString before =
+        Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("before.json"));
+    QFile snapshot(before);
+    ASSERT_TRUE(snapshot.open(QIODevice::ReadOnly));
+    const QByteArray sorted =
+        "\xEF\xBB\xBF" + QJsonDocument(QJsonDocument::fromJson(snapshot.readAll()).object()).toJson();
+    const QString edited = WriteText(QStringLiteral("edited.json"), sorted);
+    const QString file = Write(QStringLiteral("back.mdb"), ChangedDatabase());
+    const ProgramRun run = RunProgram({QStringLiteral("--compare"), edited, file});
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+    EXPECT_EQ(DifferenceLines(run.out).size(), 4) << run.out.toStdString();
+}
+
 // A baseline that can be read only once: a process substitution, /dev/stdin, "-" (standard input),
 // also an Access file arriving so.
 struct TStreamedBaseline
@@ -342,6 +359,14 @@ INSTANTIATE_TEST_SUITE_P(
         TStreamedBaseline{"AccessFileThroughProcessSubstitution", true,
                           [](const QString& f) {
                               return QStringList{QStringLiteral("--compare <(cat)"), f};
+                          },
+                          true},
+        // /dev/stdin of a file: the reader's own standard input is another stream.
+        TStreamedBaseline{"AccessFileOnDevStdinFromAFile", true,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare /dev/stdin"), f,
+                                                 QStringLiteral("<"),
+                                                 QFileInfo(f).absolutePath() + QStringLiteral("/old.mdb")};
                           },
                           true}),
     [](const ::testing::TestParamInfo<TStreamedBaseline>& p) { return std::string(p.param.label); });

@@ -806,7 +806,12 @@ private:
             if (!column.lookup)
                 column.lookup = TColumnLookup{};
         }
-        if (!declared.endsWith(QLatin1Char(')')) || !declared.contains(QLatin1Char('(')))
+        // Most declared types name no digits; a large snapshot's columns are not all matched.
+        static const char* const kWithDigits[] = {"decimal(",   "numeric(",        "time(",
+                                                  "datetime2(", "datetimeoffset(", "Number (Decimal "};
+        if (!declared.endsWith(QLatin1Char(')')) ||
+            std::none_of(std::begin(kWithDigits), std::end(kWithDigits),
+                         [&](const char* start) { return declared.startsWith(QLatin1String(start)); }))
             return;
         static const QRegularExpression digits(QStringLiteral(
             R"(^(?:(?:decimal|numeric)\((\d+),(\d+)\)|(?:time|datetime2|datetimeoffset)\((\d+)\)|Number \(Decimal (\d+), (\d+)\))$)"));

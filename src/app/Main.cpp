@@ -18,15 +18,15 @@
 #include "StructureReport.h"
 #include "UIText.h"
 #include "Utils.h"
+#include "WindowPlacement.h"
+#include "WindowWait.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -40,8 +40,6 @@
 #include <QPrinterInfo>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QScreen>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -52,7 +50,6 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
-#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -63,33 +60,6 @@
 #include <utility>
 
 namespace {
-
-// The wait cursor while the window blocks on a login or a catalogue read. A dialog that has just
-// closed is taken off the screen first: a slow server would otherwise leave its picture standing
-// over the window for the whole login timeout.
-class TBusyCursor
-{
-public:
-    TBusyCursor()
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QGuiApplication::sync();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
-
-// The normal cursor again while a question waits for the user in the middle of a blocking step.
-class TIdleCursor
-{
-public:
-    TIdleCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
-    ~TIdleCursor() { QApplication::restoreOverrideCursor(); }
-    TIdleCursor(const TIdleCursor&) = delete;
-    TIdleCursor& operator=(const TIdleCursor&) = delete;
-};
 
 QString StructureDocumentFilter()
 {
@@ -105,7 +75,7 @@ public:
 
     bool AskDatabasePassword(QString& password) override
     {
-        const TIdleCursor idle;
+        const TWindowIdle idle;
         const TLoginDatabaseAnswer answer = m_prompter.AskDatabasePassword(m_window);
         password = answer.Password;
         return answer.OK;
@@ -113,7 +83,7 @@ public:
 
     bool AskUserLogin(QString& user, QString& password, bool) override
     {
-        const TIdleCursor idle;
+        const TWindowIdle idle;
         const TLoginUserAnswer answer = m_prompter.AskUserLogin(m_window);
         user = answer.User;
         password = answer.Password;
@@ -153,9 +123,7 @@ TfrmMain::TfrmMain(std::shared_ptr<TPrompter> prompter, const QString& executabl
     column->addWidget(Splitter1, 1);
     setCentralWidget(central);
 
-    resize(842, 543);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    PlaceOnScreen(*this, QSize(842, 543));
 
     connectEvents();
     // Shortcuts must win over the line edits and the pane, which claim Ctrl+A and Ctrl+C for
@@ -269,11 +237,7 @@ void TfrmMain::FormCreate(const QString& executablePath)
     Connection->SetConnectionType(ctDMO);
     m_provider = ptSQLServer;
 
-    // Access files of both formats under one entry: the provider reads .accdb files as well, and
-    // a second entry of the same name would hide one of them. Any other file may be tried. "All
-    // files" is the toolkit's text, German like its other texts.
-    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb;*.accdb)|*.MDB;*.ACCDB|") +
-                          QCoreApplication::translate("QFileDialog", "All Files (*)") + QStringLiteral("|*");
+    // The filter is composed with the other texts of the language (ApplyLanguage).
     m_openDialog.InitialDir = QDir::homePath();
     m_openDialog.HideReadOnly = true;
     m_openDialog.NoChangeDir = true;
@@ -332,7 +296,11 @@ void TfrmMain::ResetConnectionState()
     edtSQLServerVersion->clear();
     chkTables->clear();
     memOutput->clear();
+    lblHint->clear();
     m_openFailureShown = false;
+    // What the window no longer shows cannot be compared, saved or reported either.
+    if (Connection)
+        Connection->Close();
 }
 
 void TfrmMain::pgcProviderChange()
@@ -355,6 +323,9 @@ void TfrmMain::edtAccessDBChange()
 {
     chkTables->clear();
     SetDatabase(edtAccessDB->text());
+    // The file named now is not the one that was open.
+    if (Connection)
+        Connection->Close();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -427,15 +398,8 @@ void TfrmMain::LoadProfile(const QString& profileName)
             SetPassword(password);
         }
         SQLServerConnectionString = BuildSQLServerConnectionString();
-        if (!SQLServerConnectionString.isEmpty() && !m_password.isEmpty()) {
-            const TBusyCursor busy;
-            Connection->Open(SQLServerConnectionString);
-        } else {
-            // Nothing is opened: the refresh must not list an earlier connection's tables under
-            // this profile's name.
-            Connection->DMOConnection.reset();
-            Connection->ADOXConnection.reset();
-        }
+        if (!SQLServerConnectionString.isEmpty() && !m_password.isEmpty())
+            OpenSQLServerDatabase();
     } else {
         OpenAccessDatabase();
     }
@@ -540,12 +504,12 @@ void TfrmMain::actSaveListboxExecute()
 
 void TfrmMain::actSaveStructureExecute()
 {
-    // Nothing open ends the command before any question, with the error a closed catalogue gives.
+    // Nothing open ends the command before any question, saying so.
     const std::shared_ptr<const TCatalogue> model = OpenStructureModel(*Connection);
     const bool views = viewsChosen();
     QByteArray document;
     {
-        const TBusyCursor busy;
+        const TWindowWait wait(*this);
         document = TableListStructureJson(*model, tableEntries(), views);
     }
     const QFileInfo database(m_database);
@@ -597,17 +561,20 @@ void TfrmMain::actCompareWithExecute()
         TBaselineCredentials credentials(this, *m_prompter);
         TOpenResult result;
         {
-            const TBusyCursor busy;
+            const TWindowWait wait(*this);
             result = OpenAccessWithRetry(baselineConnection, props, credentials);
         }
         WipeSecret(props.Password);
         WipeSecret(props.UserPassword);
+        // A question the user cancelled is no failure to tell.
+        if (result.outcome == TOpenResult::Declined)
+            return;
         if (!result.opened()) {
             m_prompter->ShowErrorMessage(this, result.message(), 0);
             return;
         }
         try {
-            const TBusyCursor busy;
+            const TWindowWait wait(*this);
             baseline = OpenedComparedSide(baselineConnection, ptAccess, props.Database,
                                           result.connectionString, selection);
         } catch (const std::exception& e) {
@@ -615,8 +582,7 @@ void TfrmMain::actCompareWithExecute()
             return;
         }
         if (!baseline.catalogue) {
-            m_prompter->ShowErrorMessage(
-                this, QStringLiteral("Operation is not allowed when the object is closed."), 0);
+            m_prompter->ShowErrorMessage(this, LoadUIText(570), 0);
             return;
         }
     }
@@ -701,7 +667,7 @@ public:
 
     bool AskDatabasePassword(QString& password) override
     {
-        const TIdleCursor idle;
+        const TWindowIdle idle;
         const TLoginDatabaseAnswer answer = m_prompter.AskDatabasePassword(&m_window);
         m_window.SetPassword(answer.OK ? answer.Password : QString());
         if (!answer.OK)
@@ -712,7 +678,7 @@ public:
 
     bool AskUserLogin(QString& user, QString& password, bool) override
     {
-        const TIdleCursor idle;
+        const TWindowIdle idle;
         const TLoginUserAnswer answer = m_prompter.AskUserLogin(&m_window);
         m_window.SetUser(answer.OK ? answer.User : QString());
         m_window.SetUserPassword(answer.OK ? answer.Password : QString());
@@ -734,7 +700,7 @@ void TfrmMain::OpenAccessDatabase()
     TWindowCredentials credentials(*this, *m_prompter);
     TOpenResult result;
     {
-        const TBusyCursor busy;
+        const TWindowWait wait(*this);
         result = OpenAccessWithRetry(*Connection, props, credentials);
     }
     AccessConnectionString = result.connectionString;
@@ -748,19 +714,30 @@ void TfrmMain::OpenAccessDatabase()
     }
 }
 
+void TfrmMain::OpenSQLServerDatabase()
+{
+    TOpenResult result;
+    {
+        const TWindowWait wait(*this);
+        result = OpenSQLServer(*Connection, SQLServerConnectionString);
+    }
+    // Told here, once: the system-table query would only log in a second time to say the same,
+    // which for a server that does not answer is a second login timeout.
+    if (!result.opened())
+        throw std::runtime_error(ServerFailureText(m_server, result.text).toStdString());
+}
+
 void TfrmMain::actOpenDatabaseExecute()
 {
     ResetConnectionState();
+    // Whatever comes of it, the window no longer shows the profile it showed.
+    setProfileText(profileList(), QString());
     if (m_provider == ptSQLServer) {
         SQLServerConnectionString.clear();
         PromptSQLServerConnection();
         if (!SQLServerConnectionString.isEmpty()) {
-            {
-                const TBusyCursor busy;
-                Connection->Open(SQLServerConnectionString);
-            }
+            OpenSQLServerDatabase();
             actRefreshExecute();
-            setProfileText(cboSQLServerProfile, QString());
         }
     } else {
         const QString file = m_prompter->OpenFile(this, m_openDialog);
@@ -768,10 +745,8 @@ void TfrmMain::actOpenDatabaseExecute()
             return;
         SetDatabase(file);
         OpenAccessDatabase();
-        if (!AccessConnectionString.isEmpty()) {
+        if (!AccessConnectionString.isEmpty())
             actRefreshExecute();
-            setProfileText(cboAccessProfile, QString());
-        }
     }
 }
 
@@ -831,10 +806,11 @@ void TfrmMain::actRefreshExecute()
     const bool alreadyTold = std::exchange(m_openFailureShown, false);
     chkTables->clear();
     memOutput->clear();
+    lblHint->clear();
     TTableList entries;
     const bool views = viewsChosen();
     {
-        const TBusyCursor busy;
+        const TWindowWait wait(*this);
         try {
             ListCatalogueObjects(*Connection, m_provider, m_database, views, entries);
         } catch (...) {
@@ -858,7 +834,7 @@ void TfrmMain::actEnableSysExecute()
     const QString connectionString =
         m_provider == ptSQLServer ? SQLServerConnectionString : AccessConnectionString;
     {
-        const TBusyCursor busy;
+        const TWindowWait wait(*this);
         try {
             ApplySystemTableRule(entries, ShowSystemTables, m_provider, connectionString);
         } catch (const std::exception& e) {
@@ -895,6 +871,7 @@ void TfrmMain::actOutputExecute()
 {
     CancelRequested = false;
     memOutput->clear();
+    lblHint->clear();
     if (chkTables->count() == 0)
         return;
 
@@ -962,22 +939,12 @@ void TfrmMain::actSetDelimiterExecute()
 
 QStringList TfrmMain::paneLines() const
 {
-    QTextDocument* document = memOutput->document();
-    // Lines are counted as the pane shows them, so the layout has to be complete.
-    document->documentLayout()->documentSize();
+    // As written, not as wrapped: where the pane breaks a long line depends on its width alone.
+    // A line break typed inside a paragraph is a line end of its own.
     QStringList lines;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        const QTextLayout* layout = block.layout();
-        if (!layout || layout->lineCount() <= 1) {
-            lines << text;
-            continue;
-        }
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            lines << text.mid(line.textStart(), line.textLength());
-        }
-    }
+    const QTextDocument* document = memOutput->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        lines << block.text().split(QChar::LineSeparator);
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
     return lines;

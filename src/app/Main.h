@@ -113,8 +113,10 @@ public:
     // Builds the Access string, opens it and, while the file refuses the login or the password,
     // asks for it and tries again; any other failure is shown once.
     void OpenAccessDatabase();
+    // Logs in with SQLServerConnectionString; a login that fails throws its reason.
+    void OpenSQLServerDatabase();
 
-    // The pane's lines as it shows them: a wrapped line counts as several; no empty last line.
+    // The pane's lines as written, however the pane wraps them; no empty last line.
     QStringList paneLines() const;
 
     // Runs work under the default error handler: a failure is shown in the handler's box and the

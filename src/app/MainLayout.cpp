@@ -73,7 +73,7 @@ void TfrmMain::buildActions()
         makeAction(this, "actSaveClipboard", "clipboard", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
     actFindText = makeAction(this, "actFindText", "find", QKeySequence(Qt::Key_F3));
     actBreak = makeAction(this, "actBreak", "cancel", QKeySequence(Qt::CTRL | Qt::Key_Q));
-    actOutput = makeAction(this, "actOutput", "output");
+    actOutput = makeAction(this, "actOutput", "output", QKeySequence(Qt::Key_F9));
     actEnableSys = makeAction(this, "actEnableSys", nullptr, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
     actSetLanguage =
         makeAction(this, "actSetLanguage", "globe", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
@@ -392,6 +392,8 @@ void TfrmMain::buildWorkArea()
     memOutput->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memOutput->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memOutput->setTextInteractionFlags(Qt::TextEditorInteraction);
+    // A report has no use for a typed tab; the key takes the focus on, as everywhere else.
+    memOutput->setTabChangesFocus(true);
     row->addWidget(memOutput, 1);
 
     Splitter1->addWidget(chkTables);
@@ -436,6 +438,9 @@ void TfrmMain::connectEvents()
     });
     connect(edtAccessDB, &QLineEdit::textChanged, this,
             [this] { runGuarded([this] { edtAccessDBChange(); }); });
+    // A file name typed by hand is no longer the profile's.
+    connect(edtAccessDB, &QLineEdit::textEdited, this,
+            [this] { setProfileText(cboAccessProfile, QString()); });
     connect(btnOpenDatabase, &QToolButton::clicked, actOpenDatabase, &QAction::trigger);
     connect(edtSearch, &QLineEdit::textChanged, this, [this] { runGuarded([this] { edtSearchChange(); }); });
     connect(cboSQLServerProfile, &QComboBox::currentIndexChanged, this,
@@ -525,6 +530,11 @@ void TfrmMain::ApplyLanguage()
     lblAccessVersion->setText(LoadUIText(24));
 
     btnOpenDatabase->setToolTip(LoadUIText(112));
+    // Access files of both formats under one entry: the provider reads .accdb files as well, and
+    // a second entry of the same name would hide one of them. Any other file may be tried. "All
+    // files" is the toolkit's text, German like its other texts.
+    m_openDialog.Filter = LoadUIText(43) + QStringLiteral(" (*.mdb;*.accdb)|*.MDB;*.ACCDB|") +
+                          QCoreApplication::translate("QFileDialog", "All Files (*)") + QStringLiteral("|*");
     fitPageTexts();
     syncSysTablesItem();
 }

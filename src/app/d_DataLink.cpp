@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -83,11 +84,16 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setWordWrap(true);
     lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Room for four lines from the start, and wrapping instead of widening: a message (a server
     // that cannot be reached takes two lines of its own) must not move the rows or the buttons.
-    lblStatus->setFixedHeight(4 * lblStatus->fontMetrics().lineSpacing() + 4);
-    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A longer one scrolls, and so does a word longer than the line, instead of being cut off.
+    auto* statusArea = new QScrollArea(this);
+    statusArea->setObjectName(QStringLiteral("scrStatus"));
+    statusArea->setFrameShape(QFrame::NoFrame);
+    statusArea->setWidgetResizable(true);
+    statusArea->setWidget(lblStatus);
+    statusArea->setFixedHeight(4 * lblStatus->fontMetrics().lineSpacing() + 4);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     // Wide enough for the longest message in four lines.
@@ -95,7 +101,7 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
     column->addWidget(btnTest, 0, Qt::AlignLeft);
-    column->addWidget(lblStatus);
+    column->addWidget(statusArea);
     column->addStretch();
     column->addWidget(buttons);
 

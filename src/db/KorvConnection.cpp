@@ -93,6 +93,17 @@ void TKorvConnection::Open(const QString& connectionString)
     });
 }
 
+void TKorvConnection::Close()
+{
+    // The current objects first: a SQL Server database object keeps its session alive.
+    CurrentColumn = Variant();
+    CurrentTable = Variant();
+    CurrentView = Variant();
+    CurrentDatabase = Variant();
+    DMOConnection.reset();
+    ADOXConnection.reset();
+}
+
 void TKorvConnection::SetColumn(Variant&& column)
 {
     guarded([&] {

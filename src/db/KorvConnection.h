@@ -51,6 +51,9 @@ public:
     // back end always exists afterwards (its ErrorItem tells how connecting went); a SQL Server
     // back end only when the log-in succeeded.
     void Open(const QString& connectionString);
+    // Releases the back end and every current object, so nothing of the last database (its
+    // catalogue, its structure, its log-in) can be reached any more. ConnectionType stays.
+    void Close();
     Variant DatabaseByName(const QString& name);
     Variant TableByName(const QString& name);
     // Index base of the back end: 0 for Access, 1 for SQL Server.

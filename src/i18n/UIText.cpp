@@ -35,7 +35,7 @@ constexpr UIText kTexts[] = {
     {52, "&Edit", "&Bearbeiten"},
     {53, "&Options", "&Optionen"},
     {54, "&Help", "&Hilfe"},
-    {81, "&Enable systables", "&Systemtabellen aktivieren"},
+    {81, "&Enable systables", "Systemtabellen a&ktivieren"},
     {82, "Enable systables", "Systemtabellen aktivieren"},
     {83, "&Output to file", "&Listbox in Datei"},
     {84, "Save Output to file <TEMP>:\\", "Ausgabe speichern in <TEMP>:\\"},
@@ -53,7 +53,7 @@ constexpr UIText kTexts[] = {
     {96, "Select all", "Alles markieren"},
     {97, "&Unselect all", "&Markierungen aufheben"},
     {98, "Unselect all", "Markierungen aufheben"},
-    {99, "&Refresh", "&Aktualisieren"},
+    {99, "&Refresh", "A&ktualisieren"},
     {100, "Refresh", "Aktualisieren"},
     {101, "&Output", "Aus&gabe"},
     {102, "Output", "Ausgabe"},
@@ -143,7 +143,7 @@ constexpr UIText kTexts[] = {
     {346, "not enforced", "nicht erzwungen"},
     {347, "descending", "absteigend"},
     {348, "Identity", "Identität"},
-    {349, "&Extended report", "&Erweiterter Bericht"},
+    {349, "E&xtended report", "&Erweiterter Bericht"},
     {350, "Output with keys, indexes, relationships, defaults and descriptions",
      "Ausgabe mit Schlüsseln, Indizes, Beziehungen, Standardwerten und Beschreibungen"},
     {351, "Columns", "Spalten"},
@@ -224,6 +224,8 @@ constexpr UIText kTexts[] = {
     {561, "AutoNumber (%1)", "AutoWert (%1)"},
     {562, "Lookup, multiple values", "Nachschlagen, mehrere Werte"},
     {563, "Decimal", "Dezimal"},
+    // The window's own word for a command that needs an open database, in the window's language.
+    {570, "No database is open.", "Es ist keine Datenbank geöffnet."},
 };
 
 const UIText* find(int id)

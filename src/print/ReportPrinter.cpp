@@ -9,6 +9,16 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <algorithm>
+
+namespace {
+
+// How much further than its own indentation a line continues after a break: one step of the
+// report's indentation.
+constexpr int kContinuationIndent = 4;
+
+} // namespace
+
 PrintError::PrintError(const QString& message) : std::runtime_error(message.toStdString()) {}
 
 QFont ReportFont()
@@ -21,24 +31,58 @@ QFont ReportFont()
 
 QStringList BreakPrintLine(const QString& text, const std::function<bool(const QString&)>& fits)
 {
+    qsizetype lead = 0;
+    while (lead < text.size() && text.at(lead) == u' ')
+        ++lead;
+    const QString indent(lead + kContinuationIndent, u' ');
     QStringList pieces;
+    QString prefix; // the indentation of a continued line; none on the first
     QString rest = text;
-    // A single character is printed whether it fits or not, so the text always advances.
-    while (rest.size() > 1 && !fits(rest)) {
+    for (;;) {
+        if (fits(prefix + rest) || (prefix.isEmpty() && rest.size() <= 1)) {
+            pieces << prefix + rest;
+            return pieces;
+        }
         // The longest head that fits, found by halving: report lines are short, pages narrow.
-        qsizetype low = 1, high = rest.size() - 1;
+        qsizetype low = 0, high = rest.size() - 1;
         while (low < high) {
             const qsizetype middle = (low + high + 1) / 2;
-            if (fits(rest.left(middle)))
+            if (fits(prefix + rest.left(middle)))
                 low = middle;
             else
                 high = middle - 1;
         }
-        pieces << rest.left(low);
-        rest = rest.mid(low);
+        if (low == 0 && !prefix.isEmpty()) {
+            // Paper too narrow for the indentation: the rest goes on unindented.
+            prefix.clear();
+            continue;
+        }
+        // A single character is printed whether it fits or not, so the text always advances.
+        qsizetype cut = std::max<qsizetype>(low, 1);
+        qsizetype next = cut;
+        // Rather at the last blank of the head (or the one right after it) than inside a word;
+        // the blanks there are not printed. A line's own indentation is no place to break.
+        const qsizetype first = prefix.isEmpty() ? lead : 0;
+        for (qsizetype at = cut; at > first; --at) {
+            if (at < rest.size() && rest.at(at) == u' ') {
+                qsizetype end = at;
+                while (end > first && rest.at(end - 1) == u' ')
+                    --end;
+                if (end == first)
+                    break;
+                next = at;
+                while (next < rest.size() && rest.at(next) == u' ')
+                    ++next;
+                cut = end;
+                break;
+            }
+        }
+        pieces << prefix + rest.left(cut);
+        rest = rest.mid(next);
+        prefix = indent;
+        if (rest.isEmpty())
+            return pieces;
     }
-    pieces << rest;
-    return pieces;
 }
 
 void PrintReportLines(QPagedPaintDevice& device, const QString& jobName, const QFont& font,

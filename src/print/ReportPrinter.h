@@ -1,5 +1,5 @@
 // Printing the report's lines: a plain job in the report's font, line after line from the top
-// left of the printable area, long lines broken where they stop fitting, no header or footer,
+// left of the printable area, long lines broken at a blank and indented, no header or footer,
 // and one closing line that holds a single blank. The window's printer and orvane-report's PDF
 // pages go through the same code, so the command line gives the pages the print command prints.
 #pragma once
@@ -25,8 +25,11 @@ public:
 // fontconfig), fixed pitch, so the report's columns line up.
 QFont ReportFont();
 
-// Splits text into the pieces printed on successive lines: each piece as long as fits(piece)
-// allows, at least one character, so the text always advances.
+// Splits text into the pieces printed on successive lines. A line too long breaks at its last
+// blank that fits, which is not printed; only a head without a blank breaks at its last character
+// that fits. The pieces after the first are indented by the line's own indentation and four
+// blanks more, so they read as its continuation. Each piece holds at least one character of text,
+// so the text always advances.
 QStringList BreakPrintLine(const QString& text, const std::function<bool(const QString&)>& fits);
 
 // Prints lines on device as one job, then the closing line with a single blank. The caller names

@@ -6,6 +6,7 @@
 #include "StructureJson.h"
 #include "StructureJsonReader.h"
 #include "StructureReport.h"
+#include "UIText.h"
 #include "VersionInfo.h"
 
 #include <QDir>
@@ -172,7 +173,7 @@ std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection
 {
     std::shared_ptr<const TCatalogue> model = connection.StructureModel();
     if (!model)
-        throw AutomationError(0, QStringLiteral("Operation is not allowed when the object is closed."));
+        throw AutomationError(0, LoadUIText(570));
     return model;
 }
 

@@ -77,7 +77,7 @@ qsizetype WriteSidesComparison(TReportLineSink& sink, const TComparedSide& basel
                                const TComparedSide& current, const TComparedSelection& selection,
                                const TComparisonSettings& layout);
 
-// The model of what connection has open. Nothing open throws the error a closed catalogue gives.
+// The model of what connection has open. Nothing open throws UI text 570 ("No database is open.").
 std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection);
 
 // The structure document (as orvane-report --format json writes it) of the table list's entries

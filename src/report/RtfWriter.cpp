@@ -43,9 +43,18 @@ QByteArray RtfEscaped(const QString& text)
     return out;
 }
 
+namespace {
+
+// Courier New, and Liberation Mono in its place, draw every character 1229/2048 of an em wide.
+constexpr double kReportCellEm = 1229.0 / 2048.0;
+
+} // namespace
+
 TRtfWriter::TRtfWriter(QIODevice& device, const QString& fontFamily, qreal pointSize)
     : m_device(device), m_fontFamily(fontFamily),
-      m_halfPoints(pointSize > 0 ? int(std::lround(pointSize * 2)) : 18)
+      m_halfPoints(pointSize > 0 ? int(std::lround(pointSize * 2)) : 18),
+      // An ideograph is an em wide in every CJK font; the spacing after it makes up two cells.
+      m_wideSpacing(int(std::lround(m_halfPoints * 10 * (2 * kReportCellEm - 1))))
 {
 }
 
@@ -53,11 +62,14 @@ void TRtfWriter::writeHeader()
 {
     m_started = true;
     // \fmodern\fprq1: a fixed-pitch family, so a reader without the font picks another that
-    // keeps the report's columns.
+    // keeps the report's columns. The report's font is the one for East Asian text too (\dbch\af0):
+    // a reader sets the blanks after a wide name in it, which in a CJK font are narrower. The wide
+    // characters themselves have a fixed-pitch CJK font of their own (f1).
     append("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 " +
            RtfEscaped(m_fontFamily) +
-           ";}}\n{\\colortbl ;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n\\pard\\plain\\f0\\fs" +
-           QByteArray::number(m_halfPoints) + "\\cf1 ");
+           ";}{\\f1\\fmodern\\fprq1\\fcharset128 MS Gothic;}}\n{\\colortbl "
+           ";\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\n\\pard\\plain\\f0\\fs" +
+           QByteArray::number(m_halfPoints) + "\\dbch\\af0\\cf1 ");
 }
 
 void TRtfWriter::AddLine(const QString& line)
@@ -74,23 +86,35 @@ void TRtfWriter::AddLine(const QString& line, const QList<TRedRun>& red)
     if (!m_firstLine)
         append("\\par\n");
     m_firstLine = false;
-    if (red.isEmpty()) {
+    const QList<TWideRun> wide = WideRuns(line);
+    if (red.isEmpty() && wide.isEmpty()) {
         append(RtfEscaped(line));
         return;
     }
-    QList<bool> isRed(line.size(), false);
+    // Each character's look: bit 1 red, bit 2 wide. Stretches of one look become one group.
+    QList<quint8> look(line.size(), 0);
     for (const TRedRun& run : red) {
         const qsizetype from = qBound<qsizetype>(0, run.start, line.size());
         const qsizetype to = qBound<qsizetype>(from, run.start + run.length, line.size());
         for (qsizetype i = from; i < to; ++i)
-            isRed[i] = true;
+            look[i] |= 1;
+    }
+    for (const TWideRun& run : wide) {
+        for (qsizetype i = run.start; i < run.start + run.length; ++i)
+            look[i] |= 2;
     }
     for (qsizetype i = 0; i < line.size();) {
         qsizetype end = i;
-        while (end < line.size() && isRed[end] == isRed[i])
+        while (end < line.size() && look[end] == look[i])
             ++end;
-        const QByteArray text = RtfEscaped(line.mid(i, end - i));
-        append(isRed[i] ? "{\\cf2 " + text + '}' : text);
+        QByteArray text = RtfEscaped(line.mid(i, end - i));
+        // Each wide character is followed by the spacing that makes it two cells wide, as the
+        // pane and the print give it.
+        if (look[i] & 2)
+            text = "{\\dbch\\af1\\expndtw" + QByteArray::number(m_wideSpacing) + ' ' + text + '}';
+        if (look[i] & 1)
+            text = "{\\cf2 " + text + '}';
+        append(text);
         i = end;
     }
 }

@@ -1,7 +1,8 @@
 // The report as a Rich Text Format document: what the window's save command writes from its pane
 // (with the red search marks) and what orvane-report writes for --format rtf. Qt writes no RTF,
-// so this small writer does: header, a font table naming the report's font, a colour table with
-// black and red, one paragraph per line. It streams to any device, so memory does not grow with
+// so this small writer does: header, a font table naming the report's font (and a CJK one for
+// wide characters, spaced to two cells each), a colour table with black and red, one paragraph
+// per line. It streams to any device, so memory does not grow with
 // the report.
 #pragma once
 
@@ -48,6 +49,7 @@ private:
     QIODevice& m_device;
     QString m_fontFamily;
     int m_halfPoints;
+    int m_wideSpacing; // twips after each wide character
     QByteArray m_buffer;
     bool m_started = false;
     bool m_firstLine = true;

@@ -434,7 +434,11 @@ QString keysLine(const TCatalogue& model, const char* table)
         QStringList columns;
         for (const TCatalogueIndexColumn& c : i.columns)
             columns << c.name + (c.descending ? " desc" : "");
-        parts << QStringLiteral("%1%2(%3)").arg(i.unique ? "unique " : "", i.name, columns.join(u','));
+        parts << QStringLiteral("%1%2(%3)%4%5%6")
+                     .arg(i.unique ? "unique " : "", i.name, columns.join(u','),
+                          i.clustered ? " clustered" : "",
+                          i.included.isEmpty() ? QString() : " include(" + i.included.join(u',') + u')',
+                          i.filter.isEmpty() ? QString() : " where " + i.filter);
     }
     for (const TCatalogueForeignKey& f : o.foreignKeys)
         parts << QStringLiteral("FK %1(%2) -> %3.%4(%5)%6 update=%7 delete=%8")
@@ -442,6 +446,83 @@ QString keysLine(const TCatalogue& model, const char* table)
                           f.referencedColumns.join(u','), f.enforced ? "" : " not enforced",
                           ReferentialActionName(f.onUpdate), ReferentialActionName(f.onDelete));
     return parts.join(QStringLiteral("; "));
+}
+
+// Any object by the name the list would show, routines, sequences and synonyms too.
+const TCatalogueObject& anyIn(const TCatalogue& model, const char* listName)
+{
+    static const TCatalogueObject none;
+    for (const TCatalogueObject& o : model.objects)
+        if (o.listName() == QString::fromUtf8(listName))
+            return o;
+    return none;
+}
+
+// The sample as the fixture describes it, for texts too long to spell out here.
+const tdsfixture::Object& described(const char* name)
+{
+    static const tdsfixture::Database sample = tdsfixture::sampleDatabase();
+    return *sample.find(name);
+}
+
+// "procedure(@a int 4, @b money 8 output) returns bit 1 columns 0 text": its kind, parameters,
+// return value, columns and whether its text is the one stored, none, or encrypted.
+QString routineLine(const TCatalogue& model, const char* name)
+{
+    const TCatalogueObject& o = anyIn(model, name);
+    QStringList parameters;
+    for (const TCatalogueParameter& p : o.parameters)
+        parameters << QStringLiteral("%1 %2 %3%4")
+                          .arg(p.name, p.typeName)
+                          .arg(p.length)
+                          .arg(p.output ? " output" : "");
+    QString line = ObjectKindName(o.kind) + u'(' + parameters.join(QStringLiteral(", ")) + u')';
+    if (o.returns)
+        line += QStringLiteral(" returns %1 %2%3")
+                    .arg(o.returns->typeName)
+                    .arg(o.returns->length)
+                    .arg(o.returns->name.isEmpty() ? "" : " named");
+    const bool stored = o.definition == QString::fromStdString(described(name).definition);
+    return line + QStringLiteral(" columns %1 ").arg(o.columns.size()) +
+           (o.encrypted              ? "encrypted"
+            : o.definition.isEmpty() ? "no text"
+            : stored                 ? "text"
+                                     : "other text");
+}
+
+QString triggersLine(const TCatalogue& model, const char* table)
+{
+    QStringList parts;
+    for (const TCatalogueTrigger& t : anyIn(model, table).triggers) {
+        QString text = t.encrypted ? " encrypted" : t.definition.isEmpty() ? " no text" : "";
+        for (const tdsfixture::Trigger& d : described(table).triggers)
+            if (QString::fromStdString(d.name) == t.name && !t.encrypted &&
+                QString::fromStdString(d.definition) != t.definition)
+                text = " other text";
+        parts << QStringLiteral("%1 [%2] %3%4%5")
+                     .arg(t.name, t.events.join(u','), TriggerTimingName(t.timing),
+                          t.enabled ? "" : " disabled", text);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QString checksLine(const TCatalogue& model, const char* table)
+{
+    QStringList parts;
+    for (const TCatalogueCheck& c : anyIn(model, table).checks)
+        parts << QStringLiteral("%1 (%2) %3%4")
+                     .arg(c.name, c.column, c.definition, c.enforced ? "" : " not enforced");
+    return parts.join(QStringLiteral("; "));
+}
+
+QString sequenceLine(const TCatalogue& model, const char* name)
+{
+    const TCatalogueObject& o = anyIn(model, name);
+    if (!o.sequence)
+        return QStringLiteral("no sequence");
+    const TCatalogueSequence& q = *o.sequence;
+    return QStringList{q.typeName, q.start, q.increment, q.minimum, q.maximum, q.cycle ? "cycle" : "nocycle"}
+        .join(u' ');
 }
 
 struct ModelCase
@@ -480,7 +561,12 @@ INSTANTIATE_TEST_SUITE_P(
                       return list.join(QStringLiteral(", "));
                   },
                   "table dbo/Maße]'; Übersicht 18, table dbo/Order Details 14, table dbo/titles 10, "
-                  "table sales/sales.titles 9, view dbo/Größe Ansicht 2, view dbo/titleview 3"},
+                  "table sales/sales.titles 9, view dbo/Größe Ansicht 2, view dbo/titleview 3, "
+                  "procedure dbo/byroyalty 0, function dbo/Netto 0, function dbo/RegexMatch 0, "
+                  "function dbo/TitelNachTyp 2, procedure sales/sales.Umsatzbericht 0, "
+                  "sequence dbo/Auftragsnummern 0, sequence sales/sales.Kassenzettel 0, synonym "
+                  "sales/sales.Archiv 0, "
+                  "synonym dbo/Bücher 0"},
         ModelCase{"SystemTables",
                   [](const TCatalogue& m) {
                       return QString::number(
@@ -520,21 +606,84 @@ INSTANTIATE_TEST_SUITE_P(
                   "17 nvarchar 40 base= null default= computed= \"日本語の説明\""},
         // The key's own index is not listed again; a unique constraint is a unique index; included
         // columns are no keys; names sorted without regard to case.
+        ModelCase{"KeysAndIndexes", [](const TCatalogue& m) { return keysLine(m, "titles"); },
+                  "PK UPKCL_titleidind(title_id); titleind(pubdate desc,title_id) include(price); "
+                  "unique UQ_titles_title(title)"},
+        ModelCase{"CompositeKeyBesideAClusteredIndex",
+                  [](const TCatalogue& m) { return keysLine(m, "Order Details"); },
+                  "PK PK_Order_Details(OrderID,emp_id); CIX_Order_Details_emp(emp_id) clustered"},
         ModelCase{
-            "KeysAndIndexes", [](const TCatalogue& m) { return keysLine(m, "titles"); },
-            "PK UPKCL_titleidind(title_id); titleind(pubdate desc,title_id); unique UQ_titles_title(title)"},
-        ModelCase{"CompositeKey", [](const TCatalogue& m) { return keysLine(m, "Order Details"); },
-                  "PK PK_Order_Details(OrderID,emp_id)"},
-        ModelCase{
-            "ForeignKeys", [](const TCatalogue& m) { return keysLine(m, "sales.titles"); },
-            "PK PK_sales_titles(SaleID); unique IX_sales_titles_Sold(Sold desc,SaleID); "
+            "ForeignKeysAndAFilteredIndex", [](const TCatalogue& m) { return keysLine(m, "sales.titles"); },
+            "PK PK_sales_titles(SaleID); IX_sales_titles_Offen(Sold) include(Price) where ([Qty]>(0)); "
+            "unique IX_sales_titles_Sold(Sold desc,SaleID); "
             "FK fk_sales_titles_Maße(Maß) -> dbo.Maße]'; Übersicht(Id) update=setDefault delete=setNull; "
             "FK FK_sales_titles_Order_Details(OrderID,emp_id) -> dbo.Order Details(OrderID,emp_id) not "
             "enforced update=noAction delete=noAction; "
             "FK FK_sales_titles_titles(title_id) -> dbo.titles(title_id) update=cascade delete=cascade"},
-        ModelCase{"ViewsHaveColumnsOnly", [](const TCatalogue& m) { return keysLine(m, "titleview") + u'.'; },
-                  "."}),
+        ModelCase{"ViewsHaveNoKeys", [](const TCatalogue& m) { return keysLine(m, "titleview") + u'.'; },
+                  "."},
+        ModelCase{"ViewWithLeadingComments", [](const TCatalogue& m) { return routineLine(m, "titleview"); },
+                  "view() columns 3 text"},
+        ModelCase{"EncryptedView", [](const TCatalogue& m) { return routineLine(m, "Größe Ansicht"); },
+                  "view() columns 2 encrypted"},
+        ModelCase{"Procedure", [](const TCatalogue& m) { return routineLine(m, "byroyalty"); },
+                  "procedure(@percentage int 4) columns 0 text"},
+        ModelCase{"ProcedureWithAnOutputAndALongText",
+                  [](const TCatalogue& m) { return routineLine(m, "sales.Umsatzbericht"); },
+                  "procedure(@von datetime 8, @bis datetime 8, @summe money 8 output) columns 0 text"},
+        ModelCase{"ScalarFunction", [](const TCatalogue& m) { return routineLine(m, "Netto"); },
+                  "function(@brutto money 8, @satz decimal 5) returns money 8 columns 0 text"},
+        ModelCase{"InlineFunctionWithItsColumns",
+                  [](const TCatalogue& m) { return routineLine(m, "TitelNachTyp"); },
+                  "function(@type char 12) columns 2 text"},
+        ModelCase{"ClrFunctionWithoutText", [](const TCatalogue& m) { return routineLine(m, "RegexMatch"); },
+                  "function(@input nvarchar -1, @pattern nvarchar 4000) returns bit 1 columns 0 no text"},
+        ModelCase{
+            "TableTriggers", [](const TCatalogue& m) { return triggersLine(m, "titles"); },
+            "tr_titles_delete [delete] after disabled encrypted; tr_titles_Änderung [insert,update] after"},
+        ModelCase{"ViewTrigger", [](const TCatalogue& m) { return triggersLine(m, "titleview"); },
+                  "tr_titleview_insert [insert] insteadOf"},
+        ModelCase{"ChecksOfATableAndAColumn", [](const TCatalogue& m) { return checksLine(m, "titles"); },
+                  "CK_titles_advance () ([advance] IS NULL OR [royalty] IS NOT NULL); "
+                  "CK_titles_price (price) ([price]>=(0))"},
+        ModelCase{"CheckNotEnforced", [](const TCatalogue& m) { return checksLine(m, "Order Details"); },
+                  "CK_Order_Details_Quantity (Quantity) ([Quantity]>(0)) not enforced"},
+        ModelCase{"Sequences",
+                  [](const TCatalogue& m) {
+                      return sequenceLine(m, "Auftragsnummern") + " | " +
+                             sequenceLine(m, "sales.Kassenzettel");
+                  },
+                  "bigint 1000 1 1 9223372036854775807 nocycle | int 1 5 1 1000 cycle"},
+        ModelCase{"Synonyms",
+                  [](const TCatalogue& m) {
+                      return anyIn(m, "Bücher").synonymTarget + " | " +
+                             anyIn(m, "sales.Archiv").synonymTarget;
+                  },
+                  "[dbo].[titles] | [Archiv].[dbo].[titles]"},
+        ModelCase{"NoneIsTheEngines",
+                  [](const TCatalogue& m) {
+                      return QString::number(std::count_if(m.objects.begin(), m.objects.end(),
+                                                           [](const auto& o) { return o.systemObject; }));
+                  },
+                  "0"}),
     caseName);
+
+// Definitions as the server keeps them, whatever their length: the procedure's passes what an
+// nvarchar(4000) holds, non-ASCII text runs through it, and the view's begins with its comments.
+TEST_F(SqlServerProvider, DefinitionsComeWhole)
+{
+    const std::shared_ptr<const TCatalogue> model = modelOf(database(QStringLiteral("sample")));
+    ASSERT_TRUE(model);
+    const QString procedure = anyIn(*model, "sales.Umsatzbericht").definition;
+    EXPECT_GT(procedure.size(), 4000);
+    EXPECT_EQ(procedure.toStdString(), described("sales.Umsatzbericht").definition);
+    EXPECT_TRUE(anyIn(*model, "titleview").definition.startsWith(QStringLiteral("/* Titel mit Preis")));
+    for (const TCatalogueTrigger& t : anyIn(*model, "titles").triggers) {
+        if (!t.encrypted) {
+            EXPECT_EQ(t.definition.toStdString(), described("titles").triggers[0].definition);
+        }
+    }
+}
 
 // Tables, views, their columns and the model come from one read of a constant number of round
 // trips; a server without the catalog views (SQL Server 2000) still gives tables and columns.
@@ -547,7 +696,7 @@ TEST_F(SqlServerProvider, OneReadServesTheCollectionsAndTheModel)
     EXPECT_EQ(names(item(sample.get("Tables"), Variant("titles")).get("Columns")).first(),
               QStringLiteral("title_id"));
     EXPECT_EQ(sample.get("Views").get("Count").toInt(), 2);
-    EXPECT_EQ(modelOf(sample)->objects.size(), 25);
+    EXPECT_EQ(modelOf(sample)->objects.size(), 34);
     // The engine edition (asked once, as a USE is needed), the USE and the one batch.
     EXPECT_EQ(requestsNow() - before, 3);
 
@@ -595,6 +744,166 @@ TEST_F(SqlServerProvider, AFailingReadThrowsTheServersMessage)
     }
     EXPECT_THROW(sample.get("Tables"), AutomationError);
 }
+
+// A server without some catalog view (SQL Server 2005 to 2008 R2 have no sys.sequences; a file
+// may lack any of the newer ones, and 2005's sys.indexes has no filter): that part is empty, the
+// rest is read, in the same number of round trips.
+struct OlderServer
+{
+    const char* name;
+    const char* change; // SQL run on a copy of the sample
+    const char* expected;
+};
+
+const char kWholeSample[] =
+    "texts 7 encrypted 2 triggers 3 events 4 parameters 9 returns 2 checks 3 sequences 2 "
+    "synonyms 2 filters 1 included 2 columns 51";
+
+// What the model holds of each part.
+QString partsOf(const TCatalogue& model)
+{
+    int texts = 0, encrypted = 0, triggers = 0, events = 0, parameters = 0, returns = 0, checks = 0,
+        sequences = 0, synonyms = 0, filters = 0, included = 0, columns = 0;
+    for (const TCatalogueObject& o : model.objects) {
+        texts += !o.definition.isEmpty();
+        encrypted += o.encrypted;
+        for (const TCatalogueTrigger& t : o.triggers) {
+            ++triggers;
+            events += t.events.size();
+            texts += !t.definition.isEmpty();
+            encrypted += t.encrypted;
+        }
+        parameters += o.parameters.size();
+        returns += o.returns.has_value();
+        checks += o.checks.size();
+        sequences += o.sequence.has_value();
+        synonyms += !o.synonymTarget.isEmpty();
+        for (const TCatalogueIndex& i : o.indexes) {
+            filters += !i.filter.isEmpty();
+            included += i.included.size();
+        }
+        if (o.kind == TObjectKind::Table)
+            columns += o.columns.size();
+    }
+    return QStringLiteral("texts %1 encrypted %2 triggers %3 events %4 parameters %5 returns %6 checks %7 "
+                          "sequences %8 synonyms %9 filters %10 included %11 columns %12")
+        .arg(texts)
+        .arg(encrypted)
+        .arg(triggers)
+        .arg(events)
+        .arg(parameters)
+        .arg(returns)
+        .arg(checks)
+        .arg(sequences)
+        .arg(synonyms)
+        .arg(filters)
+        .arg(included)
+        .arg(columns);
+}
+
+const OlderServer kOlderServers[] = {
+    {"Complete", "", kWholeSample},
+    {"NoSequences", "DROP TABLE sequences; DELETE FROM objects WHERE type = 'SO'",
+     "texts 7 encrypted 2 triggers 3 events 4 parameters 9 returns 2 checks 3 sequences 0 synonyms 2 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"NoModules", "DROP TABLE sql_modules",
+     "texts 0 encrypted 0 triggers 3 events 4 parameters 9 returns 2 checks 3 sequences 2 synonyms 2 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"NoTriggers", "DROP TABLE triggers",
+     "texts 5 encrypted 1 triggers 0 events 0 parameters 9 returns 2 checks 3 sequences 2 synonyms 2 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"NoTriggerEvents", "DROP TABLE trigger_events",
+     "texts 7 encrypted 2 triggers 3 events 0 parameters 9 returns 2 checks 3 sequences 2 synonyms 2 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"NoParameters", "DROP TABLE parameters",
+     "texts 7 encrypted 2 triggers 3 events 4 parameters 0 returns 0 checks 3 sequences 2 synonyms 2 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"NoChecks", "DROP TABLE check_constraints",
+     "texts 7 encrypted 2 triggers 3 events 4 parameters 9 returns 2 checks 0 sequences 2 synonyms 2 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"NoSynonyms", "DROP TABLE synonyms",
+     "texts 7 encrypted 2 triggers 3 events 4 parameters 9 returns 2 checks 3 sequences 2 synonyms 0 filters "
+     "1 "
+     "included 2 columns 51"},
+    {"IndexesWithoutFilters",
+     "ALTER TABLE indexes DROP COLUMN has_filter; ALTER TABLE indexes DROP COLUMN filter_definition",
+     "texts 7 encrypted 2 triggers 3 events 4 parameters 9 returns 2 checks 3 sequences 2 synonyms 2 filters "
+     "0 "
+     "included 2 columns 51"},
+    // The filter is read by its text alone, whatever else a file's sys.indexes holds.
+    {"IndexesWithoutHasFilter", "ALTER TABLE indexes DROP COLUMN has_filter", kWholeSample},
+    {"NoneOfTheNewerViews",
+     "DROP TABLE sequences; DROP TABLE sql_modules; DROP TABLE triggers; DROP TABLE trigger_events; "
+     "DROP TABLE parameters; DROP TABLE check_constraints; DROP TABLE synonyms; "
+     "ALTER TABLE indexes DROP COLUMN has_filter; ALTER TABLE indexes DROP COLUMN filter_definition",
+     "texts 0 encrypted 0 triggers 0 events 0 parameters 0 returns 0 checks 0 sequences 0 synonyms 0 filters "
+     "0 "
+     "included 2 columns 51"},
+};
+
+class SqlServerOlderCatalogue : public ::testing::TestWithParam<OlderServer>
+{
+public:
+    static void SetUpTestSuite()
+    {
+        if (driversMissing())
+            return;
+        s_dir = std::make_unique<QTemporaryDir>();
+        for (const OlderServer& c : kOlderServers) {
+            tdsfixture::Database db = tdsfixture::sampleDatabase();
+            tdsfixture::writeDatabase(db, s_dir->path().toStdString());
+            const QString file = s_dir->filePath(QStringLiteral("%1.sqlite").arg(QLatin1String(c.name)));
+            ASSERT_TRUE(QFile::rename(s_dir->filePath(QStringLiteral("sample.sqlite")), file));
+            sqlite3* handle = nullptr;
+            ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &handle), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(handle, c.change, nullptr, nullptr, nullptr), SQLITE_OK) << c.name;
+            sqlite3_close(handle);
+        }
+        TdsServerProcess::Options options;
+        options.catalogDir = s_dir->path().toStdString();
+        s_server = std::make_unique<TdsServerProcess>(options);
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        s_dir.reset();
+    }
+    void SetUp() override
+    {
+        if (!s_server)
+            GTEST_SKIP() << "ODBC drivers missing";
+    }
+
+    static std::unique_ptr<QTemporaryDir> s_dir;
+    static std::unique_ptr<TdsServerProcess> s_server;
+};
+
+std::unique_ptr<QTemporaryDir> SqlServerOlderCatalogue::s_dir;
+std::unique_ptr<TdsServerProcess> SqlServerOlderCatalogue::s_server;
+
+TEST_P(SqlServerOlderCatalogue, ReadsWhatThereIsAtTheSameCost)
+{
+    Variant server = newServer(10);
+    server.invoke("Connect", {Variant(QStringLiteral("127.0.0.1,%1").arg(s_server->port())), Variant("sa"),
+                              Variant("")});
+    const Variant db = item(server.get("Databases"), Variant(QLatin1String(GetParam().name)));
+    const TdsServerProcess::Counts before = s_server->counts();
+    const std::shared_ptr<const TCatalogue> model = modelOf(db);
+    const TdsServerProcess::Counts after = s_server->counts();
+    ASSERT_TRUE(model);
+    EXPECT_EQ(partsOf(*model).toStdString(), GetParam().expected);
+    EXPECT_EQ(objectIn(*model, "titles").columns.size(), 10);
+    // The engine edition, the USE and the one batch, as for the whole sample.
+    EXPECT_EQ((after.batches - before.batches) + (after.rpc - before.rpc), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SqlServerOlderCatalogue, ::testing::ValuesIn(kOlderServers), caseName);
 
 TEST_F(SqlServerProvider, DatabaseWhoseNameNeedsQuotingBesideAnother)
 {

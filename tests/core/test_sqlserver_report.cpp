@@ -46,7 +46,8 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = std::make_unique<QTemporaryDir>();
-        tdsfixture::writeStandardFixtures(s_dir->path().toStdString());
+        // big with views, procedures and triggers too, which cost no round trip of their own.
+        tdsfixture::writeStandardFixtures(s_dir->path().toStdString(), {50, 50, 50});
         TdsServerProcess::Options options;
         options.catalogDir = s_dir->path().toStdString();
         s_server = std::make_unique<TdsServerProcess>(options);
@@ -158,7 +159,8 @@ TEST_F(SqlServerReport, ADatabaseNameThatNeedsQuotingEverywhere)
     EXPECT_EQ(report(QStringLiteral("no such db")).exitCode, 1);
 }
 
-// However many tables: the same statements, so the same number of round trips.
+// However many tables, views, routines and triggers: the same statements, so the same number of
+// round trips; and the report shows tables only, as it always did.
 TEST_F(SqlServerReport, RoundTripsDoNotGrowWithTheCatalogue)
 {
     const auto cost = [](const QString& database, int& tables) {

@@ -23,6 +23,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -671,6 +673,37 @@ INSTANTIATE_TEST_SUITE_P(
                                     "Der Server 'dbhost,1433' konnte nicht erreicht werden."},
                       DataLinkTexts{2, "Data Link Properties", "Server name:", "Allow saving password",
                                     "Test Connection", "The server 'dbhost,1433' could not be reached."}));
+
+// At its smallest the dialog still shows every word of a long message: the status area scrolls
+// to the lines below its four, and a word too long for a line is not cut off.
+TEST_F(DialogTest, DataLinkStatusLosesNothingAtTheSmallestSize)
+{
+    CurrentLanguage = 2;
+    const std::string host = "db-cluster-listener.example.internal";
+    const std::string message =
+        "Cannot connect to the SQL Server \"" + host + ",14330\" (host " + host +
+        ", port 14330): [FreeTDS][SQL Server]Unable to connect to data source. The "
+        "connection was to be encrypted with a trusted certificate: the server does "
+        "not encrypt, or its certificate is not from a trusted CA or does not name the "
+        "host \"" +
+        host + "\".";
+    TdlgDataLink dialog(QStringLiteral("Data Source=h"), nullptr,
+                        [&](const QString&) -> QStringList { throw std::runtime_error(message); });
+    dialog.show();
+    dialog.resize(1, 1);
+    QApplication::processEvents();
+    dialog.btnTestClick();
+    QApplication::processEvents();
+    auto* status = find<QLabel>(&dialog, "lblStatus");
+    auto* area = find<QScrollArea>(&dialog, "scrStatus");
+    ASSERT_TRUE(status->text().endsWith(QStringLiteral("\"") + QString::fromStdString(host) + "\"."));
+    // The whole message is laid out in the label, no word narrower than it is...
+    EXPECT_GE(status->height(), status->heightForWidth(status->width()));
+    EXPECT_GE(status->width(), status->minimumSizeHint().width());
+    // ...and what the area does not show can be scrolled to.
+    EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(area->verticalScrollBar()->maximum(), status->height() - area->viewport()->height());
+}
 
 TEST(ServerFailureTextTest, OtherFailuresKeepTheDriversWords)
 {

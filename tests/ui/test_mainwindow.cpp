@@ -5,6 +5,7 @@
 #include "AppResources.h"
 #include "KorvIniFiles.h"
 #include "UIText.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
@@ -21,7 +23,10 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -363,6 +368,60 @@ INSTANTIATE_TEST_SUITE_P(
         LanguageCommandCase{"99", nullptr, "#151", "#152", "99", "99", 99, "#52"},
         LanguageCommandCase{"Debug", "2", "#151", "#152", "99", "2", 2, "&Edit"}));
 
+// The Access file dialog's description is the language's; "All files" is the toolkit's, German
+// in every language.
+TEST_F(MainWindowTest, FileDialogFilterFollowsTheLanguage)
+{
+    start();
+    child<QTabWidget>("pgcProvider")->setCurrentWidget(child<QWidget>("tshAccess"));
+    for (const auto& [language, filter] :
+         {std::pair{"2", "Access databases (*.mdb;*.accdb)|*.MDB;*.ACCDB|Alle Dateien (*)|*"},
+          std::pair{"1", "Access Datenbanken (*.mdb;*.accdb)|*.MDB;*.ACCDB|Alle Dateien (*)|*"}}) {
+        prompter->answerInput(QString::fromLatin1(language));
+        action("actSetLanguage")->trigger();
+        prompter->openAnswers.enqueue(QString());
+        action("actOpenDatabase")->trigger();
+        EXPECT_EQ(prompter->ofKind("open").last().preset, QString::fromLatin1(filter)) << language;
+    }
+}
+
+// Alt and a letter reach one item of an open menu, and one menu of the bar, in either language.
+class AccessKeys : public WindowFixture, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(AccessKeys, AreDistinctInTheBarAndInEveryMenu)
+{
+    writeIni(QByteArray("[Application]\nLanguage=") + QByteArray::number(GetParam()) + '\n');
+    start();
+    const auto keyOf = [](const QString& text) { return QKeySequence::mnemonic(text).toString(); };
+    QStringList bar;
+    for (QAction* entry : child<QMenuBar>("tbtMenue")->actions()) {
+        QMenu* menu = entry->menu();
+        ASSERT_NE(menu, nullptr);
+        SCOPED_TRACE(menu->objectName().toStdString());
+        EXPECT_FALSE(keyOf(menu->title()).isEmpty()) << menu->title().toStdString();
+        EXPECT_FALSE(bar.contains(keyOf(menu->title()))) << menu->title().toStdString();
+        bar << keyOf(menu->title());
+        QStringList items;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator() || !item->isVisible() || keyOf(item->text()).isEmpty())
+                continue;
+            EXPECT_FALSE(items.contains(keyOf(item->text()))) << item->text().toStdString();
+            items << keyOf(item->text());
+        }
+        // Every item of a menu with a choice to make can be reached by its key.
+        if (menu->actions().size() > 1) {
+            for (QAction* item : menu->actions())
+                EXPECT_TRUE(item->isSeparator() || !keyOf(item->text()).isEmpty())
+                    << item->text().toStdString();
+        }
+    }
+    EXPECT_GE(bar.size(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, AccessKeys, ::testing::Values(1, 2));
+
 TEST_F(MainWindowTest, LanguageCommandThatCannotWriteKeepsTheLanguage)
 {
     writeIni("[Application]\nLanguage=2\n");
@@ -517,7 +576,9 @@ INSTANTIATE_TEST_SUITE_P(
         ShortcutCase{"chkTables", Qt::Key_A, Qt::ControlModifier | Qt::AltModifier, "actMarkNo"},
         ShortcutCase{"edtSQLServerVersion", Qt::Key_P, Qt::ControlModifier, "actPrint"},
         ShortcutCase{"edtSQLServerVersion", Qt::Key_D, Qt::ControlModifier | Qt::AltModifier,
-                     "actSetDelimiter"}));
+                     "actSetDelimiter"},
+        ShortcutCase{"memOutput", Qt::Key_F9, Qt::NoModifier, "actOutput"},
+        ShortcutCase{"chkTables", Qt::Key_F9, Qt::NoModifier, "actOutput"}));
 
 TEST_F(MainWindowTest, BreakShortcutSetsTheCancelFlag)
 {
@@ -669,6 +730,62 @@ INSTANTIATE_TEST_SUITE_P(
                       MenuKeyCase{"actPrint", "Strg+P"}, MenuKeyCase{"actSaveClipboard", "Strg+Alt+C"},
                       MenuKeyCase{"actSetLanguage", "Strg+Alt+L"}, MenuKeyCase{"actRefresh", "F5"}));
 
+// The first window keeps its designed size where the screen has room for it and its frame, and
+// is as large as the screen's free area allows where it has not, standing in the middle of it.
+struct PlacementCase
+{
+    const char* label;
+    QRect available;
+    QRect placed; // the frame's top left, the inside's size
+};
+
+void PrintTo(const PlacementCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class Placement : public ::testing::TestWithParam<PlacementCase>
+{
+};
+
+TEST_P(Placement, FitsTheFreeAreaFrameAndAll)
+{
+    const PlacementCase& c = GetParam();
+    const QMargins frame(4, 27, 4, 4);
+    const QRect placed = InitialWindowGeometry(QSize(842, 543), c.available, frame);
+    EXPECT_EQ(placed, c.placed);
+    EXPECT_TRUE(c.available.contains(QRect(placed.topLeft(), placed.size().grownBy(frame))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, Placement,
+    ::testing::Values(PlacementCase{"FullHd", QRect(0, 0, 1920, 1040), QRect(539, 248, 842, 543)},
+                      // 1920 x 1080 pixels at a scale factor of 2, less a panel of 40 pixels: as
+                      // tall as there is room for, the frame at the top edge.
+                      PlacementCase{"FullHdAtScaleTwo", QRect(0, 0, 960, 520), QRect(59, 0, 842, 489)},
+                      PlacementCase{"SecondScreenAtScaleTwo", QRect(1920, 20, 960, 540),
+                                    QRect(1979, 20, 842, 509)},
+                      PlacementCase{"Narrow", QRect(0, 0, 800, 600), QRect(0, 26, 792, 543)}),
+    [](const ::testing::TestParamInfo<PlacementCase>& p) { return std::string(p.param.label); });
+
+// On Full HD at a scale factor of 2 (the suites' second screen) the window, frame and all, fits
+// the screen it opens on, as wide as designed and as tall as there is room for.
+TEST_F(MainWindowTest, FirstWindowFitsAScreenAtScaleTwo)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    ASSERT_EQ(screens.size(), 2);
+    QScreen* scaled = screens.at(1);
+    ASSERT_EQ(scaled->devicePixelRatio(), 2.0);
+    start();
+    PlaceOnScreen(*window, QSize(842, 543), scaled);
+    window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(window->screen(), scaled);
+    EXPECT_TRUE(scaled->availableGeometry().contains(window->frameGeometry()));
+    EXPECT_EQ(window->width(), 842);
+    EXPECT_LT(window->height(), 543);
+}
+
 TEST_F(MainWindowTest, OutputButtonFillsItsPanelAtEverySize)
 {
     startShown();
@@ -739,18 +856,36 @@ TEST_F(PaneCommands, CopyPutsEveryLineWithCrLfAndEmptyPaneGivesNothing)
     EXPECT_EQ(QApplication::clipboard()->text(), "first line\r\nsecond line\r\n");
 }
 
-TEST_F(PaneCommands, CopyBreaksWrappedLinesWhereThePaneBreaksThem)
+// Where the pane wraps a line depends on its width alone: the copy has the lines as written.
+TEST_F(PaneCommands, CopyGivesTheLinesAsWrittenHoweverNarrowThePane)
 {
     startShown();
     const QString frame = QString(6, u' ') + QString(70, u'*');
-    pane()->setPlainText(frame);
+    const QString key =
+        QStringLiteral("          Fremdschlüssel FK_Orders_Customers (Customer_ID) -> Customers "
+                       "(Customer_ID) bei Aktualisierung weitergeben, bei Löschung auf NULL setzen");
+    pane()->setPlainText(frame + u'\n' + key);
     window->resize(420, 400);
     QApplication::processEvents();
+    ASSERT_GT(pane()->document()->lastBlock().layout()->lineCount(), 1);
     action("actSaveClipboard")->trigger();
-    const QStringList copied =
-        QApplication::clipboard()->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    EXPECT_GE(copied.size(), 2);
-    EXPECT_EQ(copied.join(QString()), frame);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              frame + QStringLiteral("\r\n") + key + QStringLiteral("\r\n"));
+}
+
+TEST_F(PaneCommands, TabLeavesThePaneAndTypesNothing)
+{
+    startShown();
+    pane()->setPlainText(QStringLiteral("report"));
+    pane()->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(pane()->hasFocus());
+    QTest::keyClick(pane(), Qt::Key_Tab);
+    EXPECT_FALSE(pane()->hasFocus());
+    EXPECT_EQ(pane()->toPlainText(), QStringLiteral("report"));
+    // Shift+Tab comes back, as before.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_TRUE(pane()->hasFocus());
 }
 
 TEST_F(PaneCommands, CtrlCInTheSearchFieldCopiesThePanesSelection)

@@ -1,5 +1,5 @@
-// Printing the pane: line breaking, the job's lines, title and pages (into a PDF through the same
-// code as the printer), and the failure without a default printer.
+// Printing the pane: line breaking at blanks, the job's lines, title and pages (into a PDF through
+// the same code as the printer), and the failure without a default printer.
 #include "ReportPrinter.h"
 #include "WindowFixture.h"
 
@@ -25,21 +25,30 @@ class BreakPrint : public ::testing::TestWithParam<BreakCase>
 {
 };
 
-TEST_P(BreakPrint, BreaksAtTheLastCharacterThatFits)
+TEST_P(BreakPrint, BreaksAtTheLastBlankThatFitsAndIndentsTheRest)
 {
     const BreakCase& c = GetParam();
     const auto fits = [&](const QString& piece) { return piece.size() <= c.width; };
     EXPECT_EQ(BreakPrintLine(QString::fromUtf8(c.text), fits), c.pieces);
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, BreakPrint,
-                         ::testing::Values(BreakCase{"abcdef", 4, {"abcd", "ef"}},
-                                           BreakCase{"abcdefgh", 4, {"abcd", "efgh"}},
-                                           BreakCase{"abc", 4, {"abc"}}, BreakCase{"", 4, {""}},
-                                           BreakCase{" ", 4, {" "}},
-                                           // Nothing fits: one character a line, never stuck.
-                                           BreakCase{"xyz", 0, {"x", "y", "z"}},
-                                           BreakCase{"abcdefghij", 3, {"abc", "def", "ghi", "j"}}));
+INSTANTIATE_TEST_SUITE_P(
+    Widths, BreakPrint,
+    ::testing::Values(
+        BreakCase{"abc", 4, {"abc"}}, BreakCase{"", 4, {""}}, BreakCase{" ", 4, {" "}},
+        // A foreign key's rule: words stay whole, the rest goes on under the line's
+        // own indentation and four blanks more.
+        BreakCase{"      on delete set null", 16, {"      on delete", "          set", "          null"}},
+        BreakCase{"  on update cascade", 13, {"  on update", "      cascade"}},
+        // The blank right after what fits is the break; a run of blanks goes with it.
+        BreakCase{"ab   cd", 2, {"ab", "cd"}},
+        // A line's own indentation is no place to break.
+        BreakCase{"      abcdefghij", 10, {"      abcd", "efghij"}},
+        // No blank to break at: the last character that fits; paper too narrow for
+        // the indentation: the rest goes on unindented.
+        BreakCase{"abcdef", 4, {"abcd", "ef"}}, BreakCase{"abcdefghij", 3, {"abc", "def", "ghi", "j"}},
+        // Nothing fits: one character a line, never stuck.
+        BreakCase{"xyz", 0, {"x", "y", "z"}}));
 
 namespace {
 
@@ -143,6 +152,27 @@ TEST_F(PrintCommand, LongReportBreaksIntoPagesWithoutLosingALine)
     const int perPage = int(printed(1).size());
     ASSERT_GT(perPage, 0);
     EXPECT_EQ(pages(), (5000 + 1 + perPage - 1) / perPage);
+}
+
+// The print breaks a long line by the paper's width, at a blank: not where the pane wraps it, and
+// never inside a word.
+TEST_F(PrintCommand, LongLineBreaksAtABlankByThePapersWidthAlone)
+{
+    start();
+    window->setPrintTarget(pdf());
+    QString line = QStringLiteral("          Fremdschlüssel FK_Orders_Customers (Customer_ID) -> Customers");
+    while (line.size() < 150)
+        line += QStringLiteral(" bei Löschung auf NULL setzen");
+    child<QTextEdit>("memOutput")->setPlainText(line);
+    window->resize(420, 400);
+    action("actPrint")->trigger();
+    const QStringList lines = printed();
+    ASSERT_EQ(lines.size(), 2) << lines.join(u'|').toStdString();
+    EXPECT_EQ(lines.join(u' '), line.simplified());
+    const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+    for (const QString& printedLine : lines)
+        for (const QString& word : printedLine.split(u' '))
+            EXPECT_TRUE(words.contains(word)) << word.toStdString();
 }
 
 TEST_F(PrintCommand, NoDefaultPrinterIsReportedAndNothingElseHappens)

@@ -1,21 +1,26 @@
 // The File menu's structure commands against real Access files: the structure document the save
 // command writes is orvane-report's, the comparison in the pane is orvane-report's difference
-// report, and a baseline that cannot be read is told once and leaves the pane as it was.
+// report, a baseline that cannot be read is told once and leaves the pane as it was, and a window
+// that was emptied has nothing left to compare or save.
 #include "WindowFixture.h"
 
 #include "CommandRuns.h"
+#include "ConnectionProfiles.h"
 #include "JetWriter.h"
+#include "KorvUserManagerCrypt.h"
 #include "UIText.h"
 
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include <functional>
 #include <ostream>
 
 namespace {
@@ -168,7 +173,7 @@ TEST_F(WindowCompareTest, CompareWithShowsTheDifferenceReportAndItsCount)
 struct BrokenBaseline
 {
     const char* label;
-    QByteArray bytes;    // the baseline file; empty: the earlier shop, protected by "pw"
+    QByteArray bytes;    // the baseline file
     const char* message; // the error box's text after the file's path, or all of it
     bool afterPath;
 };
@@ -186,13 +191,7 @@ TEST_P(FailingBaseline, IsOneErrorBoxAndThePaneStaysAsItWas)
 {
     openShop();
     const BrokenBaseline& c = GetParam();
-    const QString baseline = c.bytes.isEmpty()
-                                 ? write(QStringLiteral("earlier.mdb"), EarlierShop(QStringLiteral("pw")))
-                                 : writeBytes(QStringLiteral("baseline.file"), c.bytes);
-    if (c.bytes.isEmpty()) {
-        prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("wrong")});
-        prompter->databasePasswordAnswers.enqueue({false, QString()});
-    }
+    const QString baseline = writeBytes(QStringLiteral("baseline.file"), c.bytes);
     child<QTextEdit>("memOutput")->setPlainText(QStringLiteral("old report"));
     child<QLabel>("lblHint")->setText(QStringLiteral("old hint"));
     prompter->openAnswers.enqueue(baseline);
@@ -212,23 +211,165 @@ TEST_P(FailingBaseline, IsOneErrorBoxAndThePaneStaysAsItWas)
 INSTANTIATE_TEST_SUITE_P(
     Baselines, FailingBaseline,
     ::testing::Values(BrokenBaseline{"UnreadableJson", "{\"format\": \"orvane-structure\", ", "", true},
-                      BrokenBaseline{"DamagedAccessFile", QByteArray(4096, '\xab'), "", false},
-                      BrokenBaseline{"WrongPassword", {}, "5003031: Not a valid password.", false}),
+                      BrokenBaseline{"DamagedAccessFile", QByteArray(4096, '\xab'), "", false}),
     [](const ::testing::TestParamInfo<BrokenBaseline>& p) { return std::string(p.param.label); });
 
-class NothingOpen : public WindowFixture, public ::testing::WithParamInterface<const char*>
+// A question about the baseline's password that the user cancels, at once or after a wrong
+// answer, is no failure: nothing is told, and the pane and the status bar show what they showed.
+class CancelledBaselinePassword : public WindowCompareTest, public ::testing::WithParamInterface<int>
 {
 };
 
-// Neither command is greyed; with no database open each says so before it asks anything.
-TEST_P(NothingOpen, TellsTheClosedCatalogueAndAsksNothing)
+TEST_P(CancelledBaselinePassword, ShowsNothingAndLeavesThePaneAsItWas)
 {
+    openShop();
+    const QString baseline = write(QStringLiteral("earlier.mdb"), EarlierShop(QStringLiteral("pw")));
+    for (int wrong = 0; wrong < GetParam(); ++wrong)
+        prompter->databasePasswordAnswers.enqueue({true, QStringLiteral("wrong")});
+    prompter->databasePasswordAnswers.enqueue({false, QString()});
+    child<QTextEdit>("memOutput")->setPlainText(QStringLiteral("old report"));
+    child<QLabel>("lblHint")->setText(QStringLiteral("old hint"));
+    prompter->openAnswers.enqueue(baseline);
+    prompter->errorsExpected = false;
+
+    action("actCompareWith")->trigger();
+
+    QStringList asked{"open"};
+    for (int i = 0; i <= GetParam(); ++i)
+        asked << "login-db";
+    EXPECT_EQ(prompter->kinds(), asked);
+    EXPECT_EQ(paneLines(), QStringList{QStringLiteral("old report")});
+    EXPECT_EQ(child<QLabel>("lblHint")->text(), QStringLiteral("old hint"));
+    EXPECT_TRUE(window->Password().isEmpty());
+    EXPECT_EQ(window->Database(), shop);
+}
+
+INSTANTIATE_TEST_SUITE_P(WrongAnswersBefore, CancelledBaselinePassword, ::testing::Values(0, 1));
+
+struct NothingOpenCase
+{
+    const char* command;
+    int language;
+    const char* message;
+};
+
+void PrintTo(const NothingOpenCase& c, std::ostream* os)
+{
+    *os << c.command << " in language " << c.language;
+}
+
+class NothingOpen : public WindowFixture, public ::testing::WithParamInterface<NothingOpenCase>
+{
+};
+
+// Neither command is greyed; with no database open each says so, in the window's language,
+// before it asks anything.
+TEST_P(NothingOpen, SaysSoInTheWindowsLanguageAndAsksNothing)
+{
+    writeIni(QByteArray("[Application]\nLanguage=") + QByteArray::number(GetParam().language) + '\n');
     start();
-    QAction* command = action(GetParam());
+    QAction* command = action(GetParam().command);
     ASSERT_TRUE(command->isEnabled());
     command->trigger();
     ASSERT_EQ(prompter->kinds(), QStringList{"default-error"});
-    EXPECT_EQ(prompter->shown[0].text, QStringLiteral("Operation is not allowed when the object is closed."));
+    EXPECT_EQ(prompter->shown[0].text, QString::fromUtf8(GetParam().message));
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, NothingOpen, ::testing::Values("actSaveStructure", "actCompareWith"));
+INSTANTIATE_TEST_SUITE_P(
+    Commands, NothingOpen,
+    ::testing::Values(NothingOpenCase{"actSaveStructure", 1, "Es ist keine Datenbank geöffnet."},
+                      NothingOpenCase{"actCompareWith", 1, "Es ist keine Datenbank geöffnet."},
+                      NothingOpenCase{"actSaveStructure", 2, "No database is open."},
+                      NothingOpenCase{"actCompareWith", 2, "No database is open."}));
+
+// What empties the window (the blank profile entry, a cancelled open, a deleted profile, another
+// page, a file name typed by hand) leaves no connection behind: the structure commands find
+// nothing open and no profile is shown. The difference count goes with the comparison it counts:
+// only a typed file name, which empties the list alone, leaves the pane.
+struct EmptyingPath
+{
+    const char* label;
+    std::function<void(WindowCompareTest&)> act;
+    bool keepsPane = false;
+};
+
+void PrintTo(const EmptyingPath& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class EmptiedWindow : public WindowCompareTest, public ::testing::WithParamInterface<EmptyingPath>
+{
+public:
+    using WindowCompareTest::action;
+    using WindowCompareTest::child;
+    using WindowCompareTest::chooseProfile;
+    FakePrompter& fake() { return *prompter; }
+};
+
+TEST_P(EmptiedWindow, LeavesNoConnectionCountOrProfileBehind)
+{
+    shop = write(QStringLiteral("shop.mdb"), Shop());
+    writeWindowsIni({"[PR_Access_Laden]", "Database=" + shop,
+                     "Database Password=" + EncryptText(kProfileKey, ""),
+                     "User=", "Password=" + EncryptText(kProfileKey, "")});
+    start();
+    child<QTabWidget>("pgcProvider")->setCurrentWidget(child<QWidget>("tshAccess"));
+    chooseProfile("cboAccessProfile", QStringLiteral("Laden"));
+    ASSERT_GT(child<QListWidget>("chkTables")->count(), 2);
+    prompter->openAnswers.enqueue(write(QStringLiteral("earlier.mdb"), EarlierShop()));
+    prompter->errorsExpected = false;
+    action("actCompareWith")->trigger();
+    ASSERT_EQ(child<QLabel>("lblHint")->text(), QStringLiteral("3 Unterschiede"));
+    prompter->shown.clear();
+    prompter->errorsExpected = true;
+
+    GetParam().act(*this);
+
+    EXPECT_EQ(child<QListWidget>("chkTables")->count(), 0);
+    EXPECT_EQ(paneLines().join(QString()).isEmpty(), !GetParam().keepsPane);
+    EXPECT_EQ(child<QLabel>("lblHint")->text().isEmpty(), !GetParam().keepsPane);
+    const bool access = child<QTabWidget>("pgcProvider")->currentWidget() == child<QWidget>("tshAccess");
+    EXPECT_TRUE(
+        child<QComboBox>(access ? "cboAccessProfile" : "cboSQLServerProfile")->currentText().isEmpty());
+    for (const char* command : {"actCompareWith", "actSaveStructure"}) {
+        prompter->shown.clear();
+        action(command)->trigger();
+        ASSERT_EQ(prompter->kinds(), QStringList{"default-error"}) << command;
+        EXPECT_EQ(prompter->shown[0].text, LoadUIText(570)) << command;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, EmptiedWindow,
+    ::testing::Values(
+        EmptyingPath{"BlankProfileEntry",
+                     [](WindowCompareTest& fixture) {
+                         static_cast<EmptiedWindow&>(fixture).chooseProfile("cboAccessProfile", QString());
+                     }},
+        EmptyingPath{"OpenCancelled",
+                     [](WindowCompareTest& fixture) {
+                         auto& w = static_cast<EmptiedWindow&>(fixture);
+                         w.fake().openAnswers.enqueue(QString());
+                         w.action("actOpenDatabase")->trigger();
+                     }},
+        EmptyingPath{"ProfileDeleted",
+                     [](WindowCompareTest& fixture) {
+                         static_cast<EmptiedWindow&>(fixture).action("actDeleteProfile")->trigger();
+                     }},
+        EmptyingPath{
+            "OtherPage",
+            [](WindowCompareTest& fixture) {
+                auto& w = static_cast<EmptiedWindow&>(fixture);
+                w.child<QTabWidget>("pgcProvider")->setCurrentWidget(w.child<QWidget>("tshSQLServer"));
+            }},
+        EmptyingPath{"FileNameTyped",
+                     [](WindowCompareTest& fixture) {
+                         auto& w = static_cast<EmptiedWindow&>(fixture);
+                         auto* field = w.child<QLineEdit>("edtAccessDB");
+                         field->setFocus();
+                         field->end(false);
+                         QTest::keyClicks(field, "x");
+                     },
+                     true}),
+    [](const ::testing::TestParamInfo<EmptyingPath>& p) { return std::string(p.param.label); });

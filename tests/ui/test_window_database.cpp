@@ -284,8 +284,11 @@ TEST_P(UserLogin, RefusedAccountIsAskedForThroughTheUserDialog)
     EXPECT_EQ(window->UserPassword(), c.answer.OK ? c.answer.Password : QString());
     EXPECT_EQ(window->Database(), c.opened ? path : QString());
     EXPECT_EQ(child<QLineEdit>("edtAccessDB")->text(), c.opened ? path : QString());
-    ASSERT_NE(window->Connection->ADOXConnection, nullptr);
-    EXPECT_EQ(window->Connection->ADOXConnection->ErrorItem->Number == 0, c.opened);
+    // A cancelled login empties the file field, and with it goes the refused back end.
+    ASSERT_EQ(window->Connection->ADOXConnection != nullptr, c.opened);
+    if (c.opened) {
+        EXPECT_EQ(window->Connection->ADOXConnection->ErrorItem->Number, 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, UserLogin,

@@ -6,12 +6,15 @@
 #include "CatalogFixture.h"
 #include "ConnectionProfiles.h"
 #include "DataLinkString.h"
+#include "KorvDMOConnection.h"
 #include "KorvUserManagerCrypt.h"
 #include "TdsServerProcess.h"
 
 #include <QApplication>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -19,10 +22,14 @@
 #include <QTextLayout>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <netinet/in.h>
 #include <ostream>
+#include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -292,5 +299,148 @@ TEST_F(WindowSqlServerTest, AFailingCatalogueReadIsOneErrorBoxAndAnEmptyList)
         EXPECT_EQ(server.counts().logins, 1);
     }
 }
+
+// A server that takes every connection and never says a word: it accepts on 127.0.0.1 and
+// keeps each connection open, unanswered, until it is destroyed.
+class SilentServer
+{
+public:
+    SilentServer()
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(m_socket, 16) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) != 0 || ::pipe(m_stop) != 0)
+            throw std::runtime_error("the silent server cannot listen");
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] {
+            for (;;) {
+                pollfd watched[2] = {{m_socket, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+                if (::poll(watched, 2, -1) < 0 || watched[1].revents != 0)
+                    return;
+                const int connection = ::accept(m_socket, nullptr, nullptr);
+                if (connection >= 0) {
+                    m_connections.push_back(connection);
+                    ++m_accepted;
+                }
+            }
+        });
+    }
+    ~SilentServer()
+    {
+        (void)!::write(m_stop[1], "x", 1);
+        m_thread.join();
+        for (const int connection : m_connections)
+            ::close(connection);
+        ::close(m_socket);
+        ::close(m_stop[0]);
+        ::close(m_stop[1]);
+    }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+
+    int port() const { return m_port; }
+    int accepted() const { return m_accepted; }
+
+private:
+    int m_socket = -1;
+    int m_stop[2] = {-1, -1};
+    int m_port = 0;
+    std::atomic<int> m_accepted{0};
+    std::vector<int> m_connections;
+    std::thread m_thread;
+};
+
+// The login timeout the back ends use, short for a test and given back afterwards.
+struct ShortLoginTimeout
+{
+    ShortLoginTimeout() { SetDMOLoginTimeout(1); }
+    ~ShortLoginTimeout() { SetDMOLoginTimeout(30); }
+};
+
+struct WaitCase
+{
+    const char* label;
+    bool silent;
+};
+
+void PrintTo(const WaitCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class InputDuringTheWait : public WindowSqlServerTest, public ::testing::WithParamInterface<WaitCase>
+{
+protected:
+    // The user clicks the Access tab: the click waits in the queue until the window takes input.
+    void clickAccessTabLater()
+    {
+        auto* bar = child<QTabWidget>("pgcProvider")->findChild<QTabBar*>();
+        ASSERT_NE(bar, nullptr);
+        const QPoint at = bar->tabRect(bar->count() - 1).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(
+                bar, new QMouseEvent(type, at, bar->mapToGlobal(at), Qt::LeftButton,
+                                     type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                     Qt::NoModifier));
+    }
+};
+
+// A server that takes the connection and never answers costs one login timeout per attempt, not
+// a second one for the system-table query. A tab clicked while the window waits does not switch
+// the page in the middle of the command: the attempt's answer is shown, and the window afterwards
+// is what that answer made it, on the page it was asked on.
+TEST_P(InputDuringTheWait, IsRefusedAndTheAttemptsAnswerStands)
+{
+    const WaitCase& c = GetParam();
+    const ShortLoginTimeout timeout;
+    SilentServer silent;
+    window->show();
+    QApplication::processEvents();
+    const QString server = QStringLiteral("127.0.0.1,%1").arg(c.silent ? silent.port() : s_server->port());
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        TDataLinkFields fields;
+        fields.Server = server;
+        fields.User = QStringLiteral("tester");
+        fields.Password = QStringLiteral("Secr3t;x");
+        fields.Database = QStringLiteral("sample");
+        prompter->dataLinkAnswers.enqueue([this, fields](const QString&) {
+            clickAccessTabLater();
+            return ComposeDataLinkString(fields);
+        });
+        action("actOpenDatabase")->trigger();
+        QApplication::processEvents();
+
+        EXPECT_EQ(child<QTabWidget>("pgcProvider")->currentWidget(), child<QWidget>("tshSQLServer"));
+        EXPECT_EQ(window->Provider(), ptSQLServer);
+        EXPECT_EQ(window->Connection->ConnectionType, ctDMO);
+        EXPECT_EQ(window->Server(), server);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        const auto errors = prompter->ofKind("default-error");
+        if (c.silent) {
+            EXPECT_EQ(list()->count(), 0);
+            ASSERT_EQ(errors.size(), attempt) << prompter->kinds().join(u',').toStdString();
+            EXPECT_TRUE(errors.last().text.contains(QStringLiteral("127.0.0.1")))
+                << errors.last().text.toStdString();
+            // The accepting thread may lag behind on a busy machine; it never runs ahead.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return silent.accepted() >= attempt; }, 10000));
+            EXPECT_EQ(silent.accepted(), attempt);
+        } else {
+            EXPECT_EQ(list()->count(), 23);
+            EXPECT_TRUE(errors.isEmpty()) << errors.first().text.toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, InputDuringTheWait,
+                         ::testing::Values(WaitCase{"SilentServer", true},
+                                           WaitCase{"AnsweringServer", false}),
+                         [](const ::testing::TestParamInfo<WaitCase>& p) {
+                             return std::string(p.param.label);
+                         });
 
 } // namespace

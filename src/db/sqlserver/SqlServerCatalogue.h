@@ -12,6 +12,8 @@
 
 class SqlServerSession;
 
-// Tables and system tables by name, then the views by name, each with its columns, keys, indexes,
-// foreign keys, defaults and descriptions. Throws AutomationError with the server's message.
+// Tables and system tables by name, then the views, the procedures and functions, the sequences
+// and the synonyms, each kind by name: tables with their columns, keys, indexes, foreign keys,
+// defaults, checks, triggers and descriptions, views with their columns, texts and triggers,
+// routines with their parameters and texts. Throws AutomationError with the server's message.
 std::shared_ptr<const TCatalogue> ReadSqlServerCatalogue(SqlServerSession& session, const QString& database);

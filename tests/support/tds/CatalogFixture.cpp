@@ -169,7 +169,8 @@ const ViewTable kCatalogViews[] = {
     {"types", "name sysname COLLATE NOCASE, system_type_id tinyint, user_type_id int, schema_id int, "
               "max_length smallint, precision tinyint, scale tinyint, is_nullable bit, is_user_defined bit"},
     {"indexes", "object_id int, name sysname COLLATE NOCASE, index_id int, type tinyint, is_unique bit, "
-                "is_primary_key bit, is_unique_constraint bit, is_disabled bit"},
+                "is_primary_key bit, is_unique_constraint bit, is_disabled bit, has_filter bit, "
+                "filter_definition \"nvarchar(max)\""},
     {"index_columns", "object_id int, index_id int, index_column_id int, column_id int, key_ordinal tinyint, "
                       "is_descending_key bit, is_included_column bit"},
     {"foreign_keys", "name sysname COLLATE NOCASE, object_id int, parent_object_id int, "
@@ -183,9 +184,43 @@ const ViewTable kCatalogViews[] = {
     {"identity_columns", "object_id int, column_id int, seed_value sql_variant, increment_value sql_variant"},
     {"extended_properties", "class tinyint, major_id int, minor_id int, name sysname COLLATE NOCASE, "
                             "value sql_variant"},
+    {"sql_modules", "object_id int, definition \"nvarchar(max)\""},
+    {"check_constraints", "name sysname COLLATE NOCASE, object_id int, parent_object_id int, "
+                          "parent_column_id int, definition \"nvarchar(max)\", is_disabled bit"},
+    {"parameters", "object_id int, name sysname COLLATE NOCASE, parameter_id int, system_type_id tinyint, "
+                   "user_type_id int, max_length smallint, precision tinyint, scale tinyint, is_output bit"},
+    {"triggers", "name sysname COLLATE NOCASE, object_id int, parent_class tinyint, parent_id int, "
+                 "is_disabled bit, is_instead_of_trigger bit"},
+    {"trigger_events", "object_id int, type int, type_desc nvarchar(60)"},
+    {"sequences", "name sysname COLLATE NOCASE, object_id int, schema_id int, user_type_id int, "
+                  "start_value sql_variant, increment sql_variant, minimum_value sql_variant, "
+                  "maximum_value sql_variant, is_cycling bit"},
+    {"synonyms",
+     "name sysname COLLATE NOCASE, object_id int, schema_id int, base_object_name nvarchar(1035)"},
 };
 
-// A name the file already gives a catalogue table: a user table of that name gets no real table.
+const char* const kRoutineTypes[] = {"P", "PC", "FN", "IF", "TF", "FS", "FT"};
+
+bool isRoutine(const std::string& xtype)
+{
+    return std::any_of(std::begin(kRoutineTypes), std::end(kRoutineTypes),
+                       [&](const char* t) { return xtype == t; });
+}
+
+// CLR routines live in an assembly: sys.sql_modules has no row for them.
+bool isClrRoutine(const std::string& xtype)
+{
+    return xtype == "PC" || xtype == "FS" || xtype == "FT";
+}
+
+// sys.trigger_events' codes.
+int triggerEventType(const std::string& event)
+{
+    return event == "INSERT" ? 1 : event == "UPDATE" ? 2 : event == "DELETE" ? 3 : 0;
+}
+
+} // namespace
+
 bool isCatalogTable(const std::string& name)
 {
     const std::string n = lower(name);
@@ -193,6 +228,8 @@ bool isCatalogTable(const std::string& name)
            std::any_of(std::begin(kCatalogViews), std::end(kCatalogViews),
                        [&](const ViewTable& v) { return n == v.name; });
 }
+
+namespace {
 
 constexpr int kDboSchemaId = 1;
 constexpr int kSysSchemaId = 4;
@@ -402,6 +439,44 @@ Database& Database::addView(const std::string& name, std::vector<Column> columns
 Database& Database::addObject(const std::string& name, const std::string& xtype)
 {
     return add(name, xtype, kFirstUserObjectId + kUserObjectIdStep * m_nextUserId++, {});
+}
+
+Database& Database::addRoutine(const std::string& schema, const std::string& name, const std::string& xtype,
+                               std::vector<Parameter> parameters, std::string definition)
+{
+    if (!isRoutine(xtype))
+        throw std::invalid_argument("not a routine type: " + xtype);
+    if (isClrRoutine(xtype) && !definition.empty())
+        throw std::invalid_argument("a CLR routine has no T-SQL definition: " + name);
+    for (const Parameter& p : parameters)
+        shapeOf(p.type);
+    add(name, xtype, kFirstUserObjectId + kUserObjectIdStep * m_nextUserId++, {}, schema);
+    m_objects.back().parameters = std::move(parameters);
+    m_objects.back().definition = std::move(definition);
+    return *this;
+}
+
+Database& Database::addSequence(const std::string& schema, const std::string& name, Sequence sequence)
+{
+    const TypeShape shape = shapeOf(sequence.type);
+    if (shape.xtype != 48 && shape.xtype != 52 && shape.xtype != 56 && shape.xtype != 127 &&
+        shape.xtype != 106 && shape.xtype != 108)
+        throw std::invalid_argument("a sequence is of an integer type: " + name);
+    if (sequence.increment == 0 || sequence.minimum > sequence.maximum || sequence.start < sequence.minimum ||
+        sequence.start > sequence.maximum)
+        throw std::invalid_argument("sequence values out of order: " + name);
+    add(name, "SO", kFirstUserObjectId + kUserObjectIdStep * m_nextUserId++, {}, schema);
+    m_objects.back().sequence = std::move(sequence);
+    return *this;
+}
+
+Database& Database::addSynonym(const std::string& schema, const std::string& name, const std::string& target)
+{
+    if (target.empty())
+        throw std::invalid_argument("synonym without a target: " + name);
+    add(name, "SN", kFirstUserObjectId + kUserObjectIdStep * m_nextUserId++, {}, schema);
+    m_objects.back().synonymTarget = target;
+    return *this;
 }
 
 Database& Database::addSystemTable(const std::string& name, std::vector<Column> columns)
@@ -632,8 +707,85 @@ std::vector<Constraint> constraintsOf(const Database& database)
             if (!c.defaultValue.empty())
                 add(c.defaultName.empty() ? "DF__" + o.name + "__" + c.name : c.defaultName, "D", o);
         }
+        if (std::count_if(o.indexes.begin(), o.indexes.end(), [](const Index& i) { return i.clustered; }) > 1)
+            throw std::invalid_argument("two clustered indexes on " + o.name);
+        for (const Index& i : o.indexes) {
+            if (i.clustered && (!i.filter.empty() || !i.included.empty()))
+                throw std::invalid_argument("a clustered index has no filter and no INCLUDE: " + i.name);
+        }
+        for (const Check& c : o.checks) {
+            if (o.xtype != "U" || c.definition.empty())
+                throw std::invalid_argument("check constraint of no table or without definition: " + c.name);
+            if (!c.column.empty())
+                o.column(c.column);
+            add(c.name, "C", o);
+        }
+        for (const Trigger& t : o.triggers) {
+            if ((o.xtype != "U" && o.xtype != "V") || t.events.empty())
+                throw std::invalid_argument("trigger of no table or view, or without events: " + t.name);
+            for (const std::string& e : t.events) {
+                if (triggerEventType(e) == 0)
+                    throw std::invalid_argument("trigger event " + e + " of " + t.name);
+            }
+            if (t.encrypted != t.definition.empty())
+                throw std::invalid_argument("a trigger has a definition unless encrypted: " + t.name);
+            add(t.name, "TR", o);
+        }
     }
     return list;
+}
+
+// sys.sql_modules, sys.parameters, sys.check_constraints, sys.triggers with their events,
+// sys.sequences and sys.synonyms.
+template <typename IdOf> void writeModules(sqlite3* db, const Database& database, const IdOf& idOf)
+{
+    const Stmt modules = prepare(db, "INSERT INTO sql_modules VALUES (?, ?)");
+    const Stmt parameters = prepare(db, "INSERT INTO parameters VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const Stmt checks = prepare(db, "INSERT INTO check_constraints VALUES (?, ?, ?, ?, ?, ?)");
+    const Stmt triggers = prepare(db, "INSERT INTO triggers VALUES (?, ?, 1, ?, ?, ?)");
+    const Stmt events = prepare(db, "INSERT INTO trigger_events VALUES (?, ?, ?)");
+    const Stmt sequences = prepare(db, "INSERT INTO sequences VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const Stmt synonyms = prepare(db, "INSERT INTO synonyms VALUES (?, ?, ?, ?)");
+    // WITH ENCRYPTION leaves the row, without its text.
+    auto module = [&](int id, const std::string& definition, bool encrypted) {
+        if (encrypted)
+            insert(db, modules.get(), id, nullptr);
+        else if (!definition.empty())
+            insert(db, modules.get(), id, definition);
+    };
+    for (const Object& o : database.objects()) {
+        const int schema = database.schemaId(o.schema);
+        if (o.xtype == "V" || (isRoutine(o.xtype) && !isClrRoutine(o.xtype)))
+            module(o.id, o.definition, o.encrypted);
+        // A scalar function's return value is parameter 0, unnamed, an output.
+        const bool returns = o.xtype == "FN" || o.xtype == "FS";
+        for (std::size_t i = 0; i < o.parameters.size(); ++i) {
+            const Parameter& p = o.parameters[i];
+            const TypeShape s = database.shapeOf(p.type);
+            const bool result = returns && i == 0;
+            insert(db, parameters.get(), o.id, result ? std::string() : p.name,
+                   static_cast<int>(returns ? i : i + 1), s.xtype, s.xusertype, s.length, s.xprec, s.xscale,
+                   result || p.output ? 1 : 0);
+        }
+        for (const Check& c : o.checks)
+            insert(db, checks.get(), c.name, idOf(o, c.name), o.id,
+                   c.column.empty() ? 0 : static_cast<int>(columnNumber(o, c.column)), c.definition,
+                   c.disabled ? 1 : 0);
+        for (const Trigger& t : o.triggers) {
+            const int id = idOf(o, t.name);
+            insert(db, triggers.get(), t.name, id, o.id, t.disabled ? 1 : 0, t.insteadOf ? 1 : 0);
+            for (const std::string& e : t.events)
+                insert(db, events.get(), id, triggerEventType(e), e);
+            module(id, t.definition, t.encrypted);
+        }
+        if (o.sequence) {
+            const Sequence& q = *o.sequence;
+            insert(db, sequences.get(), o.name, o.id, schema, database.shapeOf(q.type).xusertype, q.start,
+                   q.increment, q.minimum, q.maximum, q.cycle ? 1 : 0);
+        }
+        if (!o.synonymTarget.empty())
+            insert(db, synonyms.get(), o.name, o.id, schema, o.synonymTarget);
+    }
 }
 
 // The catalog views of SQL Server 2005 and later, from the same description as the compatibility views.
@@ -674,7 +826,7 @@ void writeCatalogViews(sqlite3* db, const Database& database, const std::vector<
     const Stmt identity = prepare(db, "INSERT INTO identity_columns VALUES (?, ?, ?, ?)");
     const Stmt properties =
         prepare(db, "INSERT INTO extended_properties VALUES (1, ?, ?, 'MS_Description', ?)");
-    const Stmt indexes = prepare(db, "INSERT INTO indexes VALUES (?, ?, ?, ?, ?, ?, ?, 0)");
+    const Stmt indexes = prepare(db, "INSERT INTO indexes VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?)");
     const Stmt indexColumns = prepare(db, "INSERT INTO index_columns VALUES (?, ?, ?, ?, ?, ?, ?)");
     const Stmt foreignKeys = prepare(db, "INSERT INTO foreign_keys VALUES (?, ?, ?, ?, ?, ?, ?)");
     const Stmt foreignKeyColumns = prepare(db, "INSERT INTO foreign_key_columns VALUES (?, ?, ?, ?, ?, ?)");
@@ -706,10 +858,15 @@ void writeCatalogViews(sqlite3* db, const Database& database, const std::vector<
         // Every table has its heap or its clustered index (here: the primary key's) as index 0 or 1.
         int indexId = 1;
         auto addIndex = [&](const std::string& name, int type, bool unique, bool primary, bool constraint,
-                            const std::vector<IndexKey>& keys, const std::vector<std::string>& included) {
+                            const std::vector<IndexKey>& keys, const std::vector<std::string>& included,
+                            const std::string& filter) {
             const int id = type == 1 ? 1 : ++indexId;
-            insert(db, indexes.get(), o.id, name, id, type, unique ? 1 : 0, primary ? 1 : 0,
-                   constraint ? 1 : 0);
+            if (filter.empty())
+                insert(db, indexes.get(), o.id, name, id, type, unique ? 1 : 0, primary ? 1 : 0,
+                       constraint ? 1 : 0, 0, nullptr);
+            else
+                insert(db, indexes.get(), o.id, name, id, type, unique ? 1 : 0, primary ? 1 : 0,
+                       constraint ? 1 : 0, 1, filter);
             int position = 0;
             for (std::size_t k = 0; k < keys.size(); ++k)
                 insert(db, indexColumns.get(), o.id, id, ++position,
@@ -725,14 +882,17 @@ void writeCatalogViews(sqlite3* db, const Database& database, const std::vector<
                 keys.push_back({c, false});
             return keys;
         };
+        const bool clusteredIndex =
+            std::any_of(o.indexes.begin(), o.indexes.end(), [](const Index& i) { return i.clustered; });
         if (o.primaryKey)
-            addIndex(o.primaryKey->name, 1, true, true, false, keysOf(*o.primaryKey), {});
-        else
-            insert(db, indexes.get(), o.id, nullptr, 0, 0, 0, 0, 0);
+            addIndex(o.primaryKey->name, clusteredIndex ? 2 : 1, true, true, false, keysOf(*o.primaryKey), {},
+                     {});
+        else if (!clusteredIndex)
+            insert(db, indexes.get(), o.id, nullptr, 0, 0, 0, 0, 0, 0, nullptr);
         for (const Key& k : o.uniqueConstraints)
-            addIndex(k.name, 2, true, false, true, keysOf(k), {});
+            addIndex(k.name, 2, true, false, true, keysOf(k), {}, {});
         for (const Index& i : o.indexes)
-            addIndex(i.name, 2, i.unique, false, false, i.keys, i.included);
+            addIndex(i.name, i.clustered ? 1 : 2, i.unique, false, false, i.keys, i.included, i.filter);
         for (const ForeignKey& f : o.foreignKeys) {
             const Object& target = *database.find(f.referencedTable);
             const int id = idOf(o, f.name);
@@ -747,6 +907,7 @@ void writeCatalogViews(sqlite3* db, const Database& database, const std::vector<
     for (const Constraint& c : constraints)
         insert(db, objects.get(), c.name, c.id, database.schemaId(c.parent->schema), c.parent->id, c.xtype,
                0);
+    writeModules(db, database, idOf);
 }
 
 } // namespace
@@ -786,6 +947,8 @@ void writeDatabase(const Database& database, const std::string& dir)
             // Tables and views of dbo exist for real too (empty), so a SELECT naming one finds it.
             if (o.columns.empty() || isCatalogTable(o.name) || database.schemaId(o.schema) != kDboSchemaId)
                 continue;
+            if (o.xtype != "U" && o.xtype != "S" && o.xtype != "V")
+                continue;
             if (o.xtype == "V") {
                 std::string select;
                 for (std::size_t i = 0; i < o.columns.size(); ++i)
@@ -803,6 +966,21 @@ void writeDatabase(const Database& database, const std::string& dir)
     run(db.get(), "COMMIT");
     db.reset();
     std::filesystem::rename(temp, target);
+}
+
+// A procedure of some 10,000 characters with umlauts and CJK text throughout, beyond what an
+// nvarchar(4000) holds.
+std::string longProcedureText()
+{
+    std::string text =
+        "-- Umsatzbericht: Summe der Verkäufe eines Zeitraums\r\n"
+        "CREATE PROCEDURE sales.Umsatzbericht @von datetime, @bis datetime, @summe money OUTPUT\r\n"
+        "AS\r\nBEGIN\r\n";
+    for (int step = 1; step <= 80; ++step)
+        text += "    -- Schritt " + std::to_string(step) +
+                ": Umsätze prüfen (売上の確認)\r\n"
+                "    SELECT @summe = SUM(Price) FROM sales.titles WHERE Sold BETWEEN @von AND @bis;\r\n";
+    return text + "END\r\n";
 }
 
 Database sampleDatabase()
@@ -836,22 +1014,74 @@ Database sampleDatabase()
                           "Maß bigint"))
         .addView("titleview", columns("title varchar(80) not null, price money, ytd_sales int"))
         .addView("Größe Ansicht", columns("Größe decimal(10,2), emp_id empid not null"))
-        .addObject("byroyalty", "P");
+        .addRoutine("dbo", "byroyalty", "P", {{"@percentage", "int", false}},
+                    "CREATE PROCEDURE byroyalty @percentage int\r\nAS\r\n"
+                    "SELECT title_id FROM titles WHERE royalty = @percentage\r\n")
+        .addRoutine("sales", "Umsatzbericht", "P",
+                    {{"@von", "datetime", false}, {"@bis", "datetime", false}, {"@summe", "money", true}},
+                    longProcedureText())
+        .addRoutine("dbo", "Netto", "FN",
+                    {{"", "money", false}, {"@brutto", "money", false}, {"@satz", "decimal(5,2)", false}},
+                    "CREATE FUNCTION dbo.Netto(@brutto money, @satz decimal(5,2))\r\nRETURNS money\r\nAS\r\n"
+                    "BEGIN\r\n    RETURN @brutto / (1 + @satz / 100)\r\nEND\r\n")
+        .addRoutine("dbo", "TitelNachTyp", "IF", {{"@type", "char(12)", false}},
+                    "CREATE FUNCTION dbo.TitelNachTyp(@type char(12))\r\nRETURNS TABLE\r\nAS\r\n"
+                    "RETURN SELECT title_id, title FROM titles WHERE type = @type\r\n")
+        // A CLR function: parameters and return type, no text.
+        .addRoutine(
+            "dbo", "RegexMatch", "FS",
+            {{"", "bit", false}, {"@input", "nvarchar(max)", false}, {"@pattern", "nvarchar(4000)", false}})
+        .addSequence("dbo", "Auftragsnummern", Sequence{"bigint", 1000, 1, 1, 9223372036854775807LL, false})
+        .addSequence("sales", "Kassenzettel", Sequence{"int", 1, 5, 1, 1000, true})
+        .addSynonym("dbo", "Bücher", "[dbo].[titles]")
+        .addSynonym("sales", "Archiv", "[Archiv].[dbo].[titles]");
+    db.object("TitelNachTyp").columns = columns("title_id tid not null, title varchar(80) not null");
+    // As SQL Server keeps a module's text: from the first character after the batch separator,
+    // leading comments and line ends as the client sent them.
+    db.object("titleview").definition = "/* Titel mit Preis und Absatz,\r\n   für die Verlagsübersicht */\r\n"
+                                        "-- geändert 2009\r\n"
+                                        "CREATE VIEW titleview\r\nAS\r\nSELECT title, price, ytd_sales\r\n"
+                                        "FROM titles\r\n";
+    db.object("Größe Ansicht").encrypted = true;
+    db.object("titleview")
+        .triggers.push_back({"tr_titleview_insert",
+                             {"INSERT"},
+                             true,
+                             false,
+                             "CREATE TRIGGER tr_titleview_insert ON titleview\r\n"
+                             "INSTEAD OF INSERT\r\nAS\r\n"
+                             "    INSERT INTO titles (title_id, title, type, pubdate)\r\n"
+                             "    SELECT 'XX0000', title, 'UNDECIDED', GETDATE() FROM inserted;\r\n",
+                             false});
 
     Object& titles = db.object("titles");
     titles.description = "Bücher, wie sie verlegt werden";
     titles.primaryKey = Key{"UPKCL_titleidind", {"title_id"}};
     titles.uniqueConstraints.push_back({"UQ_titles_title", {"title"}});
-    titles.indexes.push_back({"titleind", false, {{"pubdate", true}, {"title_id", false}}, {"price"}});
+    titles.indexes.push_back(
+        {"titleind", false, {{"pubdate", true}, {"title_id", false}}, {"price"}, {}, false});
     titles.column("type").defaultValue = "('UNDECIDED')";
     titles.column("type").defaultName = "DF__titles__type";
     titles.column("pubdate").defaultValue = "(getdate())";
     titles.column("title").description = "Der Titel, wie er gedruckt steht";
+    titles.checks.push_back({"CK_titles_price", "price", "([price]>=(0))", false});
+    titles.checks.push_back({"CK_titles_advance", "", "([advance] IS NULL OR [royalty] IS NOT NULL)", false});
+    titles.triggers.push_back({"tr_titles_Änderung",
+                               {"INSERT", "UPDATE"},
+                               false,
+                               false,
+                               "CREATE TRIGGER tr_titles_Änderung ON titles\r\nAFTER INSERT, UPDATE\r\nAS\r\n"
+                               "    SET NOCOUNT ON;\r\n",
+                               false});
+    titles.triggers.push_back({"tr_titles_delete", {"DELETE"}, false, true, "", true});
 
     Object& details = db.object("Order Details");
     details.primaryKey = Key{"PK_Order_Details", {"OrderID", "emp_id"}};
     details.column("Quantity").defaultValue = "((1))";
     details.column("Discount").defaultValue = "((0))";
+    // The clustered index is not the primary key's.
+    details.indexes.push_back({"CIX_Order_Details_emp", false, {{"emp_id", false}}, {}, {}, true});
+    details.checks.push_back({"CK_Order_Details_Quantity", "Quantity", "([Quantity]>(0))", true});
 
     Object& measures = db.object("Maße]'; Übersicht");
     measures.description = "測定値の一覧";
@@ -867,7 +1097,10 @@ Database sampleDatabase()
     sales.column("Total").computed = "([Qty]*[Price])";
     sales.column("Sold").defaultValue = "(getdate())";
     sales.column("Qty").description = "Stückzahl";
-    sales.indexes.push_back({"IX_sales_titles_Sold", true, {{"Sold", true}, {"SaleID", false}}, {}});
+    sales.indexes.push_back(
+        {"IX_sales_titles_Sold", true, {{"Sold", true}, {"SaleID", false}}, {}, {}, false});
+    sales.indexes.push_back(
+        {"IX_sales_titles_Offen", false, {{"Sold", false}}, {"Price"}, "([Qty]>(0))", false});
     sales.foreignKeys.push_back({"FK_sales_titles_titles",
                                  {"title_id"},
                                  "titles",
@@ -902,7 +1135,7 @@ Database weirdDatabase()
     return db;
 }
 
-Database bigDatabase(int tables, int columnsPerTable)
+Database bigDatabase(int tables, int columnsPerTable, Modules modules)
 {
     static const char* const types[] = {"int",      "nvarchar(40)", "varchar(100)",    "decimal(12,2)",
                                         "datetime", "bit",          "bigint",          "char(10)",
@@ -923,15 +1156,60 @@ Database bigDatabase(int tables, int columnsPerTable)
         std::snprintf(name, sizeof name, "Table%04d", t);
         db.addTable(name, std::move(columns));
     }
+    // Each module over one of the tables, cycling through them.
+    auto table = [&](int n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Table%04d", (n - 1) % std::max(tables, 1) + 1);
+        return std::string(name);
+    };
+    const std::string body =
+        "    -- Zeilen, deren erste Spalte gesetzt ist, in der Reihenfolge der Ablage\r\n";
+    for (int v = 1; v <= modules.views; ++v) {
+        char name[32];
+        std::snprintf(name, sizeof name, "View%04d", v);
+        // Copied: adding the view may move the objects.
+        const Object source = db.object(table(v));
+        const std::vector<Column> shown(
+            source.columns.begin(), source.columns.begin() + std::min<std::size_t>(3, source.columns.size()));
+        std::string list;
+        for (const Column& c : shown)
+            list += (list.empty() ? "" : ", ") + c.name;
+        db.addView(name, shown);
+        db.object(name).definition = "CREATE VIEW " + std::string(name) + "\r\nAS\r\n" + body + "SELECT " +
+                                     list + "\r\nFROM " + source.name + "\r\nWHERE " + shown[0].name +
+                                     " IS NOT NULL\r\n";
+    }
+    for (int p = 1; p <= modules.procedures; ++p) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Proc%04d", p);
+        const Object& source = db.object(table(p));
+        db.addRoutine("dbo", name, "P", {{"@from", "int", false}, {"@count", "int", true}},
+                      "CREATE PROCEDURE " + std::string(name) +
+                          " @from int, @count int OUTPUT\r\nAS\r\nBEGIN\r\n" + body +
+                          "    SELECT @count = COUNT(*) FROM " + source.name + ";\r\nEND\r\n");
+    }
+    for (int t = 1; t <= modules.triggers; ++t) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Trigger%04d", t);
+        Object& target = db.object(table(t));
+        target.triggers.push_back({name,
+                                   {"INSERT", "UPDATE"},
+                                   false,
+                                   false,
+                                   "CREATE TRIGGER " + std::string(name) + " ON " + target.name +
+                                       "\r\nAFTER INSERT, UPDATE\r\nAS\r\n" + body +
+                                       "    SET NOCOUNT ON;\r\n",
+                                   false});
+    }
     return db;
 }
 
-void writeStandardFixtures(const std::string& dir)
+void writeStandardFixtures(const std::string& dir, Modules bigModules)
 {
     std::filesystem::create_directories(dir);
     writeDatabase(sampleDatabase(), dir);
     writeDatabase(weirdDatabase(), dir);
-    writeDatabase(bigDatabase(), dir);
+    writeDatabase(bigDatabase(1000, 20, bigModules), dir);
 }
 
 } // namespace tdsfixture

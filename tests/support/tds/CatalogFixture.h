@@ -51,13 +51,52 @@ struct IndexKey
     bool descending = false;
 };
 
-// An index that is no constraint (a nonclustered one; the primary key's index is clustered).
+// An index that is no constraint (a nonclustered one unless clustered is set; the primary key's
+// index is clustered when no other index is).
 struct Index
 {
     std::string name;
     bool unique = false;
     std::vector<IndexKey> keys;
     std::vector<std::string> included; // INCLUDE columns
+    std::string filter{};              // a filtered index's WHERE as stored: "([Qty]>(0))"
+    bool clustered = false;
+};
+
+// A procedure's or function's parameter, or (without a name) a scalar function's return value.
+struct Parameter
+{
+    std::string name; // with its "@"
+    std::string type; // as for columns
+    bool output = false;
+};
+
+// A DML trigger of a table or view.
+struct Trigger
+{
+    std::string name;
+    std::vector<std::string> events; // "INSERT", "UPDATE", "DELETE"
+    bool insteadOf = false;
+    bool disabled = false;
+    std::string definition; // the CREATE TRIGGER text as stored
+    bool encrypted = false; // WITH ENCRYPTION: sys.sql_modules shows no text
+};
+
+// A CHECK constraint of a column, or of the table when column is empty.
+struct Check
+{
+    std::string name;
+    std::string column;
+    std::string definition; // as stored: "([price]>=(0))"
+    bool disabled = false;  // NOCHECK: not enforced
+};
+
+// CREATE SEQUENCE: the type and the values as written (integers).
+struct Sequence
+{
+    std::string type = "bigint";
+    long long start = 1, increment = 1, minimum = 1, maximum = 9223372036854775807LL;
+    bool cycle = false;
 };
 
 // Referential actions with sys.foreign_keys' codes.
@@ -98,7 +137,9 @@ struct TypeShape
 struct Object
 {
     std::string name;
-    std::string xtype; // "U" table, "V" view, "S" system table; others ("P", "PK", "D") carry no columns
+    // "U" table, "V" view, "S" system table, "P"/"PC" procedure, "FN"/"IF"/"TF"/"FS"/"FT"
+    // function, "SO" sequence, "SN" synonym. Tables, views and table-valued functions have columns.
+    std::string xtype;
     int id = 0;
     std::vector<Column> columns;
     std::string schema = "dbo";
@@ -107,6 +148,15 @@ struct Object
     std::vector<Key> uniqueConstraints;
     std::vector<Index> indexes;
     std::vector<ForeignKey> foreignKeys;
+    std::vector<Check> checks;
+    std::vector<Trigger> triggers; // of tables and views
+    // Views and T-SQL routines: the text sys.sql_modules holds (leading comments and all); none
+    // with encrypted. CLR routines (PC, FS, FT) have no such row.
+    std::string definition;
+    bool encrypted = false;
+    std::vector<Parameter> parameters; // in order; a scalar function's return value first, unnamed
+    std::optional<Sequence> sequence;
+    std::string synonymTarget; // base_object_name as stored: "[dbo].[titles]"
 
     // Throws std::invalid_argument when there is no such column.
     Column& column(const std::string& name);
@@ -135,6 +185,12 @@ public:
     Database& addSystemTable(const std::string& name, std::vector<Column> columns);
     // A catalogue row without columns: a procedure ("P"), a key ("PK"), a default ("D"), ...
     Database& addObject(const std::string& name, const std::string& xtype);
+    // A procedure or function (xtype P, PC, FN, IF, TF, FS, FT): its parameters (a scalar
+    // function's return value first, without a name) and, for T-SQL ones, its definition.
+    Database& addRoutine(const std::string& schema, const std::string& name, const std::string& xtype,
+                         std::vector<Parameter> parameters, std::string definition = {});
+    Database& addSequence(const std::string& schema, const std::string& name, Sequence sequence);
+    Database& addSynonym(const std::string& schema, const std::string& name, const std::string& target);
     // The 19 system tables of a SQL Server 2000 user database with their usual object ids.
     Database& addSqlServer2000SystemTables();
 
@@ -168,6 +224,10 @@ private:
     int m_nextUserId = 0;
 };
 
+// Whether a file's table of this name (any letter case) stands for a catalogue view: sysobjects,
+// syscolumns, systypes or one of layout 2's sys.X. A user table of such a name gets no real table.
+bool isCatalogTable(const std::string& name);
+
 // The catalogue tables with the system types, in an open database. Throws std::runtime_error.
 void createCatalogTables(sqlite3* db);
 
@@ -182,15 +242,30 @@ std::string databaseFileName(const std::string& databaseName);
 // common column type, nullable and not, and awkward names (blank, "]", "'", ";", umlauts, CJK); a
 // composite primary key, a unique constraint, an index with a descending key and an included
 // column, foreign keys with cascades, set null and one not enforced, defaults, an IDENTITY and a
-// computed column, descriptions (non-ASCII too) on tables and columns, and a procedure that no
-// table list may show.
+// computed column, descriptions (non-ASCII too) on tables and columns. Besides the tables: view
+// definitions (one with leading comments, one encrypted), procedures and functions with their
+// parameters (an output one, a scalar function's return type, a CLR function without text, a
+// procedure of more than 4,000 characters), triggers of a table and a view (after and instead
+// of, one disabled, one encrypted), check constraints of a column and of a table (one not
+// enforced), a clustered index beside a nonclustered primary key, a filtered index, two sequences
+// and two synonyms. No table list may show any of them.
 Database sampleDatabase();
 // The database "we]ird';db", whose name needs quoting in every form of USE; it has only the
 // compatibility views, as a SQL Server 2000 database has.
 Database weirdDatabase();
+// What bigDatabase adds besides its tables: views View0001... over Table0001..., procedures
+// Proc0001... with two parameters, and triggers Trigger0001... on Table0001..., each with a
+// definition of a few hundred characters.
+struct Modules
+{
+    int views = 0;
+    int procedures = 0;
+    int triggers = 0;
+};
+
 // tables x columnsPerTable columns of mixed types, named Table0001... and Col01_<type>...
-Database bigDatabase(int tables = 1000, int columnsPerTable = 20);
-// sample, big and we]ird';db into dir (created when missing).
-void writeStandardFixtures(const std::string& dir);
+Database bigDatabase(int tables = 1000, int columnsPerTable = 20, Modules modules = {});
+// sample, big and we]ird';db into dir (created when missing); big with the given modules.
+void writeStandardFixtures(const std::string& dir, Modules bigModules = {});
 
 } // namespace tdsfixture

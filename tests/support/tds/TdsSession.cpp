@@ -327,6 +327,297 @@ void sqlServerProperty(sqlite3_context* ctx, int, sqlite3_value** args)
         sqlite3_result_null(ctx);
 }
 
+// The parts of a one-, two- or three-part name as OBJECT_ID takes it: "[sys].[objects]",
+// "sales.titles", "titles", with "]]" for "]" and "" for '"' inside quoted parts.
+std::vector<std::string> nameParts(std::string_view name)
+{
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (c == '.') {
+            parts.emplace_back();
+        } else if (c == '[' || c == '"') {
+            const char close = c == '[' ? ']' : '"';
+            for (++i; i < name.size(); ++i) {
+                if (name[i] == close && (i + 1 >= name.size() || name[i + 1] != close))
+                    break;
+                if (name[i] == close)
+                    ++i;
+                parts.back() += name[i];
+            }
+        } else if (!std::isspace(static_cast<unsigned char>(c))) {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+// The first integer the statement gives with the texts bound in order (NULL where there is none);
+// nullopt when it gives none or does not prepare.
+std::optional<std::int64_t> firstInteger(sqlite3* db, const char* sql,
+                                         std::initializer_list<const char*> texts)
+{
+    sqlite3_stmt* stmt = nullptr;
+    std::optional<std::int64_t> value;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        int index = 0;
+        for (const char* text : texts) {
+            if (text)
+                sqlite3_bind_text(stmt, ++index, text, -1, SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_null(stmt, ++index);
+        }
+        if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
+            value = sqlite3_column_int64(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+// OBJECT_ID(name [, type]): a catalog view sys.X that the database holds (negative, as a
+// server's system objects are numbered), or an object of the database by its name, in dbo
+// when no schema is named; NULL for anything else, and for a name in another database.
+void sqlObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    const auto* database = static_cast<const std::string*>(sqlite3_user_data(ctx));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const auto* type = argc > 1 ? reinterpret_cast<const char*>(sqlite3_value_text(argv[1])) : nullptr;
+    const std::vector<std::string> parts = nameParts(text ? text : "");
+    if (parts.size() > 3 || parts.back().empty() ||
+        (parts.size() == 3 && !parts[0].empty() && !equalsNoCase(parts[0], *database)))
+        return sqlite3_result_null(ctx);
+    const std::string& name = parts.back();
+    const std::string schema =
+        parts.size() > 1 && !parts[parts.size() - 2].empty() ? parts[parts.size() - 2] : "dbo";
+    sqlite3* db = sqlite3_context_db_handle(ctx);
+    std::optional<std::int64_t> id;
+    if (equalsNoCase(schema, "sys")) {
+        if (!type || equalsNoCase(type, "V")) {
+            // The file's own tables include the user tables, which are no catalog views.
+            id = equalsNoCase(name, "databases") ? std::optional<std::int64_t>(0)
+                 : tdsfixture::isCatalogTable(name)
+                     ? firstInteger(db,
+                                    "SELECT rowid FROM sys.sqlite_master WHERE type = 'table' AND "
+                                    "lower(name) = lower(?1)",
+                                    {name.c_str()})
+                     : std::nullopt;
+            if (id)
+                id = -100 - *id;
+        }
+    } else {
+        id = firstInteger(
+            db,
+            "SELECT o.object_id FROM sys.objects o JOIN sys.schemas s ON s.schema_id = o.schema_id "
+            "WHERE o.name = ?1 COLLATE NOCASE AND s.name = ?2 COLLATE NOCASE "
+            "AND (?3 IS NULL OR o.type = ?3 COLLATE NOCASE)",
+            {name.c_str(), schema.c_str(), type});
+        // A database of only the compatibility views knows dbo alone.
+        if (!id && equalsNoCase(schema, "dbo"))
+            id = firstInteger(db,
+                              "SELECT id FROM sysobjects WHERE name = ?1 COLLATE NOCASE "
+                              "AND (?2 IS NULL OR xtype = ?2 COLLATE NOCASE)",
+                              {name.c_str(), type});
+    }
+    if (id)
+        sqlite3_result_int64(ctx, *id);
+    else
+        sqlite3_result_null(ctx);
+}
+
+// Where, from pos on and outside strings, quoted names, comments, parentheses and CASE ... END, a
+// ';' stands (when semicolon is set), one of words begins, or (when closing is set) the ')' that
+// closes the parenthesis pos is in; s.size() when nowhere.
+std::size_t findTopLevel(std::string_view s, std::size_t pos, std::initializer_list<std::string_view> words,
+                         bool semicolon, bool closing = false)
+{
+    int depth = 0, cases = 0;
+    while (pos < s.size()) {
+        const char c = s[pos];
+        std::size_t end = pos + 1;
+        if (c == '\'' || c == '"' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            end = s.find(close, pos + 1);
+            end = end == std::string_view::npos ? s.size() : end + 1;
+        } else if (s.substr(pos, 2) == "--") {
+            end = s.find('\n', pos);
+            end = end == std::string_view::npos ? s.size() : end;
+        } else if (s.substr(pos, 2) == "/*") {
+            end = s.find("*/", pos + 2);
+            end = end == std::string_view::npos ? s.size() : end + 2;
+        } else if (c == ')' && closing && depth == 0) {
+            return pos;
+        } else if (c == '(' || c == ')') {
+            depth += c == '(' ? 1 : -1;
+        } else if (c == ';' && semicolon && depth == 0 && cases == 0) {
+            return pos;
+        } else if (isWordChar(c) && (pos == 0 || !isWordChar(s[pos - 1]))) {
+            const std::string_view word = wordAt(s, pos);
+            if (depth == 0 && cases == 0 && std::any_of(words.begin(), words.end(), [&](std::string_view w) {
+                    return equalsNoCase(word, w);
+                }))
+                return pos;
+            cases += equalsNoCase(word, "case") ? 1 : equalsNoCase(word, "end") && cases > 0 ? -1 : 0;
+            end = pos + word.size();
+        }
+        pos = end;
+    }
+    return s.size();
+}
+
+// The start of the last word between from and to that stands outside strings, comments and
+// parentheses; to when there is none.
+std::size_t lastTopLevelWord(std::string_view s, std::size_t from, std::size_t to, std::string_view word)
+{
+    std::size_t found = to;
+    for (std::size_t pos = findTopLevel(s.substr(0, to), from, {word}, false); pos < to;
+         pos = findTopLevel(s.substr(0, to), pos + word.size(), {word}, false))
+        found = pos;
+    return found;
+}
+
+// CAST(x AS varbinary(max)), which SQLite cannot parse, becomes tds_varbinary(x), outside strings,
+// quoted names and comments; other CASTs stay as they are.
+std::string rewriteBinaryCasts(std::string_view sql)
+{
+    std::string out;
+    out.reserve(sql.size());
+    for (std::size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        std::size_t end = i + 1;
+        if (c == '\'' || c == '"' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            end = sql.find(close, i + 1);
+            end = end == std::string_view::npos ? sql.size() : end + 1;
+        } else if (sql.substr(i, 2) == "--") {
+            end = sql.find('\n', i);
+            end = end == std::string_view::npos ? sql.size() : end;
+        } else if (sql.substr(i, 2) == "/*") {
+            end = sql.find("*/", i + 2);
+            end = end == std::string_view::npos ? sql.size() : end + 2;
+        } else if (isWordChar(c) && (i == 0 || !isWordChar(sql[i - 1]))) {
+            const std::string_view word = wordAt(sql, i);
+            end = i + word.size();
+            const std::size_t open = skipFiller(sql, end);
+            if (equalsNoCase(word, "cast") && open < sql.size() && sql[open] == '(') {
+                // The CAST's closing parenthesis, and the last AS before it at its own depth.
+                const std::size_t close = findTopLevel(sql, open + 1, {}, false, true);
+                const std::size_t as =
+                    close < sql.size() ? lastTopLevelWord(sql, open + 1, close, "as") : close;
+                std::string type(sql.substr(std::min(as + 2, close), close - std::min(as + 2, close)));
+                type.erase(std::remove_if(type.begin(), type.end(), ::isspace), type.end());
+                if (as < close && equalsNoCase(type, "varbinary(max)")) {
+                    out += "tds_varbinary(" + rewriteBinaryCasts(sql.substr(open + 1, as - open - 1)) + ")";
+                    i = close + 1;
+                    continue;
+                }
+            }
+        }
+        out.append(sql.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+// tds_varbinary(x): the bytes CAST(x AS varbinary(max)) gives: a text (nvarchar, as every text
+// here) as UTF-16LE, an integer as its 4 or 8 bytes in big-endian order, a blob as it is.
+void sqlVarbinary(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    std::string bytes;
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+        return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER: {
+        const std::int64_t v = sqlite3_value_int64(argv[0]);
+        const int size =
+            v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max()
+                ? 4
+                : 8;
+        for (int k = size - 1; k >= 0; --k)
+            bytes += static_cast<char>((static_cast<std::uint64_t>(v) >> (8 * k)) & 0xFF);
+        break;
+    }
+    case SQLITE_BLOB:
+        bytes.assign(static_cast<const char*>(sqlite3_value_blob(argv[0])),
+                     static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+        break;
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        for (char16_t unit : Utf8ToUtf16(
+                 std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_value_bytes(argv[0])))))
+            bytes += static_cast<char>(unit & 0xFF), bytes += static_cast<char>(unit >> 8);
+    }
+    }
+    sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
+// COL_LENGTH(table, column): the column's length in bytes as sys.columns gives it (-1 for the (max)
+// types), for a catalog view sys.X by the type it is declared with; NULL when either is missing.
+void sqlColLength(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const auto* column = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const std::vector<std::string> parts = nameParts(table ? table : "");
+    if (!column || parts.size() > 2 || parts.back().empty())
+        return sqlite3_result_null(ctx);
+    const std::string schema = parts.size() == 2 ? parts[0] : "dbo";
+    sqlite3* db = sqlite3_context_db_handle(ctx);
+    std::optional<std::int64_t> length;
+    if (equalsNoCase(schema, "sys")) {
+        // The declared type's length: sysname 256, nvarchar(n) 2n, char(n) n, the (max) types -1
+        // (the older views' definitions, declared nvarchar, are nvarchar(max) on a server).
+        length =
+            firstInteger(db,
+                         "SELECT CASE WHEN lower(type) = 'sysname' THEN 256 "
+                         "WHEN lower(type) IN ('nvarchar', 'nvarchar(max)', 'nvarchar(-1)') THEN -1 "
+                         "WHEN lower(type) IN ('bit', 'tinyint') THEN 1 WHEN lower(type) = 'smallint' THEN 2 "
+                         "WHEN lower(type) = 'int' THEN 4 WHEN lower(type) = 'sql_variant' THEN 8016 "
+                         "WHEN lower(type) LIKE 'nvarchar(%' THEN 2 * CAST(substr(type, 10) AS INTEGER) "
+                         "WHEN lower(type) LIKE 'char(%' THEN CAST(substr(type, 6) AS INTEGER) END "
+                         "FROM pragma_table_info(?1, 'sys') WHERE lower(name) = lower(?2)",
+                         {parts.back().c_str(), column});
+    } else {
+        length = firstInteger(
+            db,
+            "SELECT c.max_length FROM sys.columns c JOIN sys.objects o ON o.object_id = c.object_id "
+            "JOIN sys.schemas s ON s.schema_id = o.schema_id WHERE o.name = ?1 COLLATE NOCASE "
+            "AND s.name = ?2 COLLATE NOCASE AND c.name = ?3 COLLATE NOCASE",
+            {parts.back().c_str(), schema.c_str(), column});
+    }
+    if (length)
+        sqlite3_result_int64(ctx, *length);
+    else
+        sqlite3_result_null(ctx);
+}
+
+// EXEC ('...'), the dynamic form that runs a string as a batch of its own: the string's text (its
+// doubled quotes made single) and, in end, where the statement ends; nullopt for any other EXEC.
+std::optional<std::string> execString(std::string_view s, std::size_t from, std::size_t& end)
+{
+    std::size_t pos = skipFiller(s, from);
+    if (pos >= s.size() || s[pos] != '(')
+        return std::nullopt;
+    pos = skipFiller(s, pos + 1);
+    if (pos >= s.size() || s[pos] != '\'')
+        return std::nullopt;
+    std::string text;
+    for (++pos; pos < s.size(); ++pos) {
+        if (s[pos] == '\'') {
+            if (pos + 1 < s.size() && s[pos + 1] == '\'') {
+                text += '\'';
+                ++pos;
+                continue;
+            }
+            break;
+        }
+        text += s[pos];
+    }
+    pos = skipFiller(s, pos + 1);
+    if (pos >= s.size() || s[pos] != ')')
+        return std::nullopt;
+    end = pos + 1;
+    return text;
+}
+
 bool exec(sqlite3* db, const char* sql)
 {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -344,6 +635,8 @@ std::optional<ResultColumn> declaredType(const char* declared, const std::vector
     bool text = false;
     if (decl == "sysname") {
         column.maxChars = 128, text = true;
+    } else if (decl == "nvarchar(max)" || decl == "nvarchar(-1)") {
+        column.type = ColumnType::NVarCharMax, text = true;
     } else if ((decl.starts_with("nvarchar(") || decl.starts_with("char(")) && decl.back() == ')' &&
                decl.find("max") == std::string::npos) {
         // A length that is no number from 1 to 4000 leaves the column to its values.
@@ -392,8 +685,13 @@ ColumnType chooseType(const char* declared, const std::vector<std::vector<Value>
     }
     if (text || (blob && (real || integer)))
         return ColumnType::NVarChar;
-    if (blob)
-        return ColumnType::VarBinary;
+    if (blob) {
+        // A value no varbinary(n) holds comes from a (max) column or a CAST to one.
+        const bool large = std::any_of(rows.begin(), rows.end(), [&](const auto& row) {
+            return row[col].kind == Value::Blob && row[col].bytes.size() > 8000;
+        });
+        return large ? ColumnType::VarBinaryMax : ColumnType::VarBinary;
+    }
     if (real)
         return ColumnType::Float8;
     if (integer)
@@ -607,6 +905,12 @@ bool Session::use(const std::string& name)
          sqlite3_create_function(db, "len", 1, flags, nullptr, sqlLen, nullptr, nullptr) == SQLITE_OK &&
          sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, &m_database, sqlDbName, nullptr, nullptr) ==
              SQLITE_OK &&
+         sqlite3_create_function(db, "object_id", -1, SQLITE_UTF8, &m_database, sqlObjectId, nullptr,
+                                 nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "col_length", 2, SQLITE_UTF8, nullptr, sqlColLength, nullptr, nullptr) ==
+             SQLITE_OK &&
+         sqlite3_create_function(db, "tds_varbinary", 1, flags, nullptr, sqlVarbinary, nullptr, nullptr) ==
+             SQLITE_OK &&
          sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, &m_azure, sqlServerProperty, nullptr,
                                  nullptr) == SQLITE_OK;
     if (!ok) {
@@ -633,7 +937,7 @@ void Session::batch(const std::string& sql, TokenWriter& out)
 bool Session::runStatements(const std::string& original, const std::vector<Param>& binds, DoneQueue& dones,
                             TokenWriter& out, std::uint8_t doneToken)
 {
-    const std::string sql = mapServerViews(dropUnicodePrefixes(original));
+    const std::string sql = rewriteBinaryCasts(mapServerViews(dropUnicodePrefixes(original)));
     const std::string_view s(sql);
     if (const std::string word = foreignKeyword(s); !word.empty()) {
         out.message(true, 102, 1, 15, "Incorrect syntax near '" + word + "'.");
@@ -667,6 +971,15 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
             out.envChange(1, m_database, old);
             out.message(false, 5701, 2, 0, "Changed database context to '" + m_database + "'.");
             dones.push(doneToken, DoneStatus::Final, 0, 0);
+        } else if (equalsNoCase(word, "if")) {
+            if (!runIf(s, pos, binds, dones, out, doneToken))
+                return false;
+        } else if (std::size_t end = 0; (equalsNoCase(word, "exec") || equalsNoCase(word, "execute")) &&
+                                        execString(s, pos + word.size(), end)) {
+            // The string is compiled only now, so it may name what the batch around it could not.
+            if (!runStatements(*execString(s, pos + word.size(), end), binds, dones, out, doneToken))
+                return false;
+            pos = end;
         } else if (startsWithNoCase(word, "sp_") || equalsNoCase(word, "exec") ||
                    equalsNoCase(word, "execute")) {
             // No stored procedures here; the driver's type-info probe on connect ends up here too.
@@ -685,6 +998,57 @@ bool Session::runStatements(const std::string& original, const std::vector<Param
         }
     }
     return true;
+}
+
+bool Session::runIf(std::string_view s, std::size_t& pos, const std::vector<Param>& binds, DoneQueue& dones,
+                    TokenWriter& out, std::uint8_t doneToken)
+{
+    // The condition ends where the statement it guards begins.
+    const std::size_t condition = pos + 2;
+    const std::size_t thenStart = findTopLevel(
+        s, condition,
+        {"select", "with", "set", "use", "exec", "execute", "if", "begin", "insert", "update", "delete"},
+        false);
+    const std::string_view first = wordAt(s, thenStart);
+    dones.flush(true);
+    if (thenStart >= s.size() || skipFiller(s, condition) >= thenStart) {
+        out.message(true, 102, 1, 15, "Incorrect syntax near 'IF'.");
+        return false;
+    }
+    if (equalsNoCase(first, "begin") || equalsNoCase(first, "if")) {
+        out.message(true, 50000, 1, 16, "This server runs IF ... ELSE with single statements only.");
+        return false;
+    }
+    const std::size_t thenEnd = findTopLevel(s, thenStart, {"else"}, true);
+    const std::string_view thenBranch = s.substr(thenStart, thenEnd - thenStart);
+    std::string_view elseBranch;
+    pos = thenEnd;
+    const std::size_t next = skipFiller(s, thenEnd);
+    if (equalsNoCase(wordAt(s, next), "else")) {
+        const std::size_t elseStart = next + 4;
+        if (equalsNoCase(wordAt(s, skipFiller(s, elseStart)), "begin") ||
+            equalsNoCase(wordAt(s, skipFiller(s, elseStart)), "if")) {
+            out.message(true, 50000, 1, 16, "This server runs IF ... ELSE with single statements only.");
+            return false;
+        }
+        pos = findTopLevel(s, elseStart, {}, true);
+        elseBranch = s.substr(elseStart, pos - elseStart);
+    }
+    const std::string test = "SELECT CASE WHEN (" + std::string(s.substr(condition, thenStart - condition)) +
+                             ") THEN 1 ELSE 0 END";
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, test.c_str(), -1, &stmt, nullptr) != SQLITE_OK ||
+        sqlite3_step(stmt) != SQLITE_ROW) {
+        writeSqliteError(out);
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    const bool holds = sqlite3_column_int(stmt, 0) != 0;
+    sqlite3_finalize(stmt);
+    // Only the branch taken is compiled, so the other may name a view this database lacks.
+    const std::string_view branch = holds ? thenBranch : elseBranch;
+    return skipFiller(branch, 0) >= branch.size() ||
+           runStatements(std::string(branch), binds, dones, out, doneToken);
 }
 
 void WriteInjectedError(TokenWriter& out, std::int32_t number)

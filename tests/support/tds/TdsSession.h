@@ -82,6 +82,9 @@ private:
                        TokenWriter& out, std::uint8_t doneToken);
     bool runOne(const char* sql, int bytes, const char** tail, const std::vector<Param>& binds,
                 DoneQueue& dones, TokenWriter& out, std::uint8_t doneToken);
+    // IF condition statement [ELSE statement] at pos, which it moves past the whole construct.
+    bool runIf(std::string_view sql, std::size_t& pos, const std::vector<Param>& binds, DoneQueue& dones,
+               TokenWriter& out, std::uint8_t doneToken);
     void writeSqliteError(TokenWriter& out);
     static Param readParam(Reader& r);
 

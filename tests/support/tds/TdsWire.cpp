@@ -18,6 +18,8 @@ constexpr std::uint8_t kUtf8Collation[5] = {0x09, 0x04, 0xD0, 0x24, 0x00};
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kMaxTextUnits = 4000;
 constexpr std::size_t kMaxBinaryBytes = 8000;
+// SQL Server sends a (max) value in chunks of up to a packet's payload; any even size will do.
+constexpr std::size_t kPlpChunkBytes = 8000;
 
 bool readExactly(int fd, std::uint8_t* out, std::size_t n, bool& sawAnything)
 {
@@ -494,8 +496,14 @@ void TokenWriter::resultSet(const ResultSet& result)
             u8(0xE7), u16(static_cast<std::uint16_t>(std::min<std::size_t>(c.maxChars, kMaxTextUnits) * 2)),
                 raw(kUtf8Collation, sizeof kUtf8Collation);
             break;
+        case ColumnType::NVarCharMax:
+            u8(0xE7), u16(0xFFFF), raw(kUtf8Collation, sizeof kUtf8Collation);
+            break;
         case ColumnType::VarBinary:
             u8(0xA5), u16(kMaxBinaryBytes);
+            break;
+        case ColumnType::VarBinaryMax:
+            u8(0xA5), u16(0xFFFF);
             break;
         }
         bVarChar(c.name);
@@ -547,6 +555,29 @@ void TokenWriter::resultSet(const ResultSet& result)
                 u16(static_cast<std::uint16_t>(s.size() * 2));
                 for (char16_t c : s)
                     u16(c);
+                break;
+            }
+            case ColumnType::NVarCharMax:
+            case ColumnType::VarBinaryMax: {
+                // PLP: the total length in bytes (all ones: NULL), the chunks, an empty chunk.
+                if (v.kind == Value::Null) {
+                    u64(~std::uint64_t(0));
+                    break;
+                }
+                std::string data;
+                if (result.columns[i].type == ColumnType::VarBinaryMax) {
+                    data = v.bytes;
+                } else {
+                    for (char16_t unit : Utf8ToUtf16(v.bytes))
+                        data += static_cast<char>(unit & 0xFF), data += static_cast<char>(unit >> 8);
+                }
+                u64(data.size());
+                for (std::size_t at = 0; at < data.size(); at += kPlpChunkBytes) {
+                    const std::size_t n = std::min(kPlpChunkBytes, data.size() - at);
+                    u32(static_cast<std::uint32_t>(n));
+                    raw(data.data() + at, n);
+                }
+                u32(0);
                 break;
             }
             case ColumnType::VarBinary:

@@ -167,14 +167,16 @@ struct Value
 
 enum class ColumnType
 {
-    Int1,     // INTN(1): tinyint
-    Int2,     // INTN(2): smallint
-    Bit,      // BITN(1)
-    Int4,     // INTN(4)
-    Int8,     // INTN(8)
-    Float8,   // FLTN(8)
-    NVarChar, // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
-    VarBinary // VARBINARY(8000); longer values are cut to 8000 bytes
+    Int1,        // INTN(1): tinyint
+    Int2,        // INTN(2): smallint
+    Bit,         // BITN(1)
+    Int4,        // INTN(4)
+    Int8,        // INTN(8)
+    Float8,      // FLTN(8)
+    NVarChar,    // NVARCHAR(maxChars); longer texts are cut to maxChars UTF-16 units
+    NVarCharMax, // NVARCHAR(MAX): whole texts of any length, as PLP chunks
+    VarBinary,   // VARBINARY(8000)
+    VarBinaryMax // VARBINARY(MAX): whole values of any length, as PLP chunks
 };
 
 struct ResultColumn

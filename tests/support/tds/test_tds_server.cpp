@@ -11,10 +11,12 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QVariant>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -420,10 +422,10 @@ INSTANTIATE_TEST_SUITE_P(
             "name, system_type_id, user_type_id, schema_id, max_length, precision, scale, is_nullable, "
             "is_user_defined",
             "collation_name"},
-        CatalogView{
-            "indexes",
-            "object_id, name, index_id, type, is_unique, is_primary_key, is_unique_constraint, is_disabled",
-            "fill_factor"},
+        CatalogView{"indexes",
+                    "object_id, name, index_id, type, is_unique, is_primary_key, is_unique_constraint, "
+                    "is_disabled, has_filter, filter_definition",
+                    "fill_factor"},
         CatalogView{"index_columns",
                     "object_id, index_id, index_column_id, column_id, key_ordinal, is_descending_key, "
                     "is_included_column",
@@ -440,7 +442,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "is_system_named"},
         CatalogView{"computed_columns", "object_id, column_id, definition", "is_persisted"},
         CatalogView{"identity_columns", "object_id, column_id, seed_value, increment_value", "last_value"},
-        CatalogView{"extended_properties", "class, major_id, minor_id, name, value", "class_desc"}),
+        CatalogView{"extended_properties", "class, major_id, minor_id, name, value", "class_desc"},
+        CatalogView{"sql_modules", "object_id, definition", "uses_ansi_nulls"},
+        CatalogView{"check_constraints",
+                    "name, object_id, parent_object_id, parent_column_id, definition, is_disabled",
+                    "is_not_trusted"},
+        CatalogView{
+            "parameters",
+            "object_id, name, parameter_id, system_type_id, user_type_id, max_length, precision, scale, "
+            "is_output",
+            "is_readonly"},
+        CatalogView{"triggers",
+                    "name, object_id, parent_class, parent_id, is_disabled, is_instead_of_trigger",
+                    "type_desc"},
+        CatalogView{"trigger_events", "object_id, type, type_desc", "is_first"},
+        CatalogView{"sequences",
+                    "name, object_id, schema_id, user_type_id, start_value, increment, minimum_value, "
+                    "maximum_value, is_cycling",
+                    "current_value"},
+        CatalogView{"synonyms", "name, object_id, schema_id, base_object_name", "type"}),
     [](const auto& p) { return std::string(p.param.view); });
 
 // Declared as Microsoft documents the views: names are sysname (nvarchar(128)), a type code is
@@ -466,6 +486,221 @@ TEST_F(TdsServer, CatalogViewsCarryTheirDeclaredTypes)
     QSqlQuery none = old.query();
     EXPECT_FALSE(none.exec("SELECT name FROM sys.objects"));
     EXPECT_EQ(none.lastError().nativeErrorCode(), QStringLiteral("208"));
+}
+
+// Module texts as nvarchar(max): whole however long, leading comments and line ends kept; an
+// encrypted module's text is NULL, a CLR routine has no row. Qt's ODBC driver gives up on a long
+// nvarchar(max) value over FreeTDS, so the texts are read as their bytes, as the provider reads them.
+TEST_F(TdsServer, ModuleTextsGoOutWhole)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    const tdsfixture::Database sample = tdsfixture::sampleDatabase();
+    QSqlQuery q = c.query();
+    const auto text = [&](const char* name) {
+        const QString sql =
+            QStringLiteral(
+                "SELECT CAST(definition AS varbinary(max)) FROM sys.sql_modules WHERE object_id = %1")
+                .arg(sample.find(name)->id);
+        EXPECT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+        QVariantList values;
+        while (q.next())
+            values << (q.value(0).isNull()
+                           ? QVariant()
+                           : QVariant(QString(
+                                 QStringDecoder(QStringDecoder::Utf16LE).decode(q.value(0).toByteArray()))));
+        return values;
+    };
+    for (const char* name : {"sales.Umsatzbericht", "titleview", "byroyalty"}) {
+        const QVariantList values = text(name);
+        ASSERT_EQ(values.size(), 1) << name;
+        const QString expected = QString::fromStdString(sample.find(name)->definition);
+        EXPECT_EQ(values[0].toString().size(), expected.size()) << name;
+        EXPECT_TRUE(values[0].toString() == expected) << name;
+    }
+    EXPECT_GT(QString::fromStdString(sample.find("sales.Umsatzbericht")->definition).size(), 4000);
+    const QVariantList encrypted = text("Größe Ansicht");
+    ASSERT_EQ(encrypted.size(), 1);
+    EXPECT_TRUE(encrypted[0].isNull());
+    EXPECT_TRUE(text("RegexMatch").isEmpty());
+    // Declared as the view declares it; a short value reads as text.
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT definition FROM sys.sql_modules WHERE object_id = %1")
+                           .arg(sample.find("byroyalty")->id)));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString().toStdString(), sample.find("byroyalty")->definition);
+}
+
+// CAST(... AS varbinary(max)) gives a value's bytes as SQL Server does: nvarchar text as UTF-16LE,
+// an int as its four bytes, high first.
+TEST_F(TdsServer, CastsToVarbinaryMaxGiveTheBytes)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.exec("SELECT CAST(N'Aä' AS varbinary(max)), CAST(258 AS VARBINARY ( MAX )), "
+                       "CAST(NULL AS varbinary(max)), CAST('7' AS int)"))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toByteArray(), QByteArray("A\0\xE4\0", 4));
+    EXPECT_EQ(q.value(1).toByteArray(), QByteArray("\0\0\x01\x02", 4));
+    EXPECT_TRUE(q.value(2).isNull());
+    EXPECT_EQ(q.value(3).toInt(), 7);
+}
+
+// OBJECT_ID as SQL Server answers it: a catalog view the database has (negative), an object by
+// one, two or three parts in any letter case, NULL for what is not there.
+struct ObjectIdCase
+{
+    const char* label;
+    const char* arguments;
+    const char* object; // what it names: "sys" for a catalog view, "" for NULL
+};
+
+class ObjectId : public TdsServer, public ::testing::WithParamInterface<ObjectIdCase>
+{
+};
+
+TEST_P(ObjectId, NamesWhatTheDatabaseHolds)
+{
+    Connection c(server(), "sample");
+    ASSERT_TRUE(c.isOpen()) << c.error().text().toStdString();
+    QSqlQuery q = c.query();
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT OBJECT_ID(%1)").arg(QString::fromUtf8(GetParam().arguments))))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next());
+    const std::string object = GetParam().object;
+    if (object.empty())
+        EXPECT_TRUE(q.value(0).isNull()) << q.value(0).toString().toStdString();
+    else if (object == "sys")
+        EXPECT_LT(q.value(0).toLongLong(), 0);
+    else
+        EXPECT_EQ(q.value(0).toLongLong(), tdsfixture::sampleDatabase().find(object)->id);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ObjectId,
+                         ::testing::Values(ObjectIdCase{"Bare", "N'titles'", "titles"},
+                                           ObjectIdCase{"OtherCase", "'TITLES'", "titles"},
+                                           ObjectIdCase{"Dbo", "'dbo.titles'", "titles"},
+                                           ObjectIdCase{"OtherSchema", "N'[sales].[titles]'", "sales.titles"},
+                                           ObjectIdCase{"ThisDatabase", "'sample.dbo.titles'", "titles"},
+                                           ObjectIdCase{"OtherDatabase", "'big.dbo.titles'", ""},
+                                           ObjectIdCase{"Quoted", "N'[Maße]]''; Übersicht]'",
+                                                        "Maße]'; Übersicht"},
+                                           ObjectIdCase{"Missing", "'nosuch'", ""},
+                                           ObjectIdCase{"OfType", "'titleview', 'V'", "titleview"},
+                                           ObjectIdCase{"OfOtherType", "'titles', 'V'", ""},
+                                           ObjectIdCase{"CatalogView", "N'sys.sequences'", "sys"},
+                                           ObjectIdCase{"CatalogViewBracketed", "'[SYS].[Objects]'", "sys"},
+                                           ObjectIdCase{"NoSuchView", "'sys.nosuch'", ""},
+                                           ObjectIdCase{"UserTableIsNoCatalogView", "'sys.titles'", ""}),
+                         [](const auto& p) { return std::string(p.param.label); });
+
+// A database of an older server, without sys.sequences (and, as on SQL Server 2005, without the
+// filter of sys.indexes): a statement naming it fails with 208 and ends the batch, as on SQL
+// Server; guarded by IF OBJECT_ID, the batch goes on.
+class MissingView : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/orvane-tds-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        s_dir = pattern;
+        tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), s_dir);
+        std::filesystem::copy_file(s_dir + "/sample.sqlite", s_dir + "/old.sqlite");
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((s_dir + "/old.sqlite").c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "DROP TABLE sequences; ALTER TABLE indexes DROP COLUMN has_filter; "
+                               "ALTER TABLE indexes DROP COLUMN filter_definition",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+        TdsServerProcess::Options options;
+        options.catalogDir = s_dir;
+        options.logins = {kUser + ":" + kPassword};
+        s_server = std::make_unique<TdsServerProcess>(options);
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        std::filesystem::remove_all(s_dir);
+    }
+    void SetUp() override
+    {
+        if (TdsServerProcess::odbcDriverPath().empty())
+            GTEST_SKIP() << "FreeTDS ODBC driver (tdsodbc) not installed";
+    }
+
+    // The first column of each result of the batch, "|"-joined, one text per result; the error's
+    // number last when the batch ended with one.
+    static QStringList results(const char* database, const char* sql)
+    {
+        Connection c(*s_server, database);
+        EXPECT_TRUE(c.isOpen()) << c.error().text().toStdString();
+        QSqlQuery q = c.query();
+        QStringList out;
+        if (!q.exec(QString::fromUtf8(sql)))
+            return {q.lastError().nativeErrorCode()};
+        do {
+            QStringList values;
+            while (q.next())
+                values << q.value(0).toString();
+            out << values.join(u'|');
+        } while (q.nextResult());
+        if (q.lastError().isValid())
+            out << q.lastError().nativeErrorCode();
+        return out;
+    }
+
+    static inline std::string s_dir;
+    static inline std::unique_ptr<TdsServerProcess> s_server;
+};
+
+TEST_F(MissingView, EndsTheBatchUnlessGuarded)
+{
+    const char* unguarded = "SELECT 1; SELECT name FROM sys.sequences; SELECT 2";
+    EXPECT_EQ(results("sample", unguarded), QStringList({"1", "Auftragsnummern|Kassenzettel", "2"}));
+    EXPECT_EQ(results("old", unguarded), QStringList({"1", "208"}));
+
+    const char* guarded =
+        "SELECT 1;\n"
+        "IF OBJECT_ID(N'sys.sequences') IS NOT NULL SELECT name FROM sys.sequences ORDER BY name;\n"
+        "ELSE SELECT NULL WHERE 1 = 0;\n"
+        "SELECT 2";
+    EXPECT_EQ(results("sample", guarded), QStringList({"1", "Auftragsnummern|Kassenzettel", "2"}));
+    EXPECT_EQ(results("old", guarded), QStringList({"1", "", "2"}));
+    // Without ELSE and its semicolon; the branch not taken gives no result at all.
+    EXPECT_EQ(results("old", "IF OBJECT_ID('sys.sequences') IS NULL SELECT 'none' ELSE SELECT name FROM "
+                             "sys.sequences; SELECT 3"),
+              QStringList({"none", "3"}));
+    EXPECT_EQ(results("old", "IF 1 = 0 SELECT name FROM sys.sequences; SELECT 4"), QStringList({"4"}));
+    // A condition that fails is the statement's error; a block is not run here.
+    EXPECT_EQ(results("old", "SELECT 5; IF nosuch = 1 SELECT 6"), QStringList({"5", "207"}));
+    EXPECT_EQ(results("old", "IF 1 = 1 BEGIN SELECT 7 END"), QStringList({"50000"}));
+}
+
+// A column a view lacks fails the batch when it is compiled; a string run by EXEC is compiled only
+// when it runs, so COL_LENGTH can guard it.
+TEST_F(MissingView, ExecRunsAStringOnlyWhenItsTurnComes)
+{
+    EXPECT_EQ(
+        results("sample",
+                "SELECT COALESCE(CAST(COL_LENGTH('sys.indexes', 'filter_definition') AS TEXT), 'NULL') "
+                "|| ' ' || COL_LENGTH(N'[sys].[objects]', N'NAME') || ' ' || "
+                "COL_LENGTH('sys.objects', 'type') || ' ' || COALESCE(COL_LENGTH('sys.objects', "
+                "'nosuch'), 'NULL') || ' ' || COL_LENGTH('titles', 'title') || ' ' || "
+                "COL_LENGTH('sales.titles', 'Qty') || ' ' || COALESCE(COL_LENGTH('nosuch', 'a'), 'NULL')"),
+        QStringList({"-1 256 2 NULL 80 2 NULL"}));
+    EXPECT_EQ(results("old", "SELECT COALESCE(COL_LENGTH('sys.indexes', 'filter_definition'), 'NULL')"),
+              QStringList({"NULL"}));
+    const char* guarded = "IF COL_LENGTH(N'sys.indexes', N'has_filter') IS NOT NULL "
+                          "EXEC (N'SELECT name FROM sys.indexes WHERE has_filter = 1 AND name <> ''x''');\n"
+                          "ELSE SELECT NULL WHERE 1 = 0;\n"
+                          "SELECT 2";
+    EXPECT_EQ(results("sample", guarded), QStringList({"IX_sales_titles_Offen", "2"}));
+    EXPECT_EQ(results("old", guarded), QStringList({"", "2"}));
+    EXPECT_EQ(results("old", "SELECT name FROM sys.indexes WHERE has_filter = 1"), QStringList({"207"}));
 }
 
 // Names compare as under SQL_Latin1_General_CP1_CI_AS: letter case and trailing blanks do not
@@ -722,6 +957,92 @@ INSTANTIATE_TEST_SUITE_P(
                       Shape{"datetimeoffset(0)", {43, 43, 8, 26, 0}}, Shape{"sysname", {231, 256, 256, 0, 0}},
                       Shape{"timestamp", {189, 189, 8, 0, 0}}, Shape{"tid", {167, 257, 6, 0, 0}},
                       Shape{"wide", {231, 258, -1, 0, 0}}));
+
+// What the benchmark's database adds on request: views over its tables, procedures with their
+// parameters, triggers spread over the tables, each with its text.
+TEST(TdsFixture, BigDatabaseGetsTheModulesAskedFor)
+{
+    const tdsfixture::Database db = tdsfixture::bigDatabase(4, 3, {2, 3, 5});
+    int views = 0, procedures = 0, triggers = 0;
+    for (const tdsfixture::Object& o : db.objects()) {
+        views += o.xtype == "V" && o.columns.size() == 3 && !o.definition.empty();
+        procedures += o.xtype == "P" && o.parameters.size() == 2 && !o.definition.empty();
+        for (const tdsfixture::Trigger& t : o.triggers)
+            triggers += o.xtype == "U" && !t.definition.empty();
+    }
+    EXPECT_EQ(views, 2);
+    EXPECT_EQ(procedures, 3);
+    EXPECT_EQ(triggers, 5);
+    EXPECT_EQ(db.find("Table0001")->triggers.size(), 2u);
+}
+
+// A description a server would refuse is refused when the file is written.
+struct BadModule
+{
+    const char* label;
+    void (*spoil)(tdsfixture::Database&);
+};
+
+class FixtureRefuses : public ::testing::TestWithParam<BadModule>
+{
+};
+
+TEST_P(FixtureRefuses, WhatNoServerHolds)
+{
+    char pattern[] = "/tmp/orvane-tds-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    tdsfixture::Database db = tdsfixture::sampleDatabase();
+    EXPECT_THROW(
+        {
+            GetParam().spoil(db);
+            tdsfixture::writeDatabase(db, pattern);
+        },
+        std::invalid_argument);
+    std::filesystem::remove_all(pattern);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FixtureRefuses,
+    ::testing::Values(
+        BadModule{"CheckOfNoColumn",
+                  [](tdsfixture::Database& db) {
+                      db.object("titles").checks.push_back({"CK_x", "nosuch", "(1)", false});
+                  }},
+        BadModule{"CheckOfAView",
+                  [](tdsfixture::Database& db) {
+                      db.object("titleview").checks.push_back({"CK_x", "", "(1)", false});
+                  }},
+        BadModule{
+            "TriggerWithoutEvents",
+            [](tdsfixture::Database& db) {
+                db.object("titles").triggers.push_back({"tr_x", {}, false, false, "CREATE TRIGGER", false});
+            }},
+        BadModule{
+            "TriggerOfUnknownEvent",
+            [](tdsfixture::Database& db) {
+                db.object("titles").triggers.push_back({"tr_x", {"TRUNCATE"}, false, false, "x", false});
+            }},
+        BadModule{"NameTaken",
+                  [](tdsfixture::Database& db) {
+                      db.object("titles").checks.push_back({"titleview", "", "(1)", false});
+                  }},
+        BadModule{"TwoClusteredIndexes",
+                  [](tdsfixture::Database& db) {
+                      db.object("Order Details")
+                          .indexes.push_back({"CIX_2", false, {{"OrderID", false}}, {}, {}, true});
+                  }},
+        BadModule{
+            "ClrRoutineWithText",
+            [](tdsfixture::Database& db) { db.addRoutine("dbo", "clr", "PC", {}, "CREATE PROCEDURE clr"); }},
+        BadModule{"RoutineOfUnknownType",
+                  [](tdsfixture::Database& db) {
+                      db.addRoutine("dbo", "f", "FN", {{"", "nosuchtype", false}});
+                  }},
+        BadModule{"SequenceOfText",
+                  [](tdsfixture::Database& db) {
+                      db.addSequence("dbo", "s", {"varchar(10)", 1, 1, 1, 10, false});
+                  }}),
+    [](const auto& p) { return std::string(p.param.label); });
 
 // DENY VIEW ANY DATABASE: the list shows master, tempdb and the login's own databases (with their
 // real ids), and a database left out of it can still be used.

@@ -191,13 +191,15 @@ const std::array kOptions{
                   "language of the report header (default: the settings file's)", SetLanguage},
     TReportOption{"--delimiter", nullptr, "C", "frame character (default: the settings file's)",
                   SetDelimiter},
-    TReportOption{"--output", nullptr, "FILE", "write the report to FILE instead of standard output",
+    TReportOption{"--output", nullptr, "FILE",
+                  "write the report to FILE instead of standard output (\"-\": standard\n"
+                  "output)",
                   [](TOptions& o, const QString& v, QString& e) {
                       if (v.isEmpty()) {
                           e = QStringLiteral("--output needs a file name");
                           return false;
                       }
-                      o.output = v;
+                      o.output = v == QLatin1String("-") ? QString() : v;
                       return true;
                   }},
     TReportOption{"--format", nullptr, "FORMAT",
@@ -232,8 +234,9 @@ const std::array kOptions{
                   [](TOptions& o, const QString&, QString&) { return o.passwordStdin = true; }},
     TReportOption{"--compare", nullptr, "BASELINE",
                   "list what differs from BASELINE (a --format json document or an\n"
-                  "Access file) in the source given as above or as a second JSON\n"
-                  "document; --format as for the report (see FORMAT below)",
+                  "Access file; \"-\": standard input) in the source given as above or\n"
+                  "as a second JSON document; --format as for the report (see FORMAT\n"
+                  "below)",
                   [](TOptions& o, const QString& v, QString& e) {
                       if (v.isEmpty()) {
                           e = QStringLiteral("--compare needs a baseline file");
@@ -244,6 +247,10 @@ const std::array kOptions{
                   }},
     TReportOption{"--help", "-h", nullptr, "show this text",
                   [](TOptions& o, const QString&, QString&) { return o.help = true; }},
+    TReportOption{"--version", nullptr, nullptr, "show the program's name and version",
+                  [](TOptions& o, const QString&, QString&) { return o.version = true; }},
+    TReportOption{"--bash-completion", nullptr, nullptr, "print a bash completion script for this program",
+                  [](TOptions& o, const QString&, QString&) { return o.bashCompletion = true; }},
 };
 
 // "--name" or "--name=value" (but not "--name-more").
@@ -371,8 +378,20 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
             return false;
         }
     }
-    if (options.help || options.listProfiles)
+    if (options.help || options.version || options.bashCompletion || options.listProfiles)
         return true;
+    // Standard input is one stream: read for one thing only.
+    const bool baselineOnStdin = options.compare == QLatin1String("-");
+    const bool sourceOnStdin = !options.compare.isEmpty() && options.file == QLatin1String("-");
+    if (baselineOnStdin && sourceOnStdin) {
+        error = QStringLiteral("only one side of --compare can be read from standard input");
+        return false;
+    }
+    if ((baselineOnStdin || sourceOnStdin) && options.passwordStdin) {
+        error = QStringLiteral(
+            "--password-stdin and a side read from standard input (\"-\") cannot share standard input");
+        return false;
+    }
     if (!options.compare.isEmpty() && (options.detail || !options.versionText.isEmpty())) {
         error = QStringLiteral("--detail and --version-text go with a report, not with --compare");
         return false;
@@ -414,4 +433,79 @@ bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions&
         return false;
     }
     return true;
+}
+
+QString ReportCommandUsageHint()
+{
+    return QStringLiteral("Try 'orvane-report --help'.");
+}
+
+namespace {
+
+// The words an option's value is one of ("de|en"), or none for a value of the user's own.
+QStringList ValueWords(const TReportOption& option)
+{
+    const QString argument = QString::fromLatin1(option.argument);
+    if (!argument.contains(QLatin1Char('|')) || argument.contains(QLatin1Char('[')))
+        return {};
+    return argument.split(QLatin1Char('|'));
+}
+
+bool TakesFileName(const TReportOption& option)
+{
+    const QLatin1String argument(option.argument);
+    return argument == QLatin1String("FILE") || argument == QLatin1String("BASELINE");
+}
+
+} // namespace
+
+QString ReportCommandBashCompletion()
+{
+    QStringList all, files, unlisted;
+    QString lists;
+    for (const TReportOption& option : kOptions) {
+        all.append(QString::fromLatin1(option.name));
+        if (option.alias != nullptr)
+            all.append(QString::fromLatin1(option.alias));
+        if (option.argument == nullptr)
+            continue;
+        const QString name = QString::fromLatin1(option.name);
+        const QStringList words = ValueWords(option);
+        if (!words.isEmpty())
+            lists += QStringLiteral("    %1) COMPREPLY=($(compgen -W '%2' -- \"$cur\")); return ;;\n")
+                         .arg(name, words.join(QLatin1Char(' ')));
+        else if (TakesFileName(option))
+            files.append(name);
+        else if (name != QLatin1String("--profile"))
+            unlisted.append(name);
+    }
+    QString script = QStringLiteral(
+        "# bash completion for orvane-report; made by orvane-report --bash-completion from its options.\n"
+        "_orvane_report()\n"
+        "{\n"
+        "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+        "  case $prev in\n");
+    script += lists;
+    // File names may hold blanks: the replies are split at line ends only.
+    script += QStringLiteral("    %1) local IFS=$'\\n'; compopt -o filenames 2>/dev/null\n"
+                             "      COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n")
+                  .arg(files.join(QLatin1Char('|')));
+    script += QStringLiteral("    --profile)\n"
+                             "      local IFS=$'\\n'\n"
+                             "      COMPREPLY=($(compgen -W \"$(\"${COMP_WORDS[0]}\" --list-profiles "
+                             "2>/dev/null | cut -f2)\" -- \"$cur\"))\n"
+                             "      return ;;\n");
+    script += QStringLiteral("    %1) return ;;\n").arg(unlisted.join(QLatin1Char('|')));
+    script += QStringLiteral("  esac\n"
+                             "  if [[ $cur == -* ]]; then\n"
+                             "    COMPREPLY=($(compgen -W '%1' -- \"$cur\"))\n"
+                             "    return\n"
+                             "  fi\n"
+                             "  local IFS=$'\\n'\n"
+                             "  compopt -o filenames 2>/dev/null\n"
+                             "  COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+                             "}\n"
+                             "complete -F _orvane_report orvane-report\n")
+                  .arg(all.join(QLatin1Char(' ')));
+    return script;
 }

@@ -17,7 +17,7 @@ struct TReportCommandOptions
     QStringList tables;
     int language = 0; // 0: from the settings file; 1 German, 2 English
     QChar delimiter;  // null: from the settings file
-    QString output;   // empty: standard output
+    QString output;   // empty (or "-" as given): standard output
     TReportFormat format = TReportFormat::Text;
     bool detail = false; // the extended report (JSON and Markdown always carry the detail)
     TDiagramOptions diagram;
@@ -26,6 +26,8 @@ struct TReportCommandOptions
     QString user;
     bool passwordStdin = false;
     bool help = false;
+    bool version = false;
+    bool bashCompletion = false;
     QString file;         // an Access file; or:
     QString server;       // a SQL Server ("host", "host,port", "host\\instance") with
     QString database;     // this database
@@ -33,8 +35,8 @@ struct TReportCommandOptions
     int loginTimeout = 0; // SQL Server, seconds; 0: the program's default
     QString profile;      // or a saved connection profile of the settings file
     bool listProfiles = false;
-    // Compare the source with this baseline (a structure document or an Access file) instead of
-    // reporting it.
+    // Compare the source with this baseline (a structure document or an Access file; "-": read
+    // from standard input) instead of reporting it.
     QString compare;
     // SQL Server: require encryption, or not (unset: the profile's choice, else encrypt when the
     // server offers it); accept any certificate, or require a trusted one naming the host (unset:
@@ -71,3 +73,10 @@ std::span<const TReportOption> ReportOptions();
 bool ParseReportCommandLine(const QStringList& arguments, TReportCommandOptions& options, QString& error);
 
 QString ReportCommandUsage();
+
+// What a usage error prints after its own line.
+QString ReportCommandUsageHint();
+
+// A bash completion script for orvane-report, made from the options table: each option, the
+// values of those that take a word from a list, file names for the others.
+QString ReportCommandBashCompletion();

@@ -12,7 +12,6 @@
 #include "KorvDMOConnection.h"
 #include "Language.h"
 #include "PdfWriterProcess.h"
-#include "QueryObject.h"
 #include "ReportArguments.h"
 #include "ReportFormats.h"
 #include "ReportLines.h"
@@ -265,12 +264,13 @@ TOpened OpenAccess(TKorvConnection& connection, TConnectionProperties& props,
 }
 
 // The window's opening flow: a refused account or database password is asked for and tried
-// again. A password from standard input is final; the terminal is asked a few times.
+// again. A password from standard input is final; the terminal is asked a few times. file is
+// options.file, or the copy of a stream that named it.
 TOpened OpenAccessFile(TKorvConnection& connection, const TReportCommandOptions& options,
-                       TCredentialPrompter& prompter, std::FILE* in)
+                       TCredentialPrompter& prompter, std::FILE* in, const QString& file)
 {
     TConnectionProperties props;
-    props.Database = QFileInfo(options.file).absoluteFilePath();
+    props.Database = QFileInfo(file).absoluteFilePath();
     // The report would be renamed over the database it describes.
     if (!options.output.isEmpty() && QFileInfo::exists(options.output) &&
         QFileInfo(options.output).canonicalFilePath() == QFileInfo(options.file).canonicalFilePath())
@@ -389,13 +389,24 @@ TOpened OpenProfile(TKorvConnection& connection, const TReportCommandOptions& op
     return LogIn(connection, props, options);
 }
 
-TComparedSide ReadSnapshot(const QString& file)
+// A side named on the command line ("-": standard input), read once: a pipe or a process
+// substitution gives its bytes one time only. A file that cannot be opened is left to the
+// database's opening, which says why in the engine's words.
+TSideFile ReadSideArgument(const QString& name, std::FILE* in)
 {
-    TComparedSide side;
-    QString error;
-    if (!ReadStructureSnapshot(file, side, error))
+    QFile device;
+    const bool opened = name == QLatin1String("-")
+                            ? device.open(in, QIODevice::ReadOnly)
+                            : (device.setFileName(name), device.open(QIODevice::ReadOnly));
+    TSideFile file;
+    if (!opened && name != QLatin1String("-")) {
+        file.databaseFile = name;
+        return file;
+    }
+    QString error = QStringLiteral("cannot read %1: %2").arg(name, device.errorString());
+    if (!opened || !ReadSideFile(device, name, file, error))
         throw ReportCommandError(QStringLiteral("orvane-report: ") + error);
-    return side;
+    return file;
 }
 
 // The opened database's structure and its table list as the report would list it.
@@ -429,25 +440,32 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
     selection.tables = options.tables;
     // Each connection ends as soon as its side's model is taken: its catalogue is not needed twice.
     TComparedSide current;
+    const bool currentIsFile = options.profile.isEmpty() && options.server.isEmpty();
     bool currentIsAccessFile = false;
-    if (options.profile.isEmpty() && options.server.isEmpty() && IsStructureDocumentFile(options.file)) {
-        current = ReadSnapshot(options.file);
+    const TSideFile currentFile = currentIsFile ? ReadSideArgument(options.file, in) : TSideFile();
+    if (currentFile.document) {
+        current = currentFile.side;
     } else {
-        currentIsAccessFile = options.profile.isEmpty() && options.server.isEmpty();
+        currentIsAccessFile = currentIsFile;
         TKorvConnection currentConnection;
         const TOpened opened =
             !options.profile.isEmpty() ? OpenProfile(currentConnection, options, prompter, in, err)
-            : currentIsAccessFile      ? OpenAccessFile(currentConnection, options, prompter, in)
-                                       : OpenServer(currentConnection, options, prompter, in);
+            : currentIsAccessFile
+                ? OpenAccessFile(currentConnection, options, prompter, in, currentFile.databaseFile)
+                : OpenServer(currentConnection, options, prompter, in);
         current = OpenedSide(currentConnection, opened, selection);
+        // Named as given, as the documents name it.
+        if (currentIsAccessFile)
+            current.catalogue = CatalogueNamed(current.catalogue, options.file);
     }
 
     TComparedSide baseline;
-    if (IsStructureDocumentFile(options.compare)) {
-        baseline = ReadSnapshot(options.compare);
+    const TSideFile baselineFile = ReadSideArgument(options.compare, in);
+    if (baselineFile.document) {
+        baseline = baselineFile.side;
     } else {
         TConnectionProperties props;
-        props.Database = QFileInfo(options.compare).absoluteFilePath();
+        props.Database = QFileInfo(baselineFile.databaseFile).absoluteFilePath();
         // A workgroup account goes with Access files; a SQL Server login means nothing to one.
         if (currentIsAccessFile)
             props.User = options.user;
@@ -457,6 +475,7 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
         TKorvConnection baselineConnection;
         const TOpened opened = OpenAccess(baselineConnection, props, options, prompter);
         baseline = OpenedSide(baselineConnection, opened, selection);
+        baseline.catalogue = CatalogueNamed(baseline.catalogue, options.compare);
     }
 
     // A version 1 snapshot holds the tables alone: the other side is held to them too.
@@ -506,11 +525,21 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
     QString error;
     if (!ParseReportCommandLine(arguments, options, error)) {
         PrintLine(err, QStringLiteral("orvane-report: ") + error);
-        PrintLine(err, ReportCommandUsage());
+        PrintLine(err, ReportCommandUsageHint());
         return 2;
     }
     if (options.help) {
         PrintLine(out, ReportCommandUsage());
+        return 0;
+    }
+    if (options.version) {
+        PrintLine(out, QStringLiteral("orvane-report ") + OwnVersionInfoString(kReportVersionKey));
+        return 0;
+    }
+    if (options.bashCompletion) {
+        const QByteArray script = ReportCommandBashCompletion().toUtf8();
+        std::fwrite(script.constData(), 1, size_t(script.size()), out);
+        std::fflush(out);
         return 0;
     }
     if (options.listProfiles) {
@@ -530,10 +559,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
             return CompareCommand(options, prompter, in, out, err, delimiter);
 
         TKorvConnection connection;
-        const TOpened opened = !options.profile.isEmpty()
-                                   ? OpenProfile(connection, options, prompter, in, err)
-                               : options.server.isEmpty() ? OpenAccessFile(connection, options, prompter, in)
-                                                          : OpenServer(connection, options, prompter, in);
+        const TOpened opened =
+            !options.profile.isEmpty() ? OpenProfile(connection, options, prompter, in, err)
+            : options.server.isEmpty() ? OpenAccessFile(connection, options, prompter, in, options.file)
+                                       : OpenServer(connection, options, prompter, in);
 
         TTableList entries;
         ListCatalogueObjects(connection, opened.provider, opened.database, options.views, entries);
@@ -546,6 +575,12 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
             if (!structure)
                 throw ReportCommandError(
                     QStringLiteral("orvane-report: the structure of this database could not be read"));
+            // Documents name a file as it was given, so a snapshot does not depend on the folder
+            // it was made in; the text report's header keeps the path opened. The copy shares the
+            // objects, so what is chosen from either is the same.
+            if (ReportFormatInfo(options.format).structure && options.profile.isEmpty() &&
+                options.server.isEmpty())
+                structure = CatalogueNamed(structure, options.file);
         }
         // A document holds the whole database: beside the tables, the other kinds of objects, of
         // which --table picks too.
@@ -572,8 +607,10 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         WriteReport(connection, settings, ReportEntries(entries), beside, options, out);
         return 0;
     } catch (const ReportUsageError& e) {
-        if (*e.what())
+        if (*e.what()) {
             PrintLine(err, QString::fromUtf8(e.what()));
+            PrintLine(err, ReportCommandUsageHint());
+        }
         return 2;
     } catch (const AutomationError& e) {
         // A catalogue that broke off after the connection: reported as a refused connection is.

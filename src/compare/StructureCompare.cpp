@@ -1,5 +1,6 @@
 #include "StructureCompare.h"
 
+#include "EngineTraits.h"
 #include "TypeMapping.h"
 
 #include <algorithm>
@@ -7,9 +8,9 @@
 
 namespace {
 
-bool IsSqlServer(const TCatalogue& catalogue)
+bool HasSchemas(const TCatalogue& catalogue)
 {
-    return catalogue.provider == QLatin1String("SQLServer");
+    return EngineTraitsOfWord(catalogue.provider).hasSchemas;
 }
 
 bool SameText(const QString& a, const QString& b)
@@ -114,8 +115,10 @@ class TComparer
 {
 public:
     TComparer(const TCatalogue& baseline, const TCatalogue& current, const TCompareOptions& options)
-        : m_baselineSql(IsSqlServer(baseline)), m_currentSql(IsSqlServer(current)),
-          m_cross(m_baselineSql != m_currentSql), m_versionOne(options.versionOne)
+        : m_baselineSchemas(HasSchemas(baseline)), m_currentSchemas(HasSchemas(current)),
+          m_baselineCoded(EngineTraitsOfWord(baseline.provider).hasTypeCodes),
+          m_cross(&EngineTraitsOfWord(baseline.provider) != &EngineTraitsOfWord(current.provider)),
+          m_versionOne(options.versionOne)
     {
     }
 
@@ -125,7 +128,7 @@ public:
     void objectAdded(const TCatalogueObject& object)
     {
         m_object = object.name;
-        m_schema = m_currentSql ? object.schema : QString();
+        m_schema = m_currentSchemas ? object.schema : QString();
         m_kind = object.kind;
         add(TChangeKind::Added, TDifferenceItem::Table, QString());
     }
@@ -133,7 +136,7 @@ public:
     void objectRemoved(const TCatalogueObject& object)
     {
         m_object = object.name;
-        m_schema = m_baselineSql ? object.schema : QString();
+        m_schema = m_baselineSchemas ? object.schema : QString();
         m_kind = object.kind;
         add(TChangeKind::Removed, TDifferenceItem::Table, QString());
     }
@@ -141,7 +144,7 @@ public:
     void objects(const TCatalogueObject& b, const TCatalogueObject& c)
     {
         m_object = b.name;
-        m_schema = m_baselineSql ? b.schema : m_currentSql ? c.schema : QString();
+        m_schema = m_baselineSchemas ? b.schema : m_currentSchemas ? c.schema : QString();
         m_kind = b.kind;
         // An Access query stands for the SQL Server view it became.
         if (b.kind != c.kind && !(m_cross && IsViewKind(b.kind) && IsViewKind(c.kind)))
@@ -187,24 +190,30 @@ private:
         m_out.back().current = current;
     }
 
-    // Each item of the baseline paired with the first unpaired current item that matches.
+    // Each item of the baseline paired with an unpaired current item that matches: one of its own
+    // name when there is one (matching by content leaves several to choose from), else the first.
     template <typename T, typename Match, typename Compare, typename Name>
     void pair(TDifferenceItem item, const QList<T>& baseline, const QList<T>& current, Match match,
               Compare compare, Name name)
     {
         QList<bool> used(current.size(), false);
-        for (const T& b : baseline) {
-            qsizetype found = -1;
-            for (qsizetype i = 0; i < current.size() && found < 0; ++i) {
-                if (!used.at(i) && match(b, current.at(i)))
-                    found = i;
+        QList<qsizetype> partner(baseline.size(), -1);
+        for (const bool sameName : {true, false}) {
+            for (qsizetype b = 0; b < baseline.size(); ++b) {
+                for (qsizetype i = 0; i < current.size() && partner.at(b) < 0; ++i) {
+                    if (used.at(i) || (sameName && !SameText(name(baseline.at(b)), name(current.at(i)))) ||
+                        !match(baseline.at(b), current.at(i)))
+                        continue;
+                    partner[b] = i;
+                    used[i] = true;
+                }
             }
-            if (found < 0) {
-                add(TChangeKind::Removed, item, name(b));
-                continue;
-            }
-            used[found] = true;
-            compare(b, current.at(found));
+        }
+        for (qsizetype b = 0; b < baseline.size(); ++b) {
+            if (partner.at(b) < 0)
+                add(TChangeKind::Removed, item, name(baseline.at(b)));
+            else
+                compare(baseline.at(b), current.at(partner.at(b)));
         }
         for (qsizetype i = 0; i < current.size(); ++i) {
             if (!used.at(i))
@@ -326,6 +335,8 @@ private:
         const QString name = b.name;
         const auto typeChanged = [&] {
             changed(TDifferenceItem::Column, name, QStringLiteral("type"), b.typeName, c.typeName);
+            m_out.back().baselineColumn = &b;
+            m_out.back().currentColumn = &c;
         };
         const auto lengthChanged = [&] {
             changed(TDifferenceItem::Column, name, QStringLiteral("length"), QString::number(b.length),
@@ -334,7 +345,7 @@ private:
         if (m_cross) {
             bool lengthsAgree = false;
             const bool same =
-                m_baselineSql ? TypesCorrespond(c, b, lengthsAgree) : TypesCorrespond(b, c, lengthsAgree);
+                m_baselineCoded ? TypesCorrespond(b, c, lengthsAgree) : TypesCorrespond(c, b, lengthsAgree);
             if (!same)
                 typeChanged();
             else if (!lengthsAgree)
@@ -347,13 +358,15 @@ private:
             changed(TDifferenceItem::Column, name, QStringLiteral("type"),
                     b.typeName + QStringLiteral(" (") + QString::number(*b.typeCode) + QLatin1Char(')'),
                     c.typeName + QStringLiteral(" (") + QString::number(*c.typeCode) + QLatin1Char(')'));
+            m_out.back().baselineColumn = &b;
+            m_out.back().currentColumn = &c;
             return;
         }
         if (!sameType || !SameText(b.baseType, c.baseType)) {
             typeChanged();
             return;
         }
-        if (HasComparedLength(b, m_baselineSql) && b.length != c.length)
+        if (HasComparedLength(b, !m_baselineCoded) && b.length != c.length)
             lengthChanged();
     }
 
@@ -466,8 +479,9 @@ private:
             [](const TCatalogueForeignKey& x) { return x.name; });
     }
 
-    bool m_baselineSql;
-    bool m_currentSql;
+    bool m_baselineSchemas;
+    bool m_currentSchemas;
+    bool m_baselineCoded; // the baseline's columns carry ADO type codes (Access's)
     bool m_cross;
     bool m_versionOne;
     QString m_object;

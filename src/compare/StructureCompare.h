@@ -42,6 +42,10 @@ struct TStructureDifference
     QString property; // Changed only: "type", "length", "nullable", ...
     QString baseline; // Changed only, as the structure document spells the value; empty: none
     QString current;
+    // A column's difference: the two columns compared, while both catalogues live (the texts
+    // name a changed type the way each engine's users write it).
+    const TCatalogueColumn* baselineColumn = nullptr;
+    const TCatalogueColumn* currentColumn = nullptr;
 };
 
 struct TStructureComparison

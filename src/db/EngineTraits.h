@@ -3,6 +3,7 @@
 // finds the system tables, the engine's word in documents and on the command line.
 #pragma once
 
+#include "Catalogue.h"
 #include "ProviderType.h"
 
 #include <QString>
@@ -32,9 +33,24 @@ struct TEngineTraits
     int viewsText;
     // The UI text that labels a check in reports and documents ("Check", Access's "Rule").
     int checkText;
+    // Its objects live in schemas, its databases on a named server: documents name both.
+    bool hasSchemas;
+    // Its columns carry the ADO type number behind their type name (TCatalogueColumn::typeCode).
+    bool hasTypeCodes;
+    // The UI text that names an automatically numbered column (AutoNumber, Identity).
+    int autoIncrementText;
+    // The column's type as the engine's users write it (DeclaredTypes.h), in the language given
+    // (1 German, 2 English).
+    QString (*declaredType)(const TCatalogueColumn& column, int language);
 };
 
 // The traits of provider; an unknown value gets Access's.
 const TEngineTraits& EngineTraits(TProviderType provider);
 // The traits of the engine whose word (TCatalogue::provider) is word; any other word gets Access's.
 const TEngineTraits& EngineTraitsOfWord(const QString& word);
+// The same, or nullptr for a word no engine has.
+const TEngineTraits* FindEngineTraits(const QString& word);
+
+// The column's type as its engine's users write it, in the UI language: "nvarchar(40)",
+// "Short Text (40)".
+QString DeclaredTypeText(const TCatalogue& catalogue, const TCatalogueColumn& column);

@@ -258,6 +258,31 @@ constexpr UIText kTexts[] = {
     {494, "enabled", "aktiviert"},
     {495, "output", "Ausgabe"},
     {496, "sequence", "Sequenz"},
+    // Access's data types and field sizes as its design view names them.
+    {540, "Short Text (%1)", "Kurzer Text (%1)"},
+    {541, "Long Text", "Langer Text"},
+    {542, "Number (%1)", "Zahl (%1)"},
+    {543, "Large Number", "Große Zahl"},
+    {544, "Date/Time", "Datum/Uhrzeit"},
+    {545, "Date/Time Extended", "Datum/Uhrzeit erweitert"},
+    {546, "Currency", "Währung"},
+    {547, "AutoNumber", "AutoWert"},
+    {548, "Yes/No", "Ja/Nein"},
+    {549, "OLE Object", "OLE-Objekt"},
+    {550, "Hyperlink", "Link"},
+    {551, "Attachment", "Anlage"},
+    {552, "Calculated", "Berechnet"},
+    {553, "Binary (%1)", "Binär (%1)"},
+    {554, "Byte", "Byte"},
+    {555, "Integer", "Integer"},
+    {556, "Long Integer", "Long Integer"},
+    {557, "Single", "Single"},
+    {558, "Double", "Double"},
+    {559, "Replication ID", "Replikations-ID"},
+    {560, "Decimal %1, %2", "Dezimal %1, %2"},
+    {561, "AutoNumber (%1)", "AutoWert (%1)"},
+    {562, "Lookup, multiple values", "Nachschlagen, mehrere Werte"},
+    {563, "Decimal", "Dezimal"},
     // The window's own word for a command that needs an open database, in the window's language.
     {570, "No database is open.", "Es ist keine Datenbank geöffnet."},
     // Relationship diagrams: the window's View > Relationships, the diagrams' captions, the HTML page.
@@ -325,15 +350,20 @@ QString identifierText(int id)
 
 QString LoadUIText(int id)
 {
+    return LoadUITextIn(id, CurrentLanguage);
+}
+
+QString LoadUITextIn(int id, int language)
+{
     // A text is shown wherever the caller puts it; nothing here may escape into a command.
     try {
-        switch (CurrentLanguage) {
+        switch (language) {
         case 1:
         case 2: {
             const UIText* t = find(id);
             if (!t)
                 return identifierText(id);
-            return QString::fromUtf8(CurrentLanguage == 1 ? t->german : t->english);
+            return QString::fromUtf8(language == 1 ? t->german : t->english);
         }
         case 99:
             return identifierText(id);

@@ -537,6 +537,39 @@ std::vector<TableIndex> readIndexes(MdbHandle* mdb, const MdbTableDef* table)
     return indexes;
 }
 
+// The flags libmdb drops from each column's entry in the definition, by stored column number
+// (MdbColumn.col_num); none when the definition does not add up.
+std::vector<std::pair<unsigned, unsigned>> readColumnFlags(MdbHandle* mdb, const MdbTableDef* table)
+{
+    std::string data;
+    if (!readDefinition(mdb, table->entry->table_pg, data))
+        return {};
+    const MdbFormatConstants* fmt = mdb->fmt;
+    Cursor head(data, 0);
+    std::uint32_t numCols = 0, numReal = 0;
+    if (head.skip(fmt->tab_num_cols_offset)) {
+        numCols = head.u16();
+        head.skip(4);
+        numReal = head.u32();
+    }
+    if (!head.ok() || numReal > 1000 || numCols != table->num_cols)
+        return {};
+    std::vector<std::pair<unsigned, unsigned>> flags;
+    for (std::uint32_t c = 0; c < numCols; ++c) {
+        const std::size_t entry = fmt->tab_cols_start_offset +
+                                  std::size_t(numReal) * fmt->tab_ridx_entry_size +
+                                  std::size_t(c) * fmt->tab_col_entry_size;
+        Cursor number(data, 0), flag(data, 0);
+        number.skip(entry + fmt->col_num_offset);
+        flag.skip(entry + fmt->col_flags_offset);
+        const unsigned n = number.u8(), f = flag.u8();
+        if (!number.ok() || !flag.ok())
+            return {};
+        flags.emplace_back(n, f);
+    }
+    return flags;
+}
+
 void writeIndexes(const std::vector<TableIndex>& indexes, Output& out)
 {
     out.u32(static_cast<std::uint32_t>(indexes.size()));
@@ -744,15 +777,22 @@ int writeCatalogue(const char* path, Output& out)
         out.str(property(mdb_table_get_prop(table.get(), "Description")));
         writeProperties(table->props, kTableProperties, out);
         out.u32(table->num_cols);
+        // libmdb is done with the definition's pages once the columns are read.
+        const std::vector<std::pair<unsigned, unsigned>> stored = readColumnFlags(mdb.get(), table.get());
         for (unsigned int c = 0; c < table->num_cols; ++c) {
             const auto* col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
             const char* required = mdb_col_get_prop(col, "Required");
+            const auto flags = std::find_if(stored.begin(), stored.end(), [col](const auto& f) {
+                return f.first == unsigned(col->col_num);
+            });
+            const bool hyperlink = flags != stored.end() && (flags->second & kStoredHyperlinkFlag) != 0;
             out.str(col->name);
             out.i32(col->col_type);
             out.i32(col->col_size);
             out.i32((col->is_fixed ? kColumnFixed : 0) | (col->is_long_auto ? kColumnAutoLong : 0) |
                     (col->is_uuid_auto ? kColumnAutoGuid : 0) |
-                    (required && std::strcmp(required, "yes") == 0 ? kColumnRequired : 0));
+                    (required && std::strcmp(required, "yes") == 0 ? kColumnRequired : 0) |
+                    (hyperlink ? kColumnHyperlink : 0));
             // libmdb names these two the wrong way round: its "scale" is the precision.
             out.i32(col->col_scale);
             out.i32(col->col_prec);

@@ -76,7 +76,9 @@ struct TCatalogueColumn
     std::optional<std::int32_t> typeCode;
     // SQL Server: the system type a user-defined type is based on; empty otherwise.
     QString baseType;
-    // Access: a Decimal column's digits and digits after the point; unset for every other type.
+    // A decimal column's digits and digits after the point (Access's Decimal, SQL Server's decimal
+    // and numeric); SQL Server's time, datetime2 and datetimeoffset keep their fractional digits in
+    // scale. Unset for every other type.
     std::optional<std::int32_t> precision;
     std::optional<std::int32_t> scale;
     bool nullable = true;
@@ -91,6 +93,11 @@ struct TCatalogueColumn
     QString inputMask;
     std::optional<std::int32_t> decimalPlaces; // unset: "Auto"
     bool allowZeroLength = false;
+    // Access: a Long Text field the design view shows as Hyperlink (ADO calls it LongVarWChar);
+    // a field kept in a hidden table of its own, an attachment or a multi-value field (ADO calls
+    // it LongVarBinary, as an OLE Object).
+    bool hyperlink = false;
+    bool complex = false;
     // A multi-value field's lookup is stored on its hidden value table's Value column; it is
     // shown here, on the field.
     std::optional<TColumnLookup> lookup;

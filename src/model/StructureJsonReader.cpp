@@ -1,6 +1,9 @@
 #include "StructureJsonReader.h"
 
+#include "EngineTraits.h"
+
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 
@@ -99,6 +102,14 @@ public:
             return false;
         ++m_at;
         return true;
+    }
+
+    // Editors on Windows begin a UTF-8 file with the byte order mark EF BB BF; it is no part of
+    // the text.
+    void SkipByteOrderMark()
+    {
+        if (Byte() == 0xEF && Byte(1) == 0xBB && Byte(2) == 0xBF)
+            m_at += 3;
     }
 
     void ExpectEnd()
@@ -456,7 +467,8 @@ QStringList ReadNames(TJsonScanner& json, const TPlace& place)
     return names;
 }
 
-TObjectKind KindFrom(const QString& text, const TPlace& place)
+// Nothing for a kind a later version added: such an object is left out, as its keys are.
+std::optional<TObjectKind> KindFrom(const QString& text)
 {
     for (const TObjectKind kind : {TObjectKind::Table, TObjectKind::View, TObjectKind::SystemTable,
                                    TObjectKind::LinkedTable, TObjectKind::Query, TObjectKind::Procedure,
@@ -466,7 +478,7 @@ TObjectKind KindFrom(const QString& text, const TPlace& place)
     }
     if (text.isEmpty())
         return TObjectKind::Table;
-    Fail(place, QStringLiteral("'%1' is not an object kind").arg(text));
+    return std::nullopt;
 }
 
 TQueryType QueryTypeFrom(const QString& text, const TPlace& place)
@@ -528,19 +540,26 @@ public:
     TStructureDocument Read()
     {
         TStructureDocument read;
-        bool formatSeen = false, versionSeen = false, providerSeen = false, objectsSeen = false;
+        bool versionSeen = false, providerSeen = false, objectsSeen = false;
         QString format;
         std::optional<double> version;
+        // Keys come in any order (tools that sort them put "objects" before "version"): what is
+        // known of the head when the objects come is checked then, the rest at the end.
+        const auto checkVersion = [&] {
+            if (!version)
+                Fail(kTop.Member("version"), QStringLiteral("a number expected"));
+            // A later version only adds keys and kinds, which are skipped: it reads as this one.
+            if (*version < 1.0 || std::floor(*version) != *version)
+                Fail(kTop, QStringLiteral("structure document version %1 is not supported (1 and later are)")
+                               .arg(QString::number(*version)));
+        };
         const auto checkHead = [&] {
             if (format != QLatin1String("orvane-structure"))
                 Fail(kTop,
                      QStringLiteral("not a structure document: \"format\" is not \"orvane-structure\""));
-            if (!version)
-                Fail(kTop.Member("version"), QStringLiteral("a number expected"));
-            if (*version != 1.0 && *version != 2.0)
-                Fail(kTop, QStringLiteral("structure document version %1 is not supported (1 and 2 are)")
-                               .arg(QString::number(*version)));
+            checkVersion();
         };
+        m_json.SkipByteOrderMark();
         if (m_json.Peek() != '{') {
             m_json.SkipValue();
             m_json.ExpectEnd();
@@ -548,7 +567,6 @@ public:
         }
         ReadMembers(m_json, kTop, [&](std::string_view key, const TPlace& at) {
             if (key == "format") {
-                formatSeen = true;
                 if (m_json.Peek() == '"')
                     format = m_json.ReadString();
                 else
@@ -572,12 +590,15 @@ public:
             } else if (key == "database") {
                 read.catalogue.database = ReadText(m_json, at);
             } else if (key == "objects") {
-                // The objects mean nothing when the head says another format or version.
-                if (formatSeen || versionSeen)
-                    checkHead();
+                // The objects mean nothing when the head already says another version.
+                if (versionSeen)
+                    checkVersion();
                 objectsSeen = true;
                 ReadElements(m_json, at, [&](const TPlace& element) {
-                    read.catalogue.objects.append(ReadObject(element));
+                    bool known = true;
+                    TCatalogueObject object = ReadObject(element, known);
+                    if (known)
+                        read.catalogue.objects.append(std::move(object));
                 });
             } else {
                 return false;
@@ -588,10 +609,20 @@ public:
         checkHead();
         if (!providerSeen)
             Fail(kTop.Member("provider"), QStringLiteral("missing"));
-        if (read.catalogue.provider != QLatin1String("Access") &&
-            read.catalogue.provider != QLatin1String("SQLServer"))
+        const TEngineTraits* engine = FindEngineTraits(read.catalogue.provider);
+        if (!engine)
             Fail(kTop.Member("provider"),
                  QStringLiteral("'%1' is neither Access nor SQLServer").arg(read.catalogue.provider));
+        // The objects may have come before the provider: Access's words for a type mean nothing
+        // for a SQL Server type that happens to be named so.
+        if (m_accessFlagsSeen && !engine->hasTypeCodes) {
+            for (TCatalogueObject& object : read.catalogue.objects) {
+                for (TCatalogueColumn& column : object.columns) {
+                    column.hyperlink = column.complex = false;
+                    column.lookup.reset();
+                }
+            }
+        }
         if (!objectsSeen)
             Fail(kTop.Member("objects"), QStringLiteral("an array expected"));
         read.version = int(*version);
@@ -599,7 +630,7 @@ public:
     }
 
 private:
-    TCatalogueObject ReadObject(const TPlace& place)
+    TCatalogueObject ReadObject(const TPlace& place, bool& known)
     {
         TCatalogueObject object;
         bool nameSeen = false, columnsSeen = false, indexesSeen = false, keysSeen = false;
@@ -610,7 +641,9 @@ private:
             } else if (key == "schema") {
                 object.schema = ReadText(m_json, at);
             } else if (key == "kind") {
-                object.kind = KindFrom(ReadText(m_json, at), at);
+                const std::optional<TObjectKind> kind = KindFrom(ReadText(m_json, at));
+                known = kind.has_value();
+                object.kind = kind.value_or(TObjectKind::Table);
             } else if (key == "description") {
                 object.description = ReadText(m_json, at);
             } else if (key == "link") {
@@ -657,6 +690,9 @@ private:
             }
             return true;
         });
+        // An object of a later version's kind need not have this version's members.
+        if (!known)
+            return object;
         if (!nameSeen)
             Fail(place.Member("name"), QStringLiteral("missing"));
         if (object.name.isEmpty())
@@ -815,6 +851,8 @@ private:
                 column.name = ReadText(m_json, at);
             } else if (key == "type") {
                 column.typeName = m_pool.Shared(ReadText(m_json, at));
+            } else if (key == "declaredType") {
+                TakeDeclaredType(column, ReadText(m_json, at));
             } else if (key == "typeCode") {
                 column.typeCode = ReadWholeNumber(m_json, at);
             } else if (key == "baseType") {
@@ -925,15 +963,57 @@ private:
         return key;
     }
 
+    // What a column's declared type says that the document keeps nowhere else (in its English
+    // spelling, docs/STRUCTURE-JSON.md): Access's Hyperlink, attachment and multi-value fields,
+    // which its ADO type does not tell apart, and the digits of a decimal or of fractional
+    // seconds. The rest of a declared type follows from the other members.
+    void TakeDeclaredType(TCatalogueColumn& column, const QString& declared)
+    {
+        if (declared == QLatin1String("Hyperlink")) {
+            column.hyperlink = m_accessFlagsSeen = true;
+        } else if (declared == QLatin1String("Attachment")) {
+            column.complex = m_accessFlagsSeen = true;
+        } else if (declared == QLatin1String("Lookup, multiple values")) {
+            column.complex = m_accessFlagsSeen = true;
+            // A lookup whose details this document does not give.
+            if (!column.lookup)
+                column.lookup = TColumnLookup{};
+        }
+        // Most declared types name no digits; a large snapshot's columns are not all matched.
+        static const char* const kWithDigits[] = {"decimal(",   "numeric(",        "time(",
+                                                  "datetime2(", "datetimeoffset(", "Number (Decimal "};
+        if (!declared.endsWith(QLatin1Char(')')) ||
+            std::none_of(std::begin(kWithDigits), std::end(kWithDigits),
+                         [&](const char* start) { return declared.startsWith(QLatin1String(start)); }))
+            return;
+        static const QRegularExpression digits(QStringLiteral(
+            R"(^(?:(?:decimal|numeric)\((\d+),(\d+)\)|(?:time|datetime2|datetimeoffset)\((\d+)\)|Number \(Decimal (\d+), (\d+)\))$)"));
+        const QRegularExpressionMatch match = digits.match(declared);
+        if (!match.hasMatch())
+            return;
+        const auto number = [&](int group) { return match.captured(group).toInt(); };
+        if (match.hasCaptured(1)) {
+            column.precision = number(1);
+            column.scale = number(2);
+        } else if (match.hasCaptured(3)) {
+            column.scale = number(3);
+        } else {
+            column.precision = number(4);
+            column.scale = number(5);
+        }
+    }
+
     TJsonScanner m_json;
     TTextPool m_pool;
+    bool m_accessFlagsSeen = false;
 };
 
 } // namespace
 
 bool LooksLikeJsonDocument(const QByteArray& bytes)
 {
-    for (const char c : bytes) {
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    for (const char c : text) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
             continue;
         return c == '{';

@@ -157,15 +157,26 @@ QString PropertyText(const QString& property)
     return property;
 }
 
-QString DifferenceText(const TStructureDifference& d)
+QString DifferenceText(const TComparisonSettings& settings, const TStructureDifference& d)
 {
     QString text = ChangeText(d.change) + u' ' + ItemText(d.item, d.kind);
     if (!d.name.isEmpty())
         text += u' ' + d.name;
-    if (d.change == TChangeKind::Changed)
-        text += QStringLiteral(": ") + PropertyText(d.property) + u' ' + ValueText(d.baseline) +
-                QStringLiteral(" -> ") + ValueText(d.current);
-    return text;
+    if (d.change != TChangeKind::Changed)
+        return text;
+    QString baseline = d.baseline;
+    QString current = d.current;
+    // A type as each engine's users write it, unless that hides what differs (a user type's base).
+    if (d.property == QLatin1String("type") && d.baselineColumn && d.currentColumn) {
+        const QString b = DeclaredTypeText(*settings.baseline.catalogue, *d.baselineColumn);
+        const QString c = DeclaredTypeText(*settings.current.catalogue, *d.currentColumn);
+        if (b != c) {
+            baseline = b;
+            current = c;
+        }
+    }
+    return text + QStringLiteral(": ") + PropertyText(d.property) + u' ' + ValueText(baseline) +
+           QStringLiteral(" -> ") + ValueText(current);
 }
 
 QString CountText(qsizetype count)
@@ -247,7 +258,7 @@ void WriteComparisonReport(TReportLineSink& sink, const TComparisonSettings& set
             title = t;
             first = false;
         }
-        writer.AddIndentedLine(DifferenceText(d), 1);
+        writer.AddIndentedLine(DifferenceText(settings, d), 1);
     }
     writer.AddSeparatorLine();
     writer.AddTitleLine(CountText(comparison.differences.size()), false);
@@ -320,7 +331,7 @@ QByteArray ComparisonMarkdown(const TComparisonSettings& settings, const TStruct
             title = t;
             first = false;
         }
-        page += QStringLiteral("- ") + MarkdownCell(DifferenceText(d)) + u'\n';
+        page += QStringLiteral("- ") + MarkdownCell(DifferenceText(settings, d)) + u'\n';
     }
     return page.toUtf8();
 }

@@ -1,6 +1,7 @@
 #include "ComparisonSources.h"
 
 #include "Automation.h"
+#include "EngineTraits.h"
 #include "KorvConnection.h"
 #include "StructureJson.h"
 #include "StructureJsonReader.h"
@@ -8,8 +9,11 @@
 #include "UIText.h"
 #include "VersionInfo.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <stdexcept>
@@ -31,6 +35,25 @@ bool IsStructureDocumentFile(const QString& file)
     return LooksLikeJsonDocument(device.read(4096));
 }
 
+namespace {
+
+bool ReadSnapshotFrom(QIODevice& device, const QString& name, TComparedSide& side, QString& error)
+{
+    TStructureDocument document;
+    QString reason;
+    if (!ReadStructureJson(device, document, reason)) {
+        error = QStringLiteral("%1: %2").arg(name, reason);
+        return false;
+    }
+    side = TComparedSide();
+    side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));
+    side.snapshot = name;
+    side.documentVersion = document.version;
+    return true;
+}
+
+} // namespace
+
 bool ReadStructureSnapshot(const QString& file, TComparedSide& side, QString& error)
 {
     QFile device(file);
@@ -38,17 +61,64 @@ bool ReadStructureSnapshot(const QString& file, TComparedSide& side, QString& er
         error = QStringLiteral("cannot read %1: %2").arg(file, device.errorString());
         return false;
     }
-    TStructureDocument document;
-    QString reason;
-    if (!ReadStructureJson(device, document, reason)) {
-        error = QStringLiteral("%1: %2").arg(file, reason);
+    return ReadSnapshotFrom(device, file, side, error);
+}
+
+bool ReadSideFile(QIODevice& device, const QString& name, TSideFile& file, QString& error)
+{
+    file = TSideFile();
+    // Looking ahead keeps the bytes for the reading that follows, in a stream too.
+    if (LooksLikeJsonDocument(device.peek(4096))) {
+        file.document = true;
+        return ReadSnapshotFrom(device, name, file.side, error);
+    }
+    // A name such as /dev/stdin would mean another file in the reader's own process: the file it
+    // stands for here is opened instead.
+    const bool processOwn =
+        name.startsWith(QLatin1String("/dev/")) || name.startsWith(QLatin1String("/proc/"));
+    const QString real = processOwn ? QFileInfo(name).canonicalFilePath() : name;
+    if (!device.isSequential() && name != QLatin1String("-") && QFileInfo(real).isFile()) {
+        file.databaseFile = real;
+        return true;
+    }
+    // The Access reader opens a file by its name, and a stream cannot be opened twice.
+    auto copy = std::make_shared<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/orvane-side-XXXXXX"));
+    if (!copy->open()) {
+        error = QStringLiteral("%1: cannot keep a copy: %2").arg(name, copy->errorString());
         return false;
     }
-    side = TComparedSide();
-    side.catalogue = std::make_shared<const TCatalogue>(std::move(document.catalogue));
-    side.snapshot = file;
-    side.documentVersion = document.version;
+    char piece[65536];
+    for (;;) {
+        const qint64 got = device.read(piece, sizeof piece);
+        if (got < 0) {
+            error = QStringLiteral("cannot read %1: %2").arg(name, device.errorString());
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (copy->write(piece, got) != got) {
+            error = QStringLiteral("%1: cannot keep a copy: %2").arg(name, copy->errorString());
+            return false;
+        }
+    }
+    if (!copy->flush()) {
+        error = QStringLiteral("%1: cannot keep a copy: %2").arg(name, copy->errorString());
+        return false;
+    }
+    file.databaseFile = copy->fileName();
+    file.copy = std::move(copy);
     return true;
+}
+
+std::shared_ptr<const TCatalogue> CatalogueNamed(const std::shared_ptr<const TCatalogue>& catalogue,
+                                                 const QString& database)
+{
+    if (!catalogue || catalogue->database == database)
+        return catalogue;
+    // Copying shares the object list (Qt's implicit sharing); nothing writes to either after.
+    auto named = std::make_shared<TCatalogue>(*catalogue);
+    named->database = database;
+    return named;
 }
 
 TComparedSide OpenedComparedSide(TKorvConnection& connection, TProviderType provider, const QString& database,
@@ -141,7 +211,11 @@ QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList&
             QStringLiteral("The structure of '%1' could not be read.").arg(missing).toStdString());
     if (!views)
         objects += ObjectsBesideTables(catalogue, systemObjects);
-    return StructureJson(catalogue, objects, ProgramText());
+    if (EngineTraitsOfWord(catalogue.provider).choosesDatabase)
+        return StructureJson(catalogue, objects, ProgramText());
+    TCatalogue named = catalogue;
+    named.database = QFileInfo(catalogue.database).fileName();
+    return StructureJson(named, objects, ProgramText());
 }
 
 bool SaveDocumentFile(const QString& file, const QByteArray& bytes, QString& error)

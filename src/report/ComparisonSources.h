@@ -9,12 +9,14 @@
 #include "TableList.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
+class QTemporaryFile;
 class TKorvConnection;
 
 struct TComparedSide
@@ -49,6 +51,27 @@ TStructureComparison CompareSides(const TComparedSide& baseline, const TCompared
 // A structure document is told from a database file by its content, not by its name.
 bool IsStructureDocumentFile(const QString& file);
 
+// What a side's file turned out to be, read once (a pipe or standard input has no second reading):
+// a structure document, read into side, or a database to open at databaseFile. A database that
+// came through a stream is first copied whole into a temporary file, kept while this lives.
+struct TSideFile
+{
+    bool document = false;
+    TComparedSide side;   // document
+    QString databaseFile; // otherwise
+    std::shared_ptr<QTemporaryFile> copy;
+};
+
+// Reads device (opened for reading) as the side named name ("-" for standard input); false with
+// the reason ("<name>: ...").
+bool ReadSideFile(QIODevice& device, const QString& name, TSideFile& file, QString& error);
+
+// The catalogue under another database name: a document names the database as its user gave it
+// ("back.mdb" rather than the path it was opened at). The objects are shared, not copied, so the
+// objects of the one are the objects of the other.
+std::shared_ptr<const TCatalogue> CatalogueNamed(const std::shared_ptr<const TCatalogue>& catalogue,
+                                                 const QString& database);
+
 // Reads a structure document as a side; false with the reason ("<file>: ...").
 bool ReadStructureSnapshot(const QString& file, TComparedSide& side, QString& error);
 
@@ -72,7 +95,8 @@ std::shared_ptr<const TCatalogue> OpenStructureModel(TKorvConnection& connection
 
 // The structure document (as orvane-report --format json writes it) of the table list's entries
 // that are not greyed out, in list order, and, when the list shows tables, every other object
-// after them (ObjectsBesideTables; the engine's own with systemObjects). An entry the model lacks
+// after them (ObjectsBesideTables; the engine's own with systemObjects), naming an Access database
+// by its file's name (the folder it lies in here is nobody else's). An entry the model lacks
 // throws: the document would otherwise miss it without a word.
 QByteArray TableListStructureJson(const TCatalogue& catalogue, const TTableList& entries, bool views,
                                   bool systemObjects = false);

@@ -61,6 +61,7 @@ constexpr int kTextLimitToList = 469;
 constexpr int kTextTextBox = 470;
 constexpr int kTextSelect = 474;
 constexpr int kTextQuery = 483;
+constexpr int kTextType = 353;
 
 // Every label of the block, so the values line up whichever labels a table happens to need. The
 // later labels are no wider than the first ones in either language, so the block of a table
@@ -70,7 +71,7 @@ constexpr int kLabels[] = {
     kTextAutoNumber, kTextIdentity, kTextComputed,    kTextDescription, kTextLinkedTo,     kTextQueryType,
     kTextParameter,  kTextReturns,  kTextCheck,       kTextRule,        kTextRuleText,     kTextTrigger,
     kTextDefinition, kTextCaption,  kTextFormat,      kTextInputMask,   kTextDecimals,     kTextZeroLength,
-    kTextLookup,     kTextHidden,   kTextSequence,    kTextTarget};
+    kTextLookup,     kTextHidden,   kTextSequence,    kTextTarget,      kTextType};
 
 QString Joined(const QStringList& names)
 {
@@ -370,6 +371,10 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
         block.add(kTextLinkedTo,
                   link.odbc.isEmpty() ? link.file + QStringLiteral(": ") + link.table : link.odbc);
     }
+    // The column lines keep the report's ADO-style names; here each type as the engine's users
+    // write it.
+    for (const TCatalogueColumn& column : object.columns)
+        block.add(kTextType, column.name + QStringLiteral(": ") + DeclaredTypeText(catalogue, column));
     if (object.primaryKey)
         block.add(kTextPrimaryKey,
                   object.primaryKey->name + QLatin1Char(' ') + Joined(object.primaryKey->columns));
@@ -384,14 +389,13 @@ QStringList StructureDetailTexts(const TCatalogue& catalogue, const TCatalogueOb
                                                  Joined(key.columns) + QStringLiteral(": ") + key.name);
         }
     }
-    const bool sqlServer = catalogue.provider == QLatin1String("SQLServer");
     for (const TCatalogueColumn& column : object.columns) {
         if (!column.defaultValue.isEmpty())
             block.add(kTextDefault, column.name + QStringLiteral(" = ") + column.defaultValue);
     }
     for (const TCatalogueColumn& column : object.columns) {
         if (column.autoIncrement)
-            block.add(sqlServer ? kTextIdentity : kTextAutoNumber, column.name);
+            block.add(EngineTraitsOfWord(catalogue.provider).autoIncrementText, column.name);
     }
     for (const TCatalogueColumn& column : object.columns) {
         if (!column.computed.isEmpty())

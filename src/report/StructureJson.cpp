@@ -1,5 +1,6 @@
 #include "StructureJson.h"
 
+#include "EngineTraits.h"
 #include "JsonOut.h"
 
 #include <QBuffer>
@@ -17,10 +18,8 @@ void OptionalText(JsonOut& json, const char* key, const QString& text)
     }
 }
 
-bool SqlServer(const TCatalogue& catalogue)
-{
-    return catalogue.provider == QLatin1String("SQLServer");
-}
+// Documents are for scripts: their words stay English whatever the UI language.
+constexpr int kDocumentLanguage = 2;
 
 void OptionalNumber(JsonOut& json, const char* key, const std::optional<std::int32_t>& number)
 {
@@ -150,18 +149,19 @@ void WriteTail(JsonOut& json, const TCatalogueObject& object)
     OptionalText(json, "definition", object.definition);
 }
 
-void WriteColumn(JsonOut& json, const TCatalogueColumn& column, bool sqlServer)
+void WriteColumn(JsonOut& json, const TCatalogueColumn& column, const TEngineTraits& engine)
 {
     json.beginObject();
     json.key("number");
     json.value(static_cast<long long>(column.number));
     OptionalText(json, "name", column.name);
     OptionalText(json, "type", column.typeName);
-    if (!sqlServer && column.typeCode) {
+    OptionalText(json, "declaredType", engine.declaredType(column, kDocumentLanguage));
+    if (engine.hasTypeCodes && column.typeCode) {
         json.key("typeCode");
         json.value(static_cast<long long>(*column.typeCode));
     }
-    if (sqlServer)
+    if (engine.hasSchemas)
         OptionalText(json, "baseType", column.baseType);
     json.key("length");
     json.value(static_cast<long long>(column.length));
@@ -176,12 +176,12 @@ void WriteColumn(JsonOut& json, const TCatalogueColumn& column, bool sqlServer)
     json.endObject();
 }
 
-void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
+void WriteObject(JsonOut& json, const TCatalogueObject& object, const TEngineTraits& engine)
 {
     json.beginObject();
     json.key("name");
     json.value(object.name);
-    if (sqlServer)
+    if (engine.hasSchemas)
         OptionalText(json, "schema", object.schema);
     json.key("kind");
     json.value(ObjectKindName(object.kind));
@@ -207,12 +207,12 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
     };
     if (std::is_sorted(object.columns.begin(), object.columns.end(), byNumber)) {
         for (const TCatalogueColumn& column : object.columns)
-            WriteColumn(json, column, sqlServer);
+            WriteColumn(json, column, engine);
     } else {
         QList<TCatalogueColumn> columns = object.columns;
         std::stable_sort(columns.begin(), columns.end(), byNumber);
         for (const TCatalogueColumn& column : columns)
-            WriteColumn(json, column, sqlServer);
+            WriteColumn(json, column, engine);
     }
     json.endArray();
     if (object.primaryKey) {
@@ -258,7 +258,7 @@ void WriteObject(JsonOut& json, const TCatalogueObject& object, bool sqlServer)
         json.key("columns");
         json.inlineNames(key.columns);
         OptionalText(json, "referencedTable", key.referencedTable);
-        if (sqlServer)
+        if (engine.hasSchemas)
             OptionalText(json, "referencedSchema", key.referencedSchema);
         json.key("referencedColumns");
         json.inlineNames(key.referencedColumns);
@@ -338,7 +338,7 @@ bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
     // A document of thousands of tables goes out in parts rather than whole beside the model.
     constexpr qsizetype kPart = 256 * 1024;
     const auto writeOut = [&device](const QByteArray& part) { return device.write(part) == part.size(); };
-    const bool sqlServer = SqlServer(catalogue);
+    const TEngineTraits& engine = EngineTraitsOfWord(catalogue.provider);
     JsonOut json;
     json.reserve(2 * kPart);
     json.beginObject();
@@ -348,14 +348,14 @@ bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
     json.value(static_cast<long long>(kStructureJsonVersion));
     OptionalText(json, "program", program);
     json.key("provider");
-    json.value(sqlServer ? QStringLiteral("SQLServer") : QStringLiteral("Access"));
-    if (sqlServer)
+    json.value(QString::fromLatin1(engine.word));
+    if (engine.hasSchemas)
         OptionalText(json, "server", catalogue.server);
     OptionalText(json, "database", catalogue.database);
     json.key("objects");
     json.beginArray();
     for (const TCatalogueObject* object : objects) {
-        WriteObject(json, *object, sqlServer);
+        WriteObject(json, *object, engine);
         if (json.size() >= kPart) {
             if (!writeOut(json.text()))
                 return false;

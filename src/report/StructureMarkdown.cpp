@@ -6,6 +6,7 @@
 #include "StructureJson.h"
 #include "UIText.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
@@ -20,12 +21,9 @@ constexpr int kTextDefault = 335;
 constexpr int kTextComputed = 337;
 constexpr int kTextDescription = 338;
 constexpr int kTextLinkedTo = 339;
-constexpr int kTextAutoNumber = 336;
-constexpr int kTextIdentity = 348;
 constexpr int kTextColumn = 352;
 constexpr int kTextType = 353;
 constexpr int kTextLength = 354;
-constexpr int kTextNull = 355;
 constexpr int kTextNullable = 356;
 constexpr int kTextYes = 357;
 constexpr int kTextNo = 358;
@@ -51,14 +49,29 @@ QString Label(int id)
     return text;
 }
 
+bool MultiLine(const QString& text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
 QString Code(const QString& text)
 {
     // A code span cannot hold its own fence; longer fences around backticks would not survive a
     // table cell in every renderer, so such a text is shown escaped instead.
-    if (text.contains(QLatin1Char('`')) || text.contains(QLatin1Char('|')) ||
-        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-        return MarkdownText(text);
+    if (text.contains(QLatin1Char('`')) || text.contains(QLatin1Char('|')) || MultiLine(text))
+        return MarkdownLineText(text);
     return QLatin1Char('`') + text + QLatin1Char('`');
+}
+
+// A cell holds one line: a text of several shows its first line there and whole under the table.
+QString CellText(const QString& text, const QString& column, const QString& label, QStringList& notes)
+{
+    if (!MultiLine(text))
+        return MarkdownLineText(text);
+    notes.append(QStringLiteral("- ") + MarkdownText(column) + QStringLiteral(", ") + label +
+                 QStringLiteral(": ") + MarkdownText(text).replace(u'\n', QStringLiteral("\n  ")));
+    return MarkdownLineText(text.section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0)) +
+           QStringLiteral(" …");
 }
 
 QString Names(const QStringList& names)
@@ -206,8 +219,7 @@ void WriteChecksAndTriggers(QString& out, const TCatalogue& catalogue, const TCa
 void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObject& object,
                  const TMarkdownAnchors& anchors)
 {
-    const bool sqlServer = catalogue.provider == QLatin1String("SQLServer");
-    Line(out, QStringLiteral("## ") + MarkdownText(object.listName()));
+    Line(out, QStringLiteral("## ") + MarkdownLineText(object.listName()));
     Line(out);
     if (!object.description.isEmpty()) {
         Line(out, MarkdownText(object.description));
@@ -223,29 +235,39 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
     WriteFacts(out, object);
     if (!object.columns.isEmpty()) {
         Line(out, QStringLiteral("| # | ") + Label(kTextColumn) + QStringLiteral(" | ") + Label(kTextType) +
-                      QStringLiteral(" | ") + Label(kTextLength) + QStringLiteral(" | ") + Label(kTextNull) +
-                      QStringLiteral(" | ") + Label(kTextNullable) + QStringLiteral(" | ") +
-                      Label(kTextDefault) + QStringLiteral(" | ") + Label(kTextDescription) +
-                      QStringLiteral(" |"));
-        Line(out, QStringLiteral("|--:|---|---|--:|:-:|:-:|---|---|"));
+                      QStringLiteral(" | ") + Label(kTextLength) + QStringLiteral(" | ") +
+                      Label(kTextNullable) + QStringLiteral(" | ") + Label(kTextDefault) +
+                      QStringLiteral(" | ") + Label(kTextDescription) + QStringLiteral(" |"));
+        Line(out, QStringLiteral("|--:|---|---|--:|:-:|---|---|"));
+        QStringList notes;
         for (const TCatalogueColumn& column : object.columns) {
             QString defaultText;
             if (!column.defaultValue.isEmpty())
-                defaultText = Code(column.defaultValue);
+                defaultText = MultiLine(column.defaultValue)
+                                  ? CellText(column.defaultValue, column.name, Label(kTextDefault), notes)
+                                  : Code(column.defaultValue);
             if (!column.computed.isEmpty())
-                defaultText = Label(kTextComputed) + QStringLiteral(": ") + Code(column.computed);
+                defaultText = Label(kTextComputed) + QStringLiteral(": ") +
+                              (MultiLine(column.computed)
+                                   ? CellText(column.computed, column.name, Label(kTextComputed), notes)
+                                   : Code(column.computed));
             if (column.autoIncrement)
-                defaultText = Label(sqlServer ? kTextIdentity : kTextAutoNumber);
-            // The report's null mark: "+" where SQL Server forbids nulls, nothing for Access.
-            const QString nullMark = sqlServer && !column.nullable ? QStringLiteral("+") : QString();
+                defaultText = Label(EngineTraitsOfWord(catalogue.provider).autoIncrementText);
             Line(out, QStringLiteral("| ") + QString::number(column.number) + QStringLiteral(" | ") +
-                          MarkdownText(column.name) + QStringLiteral(" | ") + MarkdownText(column.typeName) +
-                          QStringLiteral(" | ") + QString::number(column.length) + QStringLiteral(" | ") +
-                          nullMark + QStringLiteral(" | ") + Label(column.nullable ? kTextYes : kTextNo) +
-                          QStringLiteral(" | ") + defaultText + QStringLiteral(" | ") +
-                          MarkdownText(column.description) + QStringLiteral(" |"));
+                          MarkdownLineText(column.name) + QStringLiteral(" | ") +
+                          MarkdownLineText(DeclaredTypeText(catalogue, column)) + QStringLiteral(" | ") +
+                          QString::number(column.length) + QStringLiteral(" | ") +
+                          Label(column.nullable ? kTextYes : kTextNo) + QStringLiteral(" | ") + defaultText +
+                          QStringLiteral(" | ") +
+                          CellText(column.description, column.name, Label(kTextDescription), notes) +
+                          QStringLiteral(" |"));
         }
         Line(out);
+        if (!notes.isEmpty()) {
+            for (const QString& note : notes)
+                Line(out, note);
+            Line(out);
+        }
     }
     WriteFieldProperties(out, object);
     if (object.primaryKey) {
@@ -302,7 +324,10 @@ void WriteObject(QString& out, const TCatalogue& catalogue, const TCatalogueObje
 
 } // namespace
 
-QString MarkdownText(const QString& text)
+namespace {
+
+// Escapes text for Markdown; lineBreak stands for each of its line breaks.
+QString Escaped(const QString& text, const QString& lineBreak)
 {
     QString out;
     out.reserve(text.size());
@@ -313,7 +338,7 @@ QString MarkdownText(const QString& text)
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
             if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
-            out += QStringLiteral("<br>");
+            out += lineBreak;
             lineStart = true;
             continue;
         }
@@ -334,6 +359,24 @@ QString MarkdownText(const QString& text)
     return out;
 }
 
+} // namespace
+
+QString MarkdownText(const QString& text)
+{
+    // A backslash at a line's end is CommonMark's hard line break: no HTML, which a safe renderer
+    // would show as text or drop. Line breaks at the end would leave a stray backslash.
+    qsizetype end = text.size();
+    while (end > 0 && (text.at(end - 1) == QLatin1Char('\n') || text.at(end - 1) == QLatin1Char('\r')))
+        --end;
+    return Escaped(text.left(end), QStringLiteral("\\\n"));
+}
+
+QString MarkdownLineText(const QString& text)
+{
+    // Shown as the two characters the comparison's lines show for a line break.
+    return Escaped(text, QStringLiteral("\\\\n"));
+}
+
 QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
                              const QString& program, const TDiagramOptions& diagram)
 {
@@ -341,7 +384,7 @@ QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCat
     headings.append(MarkdownOverviewHeadings(objects));
     const TMarkdownAnchors anchors(headings, objects);
     QString out;
-    Line(out, QStringLiteral("# ") + MarkdownText(catalogue.database));
+    Line(out, QStringLiteral("# ") + MarkdownLineText(catalogue.database));
     Line(out);
     QStringList facts;
     facts.append(Label(kTextProvider) + QStringLiteral(": ") +

@@ -16,6 +16,10 @@
 QByteArray StructureMarkdown(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
                              const QString& program, const TDiagramOptions& diagram = {});
 
-// A text as Markdown shows it literally, inside a paragraph or a table cell: the characters that
-// would start markup are escaped, a "|" cannot end the cell and line breaks become <br>.
+// A text as Markdown shows it literally, in a paragraph or a list item: the characters that would
+// start markup are escaped, and a line break is a hard line break (a backslash at the line's end),
+// which a renderer that refuses HTML keeps too.
 QString MarkdownText(const QString& text);
+// The same where only one line fits (a heading, a table cell): a "|" cannot end the cell, and a
+// line break is shown as the two characters \n.
+QString MarkdownLineText(const QString& text);

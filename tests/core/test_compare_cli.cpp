@@ -3,6 +3,7 @@
 #include "CommandRuns.h"
 #include "JetWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -119,7 +120,7 @@ TEST_F(CompareCliTest, SnapshotAgainstAChangedFileListsWhatChangedAndExitsThree)
     EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
     EXPECT_EQ(DifferenceLines(run.out),
               (QStringList{QStringLiteral("changed column City: length 30 -> 60"),
-                           QStringLiteral("changed column Freight: type Currency -> Double"),
+                           QStringLiteral("changed column Freight: type Currency -> Number (Double)"),
                            QStringLiteral("removed column ShippedDate"),
                            QStringLiteral("removed index ShippedDate")}))
         << run.out.toStdString();
@@ -180,7 +181,7 @@ TEST_F(CompareCliTest, JsonOutputHasTheComparisonShape)
                     QStringLiteral("en"), QStringLiteral("--compare"), oldFile, file});
     EXPECT_EQ(markdown.exitCode, 3);
     EXPECT_TRUE(markdown.out.contains(
-        QLatin1String("\n## Orders\n\n- changed column Freight: type Currency -> Double\n")))
+        QLatin1String("\n## Orders\n\n- changed column Freight: type Currency -> Number (Double)\n")))
         << markdown.out.toStdString();
 }
 
@@ -268,12 +269,159 @@ INSTANTIATE_TEST_SUITE_P(
     Baselines, CompareCliBadBaseline,
     ::testing::Values(TBadBaseline{"OtherFormat", R"({"format": "orvane-comparison", "version": 1})",
                                    "base.json: not a structure document"},
-                      TBadBaseline{"LaterVersion", R"({"format": "orvane-structure", "version": 7})",
-                                   "version 7 is not supported"},
+                      TBadBaseline{"VersionZero", R"({"format": "orvane-structure", "version": 0})",
+                                   "version 0 is not supported"},
                       TBadBaseline{"BrokenJson", "{\"format\": ", "base.json: not JSON"},
                       TBadBaseline{"NotADatabase", "plain text, no database", "base.json"},
                       TBadBaseline{"Missing", nullptr, "missing.mdb"}),
     [](const ::testing::TestParamInfo<TBadBaseline>& p) { return std::string(p.param.label); });
+
+// A snapshot that went through jq -S (or Python's sort_keys) and a Windows editor: keys sorted,
+// a byte order mark before the text.
+TEST_F(CompareCliTest, ASortedSnapshotWithAByteOrderMarkIsTheSameSnapshot)
+{
+    const QString before =
+        Snapshot(Write(QStringLiteral("old.mdb"), jet::richDatabase()), QStringLiteral("before.json"));
+    QFile snapshot(before);
+    ASSERT_TRUE(snapshot.open(QIODevice::ReadOnly));
+    const QByteArray sorted =
+        "\xEF\xBB\xBF" + QJsonDocument(QJsonDocument::fromJson(snapshot.readAll()).object()).toJson();
+    const QString edited = WriteText(QStringLiteral("edited.json"), sorted);
+    const QString file = Write(QStringLiteral("back.mdb"), ChangedDatabase());
+    const ProgramRun run = RunProgram({QStringLiteral("--compare"), edited, file});
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+    EXPECT_EQ(DifferenceLines(run.out).size(), 4) << run.out.toStdString();
+}
+
+// A baseline that can be read only once: a process substitution, /dev/stdin, "-" (standard input),
+// also an Access file arriving so.
+struct TStreamedBaseline
+{
+    const char* label;
+    bool accessFile;                          // the baseline is the old Access file, else its snapshot
+    QStringList (*arguments)(const QString&); // the run's arguments for the current file
+    bool throughShell;                        // arguments are a bash command line with the baseline on stdin
+};
+
+class CompareCliStreamedBaseline : public CompareCliTest,
+                                   public ::testing::WithParamInterface<TStreamedBaseline>
+{
+};
+
+TEST_P(CompareCliStreamedBaseline, IsReadOnce)
+{
+    const TStreamedBaseline& p = GetParam();
+    const QString old = Write(QStringLiteral("old.mdb"), jet::richDatabase());
+    const QString baseline = p.accessFile ? old : Snapshot(old, QStringLiteral("before.json"));
+    const QString file = Write(QStringLiteral("back.mdb"), ChangedDatabase());
+    QFile bytes(baseline);
+    ASSERT_TRUE(bytes.open(QIODevice::ReadOnly));
+    const QByteArray input = bytes.readAll();
+    const QStringList arguments =
+        QStringList{QStringLiteral("--language"), QStringLiteral("en")} + p.arguments(file);
+    const ProgramRun run = p.throughShell
+                               ? RunProgram({QStringLiteral("-c"), kProgram + u' ' + arguments.join(u' ')},
+                                            input, QStringLiteral("/bin/bash"))
+                               : RunProgram(arguments, input);
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+    EXPECT_EQ(DifferenceLines(run.out).size(), 4) << run.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, CompareCliStreamedBaseline,
+    ::testing::Values(
+        TStreamedBaseline{"ProcessSubstitution", false,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare <(cat)"), f};
+                          },
+                          true},
+        TStreamedBaseline{"Pipe", false,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare /dev/fd/3 3<&0"), f};
+                          },
+                          true},
+        TStreamedBaseline{
+            "DevStdin", false,
+            [](const QString& f) {
+                return QStringList{QStringLiteral("--compare"), QStringLiteral("/dev/stdin"), f};
+            },
+            false},
+        TStreamedBaseline{"Dash", false,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare"), QStringLiteral("-"), f};
+                          },
+                          false},
+        TStreamedBaseline{"AccessFileOnStdin", true,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare"), QStringLiteral("-"), f};
+                          },
+                          false},
+        TStreamedBaseline{"AccessFileThroughProcessSubstitution", true,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare <(cat)"), f};
+                          },
+                          true},
+        // /dev/stdin of a file: the reader's own standard input is another stream.
+        TStreamedBaseline{"AccessFileOnDevStdinFromAFile", true,
+                          [](const QString& f) {
+                              return QStringList{QStringLiteral("--compare /dev/stdin"), f,
+                                                 QStringLiteral("<"),
+                                                 QFileInfo(f).absolutePath() + QStringLiteral("/old.mdb")};
+                          },
+                          true}),
+    [](const ::testing::TestParamInfo<TStreamedBaseline>& p) { return std::string(p.param.label); });
+
+// Documents name an Access file as it was given, so a snapshot is the same bytes from any folder;
+// the text report's header keeps the path opened.
+struct TNamedAs
+{
+    const char* label;
+    QStringList format;
+    const char* report; // %1: the folder the run is in
+    const char* comparison;
+};
+
+class CompareCliNamedAs : public CompareCliTest, public ::testing::WithParamInterface<TNamedAs>
+{
+};
+
+TEST_P(CompareCliNamedAs, ARelativePathStaysRelative)
+{
+    QDir(m_dir.path()).mkdir(QStringLiteral("data"));
+    Write(QStringLiteral("data/back.mdb"), jet::richDatabase());
+    Write(QStringLiteral("data/old.mdb"), ChangedDatabase());
+    const auto runIn = [&](const QStringList& arguments) {
+        QProcess process;
+        process.setChildProcessModifier([] { ::setsid(); });
+        process.setWorkingDirectory(m_dir.path());
+        process.start(kProgram, QStringList{QStringLiteral("--language"), QStringLiteral("en")} +
+                                    GetParam().format + arguments);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QString report = runIn({QStringLiteral("data/back.mdb")});
+    EXPECT_TRUE(report.contains(QString::fromUtf8(GetParam().report).arg(m_dir.path())))
+        << report.toStdString();
+    const QString comparison =
+        runIn({QStringLiteral("--compare"), QStringLiteral("data/old.mdb"), QStringLiteral("data/back.mdb")});
+    EXPECT_TRUE(comparison.contains(QString::fromUtf8(GetParam().comparison))) << comparison.toStdString();
+    EXPECT_FALSE(comparison.contains(m_dir.path())) << comparison.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CompareCliNamedAs,
+    ::testing::Values(TNamedAs{"Json",
+                               {QStringLiteral("--format"), QStringLiteral("json")},
+                               "\"database\": \"data/back.mdb\"",
+                               "\"database\": \"data/old.mdb\""},
+                      TNamedAs{"Markdown",
+                               {QStringLiteral("--format"), QStringLiteral("markdown")},
+                               "# data/back.mdb\n",
+                               "Access data/back.mdb"},
+                      // The text report's header names the file opened, as the window's does.
+                      TNamedAs{"Text", {}, "Database:  %1/data/back.mdb", "Baseline:  Access data/old.mdb"}),
+    [](const ::testing::TestParamInfo<TNamedAs>& p) { return std::string(p.param.label); });
 
 TEST_F(CompareCliTest, UsageMistakesExitTwo)
 {

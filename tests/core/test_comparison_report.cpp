@@ -1,5 +1,6 @@
 // The outputs of a comparison on a fixed set of differences: the JSON document's exact bytes
 // (a contract for CI scripts: key order, empty values left out) and the report lines.
+#include "CatalogueSamples.h"
 #include "ComparisonReport.h"
 #include "UIText.h"
 
@@ -155,6 +156,89 @@ TEST(ComparisonReport, SaysSoWhenNothingDiffersInTheUiLanguage)
     EXPECT_TRUE(page.startsWith("# Strukturvergleich\n\n- Basis: Access /data/back.mdb"))
         << page.toStdString();
     EXPECT_FALSE(page.contains("\n## "));
+}
+
+// A changed type reads as each engine's users write it, in the report's language; the document
+// keeps the values the structure documents spell. Where the declared types say the same (a user
+// type whose base changed) the document's values show what differs.
+struct TTypeText
+{
+    int language;
+    const char* line;
+    const char* sameDeclared;
+};
+
+class ComparisonTypeText : public ::testing::TestWithParam<TTypeText>
+{
+};
+
+TEST_P(ComparisonTypeText, NamesTheTypesAsTheirEnginesDo)
+{
+    const LanguageGuard language(GetParam().language);
+    TFixture f;
+    const TCatalogueColumn access = JetModelColumn(1, QStringLiteral("Name"), 202, 40);
+    const TCatalogueColumn sql = ModelColumn(1, QStringLiteral("Name"), QStringLiteral("nvarchar"), -1);
+    TStructureDifference d =
+        Difference(TChangeKind::Changed, TDifferenceItem::Column, "Name", "type", "VarWChar", "nvarchar");
+    d.baselineColumn = &access;
+    d.currentColumn = &sql;
+    TCatalogueColumn code = ModelColumn(2, QStringLiteral("Code"), QStringLiteral("Code"), 6);
+    code.baseType = QStringLiteral("varchar");
+    TCatalogueColumn wideCode = code;
+    wideCode.baseType = QStringLiteral("nvarchar");
+    TStructureDifference base = Difference(TChangeKind::Changed, TDifferenceItem::Column, "Code", "type",
+                                           "Code (varchar)", "Code (nvarchar)");
+    base.baselineColumn = &code;
+    base.currentColumn = &wideCode;
+    f.settings.baseline = TComparisonSide{&f.access, QString()};
+    TComparisonSettings sqlBoth = f.settings;
+    sqlBoth.baseline = TComparisonSide{&f.sql, QString()};
+    f.comparison.differences = {d};
+
+    TStringLineSink sink;
+    WriteComparisonReport(sink, f.settings, f.comparison);
+    EXPECT_TRUE(sink.lines().contains(QString::fromUtf8(GetParam().line)))
+        << sink.lines().join(u'\n').toStdString();
+    const QByteArray json = ComparisonJson(f.settings, f.comparison, QString());
+    EXPECT_TRUE(json.contains("\"baseline\": \"VarWChar\",\n      \"current\": \"nvarchar\""))
+        << json.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(ComparisonMarkdown(f.settings, f.comparison, QString()))
+                    .contains(QStringLiteral("- ") + QString::fromUtf8(GetParam().line).trimmed()));
+
+    f.comparison.differences = {base};
+    TStringLineSink same;
+    WriteComparisonReport(same, sqlBoth, f.comparison);
+    EXPECT_TRUE(same.lines().contains(QString::fromUtf8(GetParam().sameDeclared)))
+        << same.lines().join(u'\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, ComparisonTypeText,
+    ::testing::Values(TTypeText{2, "          changed column Name: type Short Text (40) -> nvarchar(max)",
+                                "          changed column Code: type Code (varchar) -> Code (nvarchar)"},
+                      TTypeText{1, "          geändert Spalte Name: Typ Kurzer Text (40) -> nvarchar(max)",
+                                "          geändert Spalte Code: Typ Code (varchar) -> Code (nvarchar)"}));
+
+// The published schema holds the writer's documents and refuses what the format rules out.
+TEST(ComparisonSchema, WrittenDocumentsValidateAndBrokenOnesDoNot)
+{
+    TFixture f;
+    const QByteArray written = ComparisonJson(f.settings, f.comparison, QStringLiteral("Orvane 1.2"));
+    EXPECT_EQ(ComparisonSchemaVerdict(written), QLatin1String("valid"));
+    f.comparison.differences.clear();
+    EXPECT_EQ(ComparisonSchemaVerdict(ComparisonJson(f.settings, f.comparison, QString())),
+              QLatin1String("valid"));
+    for (const auto& [from, to] : std::initializer_list<std::pair<const char*, const char*>>{
+             {R"("change": "removed",)", R"("change": "removed", "property": "type",)"},
+             {R"("typeMapping": "access-sqlserver")", R"("typeMapping": "yes")"},
+             {R"("item": "table",)", R"("item": "table", "name": "x",)"},
+             {R"("version": 1)", R"("version": 2)"},
+             {R"("provider": "Access")", R"("provider": "Access", "server": "x")"}}) {
+        QByteArray broken = written;
+        broken.replace(from, to);
+        ASSERT_NE(broken, written) << from;
+        EXPECT_NE(ComparisonSchemaVerdict(broken), QLatin1String("valid")) << to;
+    }
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #include "ReportArguments.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -183,3 +185,85 @@ TEST(ReportOptionsTest, ValuesAfterAnEqualsSignAndTheShortHelp)
     ASSERT_TRUE(ParseReportCommandLine({QStringLiteral("-h")}, parsed, error));
     EXPECT_TRUE(parsed.help);
 }
+
+// The bash completion made from the table, run by bash itself: what it offers after each word.
+struct TCompletion
+{
+    const char* label;
+    QStringList words; // the command line, the word being completed last
+    QStringList offered;
+};
+
+class BashCompletionTest : public ::testing::TestWithParam<TCompletion>
+{
+};
+
+TEST_P(BashCompletionTest, OffersWhatTheOptionTakes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile script(dir.filePath(QStringLiteral("orvane-report")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(ReportCommandBashCompletion().toUtf8());
+    script.close();
+    for (const char* name : {"back.mdb", "before.json"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    QProcess bash;
+    bash.setWorkingDirectory(dir.path());
+    bash.start(
+        QStringLiteral("/bin/bash"),
+        QStringList{QStringLiteral("-c"),
+                    QStringLiteral("source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
+                                   "_orvane_report; printf '%s\\n' \"${COMPREPLY[@]}\""),
+                    QStringLiteral("_"), script.fileName()} +
+            GetParam().words);
+    ASSERT_TRUE(bash.waitForFinished(30000));
+    EXPECT_EQ(bash.exitCode(), 0) << bash.readAllStandardError().toStdString();
+    QStringList offered = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    offered.sort();
+    EXPECT_EQ(offered, GetParam().offered);
+}
+
+QStringList EveryOption()
+{
+    QStringList all;
+    for (const TReportOption& option : ReportOptions()) {
+        all.append(QString::fromLatin1(option.name));
+        if (option.alias != nullptr)
+            all.append(QString::fromLatin1(option.alias));
+    }
+    all.sort();
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, BashCompletionTest,
+    ::testing::Values(
+        TCompletion{
+            "FilesFirst",
+            {QStringLiteral("orvane-report"), QString()},
+            {QStringLiteral("back.mdb"), QStringLiteral("before.json"), QStringLiteral("orvane-report")}},
+        TCompletion{"Options", {QStringLiteral("orvane-report"), QStringLiteral("-")}, EveryOption()},
+        TCompletion{"OptionPrefix",
+                    {QStringLiteral("orvane-report"), QStringLiteral("--pass")},
+                    {QStringLiteral("--password-stdin")}},
+        TCompletion{"Formats",
+                    {QStringLiteral("orvane-report"), QStringLiteral("--format"), QString()},
+                    {QStringLiteral("json"), QStringLiteral("markdown"), QStringLiteral("pdf"),
+                     QStringLiteral("rtf"), QStringLiteral("text")}},
+        TCompletion{"Languages",
+                    {QStringLiteral("orvane-report"), QStringLiteral("--language"), QStringLiteral("d")},
+                    {QStringLiteral("de")}},
+        TCompletion{"BaselineFile",
+                    {QStringLiteral("orvane-report"), QStringLiteral("--compare"), QStringLiteral("be")},
+                    {QStringLiteral("before.json")}},
+        TCompletion{"DatabaseFile",
+                    {QStringLiteral("orvane-report"), QStringLiteral("--detail"), QStringLiteral("ba")},
+                    {QStringLiteral("back.mdb")}},
+        TCompletion{"NoFilesForAServer",
+                    {QStringLiteral("orvane-report"), QStringLiteral("--server"), QStringLiteral("b")},
+                    {}}),
+    [](const ::testing::TestParamInfo<TCompletion>& p) { return std::string(p.param.label); });

@@ -94,6 +94,41 @@ tdsfixture::Database MovedDatabase()
     return db;
 }
 
+// nwind's Products as it was upsized: the server has Access's CategoryID index and an index of its
+// own on the same column for the relationship; types as SQL Server's users declare them.
+tdsfixture::Database UpsizedProducts()
+{
+    using namespace tdsfixture;
+    Database db("products");
+    db.addTable("Products",
+                columns("ProductID int not null, ProductName nvarchar(40) not null, CategoryID int, "
+                        "UnitPrice decimal(19,4), Notes varchar(max), Owner sysname, "
+                        "Added datetime2(3)"));
+    Object& products = db.object("Products");
+    products.indexes.push_back({"CategoriesProducts", false, {{"CategoryID", false}}, {}});
+    products.indexes.push_back({"CategoryID", false, {{"CategoryID", false}}, {}});
+    return db;
+}
+
+jet::Database AccessProducts()
+{
+    jet::Column price = Jet("UnitPrice", jet::ColumnType::Numeric);
+    price.precision = 19;
+    price.scale = 4;
+    jet::Column name = Jet("ProductName", jet::ColumnType::Text, 40);
+    name.required = true;
+    jet::Column id = Jet("ProductID", jet::ColumnType::Long);
+    id.required = true;
+    jet::Table products{QStringLiteral("Products"),
+                        {id, name, Jet("CategoryID", jet::ColumnType::Long), price,
+                         Jet("Notes", jet::ColumnType::Memo), Jet("Owner", jet::ColumnType::Text, 128),
+                         Jet("Added", jet::ColumnType::DateTime)}};
+    products.indexes = {jet::Index{QStringLiteral("CategoryID"), {{QStringLiteral("CategoryID"), false}}}};
+    jet::Database db;
+    db.tables = {products};
+    return db;
+}
+
 class SqlServerCompare : public ::testing::Test
 {
 protected:
@@ -103,6 +138,7 @@ protected:
             GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
         ASSERT_TRUE(m_dir.isValid());
         tdsfixture::writeDatabase(MovedDatabase(), m_dir.path().toStdString());
+        tdsfixture::writeDatabase(UpsizedProducts(), m_dir.path().toStdString());
         TdsServerProcess::Options options;
         options.catalogDir = m_dir.path().toStdString();
         m_server = std::make_unique<TdsServerProcess>(options);
@@ -143,6 +179,44 @@ TEST_F(SqlServerCompare, AMovedBackEndListsOnlyWhatReallyDiffers)
     EXPECT_TRUE(
         text.out.contains(QLatin1String("          changed column Freight: type Currency -> float\n")))
         << text.out.toStdString();
+}
+
+// The same-named index is the partner of Access's, and a changed type reads as each engine's
+// users write it; the structure document declares SQL Server's types as the server's users do.
+TEST_F(SqlServerCompare, UpsizedProductsPairTheSameNamedIndexAndDeclareTheirTypes)
+{
+    const QString file = m_dir.filePath(QStringLiteral("products.mdb"));
+    jet::writeFile(file, AccessProducts());
+    const QStringList server{
+        QStringLiteral("--server"),   QStringLiteral("127.0.0.1,%1").arg(m_server->port()),
+        QStringLiteral("--database"), QStringLiteral("products"),
+        QStringLiteral("--user"),     QStringLiteral("sa")};
+    const ProgramRun text = RunProgram(
+        QStringList{QStringLiteral("--language"), QStringLiteral("en"), QStringLiteral("--compare"), file} +
+        server);
+    ASSERT_EQ(text.exitCode, 3) << text.err.toStdString() << text.out.toStdString();
+    QStringList lines;
+    for (const QString& line : text.out.split(u'\n')) {
+        if (line.startsWith(QString(10, u' ')))
+            lines.append(line.trimmed());
+    }
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("changed column Notes: type Long Text -> varchar(max)"),
+                                  QStringLiteral("added index CategoriesProducts")}))
+        << text.out.toStdString();
+
+    const ProgramRun json =
+        RunProgram(QStringList{QStringLiteral("--format"), QStringLiteral("json")} + server);
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    QStringList declared;
+    const QJsonArray objects =
+        QJsonDocument::fromJson(json.out.toUtf8()).object().value(QLatin1String("objects")).toArray();
+    ASSERT_EQ(objects.size(), 1);
+    for (const QJsonValue& column : objects.at(0).toObject().value(QLatin1String("columns")).toArray())
+        declared.append(column.toObject().value(QLatin1String("declaredType")).toString());
+    EXPECT_EQ(declared,
+              (QStringList{QStringLiteral("int"), QStringLiteral("nvarchar(40)"), QStringLiteral("int"),
+                           QStringLiteral("decimal(19,4)"), QStringLiteral("varchar(max)"),
+                           QStringLiteral("sysname"), QStringLiteral("datetime2(3)")}));
 }
 
 } // namespace

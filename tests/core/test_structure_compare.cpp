@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 QList<const TCatalogueObject*> All(const TCatalogue& catalogue)
@@ -356,6 +358,79 @@ TEST(StructureCompare, AcrossEnginesKeysAndIndexesMatchByTheirColumns)
                            QStringLiteral("removed foreignKey dbo.Orders.CustomersOrders"),
                            QStringLiteral("added foreignKey dbo.Orders.FK_Orders_Customers")}));
 }
+
+// Indexes matched by their columns: of several on the same columns the one of the same name is
+// the partner, whichever the alphabet puts first (nwind's CategoryID index on Products against
+// SQL Server's CategoriesProducts and CategoryID).
+struct TIndexPairing
+{
+    const char* label;
+    QStringList baseline; // index names, each on CategoryID
+    QStringList current;
+    bool cross;
+    QStringList expected;
+};
+
+class IndexPairing : public ::testing::TestWithParam<TIndexPairing>
+{
+};
+
+TEST_P(IndexPairing, PrefersTheSameNamedPartner)
+{
+    const auto products = [](const QStringList& names, bool sql) {
+        TCatalogueObject o = Table(QStringLiteral("Products"),
+                                   {sql ? SqlColumn(QStringLiteral("CategoryID"), "int", 4)
+                                        : AccessColumn(QStringLiteral("CategoryID"), "Integer", 3, 4)},
+                                   sql ? QStringLiteral("dbo") : QString());
+        for (const QString& name : names)
+            o.indexes.append(TCatalogueIndex{name, false, {{QStringLiteral("CategoryID"), false}}});
+        return o;
+    };
+    const TIndexPairing& p = GetParam();
+    const TCatalogue baseline = Access({products(p.baseline, false)});
+    const TCatalogue current =
+        p.cross ? SqlServer({products(p.current, true)}) : Access({products(p.current, false)});
+    EXPECT_EQ(Lines(baseline, current), p.expected);
+    // The other way round pairs the same.
+    QStringList reversed;
+    for (QString line : p.expected)
+        reversed.append(line.startsWith(QLatin1String("added"))
+                            ? line.replace(0, 5, QStringLiteral("removed"))
+                            : line.replace(0, 7, QStringLiteral("added")));
+    std::sort(reversed.begin(), reversed.end());
+    QStringList back = Lines(current, baseline);
+    std::sort(back.begin(), back.end());
+    EXPECT_EQ(back, reversed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Indexes, IndexPairing,
+    ::testing::Values(TIndexPairing{"CrossEngineNameSortsLater",
+                                    {QStringLiteral("CategoryID")},
+                                    {QStringLiteral("CategoriesProducts"), QStringLiteral("CategoryID")},
+                                    true,
+                                    {QStringLiteral("added index dbo.Products.CategoriesProducts")}},
+                      TIndexPairing{"CrossEngineNameSortsFirst",
+                                    {QStringLiteral("CategoryID")},
+                                    {QStringLiteral("CategoryID"), QStringLiteral("ZZ_Category")},
+                                    true,
+                                    {QStringLiteral("added index dbo.Products.ZZ_Category")}},
+                      TIndexPairing{"CrossEngineOtherCase",
+                                    {QStringLiteral("categoryid"), QStringLiteral("CategoriesProducts")},
+                                    {QStringLiteral("CategoryID"), QStringLiteral("XCategoriesProducts")},
+                                    true,
+                                    {}},
+                      TIndexPairing{"CrossEngineNoNamesakeTakesTheFirst",
+                                    {QStringLiteral("Category")},
+                                    {QStringLiteral("IX_A"), QStringLiteral("IX_B")},
+                                    true,
+                                    {QStringLiteral("added index dbo.Products.IX_B")}},
+                      TIndexPairing{"SameEngineByName",
+                                    {QStringLiteral("CategoryID")},
+                                    {QStringLiteral("CategoriesProducts"), QStringLiteral("CategoryID")},
+                                    false,
+                                    {QStringLiteral("added index Products.CategoriesProducts")}}),
+    [](const ::testing::TestParamInfo<TIndexPairing>& p) { return std::string(p.param.label); });
 
 TEST(StructureCompare, TheTypeTableCoversEveryAccessCodeTheDocumentationNames)
 {

@@ -59,6 +59,7 @@ TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
           "number": 1,
           "name": "OrderID",
           "type": "int",
+          "declaredType": "int",
           "length": 4,
           "nullable": false,
           "autoIncrement": true
@@ -67,6 +68,7 @@ TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
           "number": 2,
           "name": "Placed",
           "type": "datetime",
+          "declaredType": "datetime",
           "length": 8,
           "nullable": false,
           "autoIncrement": false,
@@ -76,6 +78,7 @@ TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
           "number": 3,
           "name": "Code",
           "type": "ShortCode",
+          "declaredType": "ShortCode",
           "baseType": "varchar",
           "length": 6,
           "nullable": true,
@@ -85,6 +88,7 @@ TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
           "number": 4,
           "name": "Total",
           "type": "money",
+          "declaredType": "money",
           "length": 8,
           "nullable": true,
           "autoIncrement": false,
@@ -118,6 +122,7 @@ TEST(StructureJson, SqlServerDocumentIsExactlyTheContractedShape)
           "number": 1,
           "name": "OrderID",
           "type": "int",
+          "declaredType": "int",
           "length": 4,
           "nullable": false,
           "autoIncrement": false
@@ -215,6 +220,10 @@ TEST(StructureDetail, AccessBlockListsEveryDetailInEnglish)
     EXPECT_EQ(
         StructureDetailTexts(catalogue, catalogue.objects.at(1)),
         QStringList({
+            "Type          OrderID: AutoNumber",
+            "Type          CustomerID: Short Text (5)",
+            "Type          Shipped: Yes/No",
+            "Type          Qty: Number (Byte)",
             "Primary key   PrimaryKey (OrderID)",
             "Index         CustomerID (CustomerID, OrderID)",
             "Index         Shipped (Shipped descending)",
@@ -225,6 +234,8 @@ TEST(StructureDetail, AccessBlockListsEveryDetailInEnglish)
         }));
     EXPECT_EQ(StructureDetailTexts(catalogue, catalogue.objects.at(0)),
               QStringList({
+                  "Type          CustomerID: Short Text (5)",
+                  "Type          Größe: Number (Long Integer)",
                   "Primary key   PrimaryKey (CustomerID)",
                   "Referenced by Orders (CustomerID): CustomersOrders",
                   "Default       Größe = 0",
@@ -248,7 +259,9 @@ TEST_P(StructureDetailLanguages, ValuesLineUp)
     QStringList lines = StructureDetailTexts(catalogue, catalogue.objects.at(0));
     lines += StructureDetailTexts(catalogue, catalogue.objects.at(1));
     ASSERT_GE(lines.size(), 6);
-    const qsizetype start = lines.first().indexOf(QLatin1String("PK_Orders"));
+    // The first value after the column types.
+    const qsizetype start =
+        lines.filter(QLatin1String("PK_Orders")).value(0).indexOf(QLatin1String("PK_Orders"));
     ASSERT_GT(start, 0);
     for (const QString& line : lines) {
         EXPECT_NE(line.at(start), QLatin1Char(' ')) << line.toStdString();
@@ -323,7 +336,9 @@ TEST_P(MarkdownEscaping, TextRendersAsItself)
 INSTANTIATE_TEST_SUITE_P(
     Texts, MarkdownEscaping,
     ::testing::Values(MarkdownCase{"Order Details", "Order Details"}, MarkdownCase{"a|b", "a\\|b"},
-                      MarkdownCase{"line\r\nnext\rlast\n", "line<br>next<br>last<br>"},
+                      // Hard line breaks, no HTML; a break at the end would leave a stray backslash.
+                      MarkdownCase{"line\r\nnext\rlast\n", "line\\\nnext\\\nlast"},
+                      MarkdownCase{"one\n\n- two", "one\\\n\\\n\\- two"},
                       MarkdownCase{"my_table*x*", "my\\_table\\*x\\*"},
                       MarkdownCase{"<b>&amp;", "\\<b\\>\\&amp;"},
                       MarkdownCase{"# not a heading", "\\# not a heading"}, MarkdownCase{"- x", "\\- x"},
@@ -342,8 +357,10 @@ TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)
     EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^## "))),
               QStringList({"## Contents", "## Relationships", "## Orders", "## sales.Orders"}));
     EXPECT_TRUE(lines.contains(QLatin1String("Orders \\| \"quoted\" \\<b\\>")));
-    EXPECT_TRUE(lines.contains(QLatin1String("| 2 | Placed | datetime | 8 | + | no | `(getdate())` |  |")));
-    EXPECT_TRUE(lines.contains(QLatin1String("| 1 | OrderID | int | 4 | + | no | Identity |  |")));
+    EXPECT_TRUE(lines.contains(QLatin1String("| 2 | Placed | datetime | 8 | no | `(getdate())` |  |")));
+    EXPECT_TRUE(lines.contains(QLatin1String("| 1 | OrderID | int | 4 | no | Identity |  |")));
+    // A user type by its own name, as SQL Server's users write it.
+    EXPECT_TRUE(lines.contains(QLatin1String("| 3 | Code | ShortCode | 6 | yes |  |  |")));
     EXPECT_TRUE(lines.contains(QLatin1String("**Primary key**: PK\\_Orders (OrderID)")));
     EXPECT_TRUE(lines.contains(QLatin1String("- UQ\\_Orders\\_Code (Code) (Unique index)")));
     EXPECT_TRUE(lines.contains(
@@ -352,9 +369,35 @@ TEST(StructureMarkdown, PageHasHeadingsColumnTablesAndKeys)
     const QStringList rows = lines.filter(QRegularExpression(QStringLiteral("^\\|")));
     ASSERT_EQ(rows.size(), 2 + 4 + 2 + 1);
     for (const QString& row : rows)
-        EXPECT_EQ(QString(row).remove(QLatin1String("\\|")).count(QLatin1Char('|')), 9) << row.toStdString();
+        EXPECT_EQ(QString(row).remove(QLatin1String("\\|")).count(QLatin1Char('|')), 8) << row.toStdString();
     EXPECT_TRUE(page.endsWith(QLatin1String("\n")));
     EXPECT_FALSE(page.endsWith(QLatin1String("\n\n")));
+}
+
+// A text of several lines keeps its breaks where a renderer that refuses HTML shows it: in a
+// paragraph as hard breaks, out of a table cell (which holds one line) into a list under it.
+TEST(StructureMarkdown, MultiLineTextsKeepTheirBreaksWithoutHtml)
+{
+    LanguageGuard english(2);
+    TCatalogue catalogue = SampleAccessCatalogue();
+    catalogue.objects[0].description = QStringLiteral("Who buys\nand where");
+    catalogue.objects[0].columns[1].defaultValue = QStringLiteral("IIf([A]=1,\r\n2,3)");
+    const QString page = QString::fromUtf8(
+        StructureMarkdown(catalogue, {&catalogue.objects.at(0)}, QString::fromLatin1(kProgram)));
+    EXPECT_FALSE(page.contains(QLatin1String("<br>"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QLatin1String("\n\nWho buys\\\nand where\n\n"))) << page.toStdString();
+    const QStringList lines = page.split(QLatin1Char('\n'));
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("| 1 | CustomerID | Short Text (5) | 5 | no |  | Five letters … |")))
+        << page.toStdString();
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("| 2 | Größe | Number (Long Integer) | 4 | yes | IIf(\\[A\\]=1, … |  |")))
+        << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("\n\n- CustomerID, Description: Five letters\\\n  upper case\n"
+                                             "- Größe, Default: IIf(\\[A\\]=1,\\\n  2,3)\n\n")))
+        << page.toStdString();
+    for (const QString& row : lines.filter(QRegularExpression(QStringLiteral("^\\|"))))
+        EXPECT_EQ(QString(row).remove(QLatin1String("\\|")).count(QLatin1Char('|')), 8) << row.toStdString();
 }
 
 } // namespace

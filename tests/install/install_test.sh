@@ -58,6 +58,26 @@ else
   fail "orvane-report --help exits with an error"
 fi
 
+# The bash completion is installed where bash-completion looks, offers every option --help lists
+# and the words of a value chosen from a list.
+completion=$prefix/share/bash-completion/completions/orvane-report
+if [[ -s $completion ]]; then
+  complete_words() { # complete_words WORD...: what the completion offers for the last word
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _orvane_report
+             printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@"
+  }
+  offered=$(complete_words orvane-report --)
+  for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -qx -- "$option" <<<"$offered" || fail "the bash completion does not offer $option"
+  done
+  [[ $(complete_words orvane-report --format m) == markdown ]] ||
+    fail "the bash completion does not complete --format's values"
+  [[ -z $(complete_words orvane-report --server d) ]] ||
+    fail "the bash completion offers files for --server"
+else
+  fail "the bash completion script is not installed"
+fi
+
 cp "$sample" "$scratch/sample.mdb"
 chmod 644 "$scratch/sample.mdb"
 mkdir -m 755 "$scratch/home"

@@ -286,7 +286,9 @@ TCatalogue SampleSqlServerDatabase()
     return c;
 }
 
-QString StructureSchemaVerdict(const QByteArray& document)
+namespace {
+
+QString SchemaVerdict(const QByteArray& document, const QString& schema)
 {
     // Debian's interpreter, which has the python3-jsonschema package the scripts install; a
     // python3 earlier on the path may lack it.
@@ -294,9 +296,19 @@ QString StructureSchemaVerdict(const QByteArray& document)
     const QString python =
         QFileInfo::exists(system) ? system : QStandardPaths::findExecutable(QStringLiteral("python3"));
     const HelperRunResult run =
-        RunHelperProgram(python,
-                         {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/validate_json.py"),
-                          QStringLiteral(ORVANE_SOURCE_DIR "/docs/orvane-structure.schema.json")},
+        RunHelperProgram(python, {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/validate_json.py"), schema},
                          document, 60000, 1 << 20);
     return QString::fromUtf8(run.output).trimmed();
+}
+
+} // namespace
+
+QString StructureSchemaVerdict(const QByteArray& document)
+{
+    return SchemaVerdict(document, QStringLiteral(ORVANE_SOURCE_DIR "/docs/orvane-structure.schema.json"));
+}
+
+QString ComparisonSchemaVerdict(const QByteArray& document)
+{
+    return SchemaVerdict(document, QStringLiteral(ORVANE_SOURCE_DIR "/docs/orvane-comparison.schema.json"));
 }

@@ -32,3 +32,5 @@ TCatalogueColumn JetModelColumn(int number, const QString& name, int adoType, in
 // What the repository's schema validator says of a structure document: "valid" or the first
 // problem it found.
 QString StructureSchemaVerdict(const QByteArray& document);
+// The same for a comparison document against docs/orvane-comparison.schema.json.
+QString ComparisonSchemaVerdict(const QByteArray& document);

@@ -66,9 +66,12 @@ QString ReportProgramPath()
     return QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-report");
 }
 
-ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input, const QString& program)
+ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input, const QString& program,
+                      const QString& workingDirectory)
 {
     QProcess process;
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
     process.setChildProcessModifier([] { ::setsid(); });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));

@@ -56,6 +56,6 @@ struct ProgramRun
 };
 
 // Runs program (orvane-report by default) in a session of its own, so it has no terminal to ask
-// on, in the C.UTF-8 locale, with input as standard input.
+// on, in the C.UTF-8 locale, with input as standard input, in workingDirectory when one is given.
 ProgramRun RunProgram(const QStringList& arguments, const QByteArray& input = {},
-                      const QString& program = ReportProgramPath());
+                      const QString& program = ReportProgramPath(), const QString& workingDirectory = {});

@@ -10,6 +10,7 @@
 #include "KorvUserManagerCrypt.h"
 #include "UIText.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -126,9 +127,15 @@ TEST_F(WindowCompareTest, SaveStructureWritesTheDocumentOfTheCommandLine)
     EXPECT_EQ(prompter->shown[0].text, folder.filePath(QStringLiteral("shop.json")));
     QFile saved(target);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    const ProgramRun cli = RunProgram({QStringLiteral("--format"), QStringLiteral("json"), shop});
+    // The document names the file, not the folder it lies in here: the command line's for the
+    // file named so.
+    const ProgramRun cli =
+        RunProgram({QStringLiteral("--format"), QStringLiteral("json"), QFileInfo(shop).fileName()}, {},
+                   ReportProgramPath(), QFileInfo(shop).absolutePath());
     ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(saved.readAll()), cli.out);
+    const QString document = QString::fromUtf8(saved.readAll());
+    EXPECT_EQ(document, cli.out);
+    EXPECT_TRUE(document.contains(QLatin1String("\"database\": \"shop.mdb\""))) << document.toStdString();
 }
 
 TEST_F(WindowCompareTest, CompareWithShowsTheDifferenceReportAndItsCount)

@@ -268,6 +268,7 @@ void readColumn(Reader& in, JetColumnInfo& col, const QString& path)
     col.autoLong = flags & kColumnAutoLong;
     col.autoGuid = flags & kColumnAutoGuid;
     col.required = flags & kColumnRequired;
+    col.hyperlink = flags & kColumnHyperlink;
     col.precision = std::uint8_t(precision);
     col.scale = std::uint8_t(scale);
 }

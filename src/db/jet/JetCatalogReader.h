@@ -25,6 +25,7 @@ struct JetColumnInfo
     bool fixed = false;
     bool autoLong = false;
     bool autoGuid = false;
+    bool hyperlink = false;     // a Memo shown as a Hyperlink
     std::uint8_t precision = 0; // Decimal only
     std::uint8_t scale = 0;     // Decimal only
     // Properties as the file stores them; empty when absent.

@@ -1,5 +1,6 @@
 #include "JetCatalogueModel.h"
 
+#include "EngineTraits.h"
 #include "JetProvider.h"
 #include "JetReaderFormat.h"
 #include "KorvADOXConnection.h"
@@ -108,6 +109,8 @@ TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHe
     column.nullable = !(c.required || c.jetType == 1 || inKey);
     // The GUID flag means nothing on other types (Jet 3 sets it on ordinary columns).
     column.autoIncrement = (c.jetType == 4 && c.autoLong) || (c.jetType == 15 && c.autoGuid);
+    column.hyperlink = c.jetType == 12 && c.hyperlink;
+    column.complex = c.jetType == 18;
     column.defaultValue = c.defaultValue;
     column.computed = c.expression;
     column.description = c.description;
@@ -299,7 +302,7 @@ QString JetConnectWithoutPassword(const QString& connect)
 JetCatalogueModelBuilder::JetCatalogueModelBuilder(const JetFileHeader& header, const QString& path)
     : m_header(header)
 {
-    m_model.provider = QStringLiteral("Access");
+    m_model.provider = QString::fromLatin1(EngineTraits(ptAccess).word);
     m_model.database = path;
 }
 

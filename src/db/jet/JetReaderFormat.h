@@ -90,6 +90,9 @@ constexpr std::int32_t kColumnFixed = 1;
 constexpr std::int32_t kColumnAutoLong = 2;
 constexpr std::int32_t kColumnAutoGuid = 4;
 constexpr std::int32_t kColumnRequired = 8; // the column's Required property is set
+// A Memo the design view shows as a Hyperlink: bit 0x80 of the column's flags in the definition.
+constexpr std::int32_t kColumnHyperlink = 16;
+constexpr unsigned kStoredHyperlinkFlag = 0x80;
 
 constexpr std::int32_t kIndexPrimary = 1;
 constexpr std::int32_t kIndexUnique = 2;

@@ -1,5 +1,6 @@
 #include "SqlServerCatalogue.h"
 
+#include "EngineTraits.h"
 #include "SqlServerProvider.h"
 #include "SqlServerSession.h"
 
@@ -52,7 +53,7 @@ const QString kCatalogueBatch = QStringLiteral(
     "WHEN o.type = 'SN' THEN 4 ELSE 2 END, o.name, CASE WHEN s.name = 'dbo' THEN 0 ELSE 1 END, s.name;\n"
     "SELECT c.object_id, CAST(c.name AS nvarchar(4000)), CAST(COALESCE(t.name, b.name) AS nvarchar(4000)), "
     "c.system_type_id, c.max_length, c.is_nullable, c.is_identity, CAST(b.name AS nvarchar(4000)), "
-    "c.user_type_id "
+    "c.user_type_id, c.precision, c.scale "
     "FROM sys.columns c JOIN sys.objects o ON o.object_id = c.object_id "
     "LEFT JOIN sys.types t ON t.user_type_id = c.user_type_id "
     "LEFT JOIN sys.types b ON b.user_type_id = c.system_type_id "
@@ -201,6 +202,19 @@ TCatalogueColumn ListedColumn(const QSqlQuery& q, const TCatalogueObject& o)
     return c;
 }
 
+// The digits a declaration names: decimal(p,s) and numeric(p,s), and the fractional seconds of
+// time(s), datetime2(s) and datetimeoffset(s), by the system type beneath.
+void SetDigits(TCatalogueColumn& c, int systemType, int precision, int scale)
+{
+    constexpr int kTime = 41, kDateTime2 = 42, kDateTimeOffset = 43, kDecimal = 106, kNumeric = 108;
+    if (systemType == kDecimal || systemType == kNumeric) {
+        c.precision = precision;
+        c.scale = scale;
+    } else if (systemType == kTime || systemType == kDateTime2 || systemType == kDateTimeOffset) {
+        c.scale = scale;
+    }
+}
+
 bool byNameNoCase(const QString& a, const QString& b)
 {
     return a.compare(b, Qt::CaseInsensitive) < 0;
@@ -310,6 +324,7 @@ void readCatalogViews(SqlServerSession& session, const QString& database, TCatal
              // A user type (and sysname) is based on a system type of another name.
              if (q.value(8).toInt() != q.value(3).toInt())
                  c.baseType = q.value(7).toString().trimmed();
+             SetDigits(c, q.value(3).toInt(), q.value(9).toInt(), q.value(10).toInt());
              o->columns.append(std::move(c));
          },
          [&](const QSqlQuery& q) {
@@ -518,7 +533,7 @@ void readCompatibilityViews(SqlServerSession& session, const QString& database, 
 std::shared_ptr<const TCatalogue> ReadSqlServerCatalogue(SqlServerSession& session, const QString& database)
 {
     auto catalogue = std::make_shared<TCatalogue>();
-    catalogue->provider = QStringLiteral("SQLServer");
+    catalogue->provider = QString::fromLatin1(EngineTraits(ptSQLServer).word);
     catalogue->server = session.serverName();
     catalogue->database = database;
     try {

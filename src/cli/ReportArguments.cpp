@@ -446,6 +446,13 @@ namespace {
 QStringList ValueWords(const TReportOption& option)
 {
     const QString argument = QString::fromLatin1(option.argument);
+    // FORMAT stands for the formats table, whose names the help lists below the options.
+    if (argument == QLatin1String("FORMAT")) {
+        QStringList names;
+        for (const TReportFormatInfo& format : ReportFormats())
+            names.append(QString::fromLatin1(format.name));
+        return names;
+    }
     if (!argument.contains(QLatin1Char('|')) || argument.contains(QLatin1Char('[')))
         return {};
     return argument.split(QLatin1Char('|'));

@@ -567,8 +567,9 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         TTableList entries;
         ListCatalogueObjects(connection, opened.provider, opened.database, options.views, entries);
         ApplySystemTableRule(entries, options.systemTables, opened.provider, opened.connectionString);
-        const bool documents =
-            options.format == TReportFormat::Json || options.format == TReportFormat::Markdown;
+        const bool documents = options.format == TReportFormat::Json ||
+                               options.format == TReportFormat::Markdown ||
+                               options.format == TReportFormat::Html;
         std::shared_ptr<const TCatalogue> structure;
         if (options.detail || ReportFormatInfo(options.format).structure) {
             structure = connection.StructureModel();

@@ -185,6 +185,16 @@ TDiagramPanel PanelOf(const TDiagramGraph& graph, TDiagramPanelKind kind, const 
 
 } // namespace
 
+QList<const TCatalogueObject*> DiagramObjects(const QList<const TCatalogueObject*>& objects)
+{
+    QList<const TCatalogueObject*> tables;
+    for (const TCatalogueObject* object : objects) {
+        if (IsTableKind(object->kind))
+            tables.append(object);
+    }
+    return tables.isEmpty() ? objects : tables;
+}
+
 TDiagramGraph BuildDiagramGraph(const QList<const TCatalogueObject*>& objects, const TDiagramOptions& options)
 {
     TDiagramGraph graph;

@@ -71,6 +71,10 @@ struct TDiagramGraph
     QList<TDiagramLine> lines;
 };
 
+// What a diagram of a document's objects draws: its tables; the objects themselves when it holds
+// no table (views asked for alone). Queries, routines, sequences and synonyms relate nothing.
+QList<const TCatalogueObject*> DiagramObjects(const QList<const TCatalogueObject*>& objects);
+
 // The boxes of the objects given (in their order) and the lines of their foreign keys between
 // them; a key to a table that is not among them has no line. The objects must outlive the graph.
 TDiagramGraph BuildDiagramGraph(const QList<const TCatalogueObject*>& objects,

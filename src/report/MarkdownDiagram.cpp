@@ -235,7 +235,8 @@ void WriteMarkdownOverview(QString& out, const QList<const TCatalogueObject*>& o
         out += QStringLiteral("- ") + anchors.objectText(*object) + QLatin1Char('\n');
     out += QLatin1Char('\n');
 
-    const TDiagramGraph graph = BuildDiagramGraph(objects, options);
+    const QList<const TCatalogueObject*> drawn = DiagramObjects(objects);
+    const TDiagramGraph graph = BuildDiagramGraph(drawn, options);
     out += QStringLiteral("## ") + MarkdownText(LoadUIText(kTextRelationships)) + QStringLiteral("\n\n");
     for (const TDiagramPanel& panel : PlanDiagrams(graph, options.limit)) {
         // A picture per table would bury the page; its links say the same.

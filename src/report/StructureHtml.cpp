@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTextProvider = 155;
@@ -35,6 +37,16 @@ constexpr int kTextYes = 357;
 constexpr int kTextNo = 358;
 constexpr int kTextIndexes = 359;
 constexpr int kTextForeignKeys = 360;
+constexpr int kTextQueryType = 440;
+constexpr int kTextParameter = 441;
+constexpr int kTextReturns = 442;
+constexpr int kTextRuleText = 445;
+constexpr int kTextTrigger = 446;
+constexpr int kTextDefinition = 447;
+constexpr int kTextCaption = 448;
+constexpr int kTextHidden = 454;
+constexpr int kTextSequence = 455;
+constexpr int kTextTarget = 456;
 constexpr int kTextRelationships = 503;
 constexpr int kTextContents = 504;
 constexpr int kTextFilter = 505;
@@ -61,14 +73,15 @@ table{border-collapse:collapse;font-size:.92rem}
 th,td{border:1px solid #d5dbe3;padding:.2rem .5rem;text-align:left;vertical-align:top}
 th{background:#eef2f6}
 td.number{text-align:right}
-code{font-family:"Liberation Mono","DejaVu Sans Mono",monospace;font-size:.9em}
+code,pre{font-family:"Liberation Mono","DejaVu Sans Mono",monospace;font-size:.9em}
+pre{margin:.3rem 0 .8rem;padding:.5rem .7rem;background:#f7f9fb;border:1px solid #e3e7ec;overflow-x:auto;white-space:pre}
 .key{color:#8a5a00;font-weight:bold}
 figure{margin:.5rem 0;overflow:auto;max-width:100%;border:1px solid #e3e7ec;background:#fff}
 figure svg{display:block}
 a{color:#1a5fb4}
 a:target,section:target h2{background:#fff3c4}
 @media (max-width:48rem){.layout{display:block}nav{position:static;width:auto;max-height:none;border-right:0;border-bottom:1px solid #d5dbe3}main{padding:1rem}}
-@media print{nav input{display:none}.layout{display:block}nav{position:static;width:auto;max-height:none;overflow:visible;border:0;background:none}header{background:none;color:#000;padding:0 0 1rem}main{padding:0}figure{overflow:visible;border:0}figure svg{max-width:100%;height:auto}section.table{break-inside:avoid-page}h2,h3{break-after:avoid}a{color:inherit;text-decoration:none}.scroll{overflow:visible}}
+@media print{pre{white-space:pre-wrap;overflow:visible}nav input{display:none}.layout{display:block}nav{position:static;width:auto;max-height:none;overflow:visible;border:0;background:none}header{background:none;color:#000;padding:0 0 1rem}main{padding:0}figure{overflow:visible;border:0}figure svg{max-width:100%;height:auto}section.table{break-inside:avoid-page}h2,h3{break-after:avoid}a{color:inherit;text-decoration:none}.scroll{overflow:visible}}
 )";
 
 // The filter hides the contents' entries that do not hold the typed text.
@@ -92,6 +105,22 @@ QString Html(const QString& text)
     return out.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
 }
 
+// Text kept as it is, line by line, for a <pre> block.
+QString Verbatim(const QString& text)
+{
+    QString out = XmlText(text);
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    while (out.endsWith(QLatin1Char('\n')))
+        out.chop(1);
+    return out;
+}
+
+QString SqlBlock(const QString& sql)
+{
+    return QStringLiteral("<pre><code class=\"sql\">") + Verbatim(sql) + QStringLiteral("</code></pre>\n");
+}
+
 QString Label(int id)
 {
     QString text = LoadUIText(id).trimmed();
@@ -113,7 +142,8 @@ class THtmlWriter
 public:
     THtmlWriter(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,
                 const TDiagramOptions& options)
-        : m_catalogue(catalogue), m_objects(objects), m_graph(BuildDiagramGraph(objects, options))
+        : m_catalogue(catalogue), m_objects(objects),
+          m_graph(BuildDiagramGraph(DiagramObjects(objects), options))
     {
         QHash<QString, int> seen;
         for (qsizetype i = 0; i < objects.size(); ++i) {
@@ -123,8 +153,9 @@ public:
                 id = base + QLatin1Char('-') + QString::number(n);
             seen.insert(id, 0);
             m_ids.insert(objects.at(i), id);
-            m_boxOf.insert(objects.at(i), int(i));
         }
+        for (qsizetype i = 0; i < m_graph.boxes.size(); ++i)
+            m_boxOf.insert(m_graph.boxes.at(i).object, int(i));
         m_plan = PlanDiagrams(m_graph, options.limit);
     }
 
@@ -240,6 +271,7 @@ private:
                    Html(l.odbc.isEmpty() ? l.file + QStringLiteral(": ") + l.table : l.odbc) +
                    QStringLiteral("</p>\n");
         }
+        out += facts(object);
         if (!object.columns.isEmpty()) {
             out += QStringLiteral("<div class=\"scroll\"><table>\n<thead><tr><th>#</th><th>%1</th><th>%2</th>"
                                   "<th>%3</th><th>%4</th><th>%5</th><th>%6</th></tr></thead>\n<tbody>\n")
@@ -262,12 +294,13 @@ private:
                                       "<td class=\"number\">%5</td><td>%6</td><td>%7</td><td>%8</td></tr>\n")
                            .arg(QString::number(column.number), Html(column.name),
                                 key ? QStringLiteral(" <span class=\"key\">PK</span>") : QString(),
-                                Html(column.typeName), QString::number(column.length),
+                                Html(DeclaredTypeText(m_catalogue, column)), QString::number(column.length),
                                 Html(Label(column.nullable ? kTextYes : kTextNo)), defaultText,
                                 Html(column.description));
             }
             out += QStringLiteral("</tbody>\n</table></div>\n");
         }
+        out += fieldProperties(object);
         if (object.primaryKey) {
             out += QStringLiteral("<h3>") + Html(Label(kTextPrimaryKey)) + QStringLiteral("</h3>\n<p>") +
                    Html(object.primaryKey->name) + QStringLiteral(" (") + Names(object.primaryKey->columns) +
@@ -315,8 +348,110 @@ private:
         if (!referencing.isEmpty())
             out += QStringLiteral("<h3>") + Html(Label(kTextReferencedBy)) + QStringLiteral("</h3>\n<ul>\n") +
                    referencing + QStringLiteral("</ul>\n");
+        out += checksAndTriggers(object);
         out += neighbours(object);
         return out + QStringLiteral("</section>\n");
+    }
+
+    // What a query, a routine, a sequence or a synonym is, and a routine's parameters.
+    static QString facts(const TCatalogueObject& object)
+    {
+        QStringList facts;
+        const QString kind = ObjectKindText(object.kind);
+        if (!kind.isEmpty())
+            facts.append(QStringLiteral("<em>") + Html(kind) + QStringLiteral("</em>"));
+        if (object.hidden)
+            facts.append(QStringLiteral("<strong>") + Html(Label(kTextHidden)) + QStringLiteral("</strong>"));
+        const auto fact = [&facts](int label, const QString& value) {
+            facts.append(QStringLiteral("<strong>") + Html(Label(label)) + QStringLiteral("</strong>: ") +
+                         value);
+        };
+        if (object.queryType)
+            fact(kTextQueryType, Html(QueryTypeText(*object.queryType)));
+        if (object.returns)
+            fact(kTextReturns, Html(ReturnsText(*object.returns)));
+        if (object.sequence)
+            fact(kTextSequence, Html(SequenceText(*object.sequence)));
+        if (!object.synonymTarget.isEmpty())
+            fact(kTextTarget,
+                 QStringLiteral("<code>") + Html(object.synonymTarget) + QStringLiteral("</code>"));
+        QString out;
+        if (!facts.isEmpty())
+            out += QStringLiteral("<p>") + facts.join(QStringLiteral("<br>")) + QStringLiteral("</p>\n");
+        if (!object.parameters.isEmpty()) {
+            out += QStringLiteral("<h3>") + Html(Label(kTextParameter)) + QStringLiteral("</h3>\n<ul>\n");
+            for (const TCatalogueParameter& parameter : object.parameters)
+                out += QStringLiteral("<li>") + Html(ParameterText(parameter)) + QStringLiteral("</li>\n");
+            out += QStringLiteral("</ul>\n");
+        }
+        return out;
+    }
+
+    // Access's field properties, a row for each column that has any.
+    static QString fieldProperties(const TCatalogueObject& object)
+    {
+        const auto code = [](const QString& text) {
+            return text.isEmpty() ? text : QStringLiteral("<code>") + Html(text) + QStringLiteral("</code>");
+        };
+        QString rows;
+        for (const TCatalogueColumn& column : object.columns) {
+            const QStringList cells{Html(column.caption),
+                                    code(column.format),
+                                    code(column.inputMask),
+                                    column.decimalPlaces ? QString::number(*column.decimalPlaces) : QString(),
+                                    column.allowZeroLength ? Html(Label(kTextYes)) : QString(),
+                                    column.lookup ? Html(LookupText(*column.lookup)) : QString()};
+            if (std::all_of(cells.begin(), cells.end(), [](const QString& cell) { return cell.isEmpty(); }))
+                continue;
+            rows += QStringLiteral("<tr><td>") + Html(column.name) + QStringLiteral("</td><td>") +
+                    cells.join(QStringLiteral("</td><td>")) + QStringLiteral("</td></tr>\n");
+        }
+        if (rows.isEmpty())
+            return QString();
+        QString out = QStringLiteral("<div class=\"scroll\"><table>\n<thead><tr><th>") +
+                      Html(Label(kTextColumn)) + QStringLiteral("</th>");
+        for (int label = kTextCaption; label < kTextCaption + 6; ++label)
+            out += QStringLiteral("<th>") + Html(Label(label)) + QStringLiteral("</th>");
+        return out + QStringLiteral("</tr></thead>\n<tbody>\n") + rows +
+               QStringLiteral("</tbody>\n</table></div>\n");
+    }
+
+    QString checksAndTriggers(const TCatalogueObject& object) const
+    {
+        QString out;
+        if (!object.checks.isEmpty()) {
+            out += QStringLiteral("<h3>") + Html(Label(EngineTraitsOfWord(m_catalogue.provider).checkText)) +
+                   QStringLiteral("</h3>\n<ul>\n");
+            for (const TCatalogueCheck& check : object.checks) {
+                const QString owner = CheckOwnerText(check);
+                out += QStringLiteral("<li>");
+                if (!owner.isEmpty())
+                    out += Html(owner) + QStringLiteral(": ");
+                out += QStringLiteral("<code>") + Html(check.definition) + QStringLiteral("</code>");
+                if (!check.enforced)
+                    out += QStringLiteral(", ") + Html(LoadUIText(kTextNotEnforced));
+                if (!check.text.isEmpty())
+                    out += QStringLiteral("; ") + Html(Label(kTextRuleText)) + QStringLiteral(": ") +
+                           Html(check.text);
+                out += QStringLiteral("</li>\n");
+            }
+            out += QStringLiteral("</ul>\n");
+        }
+        for (const TCatalogueTrigger& trigger : object.triggers) {
+            out += QStringLiteral("<h3>") + Html(Label(kTextTrigger)) + QStringLiteral(": ") +
+                   Html(TriggerHeadText(trigger)) + QStringLiteral("</h3>\n");
+            if (!trigger.definition.isEmpty())
+                out += SqlBlock(trigger.definition);
+            else if (trigger.encrypted)
+                out += QStringLiteral("<p><em>") + Html(EncryptedText()) + QStringLiteral("</em></p>\n");
+        }
+        if (!object.definition.isEmpty() || object.encrypted) {
+            out += QStringLiteral("<h3>") + Html(Label(kTextDefinition)) + QStringLiteral("</h3>\n");
+            out += object.definition.isEmpty()
+                       ? QStringLiteral("<p><em>") + Html(EncryptedText()) + QStringLiteral("</em></p>\n")
+                       : SqlBlock(object.definition);
+        }
+        return out;
     }
 
     // A table alone has no neighbours worth a picture.

@@ -184,16 +184,7 @@ TMarkdownAnchors::TMarkdownAnchors(const QStringList& headings, const QList<cons
 
 const TCatalogueObject* TMarkdownAnchors::referenced(const TCatalogueForeignKey& key) const
 {
-    const TCatalogueObject* fallback = nullptr;
-    for (const TCatalogueObject* object : m_documented) {
-        if (!References(key, *object))
-            continue;
-        if (object->name == key.referencedTable)
-            return object;
-        if (fallback == nullptr)
-            fallback = object;
-    }
-    return fallback;
+    return ReferencedObject(key, m_documented);
 }
 
 QString TMarkdownAnchors::objectText(const TCatalogueObject& object) const

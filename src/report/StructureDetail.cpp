@@ -333,6 +333,21 @@ bool References(const TCatalogueForeignKey& key, const TCatalogueObject& object)
            key.referencedSchema.compare(object.schema, Qt::CaseInsensitive) == 0;
 }
 
+const TCatalogueObject* ReferencedObject(const TCatalogueForeignKey& key,
+                                         const QList<const TCatalogueObject*>& among)
+{
+    const TCatalogueObject* fallback = nullptr;
+    for (const TCatalogueObject* object : among) {
+        if (!References(key, *object))
+            continue;
+        if (object->name == key.referencedTable)
+            return object;
+        if (fallback == nullptr)
+            fallback = object;
+    }
+    return fallback;
+}
+
 QString ReferentialActionText(TReferentialAction action)
 {
     switch (action) {

@@ -57,5 +57,9 @@ QString ReferencedText(const TCatalogueForeignKey& key);
 QString QualifiedName(const QString& schema, const QString& name);
 // Whether key points at object (by name without regard to case; by schema where both have one).
 bool References(const TCatalogueForeignKey& key, const TCatalogueObject& object);
+// The object among these that key points at: the one of its exact name before one that differs
+// only in case; null when none is.
+const TCatalogueObject* ReferencedObject(const TCatalogueForeignKey& key,
+                                         const QList<const TCatalogueObject*>& among);
 // The UI word of a referential action ("cascade", "weitergeben").
 QString ReferentialActionText(TReferentialAction action);

@@ -201,20 +201,6 @@ private:
                                   QStringLiteral("</a>");
     }
 
-    const TCatalogueObject* referenced(const TCatalogueForeignKey& key) const
-    {
-        const TCatalogueObject* fallback = nullptr;
-        for (const TCatalogueObject* object : m_objects) {
-            if (!References(key, *object))
-                continue;
-            if (object->name == key.referencedTable)
-                return object;
-            if (fallback == nullptr)
-                fallback = object;
-        }
-        return fallback;
-    }
-
     QString contents() const
     {
         QString out = QStringLiteral("<nav id=\"contents\" aria-label=\"%1\">\n<h2>%1</h2>\n")
@@ -320,7 +306,7 @@ private:
         if (!keys.isEmpty()) {
             out += QStringLiteral("<h3>") + Html(Label(kTextForeignKeys)) + QStringLiteral("</h3>\n<ul>\n");
             for (const TCatalogueForeignKey& key : keys) {
-                const TCatalogueObject* target = referenced(key);
+                const TCatalogueObject* target = ReferencedObject(key, m_objects);
                 const QString name = QualifiedName(key.referencedSchema, key.referencedTable);
                 out +=
                     QStringLiteral("<li>") + Html(key.name) + QStringLiteral(" (") + Names(key.columns) +

@@ -174,9 +174,7 @@ TfrmRelationships::TfrmRelationships(std::shared_ptr<TPrompter> prompter,
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     m_database = model->database;
-    setWindowTitle(
-        LoadUIText(kTextRelationships) + QStringLiteral(" - ") +
-        (model->provider == QLatin1String("Access") ? QFileInfo(m_database).fileName() : m_database));
+    setWindowTitle(LoadUIText(kTextRelationships) + QStringLiteral(" - ") + DocumentTitle(*model));
     resize(1000, 700);
 
     m_scene = new QGraphicsScene(this);

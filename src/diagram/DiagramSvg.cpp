@@ -1,5 +1,7 @@
 #include "DiagramSvg.h"
 
+#include "EngineTraits.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -142,14 +144,14 @@ private:
     QString m_out;
 };
 
+} // namespace
+
 QString DocumentTitle(const TCatalogue& catalogue)
 {
-    // An Access database is named by its file; the folder it lies in says nothing of the picture.
-    return catalogue.provider == QLatin1String("Access") ? QFileInfo(catalogue.database).fileName()
-                                                         : catalogue.database;
+    // A file's database is named by the file; the folder it lies in says nothing of the picture.
+    return EngineTraitsOfWord(catalogue.provider).choosesDatabase ? catalogue.database
+                                                                  : QFileInfo(catalogue.database).fileName();
 }
-
-} // namespace
 
 QString XmlText(const QString& text)
 {

@@ -30,6 +30,10 @@ QByteArray DiagramSvg(const TDiagramGraph& graph, const QList<TDiagramPicture>& 
 // cannot hold become U+FFFD.
 QString XmlText(const QString& text);
 
+// What names the database in a picture's or a document's title: a server's database by its name,
+// a file by the file's name.
+QString DocumentTitle(const TCatalogue& catalogue);
+
 // The objects' whole diagram, planned and laid out: an SVG document titled with the database, or
 // the Graphviz source of the same pictures.
 QByteArray StructureDiagramSvg(const TCatalogue& catalogue, const QList<const TCatalogueObject*>& objects,

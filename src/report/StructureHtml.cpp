@@ -7,7 +7,6 @@
 #include "StructureJson.h"
 #include "UIText.h"
 
-#include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
@@ -21,14 +20,12 @@ constexpr int kTextPrimaryKey = 330;
 constexpr int kTextUniqueIndex = 332;
 constexpr int kTextReferencedBy = 334;
 constexpr int kTextDefault = 335;
-constexpr int kTextAutoNumber = 336;
 constexpr int kTextComputed = 337;
 constexpr int kTextDescription = 338;
 constexpr int kTextLinkedTo = 339;
 constexpr int kTextOnUpdate = 340;
 constexpr int kTextOnDelete = 341;
 constexpr int kTextNotEnforced = 346;
-constexpr int kTextIdentity = 348;
 constexpr int kTextColumn = 352;
 constexpr int kTextType = 353;
 constexpr int kTextLength = 354;
@@ -161,8 +158,7 @@ public:
 
     QString document(const QString& program)
     {
-        const bool sqlServer = m_catalogue.provider == QLatin1String("SQLServer");
-        const QString title = sqlServer ? m_catalogue.database : QFileInfo(m_catalogue.database).fileName();
+        const QString title = DocumentTitle(m_catalogue);
         QString out =
             QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\">\n<head>\n<meta charset=\"utf-8\">\n"
                            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -246,7 +242,6 @@ private:
 
     QString table(const TCatalogueObject& object) const
     {
-        const bool sqlServer = m_catalogue.provider == QLatin1String("SQLServer");
         QString out = QStringLiteral("<section class=\"table\" id=\"%1\">\n<h2>%2</h2>\n")
                           .arg(m_ids.value(&object), Html(object.listName()));
         if (!object.description.isEmpty())
@@ -274,7 +269,7 @@ private:
                     defaultText = Html(Label(kTextComputed)) + QStringLiteral(": <code>") +
                                   Html(column.computed) + QStringLiteral("</code>");
                 if (column.autoIncrement)
-                    defaultText = Html(Label(sqlServer ? kTextIdentity : kTextAutoNumber));
+                    defaultText = Html(Label(EngineTraitsOfWord(m_catalogue.provider).autoIncrementText));
                 const bool key = primary.contains(column.name, Qt::CaseInsensitive);
                 out += QStringLiteral("<tr><td class=\"number\">%1</td><td>%2%3</td><td>%4</td>"
                                       "<td class=\"number\">%5</td><td>%6</td><td>%7</td><td>%8</td></tr>\n")

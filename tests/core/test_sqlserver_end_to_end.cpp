@@ -6,7 +6,7 @@
 #include "CatalogueSamples.h"
 #include "CommandRuns.h"
 #include "DocumentCheckers.h"
-#include "TdsServerProcess.h"
+#include "TdsServerSuite.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -34,31 +34,14 @@ QString withUnixLineEnds(QString text)
     return text;
 }
 
-class SqlServerEndToEnd : public ::testing::Test
+class SqlServerEndToEnd : public TdsServerSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = std::make_unique<QTemporaryDir>();
-        tdsfixture::writeStandardFixtures(s_dir->path().toStdString());
-        TdsServerProcess::Options options;
-        options.catalogDir = s_dir->path().toStdString();
-        s_server = std::make_unique<TdsServerProcess>(options);
-    }
-    static void TearDownTestSuite()
-    {
-        s_server.reset();
-        s_dir.reset();
-    }
-    void SetUp() override
-    {
-        if (TdsServerProcess::odbcDriverPath().empty())
-            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
-    }
+    static void SetUpTestSuite() { StartServer(); }
 
     static QStringList server()
     {
-        return {QStringLiteral("--server"),   QStringLiteral("127.0.0.1,%1").arg(s_server->port()),
+        return {QStringLiteral("--server"),   address(),
                 QStringLiteral("--database"), QStringLiteral("sample"),
                 QStringLiteral("--user"),     QStringLiteral("sa"),
                 QStringLiteral("--language"), QStringLiteral("en")};
@@ -70,13 +53,7 @@ protected:
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         return run;
     }
-
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
 };
-
-std::unique_ptr<QTemporaryDir> SqlServerEndToEnd::s_dir;
-std::unique_ptr<TdsServerProcess> SqlServerEndToEnd::s_server;
 
 QJsonObject objectNamed(const QJsonObject& document, const QString& name)
 {

@@ -9,7 +9,7 @@
 #include "KorvDMOConnection.h"
 #include "Language.h"
 #include "SqlServerSession.h"
-#include "TdsServerProcess.h"
+#include "TdsServerSuite.h"
 #include "UIText.h"
 
 #include <QDir>
@@ -43,41 +43,30 @@ int blocks(const QByteArray& report)
 const char* const kAwkwardNames[] = {"a};b",          "x]};{y",   "};",         "ab}",         "{braced}",
                                      "semi;colon=eq", "#hash; x", "it's \"q\"", "Größe データ"};
 
-class SqlServerField : public ::testing::Test
+class SqlServerField : public TdsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = std::make_unique<QTemporaryDir>();
-        const std::string dir = s_dir->path().toStdString();
-        tdsfixture::writeStandardFixtures(dir);
-        for (const char* name : kAwkwardNames) {
-            tdsfixture::Database db(name);
-            db.addTable("T1", {{"id", "int", false}});
-            tdsfixture::writeDatabase(db, dir);
-        }
         TdsServerProcess::Options options;
-        options.catalogDir = dir;
         options.logins = {"tester:Secr3t", "viewer:View1", "sa:"};
         options.extraArguments = {"--restricted-login", "viewer", "--grant", "viewer:Order Details"};
-        s_server = std::make_unique<TdsServerProcess>(options);
-    }
-    static void TearDownTestSuite()
-    {
-        s_server.reset();
-        s_dir.reset();
+        StartServer(options, [](const std::string& dir) {
+            tdsfixture::writeStandardFixtures(dir);
+            for (const char* name : kAwkwardNames) {
+                tdsfixture::Database db(name);
+                db.addTable("T1", {{"id", "int", false}});
+                tdsfixture::writeDatabase(db, dir);
+            }
+        });
     }
     void SetUp() override
     {
-        if (TdsServerProcess::odbcDriverPath().empty())
-            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        TdsServerSuite::SetUp();
         CurrentLanguage = 2;
     }
 
-    static QString server(int port = 0)
-    {
-        return QStringLiteral("127.0.0.1,%1").arg(port ? port : s_server->port());
-    }
+    static QString server(int port = 0) { return address(port); }
 
     static CommandRun report(const QString& database, QStringList extra = {}, const QString& user = "tester",
                              const QByteArray& password = "Secr3t", const QString& at = server())
@@ -87,13 +76,7 @@ protected:
               << QStringLiteral("--language") << QStringLiteral("en");
         return RunCommandInProcess(extra, password + '\n');
     }
-
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
 };
-
-std::unique_ptr<QTemporaryDir> SqlServerField::s_dir;
-std::unique_ptr<TdsServerProcess> SqlServerField::s_server;
 
 // The system-table query uses the report's own session: whatever the report writes, one login.
 struct ReportCase
@@ -285,40 +268,25 @@ struct AzureCase
     const char* listed; // nullptr: refused, with the advice to name a database
 };
 
-class AzureRefresh : public ::testing::TestWithParam<AzureCase>
+class AzureRefresh : public TdsServerSuite, public ::testing::WithParamInterface<AzureCase>
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = std::make_unique<QTemporaryDir>();
-        tdsfixture::writeStandardFixtures(s_dir->path().toStdString());
         TdsServerProcess::Options options;
-        options.catalogDir = s_dir->path().toStdString();
         options.logins = {"admin:A1", "contained:C1"};
         options.azure = true;
         options.extraArguments = {"--contained", "contained:sample"};
-        s_server = std::make_unique<TdsServerProcess>(options);
+        StartServer(options);
     }
-    static void TearDownTestSuite()
-    {
-        s_server.reset();
-        s_dir.reset();
-    }
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
 };
-
-std::unique_ptr<QTemporaryDir> AzureRefresh::s_dir;
-std::unique_ptr<TdsServerProcess> AzureRefresh::s_server;
 
 TEST_P(AzureRefresh, ListsOrSaysThatADatabaseMustBeNamed)
 {
-    if (TdsServerProcess::odbcDriverPath().empty())
-        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
     CurrentLanguage = 2;
     const AzureCase& c = GetParam();
     TDataLinkFields fields;
-    fields.Server = QStringLiteral("127.0.0.1,%1").arg(s_server->port());
+    fields.Server = address();
     fields.User = QString::fromUtf8(c.user);
     fields.Password = QString::fromUtf8(c.password);
     fields.Database = QString::fromUtf8(c.database);

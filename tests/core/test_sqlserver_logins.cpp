@@ -4,7 +4,7 @@
 #include "CatalogFixture.h"
 #include "CommandRuns.h"
 #include "SqlServerBrowser.h"
-#include "TdsServerProcess.h"
+#include "TdsServerSuite.h"
 
 #include <QTemporaryDir>
 
@@ -16,11 +16,6 @@ namespace {
 
 constexpr const char* kAccount = "CORP\\alice:Pä55 wörd";
 
-bool haveDriver()
-{
-    return !TdsServerProcess::odbcDriverPath().empty();
-}
-
 CommandRun reportAs(const QString& server, const QString& user, const QString& password,
                     QStringList extra = {})
 {
@@ -30,35 +25,6 @@ CommandRun reportAs(const QString& server, const QString& user, const QString& p
     return RunCommandInProcess(extra, password.toUtf8() + '\n');
 }
 
-class ServerFixture : public ::testing::Test
-{
-protected:
-    static void startServer(TdsServerProcess::Options options)
-    {
-        s_dir = std::make_unique<QTemporaryDir>();
-        tdsfixture::writeStandardFixtures(s_dir->path().toStdString());
-        options.catalogDir = s_dir->path().toStdString();
-        s_server = std::make_unique<TdsServerProcess>(options);
-    }
-    static void TearDownTestSuite()
-    {
-        s_server.reset();
-        s_dir.reset();
-    }
-    void SetUp() override
-    {
-        if (!haveDriver())
-            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
-    }
-    static QString address() { return QStringLiteral("127.0.0.1,%1").arg(s_server->port()); }
-
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
-};
-
-std::unique_ptr<QTemporaryDir> ServerFixture::s_dir;
-std::unique_ptr<TdsServerProcess> ServerFixture::s_server;
-
 struct WindowsLoginCase
 {
     const char* name;
@@ -67,7 +33,7 @@ struct WindowsLoginCase
     const char* refusal; // nullptr: the report is written
 };
 
-class WindowsLogin : public ServerFixture, public ::testing::WithParamInterface<WindowsLoginCase>
+class WindowsLogin : public TdsServerSuite, public ::testing::WithParamInterface<WindowsLoginCase>
 {
 protected:
     static void SetUpTestSuite()
@@ -75,7 +41,7 @@ protected:
         TdsServerProcess::Options options;
         options.logins = {"tester:Secr3t"};
         options.windowsLogins = {kAccount, "CORP\\bob:other"};
-        startServer(options);
+        StartServer(options);
     }
 };
 
@@ -108,17 +74,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<WindowsLoginCase>& p) { return std::string(p.param.name); });
 
 // A server that knows no Windows accounts refuses such a login as a server outside the domain does.
-TEST(WindowsLoginElsewhere, AServerWithoutTheDomainRefusesWithItsMessage)
+class WindowsLoginElsewhere : public TdsServerSuite
 {
-    if (!haveDriver())
-        GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
-    QTemporaryDir dir;
-    tdsfixture::writeStandardFixtures(dir.path().toStdString());
-    TdsServerProcess::Options options;
-    options.catalogDir = dir.path().toStdString();
-    TdsServerProcess server(options);
-    const CommandRun run = reportAs(QStringLiteral("127.0.0.1,%1").arg(server.port()),
-                                    QStringLiteral("CORP\\alice"), QStringLiteral("Pä55 wörd"));
+protected:
+    static void SetUpTestSuite() { StartServer(); }
+};
+
+TEST_F(WindowsLoginElsewhere, AServerWithoutTheDomainRefusesWithItsMessage)
+{
+    const CommandRun run = reportAs(address(), QStringLiteral("CORP\\alice"), QStringLiteral("Pä55 wörd"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("The login is from an untrusted domain")) << run.err.toStdString();
 }
@@ -140,7 +104,7 @@ struct InstanceCase
     const char* error; // nullptr: the report is written
 };
 
-class NamedInstance : public ServerFixture, public ::testing::WithParamInterface<InstanceCase>
+class NamedInstance : public TdsServerSuite, public ::testing::WithParamInterface<InstanceCase>
 {
 protected:
     static void SetUpTestSuite()
@@ -148,7 +112,7 @@ protected:
         TdsServerProcess::Options options;
         options.logins = {"tester:Secr3t"};
         options.browserInstances = {"SQLEXPRESS", "Reports"};
-        startServer(options);
+        StartServer(options);
     }
 };
 

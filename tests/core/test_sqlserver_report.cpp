@@ -6,7 +6,7 @@
 #include "CatalogueSamples.h"
 #include "CommandRuns.h"
 #include "KorvDMOConnection.h"
-#include "TdsServerProcess.h"
+#include "TdsServerSuite.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,30 +40,16 @@ QString lines(std::initializer_list<const char*> list)
     return text;
 }
 
-class SqlServerReport : public ::testing::Test
+class SqlServerReport : public TdsServerSuite
 {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = std::make_unique<QTemporaryDir>();
         // big with views, procedures and triggers too, which cost no round trip of their own.
-        tdsfixture::writeStandardFixtures(s_dir->path().toStdString(), {50, 50, 50});
-        TdsServerProcess::Options options;
-        options.catalogDir = s_dir->path().toStdString();
-        s_server = std::make_unique<TdsServerProcess>(options);
-    }
-    static void TearDownTestSuite()
-    {
-        s_server.reset();
-        s_dir.reset();
-    }
-    void SetUp() override
-    {
-        if (TdsServerProcess::odbcDriverPath().empty())
-            GTEST_SKIP() << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+        StartServer({}, [](const std::string& dir) { tdsfixture::writeStandardFixtures(dir, {50, 50, 50}); });
     }
 
-    static QString server() { return QStringLiteral("127.0.0.1,%1").arg(s_server->port()); }
+    static QString server() { return address(); }
 
     // The report of one database, as user sa without a password.
     static CommandRun report(const QString& database, QStringList extra = {})
@@ -73,13 +59,7 @@ protected:
               << QStringLiteral("en");
         return RunCommandInProcess(extra);
     }
-
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
 };
-
-std::unique_ptr<QTemporaryDir> SqlServerReport::s_dir;
-std::unique_ptr<TdsServerProcess> SqlServerReport::s_server;
 
 TEST_F(SqlServerReport, TablesWithTheirTypesLengthsAndNullMarks)
 {

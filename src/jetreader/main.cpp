@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <string>
 #include <sys/mman.h>
@@ -686,6 +687,31 @@ std::vector<QueryRow> readQueryRows(MdbHandle* mdb)
     return rows;
 }
 
+// The Description of each saved query that has one: Access keeps it among the design properties
+// of the query's MSysObjects row, which libmdb decodes for the catalogue entries it lists. The
+// tables are read by then: the catalogue may be listed anew for the queries.
+std::map<std::string, std::string> queryDescriptions(MdbHandle* mdb)
+{
+    std::map<std::string, std::string> found;
+    if (!mdb_read_catalog(mdb, MDB_QUERY))
+        return found;
+    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
+        const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (!entry->props)
+            continue;
+        // The object's own block is the one without a column's name.
+        for (guint p = 0; p < entry->props->len; ++p) {
+            const auto* block = static_cast<const MdbProperties*>(g_ptr_array_index(entry->props, p));
+            if (!block || !block->hash || (block->name && *block->name))
+                continue;
+            if (const auto* text = static_cast<const char*>(g_hash_table_lookup(block->hash, "Description")))
+                found[entry->object_name] = text;
+            break;
+        }
+    }
+    return found;
+}
+
 // The saved queries (MSysObjects type 5), each with its rows of MSysQueries.
 std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
 {
@@ -697,6 +723,7 @@ std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
     if (queries.empty())
         return 0;
     const std::vector<QueryRow> rows = readQueryRows(mdb);
+    const std::map<std::string, std::string> descriptions = queryDescriptions(mdb);
     for (const ObjectRow* query : queries) {
         const auto first =
             std::lower_bound(rows.begin(), rows.end(), query->id,
@@ -708,6 +735,8 @@ std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
         out.str(query->name.c_str());
         out.i32(query->id);
         out.i32(query->flags);
+        const auto description = descriptions.find(query->name);
+        out.str(description == descriptions.end() ? "" : description->second.c_str());
         out.u32(static_cast<std::uint32_t>(last - first));
         for (auto r = first; r != last; ++r) {
             out.i32(r->attribute);

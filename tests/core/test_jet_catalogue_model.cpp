@@ -433,7 +433,7 @@ Message richMessage()
     m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
     m.u32(kTagRelation).str("R").str("Mid").str("Ref").str("zTable").str("Price").i32(0).i32(0x1002);
     m.u32(kTagComplex).str("Ref").i32(5).i32(77);
-    m.u32(kTagQuery).str("Prices").i32(0x0F000100).i32(8).u32(2);
+    m.u32(kTagQuery).str("Prices").i32(0x0F000100).i32(8).str("Prices of all").u32(2);
     m.i32(6).i32(0).str("").str("").str("zTable.Price").i32(5).i32(0).str("zTable").str("").str("");
     m.u32(kTagColumns).u32(2).str("Id").str("Name").u32(kTagRow).str("2").str("MSysObjects");
     m.u32(kTagEnd).u32(7);
@@ -509,9 +509,18 @@ TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
     m.u32(kTagLink).str("aLink").i32(99).i32(kLinkOdbc).i32(0).str("dbo.Src").str("").str("ODBC;DSN=x");
     m.u32(kTagRelation).str("R").str("aLink").str("A").str("zTable").str("B").i32(3).i32(0x1002);
     m.u32(kTagComplex).str("Tags").i32(77).i32(78);
-    m.u32(kTagQuery).str("zQuery").i32(-5).i32(0x38).u32(1).i32(7).i32(-32768).str("a").str("b").str(
-        "a.x = b.x");
-    m.u32(kTagQuery).str("aQuery").i32(6).i32(0).u32(0);
+    m.u32(kTagQuery)
+        .str("zQuery")
+        .i32(-5)
+        .i32(0x38)
+        .str("Orders by day")
+        .u32(1)
+        .i32(7)
+        .i32(-32768)
+        .str("a")
+        .str("b")
+        .str("a.x = b.x");
+    m.u32(kTagQuery).str("aQuery").i32(6).i32(0).str("").u32(0);
     m.u32(kTagColumns).u32(2).str("Id").str("Name").u32(kTagRow).str("2").str("MSysObjects");
     m.u32(kTagEnd).u32(7);
 
@@ -568,6 +577,7 @@ TEST(JetReaderMessage, EveryFieldLandsWhereItBelongs)
     const JetQueryInfo& q = c.queries.at(1);
     EXPECT_EQ(q.id, -5);
     EXPECT_EQ(q.flags, 0x38);
+    EXPECT_EQ(q.description, QStringLiteral("Orders by day"));
     ASSERT_EQ(q.rows.size(), 1);
     EXPECT_EQ(q.rows.at(0).attribute, 7);
     EXPECT_EQ(q.rows.at(0).flag, -32768);
@@ -596,7 +606,8 @@ TEST(JetReaderMessage, AQueryRowBeyondItsFieldsIsDamage)
     for (const auto& [attribute, flag] : {std::pair{256, 0}, std::pair{-1, 0}, std::pair{5, 40000}}) {
         Message m;
         m.u32(kJetReaderMagic).u32(kJetReaderVersion);
-        m.u32(kTagQuery).str("Q").i32(1).i32(0).u32(1).i32(attribute).i32(flag).str("").str("").str("");
+        m.u32(kTagQuery).str("Q").i32(1).i32(0).str("").u32(1).i32(attribute).i32(flag).str("").str("").str(
+            "");
         m.u32(kTagEnd).u32(1);
         EXPECT_THROW(ParseJetCatalogueMessage(m.bytes, QStringLiteral("/x.mdb")), AutomationError)
             << attribute;

@@ -379,6 +379,10 @@ TEST_P(SampleFile, HoldsEveryQueryAfterTheTablesAsAccessShowsIt)
     }
     const TCatalogueObject* period = model->find(QStringLiteral("Orders in Period"), true);
     ASSERT_NE(period, nullptr);
+    EXPECT_EQ(period->description, QStringLiteral("Orders placed between two dates the user is asked for"));
+    EXPECT_EQ(model->find(QStringLiteral("Add Customer Countries"), true)->description,
+              QStringLiteral("Adds the customers' countries missing from the list (Größe: ünïcödé)"));
+    EXPECT_TRUE(model->find(QStringLiteral("All Countries"), true)->description.isEmpty());
     ASSERT_EQ(period->parameters.size(), 2);
     EXPECT_EQ(period->parameters[0].name, QStringLiteral("[Start Date]"));
     EXPECT_EQ(period->parameters[0].typeName, QStringLiteral("DateTime"));

@@ -1517,6 +1517,16 @@ QByteArray buildFile(const Database& db)
     for (std::size_t i = 0; i < blobs.size(); ++i)
         if (!blobs[i].isEmpty())
             lvProps[i] = longValue(lay, lval, blobs[i]);
+    // A query's Description is a property of its catalogue row, kept as a table's is.
+    std::vector<Value> queryProps(std::size_t(db.queries.size()));
+    for (qsizetype i = 0; i < db.queries.size(); ++i) {
+        if (db.queries[i].description.isEmpty())
+            continue;
+        Table own;
+        own.name = db.queries[i].name;
+        own.description = db.queries[i].description;
+        queryProps[std::size_t(i)] = longValue(lay, lval, propertyBlob(lay, db.format, own));
+    }
     // The data rows of the system tables that have any, by table.
     std::vector<std::vector<QByteArray>> dataRows(tables.size());
     if (relTable >= 0)
@@ -1585,8 +1595,11 @@ QByteArray buildFile(const Database& db)
     std::uint32_t nextId = kContainerBase + 0x100;
     for (const CatalogObject& o : db.otherObjects)
         rows.push_back({nextId++, tablesContainer, o.name, o.type, o.flags, &o});
-    for (const Query& q : db.queries)
+    for (qsizetype i = 0; i < db.queries.size(); ++i) {
+        const Query& q = db.queries[i];
         rows.push_back({nextId++, tablesContainer, q.name, 5, queryTypeCodes(q.type).first | q.flags});
+        rows.back().lvProp = queryProps[std::size_t(i)];
+    }
     for (const Relationship& r : db.relationships)
         rows.push_back({nextId++, kContainerBase + 3, r.name, 8, 0});
 

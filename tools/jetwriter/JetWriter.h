@@ -247,6 +247,7 @@ struct Query
     QString name;
     QueryType type = QueryType::Select;
     std::uint32_t flags = 0; // QueryFlag bits beyond the type, which the writer adds
+    QString description{};   // the Description property Access shows in the navigation pane
     QList<QueryParameter> parameters{};
     bool distinct = false;
     bool distinctRow = false;

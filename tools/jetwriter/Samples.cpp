@@ -155,6 +155,7 @@ QList<Query> sampleQueries()
     q << totals;
 
     Query period{QStringLiteral("Orders in Period")};
+    period.description = QStringLiteral("Orders placed between two dates the user is asked for");
     period.parameters = {{QStringLiteral("[Start Date]"), 8}, {QStringLiteral("[End Date]"), 8}};
     period.columns = {out(QStringLiteral("Orders.Order_ID")), out(QStringLiteral("Orders.OrderDate")),
                       out(QStringLiteral("Orders.ShipName"))};
@@ -195,6 +196,8 @@ QList<Query> sampleQueries()
 
     Query append{QStringLiteral("Add Customer Countries"), QueryType::Append};
     append.distinct = true;
+    append.description =
+        QStringLiteral("Adds the customers' countries missing from the list (Größe: ünïcödé)");
     append.target = QStringLiteral("Countries");
     append.columns = {QueryColumn{QStringLiteral("Customers.Country"), {}, QStringLiteral("CountryName")}};
     append.tables = {{QStringLiteral("Customers")}, {QStringLiteral("Countries")}};

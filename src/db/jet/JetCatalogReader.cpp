@@ -349,8 +349,8 @@ JetQueryInfo readQuery(Reader& in, const QString& path)
 {
     JetQueryInfo query;
     std::uint32_t rowCount = 0;
-    if (!in.str(query.name) || !in.i32(query.id) || !in.i32(query.flags) || !in.u32(rowCount) ||
-        countTooLarge(rowCount, in, 20))
+    if (!in.str(query.name) || !in.i32(query.id) || !in.i32(query.flags) || !in.str(query.description) ||
+        !in.u32(rowCount) || countTooLarge(rowCount, in, 20))
         damaged(path);
     query.rows.reserve(rowCount);
     for (std::uint32_t r = 0; r < rowCount; ++r) {

@@ -102,6 +102,7 @@ struct JetQueryInfo
     QString name;
     std::int32_t id = 0;    // MSysObjects.Id
     std::int32_t flags = 0; // MSysObjects.Flags: the type in 0xF0, hidden 0x8, Access's own 0x2
+    QString description;
     QList<JetQueryRow> rows;
 };
 

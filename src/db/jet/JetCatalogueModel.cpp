@@ -238,6 +238,7 @@ TCatalogueObject modelQuery(const JetQueryInfo& q)
     // Access's own queries, behind forms and reports' record sources.
     object.systemObject = q.name.startsWith(QLatin1String("~sq_"), Qt::CaseInsensitive) || (q.flags & 0x2);
     object.hidden = (q.flags & kHiddenFlag) != 0;
+    object.description = q.description;
     JetQueryDefinition definition = JetQueryFromRows(q.rows, q.flags);
     object.queryType = definition.type;
     object.parameters = std::move(definition.parameters);

@@ -36,7 +36,8 @@
 //                  field): string ColumnName, i32 ConceptualTableID (the table's MSysObjects.Id),
 //                  i32 FlatTableID (the Id of the hidden table that holds the field's values)
 //     kTagQuery    (catalogue) a saved query (MSysObjects type kQueryObjectType): string name, i32
-//                  MSysObjects.Id, i32 MSysObjects.Flags, u32 row count, and per row of MSysQueries
+//                  MSysObjects.Id, i32 MSysObjects.Flags, string Description (the query's design
+//                  property, may be empty), u32 row count, and per row of MSysQueries
 //                  whose ObjectId is the query's Id, in the order of that table's key (Attribute,
 //                  then Order; the file's order among equals):
 //                    i32 Attribute, i32 Flag (signed 16 bits), string Name1, string Name2, string

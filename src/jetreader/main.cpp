@@ -638,6 +638,7 @@ std::vector<QueryRow> readQueryRows(MdbHandle* mdb)
     TableDefPtr table(mdb_read_table(entry));
     if (!table || !mdb_read_columns(table.get()))
         return rows;
+    rows.reserve(table->num_rows);
     const std::size_t savedBindSize = mdb->bind_size;
     mdb_set_bind_size(mdb, kQueryBindSize);
     static const char* const kFields[] = {"ObjectId", "Attribute", "Flag", "Name1", "Name2", "Expression"};

@@ -51,21 +51,12 @@ protected:
 std::unique_ptr<QTemporaryDir> AccessEndToEnd::s_dir;
 QString AccessEndToEnd::s_file;
 
-QJsonObject objectNamed(const QJsonDocument& document, const QString& name)
-{
-    for (const QJsonValue& o : document.object().value(QLatin1String("objects")).toArray()) {
-        if (o.toObject().value(QLatin1String("name")).toString() == name)
-            return o.toObject();
-    }
-    return {};
-}
-
 TEST_F(AccessEndToEnd, JsonHoldsTheQueriesSqlAndTheDesignViewsProperties)
 {
     const CommandRun run = report({QStringLiteral("--format"), QStringLiteral("json")});
     EXPECT_EQ(StructureSchemaVerdict(run.out), QLatin1String("valid"));
     const QJsonDocument document = QJsonDocument::fromJson(run.out);
-    const QJsonObject append = objectNamed(document, QStringLiteral("Add Customer Countries"));
+    const QJsonObject append = DocumentObjectNamed(run.out, QStringLiteral("Add Customer Countries"));
     EXPECT_EQ(append.value(QLatin1String("kind")).toString(), QLatin1String("query"));
     EXPECT_EQ(append.value(QLatin1String("queryType")).toString(), QLatin1String("append"));
     EXPECT_EQ(append.value(QLatin1String("definition")).toString(), QString::fromUtf8(kAppendSql));
@@ -73,7 +64,7 @@ TEST_F(AccessEndToEnd, JsonHoldsTheQueriesSqlAndTheDesignViewsProperties)
     for (const QJsonValue& o : document.object().value(QLatin1String("objects")).toArray())
         EXPECT_FALSE(o.toObject().value(QLatin1String("name")).toString().startsWith(u'~'));
 
-    const QJsonObject orders = objectNamed(document, QStringLiteral("Orders"));
+    const QJsonObject orders = DocumentObjectNamed(run.out, QStringLiteral("Orders"));
     QStringList rules;
     for (const QJsonValue& c : orders.value(QLatin1String("checks")).toArray())
         rules << c.toObject().value(QLatin1String("definition")).toString();

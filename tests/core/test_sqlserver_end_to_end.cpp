@@ -55,42 +55,34 @@ protected:
     }
 };
 
-QJsonObject objectNamed(const QJsonObject& document, const QString& name)
-{
-    for (const QJsonValue& o : document.value(QLatin1String("objects")).toArray()) {
-        if (o.toObject().value(QLatin1String("name")).toString() == name)
-            return o.toObject();
-    }
-    return {};
-}
-
 TEST_F(SqlServerEndToEnd, JsonHoldsEveryModuleAsStored)
 {
     const CommandRun run = report({QStringLiteral("--format"), QStringLiteral("json")});
     EXPECT_EQ(StructureSchemaVerdict(run.out), QLatin1String("valid"));
-    const QJsonObject document = QJsonDocument::fromJson(run.out).object();
 
-    const QJsonObject view = objectNamed(document, QStringLiteral("titleview"));
+    const QJsonObject view = DocumentObjectNamed(run.out, QStringLiteral("titleview"));
     EXPECT_EQ(view.value(QLatin1String("definition")).toString(), described("titleview"));
     const QJsonObject trigger = view.value(QLatin1String("triggers")).toArray().at(0).toObject();
     EXPECT_EQ(trigger.value(QLatin1String("timing")).toString(), QLatin1String("insteadOf"));
     // Beyond what an nvarchar(4000) holds, umlauts and CJK text intact.
-    const QJsonObject procedure = objectNamed(document, QStringLiteral("Umsatzbericht"));
+    const QJsonObject procedure = DocumentObjectNamed(run.out, QStringLiteral("Umsatzbericht"));
     EXPECT_EQ(procedure.value(QLatin1String("kind")).toString(), QLatin1String("procedure"));
     EXPECT_EQ(procedure.value(QLatin1String("definition")).toString(), described("sales.Umsatzbericht"));
     EXPECT_EQ(procedure.value(QLatin1String("parameters")).toArray().size(), 3);
-    EXPECT_TRUE(
-        objectNamed(document, QStringLiteral("Größe Ansicht")).value(QLatin1String("encrypted")).toBool());
+    EXPECT_TRUE(DocumentObjectNamed(run.out, QStringLiteral("Größe Ansicht"))
+                    .value(QLatin1String("encrypted"))
+                    .toBool());
 
     QStringList checks;
     for (const QJsonValue& c :
-         objectNamed(document, QStringLiteral("titles")).value(QLatin1String("checks")).toArray())
+         DocumentObjectNamed(run.out, QStringLiteral("titles")).value(QLatin1String("checks")).toArray())
         checks << c.toObject().value(QLatin1String("name")).toString() + u' ' +
                       c.toObject().value(QLatin1String("definition")).toString();
     EXPECT_TRUE(checks.contains(QStringLiteral("CK_titles_price ([price]>=(0))")))
         << checks.join(u'|').toStdString();
-    EXPECT_EQ(objectNamed(document, QStringLiteral("Archiv")).value(QLatin1String("target")).toString(),
-              QLatin1String("[Archiv].[dbo].[titles]"));
+    EXPECT_EQ(
+        DocumentObjectNamed(run.out, QStringLiteral("Archiv")).value(QLatin1String("target")).toString(),
+        QLatin1String("[Archiv].[dbo].[titles]"));
 }
 
 TEST_F(SqlServerEndToEnd, MarkdownAndHtmlShowTheModulesWhole)

@@ -29,6 +29,16 @@ QString MermaidVerdict(const QByteArray& markdown)
     return Run(node, {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/check_mermaid.mjs")}, markdown);
 }
 
+QJsonObject DocumentObjectNamed(const QByteArray& document, const QString& name)
+{
+    for (const QJsonValue& o :
+         QJsonDocument::fromJson(document).object().value(QLatin1String("objects")).toArray()) {
+        if (o.toObject().value(QLatin1String("name")).toString() == name)
+            return o.toObject();
+    }
+    return {};
+}
+
 QJsonObject HtmlFindings(const QByteArray& html)
 {
     // Debian's interpreter, which has the python3-html5lib package the scripts install.

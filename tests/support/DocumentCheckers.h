@@ -10,6 +10,9 @@
 // "valid N" (N mermaid blocks, all parsed), or the first block that does not parse and why.
 QString MermaidVerdict(const QByteArray& markdown);
 
+// The member of a structure document's "objects" of that name; empty when there is none.
+QJsonObject DocumentObjectNamed(const QByteArray& document, const QString& name);
+
 // html5lib's findings: "errors" (parse errors, anything that would be fetched, ids used twice,
 // links to no target), "sections" (per section id its "heading" and in-page "links"), "svg".
 QJsonObject HtmlFindings(const QByteArray& html);

@@ -273,6 +273,17 @@ void takeValueLookups(QList<TCatalogueObject>& objects, const QList<JetComplexCo
     }
 }
 
+// Objects are large: a stable sort fills a merge buffer with half of them even when nothing is
+// out of place, and a catalogue usually comes in name order already.
+void sortByName(QList<TCatalogueObject>::iterator first, QList<TCatalogueObject>::iterator last)
+{
+    const auto less = [](const TCatalogueObject& a, const TCatalogueObject& b) {
+        return JetNameLess(a.name, b.name);
+    };
+    if (!std::is_sorted(first, last, less))
+        std::stable_sort(first, last, less);
+}
+
 } // namespace
 
 void ApplyJetRelationFlags(std::int32_t grbit, TCatalogueForeignKey& key)
@@ -317,9 +328,7 @@ TCatalogue JetCatalogueModelBuilder::finish(const JetCatalogue& rest)
     m_model.objects.reserve(m_model.objects.size() + rest.tables.size());
     for (const JetTableInfo& table : rest.tables)
         add(table);
-    std::stable_sort(
-        m_model.objects.begin(), m_model.objects.end(),
-        [](const TCatalogueObject& a, const TCatalogueObject& b) { return JetNameLess(a.name, b.name); });
+    sortByName(m_model.objects.begin(), m_model.objects.end());
     if (!rest.relations.isEmpty()) {
         for (TCatalogueObject& object : m_model.objects)
             object.foreignKeys = foreignKeys(rest.relations, object.name);
@@ -331,9 +340,7 @@ TCatalogue JetCatalogueModelBuilder::finish(const JetCatalogue& rest)
     const qsizetype firstQuery = m_model.objects.size();
     for (const JetQueryInfo& query : rest.queries)
         m_model.objects.append(modelQuery(query));
-    std::stable_sort(
-        m_model.objects.begin() + firstQuery, m_model.objects.end(),
-        [](const TCatalogueObject& a, const TCatalogueObject& b) { return JetNameLess(a.name, b.name); });
+    sortByName(m_model.objects.begin() + firstQuery, m_model.objects.end());
     return std::move(m_model);
 }
 

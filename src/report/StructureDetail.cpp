@@ -2,49 +2,31 @@
 
 #include "EngineTraits.h"
 #include "StructureJson.h"
+#include "StructureTexts.h"
 #include "UIText.h"
 
 #include <utility>
 
 namespace {
 
-constexpr int kTextPrimaryKey = 330;
+using namespace StructureTexts;
+
 constexpr int kTextIndex = 331;
-constexpr int kTextUniqueIndex = 332;
 constexpr int kTextForeignKey = 333;
-constexpr int kTextReferencedBy = 334;
-constexpr int kTextDefault = 335;
 constexpr int kTextAutoNumber = 336;
-constexpr int kTextComputed = 337;
-constexpr int kTextDescription = 338;
-constexpr int kTextLinkedTo = 339;
-constexpr int kTextOnUpdate = 340;
-constexpr int kTextOnDelete = 341;
 constexpr int kTextNoAction = 342;
 constexpr int kTextCascade = 343;
 constexpr int kTextSetNull = 344;
 constexpr int kTextSetDefault = 345;
-constexpr int kTextNotEnforced = 346;
 constexpr int kTextDescending = 347;
 constexpr int kTextIdentity = 348;
-constexpr int kTextYes = 357;
-constexpr int kTextQueryType = 440;
-constexpr int kTextParameter = 441;
-constexpr int kTextReturns = 442;
 constexpr int kTextCheck = 443;
 constexpr int kTextRule = 444;
-constexpr int kTextRuleText = 445;
-constexpr int kTextTrigger = 446;
-constexpr int kTextDefinition = 447;
-constexpr int kTextCaption = 448;
 constexpr int kTextFormat = 449;
 constexpr int kTextInputMask = 450;
 constexpr int kTextDecimals = 451;
 constexpr int kTextZeroLength = 452;
 constexpr int kTextLookup = 453;
-constexpr int kTextHidden = 454;
-constexpr int kTextSequence = 455;
-constexpr int kTextTarget = 456;
 constexpr int kTextEncrypted = 457;
 constexpr int kTextDisabled = 458;
 constexpr int kTextClustered = 459;
@@ -61,7 +43,6 @@ constexpr int kTextLimitToList = 469;
 constexpr int kTextTextBox = 470;
 constexpr int kTextSelect = 474;
 constexpr int kTextQuery = 483;
-constexpr int kTextType = 353;
 
 // Every label of the block, so the values line up whichever labels a table happens to need. The
 // later labels are no wider than the first ones in either language, so the block of a table

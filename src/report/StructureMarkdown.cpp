@@ -4,6 +4,7 @@
 #include "MarkdownDiagram.h"
 #include "StructureDetail.h"
 #include "StructureJson.h"
+#include "StructureTexts.h"
 #include "UIText.h"
 
 #include <QRegularExpression>
@@ -11,34 +12,7 @@
 
 namespace {
 
-constexpr int kTextProvider = 155;
-constexpr int kTextServer = 156;
-constexpr int kTextDatabase = 157;
-constexpr int kTextPrimaryKey = 330;
-constexpr int kTextUniqueIndex = 332;
-constexpr int kTextReferencedBy = 334;
-constexpr int kTextDefault = 335;
-constexpr int kTextComputed = 337;
-constexpr int kTextDescription = 338;
-constexpr int kTextLinkedTo = 339;
-constexpr int kTextColumn = 352;
-constexpr int kTextType = 353;
-constexpr int kTextLength = 354;
-constexpr int kTextNullable = 356;
-constexpr int kTextYes = 357;
-constexpr int kTextNo = 358;
-constexpr int kTextIndexes = 359;
-constexpr int kTextForeignKeys = 360;
-constexpr int kTextQueryType = 440;
-constexpr int kTextParameter = 441;
-constexpr int kTextReturns = 442;
-constexpr int kTextRuleText = 445;
-constexpr int kTextTrigger = 446;
-constexpr int kTextDefinition = 447;
-constexpr int kTextCaption = 448;
-constexpr int kTextHidden = 454;
-constexpr int kTextSequence = 455;
-constexpr int kTextTarget = 456;
+using namespace StructureTexts;
 
 // The header labels carry blanks and a colon for the report's alignment; here only the word.
 QString Label(int id)

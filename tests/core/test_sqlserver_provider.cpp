@@ -9,6 +9,7 @@
 
 #include "CatalogFixture.h"
 #include "TdsServerProcess.h"
+#include "TdsServerSuite.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -253,31 +254,29 @@ tdsfixture::Database typesDatabase()
     return db;
 }
 
-class SqlServerProvider : public ::testing::Test
+class SqlServerProvider : public TdsServerSuite
 {
 public:
     static void SetUpTestSuite()
     {
         if (driversMissing())
             return;
-        s_dir = std::make_unique<QTemporaryDir>();
-        const std::string dir = s_dir->path().toStdString();
-        tdsfixture::writeStandardFixtures(dir);
-        // Ten tables shaped like those of "big", to compare what reading every column costs.
-        tdsfixture::Database ten("ten");
-        ten.addSqlServer2000SystemTables();
-        const tdsfixture::Database shapes = tdsfixture::bigDatabase(10, 20);
-        for (const tdsfixture::Object& o : shapes.objects()) {
-            if (o.xtype == "U")
-                ten.addTable(o.name, o.columns);
-        }
-        tdsfixture::writeDatabase(ten, dir);
-        tdsfixture::writeDatabase(typesDatabase(), dir);
         TdsServerProcess::Options options;
-        options.catalogDir = dir;
         options.logins = {(kUser + u':' + kPassword).toStdString(),
                           (kOddUser + u':' + kOddPassword).toStdString()};
-        s_server = std::make_unique<TdsServerProcess>(options);
+        StartServer(options, [](const std::string& dir) {
+            tdsfixture::writeStandardFixtures(dir);
+            // Ten tables shaped like those of "big", to compare what reading every column costs.
+            tdsfixture::Database ten("ten");
+            ten.addSqlServer2000SystemTables();
+            const tdsfixture::Database shapes = tdsfixture::bigDatabase(10, 20);
+            for (const tdsfixture::Object& o : shapes.objects()) {
+                if (o.xtype == "U")
+                    ten.addTable(o.name, o.columns);
+            }
+            tdsfixture::writeDatabase(ten, dir);
+            tdsfixture::writeDatabase(typesDatabase(), dir);
+        });
         RegisterOleProvider(QStringLiteral("SQLDMO.SQLServer"), CreateSqlServerObject);
         RegisterQueryObjectFactory(ptSQLServer, CreateSqlServerQueryObject);
     }
@@ -285,18 +284,18 @@ public:
     static void TearDownTestSuite()
     {
         RegisterQueryObjectFactory(ptSQLServer, QueryObjectFactory());
-        s_server.reset();
-        s_dir.reset();
+        TdsServerSuite::TearDownTestSuite();
     }
 
     void SetUp() override
     {
-        if (!s_server)
+        if (driversMissing())
             GTEST_SKIP()
                 << "FreeTDS ODBC driver (tdsodbc) or Qt's ODBC driver (libqt6sql6-odbc) not installed";
+        TdsServerSuite::SetUp();
     }
 
-    static QString serverName() { return QStringLiteral("127.0.0.1,%1").arg(s_server->port()); }
+    static QString serverName() { return address(); }
 
     // A server object as the SQL Server back end makes it: through the ProgID, logged in.
     static Variant connected()
@@ -316,13 +315,7 @@ public:
         const TdsServerProcess::Counts c = s_server->counts();
         return c.batches + c.rpc;
     }
-
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
 };
-
-std::unique_ptr<QTemporaryDir> SqlServerProvider::s_dir;
-std::unique_ptr<TdsServerProcess> SqlServerProvider::s_server;
 
 TEST_F(SqlServerProvider, DatabasesTablesAndViewsInTheServersOrder)
 {
@@ -852,45 +845,33 @@ const OlderServer kOlderServers[] = {
      "included 2 columns 51"},
 };
 
-class SqlServerOlderCatalogue : public ::testing::TestWithParam<OlderServer>
+class SqlServerOlderCatalogue : public TdsServerSuite, public ::testing::WithParamInterface<OlderServer>
 {
 public:
     static void SetUpTestSuite()
     {
         if (driversMissing())
             return;
-        s_dir = std::make_unique<QTemporaryDir>();
-        for (const OlderServer& c : kOlderServers) {
-            tdsfixture::Database db = tdsfixture::sampleDatabase();
-            tdsfixture::writeDatabase(db, s_dir->path().toStdString());
-            const QString file = s_dir->filePath(QStringLiteral("%1.sqlite").arg(QLatin1String(c.name)));
-            ASSERT_TRUE(QFile::rename(s_dir->filePath(QStringLiteral("sample.sqlite")), file));
-            sqlite3* handle = nullptr;
-            ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &handle), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(handle, c.change, nullptr, nullptr, nullptr), SQLITE_OK) << c.name;
-            sqlite3_close(handle);
-        }
-        TdsServerProcess::Options options;
-        options.catalogDir = s_dir->path().toStdString();
-        s_server = std::make_unique<TdsServerProcess>(options);
-    }
-    static void TearDownTestSuite()
-    {
-        s_server.reset();
-        s_dir.reset();
+        StartServer({}, [](const std::string& dir) {
+            for (const OlderServer& c : kOlderServers) {
+                tdsfixture::writeDatabase(tdsfixture::sampleDatabase(), dir);
+                const QString folder = QString::fromStdString(dir);
+                const QString file = folder + QStringLiteral("/%1.sqlite").arg(QLatin1String(c.name));
+                ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/sample.sqlite"), file));
+                sqlite3* handle = nullptr;
+                ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &handle), SQLITE_OK);
+                EXPECT_EQ(sqlite3_exec(handle, c.change, nullptr, nullptr, nullptr), SQLITE_OK) << c.name;
+                sqlite3_close(handle);
+            }
+        });
     }
     void SetUp() override
     {
-        if (!s_server)
+        if (driversMissing())
             GTEST_SKIP() << "ODBC drivers missing";
+        TdsServerSuite::SetUp();
     }
-
-    static std::unique_ptr<QTemporaryDir> s_dir;
-    static std::unique_ptr<TdsServerProcess> s_server;
 };
-
-std::unique_ptr<QTemporaryDir> SqlServerOlderCatalogue::s_dir;
-std::unique_ptr<TdsServerProcess> SqlServerOlderCatalogue::s_server;
 
 TEST_P(SqlServerOlderCatalogue, ReadsWhatThereIsAtTheSameCost)
 {

@@ -716,6 +716,22 @@ TEST_P(DataLinkLanguage, SpeaksTheUILanguageAndNamesAServerItCannotReach)
     EXPECT_EQ(geometries(), before);
 }
 
+// Shrunk as far as it goes, the dialog still shows each check box's text whole, in either language.
+TEST_P(DataLinkLanguage, ShowsEveryChoiceWholeAtItsSmallestWidth)
+{
+    CurrentLanguage = GetParam().language;
+    TdlgDataLink dialog(QStringLiteral("Data Source=dbhost,1433"));
+    dialog.show();
+    dialog.resize(1, dialog.height());
+    QApplication::processEvents();
+    const QList<QCheckBox*> boxes = dialog.findChildren<QCheckBox*>();
+    ASSERT_GE(boxes.size(), 5);
+    for (const QCheckBox* box : boxes) {
+        EXPECT_GE(box->width(), box->sizeHint().width()) << box->text().toStdString();
+        EXPECT_LE(box->geometry().right(), dialog.contentsRect().right()) << box->text().toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Languages, DataLinkLanguage,
     ::testing::Values(DataLinkTexts{1, "Datenverknüpfungseigenschaften",

@@ -778,7 +778,13 @@ TEST(ServerFailureTextTest, OtherFailuresKeepTheDriversWords)
     EXPECT_EQ(
         ServerFailureText("h,1", QStringLiteral("Cannot connect to the SQL Server \"h,1\": ") + kUnreachable),
         QStringLiteral("The server 'h,1' could not be reached.\n") + kUnreachable);
+    // The session names the host and port it tried; they follow the UI language's lead line.
     CurrentLanguage = 1;
+    EXPECT_EQ(
+        ServerFailureText("h,1",
+                          QStringLiteral("Cannot connect to the SQL Server \"h,1\" (host h, port 1): ") +
+                              kUnreachable),
+        QStringLiteral("Der Server 'h,1' konnte nicht erreicht werden.\nhost h, port 1: ") + kUnreachable);
     EXPECT_EQ(ServerFailureText("h", "Login failed for user 'sa'."), "Login failed for user 'sa'.");
     EXPECT_EQ(ServerFailureText("h", ""), "");
 }

@@ -17,6 +17,7 @@
 #include "ReportPrinter.h"
 #include "RtfWriter.h"
 #include "Settings.h"
+#include "StatusHint.h"
 #include "StructureReport.h"
 #include "UIText.h"
 #include "Utils.h"
@@ -33,7 +34,6 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -204,7 +204,7 @@ bool TfrmMain::event(QEvent* event)
     // Hints go to the status bar's own label: the bar's message would hide the progress bar,
     // and a hint shows whenever the mouse crosses the toolbar, also while a report runs.
     if (event->type() == QEvent::StatusTip && lblHint) {
-        lblHint->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        lblHint->showHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
@@ -618,7 +618,7 @@ void TfrmMain::actCompareWithExecute()
         sink.Publish();
     }
     memOutput->document()->setUndoRedoEnabled(true);
-    lblHint->setText(ComparisonCountText(count));
+    lblHint->setStanding(ComparisonCountText(count));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -838,8 +838,8 @@ void TfrmMain::actRefreshExecute()
     // with the list it was given for.
     const auto model = m_provider == ptSQLServer ? Connection->StructureModel() : nullptr;
     const QString partial = model && model->partialView ? LoadUIText(602).arg(model->database) : QString();
-    if (!partial.isEmpty() || lblHint->text().endsWith(LoadUIText(602).section(QLatin1String("%1"), -1)))
-        lblHint->setText(partial);
+    if (!partial.isEmpty() || lblHint->standing().endsWith(LoadUIText(602).section(QLatin1String("%1"), -1)))
+        lblHint->setStanding(partial);
     // The system-table query is what reports a refused login or a database that cannot be
     // reached, except where the opening has just told the user itself.
     if (entries.isEmpty() && alreadyTold)

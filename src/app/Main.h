@@ -37,6 +37,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TProfileComboBox;
+class TStatusHint;
 
 class TfrmMain : public QMainWindow
 {
@@ -277,7 +278,7 @@ private:
     QLineEdit* edtSearch = nullptr;
     QStatusBar* fcStatusBar1 = nullptr;
     QProgressBar* pbrAufbau = nullptr;
-    QLabel* lblHint = nullptr;
+    TStatusHint* lblHint = nullptr;
 
     // Provider pages.
     QTabWidget* pgcProvider = nullptr;

@@ -6,6 +6,7 @@
 #include "ProfileComboBox.h"
 #include "ReportPrinter.h"
 #include "Settings.h"
+#include "StatusHint.h"
 #include "UIText.h"
 
 #include <QAction>
@@ -439,7 +440,7 @@ void TfrmMain::buildStatusBar()
     pbrAufbau->setValue(0);
     pbrAufbau->setTextVisible(false);
     // The hints of commands and controls show beside the progress bar, never instead of it.
-    lblHint = named(new QLabel(fcStatusBar1), "lblHint");
+    lblHint = named(new TStatusHint(fcStatusBar1), "lblHint");
     fcStatusBar1->addPermanentWidget(lblHint, 1);
     fcStatusBar1->addPermanentWidget(pbrAufbau, 1);
     setStatusBar(fcStatusBar1);

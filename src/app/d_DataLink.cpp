@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 
@@ -116,6 +117,8 @@ TdlgDataLink::TdlgDataLink(const QString& initial, QWidget* parent, DatabaseList
     column->addWidget(statusArea);
     column->addStretch();
     column->addWidget(buttons);
+    // No narrower than its rows either: a check box's text would be cut off at the right.
+    setMinimumWidth(std::max(minimumWidth(), column->minimumSize().width()));
 
     // A blank password is a choice of its own: the field is emptied and closed while it stands.
     connect(chkBlankPassword, &QCheckBox::toggled, this, [this](bool blank) {

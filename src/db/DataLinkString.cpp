@@ -16,11 +16,15 @@ QString ServerFailureText(const QString& server, const QString& driverText)
     if (!driverText.contains(QLatin1String("Adaptive Server is unavailable or does not exist"),
                              Qt::CaseInsensitive))
         return driverText;
-    // The session's own English naming of the server gives way to the one in the UI language.
+    // The session's own English naming of the server gives way to the one in the UI language; the
+    // host and port it tried, which a name from freetds.conf or the Browser's answer decided, stay.
     static const QRegularExpression sessionPrefix(
-        QStringLiteral("^Cannot connect to the SQL Server \".*\": "));
+        QStringLiteral("^Cannot connect to the SQL Server \".*?\"(?: \\((host [^)]*)\\))?: "));
     QString words = driverText;
-    words.remove(sessionPrefix);
+    const QRegularExpressionMatch framed = sessionPrefix.match(words);
+    if (framed.hasMatch())
+        words = (framed.hasCaptured(1) ? framed.captured(1) + QStringLiteral(": ") : QString()) +
+                words.mid(framed.capturedLength());
     return LoadUIText(314).arg(server) + u'\n' + words;
 }
 

@@ -716,6 +716,22 @@ TEST_P(DataLinkLanguage, SpeaksTheUILanguageAndNamesAServerItCannotReach)
     EXPECT_EQ(geometries(), before);
 }
 
+// Shrunk as far as it goes, the dialog still shows each check box's text whole, in either language.
+TEST_P(DataLinkLanguage, ShowsEveryChoiceWholeAtItsSmallestWidth)
+{
+    CurrentLanguage = GetParam().language;
+    TdlgDataLink dialog(QStringLiteral("Data Source=dbhost,1433"));
+    dialog.show();
+    dialog.resize(1, dialog.height());
+    QApplication::processEvents();
+    const QList<QCheckBox*> boxes = dialog.findChildren<QCheckBox*>();
+    ASSERT_GE(boxes.size(), 5);
+    for (const QCheckBox* box : boxes) {
+        EXPECT_GE(box->width(), box->sizeHint().width()) << box->text().toStdString();
+        EXPECT_LE(box->geometry().right(), dialog.contentsRect().right()) << box->text().toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Languages, DataLinkLanguage,
     ::testing::Values(DataLinkTexts{1, "Datenverknüpfungseigenschaften",
@@ -762,7 +778,13 @@ TEST(ServerFailureTextTest, OtherFailuresKeepTheDriversWords)
     EXPECT_EQ(
         ServerFailureText("h,1", QStringLiteral("Cannot connect to the SQL Server \"h,1\": ") + kUnreachable),
         QStringLiteral("The server 'h,1' could not be reached.\n") + kUnreachable);
+    // The session names the host and port it tried; they follow the UI language's lead line.
     CurrentLanguage = 1;
+    EXPECT_EQ(
+        ServerFailureText("h,1",
+                          QStringLiteral("Cannot connect to the SQL Server \"h,1\" (host h, port 1): ") +
+                              kUnreachable),
+        QStringLiteral("Der Server 'h,1' konnte nicht erreicht werden.\nhost h, port 1: ") + kUnreachable);
     EXPECT_EQ(ServerFailureText("h", "Login failed for user 'sa'."), "Login failed for user 'sa'.");
     EXPECT_EQ(ServerFailureText("h", ""), "");
 }

@@ -15,10 +15,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QToolBar>
 
 #include <functional>
 #include <ostream>
@@ -168,6 +171,37 @@ TEST_F(WindowCompareTest, CompareWithShowsTheDifferenceReportAndItsCount)
     child<QLineEdit>("edtSearch")->setText(QStringLiteral("ShipName"));
     action("actFindText")->trigger();
     EXPECT_EQ(child<QTextEdit>("memOutput")->textCursor().selectedText(), QStringLiteral("ShipName"));
+}
+
+// The difference count stands in the status line while hints come and go over it: the hint of
+// the menu item that ran the comparison, which the menu withdraws as it closes (after the command
+// has run), and the hint of a button the pointer crosses.
+TEST_F(WindowCompareTest, TheDifferenceCountOutlastsTheHintsThatCrossIt)
+{
+    openShop();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+    prompter->openAnswers.enqueue(write(QStringLiteral("earlier.mdb"), EarlierShop()));
+    prompter->errorsExpected = false;
+    auto* file = child<QMenu>("tbsiDatei");
+    child<QMenuBar>("tbtMenue")->setActiveAction(file->menuAction());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(action("actCompareWith"));
+    QTest::keyClick(file, Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_EQ(prompter->kinds(), QStringList{"open"});
+    auto* status = child<QLabel>("lblHint");
+    EXPECT_EQ(status->text(), QStringLiteral("3 Unterschiede"));
+
+    QWidget* button = child<QToolBar>("tbtSymbolleiste")->widgetForAction(action("actPrint"));
+    ASSERT_NE(button, nullptr);
+    QStatusTipEvent over(action("actPrint")->statusTip());
+    QApplication::sendEvent(button, &over);
+    EXPECT_EQ(status->text(), action("actPrint")->statusTip());
+    QStatusTipEvent gone{QString()};
+    QApplication::sendEvent(button, &gone);
+    EXPECT_EQ(status->text(), QStringLiteral("3 Unterschiede"));
 }
 
 struct BrokenBaseline

@@ -739,6 +739,10 @@ TEST_F(WindowDatabaseTest, ConfirmedDataLinkDialogSetsTheConnectionProperties)
     EXPECT_TRUE(
         prompter->shown[1].text.startsWith("Der Server '127.0.0.1,1' konnte nicht erreicht werden.\n"))
         << prompter->shown[1].text.toStdString();
+    // Named once, in the UI language, with the host and port that were tried.
+    EXPECT_FALSE(prompter->shown[1].text.contains("Cannot connect")) << prompter->shown[1].text.toStdString();
+    EXPECT_TRUE(prompter->shown[1].text.contains("host 127.0.0.1, port 1: "))
+        << prompter->shown[1].text.toStdString();
 
     EXPECT_EQ(window->SQLServerConnectionString, answer);
     EXPECT_EQ(window->Server(), "127.0.0.1,1");

@@ -11,17 +11,19 @@
 
 QString ServerFailureText(const QString& server, const QString& driverText)
 {
-    // FreeTDS says this for a refused connection, a name that does not resolve and a server that
-    // does not answer in time alike; it never names the server.
-    if (!driverText.contains(QLatin1String("Adaptive Server is unavailable or does not exist"),
-                             Qt::CaseInsensitive))
-        return driverText;
-    // The session's own English naming of the server gives way to the one in the UI language; the
-    // host and port it tried, which a name from freetds.conf or the Browser's answer decided, stay.
+    // The session frames every failure to reach a server (refused, a name that does not resolve,
+    // no answer within the login timeout) in English with the server's name; FreeTDS's own words
+    // for a refused connection never name it.
     static const QRegularExpression sessionPrefix(
         QStringLiteral("^Cannot connect to the SQL Server \".*?\"(?: \\((host [^)]*)\\))?: "));
+    const QRegularExpressionMatch framed = sessionPrefix.match(driverText);
+    if (!framed.hasMatch() &&
+        !driverText.contains(QLatin1String("Adaptive Server is unavailable or does not exist"),
+                             Qt::CaseInsensitive))
+        return driverText;
+    // The English naming gives way to the one in the UI language; the host and port it tried,
+    // which a name from freetds.conf or the Browser's answer decided, stay.
     QString words = driverText;
-    const QRegularExpressionMatch framed = sessionPrefix.match(words);
     if (framed.hasMatch())
         words = (framed.hasCaptured(1) ? framed.captured(1) + QStringLiteral(": ") : QString()) +
                 words.mid(framed.capturedLength());

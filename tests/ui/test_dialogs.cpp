@@ -785,6 +785,11 @@ TEST(ServerFailureTextTest, OtherFailuresKeepTheDriversWords)
                           QStringLiteral("Cannot connect to the SQL Server \"h,1\" (host h, port 1): ") +
                               kUnreachable),
         QStringLiteral("Der Server 'h,1' konnte nicht erreicht werden.\nhost h, port 1: ") + kUnreachable);
+    // A server that takes the connection and never answers is as unreachable, in the same words.
+    EXPECT_EQ(
+        ServerFailureText("h,1", QStringLiteral("Cannot connect to the SQL Server \"h,1\" (host h, port 1): "
+                                                "Timeout expired")),
+        QStringLiteral("Der Server 'h,1' konnte nicht erreicht werden.\nhost h, port 1: Timeout expired"));
     EXPECT_EQ(ServerFailureText("h", "Login failed for user 'sa'."), "Login failed for user 'sa'.");
     EXPECT_EQ(ServerFailureText("h", ""), "");
 }

@@ -12,6 +12,7 @@
 #include "KorvDMOConnection.h"
 #include "Language.h"
 #include "PdfWriterProcess.h"
+#include "Providers.h"
 #include "ReportArguments.h"
 #include "ReportFormats.h"
 #include "ReportLines.h"
@@ -511,6 +512,23 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
     return comparison.differences.isEmpty() ? 0 : kCompareDifferencesStatus;
 }
 
+// While it lives, databases opened for the run are read as far as its output needs: the plain
+// report lists tables alone.
+class TTablesOnlyScope
+{
+public:
+    explicit TTablesOnlyScope(bool tablesOnly) : m_before(TablesOnlyOpenings())
+    {
+        SetTablesOnlyOpenings(tablesOnly);
+    }
+    ~TTablesOnlyScope() { SetTablesOnlyOpenings(m_before); }
+    TTablesOnlyScope(const TTablesOnlyScope&) = delete;
+    TTablesOnlyScope& operator=(const TTablesOnlyScope&) = delete;
+
+private:
+    bool m_before;
+};
+
 } // namespace
 
 QString ReportCommandSettingsFile(const QString& executableFolder)
@@ -558,6 +576,8 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         if (!options.compare.isEmpty())
             return CompareCommand(options, prompter, in, out, err, delimiter);
 
+        const TTablesOnlyScope tablesOnly(!options.detail && !options.views &&
+                                          !ReportFormatInfo(options.format).structure);
         TKorvConnection connection;
         const TOpened opened =
             !options.profile.isEmpty() ? OpenProfile(connection, options, prompter, in, err)

@@ -1,5 +1,6 @@
 #include "Providers.h"
 
+#include "JetCatalogReader.h"
 #include "JetProvider.h"
 #include "SqlServerProvider.h"
 
@@ -8,4 +9,14 @@ void RegisterBuiltInProviders()
     RegisterJetProvider();
     RegisterOleProvider(QStringLiteral("SQLDMO.SQLServer"), &CreateSqlServerObject);
     SetBuiltInQueryObjectFactory(ptSQLServer, &CreateSqlServerQueryObject);
+}
+
+void SetTablesOnlyOpenings(bool tablesOnly)
+{
+    SetJetSavedQueriesRead(!tablesOnly);
+}
+
+bool TablesOnlyOpenings()
+{
+    return !JetSavedQueriesRead();
 }

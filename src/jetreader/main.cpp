@@ -779,7 +779,7 @@ std::uint32_t writeComplexColumns(MdbHandle* mdb, Output& out)
     return sent;
 }
 
-int writeCatalogue(const char* path, Output& out)
+int writeCatalogue(const char* path, bool withQueries, Output& out)
 {
     MdbPtr mdb(openForReading(path));
     // The raw-type filter keeps exactly the local tables (type 1), system ones too.
@@ -837,7 +837,8 @@ int writeCatalogue(const char* path, Output& out)
     sent += writeLinks(scan, out);
     sent += writeRelationships(mdb.get(), out);
     sent += writeComplexColumns(mdb.get(), out);
-    sent += writeQueries(mdb.get(), scan, out);
+    if (withQueries)
+        sent += writeQueries(mdb.get(), scan, out);
     sent += writeSystemAnswer(scan, out);
     out.u32(kTagEnd);
     out.u32(sent);
@@ -889,7 +890,9 @@ int writeQuery(const char* path, const std::string& statement, Output& out)
 int usage()
 {
     std::fputs("usage: orvane-jet-reader catalogue|query FILE [--time-limit SECONDS] [--memory-limit MIB]\n"
-               "The password (first line) and the statement come on standard input.\n",
+               "                         [--queries 0|1]\n"
+               "The password (first line) and the statement come on standard input. A catalogue\n"
+               "holds the saved queries unless --queries is 0.\n",
                stderr);
     return kExitUsage;
 }
@@ -904,6 +907,7 @@ int main(int argc, char** argv)
     const char* path = argv[2];
     unsigned seconds = 0;
     unsigned long long memoryMiB = 0;
+    bool withQueries = true;
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const unsigned long long value = std::strtoull(argv[i + 1], nullptr, 10);
@@ -911,6 +915,8 @@ int main(int argc, char** argv)
             seconds = static_cast<unsigned>(value);
         else if (option == "--memory-limit")
             memoryMiB = value;
+        else if (option == "--queries")
+            withQueries = value != 0;
         else
             return usage();
     }
@@ -935,5 +941,5 @@ int main(int argc, char** argv)
         return reportError(out, failure.jetError, failure.message.c_str());
     if (!decrypted.empty())
         g_decrypted = &decrypted;
-    return mode == "catalogue" ? writeCatalogue(path, out) : writeQuery(path, statement, out);
+    return mode == "catalogue" ? writeCatalogue(path, withQueries, out) : writeQuery(path, statement, out);
 }

@@ -6,6 +6,7 @@
 #include "CommandRuns.h"
 #include "DocumentCheckers.h"
 #include "JetWriter.h"
+#include "Providers.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -110,6 +111,17 @@ TEST_F(AccessEndToEnd, TheExtendedReportAndTheQueryListShowRulesPropertiesAndSql
     EXPECT_TRUE(queries.contains(QStringLiteral("*** Add Customer Countries ")));
     for (const QString& line : QString::fromUtf8(kAppendSql).split(u'\n'))
         EXPECT_TRUE(queries.contains(line + u'\n')) << line.toStdString();
+}
+
+// The plain report spares itself the saved queries; the run after it, in the same process, that
+// shows them reads them again.
+TEST_F(AccessEndToEnd, APlainReportLeavesTheQueriesToTheRunsThatShowThem)
+{
+    const QString plain = QString::fromUtf8(report({}).out);
+    EXPECT_TRUE(plain.contains(QStringLiteral("*** Orders ")));
+    EXPECT_FALSE(TablesOnlyOpenings());
+    const QString queries = QString::fromUtf8(report({QStringLiteral("--queries")}).out);
+    EXPECT_TRUE(queries.contains(QStringLiteral("*** Add Customer Countries "))) << queries.toStdString();
 }
 
 TEST_F(AccessEndToEnd, HtmlShowsTheSqlAndIsWellFormed)

@@ -88,6 +88,26 @@ TEST_P(CatalogueRun, AnswersTheSystemTableStatementAsTheSqlReaderDoes)
     }
 }
 
+// A run that lists tables alone leaves the saved queries unread; all else comes as in a whole run.
+TEST_P(CatalogueRun, LeavesTheSavedQueriesUnreadWhenTheyAreNotWanted)
+{
+    const JetCatalogue whole = ReadJetCatalogue(m_path);
+    const JetCatalogue tables = ReadJetCatalogue(m_path, QString(), {}, false);
+    ASSERT_FALSE(whole.queries.isEmpty());
+    EXPECT_TRUE(tables.queries.isEmpty());
+    const auto shape = [](const JetCatalogue& c) {
+        QStringList lines;
+        for (const JetTableInfo& t : c.tables)
+            lines << t.name + u' ' + QString::number(t.columns.size()) + u' ' +
+                         QString::number(t.indexes.size());
+        lines << QString::number(c.relations.size()) << QString::number(c.complexColumns.size());
+        return lines;
+    };
+    EXPECT_EQ(shape(tables), shape(whole));
+    ASSERT_TRUE(tables.systemTables && whole.systemTables);
+    EXPECT_EQ(tables.systemTables->rows, whole.systemTables->rows);
+}
+
 TEST_P(CatalogueRun, EveryTableCarriesItsMSysObjectsId)
 {
     const JetCatalogue catalogue = ReadJetCatalogue(m_path);

@@ -17,6 +17,7 @@ using namespace jetreader;
 namespace {
 
 std::atomic<int> g_timeoutMs{20000};
+std::atomic<bool> g_readQueries{true};
 
 struct ProgramPath
 {
@@ -92,7 +93,7 @@ private:
 // Runs the reader and checks its message's opening; the rest is left in the reader's hands. A
 // reported error is thrown: "cannot open" as the damaged file it means, others with their text.
 QByteArray runReader(const QString& mode, const QString& path, const QByteArray& input,
-                     const HelperOutputConsumer& consume = {})
+                     const HelperOutputConsumer& consume = {}, bool withQueries = true)
 {
     const QString program = JetReaderProgram();
     const qint64 memoryMiB = kReaderMemoryMiB + QFileInfo(path).size() / (1024 * 1024) + 1;
@@ -102,7 +103,9 @@ QByteArray runReader(const QString& mode, const QString& path, const QByteArray&
                                    QStringLiteral("--time-limit"),
                                    QString::number(timeoutMs / 1000 + 2),
                                    QStringLiteral("--memory-limit"),
-                                   QString::number(memoryMiB)};
+                                   QString::number(memoryMiB),
+                                   QStringLiteral("--queries"),
+                                   withQueries ? QStringLiteral("1") : QStringLiteral("0")};
     HelperRunResult r = RunHelperProgram(program, arguments, input, timeoutMs, kMaxReaderOutput, consume);
     if (r.status == HelperRunResult::StartFailed)
         throw AutomationError(
@@ -157,6 +160,16 @@ AutomationError JetDamagedError(const QString& path)
                                .arg(path));
 }
 
+void SetJetSavedQueriesRead(bool read)
+{
+    g_readQueries.store(read);
+}
+
+bool JetSavedQueriesRead()
+{
+    return g_readQueries.load();
+}
+
 void SetJetReaderTimeout(int milliseconds)
 {
     g_timeoutMs.store(milliseconds > 0 ? milliseconds : 1);
@@ -201,7 +214,7 @@ bool JetNameLess(const QString& a, const QString& b)
 }
 
 JetCatalogue ReadJetCatalogue(const QString& path, const QString& password,
-                              const JetLocalTableTaker& takeLocal)
+                              const JetLocalTableTaker& takeLocal, bool withQueries)
 {
     // The password is the first line of the reader's input: a line end inside one would end it there.
     QByteArray input = password.section(QLatin1Char('\n'), 0, 0).toUtf8() + '\n';
@@ -209,8 +222,9 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password,
     // the run is over: a reader that crashed or ran out of time says more than the torn record.
     JetCatalogueStream stream(path, takeLocal);
     std::exception_ptr failure;
-    const QByteArray rest =
-        runReader(QStringLiteral("catalogue"), path, input, [&](const QByteArray& arrived) {
+    const QByteArray rest = runReader(
+        QStringLiteral("catalogue"), path, input,
+        [&](const QByteArray& arrived) {
             if (failure)
                 return arrived.size();
             try {
@@ -219,7 +233,8 @@ JetCatalogue ReadJetCatalogue(const QString& path, const QString& password,
                 failure = std::current_exception();
                 return arrived.size();
             }
-        });
+        },
+        withQueries);
     input.fill('\0');
     if (failure)
         std::rethrow_exception(failure);

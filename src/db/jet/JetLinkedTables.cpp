@@ -62,7 +62,8 @@ BackEnd& readBackEnd(QHash<QString, BackEnd>& backEnds, const QString& path, con
             settings.databasePassword.clear();
             backEnd.header = CheckJetAccess(settings);
         }
-        backEnd.catalogue = ReadJetCatalogue(path, settings.databasePassword);
+        // A link is to a table: the back-end's saved queries are never asked for.
+        backEnd.catalogue = ReadJetCatalogue(path, settings.databasePassword, {}, false);
         backEnd.password = settings.databasePassword;
         backEnd.read = true;
     } catch (const AutomationError& e) {

@@ -205,8 +205,9 @@ DataPtr openCatalogue(const QString& connectionString)
     // The local tables become model objects while the reader still runs; the links are
     // followed once it is done.
     JetCatalogueModelBuilder builder(header, data->path);
-    data->catalogue = ReadJetCatalogue(settings.dataSource, settings.databasePassword,
-                                       [&builder](const JetTableInfo& table) { builder.add(table); });
+    data->catalogue = ReadJetCatalogue(
+        settings.dataSource, settings.databasePassword,
+        [&builder](const JetTableInfo& table) { builder.add(table); }, JetSavedQueriesRead());
     ResolveJetLinks(data->catalogue, settings.dataSource, settings.databasePassword);
     data->model = std::make_shared<const TCatalogue>(builder.finish(data->catalogue));
     data->catalogue.tables = {};

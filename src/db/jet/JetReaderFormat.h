@@ -3,6 +3,8 @@
 // is the whole of what crosses between the two.
 //
 // Invocation:  orvane-jet-reader catalogue|query FILE [--time-limit SECONDS] [--memory-limit MIB]
+//                                                     [--queries 0|1]
+// With --queries 0 a catalogue leaves out the saved queries (no kTagQuery records).
 // Standard input: the database password on the first line (taken for files whose pages are
 // encrypted; a plain file's password is checked by the caller), then, for "query", one SELECT
 // statement. Nothing secret ever stands in the arguments or the environment.

@@ -171,6 +171,7 @@ struct ObjectRow
     std::int32_t id = 0;
     std::int32_t flags = 0;
     std::string foreignName, database, connect;
+    std::string description; // a saved query's, when asked for
 };
 
 struct ObjectsScan
@@ -187,11 +188,42 @@ std::int32_t toInt32(const std::string& text)
     return static_cast<std::int32_t>(std::strtoll(text.c_str(), nullptr, 10));
 }
 
+// The Description among the design properties of the MSysObjects row libmdb has just fetched,
+// kept in its LvProp column (bound); empty when the row has none.
+std::string designDescription(MdbHandle* mdb, MdbColumn* lvProp)
+{
+    // A Null leaves the bound header of an earlier row behind: nothing to follow.
+    if (lvProp->cur_value_len <= 0)
+        return {};
+    std::size_t size = 0;
+    void* kkd = mdb_ole_read_full(mdb, lvProp, &size);
+    if (!kkd)
+        return {};
+    GPtrArray* blocks = size > 0 ? mdb_kkd_to_props(mdb, kkd, size) : nullptr;
+    std::free(kkd);
+    if (!blocks)
+        return {};
+    std::string found;
+    for (guint p = 0; p < blocks->len; ++p) {
+        auto* block = static_cast<MdbProperties*>(g_ptr_array_index(blocks, p));
+        // The object's own block is the one without a column's name.
+        if (found.empty() && block && block->hash && (!block->name || !*block->name)) {
+            if (const auto* text = static_cast<const char*>(g_hash_table_lookup(block->hash, "Description")))
+                found = text;
+        }
+        if (block)
+            mdb_free_props(block);
+    }
+    g_ptr_array_free(blocks, TRUE);
+    return found;
+}
+
 // libmdb's catalogue keeps neither the raw type (it folds type 4 into a report's), nor the full Id,
 // nor the columns that say where a link points, so MSysObjects is read here as the table it is.
 // sqlEntry is the catalogue entry libmdb's SQL would read for "FROM MSysObjects" (the first local
 // table of that name); the statement is answered here only when that is this very definition.
-ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
+// With queryDescriptions, each saved query's row brings its Description too.
+ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry, bool queryDescriptions)
 {
     ObjectsScan scan;
     // The catalogue's definition is always on page 2; libmdb itself reads it through such an entry.
@@ -216,10 +248,11 @@ ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
         ForeignName,
         Database,
         Connect,
+        LvProp,
         FieldCount
     };
-    static const char* const kFields[FieldCount] = {"Name",        "Type",     "Flags",  "Id",
-                                                    "ForeignName", "Database", "Connect"};
+    static const char* const kFields[FieldCount] = {"Name",        "Type",     "Flags",   "Id",
+                                                    "ForeignName", "Database", "Connect", "LvProp"};
     int at[FieldCount];
     std::fill(at, at + FieldCount, -1);
     for (unsigned int c = 0; c < count; ++c) {
@@ -231,11 +264,17 @@ ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
         }
     }
     // Only the fields read here are bound: libmdb turns every bound value into text, the
-    // catalogue's dates and binary properties too.
+    // catalogue's dates too. Of the properties (a long binary value) it copies only the header,
+    // which the few rows that need them follow.
+    if (!queryDescriptions)
+        at[LvProp] = -1;
     for (const int c : at) {
         if (c >= 0 && mdb_bind_column(table.get(), c + 1, values[std::size_t(c)].data(), nullptr) == -1)
             return scan;
     }
+    auto* lvProp = at[LvProp] >= 0
+                       ? static_cast<MdbColumn*>(g_ptr_array_index(table->columns, guint(at[LvProp])))
+                       : nullptr;
     if (at[Name] < 0 || at[Type] < 0 || at[Flags] < 0)
         return scan;
     scan.linkFields = at[ForeignName] >= 0 && at[Database] >= 0 && at[Connect] >= 0;
@@ -256,6 +295,8 @@ ObjectsScan scanObjects(MdbHandle* mdb, const MdbCatalogEntry* sqlEntry)
             row.database = value(Database);
             row.connect = value(Connect);
         }
+        if (lvProp && row.type == kQueryObjectType)
+            row.description = designDescription(mdb, lvProp);
         // An empty value is a Null, which "type = 1" and "flags <> 0" never match.
         if (scan.systemAnswer && row.type == 1 && row.flags != 0 && *value(Type) && *value(Flags))
             systemRows.emplace_back(table->cur_phys_pg, table->cur_row - 1);
@@ -688,31 +729,6 @@ std::vector<QueryRow> readQueryRows(MdbHandle* mdb)
     return rows;
 }
 
-// The Description of each saved query that has one: Access keeps it among the design properties
-// of the query's MSysObjects row, which libmdb decodes for the catalogue entries it lists. The
-// tables are read by then: the catalogue may be listed anew for the queries.
-std::map<std::string, std::string> queryDescriptions(MdbHandle* mdb)
-{
-    std::map<std::string, std::string> found;
-    if (!mdb_read_catalog(mdb, MDB_QUERY))
-        return found;
-    for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
-        const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (!entry->props)
-            continue;
-        // The object's own block is the one without a column's name.
-        for (guint p = 0; p < entry->props->len; ++p) {
-            const auto* block = static_cast<const MdbProperties*>(g_ptr_array_index(entry->props, p));
-            if (!block || !block->hash || (block->name && *block->name))
-                continue;
-            if (const auto* text = static_cast<const char*>(g_hash_table_lookup(block->hash, "Description")))
-                found[entry->object_name] = text;
-            break;
-        }
-    }
-    return found;
-}
-
 // The saved queries (MSysObjects type 5), each with its rows of MSysQueries.
 std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
 {
@@ -724,7 +740,6 @@ std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
     if (queries.empty())
         return 0;
     const std::vector<QueryRow> rows = readQueryRows(mdb);
-    const std::map<std::string, std::string> descriptions = queryDescriptions(mdb);
     for (const ObjectRow* query : queries) {
         const auto first =
             std::lower_bound(rows.begin(), rows.end(), query->id,
@@ -736,8 +751,7 @@ std::uint32_t writeQueries(MdbHandle* mdb, const ObjectsScan& scan, Output& out)
         out.str(query->name.c_str());
         out.i32(query->id);
         out.i32(query->flags);
-        const auto description = descriptions.find(query->name);
-        out.str(description == descriptions.end() ? "" : description->second.c_str());
+        out.str(query->description.c_str());
         out.u32(static_cast<std::uint32_t>(last - first));
         for (auto r = first; r != last; ++r) {
             out.i32(r->attribute);
@@ -786,7 +800,7 @@ int writeCatalogue(const char* path, bool withQueries, Output& out)
     if (!mdb || !mdb_read_catalog(mdb.get(), MDB_TABLE))
         return reportError(out, kJetCannotOpen, "");
     const MdbCatalogEntry* sqlEntry = catalogueEntry(mdb.get(), "MSysObjects");
-    const ObjectsScan scan = scanObjects(mdb.get(), sqlEntry);
+    const ObjectsScan scan = scanObjects(mdb.get(), sqlEntry, withQueries);
     // The Ids of the local tables, in the order the catalogue met them.
     std::vector<const ObjectRow*> local;
     for (const ObjectRow& row : scan.rows) {

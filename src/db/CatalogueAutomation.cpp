@@ -200,17 +200,23 @@ protected:
     QString nameAt(int position) const override { return m_objects[std::size_t(position)]->listName(); }
     Variant item(int position) override
     {
-        DispatchPtr& slot = m_items[std::size_t(position)];
-        if (!slot)
-            slot = std::make_shared<CatalogueObject>(traits(), m_model, m_objects[std::size_t(position)],
-                                                     m_views);
-        return Variant(slot);
+        // The same object while anyone holds it, as a real collection hands out. Once let go it
+        // goes, with the member objects of its columns: a report walks thousands of tables once
+        // each, and keeping them all would only grow the heap.
+        std::weak_ptr<Dispatch>& slot = m_items[std::size_t(position)];
+        DispatchPtr object = slot.lock();
+        if (!object) {
+            object = std::make_shared<CatalogueObject>(traits(), m_model, m_objects[std::size_t(position)],
+                                                       m_views);
+            slot = object;
+        }
+        return Variant(std::move(object));
     }
 
 private:
     ModelPtr m_model;
     std::vector<const TCatalogueObject*> m_objects;
-    std::vector<DispatchPtr> m_items;
+    std::vector<std::weak_ptr<Dispatch>> m_items;
     bool m_views;
 };
 

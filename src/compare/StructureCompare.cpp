@@ -390,15 +390,20 @@ private:
         // Access's field properties: SQL Server has none to hold against them.
         if (m_versionOne || m_cross)
             return;
-        text("caption", b.caption, c.caption, b.caption == c.caption);
-        text("format", b.format, c.format, b.format == c.format);
-        text("inputMask", b.inputMask, c.inputMask, b.inputMask == c.inputMask);
-        text("decimalPlaces", OptionalNumberText(b.decimalPlaces), OptionalNumberText(c.decimalPlaces),
-             b.decimalPlaces == c.decimalPlaces);
-        text("allowZeroLength", FlagText(b.allowZeroLength), FlagText(c.allowZeroLength),
-             b.allowZeroLength == c.allowZeroLength);
-        const QString lookupB = LookupValue(b.lookup);
-        const QString lookupC = LookupValue(c.lookup);
+        text("caption", b.properties->caption, c.properties->caption,
+             b.properties->caption == c.properties->caption);
+        text("format", b.properties->format, c.properties->format,
+             b.properties->format == c.properties->format);
+        text("inputMask", b.properties->inputMask, c.properties->inputMask,
+             b.properties->inputMask == c.properties->inputMask);
+        text("decimalPlaces", OptionalNumberText(b.properties->decimalPlaces),
+             OptionalNumberText(c.properties->decimalPlaces),
+             b.properties->decimalPlaces == c.properties->decimalPlaces);
+        text("allowZeroLength", FlagText(b.properties->allowZeroLength),
+             FlagText(c.properties->allowZeroLength),
+             b.properties->allowZeroLength == c.properties->allowZeroLength);
+        const QString lookupB = LookupValue(b.properties->lookup);
+        const QString lookupC = LookupValue(c.properties->lookup);
         text("lookup", lookupB, lookupC, lookupB == lookupC);
     }
 

@@ -62,7 +62,7 @@ QString AccessDeclaredType(const TCatalogueColumn& column, int language)
     if (!column.computed.isEmpty())
         return text(kTextCalculated);
     if (column.complex)
-        return text(column.lookup ? kTextMultipleValues : kTextAttachment);
+        return text(column.properties->lookup ? kTextMultipleValues : kTextAttachment);
     switch (column.typeCode.value_or(0)) {
     case adVarWChar:
     case adWChar:

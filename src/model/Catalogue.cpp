@@ -10,6 +10,31 @@ QString TCatalogueObject::listName() const
     return schema + QLatin1Char('.') + name;
 }
 
+TFieldPropertiesBox::TFieldPropertiesBox(const TFieldPropertiesBox& other)
+    : m_properties(other.m_properties ? std::make_unique<TFieldProperties>(*other.m_properties) : nullptr)
+{
+}
+
+TFieldPropertiesBox& TFieldPropertiesBox::operator=(const TFieldPropertiesBox& other)
+{
+    if (this != &other)
+        m_properties = other.m_properties ? std::make_unique<TFieldProperties>(*other.m_properties) : nullptr;
+    return *this;
+}
+
+const TFieldProperties& TFieldPropertiesBox::operator*() const
+{
+    static const TFieldProperties none;
+    return m_properties ? *m_properties : none;
+}
+
+TFieldProperties& TFieldPropertiesBox::edit()
+{
+    if (!m_properties)
+        m_properties = std::make_unique<TFieldProperties>();
+    return *m_properties;
+}
+
 bool IsTableKind(TObjectKind kind)
 {
     return kind == TObjectKind::Table || kind == TObjectKind::SystemTable || kind == TObjectKind::LinkedTable;

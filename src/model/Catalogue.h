@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 enum class TObjectKind
@@ -64,6 +65,40 @@ struct TColumnLookup
     bool limitToList = false;
 };
 
+// Access field properties as the design view shows them; empty or unset when not set.
+struct TFieldProperties
+{
+    QString caption;
+    QString format;
+    QString inputMask;
+    std::optional<std::int32_t> decimalPlaces; // unset: "Auto"
+    bool allowZeroLength = false;
+    // A multi-value field's lookup is stored on its hidden value table's Value column; it is
+    // shown here, on the field.
+    std::optional<TColumnLookup> lookup;
+};
+
+// A column's field properties, kept apart from the column: most fields have none, and a catalogue
+// of many thousand columns is read, held and freed in one go, where every byte of a column counts.
+// Reading one that was never set sees an empty set; edit() makes the column's own. Copies are deep.
+class TFieldPropertiesBox
+{
+public:
+    TFieldPropertiesBox() = default;
+    TFieldPropertiesBox(const TFieldPropertiesBox& other);
+    TFieldPropertiesBox& operator=(const TFieldPropertiesBox& other);
+    TFieldPropertiesBox(TFieldPropertiesBox&&) noexcept = default;
+    TFieldPropertiesBox& operator=(TFieldPropertiesBox&&) noexcept = default;
+    ~TFieldPropertiesBox() = default;
+
+    const TFieldProperties& operator*() const;
+    const TFieldProperties* operator->() const { return &**this; }
+    TFieldProperties& edit();
+
+private:
+    std::unique_ptr<TFieldProperties> m_properties;
+};
+
 struct TCatalogueColumn
 {
     int number = 0; // from 1, in the table's own order
@@ -87,20 +122,12 @@ struct TCatalogueColumn
     QString defaultValue;
     QString computed;
     QString description;
-    // Access field properties as the design view shows them; empty or unset when not set.
-    QString caption;
-    QString format;
-    QString inputMask;
-    std::optional<std::int32_t> decimalPlaces; // unset: "Auto"
-    bool allowZeroLength = false;
     // Access: a Long Text field the design view shows as Hyperlink (ADO calls it LongVarWChar);
     // a field kept in a hidden table of its own, an attachment or a multi-value field (ADO calls
     // it LongVarBinary, as an OLE Object).
     bool hyperlink = false;
     bool complex = false;
-    // A multi-value field's lookup is stored on its hidden value table's Value column; it is
-    // shown here, on the field.
-    std::optional<TColumnLookup> lookup;
+    TFieldPropertiesBox properties;
 };
 
 struct TCataloguePrimaryKey

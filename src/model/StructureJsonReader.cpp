@@ -619,7 +619,8 @@ public:
             for (TCatalogueObject& object : read.catalogue.objects) {
                 for (TCatalogueColumn& column : object.columns) {
                     column.hyperlink = column.complex = false;
-                    column.lookup.reset();
+                    if (column.properties->lookup)
+                        column.properties.edit().lookup.reset();
                 }
             }
         }
@@ -870,17 +871,17 @@ private:
             } else if (key == "description") {
                 column.description = ReadText(m_json, at);
             } else if (key == "caption") {
-                column.caption = ReadText(m_json, at);
+                column.properties.edit().caption = ReadText(m_json, at);
             } else if (key == "format") {
-                column.format = ReadText(m_json, at);
+                column.properties.edit().format = ReadText(m_json, at);
             } else if (key == "inputMask") {
-                column.inputMask = ReadText(m_json, at);
+                column.properties.edit().inputMask = ReadText(m_json, at);
             } else if (key == "decimalPlaces") {
-                column.decimalPlaces = ReadWholeNumber(m_json, at);
+                column.properties.edit().decimalPlaces = ReadWholeNumber(m_json, at);
             } else if (key == "allowZeroLength") {
-                column.allowZeroLength = ReadFlag(m_json, at);
+                column.properties.edit().allowZeroLength = ReadFlag(m_json, at);
             } else if (key == "lookup") {
-                column.lookup = ReadLookup(at);
+                column.properties.edit().lookup = ReadLookup(at);
             } else {
                 return false;
             }
@@ -976,8 +977,8 @@ private:
         } else if (declared == QLatin1String("Lookup, multiple values")) {
             column.complex = m_accessFlagsSeen = true;
             // A lookup whose details this document does not give.
-            if (!column.lookup)
-                column.lookup = TColumnLookup{};
+            if (!column.properties->lookup)
+                column.properties.edit().lookup = TColumnLookup{};
         }
         // Most declared types name no digits; a large snapshot's columns are not all matched.
         static const char* const kWithDigits[] = {"decimal(",   "numeric(",        "time(",

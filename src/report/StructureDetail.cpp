@@ -122,18 +122,18 @@ QString ColumnValue(const TCatalogueColumn& column, const QString& value)
 void AddFieldProperties(Block& block, const TCatalogueObject& object)
 {
     for (const TCatalogueColumn& column : object.columns) {
-        if (!column.caption.isEmpty())
-            block.add(kTextCaption, ColumnValue(column, column.caption));
-        if (!column.format.isEmpty())
-            block.add(kTextFormat, ColumnValue(column, column.format));
-        if (!column.inputMask.isEmpty())
-            block.add(kTextInputMask, ColumnValue(column, column.inputMask));
-        if (column.decimalPlaces)
-            block.add(kTextDecimals, ColumnValue(column, QString::number(*column.decimalPlaces)));
-        if (column.allowZeroLength)
+        if (!column.properties->caption.isEmpty())
+            block.add(kTextCaption, ColumnValue(column, column.properties->caption));
+        if (!column.properties->format.isEmpty())
+            block.add(kTextFormat, ColumnValue(column, column.properties->format));
+        if (!column.properties->inputMask.isEmpty())
+            block.add(kTextInputMask, ColumnValue(column, column.properties->inputMask));
+        if (column.properties->decimalPlaces)
+            block.add(kTextDecimals, ColumnValue(column, QString::number(*column.properties->decimalPlaces)));
+        if (column.properties->allowZeroLength)
             block.add(kTextZeroLength, ColumnValue(column, LoadUIText(kTextYes)));
-        if (column.lookup)
-            block.add(kTextLookup, ColumnValue(column, LookupText(*column.lookup)));
+        if (column.properties->lookup)
+            block.add(kTextLookup, ColumnValue(column, LookupText(*column.properties->lookup)));
     }
 }
 

@@ -348,12 +348,14 @@ private:
         };
         QString rows;
         for (const TCatalogueColumn& column : object.columns) {
-            const QStringList cells{Html(column.caption),
-                                    code(column.format),
-                                    code(column.inputMask),
-                                    column.decimalPlaces ? QString::number(*column.decimalPlaces) : QString(),
-                                    column.allowZeroLength ? Html(Label(kTextYes)) : QString(),
-                                    column.lookup ? Html(LookupText(*column.lookup)) : QString()};
+            const QStringList cells{
+                Html(column.properties->caption),
+                code(column.properties->format),
+                code(column.properties->inputMask),
+                column.properties->decimalPlaces ? QString::number(*column.properties->decimalPlaces)
+                                                 : QString(),
+                column.properties->allowZeroLength ? Html(Label(kTextYes)) : QString(),
+                column.properties->lookup ? Html(LookupText(*column.properties->lookup)) : QString()};
             if (std::all_of(cells.begin(), cells.end(), [](const QString& cell) { return cell.isEmpty(); }))
                 continue;
             rows += QStringLiteral("<tr><td>") + Html(column.name) + QStringLiteral("</td><td>") +

@@ -41,13 +41,13 @@ void OptionalFlag(JsonOut& json, const char* key, bool flag)
 // Access's field properties as the design view shows them.
 void WriteFieldProperties(JsonOut& json, const TCatalogueColumn& column)
 {
-    OptionalText(json, "caption", column.caption);
-    OptionalText(json, "format", column.format);
-    OptionalText(json, "inputMask", column.inputMask);
-    OptionalNumber(json, "decimalPlaces", column.decimalPlaces);
-    OptionalFlag(json, "allowZeroLength", column.allowZeroLength);
-    if (column.lookup) {
-        const TColumnLookup& lookup = *column.lookup;
+    OptionalText(json, "caption", column.properties->caption);
+    OptionalText(json, "format", column.properties->format);
+    OptionalText(json, "inputMask", column.properties->inputMask);
+    OptionalNumber(json, "decimalPlaces", column.properties->decimalPlaces);
+    OptionalFlag(json, "allowZeroLength", column.properties->allowZeroLength);
+    if (column.properties->lookup) {
+        const TColumnLookup& lookup = *column.properties->lookup;
         json.key("lookup");
         json.beginObject();
         OptionalText(json, "displayControl", lookup.displayControl);

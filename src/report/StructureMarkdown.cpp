@@ -123,12 +123,13 @@ void WriteFieldProperties(QString& out, const TCatalogueObject& object)
     const auto code = [](const QString& text) { return text.isEmpty() ? text : Code(text); };
     QStringList rows;
     for (const TCatalogueColumn& column : object.columns) {
-        const QStringList cells{MarkdownText(column.caption),
-                                code(column.format),
-                                code(column.inputMask),
-                                column.decimalPlaces ? QString::number(*column.decimalPlaces) : QString(),
-                                column.allowZeroLength ? Label(kTextYes) : QString(),
-                                column.lookup ? MarkdownText(LookupText(*column.lookup)) : QString()};
+        const QStringList cells{
+            MarkdownText(column.properties->caption),
+            code(column.properties->format),
+            code(column.properties->inputMask),
+            column.properties->decimalPlaces ? QString::number(*column.properties->decimalPlaces) : QString(),
+            column.properties->allowZeroLength ? Label(kTextYes) : QString(),
+            column.properties->lookup ? MarkdownText(LookupText(*column.properties->lookup)) : QString()};
         if (std::all_of(cells.begin(), cells.end(), [](const QString& cell) { return cell.isEmpty(); }))
             continue;
         rows.append(QStringLiteral("| ") + MarkdownText(column.name) + QStringLiteral(" | ") +

@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [] {
                       return Jet(205, 1073741823, [](TCatalogueColumn& c) {
                           c.complex = true;
-                          c.lookup = TColumnLookup{};
+                          c.properties.edit().lookup = TColumnLookup{};
                       });
                   },
                   "Lookup, multiple values", "Nachschlagen, mehrere Werte"},

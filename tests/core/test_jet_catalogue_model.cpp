@@ -308,24 +308,51 @@ TEST(JetProperties, BecomeFieldPropertiesChecksAndLookups)
     EXPECT_TRUE(o.checks[0].name.isEmpty());
     EXPECT_EQ(o.checks[1].column, QStringLiteral("A"));
     EXPECT_TRUE(o.checks[1].text.isEmpty());
-    EXPECT_FALSE(o.columns[0].decimalPlaces);
-    ASSERT_TRUE(o.columns[0].lookup);
-    EXPECT_EQ(o.columns[0].lookup->displayControl, QStringLiteral("120")); // a number no name is known for
-    EXPECT_EQ(o.columns[1].decimalPlaces, 3);
-    EXPECT_EQ(o.columns[1].caption, QStringLiteral("Bee"));
-    EXPECT_FALSE(o.columns[1].allowZeroLength);
-    EXPECT_FALSE(o.columns[1].lookup); // a text box alone is no lookup
-    EXPECT_TRUE(o.columns[2].allowZeroLength);
-    EXPECT_EQ(o.columns[2].format, QStringLiteral(">"));
-    EXPECT_EQ(o.columns[2].inputMask, QStringLiteral("LLL"));
+    EXPECT_FALSE(o.columns[0].properties->decimalPlaces);
+    ASSERT_TRUE(o.columns[0].properties->lookup);
+    // A number no name is known for.
+    EXPECT_EQ(o.columns[0].properties->lookup->displayControl, QStringLiteral("120"));
+    EXPECT_EQ(o.columns[1].properties->decimalPlaces, 3);
+    EXPECT_EQ(o.columns[1].properties->caption, QStringLiteral("Bee"));
+    EXPECT_FALSE(o.columns[1].properties->allowZeroLength);
+    EXPECT_FALSE(o.columns[1].properties->lookup); // a text box alone is no lookup
+    EXPECT_TRUE(o.columns[2].properties->allowZeroLength);
+    EXPECT_EQ(o.columns[2].properties->format, QStringLiteral(">"));
+    EXPECT_EQ(o.columns[2].properties->inputMask, QStringLiteral("LLL"));
     // The multi-value field shows the lookup its values' table keeps.
-    ASSERT_TRUE(o.columns[2].lookup);
-    EXPECT_EQ(o.columns[2].lookup->displayControl, QStringLiteral("listBox"));
-    EXPECT_EQ(o.columns[2].lookup->rowSource, QStringLiteral("a;b"));
-    EXPECT_EQ(o.columns[2].lookup->columnCount, 1);
-    EXPECT_FALSE(o.columns[2].lookup->boundColumn);
-    EXPECT_TRUE(o.columns[2].lookup->limitToList);
+    ASSERT_TRUE(o.columns[2].properties->lookup);
+    EXPECT_EQ(o.columns[2].properties->lookup->displayControl, QStringLiteral("listBox"));
+    EXPECT_EQ(o.columns[2].properties->lookup->rowSource, QStringLiteral("a;b"));
+    EXPECT_EQ(o.columns[2].properties->lookup->columnCount, 1);
+    EXPECT_FALSE(o.columns[2].properties->lookup->boundColumn);
+    EXPECT_TRUE(o.columns[2].properties->lookup->limitToList);
     EXPECT_EQ(model.find(QStringLiteral("f_1_C"))->kind, TObjectKind::SystemTable);
+}
+
+TEST(FieldProperties, ACopiedColumnsPropertiesAreItsOwn)
+{
+    TCatalogueColumn plain;
+    EXPECT_TRUE(plain.properties->caption.isEmpty());
+    EXPECT_FALSE(plain.properties->lookup);
+
+    TCatalogueColumn field;
+    field.properties.edit().caption = QStringLiteral("Kunde");
+    field.properties.edit().lookup = TColumnLookup{QStringLiteral("comboBox"), {}, {}, 1, 2, true};
+    TCatalogueColumn copy = field;
+    copy.properties.edit().caption = QStringLiteral("Customer");
+    copy.properties.edit().lookup->limitToList = false;
+    plain = copy;
+    copy.properties.edit().lookup.reset();
+    EXPECT_EQ(field.properties->caption, QStringLiteral("Kunde"));
+    ASSERT_TRUE(field.properties->lookup);
+    EXPECT_TRUE(field.properties->lookup->limitToList);
+    EXPECT_EQ(plain.properties->caption, QStringLiteral("Customer"));
+    ASSERT_TRUE(plain.properties->lookup);
+    EXPECT_FALSE(plain.properties->lookup->limitToList);
+    // Moving leaves the source as a column without properties, never a dangling one.
+    TCatalogueColumn moved = std::move(field);
+    EXPECT_EQ(moved.properties->caption, QStringLiteral("Kunde"));
+    EXPECT_TRUE(field.properties->caption.isEmpty()); // NOLINT(bugprone-use-after-move)
 }
 
 struct QueryFlagCase

@@ -405,42 +405,42 @@ TEST_P(SampleFile, HoldsTheFieldAndTablePropertiesOfTheDesignView)
                           "|Freight|>=0|Freight cannot be negative."}));
     const TCatalogueColumn* date = columnOf(orders, QStringLiteral("OrderDate"));
     ASSERT_NE(date, nullptr);
-    EXPECT_EQ(date->caption, QStringLiteral("Order Date"));
-    EXPECT_EQ(date->format, QStringLiteral("Short Date"));
-    EXPECT_FALSE(date->decimalPlaces);
+    EXPECT_EQ(date->properties->caption, QStringLiteral("Order Date"));
+    EXPECT_EQ(date->properties->format, QStringLiteral("Short Date"));
+    EXPECT_FALSE(date->properties->decimalPlaces);
     const TCatalogueColumn* freight = columnOf(orders, QStringLiteral("Freight"));
     ASSERT_NE(freight, nullptr);
-    EXPECT_EQ(freight->decimalPlaces, 2);
+    EXPECT_EQ(freight->properties->decimalPlaces, 2);
     const TCatalogueColumn* customer = columnOf(orders, QStringLiteral("Customer_ID"));
     ASSERT_NE(customer, nullptr);
-    ASSERT_TRUE(customer->lookup);
-    EXPECT_EQ(customer->lookup->displayControl, QStringLiteral("comboBox"));
-    EXPECT_EQ(customer->lookup->rowSourceType, QStringLiteral("Table/Query"));
-    EXPECT_EQ(customer->lookup->rowSource,
+    ASSERT_TRUE(customer->properties->lookup);
+    EXPECT_EQ(customer->properties->lookup->displayControl, QStringLiteral("comboBox"));
+    EXPECT_EQ(customer->properties->lookup->rowSourceType, QStringLiteral("Table/Query"));
+    EXPECT_EQ(customer->properties->lookup->rowSource,
               QStringLiteral("SELECT Customers.Customer_ID, Customers.CompanyName FROM Customers ORDER BY "
                              "Customers.CompanyName;"));
-    EXPECT_EQ(customer->lookup->boundColumn, 1);
-    EXPECT_EQ(customer->lookup->columnCount, 2);
-    EXPECT_TRUE(customer->lookup->limitToList);
+    EXPECT_EQ(customer->properties->lookup->boundColumn, 1);
+    EXPECT_EQ(customer->properties->lookup->columnCount, 2);
+    EXPECT_TRUE(customer->properties->lookup->limitToList);
 
     const TCatalogueObject* customers = model->find(QStringLiteral("Customers"));
     const TCatalogueColumn* postal = columnOf(customers, QStringLiteral("PostalCode"));
     ASSERT_NE(postal, nullptr);
-    EXPECT_EQ(postal->inputMask, QStringLiteral("00000;;_"));
+    EXPECT_EQ(postal->properties->inputMask, QStringLiteral("00000;;_"));
     const TCatalogueColumn* notes = columnOf(customers, QStringLiteral("Notes"));
     ASSERT_NE(notes, nullptr);
-    EXPECT_TRUE(notes->allowZeroLength);
-    EXPECT_FALSE(notes->lookup);
+    EXPECT_TRUE(notes->properties->allowZeroLength);
+    EXPECT_FALSE(notes->properties->lookup);
 
     const TCatalogueObject* products = model->find(QStringLiteral("Products"));
     const TCatalogueColumn* price = columnOf(products, QStringLiteral("UnitPrice"));
     ASSERT_NE(price, nullptr);
-    EXPECT_EQ(price->format, QStringLiteral("Currency"));
-    EXPECT_FALSE(price->decimalPlaces); // stored as 255: Auto
+    EXPECT_EQ(price->properties->format, QStringLiteral("Currency"));
+    EXPECT_FALSE(price->properties->decimalPlaces); // stored as 255: Auto
     const TCatalogueColumn* discontinued = columnOf(products, QStringLiteral("Discontinued"));
     ASSERT_NE(discontinued, nullptr);
-    ASSERT_TRUE(discontinued->lookup);
-    EXPECT_EQ(discontinued->lookup->displayControl, QStringLiteral("checkBox"));
+    ASSERT_TRUE(discontinued->properties->lookup);
+    EXPECT_EQ(discontinued->properties->lookup->displayControl, QStringLiteral("checkBox"));
 
     // A hidden table is a user table.
     const TCatalogueObject* settings = model->find(QStringLiteral("AppSettings"));
@@ -451,10 +451,10 @@ TEST_P(SampleFile, HoldsTheFieldAndTablePropertiesOfTheDesignView)
     if (GetParam().format == jet::Format::Ace12) {
         const TCatalogueColumn* tags = columnOf(customers, QStringLiteral("Tags"));
         ASSERT_NE(tags, nullptr);
-        ASSERT_TRUE(tags->lookup);
-        EXPECT_EQ(tags->lookup->rowSourceType, QStringLiteral("Value List"));
-        EXPECT_EQ(tags->lookup->rowSource, QStringLiteral("\"Wholesale\";\"Retail\";\"Online\""));
-        EXPECT_EQ(tags->lookup->displayControl, QStringLiteral("comboBox"));
+        ASSERT_TRUE(tags->properties->lookup);
+        EXPECT_EQ(tags->properties->lookup->rowSourceType, QStringLiteral("Value List"));
+        EXPECT_EQ(tags->properties->lookup->rowSource, QStringLiteral("\"Wholesale\";\"Retail\";\"Online\""));
+        EXPECT_EQ(tags->properties->lookup->displayControl, QStringLiteral("comboBox"));
     }
 }
 

@@ -235,9 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
             false,
             [](TCatalogue& c) {
                 TCatalogueObject& o = Named(c, QStringLiteral("Customers"));
-                o.columns[0].caption.clear();
-                o.columns[1].decimalPlaces.reset();
-                Named(c, kOrders).columns[1].lookup->limitToList = false;
+                o.columns[0].properties.edit().caption.clear();
+                o.columns[1].properties.edit().decimalPlaces.reset();
+                Named(c, kOrders).columns[1].properties.edit().lookup->limitToList = false;
             },
             {QStringLiteral("changed column Customers.CustomerID caption Kunden-Nr. -> "),
              QStringLiteral("changed column Customers.Größe decimalPlaces 2 -> "),

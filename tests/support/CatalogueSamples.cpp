@@ -158,14 +158,14 @@ TCatalogue SampleAccessDatabase()
 {
     TCatalogue c = SampleAccessCatalogue();
     TCatalogueObject& customers = c.objects[0];
-    customers.columns[0].caption = QStringLiteral("Kunden-Nr.");
-    customers.columns[0].inputMask = QStringLiteral(">LLLLL");
-    customers.columns[1].format = QStringLiteral("Standard");
-    customers.columns[1].decimalPlaces = 2;
+    customers.columns[0].properties.edit().caption = QStringLiteral("Kunden-Nr.");
+    customers.columns[0].properties.edit().inputMask = QStringLiteral(">LLLLL");
+    customers.columns[1].properties.edit().format = QStringLiteral("Standard");
+    customers.columns[1].properties.edit().decimalPlaces = 2;
     customers.checks = {TCatalogueCheck{QString(), QStringLiteral("Größe"), QStringLiteral(">=0"),
                                         QStringLiteral("Nicht negativ"), true}};
     TCatalogueObject& orders = c.objects[1];
-    orders.columns[1].allowZeroLength = true;
+    orders.columns[1].properties.edit().allowZeroLength = true;
     TColumnLookup lookup;
     lookup.displayControl = QStringLiteral("comboBox");
     lookup.rowSourceType = QStringLiteral("Table/Query");
@@ -174,7 +174,7 @@ TCatalogue SampleAccessDatabase()
     lookup.boundColumn = 1;
     lookup.columnCount = 2;
     lookup.limitToList = true;
-    orders.columns[1].lookup = lookup;
+    orders.columns[1].properties.edit().lookup = lookup;
     // A rule of the table itself, on no one field.
     orders.checks = {TCatalogueCheck{QString(), QString(), QStringLiteral("[Qty]<=100"), QString(), true}};
 

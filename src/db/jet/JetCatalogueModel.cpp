@@ -115,16 +115,22 @@ TCatalogueColumn modelColumn(const JetColumnInfo& c, int number, const JetFileHe
     column.computed = c.expression;
     column.description = c.description;
     if (!c.properties.isEmpty()) {
-        column.caption = propertyOf(c.properties, QLatin1String("Caption"));
-        column.format = propertyOf(c.properties, QLatin1String("Format"));
-        column.inputMask = propertyOf(c.properties, QLatin1String("InputMask"));
+        TFieldProperties shown;
+        shown.caption = propertyOf(c.properties, QLatin1String("Caption"));
+        shown.format = propertyOf(c.properties, QLatin1String("Format"));
+        shown.inputMask = propertyOf(c.properties, QLatin1String("InputMask"));
         // Access stores "Auto" as 255.
-        column.decimalPlaces = numberProperty(c.properties, QLatin1String("DecimalPlaces"));
-        if (column.decimalPlaces == 255)
-            column.decimalPlaces.reset();
-        column.allowZeroLength =
+        shown.decimalPlaces = numberProperty(c.properties, QLatin1String("DecimalPlaces"));
+        if (shown.decimalPlaces == 255)
+            shown.decimalPlaces.reset();
+        shown.allowZeroLength =
             propertyOf(c.properties, QLatin1String("AllowZeroLength")) == QLatin1String("yes");
-        column.lookup = lookupOf(c.properties);
+        shown.lookup = lookupOf(c.properties);
+        // Most fields carry properties the design view does not show (column widths, text
+        // compression): those get no set of their own.
+        if (!shown.caption.isEmpty() || !shown.format.isEmpty() || !shown.inputMask.isEmpty() ||
+            shown.decimalPlaces || shown.allowZeroLength || shown.lookup)
+            column.properties.edit() = std::move(shown);
     }
     return column;
 }
@@ -267,9 +273,9 @@ void takeValueLookups(QList<TCatalogueObject>& objects, const QList<JetComplexCo
                          [](const TCatalogueColumn& c) { return sameName(c.name, QStringLiteral("Value")); });
         const auto field = std::find_if(table->columns.begin(), table->columns.end(),
                                         [&](const TCatalogueColumn& c) { return c.name == complex.column; });
-        if (value != values->columns.end() && value->lookup && field != table->columns.end() &&
-            !field->lookup)
-            field->lookup = value->lookup;
+        if (value != values->columns.end() && value->properties->lookup && field != table->columns.end() &&
+            !field->properties->lookup)
+            field->properties.edit().lookup = value->properties->lookup;
     }
 }
 

@@ -102,10 +102,10 @@ private:
 struct TCatalogueColumn
 {
     int number = 0; // from 1, in the table's own order
-    QString name;
-    // Exactly what the structure report shows.
-    QString typeName;
+    // What the structure report shows: name, type and length exactly so.
     std::int32_t length = 0;
+    QString name;
+    QString typeName;
     // Access: the ADO DataTypeEnum number behind typeName (a Byte column is 17, which the report
     // calls "unknown"); unset for SQL Server.
     std::optional<std::int32_t> typeCode;
@@ -118,15 +118,15 @@ struct TCatalogueColumn
     std::optional<std::int32_t> scale;
     bool nullable = true;
     bool autoIncrement = false;
-    // Expressions as the catalogue stores them ("(getdate())", "=Now()"); empty when none.
-    QString defaultValue;
-    QString computed;
-    QString description;
     // Access: a Long Text field the design view shows as Hyperlink (ADO calls it LongVarWChar);
     // a field kept in a hidden table of its own, an attachment or a multi-value field (ADO calls
     // it LongVarBinary, as an OLE Object).
     bool hyperlink = false;
     bool complex = false;
+    // Expressions as the catalogue stores them ("(getdate())", "=Now()"); empty when none.
+    QString defaultValue;
+    QString computed;
+    QString description;
     TFieldPropertiesBox properties;
 };
 

@@ -337,7 +337,9 @@ bool WriteStructureJson(QIODevice& device, const TCatalogue& catalogue,
 {
     // A document of thousands of tables goes out in parts rather than whole beside the model.
     constexpr qsizetype kPart = 256 * 1024;
-    const auto writeOut = [&device](const QByteArray& part) { return device.write(part) == part.size(); };
+    const auto writeOut = [&device](QByteArrayView part) {
+        return device.write(part.data(), part.size()) == part.size();
+    };
     const TEngineTraits& engine = EngineTraitsOfWord(catalogue.provider);
     JsonOut json;
     json.reserve(2 * kPart);

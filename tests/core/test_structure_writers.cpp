@@ -7,6 +7,7 @@
 #include "StructureMarkdown.h"
 #include "UIText.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -317,6 +318,45 @@ INSTANTIATE_TEST_SUITE_P(
         JsonTextCase{"LoneSurrogates", QString(QChar(0xD83D)) + QStringLiteral("\n") + QChar(0xDE00),
                      "\xEF\xBF\xBD\\n\xEF\xBF\xBD"}),
     [](const ::testing::TestParamInfo<JsonTextCase>& p) { return std::string(p.param.label); });
+
+// A large catalogue's document is written in parts through one growing buffer: every part
+// boundary and every growth must leave the text whole.
+TEST(StructureJson, ADocumentOfManyPartsReadsBackWhole)
+{
+    TCatalogue catalogue;
+    catalogue.provider = QStringLiteral("Access");
+    const QString note = QStringLiteral("Größe \"x\"\n名前\t").repeated(40);
+    for (int t = 0; t < 1500; ++t) {
+        TCatalogueObject object;
+        object.name = QStringLiteral("T%1").arg(t, 4, 10, QLatin1Char('0'));
+        // One text longer than the buffer's first room.
+        object.description = (t == 777 ? note.repeated(600) : note) + QString::number(t);
+        TCatalogueColumn column;
+        column.number = 1;
+        column.name = QStringLiteral("C");
+        column.typeName = QStringLiteral("Integer");
+        object.columns = {column};
+        catalogue.objects.append(object);
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteStructureJson(buffer, catalogue, All(catalogue), QString::fromLatin1(kProgram)));
+    ASSERT_GT(buffer.data().size(), 2 * 1024 * 1024);
+    EXPECT_EQ(StructureJson(catalogue, All(catalogue), QString::fromLatin1(kProgram)), buffer.data());
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(buffer.data(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QJsonArray objects = document.object().value(QStringLiteral("objects")).toArray();
+    ASSERT_EQ(objects.size(), 1500);
+    for (int t : {0, 777, 1499}) {
+        const QJsonObject object = objects.at(t).toObject();
+        EXPECT_EQ(object.value(QStringLiteral("description")).toString(),
+                  (t == 777 ? note.repeated(600) : note) + QString::number(t));
+        EXPECT_EQ(
+            object.value(QStringLiteral("columns")).toArray().at(0).toObject().value(QStringLiteral("name")),
+            QStringLiteral("C"));
+    }
+}
 
 struct MarkdownCase
 {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -170,6 +171,69 @@ int CollectGraphvizMessage(char* message)
     return 0;
 }
 
+// The library is opened at the first layout, not linked: most runs draw no diagram, and its six
+// libraries cost every start of the program a millisecond and a half of loading.
+struct TGraphviz
+{
+    decltype(&gvContextPlugins) contextPlugins = nullptr;
+    decltype(&gvFreeContext) freeContext = nullptr;
+    decltype(&gvAddLibrary) addLibrary = nullptr;
+    decltype(&gvLayout) layout = nullptr;
+    decltype(&gvFreeLayout) freeLayout = nullptr;
+    decltype(&agseterr) setErrorLevel = nullptr;
+    decltype(&agseterrf) setErrorHandler = nullptr;
+    decltype(&agmemread) memRead = nullptr;
+    decltype(&agclose) close = nullptr;
+    decltype(&agfstnode) firstNode = nullptr;
+    decltype(&agnxtnode) nextNode = nullptr;
+    decltype(&agnameof) nameOf = nullptr;
+    decltype(&agfstout) firstOut = nullptr;
+    decltype(&agnxtout) nextOut = nullptr;
+    decltype(&agget) get = nullptr;
+};
+
+// The library's own name, or its development link where the versioned one is not there.
+void* OpenGraphvizLibrary()
+{
+    for (const char* name : {ORVANE_GRAPHVIZ_LIBRARY, "libgvc.so"}) {
+        const QByteArray path = QByteArray(ORVANE_GRAPHVIZ_LIBDIR "/") + name;
+        if (void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL))
+            return handle;
+    }
+    return nullptr;
+}
+
+template <typename F> bool Resolve(void* library, const char* symbol, F& function)
+{
+    function = reinterpret_cast<F>(dlsym(library, symbol));
+    return function != nullptr;
+}
+
+const TGraphviz& Graphviz()
+{
+    static TGraphviz gv;
+    static bool loaded = false;
+    if (loaded)
+        return gv;
+    void* library = OpenGraphvizLibrary();
+    // Symbols of libcgraph come through libgvc's handle, which searches what it depends on.
+    const bool complete =
+        library != nullptr && Resolve(library, "gvContextPlugins", gv.contextPlugins) &&
+        Resolve(library, "gvFreeContext", gv.freeContext) &&
+        Resolve(library, "gvAddLibrary", gv.addLibrary) && Resolve(library, "gvLayout", gv.layout) &&
+        Resolve(library, "gvFreeLayout", gv.freeLayout) && Resolve(library, "agseterr", gv.setErrorLevel) &&
+        Resolve(library, "agseterrf", gv.setErrorHandler) && Resolve(library, "agmemread", gv.memRead) &&
+        Resolve(library, "agclose", gv.close) && Resolve(library, "agfstnode", gv.firstNode) &&
+        Resolve(library, "agnxtnode", gv.nextNode) && Resolve(library, "agnameof", gv.nameOf) &&
+        Resolve(library, "agfstout", gv.firstOut) && Resolve(library, "agnxtout", gv.nextOut) &&
+        Resolve(library, "agget", gv.get);
+    if (!complete)
+        throw TDiagramLayoutError(std::string("Graphviz cannot be loaded from " ORVANE_GRAPHVIZ_LIBDIR ": ") +
+                                  (library == nullptr ? dlerror() : "a function is missing"));
+    loaded = true;
+    return gv;
+}
+
 GVC_t* GraphvizContext()
 {
     static GVC_t* context = nullptr;
@@ -178,9 +242,10 @@ GVC_t* GraphvizContext()
         return context;
     if (!failure.isEmpty())
         throw TDiagramLayoutError(failure.toStdString());
+    const TGraphviz& gv = Graphviz();
     // Only the layout plugins: the library's own loader would also start its text layout (and so
     // fontconfig), which costs seconds and makes nothing here better, as every size is fixed.
-    GVC_t* made = gvContextPlugins(nullptr, 0);
+    GVC_t* made = gv.contextPlugins(nullptr, 0);
     for (const char* name : {"dot_layout", "neato_layout"}) {
         void* handle = nullptr;
         for (const char* suffix : {".so.6", ".so"}) {
@@ -197,13 +262,13 @@ GVC_t* GraphvizContext()
         if (library == nullptr) {
             failure = QStringLiteral("Graphviz's %1 plugin cannot be loaded from %2")
                           .arg(QLatin1String(name), QLatin1String(ORVANE_GRAPHVIZ_PLUGINS));
-            gvFreeContext(made);
+            gv.freeContext(made);
             throw TDiagramLayoutError(failure.toStdString());
         }
-        gvAddLibrary(made, library);
+        gv.addLibrary(made, library);
     }
-    agseterr(AGERR);
-    agseterrf(CollectGraphvizMessage);
+    gv.setErrorLevel(AGERR);
+    gv.setErrorHandler(CollectGraphvizMessage);
     context = made;
     return context;
 }
@@ -217,34 +282,35 @@ struct TLaidPiece
 
 TLaidPiece LayOutPiece(GVC_t* context, const TPiece& piece)
 {
+    const TGraphviz& gv = Graphviz();
     g_graphvizMessages.clear();
-    std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> g(agmemread(piece.source.constData()), agclose);
+    std::unique_ptr<Agraph_t, int (*)(Agraph_t*)> g(gv.memRead(piece.source.constData()), gv.close);
     if (!g)
         throw TDiagramLayoutError("Graphviz cannot read the diagram: " + g_graphvizMessages.toStdString());
-    if (gvLayout(context, g.get(), piece.grid ? "osage" : "dot") != 0)
+    if (gv.layout(context, g.get(), piece.grid ? "osage" : "dot") != 0)
         throw TDiagramLayoutError("Graphviz cannot lay out the diagram: " + g_graphvizMessages.toStdString());
     struct TFree
     {
         GVC_t* context;
         Agraph_t* graph;
-        ~TFree() { gvFreeLayout(context, graph); }
+        ~TFree() { Graphviz().freeLayout(context, graph); }
     } freeLayout{context, g.get()};
 
     const boxf bb = GD_bb(g.get());
     const auto place = [&bb](pointf p) { return QPointF(p.x - bb.LL.x, bb.UR.y - p.y); };
     TLaidPiece out;
     out.size = QSizeF(bb.UR.x - bb.LL.x, bb.UR.y - bb.LL.y);
-    for (Agnode_t* node = agfstnode(g.get()); node != nullptr; node = agnxtnode(g.get(), node)) {
+    for (Agnode_t* node = gv.firstNode(g.get()); node != nullptr; node = gv.nextNode(g.get(), node)) {
         const QPointF centre = place(ND_coord(node));
         const double width = ND_width(node) * 72;
         const double height = ND_height(node) * 72;
         TPlacedBox box;
-        box.box = QByteArray(agnameof(node)).mid(1).toInt();
+        box.box = QByteArray(gv.nameOf(node)).mid(1).toInt();
         box.rect = QRectF(centre.x() - width / 2, centre.y() - height / 2, width, height);
         out.boxes.append(box);
-        for (Agedge_t* edge = agfstout(g.get(), node); edge != nullptr; edge = agnxtout(g.get(), edge)) {
+        for (Agedge_t* edge = gv.firstOut(g.get(), node); edge != nullptr; edge = gv.nextOut(g.get(), edge)) {
             TPlacedLine line;
-            line.line = QByteArray(agget(edge, const_cast<char*>("id"))).mid(1).toInt();
+            line.line = QByteArray(gv.get(edge, const_cast<char*>("id"))).mid(1).toInt();
             const splines* spl = ED_spl(edge);
             if (spl != nullptr) {
                 for (int b = 0; b < spl->size; ++b) {

@@ -206,7 +206,8 @@ void WriteOutput(const QString& outputFile, std::FILE* out, const std::function<
     if (outputFile.isEmpty()) {
         std::fflush(out);
         QFile device;
-        if (!device.open(out, QIODevice::WriteOnly))
+        // The writers pass on large parts; the file's own buffer would only cut them up again.
+        if (!device.open(out, QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw ReportCommandError(
                 QStringLiteral("orvane-report: cannot write the report: %1").arg(device.errorString()));
         if (!write(device) || !device.flush())

@@ -28,7 +28,7 @@ bool ReportText(QIODevice& device, const TReportOutput& output)
     TDeviceLineSink sink(device);
     TReportRunHooks hooks;
     RunStructureReport(*output.connection, output.settings, output.entries, sink, hooks);
-    sink.Flush();
+    sink.Finish();
     return sink.ok();
 }
 
@@ -79,7 +79,7 @@ bool ComparisonText(QIODevice& device, const TComparisonOutput& output)
 {
     TDeviceLineSink sink(device);
     WriteComparisonReport(sink, *output.settings, *output.comparison);
-    sink.Flush();
+    sink.Finish();
     return sink.ok();
 }
 

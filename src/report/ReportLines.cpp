@@ -28,7 +28,7 @@ TDeviceLineSink::TDeviceLineSink(QIODevice& device) : m_device(device)
 
 TDeviceLineSink::~TDeviceLineSink()
 {
-    Flush();
+    Finish();
 }
 
 void TDeviceLineSink::AddLine(const QString& line)
@@ -44,10 +44,10 @@ void TDeviceLineSink::AddLine(const QString& line)
     m_buffer.resize(end - m_buffer.constData());
     // A table of thousands of columns must not pile up unbounded between two flush points.
     if (m_buffer.size() >= kFlushSize)
-        Flush();
+        Finish();
 }
 
-void TDeviceLineSink::Flush()
+void TDeviceLineSink::Finish()
 {
     if (m_ok && !m_buffer.isEmpty() && m_device.write(m_buffer) != m_buffer.size())
         m_ok = false;

@@ -37,8 +37,9 @@ private:
     QStringList m_lines;
 };
 
-// Streams each line as UTF-8 followed by "\n" to a device (a file, stdout); memory does not grow
-// with the report.
+// Streams each line as UTF-8 followed by "\n" to a device (a file, stdout), 64 KiB at a time;
+// memory does not grow with the report. The run's flush points are no reason to write: a report
+// of thousands of small tables would be thousands of small writes.
 class TDeviceLineSink : public TReportLineSink
 {
 public:
@@ -47,7 +48,7 @@ public:
     ~TDeviceLineSink() override;
     void AddLine(const QString& line) override;
     // Writes what is waiting.
-    void Flush() override;
+    void Finish();
     // False once any write to the device has failed (disk full, closed pipe).
     bool ok() const { return m_ok; }
 

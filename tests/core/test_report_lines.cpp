@@ -168,7 +168,7 @@ TEST(DeviceSink, StreamsUtf8LinesEndedByNewline)
         sink.AddLine(QStringLiteral("first"));
         sink.AddLine(QStringLiteral("Kunden-Übersicht"));
         sink.AddLine(QString());
-        sink.Flush();
+        sink.Finish();
         EXPECT_TRUE(sink.ok());
         sink.AddLine(QStringLiteral("last"));
         // Destruction passes on what is still buffered.
@@ -183,7 +183,7 @@ TEST(DeviceSink, ReportsAFailingDevice)
     buffer.open(QIODevice::ReadOnly);
     TDeviceLineSink sink(buffer);
     sink.AddLine(QStringLiteral("x"));
-    sink.Flush();
+    sink.Finish();
     EXPECT_FALSE(sink.ok());
 }
 

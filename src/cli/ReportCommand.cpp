@@ -28,8 +28,11 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -513,6 +516,16 @@ int CompareCommand(const TReportCommandOptions& options, TCredentialPrompter& pr
     return comparison.differences.isEmpty() ? 0 : kCompareDifferencesStatus;
 }
 
+std::atomic<bool> g_structureLeftToExit{false};
+
+void LeaveToExit(std::shared_ptr<const TCatalogue> model)
+{
+    // Never freed: reachable to the end, and so no leak to a checker either.
+    static auto* const kept = new std::vector<std::shared_ptr<const TCatalogue>>;
+    if (model)
+        kept->push_back(std::move(model));
+}
+
 // While it lives, databases opened for the run are read as far as its output needs: the plain
 // report lists tables alone.
 class TTablesOnlyScope
@@ -531,6 +544,11 @@ private:
 };
 
 } // namespace
+
+void SetReportStructureLeftToExit(bool left)
+{
+    g_structureLeftToExit.store(left);
+}
 
 QString ReportCommandSettingsFile(const QString& executableFolder)
 {
@@ -627,6 +645,8 @@ int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter
         settings.versionText = options.versionText;
         settings.structure = structure;
         WriteReport(connection, settings, ReportEntries(entries), beside, options, out);
+        if (g_structureLeftToExit)
+            LeaveToExit(connection.StructureModel());
         return 0;
     } catch (const ReportUsageError& e) {
         if (*e.what()) {

@@ -18,6 +18,12 @@ constexpr int kTerminalAttempts = 3;
 // configuration folder when that folder cannot be written (as the window decides it).
 QString ReportCommandSettingsFile(const QString& executableFolder);
 
+// For a process that ends once the run is over: the structure a report read is left for the
+// system to reclaim with the process, rather than taken apart object by object on the way out
+// (some milliseconds on thousands of tables). Off by default: a caller that runs many reports in
+// one process would keep them all.
+void SetReportStructureLeftToExit(bool left);
+
 // The whole program: 0 done, 1 error (message on err), 2 usage error (usage on err); with
 // --compare 0 no differences and kCompareDifferencesStatus (3) differences.
 int RunReportCommand(const QStringList& arguments, TCredentialPrompter& prompter, std::FILE* in,

@@ -51,6 +51,8 @@ int main(int argc, char** argv)
     // The same name as the window, so both find the same settings in the configuration folder.
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
     RegisterBuiltInProviders();
+    // One report per process: its structure goes with the process.
+    SetReportStructureLeftToExit(true);
     SetSettingsFileName(ReportCommandSettingsFile(QCoreApplication::applicationDirPath()));
     TTerminalPrompter prompter;
     return RunReportCommand(QCoreApplication::arguments().mid(1), prompter, stdin, stdout, stderr);

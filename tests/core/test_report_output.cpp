@@ -321,4 +321,31 @@ TEST_F(StandardOutputTest, FullDeviceIsAnErrorNotASuccess)
         << error.toStdString();
 }
 
+// The program leaves each report's structure to its exit; a process that runs more reports (the
+// suites do) must still read a file anew once it has changed.
+TEST(ReportStructureLeftToExit, ALaterRunReadsTheFileAsItIsThen)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("changing.mdb"));
+    const auto writeWith = [&](const QString& tableName) {
+        jet::Database db;
+        jet::Table table;
+        table.name = tableName;
+        table.columns.append(jet::makeColumn(QStringLiteral("Id"), jet::ColumnType::Long, 4));
+        db.tables.append(table);
+        jet::writeFile(file, db);
+    };
+    SetReportStructureLeftToExit(true);
+    writeWith(QStringLiteral("Before"));
+    const CommandRun first = RunCommandInProcess({QStringLiteral("--language"), QStringLiteral("en"), file});
+    writeWith(QStringLiteral("After"));
+    const CommandRun second = RunCommandInProcess({QStringLiteral("--language"), QStringLiteral("en"), file});
+    SetReportStructureLeftToExit(false);
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_TRUE(first.out.contains("*** Before "));
+    EXPECT_TRUE(second.out.contains("*** After "));
+    EXPECT_FALSE(second.out.contains("Before"));
+}
+
 } // namespace

@@ -390,20 +390,17 @@ private:
         // Access's field properties: SQL Server has none to hold against them.
         if (m_versionOne || m_cross)
             return;
-        text("caption", b.properties->caption, c.properties->caption,
-             b.properties->caption == c.properties->caption);
-        text("format", b.properties->format, c.properties->format,
-             b.properties->format == c.properties->format);
-        text("inputMask", b.properties->inputMask, c.properties->inputMask,
-             b.properties->inputMask == c.properties->inputMask);
-        text("decimalPlaces", OptionalNumberText(b.properties->decimalPlaces),
-             OptionalNumberText(c.properties->decimalPlaces),
-             b.properties->decimalPlaces == c.properties->decimalPlaces);
-        text("allowZeroLength", FlagText(b.properties->allowZeroLength),
-             FlagText(c.properties->allowZeroLength),
-             b.properties->allowZeroLength == c.properties->allowZeroLength);
-        const QString lookupB = LookupValue(b.properties->lookup);
-        const QString lookupC = LookupValue(c.properties->lookup);
+        const TFieldProperties& pb = *b.properties;
+        const TFieldProperties& pc = *c.properties;
+        text("caption", pb.caption, pc.caption, pb.caption == pc.caption);
+        text("format", pb.format, pc.format, pb.format == pc.format);
+        text("inputMask", pb.inputMask, pc.inputMask, pb.inputMask == pc.inputMask);
+        text("decimalPlaces", OptionalNumberText(pb.decimalPlaces), OptionalNumberText(pc.decimalPlaces),
+             pb.decimalPlaces == pc.decimalPlaces);
+        text("allowZeroLength", FlagText(pb.allowZeroLength), FlagText(pc.allowZeroLength),
+             pb.allowZeroLength == pc.allowZeroLength);
+        const QString lookupB = LookupValue(pb.lookup);
+        const QString lookupC = LookupValue(pc.lookup);
         text("lookup", lookupB, lookupC, lookupB == lookupC);
     }
 

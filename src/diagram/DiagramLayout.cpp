@@ -291,10 +291,11 @@ TLaidPiece LayOutPiece(GVC_t* context, const TPiece& piece)
         throw TDiagramLayoutError("Graphviz cannot lay out the diagram: " + g_graphvizMessages.toStdString());
     struct TFree
     {
+        const TGraphviz& gv;
         GVC_t* context;
         Agraph_t* graph;
-        ~TFree() { Graphviz().freeLayout(context, graph); }
-    } freeLayout{context, g.get()};
+        ~TFree() { gv.freeLayout(context, graph); }
+    } freeLayout{gv, context, g.get()};
 
     const boxf bb = GD_bb(g.get());
     const auto place = [&bb](pointf p) { return QPointF(p.x - bb.LL.x, bb.UR.y - p.y); };

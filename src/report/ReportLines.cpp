@@ -42,7 +42,7 @@ void TDeviceLineSink::AddLine(const QString& line)
     char* end = m_utf8.appendToBuffer(m_buffer.data() + start, line);
     *end++ = '\n';
     m_buffer.resize(end - m_buffer.constData());
-    // A table of thousands of columns must not pile up unbounded between two flush points.
+    // Passed on a part at a time, however long the report or any one table of it.
     if (m_buffer.size() >= kFlushSize)
         Finish();
 }
